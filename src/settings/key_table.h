@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "settings/settings_store.h"
+
+namespace larkspill {
+
+// How a reader turns a stored text into the value it keeps.
+enum class Conversion {
+  Integer,             // 16-bit signed
+  Long,                // 32-bit signed
+  NumericThenInteger,  // any number, rounded to 16 bits
+  Text,                // used as read
+};
+
+// One setting: where it lives, its first-run value, what each reader passes when it is absent,
+// and how the saver converts it.
+struct SettingKey {
+  const char* section;         // as the first-run writer spells it: "One", "Startup", "Two", "System"
+  const char* key;             // as the first-run writer spells it: "Waterfall1", "BirdSpeed", ...
+  const char* first_run;       // the value SetRegistry writes
+  const char* saver_default;   // absent default of the saver's read; nullptr: the saver never reads it
+  const char* dialog_default;  // absent default of the dialog's read; nullptr: the dialog never reads it
+  Conversion conversion;
+};
+
+// Every key, in the order SetRegistry writes them; the first-run marker System/SetReg is last.
+std::span<const SettingKey> SettingKeys();
+
+// The key with this section and name, compared without regard to case; nullptr when unknown.
+const SettingKey* FindSettingKey(std::string_view section, std::string_view key);
+
+// Writes every first-run value, in table order, marker last.
+void SetRegistry(SettingsStore& store);
+
+enum class Reader { Saver, Dialog };
+
+// The stored text, or the reader's absent default from the table.
+std::string ReadText(SettingsStore& store, Reader reader, std::string_view section,
+                     std::string_view key);
+
+// Conversions on reading. A text that does not convert (empty, "fast", out of range) takes the
+// key's first-run value instead, and standard error says so once per key.
+int16_t ReadInteger(SettingsStore& store, Reader reader, std::string_view section,
+                    std::string_view key);
+int32_t ReadLong(SettingsStore& store, Reader reader, std::string_view section,
+                 std::string_view key);
+int16_t ReadNumericInteger(SettingsStore& store, Reader reader, std::string_view section,
+                           std::string_view key);
+
+// A decimal number with optional sign, fraction and exponent, spaces around it allowed;
+// nullopt for anything else (empty text, letters, "1e999").
+std::optional<double> ParseNumber(std::string_view text);
+// ParseNumber rounded half to even into the type's range; nullopt when it does not fit.
+std::optional<int16_t> ToInteger(std::string_view text);
+std::optional<int32_t> ToLong(std::string_view text);
+
+}  // namespace larkspill

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "settings/settings_store.h"
+
+namespace larkspill {
+
+// A store held in memory: for tests, and for a saver whose settings file cannot be written.
+// It remembers every write in order, spelled as the caller spelled it.
+class MemoryStore : public SettingsStore {
+ public:
+  struct Write {
+    std::string section;
+    std::string key;
+    std::string value;
+  };
+
+  std::string GetSetting(const std::string& app, const std::string& section,
+                         const std::string& key, const std::string& default_value) override;
+  void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
+                   const std::string& value) override;
+
+  bool Has(const std::string& section, const std::string& key) const;
+  // Removes an entry, as a user editing the store by hand might.
+  void Remove(const std::string& section, const std::string& key);
+  size_t Size() const { return values_.size(); }
+  const std::vector<Write>& Writes() const { return writes_; }
+  void ClearWrites() { writes_.clear(); }
+
+ private:
+  static std::pair<std::string, std::string> Fold(const std::string& app,
+                                                  const std::string& section,
+                                                  const std::string& key);
+  std::map<std::pair<std::string, std::string>, std::string> values_;
+  std::vector<Write> writes_;
+};
+
+}  // namespace larkspill

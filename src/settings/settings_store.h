@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace larkspill {
+
+// The application name every read and write uses.
+inline constexpr const char* kAppName = "Larkspill";
+
+// Per-user store of text settings addressed by (application, section, key). Section and key
+// names compare without regard to letter case; values are text and come back exactly as saved.
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+
+  // The stored value, or `default_value` when the entry is absent.
+  virtual std::string GetSetting(const std::string& app, const std::string& section,
+                                 const std::string& key, const std::string& default_value) = 0;
+
+  // Creates the entry as needed and replaces any old value. Never throws; a store that cannot
+  // be written keeps the value in memory and says once on standard error what went wrong.
+  virtual void SaveSetting(const std::string& app, const std::string& section,
+                           const std::string& key, const std::string& value) = 0;
+};
+
+}  // namespace larkspill

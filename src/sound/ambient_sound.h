@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "settings/settings_store.h"
+#include "sound/sound_device.h"
+
+namespace larkspill {
+
+// The saver's ambient sound: water, bird song and jungle loops, the eagle's minute call and
+// the sound-off time. The saver window owns one and calls it from its load and its one-second
+// timer; the members are the window's sound variables.
+class AmbientSound {
+ public:
+  AmbientSound(SoundDevice& device, SettingsStore& store) : TegoDS1(device), store_(store) {}
+
+  // Loads the four waves from `asset_path` (a folder ending in '/') and starts the switched-on
+  // loops at their volumes. The eagle is loaded, not started.
+  void OpenDirectSoundSession(const std::string& asset_path);
+  // Turns the SoundOff minutes into SoundOffSeconds; a number not in the list leaves it alone.
+  void SoundOff();
+  // The one-second timer's sound-off duty (its step 2).
+  void Timer1SoundOff();
+  // The one-second timer's eagle duty (its step 4).
+  void Timer1Eagle();
+
+  SoundDevice& TegoDS1;
+
+  // Settings, read by the saver window's load (the first three again by OpenDirectSoundSession).
+  int16_t SoundWater = 0;
+  int16_t SoundBirds = 0;
+  int16_t SoundJungle = 0;
+  int16_t SoundEagle = 0;
+  int16_t VolumeWater = 0;
+  int16_t VolumeBirds = 0;
+  int16_t VolumeJungle = 0;
+  int16_t VolumeEagle = 0;
+  std::string SoundOffSetting;  // the SoundOff setting as read: "Never" or minutes
+
+  // Sound ids; 0 before the first load.
+  int32_t WaterSound = 0;
+  int32_t BirdsSound = 0;
+  int32_t JungleSound = 0;
+  int32_t EagleSound = 0;
+
+  int16_t SoundOffSeconds = 0;
+  int32_t SoundOffCount = 0;
+  int16_t EagleCount = 0;
+
+ private:
+  SettingsStore& store_;
+};
+
+}  // namespace larkspill
