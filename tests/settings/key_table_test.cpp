@@ -1,0 +1,89 @@
+#include "settings/key_table.h"
+
+#include <gtest/gtest.h>
+
+#include "settings/memory_store.h"
+
+namespace larkspill {
+namespace {
+
+TEST(KeyTable, SetRegistryWritesEveryKeyInOrderMarkerLast) {
+  MemoryStore store;
+  SetRegistry(store);
+  const auto& writes = store.Writes();
+  ASSERT_EQ(writes.size(), 35u);
+  EXPECT_EQ(writes.front().section + "/" + writes.front().key, "One/Birds");
+  EXPECT_EQ(writes[1].section + "/" + writes[1].key, "one/BirdSpeed");
+  EXPECT_EQ(writes.back().section + "/" + writes.back().key, "System/SetReg");
+  EXPECT_EQ(writes.back().value, "2");
+  // Sections come as One, then Startup, then Two, then System.
+  std::string order;
+  for (const auto& w : writes) {
+    char s = static_cast<char>(std::tolower(w.section[0]));
+    if (order.empty() || order.back() != s) order += s;
+  }
+  EXPECT_EQ(order, "osts");
+  // Readers that spell names differently find what was written.
+  EXPECT_EQ(store.GetSetting(kAppName, "one", "waterfall1", "x"), "1");
+  EXPECT_EQ(store.GetSetting(kAppName, "two", "VolumeJungle", "x"), "-1492");
+  EXPECT_EQ(store.GetSetting(kAppName, "one", "SoundOff", "x"), "Never");
+  EXPECT_EQ(store.GetSetting(kAppName, "two", "Message", "x"), "Place a Message Here");
+}
+
+TEST(KeyTable, ReadersUseTheirOwnAbsentDefaults) {
+  MemoryStore store;
+  // Absent SoundOff: the saver's reader gets "1" (a minute), not "Never".
+  EXPECT_EQ(ReadText(store, Reader::Saver, "one", "SoundOff"), "1");
+  EXPECT_EQ(ReadText(store, Reader::Dialog, "one", "Birds"), "");
+  EXPECT_EQ(ReadText(store, Reader::Saver, "one", "Birds"), "1");
+  EXPECT_EQ(ReadInteger(store, Reader::Saver, "System", "SetReg"), 1);
+  // An empty default does not convert: the first-run value stands in.
+  EXPECT_EQ(ReadInteger(store, Reader::Dialog, "one", "NumButter"), 3);
+  EXPECT_EQ(ReadInteger(store, Reader::Saver, "one", "BirdSpeed"), 25);
+}
+
+TEST(KeyTable, ConversionsOfStoredText) {
+  struct Case {
+    const char* section;
+    const char* key;
+    const char* stored;
+    int expected;
+  };
+  const Case cases[] = {
+      {"one", "BirdSpeed", " 40 ", 40},
+      {"one", "BirdSpeed", "fast", 25},       // not a number: first-run value
+      {"one", "FontSize", "", 24},
+      {"one", "Scroll", "99999", 1},          // beyond 16 bits
+      {"one", "Scroll", "32767", 32767},
+      {"two", "VolumeWater", "-2500", -2500},
+      {"two", "VolumeWater", "-32769", -911},
+      {"two", "PosClock", "2.5", 2},          // halves go to even
+      {"two", "PosClock", "3.5", 4},
+      {"two", "PosClock", "2.5e9", 1},
+      {"two", "PosClock", "4e0", 4},
+      {"two", "PosClock", "inf", 1},
+      {"two", "PosClock", "0x10", 1},
+      {"two", "WaterSpeed", "+150", 150},
+  };
+  for (const Case& c : cases) {
+    MemoryStore store;
+    store.SaveSetting(kAppName, c.section, c.key, c.stored);
+    EXPECT_EQ(ReadInteger(store, Reader::Saver, c.section, c.key), c.expected)
+        << c.key << "=" << c.stored;
+  }
+  MemoryStore store;
+  store.SaveSetting(kAppName, "one", "ScrollSec", "30000000");
+  EXPECT_EQ(ReadLong(store, Reader::Saver, "one", "ScrollSec"), 30000000);
+  store.SaveSetting(kAppName, "one", "ScrollSec", "3e10");
+  EXPECT_EQ(ReadLong(store, Reader::Saver, "one", "ScrollSec"), 60);
+}
+
+TEST(KeyTable, UnknownKeysAreAProgrammingError) {
+  MemoryStore store;
+  EXPECT_EQ(FindSettingKey("ONE", "birdspeed")->first_run, std::string("25"));
+  EXPECT_EQ(FindSettingKey("one", "nosuch"), nullptr);
+  EXPECT_THROW(ReadText(store, Reader::Saver, "one", "nosuch"), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace larkspill
