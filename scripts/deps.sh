@@ -1,0 +1,54 @@
+# Installs the Debian packages the build, the saver and the tests need, when any is missing.
+# Sourced by run.sh and test.sh.
+
+LARKSPILL_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libfontconfig-dev libcairo2-dev
+  libx11-dev libxext-dev qt6-base-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation fonts-dejavu-core
+  xvfb xauth xdotool x11-utils imagemagick sox
+  clang libclang-rt-14-dev
+)
+
+install_deps() {
+  local missing=()
+  local p
+  for p in "${LARKSPILL_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null; then sudo=(sudo); else
+      echo "run.sh: these packages are missing and installing them needs root: ${missing[*]}" >&2
+      return 1
+    fi
+  fi
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" </dev/null
+}
+
+# Starts Xvfb on a free display number and sets XVFB_DISPLAY and XVFB_PID.
+start_xvfb() {
+  local size="${1:-800x600x24}"
+  local n
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] && continue
+    Xvfb ":$n" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    XVFB_DISPLAY=":$n"
+    local i
+    for i in $(seq 1 50); do
+      if DISPLAY="$XVFB_DISPLAY" xdpyinfo >/dev/null 2>&1; then return 0; fi
+      sleep 0.1
+    done
+    kill "$XVFB_PID" 2>/dev/null || true
+  done
+  echo "could not start Xvfb" >&2
+  return 1
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+
+namespace larkspill {
+
+// The folder for this user's run-time files: $XDG_RUNTIME_DIR, or a private folder in the temp
+// folder when that is not set.
+std::filesystem::path RuntimeDir();
+
+// Tells whether another instance of the program runs. Every instance holds a shared lock on one
+// file for as long as it lives; the kernel drops the lock with the process, so a crashed
+// instance never leaves a stale claim behind.
+class InstanceLock {
+ public:
+  explicit InstanceLock(std::filesystem::path path);
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+  // The first call probes for other holders and then joins them; later calls repeat the answer.
+  bool OtherInstanceRunning();
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+  bool probed_ = false;
+  bool other_ = false;
+};
+
+}  // namespace larkspill

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test; the unit tests run again under
+# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/deps.sh
+install_deps
+
+werror=OFF
+[ -n "${CI:-}" ] && werror=ON
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPILL_WERROR=$werror >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKSPILL_SANITIZE=ON \
+  -DLARKSPILL_BENCH=OFF -DLARKSPILL_WERROR=$werror >/dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan -L unit --output-on-failure -j "$jobs" --timeout 300
