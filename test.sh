@@ -19,3 +19,6 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKSPILL_SANITIZE=
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan -L unit --output-on-failure -j "$jobs" --timeout 300
+
+# A short bounded fuzzing run of the settings parser and the command line.
+./tests/fuzz/run.sh 15

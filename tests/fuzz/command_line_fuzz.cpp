@@ -1,0 +1,36 @@
+// Feeds arbitrary command lines (arguments split at NUL bytes) and environment values to the
+// start-up parser: nothing may crash, and the mode must agree with the switch.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "startup/command_line.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string all(reinterpret_cast<const char*>(data), size);
+  std::vector<std::string> args;
+  size_t start = 0;
+  for (size_t i = 0; i <= all.size(); ++i) {
+    if (i == all.size() || all[i] == '\0') {
+      args.push_back(all.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  std::string env = args.size() > 1 ? args.back() : std::string();
+  for (const char* xsw : {static_cast<const char*>(nullptr), env.c_str()}) {
+    larkspill::StartupOptions o = larkspill::ParseStartup(args, xsw);
+    if (o.switch_text.size() > 2) std::abort();
+    if (o.mode == larkspill::Mode::Preview && o.switch_text != "/p") std::abort();
+    if (o.mode == larkspill::Mode::Settings && o.switch_text != "/c") std::abort();
+    if (o.mode == larkspill::Mode::Host && o.error.empty() && o.host_window == 0 && !o.host_root) {
+      std::abort();
+    }
+    if (o.preview_has_number != (o.mode == larkspill::Mode::Preview &&
+                                 larkspill::LongestNumericTail(o.normalized).has_value())) {
+      std::abort();
+    }
+  }
+  larkspill::ParseWindowId(all);
+  return 0;
+}
