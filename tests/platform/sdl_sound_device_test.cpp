@@ -1,0 +1,365 @@
+// The SDL2_mixer sound device on SDL's disk audio driver: the mixed output lands in a raw file
+// (signed 16-bit stereo at 44100 Hz) that the tests read back and measure.
+#include "platform/sdl_sound_device.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace larkspill {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+constexpr int kRate = SdlSoundDevice::kFrequency;
+constexpr int kBuffer = SdlSoundDevice::kBufferFrames;
+
+// Frames the mixer has finished, counted by a post-mix hook under the mixer's lock.
+std::atomic<int64_t> g_mixed{0};
+
+void SDLCALL CountMixed(void* /*udata*/, Uint8* /*stream*/, int len) {
+  g_mixed.fetch_add(len / static_cast<int>(2 * sizeof(int16_t)));
+}
+
+// Interleaved stereo frames of a sine wave, the same on both channels.
+std::vector<int16_t> Sine(int frames, double hertz, double amplitude, double phase = 0) {
+  std::vector<int16_t> samples(2 * static_cast<size_t>(frames));
+  for (int i = 0; i < frames; ++i) {
+    const double v = amplitude * std::sin(2 * std::numbers::pi * hertz * i / kRate + phase);
+    samples[2 * i] = samples[2 * i + 1] = static_cast<int16_t>(std::lrint(v));
+  }
+  return samples;
+}
+
+void WriteWav(const fs::path& path, const std::vector<int16_t>& stereo) {
+  std::ofstream out(path, std::ios::binary);
+  auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+  auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+  const uint32_t data_bytes = static_cast<uint32_t>(stereo.size() * sizeof(int16_t));
+  out.write("RIFF", 4);
+  u32(36 + data_bytes);
+  out.write("WAVEfmt ", 8);
+  u32(16);
+  u16(1);  // PCM
+  u16(2);
+  u32(kRate);
+  u32(kRate * 4);
+  u16(4);
+  u16(16);
+  out.write("data", 4);
+  u32(data_bytes);
+  out.write(reinterpret_cast<const char*>(stereo.data()), data_bytes);
+}
+
+// Root mean square of the left channel over frames [from, to).
+double Rms(const std::vector<int16_t>& out, int64_t from, int64_t to) {
+  double sum = 0;
+  for (int64_t i = from; i < to; ++i) sum += double(out[2 * i]) * out[2 * i];
+  return std::sqrt(sum / double(to - from));
+}
+
+int MaxAbs(const std::vector<int16_t>& out, int64_t from, int64_t to) {
+  int peak = 0;
+  for (int64_t i = 2 * from; i < 2 * to; ++i) peak = std::max(peak, std::abs(int(out[i])));
+  return peak;
+}
+
+double Decibels(double ratio) {
+  return 20 * std::log10(ratio);
+}
+
+// The first frame at or after `from` whose left sample is not zero; the size when none is.
+int64_t Onset(const std::vector<int16_t>& out, int64_t from) {
+  const int64_t frames = int64_t(out.size() / 2);
+  while (from < frames && out[2 * from] == 0) ++from;
+  return from;
+}
+
+// Tones start at their crest, so the first frame of a sound is never zero.
+constexpr double kCrest = std::numbers::pi / 2;
+
+class SdlSoundDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/larkspill-sound-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", (dir_ / "out.raw").c_str(), 1);
+  }
+  void TearDown() override {
+    device_.reset();
+    Mix_SetPostMix(nullptr, nullptr);
+    fs::remove_all(dir_);
+  }
+
+  // Opens the device and starts counting what it mixes.
+  void Open() {
+    device_ = std::make_unique<SdlSoundDevice>();
+    ASSERT_TRUE(device_->SilentReason().empty()) << device_->SilentReason();
+    auto format = device_->DeviceFormat();
+    ASSERT_TRUE(format.has_value());
+    ASSERT_EQ(format->frequency, kRate);
+    ASSERT_EQ(format->channels, 2);
+    g_mixed = 0;
+    Mix_SetPostMix(CountMixed, nullptr);
+  }
+
+  fs::path Wave(const std::string& name, const std::vector<int16_t>& stereo) {
+    fs::path path = dir_ / name;
+    WriteWav(path, stereo);
+    return path;
+  }
+
+  // Frames mixed so far, in the output's own numbering once Close has run.
+  int64_t Now() const { return g_mixed.load(); }
+
+  // The frames mixed before and after an operation: it takes effect in between, and every
+  // buffer begun after it returned sees it.
+  struct Span {
+    int64_t before;
+    int64_t after;
+  };
+  template <typename F>
+  Span Around(F operation) {
+    const int64_t before = Now();
+    operation();
+    return {before, Now()};
+  }
+
+  // Lets the mixer run for `frames` more frames; the disk driver paces itself in real time.
+  void Run(int64_t frames) {
+    const int64_t target = g_mixed.load() + frames;
+    const Uint64 give_up = SDL_GetTicks64() + 20000;
+    while (g_mixed.load() < target) {
+      ASSERT_LT(SDL_GetTicks64(), give_up) << "the mixer stopped running";
+      SDL_Delay(2);
+    }
+  }
+
+  // Closes the device and returns its output. Buffers mixed before counting began are cut
+  // off, so that frame n of the result is the n-th frame counted.
+  std::vector<int16_t> Close() {
+    device_.reset();
+    Mix_SetPostMix(nullptr, nullptr);
+    std::ifstream in(dir_ / "out.raw", std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    std::vector<int16_t> all(bytes.size() / 2);
+    std::memcpy(all.data(), bytes.data(), all.size() * 2);
+    const int64_t skipped = int64_t(all.size() / 2) - g_mixed.load();
+    EXPECT_GE(skipped, 0);
+    EXPECT_EQ(skipped % kBuffer, 0);
+    if (skipped < 0) return {};
+    return std::vector<int16_t>(all.begin() + 2 * skipped, all.end());
+  }
+
+  fs::path dir_;
+  std::unique_ptr<SdlSoundDevice> device_;
+};
+
+TEST_F(SdlSoundDeviceTest, ALoopPlaysOnPastItsEndAndASinglePlayStopsAtItsEnd) {
+  Open();
+  const auto tone = Sine(4410, 441, 8000, kCrest);  // 0.1 s
+  const int32_t once = device_->LoadSound(Wave("once.wav", tone));
+  const int32_t loop = device_->LoadSound(Wave("loop.wav", tone));
+  ASSERT_NE(once, 0);
+  ASSERT_NE(loop, once);
+
+  const Span played = Around([&] { device_->PlaySound(once, -1, -1); });
+  Run(kRate * 3 / 10);
+  const Span looped = Around([&] { device_->PlaySoundLooped(loop); });
+  Run(kRate / 2);
+
+  const auto out = Close();
+  ASSERT_GE(int64_t(out.size() / 2), looped.after + kRate / 2);
+  const int64_t once_starts = Onset(out, played.before);
+  ASSERT_LE(once_starts, played.after);
+  EXPECT_NEAR(Rms(out, once_starts, once_starts + 4410), 8000 / std::sqrt(2), 150);
+  EXPECT_EQ(MaxAbs(out, once_starts + 4410, looped.before), 0);
+  const int64_t loop_starts = Onset(out, looped.before);
+  ASSERT_LE(loop_starts, looped.after);
+  // Through five lengths of the file the loop stays as loud as at its start.
+  for (int64_t from = loop_starts; from + 2205 <= loop_starts + 5 * 4410; from += 2205) {
+    EXPECT_NEAR(Rms(out, from, from + 2205), 8000 / std::sqrt(2), 150) << "at frame " << from;
+  }
+}
+
+TEST_F(SdlSoundDeviceTest, VolumeIsAGainInHundredthsOfADecibelOnAPlayingSound) {
+  Open();
+  const int32_t id = device_->LoadSound(Wave("tone.wav", Sine(4400, 441, 16000)));
+  device_->PlaySoundLooped(id);
+  Run(kRate / 5);
+  const Span quiet = Around([&] { device_->SetSoundVolume(id, -2500); });
+  Run(kRate / 5);
+  // Above the file's level plays at the file's level; below the range is silence.
+  const Span above = Around([&] { device_->SetSoundVolume(id, 500); });
+  Run(kRate / 5);
+  const Span below = Around([&] { device_->SetSoundVolume(id, -20000); });
+  Run(kRate / 5);
+
+  const auto out = Close();
+  // A buffer begun before the change may still carry the old volume.
+  const int64_t settle = kBuffer;
+  const int64_t span = 4400;  // a whole number of periods
+  const double full = Rms(out, quiet.before - span, quiet.before);
+  ASSERT_GT(full, 10000);
+  const double quiet_db =
+      Decibels(Rms(out, quiet.after + settle, quiet.after + settle + span) / full);
+  EXPECT_NEAR(quiet_db, -25.0, 1.0);
+  EXPECT_NEAR(Decibels(Rms(out, above.after + settle, above.after + settle + span) / full), 0.0,
+              0.1);
+  EXPECT_LE(MaxAbs(out, below.after + settle, below.after + settle + span), 1);
+  RecordProperty("volume_minus_2500_db", std::to_string(quiet_db));
+}
+
+TEST_F(SdlSoundDeviceTest, StopSoundStopsOneAndStopAllSilencesWithinOneBuffer) {
+  Open();
+  const int32_t loud = device_->LoadSound(Wave("loud.wav", Sine(4400, 441, 8000)));
+  const int32_t soft = device_->LoadSound(Wave("soft.wav", Sine(4400, 882, 4000)));
+  device_->PlaySoundLooped(loud);
+  device_->PlaySoundLooped(soft);
+  Run(kRate / 5);
+  const Span one_stopped = Around([&] { device_->StopSound(loud); });
+  Run(kRate / 5);
+  const Span all_stopped = Around([&] { device_->StopAllSounds(); });
+  Run(kRate / 5);
+  // Stopped sounds stay loaded and start again.
+  const Span restarted = Around([&] { device_->PlaySoundLooped(loud); });
+  Run(kRate / 5);
+
+  const auto out = Close();
+  const double both = std::sqrt(8000.0 * 8000 / 2 + 4000.0 * 4000 / 2);
+  EXPECT_NEAR(Rms(out, one_stopped.before - 4400, one_stopped.before), both, both * 0.03);
+  EXPECT_NEAR(Rms(out, one_stopped.after + kBuffer, all_stopped.before), 4000 / std::sqrt(2), 100);
+  // Nothing is mixed after the call returns, and at most the one buffer in progress before.
+  const int64_t silent_from = std::max(all_stopped.before + kBuffer, all_stopped.after);
+  EXPECT_EQ(MaxAbs(out, silent_from, restarted.before), 0);
+  EXPECT_NEAR(Rms(out, restarted.after, restarted.after + 4400), 8000 / std::sqrt(2), 150);
+}
+
+TEST_F(SdlSoundDeviceTest, ALoopRepeatsItsFileSampleForSampleWithNothingAtTheSeam) {
+  Open();
+  // 44 whole periods, so the file itself joins smoothly and any gap or jump is the mixer's.
+  const auto tone = Sine(4400, 441, 12000, kCrest);
+  const int32_t id = device_->LoadSound(Wave("seam.wav", tone));
+  device_->SetSoundVolume(id, -911);  // set before playing, kept when playing starts
+  const Span started = Around([&] { device_->PlaySoundLooped(id); });
+  Run(kRate / 2);
+  const int64_t ended = Now();
+
+  const auto out = Close();
+  const int64_t first = Onset(out, started.before);
+  ASSERT_LE(first, started.after);
+  ASSERT_GT(ended - first, 4 * 4400);
+  const double gain = std::pow(10.0, -911 / 2000.0);
+  int worst = 0;
+  int64_t worst_at = 0;
+  for (int64_t n = first; n < ended; ++n) {
+    const int expected = int(std::lrint(tone[2 * ((n - first) % 4400)] * gain));
+    for (int c = 0; c < 2; ++c) {
+      const int error = std::abs(out[2 * n + c] - expected);
+      if (error > worst) {
+        worst = error;
+        worst_at = n - first;
+      }
+    }
+  }
+  EXPECT_LE(worst, 1) << "at frame " << worst_at << " of the loop";
+}
+
+TEST_F(SdlSoundDeviceTest, AnUnreadableFileGetsAnIdEveryOperationAcceptsAndIsNamedOnce) {
+  Open();
+  const fs::path missing = dir_ / "missing.wav";
+  const fs::path garbage = dir_ / "garbage.wav";
+  std::ofstream(garbage) << "not a wave file";
+  const fs::path good = Wave("good.wav", Sine(4400, 441, 8000));
+
+  ::testing::internal::CaptureStderr();
+  const int32_t a = device_->LoadSound(missing);
+  const int32_t b = device_->LoadSound(garbage);
+  const int32_t c = device_->LoadSound(missing);
+  const int32_t ok = device_->LoadSound(good);
+  for (int32_t id : {a, b, c, int32_t{0}, int32_t{9999}}) {
+    device_->PlaySoundLooped(id);
+    device_->SetSoundVolume(id, -500);
+    device_->PlaySound(id, -1, -1);
+    device_->StopSound(id);
+    device_->ReleaseSound(id);
+    device_->ReleaseSound(id);
+  }
+  device_->StopAllSounds();
+  device_->StopAllSounds();
+  const Span started = Around([&] { device_->PlaySoundLooped(ok); });
+  Run(kRate / 5);
+  device_->ReleaseSound(ok);
+  device_->ReleaseSound(ok);
+  device_->PlaySoundLooped(ok);  // released: stays silent
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  const int64_t released = Now();
+  Run(kRate / 10);
+  const int64_t ended = Now();
+
+  EXPECT_NE(a, 0);
+  EXPECT_NE(b, 0);
+  EXPECT_NE(c, 0);
+  EXPECT_NE(a, b);
+  EXPECT_NE(a, c);
+  EXPECT_NE(ok, a);
+  auto count = [&](const std::string& text) {
+    size_t n = 0;
+    for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count(missing.string()), 1u) << err;
+  EXPECT_EQ(count(garbage.string()), 1u) << err;
+  EXPECT_EQ(count("\n"), 2u) << err;
+
+  const auto out = Close();
+  EXPECT_NEAR(Rms(out, started.after, started.after + 4400), 8000 / std::sqrt(2), 150);
+  EXPECT_EQ(MaxAbs(out, released, ended), 0);
+}
+
+TEST_F(SdlSoundDeviceTest, WithoutAnAudioDeviceItRunsSilentAndSaysWhyOnce) {
+  setenv("SDL_AUDIODRIVER", "nonexistent", 1);
+  ::testing::internal::CaptureStderr();
+  device_ = std::make_unique<SdlSoundDevice>();
+  const int32_t a = device_->LoadSound((dir_ / "missing.wav").string());
+  const int32_t b = device_->LoadSound((dir_ / "missing.wav").string());
+  for (int32_t id : {a, b, int32_t{0}}) {
+    device_->PlaySoundLooped(id);
+    device_->SetSoundVolume(id, -2500);
+    device_->PlaySound(id, -1, -1);
+    device_->StopSound(id);
+    device_->ReleaseSound(id);
+    device_->ReleaseSound(id);
+  }
+  device_->StopAllSounds();
+  device_.reset();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+
+  EXPECT_NE(a, 0);
+  EXPECT_NE(a, b);
+  EXPECT_THAT(err, ::testing::StartsWith("larkspill: no sound: "));
+  EXPECT_THAT(err, HasSubstr("nonexistent"));
+  EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+}
+
+}  // namespace
+}  // namespace larkspill
