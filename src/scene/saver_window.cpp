@@ -1,0 +1,169 @@
+#include "scene/saver_window.h"
+
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "scene/exit_status.h"
+#include "settings/key_table.h"
+
+namespace larkspill {
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400.0;
+// A counting window of pointer moves closes on the first move more than this many seconds
+// after it opened.
+constexpr double kCountingWindowSeconds = 10.0;
+
+}  // namespace
+
+SaverWindow::SaverWindow(SaverServices services)
+    : services_(std::move(services)), Sound(services_.sound, services_.store) {
+  const uint32_t now = services_.clock.TickCount();
+  timers_.Add(
+      "Timer1", 1000, true, [this] { Timer1_Timer(); }, now);
+  timers_.Add(
+      "Timer3", 1000, true, [this] { Timer3_Timer(); }, now);
+  timers_.Add(
+      "Timer4", 200, true, [this] { Timer4_Timer(); }, now);
+  timer5_ = timers_.Add(
+      "Timer5", 15000, false, [this] { Timer5_Timer(); }, now);
+}
+
+void SaverWindow::Form_Load() {
+  // A store without the first-run marker gets every first-run value before anything is read.
+  if (ReadInteger(services_.store, Reader::Saver, "System", "SetReg") != 2) {
+    SetRegistry(services_.store);
+  }
+
+  FlockActive = true;
+  Bird1Active = false;
+  Bird1Wait = 24;
+  Bird2Wait = 14;
+  ButterflyDelay = 15;
+  Butterfly4Delay = 25;
+  Butterfly5Delay = 6;
+  WaterfallCount = 0;
+  CurrentWaterfall = 0;
+
+  ReadSettings();
+  if (ParseNumber(CheckFont) == 1.0) FontName = "Arial";
+  PwrSave = ReadInteger(services_.store, Reader::Saver, "Startup", "PwrSave");
+  if (Sound.SoundOffSetting != "Never") Sound.SoundOff();
+
+  services_.windows.ShowCursor(false);
+  GetCheckedWaterfalls();
+  ScrollCount = 0;
+
+  try {
+    OpenDirectDrawSession();
+  } catch (const AssetError&) {
+    // Give the screen and the cursor back before the error ends the program.
+    ended_ = true;
+    services_.display.CloseDisplay();
+    Form_Unload();
+    throw;
+  }
+  if (ended_) return;  // no display could be opened
+
+  Sound.OpenDirectSoundSession(AssetPath);
+}
+
+void SaverWindow::ReadSettings() {
+  SettingsStore& s = services_.store;
+  const Reader r = Reader::Saver;
+  NumButter = ReadInteger(s, r, "one", "NumButter");
+  BirdSpeed = ReadInteger(s, r, "one", "BirdSpeed");
+  SingleBird = ReadInteger(s, r, "one", "SingleBird");
+  BirdTimer = ReadText(s, r, "one", "BirdTimer");
+  Butter1 = ReadInteger(s, r, "one", "Butter1");
+  Butter2 = ReadInteger(s, r, "one", "Butter2");
+  Birds = ReadInteger(s, r, "one", "Birds");
+  FontName = ReadText(s, r, "Startup", "FontName");
+  Scroll = ReadInteger(s, r, "one", "Scroll");
+  Sound.VolumeWater = ReadInteger(s, r, "two", "VolumeWater");
+  Sound.VolumeBirds = ReadInteger(s, r, "two", "VolumeBirds");
+  Sound.VolumeJungle = ReadInteger(s, r, "two", "VolumeJungle");
+  Sound.VolumeEagle = ReadInteger(s, r, "two", "VolumeEagle");
+  WaterSpeed = ReadInteger(s, r, "two", "WaterSpeed");
+  MouseSens = ReadInteger(s, r, "one", "MouseSens");
+  Sound.SoundWater = ReadInteger(s, r, "two", "SoundWater");
+  Sound.SoundBirds = ReadInteger(s, r, "two", "SoundBirds");
+  Sound.SoundJungle = ReadInteger(s, r, "two", "SoundJungle");
+  Sound.SoundEagle = ReadInteger(s, r, "two", "SoundEagle");
+  Clock = ReadInteger(s, r, "one", "Clock");
+  FontSize = ReadInteger(s, r, "one", "FontSize");
+  waterfall1 = ReadInteger(s, r, "one", "waterfall1");
+  waterfall2 = ReadInteger(s, r, "one", "waterfall2");
+  ShowMessage = ReadInteger(s, r, "two", "ShowMessage");
+  Message = ReadText(s, r, "two", "Message");
+  FontSizeMsg = ReadInteger(s, r, "two", "FontSizeMsg");
+  PosClock = ReadNumericInteger(s, r, "two", "PosClock");
+  ScrollSec = ReadLong(s, r, "one", "ScrollSec");
+  Sound.SoundOffSetting = ReadText(s, r, "one", "SoundOff");
+  CheckFont = ReadText(s, r, "Startup", "CheckFont");
+}
+
+void SaverWindow::OnPointerMoved() {
+  if (ended_) return;
+  // The counter stops at its maximum rather than wrapping round to negative counts.
+  if (MouseMoves < std::numeric_limits<int16_t>::max()) ++MouseMoves;
+  if (MouseMoves == MouseSens) {
+    CloseDown();
+    return;
+  }
+  const double now = services_.clock.SecondsSinceMidnight();
+  if (FirstMoveTime == 0) {
+    FirstMoveTime = static_cast<int32_t>(std::nearbyint(now));  // halves to even
+    return;
+  }
+  // Measured round the clock, so a window opened just before midnight still closes.
+  double elapsed = now - FirstMoveTime;
+  if (elapsed < 0) elapsed += kSecondsPerDay;
+  if (elapsed > kCountingWindowSeconds) {
+    FirstMoveTime = 0;
+    MouseMoves = 0;
+  }
+}
+
+void SaverWindow::OnButton() {
+  if (ended_) return;
+  CloseDown();
+}
+
+void SaverWindow::OnKey() {
+  if (ended_) return;
+  CloseDown();
+}
+
+void SaverWindow::CloseDown() {
+  if (ended_) return;
+  ended_ = true;
+  SoundDevice& sound = services_.sound;
+  sound.StopAllSounds();
+  sound.ReleaseSound(Sound.WaterSound);
+  sound.ReleaseSound(Sound.BirdsSound);
+  sound.ReleaseSound(Sound.JungleSound);
+  services_.windows.SetScreenSaverRunning(false);
+  Form_Unload();
+  EndProgram(kExitOk);
+}
+
+void SaverWindow::Form_Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  ended_ = true;
+  SoundDevice& sound = services_.sound;
+  sound.ReleaseSound(Sound.WaterSound);
+  sound.ReleaseSound(Sound.BirdsSound);
+  sound.ReleaseSound(Sound.JungleSound);
+  sound.StopAllSounds();
+  services_.windows.ShowCursor(true);
+}
+
+void SaverWindow::EndProgram(int status) {
+  if (services_.end_program) services_.end_program(status);
+}
+
+}  // namespace larkspill
