@@ -1,0 +1,94 @@
+// CPU cost of one saver frame on the SDL display: an 800 x 600 background, eight keyed
+// creatures, a clock and a message, and Flip (which paces to the refresh rate by sleeping, so
+// wall time per frame is the frame period and CPU time is the real cost).
+//
+// Without DISPLAY the offscreen video driver is used (composition only); with DISPLAY set (an
+// X server, e.g. Xvfb) the frame also travels to the window. LARKSPILL_BENCH_WINDOWED=1 uses an
+// 800 x 600 window instead of the full screen; SDL_RENDER_DRIVER picks another renderer.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/sdl_display.h"
+#include "scene/clock.h"
+
+namespace larkspill {
+namespace {
+
+class SteadyClock : public Clock {
+ public:
+  uint32_t TickCount() override { return SDL_GetTicks(); }
+  double SecondsSinceMidnight() override { return 0; }
+  std::string TimeText(double) override { return "12:00:00"; }
+};
+
+// Writes a w x h picture: a gradient, or magenta around an ellipse when `keyed`.
+std::string WritePicture(const std::filesystem::path& dir, const std::string& name, int w, int h,
+                         bool keyed) {
+  SdlSurfacePtr surface(SDL_CreateRGBSurfaceWithFormat(0, w, h, 24, SDL_PIXELFORMAT_RGB24));
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      auto* p = static_cast<Uint8*>(surface->pixels) + y * surface->pitch + x * 3;
+      double dx = (x - w / 2.0) / (w / 2.0);
+      double dy = (y - h / 2.0) / (h / 2.0);
+      bool inside = !keyed || dx * dx + dy * dy < 1.0;
+      p[0] = inside ? static_cast<Uint8>(x * 255 / w) : 255;
+      p[1] = inside ? static_cast<Uint8>(y * 255 / h) : 0;
+      p[2] = inside ? 90 : 255;
+    }
+  }
+  std::string path = (dir / name).string();
+  SDL_SaveBMP(surface.get(), path.c_str());
+  return path;
+}
+
+void BM_SaverFrame(benchmark::State& state) {
+  if (std::getenv("DISPLAY") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  bool windowed = std::getenv("LARKSPILL_BENCH_WINDOWED") != nullptr;
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / "larkspill_frame_bench";
+  std::filesystem::create_directories(dir);
+
+  SteadyClock clock;
+  SdlDisplay display(clock, {.title = "frame bench", .fullscreen = !windowed});
+  if (!display.OpenDisplay(800, 600, 16, "")) {
+    state.SkipWithError("no display");
+    return;
+  }
+  int32_t background = display.CreateSprite();
+  display.LoadSpriteFrame(background, 1, WritePicture(dir, "bg.bmp", 800, 600, false), kKeyOpaque);
+  const int sizes[8][2] = {{70, 50}, {70, 50},  {70, 50}, {60, 45},
+                           {60, 45}, {118, 60}, {75, 40}, {75, 40}};
+  int32_t creatures[8];
+  for (int i = 0; i < 8; ++i) {
+    creatures[i] = display.CreateSprite();
+    std::string name = "creature" + std::to_string(i) + ".bmp";
+    display.LoadSpriteFrame(
+        creatures[i], 1, WritePicture(dir, name, sizes[i][0], sizes[i][1], true), kKeyTransparent);
+    display.SetSpriteX(creatures[i], 80 * i);
+    display.SetSpriteY(creatures[i], 60 * i);
+  }
+
+  for (auto _ : state) {
+    display.DrawSprite(background);
+    for (int32_t creature : creatures) {
+      display.MoveSpriteX(creature, 1);
+      display.DrawSprite(creature);
+    }
+    display.SetTextFont("Arial", 20, 1, false, false, false);
+    display.DrawText("12:00:00", 650, 1, kYellow);
+    display.SetTextFont("Arial", 14, 1, false, false, false);
+    display.DrawText("A message along the bottom of the screen", 1, 568, kYellow);
+    display.Flip();
+  }
+  state.SetLabel(display.RendererName());
+  display.CloseDisplay();
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_SaverFrame)->MeasureProcessCPUTime()->Iterations(300)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace larkspill
+
+BENCHMARK_MAIN();

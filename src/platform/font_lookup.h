@@ -1,0 +1,36 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+// fontconfig's configuration type, kept out of this header.
+struct _FcConfig;
+
+namespace larkspill {
+
+// An installed font file and the face within it.
+struct FontFile {
+  std::string path;  // empty when no installed font matches
+  int index = 0;     // face index inside a font collection
+};
+
+// Turns a face name such as "Arial" into the installed font file that the desktop would use for
+// it, in its plain (regular, upright) style. Answers are remembered, so asking again costs no
+// fontconfig work.
+class FontLookup {
+ public:
+  FontLookup() = default;
+  ~FontLookup();
+  FontLookup(const FontLookup&) = delete;
+  FontLookup& operator=(const FontLookup&) = delete;
+
+  // The best installed match for `family`; an empty name asks for the default sans face.
+  // A name no installed font carries gets fontconfig's nearest substitute.
+  FontFile Find(const std::string& family);
+
+ private:
+  _FcConfig* config_ = nullptr;
+  std::map<std::string, FontFile> found_;
+};
+
+}  // namespace larkspill

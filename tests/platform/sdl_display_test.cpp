@@ -1,0 +1,318 @@
+#include "platform/sdl_display.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "fakes/fake_clock.h"
+
+namespace larkspill {
+namespace {
+
+using testing::FakeClock;
+using ::testing::HasSubstr;
+
+struct Rgb {
+  int r, g, b;
+  bool operator==(const Rgb&) const = default;
+  friend std::ostream& operator<<(std::ostream& os, const Rgb& c) {
+    return os << "(" << c.r << "," << c.g << "," << c.b << ")";
+  }
+};
+constexpr Rgb kMagentaRgb{255, 0, 255}, kBlueRgb{0, 0, 255}, kWhiteRgb{255, 255, 255};
+constexpr int32_t kBlue = 0xFF0000;
+
+struct RecordingEvents : DisplayEvents {
+  void OnFrame() override { ++frames; }
+  void OnPointerMoved() override { ++moves; }
+  void OnButton() override { ++buttons; }
+  void OnKey() override { ++keys; }
+  int frames = 0, moves = 0, buttons = 0, keys = 0;
+};
+
+// A display on SDL's offscreen driver, with a folder for the pictures a test writes.
+class SdlDisplayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    dir_ =
+        std::filesystem::temp_directory_path() / ("larkspill_display_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir_);
+    Open({.title = "test", .fullscreen = false});
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void Open(SdlDisplayOptions options) {
+    display_ = std::make_unique<SdlDisplay>(clock_, options);
+    ASSERT_TRUE(display_->OpenDisplay(800, 600, 16, ""));
+  }
+
+  // Writes a 24-bit BMP of one row of pixels.
+  std::string Bmp(const std::string& name, std::vector<Rgb> row, int height = 4) {
+    SdlSurfacePtr s(
+        SDL_CreateRGBSurfaceWithFormat(0, row.size(), height, 24, SDL_PIXELFORMAT_RGB24));
+    for (int y = 0; y < height; ++y) {
+      for (size_t x = 0; x < row.size(); ++x) {
+        auto* p = static_cast<Uint8*>(s->pixels) + y * s->pitch + x * 3;
+        p[0] = row[x].r, p[1] = row[x].g, p[2] = row[x].b;
+      }
+    }
+    std::string path = (dir_ / name).string();
+    EXPECT_EQ(SDL_SaveBMP(s.get(), path.c_str()), 0) << SDL_GetError();
+    return path;
+  }
+  int32_t Sprite(const std::string& path, int32_t key_mode, int x = 0, int y = 0) {
+    int32_t sprite = display_->CreateSprite();
+    display_->LoadSpriteFrame(sprite, 1, path, key_mode);
+    display_->SetSpriteX(sprite, x);
+    display_->SetSpriteY(sprite, y);
+    return sprite;
+  }
+  static Rgb PixelOf(SDL_Surface* frame, int x, int y) {
+    Uint8 r, g, b;
+    SDL_GetRGB(static_cast<Uint32*>(frame->pixels)[y * frame->pitch / 4 + x], frame->format, &r, &g,
+               &b);
+    return {r, g, b};
+  }
+  Rgb PixelAt(int x, int y) {
+    SdlSurfacePtr frame = display_->CaptureFrame();
+    return frame ? PixelOf(frame.get(), x, y) : Rgb{-1, -1, -1};
+  }
+  // How many pixels in [left, right) x [top, bottom) look yellow.
+  int YellowPixels(int left, int top, int right, int bottom) {
+    SdlSurfacePtr frame = display_->CaptureFrame();
+    int count = 0;
+    for (int y = top; y < bottom; ++y) {
+      for (int x = left; x < right; ++x) {
+        Rgb c = PixelOf(frame.get(), x, y);
+        count += c.r > 180 && c.g > 180 && c.b < 80;
+      }
+    }
+    return count;
+  }
+
+  std::filesystem::path dir_;
+  FakeClock clock_;
+  std::unique_ptr<SdlDisplay> display_;
+};
+
+TEST_F(SdlDisplayTest, BadPicturesAndIdsAreRefusedWithTheirName) {
+  std::string empty = (dir_ / "empty.BMP").string(), garbage = (dir_ / "garbage.BMP").string();
+  std::ofstream{empty};
+  std::ofstream{garbage} << std::string(500, 'x');
+  int32_t sprite = display_->CreateSprite();
+  for (const std::string& path : {(dir_ / "Flock3.BMP").string(), empty, garbage}) {
+    try {
+      display_->LoadSpriteFrame(sprite, 1, path, kKeyTransparent);
+      ADD_FAILURE() << "no error for " << path;
+    } catch (const AssetError& error) {
+      EXPECT_THAT(error.what(), HasSubstr("cannot load picture " + path + ": "));
+    }
+  }
+  std::string red = Bmp("red.bmp", {{255, 0, 0}});
+  EXPECT_THROW(display_->LoadSpriteFrame(sprite, 0, red, kKeyOpaque), std::out_of_range);
+  EXPECT_THROW(display_->LoadSpriteFrame(sprite, 1001, red, kKeyOpaque), std::out_of_range);
+  EXPECT_THROW(display_->DrawSprite(sprite + 1), std::out_of_range);
+  EXPECT_TRUE(display_->CheckDisplay());
+}
+
+TEST_F(SdlDisplayTest, PicturesAreQuantisedAndKeyedOnMagenta) {
+  // Near-magenta quantises to magenta itself; (200, 100, 50) to 565 (25, 25, 6).
+  std::vector<Rgb> row{kMagentaRgb, kWhiteRgb, {1, 2, 3}, {200, 100, 50}, {250, 3, 251}};
+  Sprite(Bmp("keyed.bmp", row), kKeyTransparent, 10, 20);
+  Sprite(Bmp("opaque.bmp", row), kKeyOpaque, 100, 200);
+  display_->ClearBackBuffer(kBlue);
+  display_->DrawSprite(1);
+  display_->DrawSprite(2);
+  std::vector<Rgb> keyed, opaque;
+  for (int x = 0; x < 6; ++x) {
+    keyed.push_back(PixelAt(10 + x, 21));
+    opaque.push_back(PixelAt(100 + x, 201));
+  }
+  std::vector<Rgb> widened{kWhiteRgb, {0, 0, 0}, {206, 101, 49}};
+  EXPECT_THAT(keyed, ::testing::ElementsAre(kBlueRgb, widened[0], widened[1], widened[2], kBlueRgb,
+                                            kBlueRgb));
+  EXPECT_THAT(opaque, ::testing::ElementsAre(kMagentaRgb, widened[0], widened[1], widened[2],
+                                             kMagentaRgb, kBlueRgb));
+}
+
+TEST_F(SdlDisplayTest, FramesAdvanceWrapReplaceAndShareDecodedFiles) {
+  std::string red = Bmp("red.bmp", {{255, 0, 0}}), green = Bmp("green.bmp", {{0, 255, 0}});
+  int32_t first = display_->CreateSprite(), second = display_->CreateSprite();
+  for (int32_t sprite : {first, second}) {
+    display_->LoadSpriteFrame(sprite, 1, red, kKeyTransparent);
+    display_->LoadSpriteFrame(sprite, 2, green, kKeyTransparent);
+  }
+  EXPECT_EQ(display_->PictureDecodes(), 2);
+  auto shown = [&](int32_t sprite) {
+    display_->ClearBackBuffer(kBlack);
+    display_->DrawSprite(sprite);
+    return PixelAt(0, 0);
+  };
+  display_->NextSpriteFrame(first);
+  EXPECT_EQ(shown(first), (Rgb{0, 255, 0}));
+  EXPECT_EQ(shown(second), (Rgb{255, 0, 0}));  // each sprite has its own frame
+  display_->NextSpriteFrame(first);
+  EXPECT_EQ(shown(first), (Rgb{255, 0, 0}));  // wrapped after the highest frame
+  display_->LoadSpriteFrame(first, 1, Bmp("blue.bmp", {kBlueRgb}), kKeyOpaque);
+  EXPECT_EQ(shown(first), kBlueRgb);  // replaced
+  display_->SetSpriteFrame(first, 7);
+  EXPECT_EQ(shown(first), (Rgb{0, 0, 0}));  // never loaded: nothing drawn
+  display_->NextSpriteFrame(first);
+  EXPECT_EQ(shown(first), kBlueRgb);
+}
+
+TEST_F(SdlDisplayTest, FrameIsDueWhenItsDelayHasRunOutModulo32Bits) {
+  int32_t sprite = display_->CreateSprite();
+  display_->SetSpriteFrameDelay(sprite, 100);
+  clock_.ticks = 1000;
+  display_->SetSpriteFrame(sprite, 1);
+  clock_.ticks = 1099;
+  EXPECT_FALSE(display_->SpriteFrameDue(sprite));
+  clock_.ticks = 1100;
+  EXPECT_TRUE(display_->SpriteFrameDue(sprite));
+  display_->NextSpriteFrame(sprite);  // counts from here
+  EXPECT_FALSE(display_->SpriteFrameDue(sprite));
+  clock_.ticks = 0xFFFFFFF0u;
+  display_->NextSpriteFrame(sprite);
+  clock_.ticks = 0x50;  // 96 ms later
+  EXPECT_FALSE(display_->SpriteFrameDue(sprite));
+  clock_.Advance(4);
+  EXPECT_TRUE(display_->SpriteFrameDue(sprite));
+}
+
+TEST_F(SdlDisplayTest, MovesFollowScreenDirectionsAndPositionsReadAsSixteenBits) {
+  int32_t sprite = Sprite(Bmp("red.bmp", {{255, 0, 0}}, 1), kKeyOpaque, 100, 100);
+  display_->MoveSpriteX(sprite, -5);
+  display_->MoveSpriteY(sprite, 1);  // up
+  EXPECT_EQ(display_->GetSpriteX(sprite), 95);
+  EXPECT_EQ(display_->GetSpriteY(sprite), 99);
+  display_->MoveSpriteY(sprite, -3);  // down
+  display_->ClearBackBuffer(kBlack);
+  display_->DrawSprite(sprite);
+  EXPECT_EQ(PixelAt(95, 102), (Rgb{255, 0, 0}));
+  EXPECT_EQ(PixelAt(95, 101), (Rgb{0, 0, 0}));
+  display_->SetSpriteX(sprite, 40000);
+  EXPECT_EQ(display_->GetSpriteX(sprite), -25536);
+}
+
+TEST_F(SdlDisplayTest, TextIsDrawnInItsColourAtItsPlaceAndRenderedOnce) {
+  for (int frame = 0; frame < 3; ++frame) {
+    display_->ClearBackBuffer(kBlack);
+    display_->SetTextFont("Arial", 30, 1, false, false, false);
+    display_->DrawText("You have not selected a Waterfall", 215, 295, kYellow);
+    display_->SetTextFont("Arial", 14, 1, false, false, false);
+    display_->DrawText("12:00:00", 650, 1, kYellow);
+    display_->Flip();
+  }
+  EXPECT_GT(YellowPixels(215, 295, 600, 335), 500);
+  EXPECT_EQ(YellowPixels(0, 20, 800, 290) + YellowPixels(0, 340, 800, 600), 0);
+  EXPECT_EQ(display_->FontOpens(), 2);
+  EXPECT_EQ(display_->TextRenders(), 2);
+
+  display_->DrawText("12:00:01", 650, 1, kYellow);   // a new text
+  display_->DrawText("12:00:01", 650, 1, 0xFFFFFF);  // in another colour
+  EXPECT_EQ(display_->TextRenders(), 4);
+  // The cache is bounded: the least recently drawn text is rendered again.
+  for (size_t i = 0; i < SdlDisplay::kTextCacheSize; ++i)
+    display_->DrawText(std::to_string(i), 0, 0, kYellow);
+  display_->DrawText("12:00:00", 650, 1, kYellow);
+  EXPECT_EQ(display_->TextRenders(), 5 + static_cast<int>(SdlDisplay::kTextCacheSize));
+}
+
+TEST_F(SdlDisplayTest, HugeTextsAbsurdSizesAndUnknownFacesAreSafe) {
+  std::string message;
+  while (message.size() < 200 * 1024) message += "A long message with \xC3\xBC and words. ";
+  display_->ClearBackBuffer(kBlack);
+  display_->SetTextFont("No Such Face Anywhere", 24, 1, false, false, false);
+  display_->DrawText(message, 1, 560, kYellow);
+  EXPECT_GT(YellowPixels(700, 560, 800, 600), 20);  // runs to the right edge
+  std::string line = message.substr(0, 60);
+  display_->DrawText(line, 700, 500, kYellow);  // cut short near the edge
+  display_->DrawText(line, 1, 500, kYellow);    // but whole here
+  EXPECT_GT(YellowPixels(500, 500, 690, 540), 20);
+  for (int32_t size : {0, -5, 100000, INT32_MAX}) {
+    display_->SetTextFont("Arial", size, 1, false, false, false);
+    display_->DrawText(message, 0, 300, kYellow);
+  }
+  EXPECT_EQ(display_->FontOpens(), 3);  // the fallback face at 24; Arial clamped to 1 and 400
+  display_->DrawText("\xFF\xFE not UTF-8 \xC3", 0, 0, kYellow);
+  display_->DrawText("far right", 5000, 0, kYellow);
+  display_->DrawText("far left", -100000000, 0, kYellow);
+  display_->Flip();
+  EXPECT_TRUE(display_->CheckDisplay());
+}
+
+TEST_F(SdlDisplayTest, InputReachesTheWindowUnlessTheHostOwnsIt) {
+  for (bool accept : {true, false}) {
+    Open({.title = "test", .fullscreen = false, .accept_input = accept});
+    SDL_Event event{};
+    for (Uint32 type :
+         {SDL_MOUSEMOTION, SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_KEYDOWN, SDL_KEYUP}) {
+      event.type = type;
+      SDL_PushEvent(&event);
+    }
+    RecordingEvents events;
+    display_->PumpEvents(events);
+    EXPECT_EQ(events.moves, accept ? 2 : 0);
+    EXPECT_EQ(events.buttons + events.keys, accept ? 2 : 0);
+    EXPECT_EQ(events.frames, 0);
+    EXPECT_TRUE(display_->CheckDisplay());
+  }
+}
+
+TEST_F(SdlDisplayTest, QuitCloseAndDeviceResetEndTheDisplay) {
+  for (Uint32 type : {Uint32{SDL_QUIT}, Uint32{SDL_WINDOWEVENT}, Uint32{SDL_RENDER_DEVICE_RESET}}) {
+    Open({.title = "test", .fullscreen = false});
+    SDL_Event event{};
+    event.type = type;
+    event.window.event = SDL_WINDOWEVENT_CLOSE;
+    SDL_PushEvent(&event);
+    RecordingEvents events;
+    display_->PumpEvents(events);
+    EXPECT_FALSE(display_->CheckDisplay()) << type;
+    display_->ClearBackBuffer(kBlack);  // harmless after the end
+    display_->Flip();
+  }
+}
+
+TEST_F(SdlDisplayTest, ClosingReleasesEverythingAndTheDisplayOpensAgain) {
+  std::string red = Bmp("red.bmp", {{255, 0, 0}});
+  int32_t sprite = Sprite(red, kKeyOpaque, 5, 5);
+  display_->CloseDisplay();
+  EXPECT_FALSE(display_->CheckDisplay());
+  EXPECT_FALSE(display_->SaveScreenshot((dir_ / "closed.bmp").string()));
+  display_->DrawSprite(sprite);
+  ASSERT_TRUE(display_->OpenDisplay(800, 600, 16, ""));
+  display_->LoadSpriteFrame(sprite, 1, red, kKeyOpaque);
+  display_->DrawSprite(sprite);
+  EXPECT_EQ(display_->PictureDecodes(), 2);
+  std::string shot = (dir_ / "shot.bmp").string();
+  ASSERT_TRUE(display_->SaveScreenshot(shot));
+  SdlSurfacePtr saved(SDL_LoadBMP(shot.c_str()));
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(saved->w * 1000 + saved->h, 800600);
+}
+
+TEST(SdlDisplayOpenTest, NoDisplayMeansFalseNotAnError) {
+  setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+  FakeClock clock;
+  SdlDisplay display(clock, {.title = "test"});
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(display.OpenDisplay(800, 600, 16, ""));
+  EXPECT_THAT(::testing::internal::GetCapturedStderr(), HasSubstr("cannot open the display"));
+  EXPECT_FALSE(display.CheckDisplay());
+  EXPECT_THROW(display.LoadSpriteFrame(display.CreateSprite(), 1, "/x/Flock3.BMP", -1),
+               std::logic_error);
+}
+
+TEST(FontLookupTest, FaceNamesResolveToInstalledFiles) {
+  FontLookup lookup;
+  EXPECT_THAT(lookup.Find("Arial").path, HasSubstr("Liberation"));  // from fonts-liberation
+  EXPECT_FALSE(lookup.Find("").path.empty());
+  EXPECT_FALSE(lookup.Find("No Such Face Anywhere").path.empty());
+}
+
+}  // namespace
+}  // namespace larkspill
