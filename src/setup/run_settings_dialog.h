@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "settings/settings_store.h"
+
+namespace larkspill {
+
+// The folder the dialog's pictures come from when the caller names none: the program's asset
+// folder, fixed when it is built.
+std::string DefaultDialogAssetDir();
+
+// Shows the Control Box, centred on the screen, and runs the user-interface loop until the
+// dialog is closed. Creates the application object; returns 0.
+int RunSettingsDialog(int& argc, char** argv, SettingsStore& store,
+                      const std::string& asset_dir = DefaultDialogAssetDir());
+
+}  // namespace larkspill

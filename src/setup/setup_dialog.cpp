@@ -1,0 +1,858 @@
+#include "setup/setup_dialog.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStyleFactory>
+#include <QTabWidget>
+#include <QUrl>
+#include <algorithm>
+#include <utility>
+
+#include "settings/key_table.h"
+
+namespace larkspill {
+
+namespace {
+
+constexpr int kClientWidth = 594;
+constexpr int kClientHeight = 406;
+constexpr int kButtonBarHeight = 40;
+
+const char* const kCaption = "Larkspill Control Box  Freeware for personal use";
+
+// The page is laid out for a desktop font of about 8 points, the size whose widest labels (those
+// with a gap for a control) just fit their frames. A larger desktop font is brought down, in the
+// same family, to the largest size at which they fit, so no label is cut off.
+QFont FittedFont(QFont font) {
+  const struct {
+    const char* text;
+    int width;
+  } budgets[] = {
+      {"Every                   Minutes", 146},
+      {"Turn sound off after:                    min.", 212},
+      {"every                       seconds", 158},
+      {"Set scroll-through time:", 146},
+  };
+  const auto fits = [&budgets](const QFont& f) {
+    const QFontMetrics metrics(f);
+    if (metrics.height() > 15) return false;
+    for (const auto& budget : budgets) {
+      if (metrics.horizontalAdvance(QString::fromLatin1(budget.text)) > budget.width) return false;
+    }
+    return true;
+  };
+  if (fits(font)) return font;
+  QFont smaller = font;
+  if (font.pointSizeF() > 0) {
+    for (double points = font.pointSizeF() - 0.5; points >= 6.0; points -= 0.5) {
+      smaller.setPointSizeF(points);
+      if (fits(smaller)) return smaller;
+    }
+  } else if (font.pixelSize() > 0) {
+    for (int pixels = font.pixelSize() - 1; pixels >= 8; --pixels) {
+      smaller.setPixelSize(pixels);
+      if (fits(smaller)) return smaller;
+    }
+  }
+  return smaller;
+}
+
+// Creates a named control. Controls inside a frame get the plain font back, since the frame's
+// own font is bold for its caption.
+template <typename W, typename... Args>
+W* Make(QWidget* parent, const char* name, Args&&... args) {
+  auto* w = new W(std::forward<Args>(args)..., parent);
+  w->setObjectName(QString::fromLatin1(name));
+  if (qobject_cast<QGroupBox*>(parent) != nullptr) {
+    QFont plain = w->font();
+    plain.setBold(false);
+    w->setFont(plain);
+  }
+  return w;
+}
+
+QGroupBox* MakeFrame(QWidget* parent, const char* name, const char* caption, int x, int y, int w,
+                     int h) {
+  auto* frame = Make<QGroupBox>(parent, name, QString::fromLatin1(caption));
+  QFont bold = frame->font();
+  bold.setBold(true);
+  frame->setFont(bold);
+  frame->setGeometry(x, y, w, h);
+  return frame;
+}
+
+// A label that keeps its runs of spaces: some labels leave a gap for a control to sit in.
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
+  auto* label = Make<QLabel>(parent, name);
+  label->setTextFormat(Qt::PlainText);
+  label->setText(QString::fromLatin1(text));
+  label->adjustSize();
+  label->move(x, y);
+  return label;
+}
+
+QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* text, int x, int y) {
+  auto* box = Make<QCheckBox>(parent, name, QString::fromLatin1(text));
+  box->adjustSize();
+  box->move(x, y);
+  return box;
+}
+
+// The desktop's style with two changes for this dialog's small controls: a small square
+// scroll-bar thumb (the bars are short and their page step is 1, and a long thumb would leave the
+// short water-speed bar almost no travel), and a font list that drops down as a scrolling list of
+// a few entries instead of covering the screen.
+class DialogStyle : public QProxyStyle {
+ public:
+  using QProxyStyle::QProxyStyle;
+  int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                  const QWidget* widget) const override {
+    if (metric == PM_ScrollBarSliderMin) {
+      return QProxyStyle::pixelMetric(PM_ScrollBarExtent, option, widget);
+    }
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returned) const override {
+    if (hint == SH_ComboBox_Popup) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, returned);
+  }
+};
+
+// One style for every dialog, owned by the application so that it outlives the controls.
+QStyle* DialogControlStyle() {
+  static QPointer<QStyle> style;
+  if (style.isNull()) {
+    // Built on the style the application uses, as set by the desktop or a -style option.
+    style = new DialogStyle(QStyleFactory::create(QApplication::style()->name()));
+    style->setParent(QCoreApplication::instance());
+  }
+  return style;
+}
+
+QScrollBar* MakeBar(QWidget* parent, const char* name, Qt::Orientation orientation, int minimum,
+                    int maximum) {
+  auto* bar = Make<QScrollBar>(parent, name, orientation);
+  bar->setStyle(DialogControlStyle());
+  bar->setRange(minimum, maximum);
+  bar->setSingleStep(1);
+  bar->setPageStep(1);
+  bar->setValue(minimum);
+  return bar;
+}
+
+// A vertical bar whose largest value is at the top. Qt draws and drags such a bar the right way
+// up but still steps it by arrow and page clicks as if the smallest value were on top; this bar
+// turns those steps round, so a click moves the thumb towards the place clicked.
+class UpsideDownBar : public QScrollBar {
+ public:
+  explicit UpsideDownBar(QWidget* parent) : QScrollBar(Qt::Vertical, parent) {
+    setInvertedAppearance(true);
+    // A scroll bar normally turns its keys and wheel round (Up lowers the value); with the largest
+    // value on top, Up must raise it.
+    setInvertedControls(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
+      if (!mouse_down_) return;
+      switch (action) {
+        case SliderSingleStepAdd:
+        case SliderSingleStepSub:
+        case SliderPageStepAdd:
+        case SliderPageStepSub:
+          setSliderPosition(2 * value() - sliderPosition());
+          break;
+        default:
+          break;
+      }
+    });
+  }
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    mouse_down_ = true;
+    QScrollBar::mousePressEvent(event);
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    QScrollBar::mouseReleaseEvent(event);
+    mouse_down_ = false;
+  }
+
+ private:
+  bool mouse_down_ = false;
+};
+
+QLineEdit* MakeCompanion(QWidget* parent, const char* name) {
+  auto* box = Make<QLineEdit>(parent, name);
+  box->setReadOnly(true);
+  box->setAlignment(Qt::AlignRight);
+  return box;
+}
+
+// Places `control` over the run of spaces in `label` that follows the text `before`, centred
+// on the label's line.
+void PlaceInGap(QWidget* control, const QLabel* label, const char* before, int spaces, int height) {
+  const QFontMetrics metrics = label->fontMetrics();
+  const int gap_x = label->x() + metrics.horizontalAdvance(QString::fromLatin1(before));
+  const int gap_w = metrics.horizontalAdvance(QString(spaces, QLatin1Char(' ')));
+  const int y = label->y() + (label->height() - height) / 2;
+  control->setGeometry(gap_x + 2, y, std::max(gap_w - 4, 24), height);
+}
+
+QComboBox* MakePickList(QWidget* parent, const char* name, const QStringList& entries) {
+  auto* combo = Make<QComboBox>(parent, name);
+  combo->setEditable(true);
+  // Typed text is never written: only an entry picked from the list is. Without a completer
+  // and an insert policy, Return in the edit part neither adds an entry nor picks one.
+  combo->setInsertPolicy(QComboBox::NoInsert);
+  combo->setCompleter(nullptr);
+  combo->addItems(entries);
+  return combo;
+}
+
+QString CheckText(const QCheckBox* box) {
+  return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+}  // namespace
+
+QStringList ScreenFontFamilies() {
+  QStringList families;
+  for (const QString& family : QFontDatabase::families()) {
+    if (!QFontDatabase::isPrivateFamily(family)) families.append(family);
+  }
+  return families;
+}
+
+void OpenUrlOnDesktop(const QString& url) {
+  QDesktopServices::openUrl(QUrl(url));
+}
+
+SetupDialog::SetupDialog(SettingsStore& store, std::string asset_dir, FontSource fonts,
+                         UrlOpener open_url, QWidget* parent)
+    : QDialog(parent),
+      store_(store),
+      asset_dir_(std::move(asset_dir)),
+      fonts_(std::move(fonts)),
+      open_url_(std::move(open_url)) {
+  setObjectName(QStringLiteral("Setup"));
+  setWindowTitle(QString::fromLatin1(kCaption));
+  setFixedSize(kClientWidth, kClientHeight);
+  setFont(FittedFont(font()));
+  BuildControls();
+  ConnectHandlers();
+  Form_Load();
+}
+
+QString SetupDialog::AboutText() {
+  const QStringList lines = {
+      QStringLiteral("Larkspill 3.4"),
+      QString(),
+      QStringLiteral("Developed by Larkspill Software"),
+      QString(),
+      QStringLiteral("Copyright (c) 2001 Larkspill Software.  All rights reserved."),
+      QString(),
+      QStringLiteral("Check our website for the current price"),
+      QString(),
+      QStringLiteral("Our email address: support@larkspill.example.org"),
+      QStringLiteral("Our website address: http://larkspill.example.org"),
+      QString(),
+      QStringLiteral("Larkspill Software"),
+      QStringLiteral("12 Meadow Lane"),
+      QStringLiteral("Fernhollow"),
+      QStringLiteral("Exampleshire EX1 2AB"),
+  };
+  QString text;
+  for (const QString& line : lines) text += line + QStringLiteral("\r\n");
+  return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Controls
+
+void SetupDialog::BuildControls() {
+  SSTab1 = Make<QTabWidget>(this, "SSTab1");
+  SSTab1->setGeometry(4, 4, kClientWidth - 8, kClientHeight - kButtonBarHeight - 8);
+  SSTab1->addTab(BuildSettingsPage(), QStringLiteral("Settings"));
+  SSTab1->addTab(BuildTextPage(), QStringLiteral("Text"));
+  BuildButtonBar();
+}
+
+QLabel* SetupDialog::MakePicture(QWidget* parent, const char* name, const char* file, int x, int y,
+                                 int w, int h) {
+  auto* picture = Make<QLabel>(parent, name);
+  picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  picture->setLineWidth(1);
+  picture->setGeometry(x, y, w + 2, h + 2);
+  if (!asset_dir_.empty()) {
+    const QString path =
+        QString::fromStdString(asset_dir_) + QLatin1Char('/') + QString::fromLatin1(file);
+    QPixmap pixmap;
+    // A missing or unreadable picture leaves the plain frame.
+    if (QFile::exists(path) && pixmap.load(path)) picture->setPixmap(pixmap);
+  }
+  return picture;
+}
+
+QWidget* SetupDialog::BuildSettingsPage() {
+  auto* page = new QWidget(SSTab1);
+  page->setObjectName(QStringLiteral("SettingsPage"));
+
+  // Scenes and their scroll-through time.
+  QGroupBox* frame1 = MakeFrame(page, "Frame1", "Choose the Waterfall", 4, 4, 162, 156);
+  chkwf01 = MakeCheck(frame1, "chkwf01", "1", 36, 29);
+  MakePicture(frame1, "Picture2", "dialog-wf1.bmp", 76, 22, 40, 30);
+  chkwf02 = MakeCheck(frame1, "chkwf02", "2", 36, 65);
+  MakePicture(frame1, "Picture3", "dialog-wf2.bmp", 76, 58, 40, 30);
+  MakeLabel(frame1, "Label5", "Set scroll-through time:", 8, 96);
+  hsbScroll = MakeBar(frame1, "hsbScroll", Qt::Horizontal, 1, 500);
+  hsbScroll->setGeometry(8, 113, 146, 17);
+  QLabel* label6 = MakeLabel(frame1, "Label6", "Every                   Minutes", 8, 136);
+  txtScroll = MakeCompanion(frame1, "txtScroll");
+  PlaceInGap(txtScroll, label6, "Every", 19, 20);
+
+  // Clock: switch, corner and size.
+  QGroupBox* frame24 = MakeFrame(page, "Frame24", "Clock", 4, 164, 162, 136);
+  chkClock = MakeCheck(frame24, "chkClock", "Show Clock", 8, 20);
+  chkClock->setToolTip(QStringLiteral("Show or Remove Clock"));
+  QLabel* screen = MakePicture(frame24, "Picture5", "dialog-screen.bmp", 46, 42, 70, 62);
+  optPosClockGroup = new QButtonGroup(this);
+  optPosClockGroup->setExclusive(true);
+  // Index 0 upper left, 1 lower left, 2 upper right, 3 lower right, just outside the corners.
+  const int left = screen->x() - 20;
+  const int right = screen->x() + screen->width() + 2;
+  const int top = screen->y() - 2;
+  const int bottom = screen->y() + screen->height() - 16;
+  const QPoint corners[4] = {{left, top}, {left, bottom}, {right, top}, {right, bottom}};
+  static const char* const kCornerNames[4] = {"Clock at upper left", "Clock at lower left",
+                                              "Clock at upper right", "Clock at lower right"};
+  for (int i = 0; i < 4; ++i) {
+    auto* option = Make<QRadioButton>(frame24, "optPosClock");
+    option->setProperty("Index", i);
+    option->setGeometry(corners[i].x(), corners[i].y(), 18, 18);
+    option->setAccessibleName(QString::fromLatin1(kCornerNames[i]));
+    optPosClockGroup->addButton(option, i);
+    optPosClock[static_cast<size_t>(i)] = option;
+  }
+  QLabel* label4 = MakeLabel(frame24, "Label4", "Font Size (i.e.: 16)", 8, 112);
+  txtFontSize = Make<QLineEdit>(frame24, "txtFontSize");
+  txtFontSize->setToolTip(QStringLiteral("Type size of font for clock"));
+  txtFontSize->setGeometry(label4->x() + label4->width() + 6, 109, 34, 20);
+
+  // Sounds and their volumes.
+  QGroupBox* frame2 = MakeFrame(page, "Frame2", "Sound", 170, 4, 228, 176);
+  const int bar_x = 76;
+  const int bar_w = 142;
+  QLabel* label1 = MakeLabel(frame2, "Label1", "Low ----- VOLUME ----- High", 0, 20);
+  label1->move(std::max(4, bar_x + (bar_w - label1->width()) / 2), 20);
+  const struct {
+    QCheckBox** box;
+    const char* box_name;
+    const char* caption;
+    QScrollBar** bar;
+    const char* bar_name;
+  } sounds[] = {
+      {&chkSoundWater, "chkSoundWater", "Water", &hsbWaterVolume, "hsbWaterVolume"},
+      {&chkSoundBirds, "chkSoundBirds", "Birds", &hsbBirdsVolume, "hsbBirdsVolume"},
+      {&chkSoundJungle, "chkSoundJungle", "Jungle", &hsbJungleVolume, "hsbJungleVolume"},
+      {&chkSoundEagle, "chkSoundEagle", "Eagle", &hsbEagleVolume, "hsbEagleVolume"},
+  };
+  int row_y = 39;
+  for (const auto& sound : sounds) {
+    *sound.box = MakeCheck(frame2, sound.box_name, sound.caption, 8, row_y);
+    *sound.bar = MakeBar(frame2, sound.bar_name, Qt::Horizontal, -2500, 0);
+    (*sound.bar)->setGeometry(bar_x, row_y + 1, bar_w, 17);
+    row_y += 24;
+  }
+  QLabel* label16 =
+      MakeLabel(frame2, "Label16", "Turn sound off after:                    min.", 8, 146);
+  cboSoundOff =
+      MakePickList(frame2, "cboSoundOff",
+                   {"Never", "1",  "2",  "3",   "4",   "5",   "10",  "15",  "20",  "30",
+                    "45",    "60", "90", "120", "180", "240", "300", "360", "420", "480"});
+  PlaceInGap(cboSoundOff, label16, "Turn sound off after:", 20, 22);
+
+  // Pointer movements that end the saver.
+  QGroupBox* frame23 = MakeFrame(page, "Frame23", "Mouse Sensitivity", 170, 184, 136, 116);
+  frame23->setToolTip(QStringLiteral("Change the sensitivity of the mouse"));
+  hsbMouseS = MakeBar(frame23, "hsbMouseS", Qt::Horizontal, 2, 20);
+  hsbMouseS->setGeometry(8, 48, 82, 17);
+  MakeLabel(frame23, "Label32", "Light", 8, 68);
+  QLabel* label33 = MakeLabel(frame23, "Label33", "Heavy", 0, 68);
+  label33->move(90 - label33->width(), 68);
+  txtMouseS = MakeCompanion(frame23, "txtMouseS");
+  txtMouseS->setGeometry(96, 46, 32, 20);
+
+  // Frame delay of the water animation; the slow end is at the top.
+  QGroupBox* frame3 = MakeFrame(page, "Frame3", "Water Speed", 310, 184, 88, 116);
+  vsbWaterSpeed = Make<UpsideDownBar>(frame3, "vsbWaterSpeed");
+  vsbWaterSpeed->setStyle(DialogControlStyle());
+  vsbWaterSpeed->setRange(50, 500);
+  vsbWaterSpeed->setSingleStep(1);
+  vsbWaterSpeed->setPageStep(1);
+  vsbWaterSpeed->setValue(50);
+  vsbWaterSpeed->setGeometry(14, 20, 17, 70);
+  MakeLabel(frame3, "Label3", "Slow", 36, 20);
+  QLabel* label2 = MakeLabel(frame3, "Label2", "Fast", 36, 0);
+  label2->move(36, 90 - label2->height());
+  txtWaterSpeed = MakeCompanion(frame3, "txtWaterSpeed");
+  txtWaterSpeed->setGeometry(14, 93, 48, 20);
+
+  // Birds and butterflies.
+  QGroupBox* frame7 = MakeFrame(page, "Frame7", "Creatures", 402, 4, 176, 296);
+  chkBirds = MakeCheck(frame7, "chkBirds", "Show Birds", 8, 22);
+  QLabel* label11 = MakeLabel(frame7, "Label11", "every                       seconds", 8, 50);
+  cboBirds = MakePickList(frame7, "cboBirds", {"Always", "10", "20", "30", "40", "50", "60"});
+  PlaceInGap(cboBirds, label11, "every", 23, 22);
+  chkSingleBird = MakeCheck(frame7, "chkSingleBird", "Single Bird", 8, 78);
+  MakeLabel(frame7, "Label9", "Bird Speed", 8, 106);
+  QLabel* label10 = MakeLabel(frame7, "Label10", "Fast            Slow", 8, 143);
+  hsbBirdSpeed = MakeBar(frame7, "hsbBirdSpeed", Qt::Horizontal, 1, 100);
+  const int speed_w = std::max(label10->width(), 100);
+  hsbBirdSpeed->setGeometry(8, 124, speed_w, 17);
+  TxtBirdSpeed = MakeCompanion(frame7, "TxtBirdSpeed");
+  TxtBirdSpeed->setGeometry(14 + speed_w, 122, 34, 20);
+  auto* line1 = Make<QFrame>(frame7, "Line1");
+  line1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+  line1->setGeometry(8, 166, 160, 4);
+  MakeLabel(frame7, "Label12", "Number of Butterflys", 8, 178);
+  hsbButter = MakeBar(frame7, "hsbButter", Qt::Horizontal, 1, 3);
+  hsbButter->setGeometry(8, 197, speed_w, 17);
+  txtButter = MakeCompanion(frame7, "txtButter");
+  txtButter->setGeometry(14 + speed_w, 195, 34, 20);
+  auto* line2 = Make<QFrame>(frame7, "Line2");
+  line2->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+  line2->setGeometry(8, 224, 160, 4);
+  chkButterfly1 = MakeCheck(frame7, "chkButterfly1", "Show Butterfly #1", 8, 236);
+  chkButterfly2 = MakeCheck(frame7, "chkButterfly2", "Show Butterfly #2", 8, 262);
+
+  chkPowerSave = MakeCheck(page, "chkPowerSave", "Disable any Power Saving settings", 8, 306);
+  chkPowerSave->setToolTip(QStringLiteral(
+      "If you have your Monitor set to turn off enabling this will keep that setting, otherwise "
+      "the screensaver will ignore those settings"));
+  return page;
+}
+
+QWidget* SetupDialog::BuildTextPage() {
+  auto* page = new QWidget(SSTab1);
+  page->setObjectName(QStringLiteral("TextPage"));
+
+  QGroupBox* frame5 = MakeFrame(page, "Frame5", "Show Message", 6, 4, 570, 116);
+  chkShowMessage = MakeCheck(frame5, "chkShowMessage", "Show Message", 12, 24);
+  MakeLabel(frame5, "Label7", "Type your message below:", 12, 56);
+  txtMessage = Make<QLineEdit>(frame5, "txtMessage");
+  txtMessage->setGeometry(12, 76, 546, 24);
+
+  QGroupBox* frame11 = MakeFrame(page, "Frame11", "Font", 6, 128, 570, 164);
+  chkFonts = Make<QCheckBox>(frame11, "chkFonts");
+  chkFonts->setGeometry(12, 26, 20, 20);
+  auto* label35 = Make<QLabel>(frame11, "Label35");
+  label35->setTextFormat(Qt::PlainText);
+  label35->setWordWrap(true);
+  label35->setText(QStringLiteral(
+      "Loading the fonts causes a delay in starting the Control Box.  Check this box if you do "
+      "not want to use a different font.  The Control Box will then load faster."));
+  label35->setGeometry(38, 26, 520, 48);
+  label35->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  chkFonts->setAccessibleName(label35->text());  // the box has no caption of its own
+  cboFontsScreen = Make<QComboBox>(frame11, "cboFontsScreen");
+  cboFontsScreen->setGeometry(12, 84, 280, 24);
+  cboFontsScreen->setStyle(DialogControlStyle());
+  cboFontsScreen->setMaxVisibleItems(16);
+  QLabel* label8 = MakeLabel(frame11, "Label8", "Font Size (i.e.: 16)", 12, 126);
+  txtFontSizeMsg = Make<QLineEdit>(frame11, "txtFontSizeMsg");
+  txtFontSizeMsg->setGeometry(label8->x() + label8->width() + 6, 122, 40, 22);
+  return page;
+}
+
+void SetupDialog::BuildButtonBar() {
+  auto* bar = Make<QFrame>(this, "Picture1");
+  bar->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  bar->setGeometry(0, kClientHeight - kButtonBarHeight, kClientWidth, kButtonBarHeight);
+  Picture1 = bar;
+  const struct {
+    QPushButton** button;
+    const char* name;
+    const char* caption;
+    const char* tooltip;
+    int width;
+  } buttons[] = {
+      {&cmdWeb, "cmdWeb", "&Go to our website", nullptr, 150},
+      {&cmdHelp, "cmdHelp", "&HELP", "Opens A Help File", 96},
+      {&cmdAbout, "cmdAbout", "&About", "Version Number ", 96},
+      {&cmdOK, "cmdOK", "&OK", nullptr, 96},
+  };
+  int total = 0;
+  for (const auto& b : buttons) total += b.width;
+  const int margin = 8;
+  const int gap = (kClientWidth - 2 * margin - total) / 3;
+  int x = margin;
+  for (const auto& b : buttons) {
+    auto* button = Make<QPushButton>(bar, b.name, QString::fromLatin1(b.caption));
+    // Return in a text box must not press a button behind the user's back.
+    button->setAutoDefault(false);
+    if (b.tooltip != nullptr) button->setToolTip(QString::fromLatin1(b.tooltip));
+    button->setGeometry(x, (kButtonBarHeight - 26) / 2, b.width, 26);
+    *b.button = button;
+    x += b.width + gap;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Wiring
+
+void SetupDialog::ConnectScrollBar(QScrollBar* bar, bool has_scroll, std::function<void()> change) {
+  // The value the thumb had when a drag began, so that the end of a drag that moved it runs
+  // `Change` once more with the final value.
+  auto drag_start = std::make_shared<int>(bar->value());
+  connect(bar, &QScrollBar::sliderPressed, this, [bar, drag_start] { *drag_start = bar->value(); });
+  connect(bar, &QScrollBar::valueChanged, this, [bar, has_scroll, change] {
+    if (!bar->isSliderDown() || has_scroll) change();
+  });
+  connect(bar, &QScrollBar::sliderReleased, this, [bar, drag_start, change] {
+    if (bar->value() != *drag_start) change();
+  });
+}
+
+void SetupDialog::ConnectHandlers() {
+  const std::pair<QCheckBox*, void (SetupDialog::*)()> checks[] = {
+      {chkBirds, &SetupDialog::chkBirds_Click},
+      {chkButterfly1, &SetupDialog::chkButterfly1_Click},
+      {chkButterfly2, &SetupDialog::chkButterfly2_Click},
+      {chkClock, &SetupDialog::chkClock_Click},
+      {chkSingleBird, &SetupDialog::chkSingleBird_Click},
+      {chkwf01, &SetupDialog::chkwf01_Click},
+      {chkwf02, &SetupDialog::chkwf02_Click},
+      {chkShowMessage, &SetupDialog::chkShowMessage_Click},
+      {chkSoundWater, &SetupDialog::chkSoundWater_Click},
+      {chkSoundBirds, &SetupDialog::chkSoundBirds_Click},
+      {chkSoundJungle, &SetupDialog::chkSoundJungle_Click},
+      {chkSoundEagle, &SetupDialog::chkSoundEagle_Click},
+      {chkPowerSave, &SetupDialog::chkPowerSave_Click},
+      {chkFonts, &SetupDialog::chkFonts_Click},
+  };
+  for (const auto& [box, handler] : checks) connect(box, &QCheckBox::toggled, this, handler);
+
+  connect(cboBirds, &QComboBox::activated, this, &SetupDialog::cboBirds_Click);
+  connect(cboSoundOff, &QComboBox::activated, this, &SetupDialog::cboSoundOff_Click);
+  connect(cboFontsScreen, &QComboBox::currentIndexChanged, this,
+          &SetupDialog::cboFontsScreen_Change);
+  connect(optPosClockGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+    if (checked) optPosClock_Click(id);
+  });
+
+  connect(txtFontSize, &QLineEdit::textChanged, this, &SetupDialog::txtFontSize_Change);
+  connect(txtFontSizeMsg, &QLineEdit::textChanged, this, &SetupDialog::txtFontSizeMsg_Change);
+  connect(txtMessage, &QLineEdit::textChanged, this, &SetupDialog::txtMessage_Change);
+
+  ConnectScrollBar(hsbScroll, true, [this] { hsbScroll_Change(); });
+  ConnectScrollBar(hsbMouseS, true, [this] { hsbMouseS_Change(); });
+  ConnectScrollBar(vsbWaterSpeed, true, [this] { vsbWaterSpeed_Change(); });
+  ConnectScrollBar(hsbBirdSpeed, true, [this] { hsbBirdSpeed_Change(); });
+  ConnectScrollBar(hsbButter, true, [this] { hsbButter_Change(); });
+  ConnectScrollBar(hsbWaterVolume, true, [this] { hsbWaterVolume_Change(); });
+  ConnectScrollBar(hsbBirdsVolume, true, [this] { hsbBirdsVolume_Change(); });
+  ConnectScrollBar(hsbJungleVolume, true, [this] { hsbJungleVolume_Change(); });
+  // The eagle's volume is written only when its thumb comes to rest.
+  ConnectScrollBar(hsbEagleVolume, false, [this] { hsbEagleVolume_Change(); });
+
+  connect(cmdOK, &QPushButton::clicked, this, &SetupDialog::cmdOK_Click);
+  connect(cmdWeb, &QPushButton::clicked, this, &SetupDialog::cmdWeb_Click);
+  connect(cmdHelp, &QPushButton::clicked, this, &SetupDialog::cmdHelp_Click);
+  connect(cmdAbout, &QPushButton::clicked, this, &SetupDialog::cmdAbout_Click);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Store access
+
+void SetupDialog::Save(const char* section, const char* key, const QString& value) {
+  store_.SaveSetting(kAppName, section, key, value.toStdString());
+}
+
+void SetupDialog::SaveCheck(const char* section, const char* key, const QCheckBox* box) {
+  Save(section, key, CheckText(box));
+}
+
+void SetupDialog::SaveBar(const char* section, const char* key, const QScrollBar* bar,
+                          QLineEdit* companion) {
+  const QString text = QString::number(bar->value());
+  Save(section, key, text);
+  if (companion != nullptr) companion->setText(text);
+}
+
+int16_t SetupDialog::ReadNumber(const char* section, const char* key) {
+  return ReadInteger(store_, Reader::Dialog, section, key);
+}
+
+QString SetupDialog::ReadString(const char* section, const char* key) {
+  return QString::fromStdString(ReadText(store_, Reader::Dialog, section, key));
+}
+
+void SetupDialog::LoadCheck(QCheckBox* box, const char* section, const char* key) {
+  box->setChecked(ReadNumber(section, key) == 1);
+}
+
+void SetupDialog::LoadBar(QScrollBar* bar, const char* section, const char* key,
+                          void (SetupDialog::*change)()) {
+  const int stored = ReadNumber(section, key);
+  const int before = bar->value();
+  bar->setValue(stored);  // runs the bar's Change when the thumb moves
+  // A stored value outside the range shows at the nearest end; when that end is where the thumb
+  // already was, nothing ran, so write it here: the store then holds what the dialog shows.
+  if (bar->value() != stored && bar->value() == before) (this->*change)();
+}
+
+void SetupDialog::LoadCombo(QComboBox* combo, const QString& text) {
+  // Setting the text runs no handler: the list only writes when the user picks an entry.
+  combo->setCurrentIndex(combo->findText(text, Qt::MatchExactly));
+  combo->setEditText(text);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loading
+
+void SetupDialog::Form_Load() {
+  // Selecting the stored position writes that entry's name over the stored one, so the name is
+  // read first: the font the user chose stays chosen.
+  const QString font_name = ReadString("Startup", "FontName");
+  LoadCheck(chkFonts, "Startup", "CheckFont");
+  if (!chkFonts->isChecked()) LoadFonts();
+  LoadBar(hsbButter, "one", "NumButter", &SetupDialog::hsbButter_Change);
+  LoadBar(hsbBirdSpeed, "one", "BirdSpeed", &SetupDialog::hsbBirdSpeed_Change);
+  LoadCheck(chkSingleBird, "one", "SingleBird");
+  LoadCombo(cboBirds, ReadString("one", "BirdTimer"));
+  LoadCheck(chkBirds, "one", "Birds");
+  LoadCheck(chkButterfly1, "one", "Butter1");
+  LoadCheck(chkButterfly2, "one", "Butter2");
+  LoadBar(hsbScroll, "one", "Scroll", &SetupDialog::hsbScroll_Change);
+  LoadBar(hsbWaterVolume, "two", "VolumeWater", &SetupDialog::hsbWaterVolume_Change);
+  LoadBar(hsbBirdsVolume, "two", "VolumeBirds", &SetupDialog::hsbBirdsVolume_Change);
+  LoadBar(hsbJungleVolume, "two", "VolumeJungle", &SetupDialog::hsbJungleVolume_Change);
+  LoadBar(hsbEagleVolume, "two", "VolumeEagle", &SetupDialog::hsbEagleVolume_Change);
+  LoadBar(vsbWaterSpeed, "two", "WaterSpeed", &SetupDialog::vsbWaterSpeed_Change);
+  LoadBar(hsbMouseS, "one", "MouseSens", &SetupDialog::hsbMouseS_Change);
+  LoadCheck(chkSoundWater, "two", "SoundWater");
+  LoadCheck(chkSoundBirds, "two", "SoundBirds");
+  LoadCheck(chkSoundJungle, "two", "SoundJungle");
+  LoadCheck(chkSoundEagle, "two", "SoundEagle");
+  LoadCheck(chkClock, "one", "Clock");
+  txtFontSize->setText(ReadString("one", "FontSize"));
+  LoadCheck(chkwf01, "one", "waterfall1");
+  LoadCheck(chkwf02, "one", "waterfall2");
+  LoadCheck(chkShowMessage, "two", "ShowMessage");
+  txtMessage->setText(ReadString("two", "Message"));
+  txtFontSizeMsg->setText(ReadString("two", "FontSizeMsg"));
+
+  // The corner: the stored number, rounded as the saver rounds it, minus 1 is the option's index.
+  // A number outside 1 to 4 means no clock in the saver, so no option is selected and nothing is
+  // written.
+  PosClock = ReadString("two", "PosClock");
+  const int index = ReadNumericInteger(store_, Reader::Dialog, "two", "PosClock") - 1;
+  if (index >= 0 && index <= 3) optPosClock[static_cast<size_t>(index)]->setChecked(true);
+
+  LoadCombo(cboSoundOff, ReadString("one", "SoundOff"));
+  if (!chkFonts->isChecked()) {
+    SelectFontAt(ReadNumber("Startup", "SelectedFont"));
+    SelectFontNamed(font_name);
+  }
+
+  // The power-saving box shows what the saver will do (any value but 0 keeps the monitor on);
+  // showing it writes nothing.
+  {
+    const QSignalBlocker quiet(chkPowerSave);
+    chkPowerSave->setChecked(ReadInteger(store_, Reader::Saver, "Startup", "PwrSave") != 0);
+  }
+
+  // Companions show their bar's value even where loading did not move the bar.
+  txtScroll->setText(QString::number(hsbScroll->value()));
+  txtMouseS->setText(QString::number(hsbMouseS->value()));
+  txtWaterSpeed->setText(QString::number(vsbWaterSpeed->value()));
+  TxtBirdSpeed->setText(QString::number(hsbBirdSpeed->value()));
+  txtButter->setText(QString::number(hsbButter->value()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Handlers
+
+void SetupDialog::chkBirds_Click() {
+  SaveCheck("one", "Birds", chkBirds);
+}
+void SetupDialog::chkButterfly1_Click() {
+  SaveCheck("one", "Butter1", chkButterfly1);
+}
+void SetupDialog::chkButterfly2_Click() {
+  SaveCheck("one", "Butter2", chkButterfly2);
+}
+void SetupDialog::chkClock_Click() {
+  SaveCheck("one", "Clock", chkClock);
+}
+void SetupDialog::chkSingleBird_Click() {
+  SaveCheck("one", "SingleBird", chkSingleBird);
+}
+void SetupDialog::chkwf01_Click() {
+  SaveCheck("one", "waterfall1", chkwf01);
+}
+void SetupDialog::chkwf02_Click() {
+  SaveCheck("one", "waterfall2", chkwf02);
+}
+void SetupDialog::chkShowMessage_Click() {
+  SaveCheck("two", "ShowMessage", chkShowMessage);
+}
+void SetupDialog::chkSoundWater_Click() {
+  SaveCheck("two", "SoundWater", chkSoundWater);
+}
+void SetupDialog::chkSoundBirds_Click() {
+  SaveCheck("two", "SoundBirds", chkSoundBirds);
+}
+void SetupDialog::chkSoundJungle_Click() {
+  SaveCheck("two", "SoundJungle", chkSoundJungle);
+}
+void SetupDialog::chkSoundEagle_Click() {
+  SaveCheck("two", "SoundEagle", chkSoundEagle);
+}
+void SetupDialog::chkPowerSave_Click() {
+  SaveCheck("Startup", "PwrSave", chkPowerSave);
+}
+
+void SetupDialog::chkFonts_Click() {
+  if (chkFonts->isChecked()) {
+    cboFontsScreen->setEnabled(false);
+  } else {
+    const QString font_name = ReadString("Startup", "FontName");  // before selecting overwrites it
+    cboFontsScreen->setEnabled(true);
+    LoadFonts();
+    SelectFontAt(ReadNumber("Startup", "SelectedFont"));
+    SelectFontNamed(font_name);
+  }
+  SaveCheck("Startup", "CheckFont", chkFonts);
+}
+
+void SetupDialog::cboBirds_Click(int index) {
+  cboBirds->setEditText(cboBirds->itemText(index));
+  Save("one", "BirdTimer", cboBirds->itemText(index));
+}
+
+void SetupDialog::cboSoundOff_Click(int index) {
+  cboSoundOff->setEditText(cboSoundOff->itemText(index));
+  Save("one", "SoundOff", cboSoundOff->itemText(index));
+}
+
+void SetupDialog::cboFontsScreen_Change() {
+  Save("Startup", "SelectedFont", QString::number(cboFontsScreen->currentIndex()));
+  Save("Startup", "FontName", cboFontsScreen->currentText());
+}
+
+void SetupDialog::optPosClock_Click(int index) {
+  PosClock = QString::number(index + 1);
+  Save("two", "PosClock", PosClock);
+}
+
+void SetupDialog::txtFontSize_Change() {
+  Save("one", "FontSize", txtFontSize->text());
+}
+void SetupDialog::txtFontSizeMsg_Change() {
+  Save("two", "FontSizeMsg", txtFontSizeMsg->text());
+}
+void SetupDialog::txtMessage_Change() {
+  Save("two", "Message", txtMessage->text());
+}
+
+void SetupDialog::hsbScroll_Change() {
+  SaveBar("one", "Scroll", hsbScroll, txtScroll);
+  Save("one", "ScrollSec", QString::number(hsbScroll->value() * 60));
+}
+
+void SetupDialog::hsbMouseS_Change() {
+  SaveBar("one", "MouseSens", hsbMouseS, txtMouseS);
+}
+void SetupDialog::vsbWaterSpeed_Change() {
+  SaveBar("two", "WaterSpeed", vsbWaterSpeed, txtWaterSpeed);
+}
+void SetupDialog::hsbBirdSpeed_Change() {
+  SaveBar("one", "BirdSpeed", hsbBirdSpeed, TxtBirdSpeed);
+}
+void SetupDialog::hsbButter_Change() {
+  SaveBar("one", "NumButter", hsbButter, txtButter);
+}
+void SetupDialog::hsbWaterVolume_Change() {
+  SaveBar("two", "VolumeWater", hsbWaterVolume, nullptr);
+}
+void SetupDialog::hsbBirdsVolume_Change() {
+  SaveBar("two", "VolumeBirds", hsbBirdsVolume, nullptr);
+}
+void SetupDialog::hsbJungleVolume_Change() {
+  SaveBar("two", "VolumeJungle", hsbJungleVolume, nullptr);
+}
+void SetupDialog::hsbEagleVolume_Change() {
+  SaveBar("two", "VolumeEagle", hsbEagleVolume, nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void SetupDialog::cmdOK_Click() {
+  close();
+}
+void SetupDialog::cmdWeb_Click() {
+  Navigate(QString::fromLatin1(kHomePageUrl));
+}
+void SetupDialog::cmdHelp_Click() {
+  Navigate(QString::fromLatin1(kSupportPageUrl));
+}
+
+void SetupDialog::cmdAbout_Click() {
+  QMessageBox about(QMessageBox::NoIcon, QStringLiteral("Larkspill"), AboutText(), QMessageBox::Ok,
+                    this);
+  about.setObjectName(QStringLiteral("AboutBox"));
+  about.setTextFormat(Qt::PlainText);
+  about.exec();
+}
+
+void SetupDialog::Navigate(const QString& url) {
+  if (open_url_) open_url_(url);
+}
+
+void SetupDialog::LoadFonts() {
+  QStringList names = fonts_ ? fonts_() : QStringList();
+  std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+  });
+  {
+    // Refilling starts from an empty list, so a second load does not list every font twice;
+    // the entries come and go quietly and only the selection below counts as a change.
+    const QSignalBlocker quiet(cboFontsScreen);
+    cboFontsScreen->clear();
+    cboFontsScreen->addItems(names);
+    cboFontsScreen->setCurrentIndex(-1);
+  }
+  SelectFontAt(ReadNumber("Startup", "SelectedFont"));
+}
+
+void SetupDialog::SelectFontAt(int position) {
+  if (position >= 0 && position < cboFontsScreen->count())
+    cboFontsScreen->setCurrentIndex(position);
+}
+
+void SetupDialog::SelectFontNamed(const QString& name) {
+  const int position = cboFontsScreen->findText(name, Qt::MatchFixedString);
+  if (position >= 0) cboFontsScreen->setCurrentIndex(position);
+}
+
+}  // namespace larkspill

@@ -1,0 +1,187 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "settings/settings_store.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QTabWidget;
+class QWidget;
+
+namespace larkspill {
+
+// Returns the names of the screen fonts; asked only when the font list is filled.
+using FontSource = std::function<QStringList()>;
+// Opens a web address in the desktop's browser.
+using UrlOpener = std::function<void(const QString&)>;
+
+// The real font source and URL opener of the desktop.
+QStringList ScreenFontFamilies();
+void OpenUrlOnDesktop(const QString& url);
+
+inline constexpr const char* kHomePageUrl = "http://larkspill.example.org/index.htm";
+inline constexpr const char* kSupportPageUrl = "http://larkspill.example.org/support.htm";
+
+// The Control Box: two pages that show every setting and write each one to the store the moment
+// its control changes. There is no apply and no cancel; closing keeps what has been written.
+class SetupDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `asset_dir` holds the dialog's small pictures (may be empty: the frames then stay plain).
+  SetupDialog(SettingsStore& store, std::string asset_dir, FontSource fonts, UrlOpener open_url,
+              QWidget* parent = nullptr);
+
+  // The text the about box shows, lines separated and ended by "\r\n".
+  static QString AboutText();
+
+  // The clock position as the dialog last read or wrote it ("1" to "4" once a corner is chosen).
+  const QString& ClockPositionText() const { return PosClock; }
+
+ private:
+  // Control construction, by page and frame.
+  void BuildControls();
+  QWidget* BuildSettingsPage();
+  QWidget* BuildTextPage();
+  void BuildButtonBar();
+  QLabel* MakePicture(QWidget* parent, const char* name, const char* file, int x, int y, int w,
+                      int h);
+
+  void Form_Load();
+  void ConnectHandlers();
+
+  // Scroll bars: `Change` runs when the value changes other than by dragging and once when a
+  // drag ends; `Scroll` runs for each value while the thumb is dragged, for bars that have it.
+  void ConnectScrollBar(QScrollBar* bar, bool has_scroll, std::function<void()> change);
+
+  // Handlers, one per control and event.
+  void chkBirds_Click();
+  void chkButterfly1_Click();
+  void chkButterfly2_Click();
+  void chkClock_Click();
+  void chkSingleBird_Click();
+  void chkwf01_Click();
+  void chkwf02_Click();
+  void chkShowMessage_Click();
+  void chkSoundWater_Click();
+  void chkSoundBirds_Click();
+  void chkSoundJungle_Click();
+  void chkSoundEagle_Click();
+  void chkPowerSave_Click();
+  void chkFonts_Click();
+  void cboBirds_Click(int index);
+  void cboSoundOff_Click(int index);
+  void cboFontsScreen_Change();
+  void optPosClock_Click(int index);
+  void txtFontSize_Change();
+  void txtFontSizeMsg_Change();
+  void txtMessage_Change();
+  void hsbScroll_Change();
+  void hsbMouseS_Change();
+  void vsbWaterSpeed_Change();
+  void hsbBirdSpeed_Change();
+  void hsbButter_Change();
+  void hsbWaterVolume_Change();
+  void hsbBirdsVolume_Change();
+  void hsbJungleVolume_Change();
+  void hsbEagleVolume_Change();
+  void cmdOK_Click();
+  void cmdWeb_Click();
+  void cmdHelp_Click();
+  void cmdAbout_Click();
+
+  // Fills the font list with the screen fonts, sorted, and selects the stored position.
+  void LoadFonts();
+  // Selects the font list entry at a position, or with a name; anything not in the list leaves
+  // the selection as it is.
+  void SelectFontAt(int position);
+  void SelectFontNamed(const QString& name);
+  void Navigate(const QString& url);
+
+  void Save(const char* section, const char* key, const QString& value);
+  void SaveCheck(const char* section, const char* key, const QCheckBox* box);
+  void SaveBar(const char* section, const char* key, const QScrollBar* bar, QLineEdit* companion);
+  int16_t ReadNumber(const char* section, const char* key);
+  QString ReadString(const char* section, const char* key);
+  // Sets a check box from a stored switch: checked only for exactly 1.
+  void LoadCheck(QCheckBox* box, const char* section, const char* key);
+  void LoadBar(QScrollBar* bar, const char* section, const char* key,
+               void (SetupDialog::*change)());
+  static void LoadCombo(QComboBox* combo, const QString& text);
+
+  SettingsStore& store_;
+  std::string asset_dir_;
+  FontSource fonts_;
+  UrlOpener open_url_;
+
+  // The clock position text, kept as read and as written.
+  QString PosClock;
+
+  QTabWidget* SSTab1 = nullptr;
+  QWidget* Picture1 = nullptr;
+
+  QCheckBox* chkwf01 = nullptr;
+  QCheckBox* chkwf02 = nullptr;
+  QScrollBar* hsbScroll = nullptr;
+  QLineEdit* txtScroll = nullptr;
+
+  QCheckBox* chkClock = nullptr;
+  std::array<QRadioButton*, 4> optPosClock{};
+  QButtonGroup* optPosClockGroup = nullptr;
+  QLineEdit* txtFontSize = nullptr;
+
+  QScrollBar* hsbMouseS = nullptr;
+  QLineEdit* txtMouseS = nullptr;
+
+  QCheckBox* chkSoundWater = nullptr;
+  QCheckBox* chkSoundBirds = nullptr;
+  QCheckBox* chkSoundJungle = nullptr;
+  QCheckBox* chkSoundEagle = nullptr;
+  QScrollBar* hsbWaterVolume = nullptr;
+  QScrollBar* hsbBirdsVolume = nullptr;
+  QScrollBar* hsbJungleVolume = nullptr;
+  QScrollBar* hsbEagleVolume = nullptr;
+  QComboBox* cboSoundOff = nullptr;
+
+  QScrollBar* vsbWaterSpeed = nullptr;
+  QLineEdit* txtWaterSpeed = nullptr;
+
+  QCheckBox* chkBirds = nullptr;
+  QComboBox* cboBirds = nullptr;
+  QCheckBox* chkSingleBird = nullptr;
+  QScrollBar* hsbBirdSpeed = nullptr;
+  QLineEdit* TxtBirdSpeed = nullptr;
+  QScrollBar* hsbButter = nullptr;
+  QLineEdit* txtButter = nullptr;
+  QCheckBox* chkButterfly1 = nullptr;
+  QCheckBox* chkButterfly2 = nullptr;
+
+  QCheckBox* chkPowerSave = nullptr;
+
+  QCheckBox* chkShowMessage = nullptr;
+  QLineEdit* txtMessage = nullptr;
+  QCheckBox* chkFonts = nullptr;
+  QComboBox* cboFontsScreen = nullptr;
+  QLineEdit* txtFontSizeMsg = nullptr;
+
+  QPushButton* cmdWeb = nullptr;
+  QPushButton* cmdHelp = nullptr;
+  QPushButton* cmdAbout = nullptr;
+  QPushButton* cmdOK = nullptr;
+};
+
+}  // namespace larkspill

@@ -1,0 +1,436 @@
+// Drives the Control Box through its controls, found by object name, against a store in memory.
+#include "setup/setup_dialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "settings/key_table.h"
+#include "settings/memory_store.h"
+
+using larkspill::MemoryStore;
+using larkspill::SetupDialog;
+
+namespace {
+
+using Writes = QStringList;  // "Key=value", in the order written
+
+// Fonts as a desktop might list them: unsorted, mixed case.
+const QStringList kFonts = {"Verdana", "Arial", "courier New", "DejaVu Sans", "Liberation Serif"};
+
+// The thumb of a scroll bar, in the bar's coordinates.
+QRect ThumbRect(QScrollBar* bar) {
+  QStyleOptionSlider option;
+  option.initFrom(bar);
+  option.orientation = bar->orientation();
+  option.minimum = bar->minimum();
+  option.maximum = bar->maximum();
+  option.sliderPosition = bar->sliderPosition();
+  option.sliderValue = bar->value();
+  option.singleStep = bar->singleStep();
+  option.pageStep = bar->pageStep();
+  option.upsideDown = bar->invertedAppearance();
+  if (bar->orientation() == Qt::Horizontal) option.state |= QStyle::State_Horizontal;
+  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                      bar);
+}
+
+}  // namespace
+
+class SetupDialogTest : public QObject {
+  Q_OBJECT
+
+ private:
+  MemoryStore store_;
+  std::unique_ptr<SetupDialog> dialog_;
+  int font_calls_ = 0;
+  QStringList opened_;
+
+  // Opens the dialog on the store as it is now and forgets the writes made so far.
+  void Open(bool forget_load_writes = true) {
+    dialog_ = std::make_unique<SetupDialog>(
+        store_, std::string(),
+        [this] {
+          ++font_calls_;
+          return kFonts;
+        },
+        [this](const QString& url) { opened_.append(url); });
+    dialog_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog_.get()));
+    if (forget_load_writes) store_.ClearWrites();
+  }
+
+  template <typename W>
+  W* Find(const char* name) {
+    W* w = dialog_->findChild<W*>(QString::fromLatin1(name));
+    if (w == nullptr) qFatal("no control %s", name);
+    return w;
+  }
+
+  QRadioButton* Option(int index) {
+    for (QRadioButton* option : dialog_->findChildren<QRadioButton*>("optPosClock")) {
+      if (option->property("Index").toInt() == index) return option;
+    }
+    qFatal("no optPosClock(%d)", index);
+  }
+
+  Writes TakeWrites() {
+    Writes out;
+    for (const auto& w : store_.Writes()) {
+      out.append(QString::fromStdString(w.key + "=" + w.value));
+    }
+    store_.ClearWrites();
+    return out;
+  }
+
+  std::string Stored(const char* section, const char* key) {
+    return store_.GetSetting(larkspill::kAppName, section, key, "<absent>");
+  }
+
+  // Drags a bar's thumb through pixel offsets from where it starts, releasing at the last one.
+  void Drag(QScrollBar* bar, const std::vector<int>& offsets) {
+    const QPoint start = ThumbRect(bar).center();
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, start);
+    QVERIFY(bar->isSliderDown());
+    for (int offset : offsets) {
+      QTest::mouseMove(bar, start + QPoint(offset, 0));
+    }
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, start + QPoint(offsets.back(), 0));
+    QVERIFY(!bar->isSliderDown());
+  }
+
+ private slots:
+  void init() {
+    store_ = MemoryStore();
+    font_calls_ = 0;
+    opened_.clear();
+  }
+  void cleanup() { dialog_.reset(); }
+
+  void opensOnFirstRunValuesAndLeavesThemAsTheyWere() {
+    larkspill::SetRegistry(store_);
+    store_.ClearWrites();
+    MemoryStore before = store_;
+    Open(false);
+
+    QCOMPARE(dialog_->windowTitle().left(23), QStringLiteral("Larkspill Control Box  "));
+    QCOMPARE(dialog_->size(), QSize(594, 406));
+    auto* tabs = Find<QTabWidget>("SSTab1");
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Settings"));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Text"));
+
+    for (const char* name : {"chkwf01", "chkwf02", "chkClock", "chkSoundWater", "chkSoundBirds",
+                             "chkSoundJungle", "chkSoundEagle", "chkBirds", "chkSingleBird",
+                             "chkButterfly1", "chkButterfly2", "chkFonts", "chkPowerSave"}) {
+      QVERIFY2(Find<QCheckBox>(name)->isChecked(), name);
+    }
+    QVERIFY(!Find<QCheckBox>("chkShowMessage")->isChecked());
+    QVERIFY(Option(0)->isChecked());
+
+    const std::pair<const char*, int> bars[] = {
+        {"hsbScroll", 1},         {"hsbMouseS", 4},           {"hsbWaterVolume", -911},
+        {"hsbBirdsVolume", -193}, {"hsbJungleVolume", -1492}, {"hsbEagleVolume", -775},
+        {"vsbWaterSpeed", 150},   {"hsbBirdSpeed", 25},       {"hsbButter", 3}};
+    for (const auto& [name, value] : bars) QCOMPARE(Find<QScrollBar>(name)->value(), value);
+    // Every companion shows its bar, also the scroll-through time that loading did not move.
+    const std::pair<const char*, const char*> companions[] = {{"txtScroll", "1"},
+                                                              {"txtMouseS", "4"},
+                                                              {"txtWaterSpeed", "150"},
+                                                              {"TxtBirdSpeed", "25"},
+                                                              {"txtButter", "3"}};
+    for (const auto& [name, text] : companions) {
+      QCOMPARE(Find<QLineEdit>(name)->text(), QString::fromLatin1(text));
+    }
+
+    QCOMPARE(Find<QComboBox>("cboSoundOff")->currentText(), QStringLiteral("Never"));
+    QCOMPARE(Find<QComboBox>("cboBirds")->currentText(), QStringLiteral("20"));
+    QCOMPARE(Find<QLineEdit>("txtMessage")->text(), QStringLiteral("Place a Message Here"));
+    QCOMPARE(Find<QLineEdit>("txtFontSize")->text(), QStringLiteral("24"));
+    QCOMPARE(Find<QLineEdit>("txtFontSizeMsg")->text(), QStringLiteral("24"));
+    auto* fonts = Find<QComboBox>("cboFontsScreen");
+    QVERIFY(!fonts->isEnabled());
+    QCOMPARE(fonts->count(), 0);
+    QCOMPARE(font_calls_, 0);  // fast start asks for no fonts
+
+    // Loading runs the handler of each control it moves, in loading order; setting the text of
+    // the pick lists runs none, the power box writes nothing, and a bar or box already showing
+    // the stored value (Scroll 1, ShowMessage 0) is not written.
+    QCOMPARE(TakeWrites(), (Writes{"CheckFont=1",      "NumButter=3",
+                                   "BirdSpeed=25",     "SingleBird=1",
+                                   "Birds=1",          "Butter1=1",
+                                   "Butter2=1",        "VolumeWater=-911",
+                                   "VolumeBirds=-193", "VolumeJungle=-1492",
+                                   "VolumeEagle=-775", "WaterSpeed=150",
+                                   "MouseSens=4",      "SoundWater=1",
+                                   "SoundBirds=1",     "SoundJungle=1",
+                                   "SoundEagle=1",     "Clock=1",
+                                   "FontSize=24",      "waterfall1=1",
+                                   "waterfall2=1",     "Message=Place a Message Here",
+                                   "FontSizeMsg=24",   "PosClock=1"}));
+    // With first-run values that changes nothing.
+    for (const larkspill::SettingKey& key : larkspill::SettingKeys()) {
+      QCOMPARE(store_.GetSetting("Larkspill", key.section, key.key, "<absent>"),
+               before.GetSetting("Larkspill", key.section, key.key, "<absent>"));
+    }
+    QCOMPARE(store_.Size(), before.Size());
+  }
+
+  void barsWriteTheirValueAndCompanion() {
+    larkspill::SetRegistry(store_);
+    Open();
+    Find<QScrollBar>("hsbScroll")->setValue(5);
+    QCOMPARE(TakeWrites(), (Writes{"Scroll=5", "ScrollSec=300"}));
+    QCOMPARE(Find<QLineEdit>("txtScroll")->text(), QStringLiteral("5"));
+
+    // An arrow click is a change like any other.
+    auto* butter = Find<QScrollBar>("hsbButter");
+    butter->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(TakeWrites(), (Writes{"NumButter=2"}));
+    QCOMPARE(Find<QLineEdit>("txtButter")->text(), QStringLiteral("2"));
+
+    // Water speed is slowest at the top: the upper arrow moves it towards 500.
+    auto* water = Find<QScrollBar>("vsbWaterSpeed");
+    QTest::mouseClick(water, Qt::LeftButton, Qt::NoModifier, QPoint(water->width() / 2, 4));
+    QCOMPARE(water->value(), 151);
+    QCOMPARE(TakeWrites(), (Writes{"WaterSpeed=151"}));
+    QVERIFY(ThumbRect(water).center().y() > water->height() / 2);  // 151 sits near "Fast"
+    // A click in the groove above the thumb and the Up key also go towards "Slow".
+    QTest::mouseClick(water, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(water->width() / 2, ThumbRect(water).top() - 3));
+    QCOMPARE(water->value(), 152);
+    QTest::keyClick(water, Qt::Key_Up);
+    QCOMPARE(water->value(), 153);
+    QCOMPARE(TakeWrites(), (Writes{"WaterSpeed=152", "WaterSpeed=153"}));
+  }
+
+  void draggingWritesEveryValueButTheEagleWritesTheLast() {
+    larkspill::SetRegistry(store_);
+    Open();
+    auto* water = Find<QScrollBar>("hsbWaterVolume");
+    Drag(water, {6, 12, 18});
+    const Writes water_writes = TakeWrites();
+    QVERIFY(water_writes.size() >= 3);
+    int last = -2501;
+    for (const QString& write : water_writes) {
+      QVERIFY(write.startsWith(QStringLiteral("VolumeWater=")));
+      const int value = write.mid(12).toInt();
+      QVERIFY(value >= last);  // each value as the thumb moves right
+      last = value;
+    }
+    QCOMPARE(water_writes.back(), QStringLiteral("VolumeWater=%1").arg(water->value()));
+    QVERIFY(water->value() > -911);
+
+    auto* eagle = Find<QScrollBar>("hsbEagleVolume");
+    Drag(eagle, {-6, -12, -18});
+    QVERIFY(eagle->value() < -775);
+    QCOMPARE(TakeWrites(), Writes{QStringLiteral("VolumeEagle=%1").arg(eagle->value())});
+
+    // A drag that ends where it began changes nothing.
+    Drag(eagle, {8, 0});
+    QCOMPARE(TakeWrites(), Writes{});
+  }
+
+  void choicesWriteAsTheUserMakesThem() {
+    larkspill::SetRegistry(store_);
+    Open();
+    QTest::mouseClick(Option(3), Qt::LeftButton);
+    QCOMPARE(TakeWrites(), (Writes{"PosClock=4"}));
+    QCOMPARE(dialog_->ClockPositionText(), QStringLiteral("4"));
+
+    auto* birds = Find<QCheckBox>("chkBirds");
+    QTest::mouseClick(birds, Qt::LeftButton);
+    QTest::mouseClick(Find<QCheckBox>("chkPowerSave"), Qt::LeftButton);
+    QCOMPARE(TakeWrites(), (Writes{"Birds=0", "PwrSave=0"}));
+
+    // Text boxes write on every change, also the empty text.
+    auto* message = Find<QLineEdit>("txtMessage");
+    message->selectAll();
+    QTest::keyClick(message, Qt::Key_Backspace);
+    QCOMPARE(TakeWrites(), (Writes{"Message="}));
+    QCOMPARE(Stored("two", "Message"), "");
+    auto* size = Find<QLineEdit>("txtFontSize");
+    size->selectAll();
+    QTest::keyClicks(size, "16");
+    QCOMPARE(TakeWrites(), (Writes{"FontSize=1", "FontSize=16"}));
+
+    // The pick lists write an entry picked from the list, never typed text.
+    auto* timer = Find<QComboBox>("cboBirds");
+    timer->lineEdit()->selectAll();
+    QTest::keyClicks(timer, "25");
+    QTest::keyClick(timer, Qt::Key_Return);
+    QCOMPARE(TakeWrites(), Writes{});
+    QCOMPARE(timer->count(), 7);
+    auto* sound_off = Find<QComboBox>("cboSoundOff");
+    QTest::keyClick(sound_off, Qt::Key_Down);
+    QCOMPARE(TakeWrites(), (Writes{"SoundOff=1"}));
+    QCOMPARE(sound_off->currentText(), QStringLiteral("1"));
+  }
+
+  void uncheckingFastStartLoadsTheFontsAndWritesCheckFontLast() {
+    larkspill::SetRegistry(store_);
+    Open();
+    auto* check = Find<QCheckBox>("chkFonts");
+    auto* fonts = Find<QComboBox>("cboFontsScreen");
+    QTest::mouseClick(check, Qt::LeftButton);
+    QCOMPARE(font_calls_, 1);
+    QVERIFY(fonts->isEnabled());
+    QCOMPARE(fonts->count(), 5);
+    QCOMPARE(fonts->itemText(0), QStringLiteral("Arial"));
+    QCOMPARE(fonts->itemText(1), QStringLiteral("courier New"));
+    // Entry 2 (the stored position) is shown first, then the stored name.
+    QCOMPARE(TakeWrites(), (Writes{"SelectedFont=2", "FontName=DejaVu Sans", "SelectedFont=0",
+                                   "FontName=Arial", "CheckFont=0"}));
+
+    fonts->setCurrentIndex(4);
+    QCOMPARE(TakeWrites(), (Writes{"SelectedFont=4", "FontName=Verdana"}));
+
+    // Checking it again keeps the entries and asks for nothing.
+    QTest::mouseClick(check, Qt::LeftButton);
+    QVERIFY(!fonts->isEnabled());
+    QCOMPARE(fonts->count(), 5);
+    QCOMPARE(TakeWrites(), (Writes{"CheckFont=1"}));
+    // A second load lists every font once.
+    QTest::mouseClick(check, Qt::LeftButton);
+    QCOMPARE(font_calls_, 2);
+    QCOMPARE(fonts->count(), 5);
+    QCOMPARE(fonts->currentText(), QStringLiteral("Verdana"));
+    QCOMPARE(TakeWrites().back(), QStringLiteral("CheckFont=0"));
+  }
+
+  void fontsLoadAtOpeningWhenFastStartIsOff() {
+    larkspill::SetRegistry(store_);
+    store_.SaveSetting("Larkspill", "Startup", "CheckFont", "0");
+    store_.SaveSetting("Larkspill", "Startup", "SelectedFont", "3");
+    store_.SaveSetting("Larkspill", "Startup", "FontName", "verdana");
+    Open(false);
+    auto* fonts = Find<QComboBox>("cboFontsScreen");
+    QCOMPARE(font_calls_, 1);
+    QVERIFY(fonts->isEnabled());
+    QVERIFY(!Find<QCheckBox>("chkFonts")->isChecked());
+    QCOMPARE(fonts->currentText(), QStringLiteral("Verdana"));
+    QCOMPARE(Stored("Startup", "SelectedFont"), "4");
+    QCOMPARE(Stored("Startup", "FontName"), "Verdana");
+  }
+
+  void aFontNotInTheListLeavesTheSelectionAlone() {
+    larkspill::SetRegistry(store_);
+    store_.SaveSetting("Larkspill", "Startup", "CheckFont", "0");
+    store_.SaveSetting("Larkspill", "Startup", "SelectedFont", "17");
+    store_.SaveSetting("Larkspill", "Startup", "FontName", "Comic Sans");
+    store_.ClearWrites();
+    Open(false);
+    auto* fonts = Find<QComboBox>("cboFontsScreen");
+    QCOMPARE(fonts->count(), 5);
+    QCOMPARE(fonts->currentIndex(), -1);
+    for (const auto& w : store_.Writes()) {
+      QVERIFY(w.key != "SelectedFont" && w.key != "FontName");
+    }
+    QCOMPARE(Stored("Startup", "FontName"), "Comic Sans");
+  }
+
+  void opensOnAnEmptyStore() {
+    Open(false);
+    // Keys whose absent default does not convert take their first-run value.
+    QCOMPARE(Find<QScrollBar>("hsbButter")->value(), 3);
+    QCOMPARE(Find<QScrollBar>("hsbBirdSpeed")->value(), 25);
+    QVERIFY(Find<QCheckBox>("chkBirds")->isChecked());
+    QVERIFY(Find<QCheckBox>("chkSingleBird")->isChecked());
+    // The absent "1" of the others, brought into range where a bar cannot show it.
+    QCOMPARE(Find<QScrollBar>("hsbMouseS")->value(), 2);
+    QCOMPARE(Find<QLineEdit>("txtMouseS")->text(), QStringLiteral("2"));
+    QCOMPARE(Find<QScrollBar>("vsbWaterSpeed")->value(), 50);
+    QCOMPARE(Find<QScrollBar>("hsbWaterVolume")->value(), 0);
+    QVERIFY(Option(0)->isChecked());
+    QCOMPARE(Find<QComboBox>("cboSoundOff")->currentText(), QStringLiteral("1"));
+    QCOMPARE(Find<QComboBox>("cboBirds")->currentText(), QString());
+    QVERIFY(Find<QCheckBox>("chkFonts")->isChecked());
+    QVERIFY(Find<QCheckBox>("chkPowerSave")->isChecked());
+    QCOMPARE(font_calls_, 0);
+    // The store holds what the dialog shows, the pick lists and the power box excepted.
+    QCOMPARE(Stored("one", "MouseSens"), "2");
+    QCOMPARE(Stored("two", "WaterSpeed"), "50");
+    QCOMPARE(Stored("two", "VolumeEagle"), "0");
+    QCOMPARE(Stored("one", "NumButter"), "3");
+    QCOMPARE(Stored("one", "Birds"), "1");
+    QCOMPARE(Stored("one", "BirdTimer"), "<absent>");
+    QCOMPARE(Stored("Startup", "PwrSave"), "<absent>");
+  }
+
+  void storedValuesOutOfRangeShowSensibly() {
+    larkspill::SetRegistry(store_);
+    store_.SaveSetting("Larkspill", "one", "Scroll", "900");
+    store_.SaveSetting("Larkspill", "two", "VolumeWater", "-3000");
+    store_.SaveSetting("Larkspill", "two", "PosClock", "7");
+    store_.SaveSetting("Larkspill", "one", "NumButter", "many");
+    store_.SaveSetting("Larkspill", "one", "Birds", "2");
+    store_.SaveSetting("Larkspill", "Startup", "PwrSave", "0");
+    store_.ClearWrites();
+    Open(false);
+    QCOMPARE(Find<QScrollBar>("hsbScroll")->value(), 500);
+    QCOMPARE(Stored("one", "ScrollSec"), "30000");
+    // -3000 shows at the low end, where the thumb already was: still written back.
+    QCOMPARE(Find<QScrollBar>("hsbWaterVolume")->value(), -2500);
+    QCOMPARE(Stored("two", "VolumeWater"), "-2500");
+    // No corner: the saver draws no clock, so none is selected and nothing is written.
+    for (int i = 0; i < 4; ++i) QVERIFY(!Option(i)->isChecked());
+    QCOMPARE(Stored("two", "PosClock"), "7");
+    QCOMPARE(Find<QScrollBar>("hsbButter")->value(), 3);
+    QVERIFY(!Find<QCheckBox>("chkBirds")->isChecked());  // only 1 is on
+    QVERIFY(!Find<QCheckBox>("chkPowerSave")->isChecked());
+    QCOMPARE(Stored("Startup", "PwrSave"), "0");
+  }
+
+  void buttonsOpenThePagesTheAboutBoxAndClose() {
+    larkspill::SetRegistry(store_);
+    Open();
+    QTest::mouseClick(Find<QPushButton>("cmdWeb"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>("cmdHelp"), Qt::LeftButton);
+    QCOMPARE(opened_, (QStringList{"http://larkspill.example.org/index.htm",
+                                   "http://larkspill.example.org/support.htm"}));
+
+    QString title;
+    QString text;
+    int buttons = 0;
+    QTimer::singleShot(0, this, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      title = box->windowTitle();
+      text = box->text();
+      buttons = static_cast<int>(box->buttons().size());
+      box->accept();
+    });
+    QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
+    QCOMPARE(title, QStringLiteral("Larkspill"));
+    QCOMPARE(text, SetupDialog::AboutText());
+    QCOMPARE(buttons, 1);
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 16);  // fifteen lines, each ended
+    QCOMPARE(lines[0], QStringLiteral("Larkspill 3.4"));
+    QCOMPARE(lines[6], QStringLiteral("Check our website for the current price"));
+    QVERIFY(lines[8].startsWith(QStringLiteral("Our email address: ")));
+    QVERIFY(lines[9].startsWith(QStringLiteral("Our website address: ")));
+    QVERIFY(lines[15].isEmpty());
+
+    QTest::mouseClick(Find<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(!dialog_->isVisible());
+    QCOMPARE(TakeWrites(), Writes{});
+  }
+};
+
+QTEST_MAIN(SetupDialogTest)
+#include "setup_dialog_test.moc"
