@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
@@ -851,7 +852,15 @@ void SetupDialog::SelectFontAt(int position) {
 }
 
 void SetupDialog::SelectFontNamed(const QString& name) {
-  const int position = cboFontsScreen->findText(name, Qt::MatchFixedString);
+  int position = cboFontsScreen->findText(name, Qt::MatchFixedString);
+  if (position < 0) {
+    // A face the desktop serves under another family name ("Arial" drawn by a metric-compatible
+    // font) selects that family; a name the desktop does not know at all leaves the selection.
+    const QString stand_in = QFontInfo(QFont(name)).family();
+    const QString unknown = QFontInfo(QFont(QStringLiteral("Larkspill No Such Face"))).family();
+    if (stand_in.compare(unknown, Qt::CaseInsensitive) != 0)
+      position = cboFontsScreen->findText(stand_in, Qt::MatchFixedString);
+  }
   if (position >= 0) cboFontsScreen->setCurrentIndex(position);
 }
 

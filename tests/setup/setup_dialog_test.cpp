@@ -58,6 +58,7 @@ class SetupDialogTest : public QObject {
   MemoryStore store_;
   std::unique_ptr<SetupDialog> dialog_;
   int font_calls_ = 0;
+  QStringList font_list_ = kFonts;
   QStringList opened_;
 
   // Opens the dialog on the store as it is now and forgets the writes made so far.
@@ -66,7 +67,7 @@ class SetupDialogTest : public QObject {
         store_, std::string(),
         [this] {
           ++font_calls_;
-          return kFonts;
+          return font_list_;
         },
         [this](const QString& url) { opened_.append(url); });
     dialog_->show();
@@ -341,6 +342,18 @@ class SetupDialogTest : public QObject {
       QVERIFY(w.key != "SelectedFont" && w.key != "FontName");
     }
     QCOMPARE(Stored("Startup", "FontName"), "Comic Sans");
+  }
+
+  void aFaceServedUnderAnotherNameSelectsThatFamily() {
+    // Linux desktops list no "Arial"; fontconfig serves it with Liberation Sans.
+    font_list_ = {"DejaVu Sans", "Liberation Sans", "Verdana"};
+    larkspill::SetRegistry(store_);
+    store_.SaveSetting("Larkspill", "Startup", "CheckFont", "0");
+    store_.SaveSetting("Larkspill", "Startup", "SelectedFont", "9");
+    Open(false);
+    QCOMPARE(Find<QComboBox>("cboFontsScreen")->currentText(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(Stored("Startup", "FontName"), "Liberation Sans");
+    QCOMPARE(Stored("Startup", "SelectedFont"), "1");
   }
 
   void opensOnAnEmptyStore() {
