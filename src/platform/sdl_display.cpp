@@ -501,7 +501,15 @@ void SdlDisplay::PumpEvents(DisplayEvents& events) {
         }
         break;
       case SDL_MOUSEMOTION:
-        if (options_.accept_input) events.OnPointerMoved();
+        // The first report only says where the pointer already is (the window appeared under
+        // it), and a report of the same place is no movement; neither counts.
+        if (options_.accept_input && pointer_known_ &&
+            (event.motion.x != pointer_x_ || event.motion.y != pointer_y_)) {
+          events.OnPointerMoved();
+        }
+        pointer_known_ = true;
+        pointer_x_ = event.motion.x;
+        pointer_y_ = event.motion.y;
         break;
       case SDL_MOUSEBUTTONDOWN:
         if (options_.accept_input) events.OnButton();

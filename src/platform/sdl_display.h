@@ -132,6 +132,9 @@ class SdlDisplay : public SpriteDisplay {
 
   Clock& clock_;
   SdlDisplayOptions options_;
+  bool pointer_known_ = false;
+  int32_t pointer_x_ = 0;
+  int32_t pointer_y_ = 0;
   int32_t logical_width_ = 0;
   int32_t logical_height_ = 0;
   bool video_started_ = false;

@@ -1,0 +1,57 @@
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/instance_lock.h"
+#include "platform/x11_window_system.h"
+#include "scene/exit_status.h"
+#include "settings/ini_file_store.h"
+#include "setup/run_settings_dialog.h"
+#include "startup/command_line.h"
+#include "startup/dispatch.h"
+#include "startup/preview_window.h"
+#include "startup/saver_app.h"
+
+#ifndef LARKSPILL_ASSET_DIR
+#error "LARKSPILL_ASSET_DIR must name the asset folder"
+#endif
+
+int main(int argc, char** argv) {
+  using namespace larkspill;
+  std::setlocale(LC_ALL, "");
+  std::vector<std::string> args(argv + 1, argv + argc);
+  StartupOptions options = ParseStartup(args, std::getenv("XSCREENSAVER_WINDOW"));
+
+  InstanceLock lock(RuntimeDir() / "larkspill.lock");
+  X11WindowSystem windows(lock);
+  InstallEndSignals();
+
+  ModeRunners runners;
+  runners.saver = [&] { return RunSaver(SaverTarget{}, windows, LARKSPILL_ASSET_DIR); };
+  runners.host = [&] {
+    // -root without a window from the host: the root window itself.
+    uint64_t host_window = options.host_window != 0 ? options.host_window : RootWindowId();
+    if (host_window == 0) {
+      std::fprintf(stderr, "larkspill: cannot open the X display %s to draw into\n",
+                   std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "(DISPLAY unset)");
+      return static_cast<int>(kExitNoDisplay);
+    }
+    return RunSaver(SaverTarget{host_window, true}, windows, LARKSPILL_ASSET_DIR);
+  };
+  runners.preview = [&] {
+    return RunPreview(options.preview_has_number, options.PreviewParent, LARKSPILL_ASSET_DIR,
+                      PendingSignal);
+  };
+  runners.settings = [&] {
+    IniFileStore store(DefaultSettingsPath());
+    return RunSettingsDialog(argc, argv, store, LARKSPILL_ASSET_DIR);
+  };
+  runners.password = [] {
+    std::fprintf(stderr,
+                 "larkspill: the screen lock uses your login password; change it with passwd\n");
+    return static_cast<int>(kExitOk);
+  };
+  return Main(options, windows, runners);
+}
