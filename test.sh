@@ -10,9 +10,13 @@ werror=OFF
 [ -n "${CI:-}" ] && werror=ON
 jobs=$(nproc)
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPILL_WERROR=$werror >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPILL_WERROR=$werror \
+  -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
+
+# The Debian package, unpacked into a scratch root and checked.
+./tests/package/check_package.sh build
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKSPILL_SANITIZE=ON \
   -DLARKSPILL_BENCH=OFF -DLARKSPILL_WERROR=$werror >/dev/null

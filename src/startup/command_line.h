@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace larkspill {
+
+enum class Mode {
+  Saver,         // "/s": full screen, refused while another instance runs
+  SaverNoCheck,  // no command line at all: full screen, no single-instance check
+  Preview,       // "/p" with the preview pane's window
+  Settings,      // "/c": the settings dialog
+  Password,      // "/a"
+  Host,          // a screen-saver host's window: -root, -window-id ID or XSCREENSAVER_WINDOW
+  None,          // anything else: the program ends
+};
+
+struct StartupOptions {
+  Mode mode = Mode::None;
+  std::string normalized;  // the command line trimmed and lowered
+  std::string switch_text;  // its first two characters
+  int32_t PreviewParent = 0;    // preview mode: the pane's window, 0 when no number was found
+  bool preview_has_number = false;
+  uint64_t host_window = 0;  // host mode: the window to draw into; 0 with host_root for the root
+  bool host_root = false;
+  std::string error;  // a host argument that cannot be used, said in words
+};
+
+// Trims spaces at both ends and lowers every letter.
+std::string NormalizeCommandLine(std::string_view command_line);
+
+// The longest tail of the text that reads as a number, as a 32-bit window handle; nullopt when
+// no tail does (or the number does not fit).
+std::optional<int32_t> LongestNumericTail(std::string_view text);
+
+// A window id in decimal or 0x hexadecimal; nullopt for anything else, 0 included.
+std::optional<uint64_t> ParseWindowId(std::string_view text);
+
+// Picks the mode from the arguments (without the program name) and the XSCREENSAVER_WINDOW
+// value (nullptr when unset). The hosts' own arguments are looked for first; otherwise the
+// arguments are joined by spaces into the command line.
+StartupOptions ParseStartup(const std::vector<std::string>& args,
+                            const char* xscreensaver_window);
+
+}  // namespace larkspill

@@ -1,0 +1,39 @@
+#include "startup/dispatch.h"
+
+#include <cstdio>
+
+#include "scene/exit_status.h"
+
+namespace larkspill {
+
+int Main(const StartupOptions& options, WindowSystem& windows, const ModeRunners& runners) {
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "larkspill: %s\n", options.error.c_str());
+    return kExitUsage;
+  }
+  if (options.mode == Mode::None) return kExitOk;
+
+  bool display_properties = windows.FindWindowByTitle(kDisplayPropertiesTitle);
+  bool other_instance = windows.PreviousInstanceRunning();
+  if (options.mode == Mode::Saver && !display_properties && other_instance) return kExitOk;
+
+  auto run = [](const std::function<int()>& runner) { return runner ? runner() : kExitOk; };
+  switch (options.mode) {
+    case Mode::Saver:
+    case Mode::SaverNoCheck:
+      return run(runners.saver);
+    case Mode::Preview:
+      return run(runners.preview);
+    case Mode::Settings:
+      return run(runners.settings);
+    case Mode::Password:
+      return run(runners.password);
+    case Mode::Host:
+      return run(runners.host);
+    case Mode::None:
+      break;
+  }
+  return kExitOk;
+}
+
+}  // namespace larkspill

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# What `cmake --install` gives the screen-saver hosts: the xscreensaver settings form, the
+# MATE/Xfce desktop entry and the manual page, each where its reader looks, each readable.
+set -euo pipefail
+: "${BUILD_DIR:?BUILD_DIR must name the build tree}"
+WORK=$(mktemp -d /tmp/larkspill-install.XXXXXX)
+trap 'rm -rf "$WORK"' EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+cmake --install "$BUILD_DIR" --prefix "$WORK/prefix" >"$WORK/install.log" 2>&1 ||
+  fail "cmake --install failed: $(cat "$WORK/install.log")"
+share="$WORK/prefix/share"
+xml="$share/xscreensaver/config/larkspill.xml"
+desktop="$share/applications/screensavers/larkspill.desktop"
+manual="$share/man/man6/larkspill.6"
+[ -x "$WORK/prefix/bin/larkspill" ] || fail "no bin/larkspill"
+for f in "$xml" "$desktop" "$manual"; do
+  [ -f "$f" ] || fail "not installed: ${f#"$WORK/prefix/"}"
+done
+
+# The xscreensaver form: well-formed, named after the program, started on the host's window.
+if command -v xmllint >/dev/null; then
+  xmllint --noout "$xml" || fail "larkspill.xml is not well-formed"
+  [ "$(xmllint --xpath 'string(/screensaver/@name)' "$xml")" = larkspill ] || fail "form not named larkspill"
+  [ "$(xmllint --xpath 'string(/screensaver/command/@arg)' "$xml")" = -root ] || fail "form's command is not -root"
+else
+  grep -q '<screensaver name="larkspill"' "$xml" || fail "form not named larkspill"
+  grep -q '<command arg="-root"/>' "$xml" || fail "form's command is not -root"
+fi
+
+# The desktop entry that MATE and Xfce list among their screen savers.
+entry() { sed -n "s/^$1=//p" "$desktop"; }
+[ "$(sed -n 1p "$desktop")" = "[Desktop Entry]" ] || fail "desktop entry has no [Desktop Entry] group first"
+[ "$(entry Type)" = Application ] || fail "desktop entry Type is '$(entry Type)'"
+[ "$(entry Exec)" = "larkspill -root" ] || fail "desktop entry Exec is '$(entry Exec)'"
+[ "$(entry TryExec)" = larkspill ] || fail "desktop entry TryExec is '$(entry TryExec)'"
+[ "$(entry Name)" = Larkspill ] || fail "desktop entry Name is '$(entry Name)'"
+[[ "$(entry Categories)" == *Screensaver\;* ]] || fail "desktop entry is not in the Screensaver category"
+[ -n "$(entry Comment)" ] || fail "desktop entry has no Comment"
+if grep -v '^\[Desktop Entry\]$' "$desktop" | grep -qv '^[A-Za-z][A-Za-z0-9-]*='; then
+  fail "desktop entry has a line that is no key=value pair"
+fi
+
+# The manual page renders without a warning and tells of the hosts and the exit statuses.
+if command -v groff >/dev/null; then
+  groff -man -Tutf8 -ww -z "$manual" 2>"$WORK/groff.err"
+  [ ! -s "$WORK/groff.err" ] || fail "larkspill.6: $(cat "$WORK/groff.err")"
+  text=$(groff -man -Tutf8 "$manual" 2>/dev/null | sed 's/.\x08//g')
+  for heading in NAME SYNOPSIS MODES FILES ENVIRONMENT "EXIT STATUS"; do
+    grep -q "^$heading" <<<"$text" || fail "larkspill.6 has no $heading section"
+  done
+  grep -q -- "--window-id" <<<"$text" || fail "larkspill.6 does not tell of --window-id"
+  grep -q "XSCREENSAVER_WINDOW" <<<"$text" || fail "larkspill.6 does not tell of XSCREENSAVER_WINDOW"
+fi
+echo "host install: ok"

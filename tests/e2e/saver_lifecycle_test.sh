@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The saver's life from outside: first run, full screen, the ways it ends, a second start.
+source "$(dirname "$0")/lib.sh"
+start_display 800x600x24
+
+# A fresh settings folder: the first start writes every first-run value and covers the screen.
+start_app /s
+win=$(wait_window "Larkspill -  Get DirectX") || fail "no saver window; stderr: $(cat "$WORK/stderr")"
+sleep 1
+expect_running "$APP_PID"
+[ "$(setting System SetReg)" = 2 ] || fail "first-run marker missing"
+[ "$(setting two VolumeJungle)" = -1492 ] || fail "VolumeJungle not written"
+[ "$(setting two Message)" = "Place a Message Here" ] || fail "Message not written"
+[ "$(grep -c '=' "$SETTINGS")" -eq 35 ] || fail "expected 35 settings, got $(grep -c '=' "$SETTINGS")"
+eval "$(xdotool getwindowgeometry --shell "$win")"
+[ "$WIDTH" -eq 800 ] && [ "$HEIGHT" -eq 600 ] || fail "window is ${WIDTH}x${HEIGHT}, not the screen"
+
+# A second /s while it runs ends at once, silently.
+"$LARKSPILL" /s 2>"$WORK/second.err" &
+second=$!
+wait_exit "$second" 2
+[ "$EXIT_STATUS" -eq 0 ] || fail "second start ended with $EXIT_STATUS"
+expect_running "$APP_PID"
+
+echo "step: key" >&2
+# A key ends it within a second.
+xdotool key --window "$win" space
+wait_exit "$APP_PID" 1
+[ "$EXIT_STATUS" -eq 0 ] || fail "key: status $EXIT_STATUS"
+
+echo "step: button" >&2
+# A button ends it.
+start_app /s
+win=$(wait_window "Larkspill -  Get DirectX") || fail "no window for the button test"
+sleep 0.5
+xdotool mousemove --window "$win" 400 300 click 1
+wait_exit "$APP_PID" 1
+[ "$EXIT_STATUS" -eq 0 ] || fail "button: status $EXIT_STATUS"
+
+echo "step: pointer" >&2
+# With the first-run sensitivity of 4, three pointer moves leave it running; the fourth ends it.
+start_app /s
+win=$(wait_window "Larkspill -  Get DirectX") || fail "no window for the pointer test"
+sleep 1
+for x in 100 200 300; do
+  xdotool mousemove "$x" 100
+  sleep 0.2
+done
+expect_running "$APP_PID"
+xdotool mousemove 400 100
+wait_exit "$APP_PID" 1
+[ "$EXIT_STATUS" -eq 0 ] || fail "pointer: status $EXIT_STATUS"
+
+# SIGTERM ends it in order, with a status that says so.
+start_app /s
+wait_window "Larkspill -  Get DirectX" >/dev/null || fail "no window for the signal test"
+kill -TERM "$APP_PID"
+wait_exit "$APP_PID" 1
+[ "$EXIT_STATUS" -eq 143 ] || fail "SIGTERM: status $EXIT_STATUS"
+echo "saver lifecycle: ok"

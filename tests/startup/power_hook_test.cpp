@@ -1,0 +1,202 @@
+#include "startup/power_hook.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "fakes/fake_clock.h"
+#include "fakes/fake_display.h"
+#include "fakes/fake_window_system.h"
+#include "fakes/recording_sound_device.h"
+#include "scene/random.h"
+#include "settings/key_table.h"
+#include "settings/memory_store.h"
+
+namespace larkspill::testing {
+namespace {
+
+class FakeMonitorPower : public MonitorPower {
+ public:
+  bool PoweredOff() override {
+    ++looks;
+    return off;
+  }
+  void AllowPowerSaving(bool allow) override { allowed.push_back(allow); }
+  void ForceOn() override {
+    ++forced_on;
+    if (force_on_works) off = false;
+  }
+
+  bool off = false;
+  bool force_on_works = true;
+  int looks = 0;
+  int forced_on = 0;
+  std::vector<bool> allowed;
+};
+
+using Message = std::tuple<uint32_t, uint32_t, int32_t>;
+
+// A loaded saver window on fakes with the power hook in front of a recording procedure.
+struct PowerHarness {
+  explicit PowerHarness(const char* pwr_save) {
+    SetRegistry(store);
+    store.SaveSetting(kAppName, "Startup", "PwrSave", pwr_save);
+    window = std::make_unique<SaverWindow>(SaverServices{
+        display, sound, store, windows, clock, random, "/a/",
+        [](const std::string&, const std::string&) {}, [this](int s) { statuses.push_back(s); }});
+    hook = std::make_unique<PowerHook>(*window, power);
+    hook->HookWindow([this](uint32_t m, uint32_t w, int32_t l) {
+      passed.emplace_back(m, w, l);
+      return 77;
+    });
+    window->Form_Load();
+    hook->Start();
+    sound.calls.clear();
+  }
+  bool Timer5Enabled() const { return window->Timers().At(3).enabled; }
+  // Moves the clock on and runs what the event loop runs between frames.
+  void RunFor(uint32_t milliseconds, uint32_t step = 250) {
+    for (uint32_t done = 0; done < milliseconds; done += step) {
+      clock.Advance(step);
+      hook->Poll(clock.ticks);
+      window->Timers().RunDue(clock.ticks);
+    }
+  }
+
+  FakeClock clock;
+  FakeDisplay display{&clock};
+  RecordingSoundDevice sound;
+  MemoryStore store;
+  FakeWindowSystem windows;
+  SeededRandom random;
+  FakeMonitorPower power;
+  std::vector<int> statuses;
+  std::vector<Message> passed;
+  std::unique_ptr<SaverWindow> window;
+  std::unique_ptr<PowerHook> hook;
+};
+
+TEST(PowerHook, OnlyTheExactMonitorPowerCommandIsActedOn) {
+  struct Case {
+    const char* name;
+    uint32_t message;
+    uint32_t wParam;
+  };
+  const Case others[] = {
+      {"power command with a low bit set", kWmSysCommand, 0xF171},
+      {"power command with all low bits set", kWmSysCommand, 0xF17F},
+      {"the screen saver's own command", kWmSysCommand, 0xF140},
+      {"close", kWmSysCommand, 0xF060},
+      {"move", kWmSysCommand, 0xF010},
+      {"0xF160", kWmSysCommand, 0xF160},
+      {"the power word in another message", 0x0111, kScMonitorPower},
+      {"window creation", kWmCreate, kScMonitorPower},
+  };
+  for (const char* pwr_save : {"1", "0", "-1"}) {
+    PowerHarness h(pwr_save);
+    for (const Case& c : others) {
+      h.passed.clear();
+      EXPECT_EQ(h.hook->WindowProc(c.message, c.wParam, 2), 77) << c.name;
+      EXPECT_EQ(h.passed, (std::vector<Message>{{c.message, c.wParam, 2}}))
+          << c.name << ", PwrSave " << pwr_save;
+    }
+    EXPECT_FALSE(h.Timer5Enabled()) << pwr_save;
+    EXPECT_EQ(h.power.forced_on, 0) << pwr_save;
+  }
+}
+
+TEST(PowerHook, PwrSaveDecidesWhatThePowerOffCommandDoes) {
+  {
+    PowerHarness h("1");
+    EXPECT_EQ(h.hook->WindowProc(kWmSysCommand, kScMonitorPower, kMonitorPowerOff), 0);
+    EXPECT_TRUE(h.passed.empty()) << "a withheld command reached the previous procedure";
+    EXPECT_EQ(h.power.forced_on, 1);
+    EXPECT_EQ(h.hook->Withheld(), 1);
+    EXPECT_FALSE(h.Timer5Enabled());
+  }
+  {
+    PowerHarness h("0");
+    EXPECT_EQ(h.hook->WindowProc(kWmSysCommand, kScMonitorPower, kMonitorPowerOff), 77);
+    EXPECT_EQ(h.passed, (std::vector<Message>{{kWmSysCommand, kScMonitorPower, kMonitorPowerOff}}));
+    EXPECT_EQ(h.power.forced_on, 0);
+    EXPECT_TRUE(h.Timer5Enabled());
+    // A second power-off enables it again, which changes nothing.
+    h.hook->WindowProc(kWmSysCommand, kScMonitorPower, kMonitorPowerOff);
+    EXPECT_TRUE(h.Timer5Enabled());
+  }
+}
+
+TEST(PowerHook, StartHandsPowerSavingToTheDesktopOnlyWithPwrSaveZero) {
+  EXPECT_EQ(PowerHarness("0").power.allowed, std::vector<bool>{true});
+  EXPECT_EQ(PowerHarness("1").power.allowed, std::vector<bool>{false});
+  EXPECT_EQ(PowerHarness("2").power.allowed, std::vector<bool>{false});
+}
+
+TEST(PowerHook, LooksAtTheMonitorOnceASecond) {
+  PowerHarness h("0");
+  h.RunFor(10000, 100);
+  EXPECT_EQ(h.power.looks, 10);
+}
+
+TEST(PowerHook, APoweredOffMonitorSilencesTheSoundsOnTheFourthTickAMinuteLater) {
+  PowerHarness h("0");
+  h.RunFor(5000);
+  EXPECT_FALSE(h.Timer5Enabled());
+  h.power.off = true;
+  h.RunFor(1000);
+  ASSERT_TRUE(h.Timer5Enabled());
+  EXPECT_EQ(h.passed.size(), 1u);
+
+  // It was enabled at the look 250 ms into that second. Three ticks, 45 seconds: still playing.
+  h.RunFor(59000);
+  EXPECT_EQ(h.sound.Count("StopAllSounds"), 0u);
+  EXPECT_EQ(h.window->Timer5Count, 3);
+  h.sound.calls.clear();  // the eagle's minute call
+  // The fourth, a minute after the monitor went dark, stops and releases them.
+  h.RunFor(500);
+  EXPECT_EQ(h.window->Timer5Count, 4);
+  EXPECT_EQ(h.sound.calls,
+            (std::vector<std::string>{"StopAllSounds", "StopAllSounds", "ReleaseSound 1",
+                                      "ReleaseSound 2", "ReleaseSound 3"}));
+  // The monitor staying dark sends no further commands; the saver runs on in silence.
+  h.RunFor(120000);
+  EXPECT_EQ(h.passed.size(), 1u);
+  EXPECT_EQ(h.sound.Count("StopAllSounds"), 2u);
+  EXPECT_TRUE(h.statuses.empty());
+}
+
+TEST(PowerHook, EachNewPowerOffSendsTheCommandAgain) {
+  PowerHarness h("0");
+  for (int i = 0; i < 3; ++i) {
+    h.power.off = true;
+    h.RunFor(3000);
+    h.power.off = false;
+    h.RunFor(3000);
+  }
+  EXPECT_EQ(h.passed.size(), 3u);
+}
+
+TEST(PowerHook, WithPwrSaveTheMonitorIsTurnedBackOnAndTheSoundsPlayOn) {
+  PowerHarness h("1");
+  h.power.off = true;
+  h.RunFor(1000);
+  EXPECT_EQ(h.power.forced_on, 1);
+  EXPECT_FALSE(h.power.off);
+  h.RunFor(120000);
+  EXPECT_FALSE(h.Timer5Enabled());
+  EXPECT_EQ(h.sound.Count("StopAllSounds"), 0u);
+
+  // A monitor that stays dark in spite of it is turned on again at every look.
+  h.power.force_on_works = false;
+  h.power.off = true;
+  const int before = h.power.forced_on;
+  h.RunFor(5000);
+  EXPECT_EQ(h.power.forced_on - before, 5);
+  EXPECT_TRUE(h.passed.empty());
+}
+
+}  // namespace
+}  // namespace larkspill::testing

@@ -1,0 +1,125 @@
+#include "startup/preview_window.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "scene/exit_status.h"
+
+namespace larkspill {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempFolder {
+ public:
+  TempFolder() {
+    char pattern[] = "/tmp/larkspill-preview-XXXXXX";
+    path_ = mkdtemp(pattern);
+  }
+  ~TempFolder() { fs::remove_all(path_); }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  std::string Path() const { return path_.string(); }
+
+ private:
+  fs::path path_;
+};
+
+// Writes a palette BMP, 8 bits per pixel, where pixel (x, y) has palette entry (x + 3 y) % 256
+// and entry i is the colour (i, 255 - i, 2 i).
+void WritePaletteBmp(const std::string& path, int width, int height) {
+  SDL_Surface* surface =
+      SDL_CreateRGBSurfaceWithFormat(0, width, height, 8, SDL_PIXELFORMAT_INDEX8);
+  ASSERT_NE(surface, nullptr) << SDL_GetError();
+  SDL_Color colours[256];
+  for (int i = 0; i < 256; ++i) {
+    colours[i] = SDL_Color{static_cast<Uint8>(i), static_cast<Uint8>(255 - i),
+                           static_cast<Uint8>(2 * i), 255};
+  }
+  SDL_SetPaletteColors(surface->format->palette, colours, 0, 256);
+  for (int y = 0; y < height; ++y) {
+    auto* row = static_cast<Uint8*>(surface->pixels) + y * surface->pitch;
+    for (int x = 0; x < width; ++x) row[x] = static_cast<Uint8>((x + 3 * y) % 256);
+  }
+  ASSERT_EQ(SDL_SaveBMP(surface, path.c_str()), 0) << SDL_GetError();
+  SDL_FreeSurface(surface);
+}
+
+uint32_t ExpectedColour(int x, int y) {
+  uint32_t i = static_cast<uint32_t>((x + 3 * y) % 256);
+  return (i << 16) | ((255 - i) << 8) | ((2 * i) & 0xFF);
+}
+
+TEST(PreviewPicture, ReadsAPaletteBmpPixelForPixel) {
+  TempFolder folder;
+  WritePaletteBmp(folder.File("p.bmp"), 153, 115);
+  PreviewPicture picture = LoadPreviewPicture(folder.File("p.bmp"));
+  ASSERT_EQ(picture.width, 153);
+  ASSERT_EQ(picture.height, 115);
+  ASSERT_EQ(picture.pixels.size(), 153u * 115u);
+  // Row order matters: BMP rows are stored bottom up.
+  for (int y : {0, 1, 57, 114}) {
+    for (int x : {0, 1, 76, 152}) {
+      EXPECT_EQ(picture.pixels[y * 153 + x], ExpectedColour(x, y)) << x << "," << y;
+    }
+  }
+}
+
+TEST(PreviewPicture, FilesThatAreNoPictureAreNamedInTheError) {
+  TempFolder folder;
+  {
+    std::ofstream(folder.File("text.bmp")) << "not a picture at all\n";
+    std::ofstream(folder.File("short.bmp")) << "BM";
+  }
+  fs::create_directory(folder.File("folder.bmp"));
+  for (const char* name : {"missing.bmp", "text.bmp", "short.bmp", "folder.bmp"}) {
+    const std::string path = folder.File(name);
+    try {
+      LoadPreviewPicture(path);
+      ADD_FAILURE() << name << " was read as a picture";
+    } catch (const std::runtime_error& error) {
+      EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
+    }
+  }
+}
+
+TEST(PreviewPicture, TrueColourPixelsFollowTheVisualsMasks) {
+  const ColourMasks rgb888{0xFF0000, 0x00FF00, 0x0000FF};
+  const ColourMasks bgr888{0x0000FF, 0x00FF00, 0xFF0000};
+  const ColourMasks rgb565{0xF800, 0x07E0, 0x001F};
+  const ColourMasks rgb555{0x7C00, 0x03E0, 0x001F};
+  const ColourMasks rgb101010{0x3FF00000, 0x000FFC00, 0x000003FF};
+  EXPECT_EQ(TrueColourPixel(0x123456, rgb888), 0x123456u);
+  EXPECT_EQ(TrueColourPixel(0x123456, bgr888), 0x563412u);
+  EXPECT_EQ(TrueColourPixel(0xFFFFFF, rgb565), 0xFFFFu);
+  EXPECT_EQ(TrueColourPixel(0xFF0000, rgb565), 0xF800u);
+  EXPECT_EQ(TrueColourPixel(0x00FF00, rgb565), 0x07E0u);
+  EXPECT_EQ(TrueColourPixel(0x0000FF, rgb565), 0x001Fu);
+  // Each channel keeps its top bits: 0x84 is 10000 in five bits, 100001 in six.
+  EXPECT_EQ(TrueColourPixel(0x848484, rgb565), (0x10u << 11) | (0x21u << 5) | 0x10u);
+  EXPECT_EQ(TrueColourPixel(0xFFFFFF, rgb555), 0x7FFFu);
+  EXPECT_EQ(TrueColourPixel(0x000000, rgb555), 0u);
+  EXPECT_EQ(TrueColourPixel(0xFF0080, rgb101010), (0x3FCu << 20) | 0x200u);
+}
+
+TEST(RunPreview, StartsThatCannotShowThePreviewEndAtOnceWithAReason) {
+  TempFolder folder;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(RunPreview(false, 0, folder.Path(), nullptr), kExitUsage);
+  EXPECT_EQ(RunPreview(true, 0, folder.Path(), nullptr), kExitUsage);
+  EXPECT_EQ(RunPreview(true, -5, folder.Path(), nullptr), kExitUsage);
+  EXPECT_EQ(RunPreview(true, 12345, folder.Path(), nullptr), kExitAssetError);
+  const std::string told = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(told.find("window id"), std::string::npos) << told;
+  EXPECT_NE(told.find("window 0,"), std::string::npos) << told;
+  EXPECT_NE(told.find("window -5,"), std::string::npos) << told;
+  EXPECT_NE(told.find(folder.File("preview.bmp")), std::string::npos) << told;
+}
+
+}  // namespace
+}  // namespace larkspill
