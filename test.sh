@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test; the unit tests run again under
+# Installs what is missing, builds, and runs every test; the whole suite runs again under
 # AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -22,7 +22,8 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKSPILL_SANITIZE=
   -DLARKSPILL_BENCH=OFF -DLARKSPILL_WERROR=$werror >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan -L unit --output-on-failure -j "$jobs" --timeout 300
+  LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 300
 
 # A short bounded fuzzing run of the settings parser and the command line.
 ./tests/fuzz/run.sh 15

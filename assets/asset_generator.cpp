@@ -1,0 +1,93 @@
+#include "asset_generator.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "creatures.h"
+#include "dialog_pictures.h"
+#include "picture.h"
+#include "sound_synth.h"
+#include "waterfall_scene.h"
+
+namespace larkspill::assets {
+namespace {
+
+struct File {
+  std::string name;
+  std::vector<uint8_t> bytes;
+};
+
+bool WriteFile(const std::filesystem::path& folder, const File& file, std::string& error) {
+  std::filesystem::path path = folder / file.name;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (out)
+    out.write(reinterpret_cast<const char*>(file.bytes.data()), std::streamsize(file.bytes.size()));
+  if (out) out.close();
+  if (!out) {
+    error = "cannot write " + path.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+void AddFrames(std::vector<File>& files, const std::string& prefix,
+               const std::vector<Picture>& frames) {
+  for (size_t i = 0; i < frames.size(); ++i)
+    files.push_back({prefix + std::to_string(i + 1) + ".BMP", EncodeBmp24(frames[i])});
+}
+
+}  // namespace
+
+bool GenerateAssets(const std::filesystem::path& folder, std::string& error) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec || !std::filesystem::is_directory(folder)) {
+    error = "cannot create the asset folder " + folder.string() + ": " +
+            (ec ? ec.message() : std::string("a file of that name is in the way"));
+    return false;
+  }
+
+  // The two scenes and the sounds each take a couple of seconds; make them side by side. Each
+  // job writes only its own results, so the output does not depend on the order they finish.
+  std::vector<File> sounds;
+  std::thread sound_thread([&sounds] {
+    sounds.push_back({"nccf01.wav", EncodeWav(SynthesizeWater())});
+    sounds.push_back({"birds1.wav", EncodeWav(SynthesizeBirdSong())});
+    sounds.push_back({"jungle.wav", EncodeWav(SynthesizeJungle())});
+    sounds.push_back({"eagle.wav", EncodeWav(SynthesizeEagle())});
+  });
+  const SceneLayout layouts[2] = {SceneOneLayout(), SceneTwoLayout()};
+  RenderedScene scenes[2];
+  std::thread scene_thread([&] { scenes[1] = RenderWaterfallScene(layouts[1]); });
+  scenes[0] = RenderWaterfallScene(layouts[0]);
+  scene_thread.join();
+
+  std::vector<File> files;
+  AddFrames(files, "1Butter", DrawButterflyKind1());
+  AddFrames(files, "2Butter", DrawButterflyKind2());
+  AddFrames(files, "Flock", DrawFlock());
+  AddFrames(files, "Bird", DrawBird());
+  for (int i = 0; i < 2; ++i) {
+    const SceneLayout& layout = layouts[i];
+    files.push_back({layout.background_file, EncodeBmp24(scenes[i].background)});
+    for (size_t s = 0; s < layout.water.size(); ++s)
+      for (int f = 0; f < kWaterFrames; ++f)
+        files.push_back(
+            {layout.water[s].files[size_t(f)], EncodeBmp24(scenes[i].water_frames[s][size_t(f)])});
+  }
+  files.push_back({"preview.bmp", EncodeBmp8(MakePreview(scenes[0].background))});
+  files.push_back({"dialog-wf1.bmp", EncodeBmp24(MakeSceneThumbnail(scenes[0].background))});
+  files.push_back({"dialog-wf2.bmp", EncodeBmp24(MakeSceneThumbnail(scenes[1].background))});
+  files.push_back({"dialog-screen.bmp", EncodeBmp24(MakeScreenPicture(scenes[0].background))});
+
+  sound_thread.join();
+  for (const File& f : sounds) files.push_back(f);
+  for (const File& f : files)
+    if (!WriteFile(folder, f, error)) return false;
+  return true;
+}
+
+}  // namespace larkspill::assets

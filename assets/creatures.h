@@ -1,0 +1,23 @@
+// The scene's creatures: two kinds of butterfly and a bird, single and in a flock, each as a
+// loop of frames drawn on the key colour with hard edges.
+#pragma once
+
+#include <vector>
+
+#include "picture.h"
+
+namespace larkspill::assets {
+
+inline constexpr int kButterflyFrames = 6;
+inline constexpr int kBirdFrames = 8;
+
+// Butterflies of the first kind: orange with black veins, drifting left.
+std::vector<Picture> DrawButterflyKind1();
+// Butterflies of the second kind: blue with dark borders, climbing upward.
+std::vector<Picture> DrawButterflyKind2();
+// A single bird flying right, a full wing beat; at most 75 pixels wide.
+std::vector<Picture> DrawBird();
+// A flock of birds flying right, each in its own phase of the wing beat; at most 118 pixels wide.
+std::vector<Picture> DrawFlock();
+
+}  // namespace larkspill::assets

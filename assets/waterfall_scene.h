@@ -1,0 +1,74 @@
+// The two waterfall scenes: a painted forest background and the animated water that the scene
+// lays over it, rendered from one model so the water frames line up with the background exactly.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "picture.h"
+
+namespace larkspill::assets {
+
+inline constexpr int kSceneWidth = 800;
+inline constexpr int kSceneHeight = 600;
+// The water animations loop over this many frames.
+inline constexpr int kWaterFrames = 3;
+
+// One water animation of a scene: where the sprite sits and whether the scene keys it.
+struct WaterSprite {
+  std::array<std::string, kWaterFrames> files;
+  int x = 0, y = 0, width = 0, height = 0;
+  bool keyed = false;
+};
+
+// One falling sheet of water: its lip at top_y, its foot at bottom_y, and its left and right
+// edges at those two heights.
+struct Fall {
+  float top_y, bottom_y;
+  float top_left, top_right, bottom_left, bottom_right;
+  // A rib of rock splitting the sheet near its lip: where across (0 to 1), how wide at the lip
+  // and how far down (0 to 1) before the water closes over it. Width 0 for none.
+  float gap_u = 0.5f, gap_width = 0, gap_length = 0;
+};
+
+// A pool: an ellipse with a ragged shore.
+struct Pool {
+  float cx, cy, rx, ry;
+  float depth_tint;  // 0 shallow and green, 1 deep and dark
+};
+
+// A rounded boulder standing in front of the rock face.
+struct Boulder {
+  float cx, cy, rx, ry;
+};
+
+struct SceneLayout {
+  int number = 1;
+  unsigned seed = 1;
+  std::string background_file;
+  std::vector<WaterSprite> water;
+  std::vector<Fall> falls;
+  std::vector<Pool> pools;
+  std::vector<Boulder> boulders;
+  float cliff_top = 90;    // mean height of the cliff's upper edge
+  float cliff_left = 170;  // the forest walls close in beyond these
+  float cliff_right = 630;
+  float sun_x = 600, sun_y = -60;
+};
+
+SceneLayout SceneOneLayout();
+SceneLayout SceneTwoLayout();
+
+// A rendered scene: the background and the frames of each water sprite.
+struct RenderedScene {
+  Picture background;
+  // frames[sprite][frame]
+  std::vector<std::array<Picture, kWaterFrames>> water_frames;
+  // The whole screen at each animation phase (background with every water frame laid on it).
+  std::array<Picture, kWaterFrames> full_frames;
+};
+
+RenderedScene RenderWaterfallScene(const SceneLayout& layout);
+
+}  // namespace larkspill::assets
