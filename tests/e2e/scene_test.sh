@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# What the saver shows: the first scene, the second after ScrollSec, the notice with no scene,
+# the clock in each corner and the message along the bottom. SHOTS=dir keeps the screenshots.
+source "$(dirname "$0")/lib.sh"
+: "${LARKSPILL_ASSETS:?LARKSPILL_ASSETS must name the asset folder}"
+start_display 800x600x24
+shots="${SHOTS:-$WORK/shots}"
+mkdir -p "$shots"
+
+# Yellow pixels (the saver's text colour) in a box of a screenshot: yellow_in FILE W H X Y
+yellow_in() {
+  convert "$1" -crop "${2}x${3}+${4}+${5}" +repage \
+    -fx '(r>0.75 && g>0.75 && b<0.4) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Which background a screenshot shows: 1 or 2, by the mean colour of a region no water covers.
+scene_of() {
+  local region="160x120+0+440" s a b
+  s=$(convert "$1" -crop "$region" +repage -resize 1x1\! -format '%[fx:r],%[fx:g],%[fx:b]' info:)
+  a=$(convert "$LARKSPILL_ASSETS/UK-bg01.bmp" -crop "$region" +repage -resize 1x1\! -format '%[fx:r],%[fx:g],%[fx:b]' info:)
+  b=$(convert "$LARKSPILL_ASSETS/UK-02bgb.bmp" -crop "$region" +repage -resize 1x1\! -format '%[fx:r],%[fx:g],%[fx:b]' info:)
+  python3 -c "
+s, a, b = [tuple(map(float, v.split(','))) for v in ('$s', '$a', '$b')]
+d = lambda p, q: sum((x - y) ** 2 for x, y in zip(p, q))
+print(1 if d(s, a) < d(s, b) else 2)"
+}
+
+# Runs the saver on the given settings lines for $1 seconds, taking screenshots named $2-N.png
+# at each of the remaining arguments' times (seconds after the window appeared).
+run_with() {
+  local settings=$1 name=$2
+  shift 2
+  rm -rf "$XDG_CONFIG_HOME/larkspill"
+  write_settings <<<"$settings"
+  start_app /s
+  wait_window "Larkspill -  Get DirectX" >/dev/null || fail "$name: no window: $(cat "$WORK/stderr")"
+  local start t
+  start=$(date +%s.%N)
+  for t in "$@"; do
+    sleep "$(python3 -c "import time; print(max(0, $start + $t - time.time()))")"
+    screenshot "$shots/$name-$t.png"
+  done
+  expect_running "$APP_PID"
+  kill -TERM "$APP_PID"
+  wait_exit "$APP_PID" 2
+}
+
+base="[one]
+BirdTimer=20
+Birds=1
+SingleBird=1
+Butter1=1
+Butter2=1
+NumButter=3
+BirdSpeed=25
+MouseSens=4
+Clock=1
+FontSize=24
+Scroll=1
+[Startup]
+CheckFont=1
+PwrSave=1
+[two]
+FontSizeMsg=24
+Message=Place a Message Here
+SoundWater=0
+SoundBirds=0
+SoundJungle=0
+SoundEagle=0
+WaterSpeed=150
+[System]
+SetReg=2"
+
+# Both scenes, four seconds each: 1, then 2, then 1.
+run_with "$base
+[one]
+Waterfall1=1
+Waterfall2=1
+ScrollSec=4
+[two]
+PosClock=1
+ShowMessage=0" rotation 2 6 10
+[ "$(scene_of "$shots/rotation-2.png")" = 1 ] || fail "the first scene is not shown first"
+[ "$(scene_of "$shots/rotation-6.png")" = 2 ] || fail "the second scene did not follow"
+[ "$(scene_of "$shots/rotation-10.png")" = 1 ] || fail "the first scene did not come back"
+
+# No scene: the notice in yellow on black.
+run_with "$base
+[one]
+Waterfall1=0
+Waterfall2=0
+ScrollSec=60
+[two]
+PosClock=3
+ShowMessage=0" notice 1.5
+notice="$shots/notice-1.5.png"
+[ "$(yellow_in "$notice" 420 45 215 295)" -gt 300 ] || fail "no notice at 215,295"
+[ "$(pixel 100 150 | tr ' ' ,)" = "0,0,0" ] || [ "$(pixel 120 200 | tr ' ' ,)" = "0,0,0" ] ||
+  fail "the notice frame is not black"
+
+# The clock in each corner, and nowhere else.
+corner_box=("160 40 0 0" "160 40 0 545" "150 40 650 0" "150 40 650 550")
+for pos in 1 2 3 4; do
+  run_with "$base
+[one]
+Waterfall1=1
+Waterfall2=0
+ScrollSec=60
+[two]
+PosClock=$pos
+ShowMessage=0" "clock$pos" 1.5
+  for other in 1 2 3 4; do
+    n=$(yellow_in "$shots/clock$pos-1.5.png" ${corner_box[$((other - 1))]})
+    if [ "$other" = "$pos" ]; then
+      [ "$n" -gt 60 ] || fail "PosClock $pos: no clock in its corner ($n yellow pixels)"
+    else
+      [ "$n" -lt 20 ] || fail "PosClock $pos: yellow in corner $other ($n pixels)"
+    fi
+  done
+done
+
+# The message along the bottom.
+run_with "$base
+[one]
+Waterfall1=0
+Waterfall2=1
+ScrollSec=60
+[two]
+PosClock=1
+ShowMessage=1
+Message=Gone to the waterfall" message 1.5
+[ "$(yellow_in "$shots/message-1.5.png" 300 32 1 568)" -gt 150 ] || fail "no message along the bottom"
+[ "$(scene_of "$shots/message-1.5.png")" = 2 ] || fail "only the second scene is enabled, yet the first shows"
+echo "scene: ok"
