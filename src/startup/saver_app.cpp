@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #include "platform/sdl_display.h"
@@ -34,6 +35,15 @@ void ShowMessageBox(const std::string& text, const std::string& title) {
 
 int IgnoreXError(Display*, XErrorEvent*) {
   return 0;
+}
+
+// The sounds to silence if the X server goes away; Xlib gives no way back from that.
+SoundDevice* g_sound_to_stop = nullptr;
+
+[[noreturn]] int OnXConnectionLost(Display*) {
+  if (g_sound_to_stop != nullptr) g_sound_to_stop->StopAllSounds();
+  std::fprintf(stderr, "larkspill: the X display went away\n");
+  std::_Exit(kExitDisplayLost);
 }
 
 // The monitor's power on X11: its state from DPMS, the desktop's time-outs through SDL's
@@ -163,6 +173,8 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
     return kExitAssetError;
   }
   if (status >= 0) return status;
+  g_sound_to_stop = &sound;
+  XSetIOErrorHandler(OnXConnectionLost);
   if (hook) hook->Start();
   windows.SetScreenSaverRunning(true);
 

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Every way the saver ends, seen from outside: the status says what happened, and nothing of the
+# saver is left on the screen.
+source "$(dirname "$0")/lib.sh"
+: "${LARKSPILL_PARTIAL:?LARKSPILL_PARTIAL must name the program built on a partial asset folder}"
+: "${LARKSPILL_ASSETS:?LARKSPILL_ASSETS must name the asset folder}"
+start_display 800x600x24
+title="Larkspill -  Get DirectX"
+
+no_saver_window() {
+  ! wait_window "$title" 0.2 >/dev/null || fail "$1: the saver's window is still there"
+}
+
+for case in "INT 130" "HUP 129" "TERM 143"; do
+  set -- $case
+  start_app /s
+  wait_window "$title" >/dev/null || fail "SIG$1: no window"
+  sleep 0.5
+  kill -"$1" "$APP_PID"
+  wait_exit "$APP_PID" 1
+  [ "$EXIT_STATUS" -eq "$2" ] || fail "SIG$1: status $EXIT_STATUS, not $2"
+  no_saver_window "SIG$1"
+done
+
+# A picture that is missing, then one that is not a picture: the file is named, status 2.
+partial="$(dirname "$LARKSPILL_PARTIAL")/partial-assets"
+rm -rf "$partial"
+mkdir -p "$partial"
+cp "$LARKSPILL_ASSETS"/* "$partial"/
+rm "$partial/Flock5.BMP"
+"$LARKSPILL_PARTIAL" /s 2>"$WORK/missing.err" && status=0 || status=$?
+[ "$status" -eq 2 ] || fail "missing picture: status $status"
+grep -q "$partial/Flock5.BMP" "$WORK/missing.err" || fail "missing picture not named: $(cat "$WORK/missing.err")"
+cp "$LARKSPILL_ASSETS/Flock5.BMP" "$partial/"
+head -c 300 /dev/urandom >"$partial/UK-02bgb.bmp"
+"$LARKSPILL_PARTIAL" /s 2>"$WORK/garbage.err" && status=0 || status=$?
+[ "$status" -eq 2 ] || fail "unreadable picture: status $status"
+grep -q "$partial/UK-02bgb.bmp" "$WORK/garbage.err" || fail "unreadable picture not named"
+no_saver_window "missing picture"
+rm -rf "$partial"
+
+# The display going away: status 3, sounds stopped, no abort.
+start_app /s
+wait_window "$title" >/dev/null || fail "lost display: no window"
+sleep 0.5
+kill "$XVFB_PID"
+wait_exit "$APP_PID" 3
+[ "$EXIT_STATUS" -eq 3 ] || fail "lost display: status $EXIT_STATUS"
+grep -q "display went away" "$WORK/stderr" || fail "lost display: nothing said"
+XVFB_PID=
+echo "end paths: ok"
