@@ -25,6 +25,7 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 #include "settings/key_table.h"
@@ -460,6 +461,9 @@ QWidget* SetupDialog::BuildTextPage() {
   MakeLabel(frame5, "Label7", "Type your message below:", 12, 56);
   txtMessage = Make<QLineEdit>(frame5, "txtMessage");
   txtMessage->setGeometry(12, 76, 546, 24);
+  // A line edit keeps 32767 characters by default; a longer stored message would be cut short
+  // and written back that way the moment the dialog opens.
+  txtMessage->setMaxLength(std::numeric_limits<int>::max());
 
   QGroupBox* frame11 = MakeFrame(page, "Frame11", "Font", 6, 128, 570, 164);
   chkFonts = Make<QCheckBox>(frame11, "chkFonts");

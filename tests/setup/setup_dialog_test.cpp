@@ -408,6 +408,28 @@ class SetupDialogTest : public QObject {
     QCOMPARE(Stored("Startup", "PwrSave"), "0");
   }
 
+  void hostileStoresOpenAndTextsShowAsStored() {
+    const std::string huge(200 * 1024, 'w');
+    const std::vector<std::string> hostile = {
+        "", "fast", "99999", "-99999", "2.5e9", "nan", "1e999", huge, "Grüße 滝 = ; # [x]", "\n\t\r"};
+    for (const std::string& value : hostile) {
+      store_ = MemoryStore();
+      for (const larkspill::SettingKey& k : larkspill::SettingKeys()) {
+        store_.SaveSetting("Larkspill", k.section, k.key, value);
+      }
+      Open(false);
+      // Texts are shown as they are stored; numbers land inside their bars.
+      QCOMPARE(Find<QLineEdit>("txtMessage")->text().toStdString(), value);
+      QCOMPARE(store_.GetSetting("Larkspill", "two", "Message", ""), value);  // nothing cut short
+      for (const char* bar : {"hsbScroll", "hsbMouseS", "hsbWaterVolume", "vsbWaterSpeed",
+                              "hsbBirdSpeed", "hsbButter", "hsbEagleVolume"}) {
+        auto* b = Find<QScrollBar>(bar);
+        QVERIFY2(b->value() >= b->minimum() && b->value() <= b->maximum(), bar);
+      }
+      dialog_.reset();
+    }
+  }
+
   void buttonsOpenThePagesTheAboutBoxAndClose() {
     larkspill::SetRegistry(store_);
     Open();
