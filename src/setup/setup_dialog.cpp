@@ -269,7 +269,7 @@ QString SetupDialog::AboutText() {
       QString(),
       QStringLiteral("Developed by Larkspill Software"),
       QString(),
-      QStringLiteral("Copyright (c) 2001 Larkspill Software.  All rights reserved."),
+      QStringLiteral("Copyright (c) 2026 Larkspill Software.  All rights reserved."),
       QString(),
       QStringLiteral("Check our website for the current price"),
       QString(),

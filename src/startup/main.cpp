@@ -1,4 +1,5 @@
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
                       PendingSignal);
   };
   runners.settings = [&] {
+    // Every change is stored the moment it is made, so a signal may end the dialog outright.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SIG_DFL);
     IniFileStore store(DefaultSettingsPath());
     return RunSettingsDialog(argc, argv, store, LARKSPILL_ASSET_DIR);
   };
