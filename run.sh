@@ -5,7 +5,7 @@ cd "$(dirname "$0")"
 source scripts/deps.sh
 install_deps
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build
+cmake --build build --target larkspill
 
 switch="${1:-/s}"
 if [ $# -gt 0 ]; then shift; fi

@@ -10,13 +10,13 @@ werror=OFF
 [ -n "${CI:-}" ] && werror=ON
 jobs=$(nproc)
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPILL_WERROR=$werror \
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPILL_WERROR=$werror \
   -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
+cmake --build build-test -j "$jobs"
+ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 300
 
 # The Debian package, unpacked into a scratch root and checked.
-./tests/package/check_package.sh build
+./tests/package/check_package.sh build-test
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKSPILL_SANITIZE=ON \
   -DLARKSPILL_BENCH=OFF -DLARKSPILL_WERROR=$werror >/dev/null
