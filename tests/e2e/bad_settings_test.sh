@@ -21,38 +21,11 @@ cmp -s "$SETTINGS.bad" "$WORK/random.ini" || grep -q "is not a setting" "$WORK/s
   fail "random bytes were neither kept nor reported"
 
 # Hostile values on a file that says the first run is done.
-write_settings <<'INI'
-[one]
-Birds=1
-BirdSpeed=fast
-BirdTimer=soon
-Butter1=1
-Butter2=1
-Clock=1
-FontSize=100000
-MouseSens=-3
-NumButter=99999
-Scroll=1
-ScrollSec=2.5e9
-SingleBird=1
-SoundOff=later
-Waterfall1=1
-Waterfall2=1
-[Startup]
-CheckFont=0
-FontName=No Such Font Anywhere
-PwrSave=1
-[Two]
-FontSizeMsg=0
-Message=Grüße aus dem Wald 滝 = ; # [x]
-PosClock=2.5e9
-ShowMessage=1
-SoundWater=7
-VolumeWater=-99999
-WaterSpeed=
-[System]
-SetReg=2
-INI
+printf '%s\n' "[one]" Birds=1 BirdSpeed=fast BirdTimer=soon Butter1=1 Butter2=1 Clock=1 FontSize=100000 \
+  MouseSens=-3 NumButter=99999 Scroll=1 ScrollSec=2.5e9 SingleBird=1 SoundOff=later Waterfall1=1 Waterfall2=1 \
+  "[Startup]" CheckFont=0 "FontName=No Such Font Anywhere" PwrSave=1 "[Two]" FontSizeMsg=0 \
+  "Message=Grüße aus dem Wald 滝 = ; # [x]" PosClock=2.5e9 ShowMessage=1 SoundWater=7 VolumeWater=-99999 \
+  WaterSpeed= "[System]" SetReg=2 | write_settings
 cp "$SETTINGS" "$WORK/hostile.ini"
 run_briefly "hostile values"
 # The saver only reads here: the file is as it was.

@@ -22,22 +22,16 @@ for f in "$xml" "$desktop" "$manual"; do
 done
 
 # The xscreensaver form: well-formed, named after the program, started on the host's window.
-if command -v xmllint >/dev/null; then
-  xmllint --noout "$xml" || fail "larkspill.xml is not well-formed"
-  [ "$(xmllint --xpath 'string(/screensaver/@name)' "$xml")" = larkspill ] || fail "form not named larkspill"
-  [ "$(xmllint --xpath 'string(/screensaver/command/@arg)' "$xml")" = -root ] || fail "form's command is not -root"
-else
-  grep -q '<screensaver name="larkspill"' "$xml" || fail "form not named larkspill"
-  grep -q '<command arg="-root"/>' "$xml" || fail "form's command is not -root"
-fi
+! command -v xmllint >/dev/null || xmllint --noout "$xml" || fail "larkspill.xml is not well-formed"
+grep -q '<screensaver name="larkspill"' "$xml" || fail "form not named larkspill"
+grep -q '<command arg="-root"/>' "$xml" || fail "form's command is not -root"
 
 # The desktop entry that MATE and Xfce list among their screen savers.
 entry() { sed -n "s/^$1=//p" "$desktop"; }
 [ "$(sed -n 1p "$desktop")" = "[Desktop Entry]" ] || fail "desktop entry has no [Desktop Entry] group first"
-[ "$(entry Type)" = Application ] || fail "desktop entry Type is '$(entry Type)'"
-[ "$(entry Exec)" = "larkspill -root" ] || fail "desktop entry Exec is '$(entry Exec)'"
-[ "$(entry TryExec)" = larkspill ] || fail "desktop entry TryExec is '$(entry TryExec)'"
-[ "$(entry Name)" = Larkspill ] || fail "desktop entry Name is '$(entry Name)'"
+for pair in Type=Application "Exec=larkspill -root" TryExec=larkspill Name=Larkspill; do
+  [ "$(entry "${pair%%=*}")" = "${pair#*=}" ] || fail "desktop entry ${pair%%=*} is '$(entry "${pair%%=*}")'"
+done
 [[ "$(entry Categories)" == *Screensaver\;* ]] || fail "desktop entry is not in the Screensaver category"
 [ -n "$(entry Comment)" ] || fail "desktop entry has no Comment"
 if grep -v '^\[Desktop Entry\]$' "$desktop" | grep -qv '^[A-Za-z][A-Za-z0-9-]*='; then

@@ -1,24 +1,14 @@
 #!/usr/bin/env bash
-# The saver in a window named by --window-id / -window-id, and on the root window with -root:
-# the scene moves, and the host destroying its window ends the saver cleanly.
+# The saver in a window named by --window-id / -window-id, and on the root window with -root;
+# the host destroying its window ends the saver cleanly. (host_embed_test sees the scene move.)
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/stand_in_host.sh"
 start_display 800x600x24
 
-# --window-id 0x...: the scene fills a 4:3 window exactly, and moves.
+# --window-id 0x...: the scene fills a 4:3 window; the host destroys it: status 0, no X error.
 start_host 320 240 "Host"
 start_app --window-id "$HOST_HEX"
 wait_drawn 160 120
-sleep 1
-import -window root -crop 300x200+10+30 "$WORK/one.png"
-sleep 1
-import -window root -crop 300x200+10+30 "$WORK/two.png"
-changed=$(compare -metric AE "$WORK/one.png" "$WORK/two.png" null: 2>&1 || true)
-[ "${changed%% *}" -gt 50 ] 2>/dev/null || fail "the scene is not moving ($changed pixels changed)"
-screenshot "$WORK/window-id.png"
-expect_running "$APP_PID"
-
-# The host destroys its window: the saver ends at once, status 0, without an X error.
 host_destroy
 wait_exit "$APP_PID" 2
 [ "$EXIT_STATUS" -eq 0 ] || fail "window destroyed: status $EXIT_STATUS; stderr: $(cat "$WORK/stderr")"
@@ -35,10 +25,7 @@ expect_no_x_error
 
 # A window id that names no window, or is no id at all: refused at once, the value named.
 for id in 0x7ffff1 0x12zz; do
-  set +e
-  timeout 5 "$LARKSPILL" --window-id "$id" >"$WORK/out" 2>"$WORK/err" </dev/null
-  status=$?
-  set -e
+  timeout 5 "$LARKSPILL" --window-id "$id" >"$WORK/out" 2>"$WORK/err" </dev/null && status=0 || status=$?
   [ "$status" -eq 1 ] || fail "--window-id $id: status $status; stderr: $(cat "$WORK/err")"
   grep -q -- "$id" "$WORK/err" || fail "--window-id $id not named: $(cat "$WORK/err")"
   expect_no_x_error "$WORK/err"

@@ -14,22 +14,16 @@ export SDL_DISKAUDIOFILE="$WORK/audio.raw"
 SETTINGS="$XDG_CONFIG_HOME/larkspill/settings.ini"
 PIDS=()
 
-cleanup() {
-  local p
-  for p in "${PIDS[@]}"; do kill -KILL "$p" 2>/dev/null || true; done
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+trap 'kill -KILL "${PIDS[@]}" 2>/dev/null || true; kill ${XVFB_PID:-} 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
 fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
 
-# Starts the private X server: start_display [WxHxD]
+# Starts the private X server: start_display WxHxD
 start_display() {
-  start_xvfb "${1:-800x600x24}"
+  start_xvfb "$1"
   export DISPLAY="$XVFB_DISPLAY"
 }
 
@@ -43,8 +37,7 @@ start_app() {
 # Waits up to $2 seconds (default 10) for a window with this exact title; prints its id.
 wait_window() {
   local title=$1 limit=${2:-10} i id
-  # SDL titles its windows in UTF-8, which xdotool's name search does not read: look at each
-  # window's _NET_WM_NAME (or WM_NAME) instead.
+  # xdotool's name search does not read SDL's UTF-8 titles: look at each window's names instead.
   for i in $(seq 1 $((limit * 10))); do
     for id in $(xdotool search --classname larkspill 2>/dev/null; xdotool search --name . 2>/dev/null); do
       if xprop -id "$id" _NET_WM_NAME WM_NAME 2>/dev/null | grep -qF "= \"${title}\""; then
@@ -62,10 +55,7 @@ wait_exit() {
   local pid=$1 limit=${2:-5} i
   for i in $(seq 1 $((limit * 20))); do
     if ! kill -0 "$pid" 2>/dev/null; then
-      set +e
-      wait "$pid"
-      EXIT_STATUS=$?
-      set -e
+      wait "$pid" && EXIT_STATUS=0 || EXIT_STATUS=$?
       return 0
     fi
     sleep 0.05
@@ -78,8 +68,8 @@ expect_running() {
   kill -0 "$1" 2>/dev/null || fail "the program ended early; stderr: $(cat "$WORK/stderr")"
 }
 
+# setting SECTION KEY: the stored value, read the way a person reads the file
 setting() {
-  # setting SECTION KEY: the stored value, read the way a person reads the file
   awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} /^\[/{in_s = (tolower($0) == tolower(s))} in_s && index(tolower($0), tolower(k) "=") == 1 {print substr($0, length(k) + 2)}' "$SETTINGS"
 }
 
@@ -88,12 +78,12 @@ write_settings() {
   cat >"$SETTINGS"
 }
 
-# The colour of one pixel of the screen as "r g b" (0-255).
+# The colour of one pixel as "r g b" (0-255): pixel X Y [PICTURE], of the screen without a picture.
 pixel() {
-  import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
+  local grab=(import -window root)
+  [ -z "${3:-}" ] || grab=(convert "$3")
+  "${grab[@]}" -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
     sed -n '2p' | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'
 }
 
-screenshot() {
-  import -window root "$1"
-}
+screenshot() { import -window root "$1"; }

@@ -17,18 +17,15 @@ eval "$(xdotool getwindowgeometry --shell "$win")"
 
 # A second /s while it runs ends at once, silently.
 "$LARKSPILL" /s 2>"$WORK/second.err" &
-second=$!
-wait_exit "$second" 2
+wait_exit $! 2
 [ "$EXIT_STATUS" -eq 0 ] || fail "second start ended with $EXIT_STATUS"
 expect_running "$APP_PID"
 
-echo "step: key" >&2
 # A key ends it within a second.
 xdotool key --window "$win" space
 wait_exit "$APP_PID" 1
 [ "$EXIT_STATUS" -eq 0 ] || fail "key: status $EXIT_STATUS"
 
-echo "step: button" >&2
 # A button ends it.
 start_app /s
 win=$(wait_window "Larkspill -  Get DirectX") || fail "no window for the button test"
@@ -37,7 +34,6 @@ xdotool mousemove --window "$win" 400 300 click 1
 wait_exit "$APP_PID" 1
 [ "$EXIT_STATUS" -eq 0 ] || fail "button: status $EXIT_STATUS"
 
-echo "step: pointer" >&2
 # With the first-run sensitivity of 4, three pointer moves leave it running; the fourth ends it.
 start_app /s
 win=$(wait_window "Larkspill -  Get DirectX") || fail "no window for the pointer test"

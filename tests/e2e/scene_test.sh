@@ -45,70 +45,33 @@ run_with() {
   wait_exit "$APP_PID" 2
 }
 
-base="[one]
-BirdTimer=20
-Birds=1
-SingleBird=1
-Butter1=1
-Butter2=1
-NumButter=3
-BirdSpeed=25
-MouseSens=4
-Clock=1
-FontSize=24
-Scroll=1
-[Startup]
-CheckFont=1
-PwrSave=1
-[two]
-FontSizeMsg=24
-Message=Place a Message Here
-SoundWater=0
-SoundBirds=0
-SoundJungle=0
-SoundEagle=0
-WaterSpeed=150
-[System]
-SetReg=2"
+# The settings of one run, no sound and no first run:
+#   scene_settings WATERFALL1 WATERFALL2 SCROLLSEC POSCLOCK SHOWMESSAGE [MESSAGE]
+scene_settings() {
+  printf '%s\n' "[one]" BirdTimer=20 Birds=1 SingleBird=1 Butter1=1 Butter2=1 NumButter=3 BirdSpeed=25 \
+    MouseSens=4 Clock=1 FontSize=24 Scroll=1 "Waterfall1=$1" "Waterfall2=$2" "ScrollSec=$3" \
+    "[Startup]" CheckFont=1 PwrSave=1 "[two]" FontSizeMsg=24 "Message=${6:-Place a Message Here}" \
+    SoundWater=0 SoundBirds=0 SoundJungle=0 SoundEagle=0 WaterSpeed=150 "PosClock=$4" "ShowMessage=$5" \
+    "[System]" SetReg=2
+}
 
 # Both scenes, four seconds each: 1, then 2, then 1.
-run_with "$base
-[one]
-Waterfall1=1
-Waterfall2=1
-ScrollSec=4
-[two]
-PosClock=1
-ShowMessage=0" rotation 2 6 10
+run_with "$(scene_settings 1 1 4 1 0)" rotation 2 6 10
 [ "$(scene_of "$shots/rotation-2.png")" = 1 ] || fail "the first scene is not shown first"
 [ "$(scene_of "$shots/rotation-6.png")" = 2 ] || fail "the second scene did not follow"
 [ "$(scene_of "$shots/rotation-10.png")" = 1 ] || fail "the first scene did not come back"
 
 # No scene: the notice in yellow on black.
-run_with "$base
-[one]
-Waterfall1=0
-Waterfall2=0
-ScrollSec=60
-[two]
-PosClock=3
-ShowMessage=0" notice 1.5
+run_with "$(scene_settings 0 0 60 3 0)" notice 1.5
 notice="$shots/notice-1.5.png"
 [ "$(yellow_in "$notice" 420 45 215 295)" -gt 300 ] || fail "no notice at 215,295"
-[ "$(pixel 100 150 | tr ' ' ,)" = "0,0,0" ] || [ "$(pixel 120 200 | tr ' ' ,)" = "0,0,0" ] ||
+[ "$(pixel 100 150 "$notice")" = "0 0 0" ] || [ "$(pixel 120 200 "$notice")" = "0 0 0" ] ||
   fail "the notice frame is not black"
 
 # The clock in each corner, and nowhere else.
 corner_box=("160 40 0 0" "160 40 0 545" "150 40 650 0" "150 40 650 550")
 for pos in 1 2 3 4; do
-  run_with "$base
-[one]
-Waterfall1=1
-Waterfall2=0
-ScrollSec=60
-[two]
-PosClock=$pos
-ShowMessage=0" "clock$pos" 1.5
+  run_with "$(scene_settings 1 0 60 $pos 0)" "clock$pos" 1.5
   for other in 1 2 3 4; do
     n=$(yellow_in "$shots/clock$pos-1.5.png" ${corner_box[$((other - 1))]})
     if [ "$other" = "$pos" ]; then
@@ -120,15 +83,7 @@ ShowMessage=0" "clock$pos" 1.5
 done
 
 # The message along the bottom.
-run_with "$base
-[one]
-Waterfall1=0
-Waterfall2=1
-ScrollSec=60
-[two]
-PosClock=1
-ShowMessage=1
-Message=Gone to the waterfall" message 1.5
+run_with "$(scene_settings 0 1 60 1 1 "Gone to the waterfall")" message 1.5
 [ "$(yellow_in "$shots/message-1.5.png" 300 32 1 568)" -gt 150 ] || fail "no message along the bottom"
 [ "$(scene_of "$shots/message-1.5.png")" = 2 ] || fail "only the second scene is enabled, yet the first shows"
 echo "scene: ok"

@@ -1,45 +1,29 @@
 # Helpers that drive the stand-in host window (stand_in_host.cpp) from a test. Source after lib.sh.
 : "${STAND_IN_HOST:?STAND_IN_HOST must name the stand-in host program}"
-HOST_COUNT=0
 
-# Starts a stand-in host window: start_host WIDTH HEIGHT [TITLE [input-only]]. Sets HOST_PID, HOST_HEX,
-# HOST_DEC and HOST_FD (where its commands go); its output is in HOST_OUT.
+# Starts a stand-in host window: start_host WIDTH HEIGHT [TITLE]. Sets HOST_PID, HOST_HEX and HOST_DEC.
 start_host() {
-  HOST_COUNT=$((HOST_COUNT + 1))
-  local fifo="$WORK/host$HOST_COUNT.in" i
-  HOST_OUT="$WORK/host$HOST_COUNT.out"
-  mkfifo "$fifo"
-  "$STAND_IN_HOST" "$1" "$2" "${3:-Stand-in host}" ${4:+"$4"} <"$fifo" >"$HOST_OUT" 2>"$WORK/host$HOST_COUNT.err" &
+  local out i
+  out=$(mktemp "$WORK/host.XXXXXX")
+  "$STAND_IN_HOST" "$@" >"$out" &
   HOST_PID=$!
   PIDS+=("$HOST_PID")
-  exec {HOST_FD}>"$fifo"
   for i in $(seq 1 100); do
-    [ -s "$HOST_OUT" ] && break
+    [ -s "$out" ] && break
     sleep 0.05
   done
-  read -r HOST_HEX HOST_DEC <"$HOST_OUT" || fail "the stand-in host did not start"
+  read -r HOST_HEX HOST_DEC <"$out" || fail "the stand-in host did not start"
 }
 
 # Resizes the host window: host_resize WIDTH HEIGHT
 host_resize() {
-  echo "resize $1 $2" >&"$HOST_FD"
-  local i
-  for i in $(seq 1 100); do
-    grep -q "^resized $1 $2\$" "$HOST_OUT" && return 0
-    sleep 0.05
-  done
-  fail "the stand-in host did not resize"
+  timeout 5 xdotool windowsize --sync "$HOST_HEX" "$1" "$2" || fail "the stand-in host did not resize"
 }
 
-# Destroys the host window and waits for the host to end.
+# The host destroys its window in order and ends.
 host_destroy() {
-  echo destroy >&"$HOST_FD"
-  local i
-  for i in $(seq 1 100); do
-    grep -q '^destroyed$' "$HOST_OUT" && return 0
-    sleep 0.05
-  done
-  fail "the stand-in host did not destroy its window"
+  kill -TERM "$HOST_PID"
+  wait "$HOST_PID" || fail "the stand-in host did not end cleanly"
 }
 
 # The ids of the host window's children, one per line.

@@ -1,108 +1,94 @@
 #pragma once
 
-#include <cstdint>
 #include <map>
-#include <string>
-#include <vector>
 
+#include "fakes/call_log.h"
 #include "fakes/fake_clock.h"
 #include "scene/sprite_display.h"
 
 namespace larkspill::testing {
 
-// A sprite display that records every call as one line of text ("CreateSprite",
-// "LoadSpriteFrame 1 1 /a/1Butter1.BMP -1", "DrawText You have not selected a Waterfall 215 295
-// 65535") and keeps each sprite's position, frames and frame timing the way the real display
-// does, so creatures move and animate as they would on screen.
-class FakeDisplay : public SpriteDisplay {
+// A sprite display that records every call ("LoadSpriteFrame 1 1 /a/1Butter1.BMP -1") and keeps
+// each sprite's position, frames and frame timing the way the real display does, so creatures
+// move and animate as they would on screen.
+class FakeDisplay : public SpriteDisplay, public CallLog {
  public:
   struct Sprite {
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t frame = 1;
-    int32_t delay = 0;
+    int32_t x = 0, y = 0, frame = 1, delay = 0;
     uint32_t last_change = 0;               // tick of the last frame change
     std::map<int32_t, std::string> frames;  // frame number -> file
   };
 
-  // Frame timing follows `clock`; without one every frame delay counts as run out.
-  explicit FakeDisplay(FakeClock* clock = nullptr) : clock_(clock) {}
+  explicit FakeDisplay(FakeClock& clock) : clock_(clock) {}
 
   bool OpenDisplay(int32_t width, int32_t height, int32_t bits,
                    const std::string& device) override {
-    Record("OpenDisplay " + Num(width) + " " + Num(height) + " " + Num(bits) + " [" + device + "]");
+    Record("OpenDisplay", width, height, bits, "[" + device + "]");
     return open_ok;
   }
   int32_t CreateSprite() override {
     Record("CreateSprite");
-    int32_t id = next_id++;
-    sprites[id] = Sprite{};
-    sprites[id].last_change = Now();
-    return id;
+    sprites[next_id].last_change = clock_.ticks;
+    return next_id++;
   }
   void LoadSpriteFrame(int32_t sprite, int32_t frame, const std::string& path,
                        int32_t key_mode) override {
-    Record("LoadSpriteFrame " + Num(sprite) + " " + Num(frame) + " " + path + " " + Num(key_mode));
-    if (!fail_file.empty() && path.size() >= fail_file.size() &&
-        path.compare(path.size() - fail_file.size(), fail_file.size(), fail_file) == 0) {
-      throw AssetError("cannot load " + path);
-    }
+    Record("LoadSpriteFrame", sprite, frame, path, key_mode);
+    if (!fail_file.empty() && path.ends_with(fail_file)) throw AssetError("cannot load " + path);
     sprites[sprite].frames[frame] = path;
   }
   void SetSpriteFrame(int32_t sprite, int32_t frame) override {
-    Record("SetSpriteFrame " + Num(sprite) + " " + Num(frame));
+    Record("SetSpriteFrame", sprite, frame);
     sprites[sprite].frame = frame;
-    sprites[sprite].last_change = Now();
+    sprites[sprite].last_change = clock_.ticks;
   }
-  void SetSpriteFrameDelay(int32_t sprite, int32_t milliseconds) override {
-    Record("SetSpriteFrameDelay " + Num(sprite) + " " + Num(milliseconds));
-    sprites[sprite].delay = milliseconds;
+  void SetSpriteFrameDelay(int32_t sprite, int32_t ms) override {
+    Record("SetSpriteFrameDelay", sprite, ms);
+    sprites[sprite].delay = ms;
   }
   void SetSpriteX(int32_t sprite, int32_t x) override {
-    Record("SetSpriteX " + Num(sprite) + " " + Num(x));
+    Record("SetSpriteX", sprite, x);
     sprites[sprite].x = x;
   }
   void SetSpriteY(int32_t sprite, int32_t y) override {
-    Record("SetSpriteY " + Num(sprite) + " " + Num(y));
+    Record("SetSpriteY", sprite, y);
     sprites[sprite].y = y;
   }
   void MoveSpriteX(int32_t sprite, int32_t step) override {
-    Record("MoveSpriteX " + Num(sprite) + " " + Num(step));
+    Record("MoveSpriteX", sprite, step);
     sprites[sprite].x += step;
   }
   void MoveSpriteY(int32_t sprite, int32_t step) override {
-    Record("MoveSpriteY " + Num(sprite) + " " + Num(step));
+    Record("MoveSpriteY", sprite, step);
     sprites[sprite].y -= step;  // up is a smaller y
   }
   int16_t GetSpriteX(int32_t sprite) override {
-    Record("GetSpriteX " + Num(sprite));
+    Record("GetSpriteX", sprite);
     return static_cast<int16_t>(sprites[sprite].x);
   }
   int16_t GetSpriteY(int32_t sprite) override {
-    Record("GetSpriteY " + Num(sprite));
+    Record("GetSpriteY", sprite);
     return static_cast<int16_t>(sprites[sprite].y);
   }
   bool SpriteFrameDue(int32_t sprite) override {
-    Record("SpriteFrameDue " + Num(sprite));
+    Record("SpriteFrameDue", sprite);
     const Sprite& s = sprites[sprite];
-    return static_cast<uint32_t>(Now() - s.last_change) >= static_cast<uint32_t>(s.delay);
+    return clock_.ticks - s.last_change >= static_cast<uint32_t>(s.delay);
   }
   void NextSpriteFrame(int32_t sprite) override {
-    Record("NextSpriteFrame " + Num(sprite));
+    Record("NextSpriteFrame", sprite);
     Sprite& s = sprites[sprite];
-    int32_t highest = s.frames.empty() ? 1 : s.frames.rbegin()->first;
-    s.frame = s.frame >= highest ? 1 : s.frame + 1;
-    s.last_change = Now();
+    s.frame = s.frames.empty() || s.frame >= s.frames.rbegin()->first ? 1 : s.frame + 1;
+    s.last_change = clock_.ticks;
   }
-  void DrawSprite(int32_t sprite) override { Record("DrawSprite " + Num(sprite)); }
-  void ClearBackBuffer(int32_t colour) override { Record("ClearBackBuffer " + Num(colour)); }
+  void DrawSprite(int32_t sprite) override { Record("DrawSprite", sprite); }
+  void ClearBackBuffer(int32_t colour) override { Record("ClearBackBuffer", colour); }
   void SetTextFont(const std::string& name, int32_t size, int32_t weight, bool italic,
                    bool underline, bool strikeout) override {
-    Record("SetTextFont " + name + " " + Num(size) + " " + Num(weight) + " " + Num(italic) + " " +
-           Num(underline) + " " + Num(strikeout));
+    Record("SetTextFont", name, size, weight, italic, underline, strikeout);
   }
   void DrawText(const std::string& text, int32_t x, int32_t y, int32_t colour) override {
-    Record("DrawText " + text + " " + Num(x) + " " + Num(y) + " " + Num(colour));
+    Record("DrawText", text, x, y, colour);
   }
   void Flip() override { Record("Flip"); }
   bool CheckDisplay() override {
@@ -111,38 +97,14 @@ class FakeDisplay : public SpriteDisplay {
   }
   void CloseDisplay() override { Record("CloseDisplay"); }
 
-  // How many recorded calls are exactly `call`.
-  size_t Count(const std::string& call) const {
-    size_t n = 0;
-    for (const auto& c : calls) n += (c == call);
-    return n;
-  }
-  // The recorded calls that begin with `prefix`, in order.
-  std::vector<std::string> Starting(const std::string& prefix) const {
-    std::vector<std::string> out;
-    for (const auto& c : calls) {
-      if (c.compare(0, prefix.size(), prefix) == 0) out.push_back(c);
-    }
-    return out;
-  }
-
   bool open_ok = true;     // what OpenDisplay returns
   bool display_ok = true;  // what CheckDisplay returns
   std::string fail_file;   // LoadSpriteFrame of a path ending in this throws AssetError
   int32_t next_id = 1;     // the id the next CreateSprite hands out
-  std::vector<std::string> calls;
   std::map<int32_t, Sprite> sprites;
-  std::vector<std::string>* journal = nullptr;  // when set, every call is copied here too
 
  private:
-  static std::string Num(int64_t v) { return std::to_string(v); }
-  uint32_t Now() const { return clock_ ? clock_->ticks : 0; }
-  void Record(std::string call) {
-    if (journal) journal->push_back(call);
-    calls.push_back(std::move(call));
-  }
-
-  FakeClock* clock_;
+  FakeClock& clock_;
 };
 
 }  // namespace larkspill::testing

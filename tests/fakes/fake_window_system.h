@@ -1,49 +1,28 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
+#include "fakes/call_log.h"
 #include "startup/window_system.h"
 
 namespace larkspill::testing {
 
-// A desktop whose answers are set by the test; cursor and saver-running calls are recorded as
-// text ("ShowCursor 0", "SetScreenSaverRunning 1").
-class FakeWindowSystem : public WindowSystem {
+// A desktop whose answers are set by the test; cursor, saver-running and instance calls are
+// recorded ("ShowCursor 0", "SetScreenSaverRunning 1", "PreviousInstanceRunning").
+class FakeWindowSystem : public WindowSystem, public CallLog {
  public:
   bool FindWindowByTitle(const std::string& title) override {
-    for (const auto& t : window_titles) {
-      if (t == title) return true;
-    }
-    return false;
+    return std::find(window_titles.begin(), window_titles.end(), title) != window_titles.end();
   }
-  Rect DesktopRect() override { return desktop; }
-  void ShowCursor(bool show) override {
-    Record(std::string("ShowCursor ") + (show ? "1" : "0"));
-    (show ? cursor_shows : cursor_hides) += 1;
+  Rect DesktopRect() override { return {0, 0, 1920, 1080}; }
+  void ShowCursor(bool show) override { Record("ShowCursor", show); }
+  void SetScreenSaverRunning(bool running) override { Record("SetScreenSaverRunning", running); }
+  bool MonitorPoweredOff() override { return false; }
+  bool PreviousInstanceRunning() override {
+    Record("PreviousInstanceRunning");
+    return previous_instance;
   }
-  void SetScreenSaverRunning(bool running) override {
-    Record(std::string("SetScreenSaverRunning ") + (running ? "1" : "0"));
-    saver_running = running;
-  }
-  bool MonitorPoweredOff() override { return monitor_off; }
-  bool PreviousInstanceRunning() override { return previous_instance; }
 
   std::vector<std::string> window_titles;  // top-level windows that exist
-  Rect desktop{0, 0, 1920, 1080};
-  bool monitor_off = false;
   bool previous_instance = false;
-  bool saver_running = false;
-  int cursor_hides = 0;
-  int cursor_shows = 0;
-  std::vector<std::string> calls;
-  std::vector<std::string>* journal = nullptr;  // when set, every call is copied here too
-
- private:
-  void Record(std::string call) {
-    if (journal) journal->push_back(call);
-    calls.push_back(std::move(call));
-  }
 };
 
 }  // namespace larkspill::testing

@@ -18,12 +18,9 @@ TEST(Creatures, FlockFliesRightAndReEntersFromTheLeftRestingUnlessAlways) {
     double r;
     int32_t new_y;
     bool still_active;
-  };
+  };  // only the exact text "Always" means no rest
   const Case cases[] = {
-      {"20", 0.0, 10, false},
-      {"Always", 0.99999, 509, true},
-      {"always", 0.5, 260, false},  // only the exact text means no rest
-  };
+      {"20", 0.0, 10, false}, {"Always", 0.99999, 509, true}, {"always", 0.5, 260, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bird_timer);
     Harness h;
@@ -60,9 +57,7 @@ TEST(Creatures, SingleBirdsClimbEverySecondStepAndRestAfterLeavingRight) {
     int32_t sprite;
     void (SaverWindow::*move)();
     bool SaverWindow::*active;
-    int16_t SaverWindow::*wait;
-    int16_t SaverWindow::*step;
-    int16_t SaverWindow::*x;
+    int16_t SaverWindow::*wait, SaverWindow::*step, SaverWindow::*x;
   };
   const Bird birds[] = {
       {S::kBird1, &SaverWindow::MoveBird2, &SaverWindow::Bird1Active, &SaverWindow::Bird1Wait,
@@ -106,8 +101,7 @@ TEST(Creatures, SingleBirdsClimbEverySecondStepAndRestAfterLeavingRight) {
 TEST(Creatures, FirstKindButterfliesFlutterLeftAndReEnterAtTheRight) {
   struct Case {
     double step_r;
-    int32_t dx;
-    int32_t dy;  // screen y change
+    int32_t dx, dy;  // dy: the change of screen y
   };
   for (const Case& c :
        {Case{0.5, -1, 1}, Case{0.99999, -1, 1}, Case{0.49999, 0, -1}, Case{0.0, 0, -1}}) {

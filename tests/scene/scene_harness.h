@@ -29,46 +29,6 @@ class ScriptedRandom : public Random {
   double fallback = 0.5;
 };
 
-// A sound device that also copies its calls into a shared journal.
-class JournalSoundDevice : public RecordingSoundDevice {
- public:
-  int32_t LoadSound(const std::string& path) override {
-    int32_t id = RecordingSoundDevice::LoadSound(path);
-    Copy();
-    return id;
-  }
-  void PlaySound(int32_t id, int32_t a, int32_t b) override {
-    RecordingSoundDevice::PlaySound(id, a, b);
-    Copy();
-  }
-  void ReleaseSound(int32_t id) override {
-    RecordingSoundDevice::ReleaseSound(id);
-    Copy();
-  }
-  void PlaySoundLooped(int32_t id) override {
-    RecordingSoundDevice::PlaySoundLooped(id);
-    Copy();
-  }
-  void StopSound(int32_t id) override {
-    RecordingSoundDevice::StopSound(id);
-    Copy();
-  }
-  void StopAllSounds() override {
-    RecordingSoundDevice::StopAllSounds();
-    Copy();
-  }
-  void SetSoundVolume(int32_t id, int32_t volume) override {
-    RecordingSoundDevice::SetSoundVolume(id, volume);
-    Copy();
-  }
-  std::vector<std::string>* journal = nullptr;
-
- private:
-  void Copy() {
-    if (journal) journal->push_back(calls.back());
-  }
-};
-
 // A memory store that journals reads and writes ("Get System/SetReg", "Save Two/Message").
 class JournalStore : public MemoryStore {
  public:
@@ -145,8 +105,8 @@ struct Harness {
   FakeDisplay::Sprite& Sprite(int32_t id) { return display.sprites[id]; }
 
   FakeClock clock;
-  FakeDisplay display{&clock};
-  JournalSoundDevice sound;
+  FakeDisplay display{clock};
+  RecordingSoundDevice sound;
   JournalStore store;
   FakeWindowSystem windows;
   ScriptedRandom random;

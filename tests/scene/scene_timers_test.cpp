@@ -1,9 +1,12 @@
-// The window's timers: scene rotation, the birds' rest, the power-off timer.
+// The timer schedule and the window's timers: scene rotation, the birds' rest, and a long run
+// across the tick wrap.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "scene/window_timer.h"
 #include "scene_harness.h"
 
 namespace larkspill::testing {
@@ -11,9 +14,7 @@ namespace {
 
 TEST(SceneTimers, ScenesTakeTurnsEveryScrollSecSecondsOnlyWithBothEnabled) {
   struct Case {
-    const char* wf1;
-    const char* wf2;
-    const char* scroll_sec;
+    const char *wf1, *wf2, *scroll_sec;
     int ticks;
     std::vector<int> changes;  // tick numbers at which the scene changed
     int16_t last_scene;
@@ -50,38 +51,12 @@ TEST(SceneTimers, ScenesTakeTurnsEveryScrollSecSecondsOnlyWithBothEnabled) {
   }
 }
 
-TEST(SceneTimers, ScrollCountGoesBackToZeroAfterItsLimit) {
-  Harness h;
-  h.FirstRun();
-  h.Set("one", "waterfall2", "0");
-  SaverWindow& w = h.Load();
-  w.ScrollCount = 28799999;
-  w.Timer1_Timer();
-  EXPECT_EQ(w.ScrollCount, 28800000);
-  w.Timer1_Timer();
-  EXPECT_EQ(w.ScrollCount, 0);
-}
-
-TEST(SceneTimers, OneSecondTickSetsTheClockAndRunsTheSoundDuties) {
-  Harness h;
-  h.FirstRun();
-  h.Set("one", "SoundOff", "1");
-  SaverWindow& w = h.Load();
-  h.clock.seconds_since_midnight = 43200;
-  w.Timer1_Timer();
-  EXPECT_DOUBLE_EQ(w.ClockTime, 0.5);
-  EXPECT_EQ(w.Sound.SoundOffCount, 1);
-  EXPECT_EQ(w.Sound.EagleCount, 1);
-}
-
 TEST(SceneTimers, FlockRestsForBirdTimerSecondsAfterLeaving) {
   struct Case {
     const char* bird_timer;
     int revived_on;  // tick on which the flock flies again; 0: never within 100
   };
-  const Case cases[] = {
-      {"10", 10}, {"20", 20}, {"60", 60}, {"Always", 0}, {"soon", 20}, {"", 20},
-  };
+  const Case cases[] = {{"10", 10}, {"20", 20}, {"60", 60}, {"Always", 0}, {"soon", 20}, {"", 20}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bird_timer);
     Harness h;
@@ -101,10 +76,8 @@ TEST(SceneTimers, FlockRestsForBirdTimerSecondsAfterLeaving) {
 
 TEST(SceneTimers, SingleBirdsFirstFlyAtSixAndSixteenSecondsThenEveryThirty) {
   struct Case {
-    const char* bird_timer;
-    const char* single_bird;
-    int bird1_first;
-    int bird2_first;
+    const char *bird_timer, *single_bird;
+    int bird1_first, bird2_first;
   };
   const Case cases[] = {
       {"20", "1", 6, 16}, {"10", "1", 6, 16}, {"Always", "1", 0, 0}, {"20", "0", 0, 0}};
@@ -114,8 +87,7 @@ TEST(SceneTimers, SingleBirdsFirstFlyAtSixAndSixteenSecondsThenEveryThirty) {
     h.OnlyCreatures(true, c.single_bird[0] == '1', false, false);
     h.Set("one", "BirdTimer", c.bird_timer);
     SaverWindow& w = h.Load();
-    int first1 = 0;
-    int first2 = 0;
+    int first1 = 0, first2 = 0;
     for (int t = 1; t <= 100; ++t) {
       w.Timer3_Timer();
       if (w.Bird1Active && first1 == 0) first1 = t;
@@ -137,39 +109,100 @@ TEST(SceneTimers, SingleBirdsFirstFlyAtSixAndSixteenSecondsThenEveryThirty) {
   EXPECT_TRUE(w.Bird1Active);
 }
 
-TEST(SceneTimers, WindowTimersAndThePowerOffTimerSilencingAMinuteAfterTheMonitorWentDark) {
+// Timer5's silencing a minute after the monitor went dark is seen through the power hook.
+TEST(SceneTimers, TheWindowsFourTimers) {
   Harness h;
   h.FirstRun();
   SaverWindow& w = h.Load();
   TimerSchedule& timers = w.Timers();
   ASSERT_EQ(timers.Count(), 4u);
-  struct Expected {
-    const char* name;
-    uint32_t interval;
-    bool enabled;
-  };
-  const Expected expected[] = {{"Timer1", 1000, true},
-                               {"Timer3", 1000, true},
-                               {"Timer4", 200, true},
-                               {"Timer5", 15000, false}};
-  for (size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(timers.At(i).name, expected[i].name);
-    EXPECT_EQ(timers.At(i).interval, expected[i].interval);
-    EXPECT_EQ(timers.At(i).enabled, expected[i].enabled);
-  }
+  const std::tuple<const char*, uint32_t, bool> expected[] = {{"Timer1", 1000, true},
+                                                              {"Timer3", 1000, true},
+                                                              {"Timer4", 200, true},
+                                                              {"Timer5", 15000, false}};
+  for (size_t i = 0; i < 4; ++i)
+    EXPECT_EQ(std::tuple(timers.At(i).name, timers.At(i).interval, timers.At(i).enabled),
+              expected[i]);
+}
 
-  w.EnableTimer5();
-  w.EnableTimer5();  // a second power-off changes nothing
-  const std::vector<std::string> silence = {"StopAllSounds", "StopAllSounds", "ReleaseSound 1",
-                                            "ReleaseSound 2", "ReleaseSound 3"};
-  for (int tick = 1; tick <= 6; ++tick) {
-    h.sound.calls.clear();
-    h.clock.Advance(15000);
-    timers.RunDue(h.clock.ticks);
-    EXPECT_EQ(w.Timer5Count, tick < 4 ? tick : 4) << tick;
-    EXPECT_EQ(h.sound.calls, tick == 4 ? silence : std::vector<std::string>{}) << tick;
+TEST(TimerSchedule, FiresOnItsIntervalKeepsPhaseAndNeverBursts) {
+  TimerSchedule timers;
+  int ticks = 0;
+  uint32_t start = 0xFFFFF000u;  // the tick count wraps while it runs
+  timers.Add(
+      "Timer1", 1000, true, [&] { ++ticks; }, start);
+  timers.RunDue(start + 999);
+  EXPECT_EQ(ticks, 0);
+  timers.RunDue(start + 1016);  // a frame late
+  EXPECT_EQ(ticks, 1);
+  timers.RunDue(start + 2000);  // phase kept: due again at 2000, not at 2016
+  EXPECT_EQ(ticks, 2);
+  EXPECT_EQ(timers.MillisecondsUntilDue(start + 2400), 600u);
+  timers.RunDue(start + 9500);  // seven intervals missed: one tick, not seven
+  EXPECT_EQ(ticks, 3);
+  timers.RunDue(start + 9600);
+  EXPECT_EQ(ticks, 3);
+  timers.RunDue(start + 10500);
+  EXPECT_EQ(ticks, 4);
+}
+
+TEST(TimerSchedule, DisabledAndZeroIntervalTimersNeverFire) {
+  TimerSchedule timers;
+  std::string order;
+  size_t five = timers.Add(
+      "Timer5", 0, false, [&] { order += '5'; }, 0);
+  timers.Add(
+      "Timer4", 200, true, [&] { order += '4'; }, 0);
+  timers.RunDue(1000);
+  timers.SetEnabled(five, true, 1000);  // enabled with no interval: still nothing
+  timers.RunDue(2000);
+  EXPECT_EQ(order, "44");
+  timers.SetInterval(five, 500);
+  timers.RunDue(2200);  // counted from its enabling at 1000
+  EXPECT_EQ(order, "4454");
+  EXPECT_EQ(timers.MillisecondsUntilDue(2200), 200u);
+  timers.SetEnabled(five, false, 2200);
+  timers.SetEnabled(1, false, 2200);
+  EXPECT_EQ(timers.MillisecondsUntilDue(2200), UINT32_MAX);
+}
+
+// Three minutes of frames and timers at 60 frames a second, the tick count wrapping to 0 a
+// minute in: everything paced by ticks keeps its pace across the wrap.
+TEST(LongRun, TheTickCountWrapChangesNothing) {
+  Harness h;
+  h.FirstRun();
+  h.Set("one", "BirdTimer", "Always");  // the flock never rests, so its steps can be counted
+  h.Set("one", "ScrollSec", "60");
+  h.clock.ticks = 0xFFFFFFFFu - 60'000u;
+  SaverWindow& w = h.Load();
+  h.sound.calls.clear();
+
+  std::vector<int> flock_steps_per_second;
+  std::vector<int16_t> scenes;
+  int steps = 0;
+  for (int frame = 1; frame <= 180 * 60; ++frame) {
+    h.clock.Advance(frame % 3 == 0 ? 16 : 17);  // 50 ms every three frames
+    w.Timers().RunDue(h.clock.TickCount());
+    w.OnFrame();
+    steps += static_cast<int>(h.display.Count("MoveSpriteX 6 1"));
+    h.display.calls.clear();
+    if (frame % 60 == 0) {
+      flock_steps_per_second.push_back(steps);
+      scenes.push_back(w.CurrentWaterfall);
+      steps = 0;
+    }
   }
-  EXPECT_FALSE(w.Ended());
+  ASSERT_FALSE(w.Ended());
+  // BirdSpeed 25 against frames of 16 or 17 ms: a step every second frame, 30 a second.
+  for (size_t second = 1; second < flock_steps_per_second.size(); ++second) {
+    EXPECT_NEAR(flock_steps_per_second[second], 30, 1) << "second " << second;
+  }
+  // The scenes took turns each minute, across the wrap as before it.
+  EXPECT_EQ(scenes[58], 1);
+  EXPECT_EQ(scenes[61], 2);
+  EXPECT_EQ(scenes[121], 1);
+  // The eagle called on the 60th, 120th and 180th second.
+  EXPECT_EQ(h.sound.Count("PlaySound 4 -1 -1"), 3u);
 }
 
 }  // namespace

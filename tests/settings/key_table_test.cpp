@@ -44,27 +44,24 @@ TEST(KeyTable, ReadersUseTheirOwnAbsentDefaults) {
 
 TEST(KeyTable, ConversionsOfStoredText) {
   struct Case {
-    const char* section;
-    const char* key;
-    const char* stored;
+    const char *section, *key, *stored;
     int expected;
   };
-  const Case cases[] = {
-      {"one", "BirdSpeed", " 40 ", 40},
-      {"one", "BirdSpeed", "fast", 25},       // not a number: first-run value
-      {"one", "FontSize", "", 24},
-      {"one", "Scroll", "99999", 1},          // beyond 16 bits
-      {"one", "Scroll", "32767", 32767},
-      {"two", "VolumeWater", "-2500", -2500},
-      {"two", "VolumeWater", "-32769", -911},
-      {"two", "PosClock", "2.5", 2},          // halves go to even
-      {"two", "PosClock", "3.5", 4},
-      {"two", "PosClock", "2.5e9", 1},
-      {"two", "PosClock", "4e0", 4},
-      {"two", "PosClock", "inf", 1},
-      {"two", "PosClock", "0x10", 1},
-      {"two", "WaterSpeed", "+150", 150},
-  };
+  // Not a number, or beyond 16 bits: the first-run value. Halves go to even.
+  const Case cases[] = {{"one", "BirdSpeed", " 40 ", 40},
+                        {"one", "BirdSpeed", "fast", 25},
+                        {"one", "FontSize", "", 24},
+                        {"one", "Scroll", "99999", 1},
+                        {"one", "Scroll", "32767", 32767},
+                        {"two", "VolumeWater", "-2500", -2500},
+                        {"two", "VolumeWater", "-32769", -911},
+                        {"two", "PosClock", "2.5", 2},
+                        {"two", "PosClock", "3.5", 4},
+                        {"two", "PosClock", "2.5e9", 1},
+                        {"two", "PosClock", "4e0", 4},
+                        {"two", "PosClock", "inf", 1},
+                        {"two", "PosClock", "0x10", 1},
+                        {"two", "WaterSpeed", "+150", 150}};
   for (const Case& c : cases) {
     MemoryStore store;
     store.SaveSetting(kAppName, c.section, c.key, c.stored);

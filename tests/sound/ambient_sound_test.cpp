@@ -53,17 +53,12 @@ class AmbientSoundTest : public ::testing::Test {
 };
 
 TEST_F(AmbientSoundTest, OpenLoadsTheFourWavesInOrderAndStartsTheLoopsAtTheirVolumes) {
-  Store("Two", "SoundWater", "1");
-  Store("Two", "SoundBirds", "1");
-  Store("Two", "SoundJungle", "1");
+  for (const char* key : {"SoundWater", "SoundBirds", "SoundJungle"}) Store("Two", key, "1");
   sound.VolumeWater = 0;  // both ends of the range pass through unchanged
   sound.VolumeBirds = -2500;
   sound.VolumeJungle = -1492;
-  sound.VolumeEagle = -775;
   sound.SoundEagle = 1;
-
   sound.OpenDirectSoundSession("/a/");
-
   EXPECT_THAT(
       device.calls,
       ElementsAre("ReleaseSound 0", "ReleaseSound 0", "ReleaseSound 0", "ReleaseSound 0",
@@ -71,10 +66,9 @@ TEST_F(AmbientSoundTest, OpenLoadsTheFourWavesInOrderAndStartsTheLoopsAtTheirVol
                   "LoadSound /a/eagle.wav", "PlaySoundLooped 1", "SetSoundVolume 1 0",  //
                   "PlaySoundLooped 2", "SetSoundVolume 2 -2500", "PlaySoundLooped 3",
                   "SetSoundVolume 3 -1492"));
-  EXPECT_EQ(sound.WaterSound, 1);
-  EXPECT_EQ(sound.BirdsSound, 2);
-  EXPECT_EQ(sound.JungleSound, 3);
-  EXPECT_EQ(sound.EagleSound, 4);
+  EXPECT_EQ(std::vector<int32_t>(
+                {sound.WaterSound, sound.BirdsSound, sound.JungleSound, sound.EagleSound}),
+            std::vector<int32_t>({1, 2, 3, 4}));
 
   // A second session frees the first one's sounds before loading new ones.
   device.calls.clear();
@@ -101,9 +95,8 @@ TEST_F(AmbientSoundTest, SwitchesAreReadAgainAndOnlyOneStartsAndOnlyZeroStops) {
   std::vector<std::string> after_loads(device.calls.begin() + 8, device.calls.end());
   EXPECT_THAT(after_loads,
               ElementsAre("StopSound 1", "PlaySoundLooped 3", "SetSoundVolume 3 -1492"));
-  EXPECT_EQ(sound.SoundWater, 0);
-  EXPECT_EQ(sound.SoundBirds, 2);
-  EXPECT_EQ(sound.SoundJungle, 1);
+  EXPECT_EQ(std::vector<int16_t>({sound.SoundWater, sound.SoundBirds, sound.SoundJungle}),
+            std::vector<int16_t>({0, 2, 1}));
 
   device.calls.clear();
   Store("two", "SoundWater", "-1");
@@ -115,38 +108,15 @@ TEST_F(AmbientSoundTest, SwitchesAreReadAgainAndOnlyOneStartsAndOnlyZeroStops) {
 }
 
 TEST_F(AmbientSoundTest, SoundOffTurnsListedMinutesIntoSecondsAndLeavesOtherNumbersAlone) {
+  // The listed minutes, compared as numbers rather than texts; numbers not in the list keep what
+  // was there (123).
   const std::vector<std::pair<std::string, int16_t>> table = {
-      {"1", 60},
-      {"2", 120},
-      {"3", 180},
-      {"4", 240},
-      {"5", 300},
-      {"10", 600},
-      {"15", 900},
-      {"20", 1200},
-      {"30", 1800},
-      {"45", 2700},
-      {"60", 3600},
-      {"90", 5400},
-      {"120", 7200},
-      {"180", 10800},
-      {"240", 14400},
-      {"300", 18000},
-      {"360", 21600},
-      {"420", 25200},
-      {"480", 28800},
-      // Compared as numbers, not as texts.
-      {"1.0", 60},
-      {" 5 ", 300},
-      {"+10", 600},
-      {"4.8e2", 28800},
-      // Numbers not in the list keep what was there.
-      {"7", 123},
-      {"0", 123},
-      {"-1", 123},
-      {"1.5", 123},
-      {"99999999999", 123},
-  };
+      {"1", 60},      {"2", 120},     {"3", 180},          {"4", 240},     {"5", 300},
+      {"10", 600},    {"15", 900},    {"20", 1200},        {"30", 1800},   {"45", 2700},
+      {"60", 3600},   {"90", 5400},   {"120", 7200},       {"180", 10800}, {"240", 14400},
+      {"300", 18000}, {"360", 21600}, {"420", 25200},      {"480", 28800}, {"1.0", 60},
+      {" 5 ", 300},   {"+10", 600},   {"4.8e2", 28800},    {"7", 123},     {"0", 123},
+      {"-1", 123},    {"1.5", 123},   {"99999999999", 123}};
   for (const auto& [text, seconds] : table) {
     AmbientSound fresh(device, store);
     fresh.SoundOffSeconds = 123;
@@ -187,10 +157,9 @@ TEST_F(AmbientSoundTest, AnAbsentSoundOffSilencesOnTheSixtiethTickBeforeTheEagle
   EXPECT_EQ(sound.SoundWater, 1);
   // The same tick silences everything first, so the eagle's first turn only stops it.
   EXPECT_THAT(Ticks(1), ElementsAre("StopAllSounds", "StopSound 4"));
-  EXPECT_EQ(sound.SoundWater, 0);
-  EXPECT_EQ(sound.SoundBirds, 0);
-  EXPECT_EQ(sound.SoundJungle, 0);
-  EXPECT_EQ(sound.SoundEagle, 0);
+  EXPECT_EQ(std::vector<int16_t>(
+                {sound.SoundWater, sound.SoundBirds, sound.SoundJungle, sound.SoundEagle}),
+            std::vector<int16_t>({0, 0, 0, 0}));
 
   // Silencing repeats on every later tick; the eagle never calls again.
   const std::vector<std::string> later = Ticks(60);

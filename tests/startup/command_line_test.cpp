@@ -57,9 +57,9 @@ TEST(CommandLine, PreviewTakesTheLongestNumericTail) {
     int32_t handle;
   };
   const Case cases[] = {
-      {"/p 1234", true, 1234},   {"/p1234", true, 1234},    {"/p   1234  ", true, 1234},
-      {"/p:1234", true, 1234},   {"/p -77", true, -77},     {"/p 2147483647", true, 2147483647},
-      {"/p", false, 0},          {"/p abc", false, 0},      {"/p 99999999999", false, 0},
+      {"/p 1234", true, 1234}, {"/p1234", true, 1234}, {"/p   1234  ", true, 1234},
+      {"/p:1234", true, 1234}, {"/p -77", true, -77},  {"/p 2147483647", true, 2147483647},
+      {"/p", false, 0},        {"/p abc", false, 0},   {"/p 99999999999", false, 0},
       {"/p 12.6", true, 13},
   };
   for (const Case& c : cases) {
@@ -71,35 +71,38 @@ TEST(CommandLine, PreviewTakesTheLongestNumericTail) {
 }
 
 TEST(CommandLine, HostsNameTheirWindow) {
-  StartupOptions o = ParseStartup({"-root"}, nullptr);
-  EXPECT_EQ(o.mode, Mode::Host);
-  EXPECT_TRUE(o.host_root);
-  o = ParseStartup({"--window-id", "0x2a00007"}, nullptr);
-  EXPECT_EQ(o.mode, Mode::Host);
-  EXPECT_EQ(o.host_window, 0x2a00007u);
-  o = ParseStartup({"-window-id", "12345"}, nullptr);
-  EXPECT_EQ(o.host_window, 12345u);
-  o = ParseStartup({"--window-id=0X10"}, nullptr);
-  EXPECT_EQ(o.host_window, 16u);
-  // xscreensaver names the window in the environment and passes -root or nothing.
-  o = ParseStartup({}, "0x400001");
-  EXPECT_EQ(o.mode, Mode::Host);
-  EXPECT_EQ(o.host_window, 0x400001u);
-  o = ParseStartup({"-root"}, "4194305");
-  EXPECT_EQ(o.host_window, 4194305u);
-  // The environment does not turn the settings dialog into a saver.
-  EXPECT_EQ(ParseStartup({"/c"}, "0x400001").mode, Mode::Settings);
-
-  for (auto args : {std::vector<std::string>{"--window-id"},
-                    std::vector<std::string>{"--window-id", "zz"},
-                    std::vector<std::string>{"--window-id", "0"},
-                    std::vector<std::string>{"--window-id", "0x"},
-                    std::vector<std::string>{"--window-id", "99999999999"}}) {
-    o = ParseStartup(args, nullptr);
-    EXPECT_EQ(o.mode, Mode::Host);
-    EXPECT_FALSE(o.error.empty()) << args.back();
+  struct Case {
+    std::vector<std::string> args;
+    const char* environment;  // XSCREENSAVER_WINDOW, as xscreensaver starts a saver
+    Mode mode;
+    uint64_t window;
+    bool root, error;
+  };
+  const Case cases[] = {
+      {{"-root"}, nullptr, Mode::Host, 0, true, false},
+      {{"--window-id", "0x2a00007"}, nullptr, Mode::Host, 0x2a00007, false, false},
+      {{"-window-id", "12345"}, nullptr, Mode::Host, 12345, false, false},
+      {{"--window-id=0X10"}, nullptr, Mode::Host, 16, false, false},
+      {{}, "0x400001", Mode::Host, 0x400001, false, false},
+      {{"-root"}, "4194305", Mode::Host, 4194305, false, false},
+      {{"/c"}, "0x400001", Mode::Settings, 0, false, false},  // the dialog stays a dialog
+      {{"--window-id"}, nullptr, Mode::Host, 0, false, true},
+      {{"--window-id", "zz"}, nullptr, Mode::Host, 0, false, true},
+      {{"--window-id", "0"}, nullptr, Mode::Host, 0, false, true},
+      {{"--window-id", "0x"}, nullptr, Mode::Host, 0, false, true},
+      {{"--window-id", "99999999999"}, nullptr, Mode::Host, 0, false, true},
+      {{}, "junk", Mode::Host, 0, false, true},
+  };
+  for (const Case& c : cases) {
+    StartupOptions o = ParseStartup(c.args, c.environment);
+    SCOPED_TRACE((c.args.empty() ? "" : c.args.back()) + " " +
+                 (c.environment ? c.environment : ""));
+    EXPECT_EQ(o.mode, c.mode);
+    EXPECT_EQ(!o.error.empty(), c.error);
+    if (c.error || c.mode != Mode::Host) continue;
+    EXPECT_EQ(o.host_window, c.window);
+    EXPECT_TRUE(o.host_root || !c.root);
   }
-  EXPECT_FALSE(ParseStartup({}, "junk").error.empty());
 }
 
 }  // namespace

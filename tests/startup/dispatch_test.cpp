@@ -2,40 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/fake_window_system.h"
 #include "scene/exit_status.h"
 
 namespace larkspill {
 namespace {
 
-class StubWindows : public WindowSystem {
- public:
-  bool FindWindowByTitle(const std::string& title) override {
-    searched.push_back(title);
-    return display_properties && title == "Display Properties";
-  }
-  Rect DesktopRect() override { return {}; }
-  void ShowCursor(bool) override {}
-  void SetScreenSaverRunning(bool) override {}
-  bool MonitorPoweredOff() override { return false; }
-  bool PreviousInstanceRunning() override {
-    ++instance_checks;
-    return other_instance;
-  }
-  bool display_properties = false;
-  bool other_instance = false;
-  int instance_checks = 0;
-  std::vector<std::string> searched;
-};
-
+// Notes which mode ran.
 struct Ran {
   std::string mode;
-  ModeRunners runners;
-  Ran() {
-    runners.saver = [this] { mode = "saver"; return 0; };
-    runners.preview = [this] { mode = "preview"; return 0; };
-    runners.settings = [this] { mode = "settings"; return 0; };
-    runners.password = [this] { mode = "password"; return 0; };
-    runners.host = [this] { mode = "host"; return 0; };
+  ModeRunners runners{[this] { return Run("saver"); }, [this] { return Run("preview"); },
+                      [this] { return Run("settings"); }, [this] { return Run("password"); },
+                      [this] { return Run("host"); }};
+  int Run(const char* name) {
+    mode = name;
+    return 0;
   }
 };
 
@@ -48,7 +29,7 @@ TEST(Dispatch, SingleInstanceRule) {
   };
   const Case cases[] = {
       {{"/s"}, false, false, "saver"},
-      {{"/s"}, true, false, ""},  // refused: another saver runs
+      {{"/s"}, true, false, ""},      // refused: another saver runs
       {{"/s"}, true, true, "saver"},  // the display settings' preview is the other instance
       {{}, true, false, "saver"},     // an empty command line is never refused
       {{"/c"}, true, false, "settings"},
@@ -58,23 +39,24 @@ TEST(Dispatch, SingleInstanceRule) {
       {{"/x"}, false, false, ""},
   };
   for (const Case& c : cases) {
-    StubWindows windows;
-    windows.other_instance = c.other_instance;
-    windows.display_properties = c.display_properties;
+    testing::FakeWindowSystem windows;
+    windows.previous_instance = c.other_instance;
+    if (c.display_properties) windows.window_titles = {"Display Properties"};
     Ran ran;
     EXPECT_EQ(Main(ParseStartup(c.args, nullptr), windows, ran.runners), kExitOk);
     EXPECT_EQ(ran.mode, c.runs) << (c.args.empty() ? "(none)" : c.args[0]);
     // Every instance that does anything joins the instance lock.
-    EXPECT_EQ(windows.instance_checks, c.args == std::vector<std::string>{"/x"} ? 0 : 1);
+    EXPECT_EQ(windows.Count("PreviousInstanceRunning"),
+              c.args == std::vector<std::string>{"/x"} ? 0u : 1u);
   }
 }
 
 TEST(Dispatch, BadHostArgumentsEndWithAUsageError) {
-  StubWindows windows;
+  testing::FakeWindowSystem windows;
   Ran ran;
-  testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(Main(ParseStartup({"--window-id", "nope"}, nullptr), windows, ran.runners), kExitUsage);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("nope"), std::string::npos);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("nope"), std::string::npos);
   EXPECT_EQ(ran.mode, "");
 }
 

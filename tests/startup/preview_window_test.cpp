@@ -8,6 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include "scene/exit_status.h"
 
@@ -16,18 +17,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/larkspill-preview-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempFolder() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Path() const { return path_.string(); }
-
- private:
-  fs::path path_;
+struct TempFolder {
+  TempFolder() : path(mkdtemp(std::string("/tmp/larkspill-preview-XXXXXX").data())) {}
+  ~TempFolder() { fs::remove_all(path); }
+  std::string File(const std::string& name) const { return (path / name).string(); }
+  fs::path path;
 };
 
 // Writes a palette BMP, 8 bits per pixel, where pixel (x, y) has palette entry (x + 3 y) % 256
@@ -37,10 +31,7 @@ void WritePaletteBmp(const std::string& path, int width, int height) {
       SDL_CreateRGBSurfaceWithFormat(0, width, height, 8, SDL_PIXELFORMAT_INDEX8);
   ASSERT_NE(surface, nullptr) << SDL_GetError();
   SDL_Color colours[256];
-  for (int i = 0; i < 256; ++i) {
-    colours[i] = SDL_Color{static_cast<Uint8>(i), static_cast<Uint8>(255 - i),
-                           static_cast<Uint8>(2 * i), 255};
-  }
+  for (int i = 0; i < 256; ++i) colours[i] = SDL_Color{Uint8(i), Uint8(255 - i), Uint8(2 * i), 255};
   SDL_SetPaletteColors(surface->format->palette, colours, 0, 256);
   for (int y = 0; y < height; ++y) {
     auto* row = static_cast<Uint8*>(surface->pixels) + y * surface->pitch;
@@ -63,11 +54,9 @@ TEST(PreviewPicture, ReadsAPaletteBmpPixelForPixel) {
   ASSERT_EQ(picture.height, 115);
   ASSERT_EQ(picture.pixels.size(), 153u * 115u);
   // Row order matters: BMP rows are stored bottom up.
-  for (int y : {0, 1, 57, 114}) {
-    for (int x : {0, 1, 76, 152}) {
+  for (int y : {0, 1, 57, 114})
+    for (int x : {0, 1, 76, 152})
       EXPECT_EQ(picture.pixels[y * 153 + x], ExpectedColour(x, y)) << x << "," << y;
-    }
-  }
 }
 
 TEST(PreviewPicture, FilesThatAreNoPictureAreNamedInTheError) {
@@ -89,31 +78,32 @@ TEST(PreviewPicture, FilesThatAreNoPictureAreNamedInTheError) {
 }
 
 TEST(PreviewPicture, TrueColourPixelsFollowTheVisualsMasks) {
-  const ColourMasks rgb888{0xFF0000, 0x00FF00, 0x0000FF};
-  const ColourMasks bgr888{0x0000FF, 0x00FF00, 0xFF0000};
-  const ColourMasks rgb565{0xF800, 0x07E0, 0x001F};
-  const ColourMasks rgb555{0x7C00, 0x03E0, 0x001F};
-  const ColourMasks rgb101010{0x3FF00000, 0x000FFC00, 0x000003FF};
-  EXPECT_EQ(TrueColourPixel(0x123456, rgb888), 0x123456u);
-  EXPECT_EQ(TrueColourPixel(0x123456, bgr888), 0x563412u);
-  EXPECT_EQ(TrueColourPixel(0xFFFFFF, rgb565), 0xFFFFu);
-  EXPECT_EQ(TrueColourPixel(0xFF0000, rgb565), 0xF800u);
-  EXPECT_EQ(TrueColourPixel(0x00FF00, rgb565), 0x07E0u);
-  EXPECT_EQ(TrueColourPixel(0x0000FF, rgb565), 0x001Fu);
+  const ColourMasks rgb888{0xFF0000, 0x00FF00, 0x0000FF}, bgr888{0x0000FF, 0x00FF00, 0xFF0000},
+      rgb565{0xF800, 0x07E0, 0x001F}, rgb555{0x7C00, 0x03E0, 0x001F},
+      rgb101010{0x3FF00000, 0x000FFC00, 0x3FF};
   // Each channel keeps its top bits: 0x84 is 10000 in five bits, 100001 in six.
-  EXPECT_EQ(TrueColourPixel(0x848484, rgb565), (0x10u << 11) | (0x21u << 5) | 0x10u);
-  EXPECT_EQ(TrueColourPixel(0xFFFFFF, rgb555), 0x7FFFu);
-  EXPECT_EQ(TrueColourPixel(0x000000, rgb555), 0u);
-  EXPECT_EQ(TrueColourPixel(0xFF0080, rgb101010), (0x3FCu << 20) | 0x200u);
+  const std::tuple<uint32_t, ColourMasks, uint32_t> cases[] = {
+      {0x123456, rgb888, 0x123456},
+      {0x123456, bgr888, 0x563412},
+      {0xFFFFFF, rgb565, 0xFFFF},
+      {0xFF0000, rgb565, 0xF800},
+      {0x00FF00, rgb565, 0x07E0},
+      {0x0000FF, rgb565, 0x001F},
+      {0x848484, rgb565, (0x10u << 11) | (0x21u << 5) | 0x10u},
+      {0xFFFFFF, rgb555, 0x7FFF},
+      {0x000000, rgb555, 0},
+      {0xFF0080, rgb101010, (0x3FCu << 20) | 0x200u}};
+  for (const auto& [colour, masks, pixel] : cases)
+    EXPECT_EQ(TrueColourPixel(colour, masks), pixel) << std::hex << colour;
 }
 
 TEST(RunPreview, StartsThatCannotShowThePreviewEndAtOnceWithAReason) {
   TempFolder folder;
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(RunPreview(false, 0, folder.Path(), nullptr), kExitUsage);
-  EXPECT_EQ(RunPreview(true, 0, folder.Path(), nullptr), kExitUsage);
-  EXPECT_EQ(RunPreview(true, -5, folder.Path(), nullptr), kExitUsage);
-  EXPECT_EQ(RunPreview(true, 12345, folder.Path(), nullptr), kExitAssetError);
+  EXPECT_EQ(RunPreview(false, 0, folder.path.string(), nullptr), kExitUsage);
+  EXPECT_EQ(RunPreview(true, 0, folder.path.string(), nullptr), kExitUsage);
+  EXPECT_EQ(RunPreview(true, -5, folder.path.string(), nullptr), kExitUsage);
+  EXPECT_EQ(RunPreview(true, 12345, folder.path.string(), nullptr), kExitAssetError);
   const std::string told = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(told.find("window id"), std::string::npos) << told;
   EXPECT_NE(told.find("window 0,"), std::string::npos) << told;

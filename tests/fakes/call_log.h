@@ -1,0 +1,41 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace larkspill::testing {
+
+// Calls recorded as lines of text ("SetSpriteX 6 801", "ShowCursor 0"), optionally copied into a
+// journal that several fakes share, so a test sees their calls in one order.
+class CallLog {
+ public:
+  size_t Count(const std::string& call) const {
+    return std::count(calls.begin(), calls.end(), call);
+  }
+  // The recorded calls that begin with `prefix`, in order.
+  std::vector<std::string> Starting(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const auto& c : calls)
+      if (c.compare(0, prefix.size(), prefix) == 0) out.push_back(c);
+    return out;
+  }
+
+  std::vector<std::string> calls;
+  std::vector<std::string>* journal = nullptr;
+
+ protected:
+  template <typename... Args>
+  void Record(std::string call, const Args&... args) {
+    ((call += " " + Text(args)), ...);
+    if (journal) journal->push_back(call);
+    calls.push_back(std::move(call));
+  }
+
+ private:
+  static std::string Text(const std::string& s) { return s; }
+  static std::string Text(int64_t v) { return std::to_string(v); }
+};
+
+}  // namespace larkspill::testing
