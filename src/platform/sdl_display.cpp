@@ -1,12 +1,23 @@
 #include "platform/sdl_display.h"
 
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -16,8 +27,18 @@ namespace {
 // Magenta, the transparent colour, as an RGB565 pixel.
 constexpr Uint32 kMagenta565 = 0xF81F;
 constexpr auto kPictureFormat = SDL_PIXELFORMAT_RGB565;
-constexpr auto kFrameFormat = SDL_PIXELFORMAT_ARGB8888;
+// The frame is composed in the format X11 and most window systems keep 24-bit windows in, so
+// showing a part of it is a plain copy.
+constexpr auto kFrameFormat = SDL_PIXELFORMAT_RGB888;
+// What CaptureFrame hands out.
+constexpr auto kCaptureFormat = SDL_PIXELFORMAT_ARGB8888;
 constexpr int kDefaultFontSize = 16;
+// Drawings one frame may pile up before they are composed anyway, so a caller that never calls
+// Flip cannot grow the list without bound.
+constexpr size_t kMaxPendingDrawings = 4096;
+// Drawings kept for a frame that has nothing covering it whole; beyond this the frame's pixels
+// are taken as they are and the next frame that covers it whole is composed in full.
+constexpr size_t kMaxComposedDrawings = 256;
 
 SDL_Color ColourOf(uint32_t colour) {
   return SDL_Color{static_cast<Uint8>(colour & 0xFF), static_cast<Uint8>((colour >> 8) & 0xFF),
@@ -61,9 +82,10 @@ std::vector<size_t> CharacterEnds(std::string_view text) {
   return ends;
 }
 
-// An RGB565 picture in the frame's own format, so drawing it is a plain copy or blend. Each
-// channel is widened by repeating its top bits, so black and white stay exact; with `keyed`,
-// magenta becomes fully transparent.
+// An RGB565 picture in the frame's own format, so drawing it is a plain copy. Each channel is
+// widened by repeating its top bits, so black and white stay exact. Only magenta widens to
+// (255, 0, 255), so with `keyed` that colour becomes the picture's colour key; the key is
+// run-length encoded, which makes drawing a keyed sprite a copy of its visible runs.
 SdlSurfacePtr Widen565(SDL_Surface* picture, bool keyed) {
   SdlSurfacePtr wide(SDL_CreateRGBSurfaceWithFormat(0, picture->w, picture->h, 32, kFrameFormat));
   if (!wide) return nullptr;
@@ -73,23 +95,183 @@ SdlSurfacePtr Widen565(SDL_Surface* picture, bool keyed) {
     auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(wide->pixels) + y * wide->pitch);
     for (int x = 0; x < picture->w; ++x) {
       Uint32 p = from[x];
-      if (keyed && p == kMagenta565) {
-        to[x] = 0;
-        continue;
-      }
       Uint32 r = (p >> 11) & 0x1F;
       Uint32 g = (p >> 5) & 0x3F;
       Uint32 b = p & 0x1F;
       r = (r << 3) | (r >> 2);
       g = (g << 2) | (g >> 4);
       b = (b << 3) | (b >> 2);
-      to[x] = 0xFF000000u | (r << 16) | (g << 8) | b;
+      to[x] = (r << 16) | (g << 8) | b;
     }
+  }
+  if (keyed) {
+    SDL_SetColorKey(wide.get(), SDL_TRUE, SDL_MapRGB(wide->format, 255, 0, 255));
+    SDL_SetSurfaceRLE(wide.get(), 1);
   }
   return wide;
 }
 
+// The parts of `a` and `b` together, as one rectangle.
+SDL_Rect Union(const SDL_Rect& a, const SDL_Rect& b) {
+  SDL_Rect both;
+  SDL_UnionRect(&a, &b, &both);
+  return both;
+}
+
+// Whether two rectangles overlap or touch, so that one rectangle holding both wastes little.
+bool Adjoin(const SDL_Rect& a, const SDL_Rect& b) {
+  return a.x <= b.x + b.w && b.x <= a.x + a.w && a.y <= b.y + b.h && b.y <= a.y + a.h;
+}
+
+// Joins rectangles that overlap or touch until none do, so no pixel is composed or sent twice.
+void MergeRects(std::vector<SDL_Rect>& rects) {
+  for (bool joined = true; joined;) {
+    joined = false;
+    for (size_t i = 0; i < rects.size(); ++i) {
+      for (size_t j = i + 1; j < rects.size();) {
+        if (Adjoin(rects[i], rects[j])) {
+          rects[i] = Union(rects[i], rects[j]);
+          rects[j] = rects.back();
+          rects.pop_back();
+          joined = true;
+        } else {
+          ++j;
+        }
+      }
+    }
+  }
+}
+
+// Whether an X11 window manager runs on this display: it says so on the root window. Without
+// one, a request to go full screen is never answered and SDL waits for the answer in vain.
+bool X11WindowManagerRuns() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return true;
+  bool runs = false;
+  Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+  if (check != None) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long left = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW,
+                           &type, &format, &count, &left, &data) == Success) {
+      runs = type == XA_WINDOW && count == 1;
+    }
+    if (data != nullptr) XFree(data);
+  }
+  XCloseDisplay(display);
+  return runs;
+}
+
+// Nanoseconds on `clock_id`.
+int64_t NowNs(clockid_t clock_id) {
+  timespec now{};
+  clock_gettime(clock_id, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// Milliseconds since this process started, from the kernel's record of its start (to its clock
+// tick, 10 ms on most systems); -1 when unknown.
+double MillisecondsSinceProcessStart() {
+  std::ifstream stat("/proc/self/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  size_t after_name = text.rfind(')');
+  if (after_name == std::string::npos) return -1;
+  // Field 22 (start time in clock ticks since boot) is the 20th after the name.
+  const char* p = text.c_str() + after_name + 1;
+  unsigned long long start_ticks = 0;
+  for (int field = 0; field < 20 && *p != '\0'; ++field) {
+    while (*p == ' ') ++p;
+    if (field == 19) start_ticks = std::strtoull(p, nullptr, 10);
+    while (*p != ' ' && *p != '\0') ++p;
+  }
+  long ticks_per_second = sysconf(_SC_CLK_TCK);
+  if (start_ticks == 0 || ticks_per_second <= 0) return -1;
+  double start_ms = 1000.0 * static_cast<double>(start_ticks) / ticks_per_second;
+  return static_cast<double>(NowNs(CLOCK_BOOTTIME)) / 1e6 - start_ms;
+}
+
+// Notes an X error instead of ending the program, while a request that may fail is tried.
+bool g_x_request_failed = false;
+int NoteXError(Display*, XErrorEvent*) {
+  g_x_request_failed = true;
+  return 0;
+}
+
 }  // namespace
+
+struct SdlDisplay::SharedFrame {
+  Display* display = nullptr;
+  XShmSegmentInfo segment{};
+  XImage* image = nullptr;
+  int completion_type = 0;
+  bool reading = false;  // a request that reads the frame has been sent and not yet answered
+};
+
+// What the display did, for measuring it from outside: with LARKSPILL_TRACE set it is printed
+// to the standard error when the display closes.
+struct SdlDisplay::Trace {
+  struct SpriteCounts {
+    int64_t moves_x = 0;
+    int64_t moves_y = 0;
+    int64_t draws = 0;
+  };
+  int64_t first_flip_realtime_ns = 0;
+  double first_flip_since_start_ms = -1;
+  int64_t first_flip_ns = 0;
+  int64_t last_flip_ns = 0;
+  int64_t frames = 0;
+  // Milliseconds since the process started at which the display began opening, had opened,
+  // and last loaded a picture.
+  double open_begin_ms = -1;
+  double open_end_ms = -1;
+  double last_load_ms = -1;
+  std::map<int32_t, SpriteCounts> sprites;
+  std::map<std::pair<int32_t, int32_t>, std::set<std::string>> texts;  // by place
+
+  SpriteCounts& For(int32_t sprite) { return sprites[sprite]; }
+  void Text(const std::string& text, int32_t x, int32_t y) {
+    auto& seen = texts[{x, y}];
+    if (seen.size() < 100000) seen.insert(text);
+  }
+  void Flipped() {
+    int64_t now = NowNs(CLOCK_MONOTONIC);
+    if (frames++ == 0) {
+      first_flip_ns = now;
+      first_flip_realtime_ns = NowNs(CLOCK_REALTIME);
+      first_flip_since_start_ms = MillisecondsSinceProcessStart();
+    }
+    last_flip_ns = now;
+  }
+  void Print(const std::string& renderer, int windows, int64_t composed, int64_t presented) const {
+    if (frames == 0) return;
+    std::fprintf(stderr, "larkspill-trace renderer %s\n", renderer.c_str());
+    std::fprintf(stderr, "larkspill-trace windows %d\n", windows);
+    std::fprintf(stderr, "larkspill-trace first_frame_realtime_ns %lld\n",
+                 static_cast<long long>(first_flip_realtime_ns));
+    std::fprintf(stderr, "larkspill-trace first_frame_since_start_ms %.1f\n",
+                 first_flip_since_start_ms);
+    std::fprintf(stderr, "larkspill-trace open_display_ms %.1f %.1f\n", open_begin_ms, open_end_ms);
+    std::fprintf(stderr, "larkspill-trace last_picture_ms %.1f\n", last_load_ms);
+    std::fprintf(stderr, "larkspill-trace frames %lld\n", static_cast<long long>(frames));
+    std::fprintf(stderr, "larkspill-trace seconds %.6f\n", (last_flip_ns - first_flip_ns) / 1e9);
+    std::fprintf(stderr, "larkspill-trace pixels_composed %lld\n",
+                 static_cast<long long>(composed));
+    std::fprintf(stderr, "larkspill-trace pixels_presented %lld\n",
+                 static_cast<long long>(presented));
+    for (const auto& [sprite, counts] : sprites) {
+      std::fprintf(stderr, "larkspill-trace sprite %d draws %lld moves_x %lld moves_y %lld\n",
+                   sprite, static_cast<long long>(counts.draws),
+                   static_cast<long long>(counts.moves_x), static_cast<long long>(counts.moves_y));
+    }
+    for (const auto& [place, seen] : texts) {
+      std::fprintf(stderr, "larkspill-trace texts_at %d %d distinct %zu\n", place.first,
+                   place.second, seen.size());
+    }
+  }
+};
 
 size_t SdlDisplay::TextKeyHash::operator()(const TextKey& key) const {
   size_t h = std::hash<std::string>{}(key.text);
@@ -100,7 +282,10 @@ size_t SdlDisplay::TextKeyHash::operator()(const TextKey& key) const {
 }
 
 SdlDisplay::SdlDisplay(Clock& clock, SdlDisplayOptions options)
-    : clock_(clock), options_(std::move(options)) {}
+    : clock_(clock), options_(std::move(options)) {
+  const char* trace = std::getenv("LARKSPILL_TRACE");
+  if (trace != nullptr && *trace != '\0' && *trace != '0') trace_ = std::make_unique<Trace>();
+}
 
 SdlDisplay::~SdlDisplay() {
   CloseDisplay();
@@ -109,6 +294,7 @@ SdlDisplay::~SdlDisplay() {
 bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
                              const std::string& /*device*/) {
   if (open_) return true;
+  if (trace_) trace_->open_begin_ms = MillisecondsSinceProcessStart();
   if (width <= 0 || height <= 0 || width > 8192 || height > 8192) {
     std::fprintf(stderr, "larkspill: cannot open a display of %d x %d pixels\n", width, height);
     return false;
@@ -116,15 +302,15 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   logical_width_ = width;
   logical_height_ = height;
 
-  // The lightest correct path without a GPU: SDL's software renderer writing straight into the
-  // window's shared-memory image, not through an OpenGL framebuffer emulated on the CPU.
+  // The lightest correct path without a GPU: the frame is written straight into the window's
+  // shared-memory image, not through an OpenGL framebuffer emulated on the CPU.
   SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
   // Power saving belongs to the desktop or the host; the saver does not block it.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   // SIGINT and SIGTERM belong to the program's event loop, not to SDL.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  // A renderer chosen through SDL_RENDER_DRIVER waits for the vertical blank where it can.
-  SDL_SetHintWithPriority(SDL_HINT_RENDER_VSYNC, "1", SDL_HINT_DEFAULT);
+  // With a window on each monitor, the one without the focus must stay up.
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "larkspill: cannot open the display: %s\n", SDL_GetError());
     return false;
@@ -137,32 +323,21 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
     return false;
   };
 
-  if (options_.embed_window != 0) {
-    // Errors about the host's window must not end the program when its owner destroys it.
-    g_embedded_window = static_cast<Window>(options_.embed_window);
-    g_embedded_window_failed = false;
-    g_previous_error_handler = XSetErrorHandler(EmbeddedWindowErrorHandler);
-    window_.reset(SDL_CreateWindowFrom(reinterpret_cast<const void*>(options_.embed_window)));
-    if (!window_ || g_embedded_window_failed) return fail("host window");
-    WatchEmbeddedWindow();
-  } else {
-    Uint32 flags = options_.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_RESIZABLE;
-    window_.reset(SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_UNDEFINED,
-                                   SDL_WINDOWPOS_UNDEFINED, width, height, flags));
-    if (!window_) return fail("window");
-  }
+  if (!OpenWindows(width, height))
+    return fail(options_.embed_window != 0 ? "host window" : "window");
 
-  renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
-  if (!renderer_) return fail("renderer");
-  if (SDL_RenderSetLogicalSize(renderer_.get(), width, height) != 0) return fail("logical size");
-
-  frame_.reset(
-      SDL_CreateTexture(renderer_.get(), kFrameFormat, SDL_TEXTUREACCESS_TARGET, width, height));
-  if (!frame_ || SDL_SetRenderTarget(renderer_.get(), frame_.get()) != 0) {
-    return fail("frame texture");
+  if (!ShareFrameWithX11()) {
+    frame_.reset(SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kFrameFormat));
   }
-  SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
-  SDL_RenderClear(renderer_.get());
+  if (!frame_) return fail("frame");
+  SDL_FillRect(frame_.get(), nullptr, SDL_MapRGB(frame_->format, 0, 0, 0));
+  for (Screen& screen : screens_) UseX11(screen);
+  composed_.assign(1, Drawing{.where = {0, 0, width, height},
+                              .colour = SDL_MapRGB(frame_->format, 0, 0, 0),
+                              .opaque = true});
+  composed_known_ = true;
+  drawings_.clear();
+  changed_.clear();
 
   if (!ttf_started_) {
     if (TTF_Init() != 0) return fail("fonts");
@@ -171,7 +346,7 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
 
   int refresh = 0;
   SDL_DisplayMode mode{};
-  int display_index = SDL_GetWindowDisplayIndex(window_.get());
+  int display_index = SDL_GetWindowDisplayIndex(screens_.front().window.get());
   if (display_index >= 0 && SDL_GetCurrentDisplayMode(display_index, &mode) == 0) {
     refresh = mode.refresh_rate;
   }
@@ -180,10 +355,60 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   frame_period_ = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
       std::chrono::duration<double>(1.0 / refresh));
   next_frame_ = std::chrono::steady_clock::now();
+  last_frame_start_ = next_frame_ - frame_period_;
 
   SDL_ShowCursor(cursor_visible_ ? SDL_ENABLE : SDL_DISABLE);
   open_ = true;
+  if (trace_) trace_->open_end_ms = MillisecondsSinceProcessStart();
   lost_ = false;
+  return true;
+}
+
+// The windows that show the frame: the host's, or one full-screen window on each monitor, or
+// one resizable window.
+bool SdlDisplay::OpenWindows(int32_t width, int32_t height) {
+  screens_.clear();
+  auto add = [this](SDL_Window* window) {
+    if (window == nullptr) return false;
+    Screen& screen = screens_.emplace_back();
+    screen.window.reset(window);
+    screen.window_id = SDL_GetWindowID(window);
+    return true;
+  };
+  if (options_.embed_window != 0) {
+    // Errors about the host's window must not end the program when its owner destroys it.
+    g_embedded_window = static_cast<Window>(options_.embed_window);
+    g_embedded_window_failed = false;
+    g_previous_error_handler = XSetErrorHandler(EmbeddedWindowErrorHandler);
+    if (!add(SDL_CreateWindowFrom(reinterpret_cast<const void*>(options_.embed_window))) ||
+        g_embedded_window_failed) {
+      return false;
+    }
+    WatchEmbeddedWindow();
+    return true;
+  }
+  if (!options_.fullscreen) {
+    return add(SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_UNDEFINED,
+                                SDL_WINDOWPOS_UNDEFINED, width, height, SDL_WINDOW_RESIZABLE));
+  }
+  // Every monitor shows the whole scene, each in a window covering just that monitor. Where no
+  // window manager runs, a borderless window the size of the monitor is already full screen.
+  const bool bare_x11 =
+      std::string_view(SDL_GetCurrentVideoDriver()) == "x11" && !X11WindowManagerRuns();
+  int monitors = std::max(1, SDL_GetNumVideoDisplays());
+  for (int monitor = 0; monitor < monitors; ++monitor) {
+    SDL_Rect bounds{};
+    SDL_Window* window = nullptr;
+    if (bare_x11 && SDL_GetDisplayBounds(monitor, &bounds) == 0) {
+      window = SDL_CreateWindow(options_.title.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
+                                SDL_WINDOW_BORDERLESS);
+    } else {
+      window = SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_UNDEFINED_DISPLAY(monitor),
+                                SDL_WINDOWPOS_UNDEFINED_DISPLAY(monitor), width, height,
+                                SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    if (!add(window)) return false;
+  }
   return true;
 }
 
@@ -192,21 +417,27 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
 void SdlDisplay::WatchEmbeddedWindow() {
   SDL_SysWMinfo wm;
   SDL_VERSION(&wm.version);
-  if (!SDL_GetWindowWMInfo(window_.get(), &wm) || wm.subsystem != SDL_SYSWM_X11) return;
+  if (!SDL_GetWindowWMInfo(screens_.front().window.get(), &wm) || wm.subsystem != SDL_SYSWM_X11) {
+    return;
+  }
   Display* x_display = wm.info.x11.display;
+  host_x_display_ = x_display;
   Window host = static_cast<Window>(options_.embed_window);
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-  XSelectInput(x_display, host, StructureNotifyMask);
+  // Exposure too: only the changed parts of a frame are sent, so the whole frame is sent again
+  // when the server has lost what the window showed.
+  XSelectInput(x_display, host, StructureNotifyMask | ExposureMask);
   XSync(x_display, False);
   if (options_.accept_input) {
     // Another client (the host) may hold the button presses; then we keep structure events only.
     bool failed_before = g_embedded_window_failed;
-    XSelectInput(x_display, host,
-                 StructureNotifyMask | PointerMotionMask | ButtonPressMask | KeyPressMask);
+    XSelectInput(
+        x_display, host,
+        StructureNotifyMask | ExposureMask | PointerMotionMask | ButtonPressMask | KeyPressMask);
     XSync(x_display, False);
     if (!failed_before && g_embedded_window_failed) {
       g_embedded_window_failed = false;
-      XSelectInput(x_display, host, StructureNotifyMask);
+      XSelectInput(x_display, host, StructureNotifyMask | ExposureMask);
       XSync(x_display, False);
     }
   }
@@ -226,8 +457,7 @@ SdlDisplay::Sprite& SdlDisplay::SpriteAt(int32_t sprite) {
   return sprites_[static_cast<size_t>(sprite) - 1];
 }
 
-SDL_Surface* SdlDisplay::DecodedPicture(const std::string& path) {
-  if (auto it = decoded_.find(path); it != decoded_.end()) return it->second.get();
+SdlSurfacePtr SdlDisplay::DecodedPicture(const std::string& path) {
   auto fail = [&path](const std::string& reason) {
     return AssetError("cannot load picture " + path + ": " + reason);
   };
@@ -243,7 +473,7 @@ SDL_Surface* SdlDisplay::DecodedPicture(const std::string& path) {
   SdlSurfacePtr quantised(SDL_ConvertSurfaceFormat(loaded.get(), kPictureFormat, 0));
   if (!quantised) throw fail(SDL_GetError());
   ++picture_decodes_;
-  return decoded_.emplace(path, std::move(quantised)).first->second.get();
+  return quantised;
 }
 
 const SdlDisplay::Picture& SdlDisplay::PictureFor(const std::string& path, int32_t key_mode) {
@@ -251,17 +481,14 @@ const SdlDisplay::Picture& SdlDisplay::PictureFor(const std::string& path, int32
   auto key = std::make_pair(path, keyed ? kKeyTransparent : kKeyOpaque);
   if (auto it = pictures_.find(key); it != pictures_.end()) return *it->second;
 
-  SDL_Surface* picture = DecodedPicture(path);
-  SdlSurfacePtr converted = Widen565(picture, keyed);
+  // The RGB565 copy is not kept: the widened picture holds the same colours exactly.
+  SdlSurfacePtr picture = DecodedPicture(path);
   auto made = std::make_unique<Picture>();
-  if (converted)
-    made->texture.reset(SDL_CreateTextureFromSurface(renderer_.get(), converted.get()));
-  if (!made->texture) {
+  made->surface = Widen565(picture.get(), keyed);
+  made->keyed = keyed;
+  if (!made->surface) {
     throw AssetError("cannot load picture " + path + ": " + SDL_GetError());
   }
-  SDL_SetTextureBlendMode(made->texture.get(), keyed ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE);
-  made->width = picture->w;
-  made->height = picture->h;
   return *pictures_.emplace(key, std::move(made)).first->second;
 }
 
@@ -277,6 +504,7 @@ void SdlDisplay::LoadSpriteFrame(int32_t sprite, int32_t frame, const std::strin
   const Picture& picture = PictureFor(path, key_mode);
   if (target.frames.size() < static_cast<size_t>(frame)) target.frames.resize(frame, nullptr);
   target.frames[frame - 1] = &picture;
+  if (trace_) trace_->last_load_ms = MillisecondsSinceProcessStart();
 }
 
 void SdlDisplay::SetSpriteFrame(int32_t sprite, int32_t frame) {
@@ -299,11 +527,13 @@ void SdlDisplay::SetSpriteY(int32_t sprite, int32_t y) {
 // Positions wrap at 32 bits rather than overflow.
 void SdlDisplay::MoveSpriteX(int32_t sprite, int32_t step) {
   Sprite& target = SpriteAt(sprite);
+  if (trace_) ++trace_->For(sprite).moves_x;
   target.x = static_cast<int32_t>(static_cast<uint32_t>(target.x) + static_cast<uint32_t>(step));
 }
 
 void SdlDisplay::MoveSpriteY(int32_t sprite, int32_t step) {
   Sprite& target = SpriteAt(sprite);
+  if (trace_) ++trace_->For(sprite).moves_y;
   target.y = static_cast<int32_t>(static_cast<uint32_t>(target.y) - static_cast<uint32_t>(step));
 }
 
@@ -333,15 +563,19 @@ void SdlDisplay::DrawSprite(int32_t sprite) {
   if (target.frame < 1 || static_cast<size_t>(target.frame) > target.frames.size()) return;
   const Picture* picture = target.frames[target.frame - 1];
   if (picture == nullptr) return;
-  SDL_Rect where{target.x, target.y, picture->width, picture->height};
-  SDL_RenderCopy(renderer_.get(), picture->texture.get(), nullptr, &where);
+  if (trace_) ++trace_->For(sprite).draws;
+  SDL_Surface* surface = picture->surface.get();
+  AddDrawing({.source = surface,
+              .where = {target.x, target.y, surface->w, surface->h},
+              .opaque = !picture->keyed});
 }
 
 void SdlDisplay::ClearBackBuffer(int32_t colour) {
   if (!open_ || lost_) return;
   SDL_Color c = ColourOf(static_cast<uint32_t>(colour));
-  SDL_SetRenderDrawColor(renderer_.get(), c.r, c.g, c.b, 255);
-  SDL_RenderClear(renderer_.get());
+  AddDrawing({.where = {0, 0, logical_width_, logical_height_},
+              .colour = SDL_MapRGB(frame_->format, c.r, c.g, c.b),
+              .opaque = true});
 }
 
 TTF_Font* SdlDisplay::OpenFont(const FontFile& file, int size) {
@@ -400,29 +634,11 @@ const SdlDisplay::RenderedText* SdlDisplay::TextFor(const std::string& text, uin
     visible.resize(ends[high - 1]);
   }
 
-  RenderedText entry{std::move(key), nullptr, 0, 0};
+  RenderedText entry{std::move(key), nullptr};
   ++text_renders_;
-  SdlSurfacePtr surface(
-      visible.empty() ? nullptr
-                      : TTF_RenderUTF8_Blended(current_font_, visible.c_str(), ColourOf(colour)));
-  if (surface && surface->w > 0) {
-    SDL_RendererInfo info{};
-    SDL_GetRendererInfo(renderer_.get(), &info);
-    if (info.max_texture_width > 0 && surface->w > info.max_texture_width) {
-      SDL_Rect part{0, 0, info.max_texture_width, surface->h};
-      SdlSurfacePtr cut(
-          SDL_CreateRGBSurfaceWithFormat(0, part.w, part.h, 32, surface->format->format));
-      if (cut) {
-        SDL_SetSurfaceBlendMode(surface.get(), SDL_BLENDMODE_NONE);
-        SDL_BlitSurface(surface.get(), &part, cut.get(), nullptr);
-      }
-      surface = std::move(cut);
-    }
-  }
-  if (surface) {
-    entry.texture.reset(SDL_CreateTextureFromSurface(renderer_.get(), surface.get()));
-    entry.width = surface->w;
-    entry.height = surface->h;
+  if (!visible.empty()) {
+    entry.surface.reset(TTF_RenderUTF8_Blended(current_font_, visible.c_str(), ColourOf(colour)),
+                        SdlSurfaceDeleter{});
   }
 
   texts_.push_front(std::move(entry));
@@ -439,44 +655,554 @@ void SdlDisplay::DrawText(const std::string& text, int32_t x, int32_t y, int32_t
   if (!font_chosen_) SetTextFont("", kDefaultFontSize, 1, false, false, false);
   if (current_font_ == nullptr) return;
   // Only what can show on the frame is rendered; a text starting far left of it shows nothing
-  // that could be rendered within one texture.
+  // that could be rendered within one picture.
   int64_t max_width = static_cast<int64_t>(logical_width_) - x;
   if (max_width <= 0 || max_width > 16384 || y >= logical_height_) return;
   const RenderedText* rendered =
       TextFor(text, static_cast<uint32_t>(colour) & 0xFFFFFF, static_cast<int32_t>(max_width));
-  if (rendered == nullptr || !rendered->texture) return;
-  SDL_Rect where{x, y, rendered->width, rendered->height};
-  SDL_RenderCopy(renderer_.get(), rendered->texture.get(), nullptr, &where);
+  if (rendered == nullptr || !rendered->surface) return;
+  if (trace_) trace_->Text(text, x, y);
+  SDL_Surface* surface = rendered->surface.get();
+  AddDrawing(
+      {.source = surface, .keep = rendered->surface, .where = {x, y, surface->w, surface->h}});
+}
+
+void SdlDisplay::AddDrawing(Drawing drawing) {
+  drawings_.push_back(std::move(drawing));
+  if (drawings_.size() >= kMaxPendingDrawings) Compose();
+}
+
+// Brings the frame up to date with the drawings made since it was last composed. Where this
+// frame's list of drawings (from the last one covering the whole frame) matches the list the
+// frame shows, drawing by drawing, nothing can have changed; only the places of drawings that
+// differ are composed again, each with every drawing that touches it, in order.
+void SdlDisplay::Compose() {
+  if (drawings_.empty()) return;
+  WaitForX11Reading();
+  size_t cover = drawings_.size();
+  for (size_t i = drawings_.size(); i-- > 0;) {
+    const Drawing& d = drawings_[i];
+    if (d.opaque && d.where.x <= 0 && d.where.y <= 0 && d.where.x + d.where.w >= logical_width_ &&
+        d.where.y + d.where.h >= logical_height_) {
+      cover = i;
+      break;
+    }
+  }
+
+  std::vector<SDL_Rect> regions;
+  if (cover < drawings_.size()) {
+    std::vector<Drawing> frame(std::make_move_iterator(drawings_.begin() + cover),
+                               std::make_move_iterator(drawings_.end()));
+    if (composed_known_) {
+      for (size_t i = 0; i < std::max(frame.size(), composed_.size()); ++i) {
+        const Drawing* now = i < frame.size() ? &frame[i] : nullptr;
+        const Drawing* before = i < composed_.size() ? &composed_[i] : nullptr;
+        if (now != nullptr && before != nullptr && *now == *before) continue;
+        if (now != nullptr) AddChanged(now->where, regions);
+        if (before != nullptr) AddChanged(before->where, regions);
+      }
+    } else {
+      AddChanged({0, 0, logical_width_, logical_height_}, regions);
+    }
+    composed_ = std::move(frame);
+    composed_known_ = true;
+    Repaint(composed_, std::move(regions));
+  } else if (composed_known_ && composed_.size() + drawings_.size() <= kMaxComposedDrawings) {
+    // Drawn over the frame as it is: the frame shows the old list followed by the new drawings.
+    for (const Drawing& d : drawings_) AddChanged(d.where, regions);
+    composed_.insert(composed_.end(), std::make_move_iterator(drawings_.begin()),
+                     std::make_move_iterator(drawings_.end()));
+    Repaint(composed_, std::move(regions));
+  } else {
+    for (const Drawing& d : drawings_) {
+      Paint(d);
+      AddChanged(d.where, changed_);
+    }
+    composed_.clear();
+    composed_known_ = false;
+  }
+  drawings_.clear();
+}
+
+// Composes the frame again inside each region: every drawing that touches it, in order.
+void SdlDisplay::Repaint(const std::vector<Drawing>& drawings, std::vector<SDL_Rect> regions) {
+  MergeRects(regions);
+  for (const SDL_Rect& region : regions) {
+    SDL_SetClipRect(frame_.get(), &region);
+    // What lies under an opaque drawing that covers the whole region cannot show.
+    size_t first = 0;
+    for (size_t i = drawings.size(); i-- > 0;) {
+      const Drawing& d = drawings[i];
+      if (d.opaque && d.where.x <= region.x && d.where.y <= region.y &&
+          d.where.x + d.where.w >= region.x + region.w &&
+          d.where.y + d.where.h >= region.y + region.h) {
+        first = i;
+        break;
+      }
+    }
+    for (size_t i = first; i < drawings.size(); ++i) {
+      if (SDL_HasIntersection(&drawings[i].where, &region)) Paint(drawings[i]);
+    }
+    pixels_composed_ += static_cast<int64_t>(region.w) * region.h;
+    changed_.push_back(region);
+  }
+  SDL_SetClipRect(frame_.get(), nullptr);
+}
+
+// Draws one drawing into the frame, inside the frame's clip rectangle.
+void SdlDisplay::Paint(const Drawing& drawing) {
+  SDL_Rect where = drawing.where;  // SDL writes the clipped rectangle back
+  if (drawing.source == nullptr) {
+    SDL_FillRect(frame_.get(), &where, drawing.colour);
+  } else if (drawing.opaque) {
+    // An opaque picture is in the frame's format: its rows are copied as they are.
+    SDL_Rect part;
+    if (!SDL_IntersectRect(&where, &frame_->clip_rect, &part)) return;
+    const SDL_Surface* from = drawing.source;
+    const size_t bytes = static_cast<size_t>(part.w) * 4;
+    for (int y = part.y; y < part.y + part.h; ++y) {
+      const auto* source = static_cast<const Uint8*>(from->pixels) + (y - where.y) * from->pitch +
+                           (part.x - where.x) * 4;
+      auto* target = static_cast<Uint8*>(frame_->pixels) + y * frame_->pitch + part.x * 4;
+      std::memcpy(target, source, bytes);
+    }
+  } else {
+    SDL_BlitSurface(drawing.source, nullptr, frame_.get(), &where);
+  }
+}
+
+// Adds the part of `rect` that lies on the frame.
+void SdlDisplay::AddChanged(SDL_Rect rect, std::vector<SDL_Rect>& to) const {
+  SDL_Rect frame{0, 0, logical_width_, logical_height_};
+  SDL_Rect part;
+  if (SDL_IntersectRect(&rect, &frame, &part)) to.push_back(part);
 }
 
 void SdlDisplay::Flip() {
   if (!open_ || lost_) return;
-  SDL_Renderer* renderer = renderer_.get();
-  SDL_SetRenderTarget(renderer, nullptr);
-  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-  SDL_RenderClear(renderer);
-  SDL_RenderCopy(renderer, frame_.get(), nullptr, nullptr);
-  SDL_RenderPresent(renderer);
-  SDL_SetRenderTarget(renderer, frame_.get());
+  // A frame that changes nothing sends nothing, so the host destroying its window would go
+  // unnoticed until the next change; its notice may already be waiting.
+  if (host_x_display_ != nullptr) {
+    XEvent gone;
+    if (XCheckTypedWindowEvent(host_x_display_, static_cast<Window>(options_.embed_window),
+                               DestroyNotify, &gone)) {
+      g_embedded_window_failed = true;
+      lost_ = true;
+      return;
+    }
+  }
+  Compose();
+  MergeRects(changed_);
+  for (Screen& screen : screens_) Present(screen);
+  changed_.clear();
+  if (trace_) trace_->Flipped();
   PaceFrame();
 }
 
-// Keeps the frame rate at the display's refresh rate without spinning: where presenting waits
-// for the vertical blank the deadline has passed by the time we get here; otherwise we sleep to
-// the next frame boundary.
+// Where the frame goes on a window: as large as fits, centred, with black bars on the other two
+// sides; each window pixel shows the nearest frame pixel.
+void SdlDisplay::PlaceView(Screen& screen) {
+  const int w = screen.surface_w;
+  const int h = screen.surface_h;
+  const float want_aspect = static_cast<float>(logical_width_) / logical_height_;
+  const float real_aspect = static_cast<float>(w) / h;
+  SDL_Rect& view = screen.view;
+  if (w == logical_width_ && h == logical_height_) {
+    view = {0, 0, w, h};
+  } else if (SDL_fabs(want_aspect - real_aspect) < 0.0001) {
+    view = {0, 0, w, h};
+  } else if (want_aspect > real_aspect) {
+    const float scale = static_cast<float>(w) / logical_width_;
+    view.x = 0;
+    view.w = w;
+    view.h = static_cast<int>(SDL_floor(logical_height_ * scale));
+    view.y = (h - view.h) / 2;
+  } else {
+    const float scale = static_cast<float>(h) / logical_height_;
+    view.y = 0;
+    view.h = h;
+    view.w = static_cast<int>(SDL_floor(logical_width_ * scale));
+    view.x = (w - view.w) / 2;
+  }
+  screen.source_col.clear();
+  screen.source_row.clear();
+  if (view.w == logical_width_ && view.h == logical_height_) return;
+  // Nearest-pixel sampling in 16.16 fixed point, each window pixel taking the frame pixel under
+  // its centre.
+  auto sample = [](int from, int to, std::vector<int>& source, std::vector<int>& first) {
+    source.resize(to);
+    first.assign(from + 1, to);
+    const uint64_t step = (static_cast<uint64_t>(from) << 16) / to;
+    uint64_t position = step / 2;
+    for (int i = 0; i < to; ++i, position += step) {
+      source[i] = std::min(from - 1, static_cast<int>(position >> 16));
+    }
+    for (int i = to; i-- > 0;) {
+      for (int n = source[i]; n >= 0 && first[n] > i; --n) first[n] = i;
+    }
+  };
+  sample(logical_width_, view.w, screen.source_col, screen.first_col);
+  sample(logical_height_, view.h, screen.source_row, screen.first_row);
+}
+
+// The window rectangle that shows `part` of the frame.
+SDL_Rect SdlDisplay::ShownRect(const Screen& screen, const SDL_Rect& part) const {
+  const SDL_Rect& view = screen.view;
+  if (screen.source_col.empty()) return {view.x + part.x, view.y + part.y, part.w, part.h};
+  const int left = screen.first_col[part.x];
+  const int top = screen.first_row[part.y];
+  return {view.x + left, view.y + top, screen.first_col[part.x + part.w] - left,
+          screen.first_row[part.y + part.h] - top};
+}
+
+// Writes the window rectangle `shown` of a scaled view into `to`, a block of 32-bit pixels in
+// the frame's format `pitch` bytes a row.
+void SdlDisplay::ScalePart(const Screen& screen, const SDL_Rect& shown, Uint8* to,
+                           int pitch) const {
+  const int left = shown.x - screen.view.x;
+  const int top = shown.y - screen.view.y;
+  const auto* frame_pixels = static_cast<const Uint8*>(frame_->pixels);
+  int previous_row = -1;
+  for (int y = 0; y < shown.h; ++y) {
+    auto* row_to = reinterpret_cast<Uint32*>(to + y * pitch);
+    const int row = screen.source_row[top + y];
+    if (row == previous_row) {
+      std::memcpy(row_to, to + (y - 1) * pitch, static_cast<size_t>(shown.w) * 4);
+      continue;
+    }
+    previous_row = row;
+    const auto* from = reinterpret_cast<const Uint32*>(frame_pixels + row * frame_->pitch);
+    for (int x = 0; x < shown.w; ++x) row_to[x] = from[screen.source_col[left + x]];
+  }
+}
+
+// Puts `part` of the frame on the window's surface, and says which window rectangle now shows
+// it.
+void SdlDisplay::CopyToView(Screen& screen, const SDL_Rect& part, SDL_Rect& shown) {
+  SDL_Surface* surface = screen.surface;
+  shown = ShownRect(screen, part);
+  if (shown.w <= 0 || shown.h <= 0) return;
+  const bool same_format =
+      surface->format->BytesPerPixel == 4 && surface->format->Rmask == frame_->format->Rmask &&
+      surface->format->Gmask == frame_->format->Gmask &&
+      surface->format->Bmask == frame_->format->Bmask && !SDL_MUSTLOCK(surface);
+  if (screen.source_col.empty()) {
+    if (!same_format) {
+      SDL_Rect from = part;
+      SDL_Rect to = shown;
+      SDL_BlitSurface(frame_.get(), &from, surface, &to);
+      return;
+    }
+    const size_t bytes = static_cast<size_t>(part.w) * 4;
+    for (int y = 0; y < part.h; ++y) {
+      std::memcpy(
+          static_cast<Uint8*>(surface->pixels) + (shown.y + y) * surface->pitch + shown.x * 4,
+          static_cast<const Uint8*>(frame_->pixels) + (part.y + y) * frame_->pitch + part.x * 4,
+          bytes);
+    }
+    return;
+  }
+  if (same_format) {
+    ScalePart(screen, shown,
+              static_cast<Uint8*>(surface->pixels) + shown.y * surface->pitch + shown.x * 4,
+              surface->pitch);
+    return;
+  }
+  // By way of a buffer in the frame's format that SDL then converts.
+  if (!view_buffer_ || view_buffer_->w < shown.w || view_buffer_->h < shown.h) {
+    view_buffer_.reset(SDL_CreateRGBSurfaceWithFormat(
+        0, std::max(shown.w, screen.view.w), std::max(shown.h, screen.view.h), 32, kFrameFormat));
+    if (!view_buffer_) return;
+  }
+  ScalePart(screen, shown, static_cast<Uint8*>(view_buffer_->pixels), view_buffer_->pitch);
+  SDL_Rect from{0, 0, shown.w, shown.h};
+  SDL_Rect to = shown;
+  SDL_BlitSurface(view_buffer_.get(), &from, surface, &to);
+}
+
+// Sends the changed parts of the frame to one window, or the whole window when it is new,
+// resized or was exposed.
+void SdlDisplay::Present(Screen& screen) {
+  if (screen.x_display != nullptr) {
+    PresentX11(screen);
+    return;
+  }
+  SDL_Surface* surface = SDL_GetWindowSurface(screen.window.get());
+  if (surface == nullptr) return;
+  if (surface != screen.surface || surface->w != screen.surface_w ||
+      surface->h != screen.surface_h) {
+    screen.surface = surface;
+    screen.surface_w = surface->w;
+    screen.surface_h = surface->h;
+    PlaceView(screen);
+    screen.whole = true;
+  }
+  if (screen.whole) {
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    SDL_Rect shown;
+    CopyToView(screen, {0, 0, logical_width_, logical_height_}, shown);
+    SDL_UpdateWindowSurface(screen.window.get());
+    pixels_presented_ += static_cast<int64_t>(surface->w) * surface->h;
+    screen.whole = false;
+    return;
+  }
+  if (changed_.empty()) return;
+  shown_.clear();
+  for (const SDL_Rect& part : changed_) {
+    SDL_Rect shown;
+    CopyToView(screen, part, shown);
+    if (shown.w > 0 && shown.h > 0) {
+      shown_.push_back(shown);
+      pixels_presented_ += static_cast<int64_t>(shown.w) * shown.h;
+    }
+  }
+  if (!shown_.empty()) {
+    SDL_UpdateWindowSurfaceRects(screen.window.get(), shown_.data(),
+                                 static_cast<int>(shown_.size()));
+  }
+}
+
+// Puts the frame in memory shared with the X server (MIT-SHM), where the server is this
+// machine and the windows keep pixels as the frame does; false leaves the frame to be made in
+// ordinary memory.
+bool SdlDisplay::ShareFrameWithX11() {
+  if (std::string_view(SDL_GetCurrentVideoDriver()) != "x11") return false;
+  SDL_SysWMinfo wm;
+  SDL_VERSION(&wm.version);
+  if (!SDL_GetWindowWMInfo(screens_.front().window.get(), &wm) || wm.subsystem != SDL_SYSWM_X11) {
+    return false;
+  }
+  Display* display = wm.info.x11.display;
+  XWindowAttributes attributes{};
+  if (!XShmQueryExtension(display) ||
+      XGetWindowAttributes(display, wm.info.x11.window, &attributes) == 0 ||
+      attributes.visual == nullptr || attributes.visual->red_mask != 0xFF0000 ||
+      attributes.visual->green_mask != 0xFF00 || attributes.visual->blue_mask != 0xFF) {
+    return false;
+  }
+  auto shared = std::make_unique<SharedFrame>();
+  shared->display = display;
+  XShmSegmentInfo& segment = shared->segment;
+  XImage* image = XShmCreateImage(display, attributes.visual, attributes.depth, ZPixmap, nullptr,
+                                  &segment, logical_width_, logical_height_);
+  if (image == nullptr) return false;
+  if (image->bits_per_pixel != 32 || image->bytes_per_line != logical_width_ * 4) {
+    XDestroyImage(image);
+    return false;
+  }
+  segment.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * image->height,
+                         IPC_CREAT | 0600);
+  if (segment.shmid < 0) {
+    XDestroyImage(image);
+    return false;
+  }
+  segment.shmaddr = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
+  segment.readOnly = True;
+  bool attached = false;
+  if (segment.shmaddr != reinterpret_cast<char*>(-1)) {
+    // A server on another machine cannot attach: that is an X error to note, not to die of.
+    XSync(display, False);
+    g_x_request_failed = false;
+    XErrorHandler previous = XSetErrorHandler(NoteXError);
+    attached = XShmAttach(display, &segment) != 0;
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    attached = attached && !g_x_request_failed;
+  }
+  // The segment goes when both sides let go of it, even if this process is killed.
+  shmctl(segment.shmid, IPC_RMID, nullptr);
+  if (!attached) {
+    if (segment.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment.shmaddr);
+    XDestroyImage(image);
+    return false;
+  }
+  image->data = segment.shmaddr;
+  image->byte_order = SDL_BYTEORDER == SDL_LIL_ENDIAN ? LSBFirst : MSBFirst;
+  frame_.reset(SDL_CreateRGBSurfaceWithFormatFrom(segment.shmaddr, logical_width_, logical_height_,
+                                                  32, image->bytes_per_line, kFrameFormat));
+  if (!frame_) {
+    XShmDetach(display, &segment);
+    image->data = nullptr;
+    XDestroyImage(image);
+    shmdt(segment.shmaddr);
+    return false;
+  }
+  shared->image = image;
+  shared->completion_type = XShmGetEventBase(display) + ShmCompletion;
+  // The server's word that it has read the frame comes among the window-system events.
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  shared_frame_ = std::move(shared);
+  return true;
+}
+
+// Waits, where it has not already said so, until the server has read the frame it was last
+// asked to show, so composing the next one cannot change what it shows.
+void SdlDisplay::WaitForX11Reading() {
+  if (!shared_frame_ || !shared_frame_->reading) return;
+  XEvent done;
+  Display* display = shared_frame_->display;
+  if (!XCheckTypedEvent(display, shared_frame_->completion_type, &done)) {
+    XSync(display, False);  // the server handles requests in order: now it has read the frame
+    XCheckTypedEvent(display, shared_frame_->completion_type, &done);
+  }
+  shared_frame_->reading = false;
+}
+
+// Sends the frame to the window on SDL's own X connection when the window keeps pixels as the
+// frame does (32 bits, 8 bits a colour): the changed parts are put on the window straight from
+// the frame, with no copy of the window's pixels in between and no wait for the server to
+// answer. Anything else keeps to SDL's window surface.
+void SdlDisplay::UseX11(Screen& screen) {
+  if (std::string_view(SDL_GetCurrentVideoDriver()) != "x11") return;
+  SDL_SysWMinfo wm;
+  SDL_VERSION(&wm.version);
+  if (!SDL_GetWindowWMInfo(screen.window.get(), &wm) || wm.subsystem != SDL_SYSWM_X11) return;
+  Display* display = wm.info.x11.display;
+  Window window = wm.info.x11.window;
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(display, window, &attributes) == 0 || attributes.visual == nullptr ||
+      attributes.visual->red_mask != 0xFF0000 || attributes.visual->green_mask != 0xFF00 ||
+      attributes.visual->blue_mask != 0xFF || (attributes.depth != 24 && attributes.depth != 32)) {
+    return;
+  }
+  int count = 0;
+  int bits = 0;
+  if (XPixmapFormatValues* formats = XListPixmapFormats(display, &count)) {
+    for (int i = 0; i < count; ++i) {
+      if (formats[i].depth == attributes.depth) bits = formats[i].bits_per_pixel;
+    }
+    XFree(formats);
+  }
+  if (bits != 32) return;
+  XImage* image =
+      XCreateImage(display, attributes.visual, attributes.depth, ZPixmap, 0,
+                   static_cast<char*>(frame_->pixels), frame_->w, frame_->h, 32, frame_->pitch);
+  if (image == nullptr) return;
+  // The pixels are in this machine's own order; Xlib turns them round for a server of the other.
+  image->byte_order = SDL_BYTEORDER == SDL_LIL_ENDIAN ? LSBFirst : MSBFirst;
+  screen.x_display = display;
+  screen.x_window = window;
+  screen.x_gc = XCreateGC(display, window, 0, nullptr);
+  screen.x_frame = image;
+}
+
+void SdlDisplay::PresentX11(Screen& screen) {
+  Display* display = screen.x_display;
+  const Window window = screen.x_window;
+  GC gc = screen.x_gc;
+  int w = 0;
+  int h = 0;
+  SDL_GetWindowSize(screen.window.get(), &w, &h);
+  if (w <= 0 || h <= 0) return;
+  if (w != screen.surface_w || h != screen.surface_h) {
+    screen.surface_w = w;
+    screen.surface_h = h;
+    PlaceView(screen);
+    screen.whole = true;
+  }
+  // The last unscaled part asks for the server's word that it has read the frame.
+  auto put = [&](const SDL_Rect& part, bool last) {
+    SDL_Rect shown = ShownRect(screen, part);
+    if (shown.w <= 0 || shown.h <= 0) return;
+    pixels_presented_ += static_cast<int64_t>(shown.w) * shown.h;
+    if (screen.source_col.empty()) {
+      if (shared_frame_) {
+        XShmPutImage(display, window, gc, shared_frame_->image, part.x, part.y, shown.x, shown.y,
+                     static_cast<unsigned>(part.w), static_cast<unsigned>(part.h), last);
+        shared_frame_->reading = true;
+      } else {
+        XPutImage(display, window, gc, screen.x_frame, part.x, part.y, shown.x, shown.y,
+                  static_cast<unsigned>(part.w), static_cast<unsigned>(part.h));
+      }
+      return;
+    }
+    // Scaled in bands of at most 64K pixels, so the buffer stays small even when the whole
+    // frame goes, while a changed part (a creature's box) still goes in one request.
+    const int band_rows = std::max(1, std::min(shown.h, 65536 / shown.w));
+    scaled_.resize(static_cast<size_t>(shown.w) * band_rows);
+    for (int top = 0; top < shown.h; top += band_rows) {
+      SDL_Rect band{shown.x, shown.y + top, shown.w, std::min(band_rows, shown.h - top)};
+      ScalePart(screen, band, reinterpret_cast<Uint8*>(scaled_.data()), band.w * 4);
+      XImage* image =
+          XCreateImage(display, nullptr, screen.x_frame->depth, ZPixmap, 0,
+                       reinterpret_cast<char*>(scaled_.data()), band.w, band.h, 32, band.w * 4);
+      if (image == nullptr) return;
+      image->byte_order = screen.x_frame->byte_order;
+      image->red_mask = screen.x_frame->red_mask;
+      image->green_mask = screen.x_frame->green_mask;
+      image->blue_mask = screen.x_frame->blue_mask;
+      XPutImage(display, window, gc, image, 0, 0, band.x, band.y, static_cast<unsigned>(band.w),
+                static_cast<unsigned>(band.h));
+      image->data = nullptr;  // ours, not Xlib's to free
+      XDestroyImage(image);
+    }
+  };
+  if (screen.whole) {
+    // Black bars beside or above and below the frame, then the frame whole.
+    const SDL_Rect& v = screen.view;
+    XSetForeground(display, gc, 0);
+    if (v.x > 0) {
+      XFillRectangle(display, window, gc, 0, 0, static_cast<unsigned>(v.x),
+                     static_cast<unsigned>(h));
+    }
+    if (v.x + v.w < w) {
+      XFillRectangle(display, window, gc, v.x + v.w, 0, static_cast<unsigned>(w - v.x - v.w),
+                     static_cast<unsigned>(h));
+    }
+    if (v.y > 0) {
+      XFillRectangle(display, window, gc, 0, 0, static_cast<unsigned>(w),
+                     static_cast<unsigned>(v.y));
+    }
+    if (v.y + v.h < h) {
+      XFillRectangle(display, window, gc, 0, v.y + v.h, static_cast<unsigned>(w),
+                     static_cast<unsigned>(h - v.y - v.h));
+    }
+    put({0, 0, logical_width_, logical_height_}, true);
+    pixels_presented_ += static_cast<int64_t>(w) * h - static_cast<int64_t>(v.w) * v.h;
+    screen.whole = false;
+  } else {
+    for (size_t i = 0; i < changed_.size(); ++i) put(changed_[i], i + 1 == changed_.size());
+  }
+  XFlush(display);
+}
+
+void SdlDisplay::ReleaseX11(Screen& screen) {
+  if (screen.x_frame != nullptr) {
+    screen.x_frame->data = nullptr;  // the frame's pixels, freed with the frame
+    XDestroyImage(screen.x_frame);
+    screen.x_frame = nullptr;
+  }
+  if (screen.x_gc != nullptr) XFreeGC(screen.x_display, screen.x_gc);
+  screen.x_gc = nullptr;
+  screen.x_display = nullptr;
+}
+
+// Keeps the frame rate at the display's refresh rate without spinning: frames start on a fixed
+// grid of frame periods, so the rate holds on average. A frame that started late is made up for
+// by starting the following ones a little early, but never more than kMaxEarly early, so no two
+// frames start much less than a period apart and a creature whose delay is just under a period
+// still moves on every frame. Far behind (a stall), the grid starts again from now.
 void SdlDisplay::PaceFrame() {
+  constexpr auto kMaxEarly = std::chrono::milliseconds(1);
   auto now = std::chrono::steady_clock::now();
   next_frame_ += frame_period_;
-  if (next_frame_ <= now) {
-    next_frame_ = now;  // fallen behind: count the next frame from now
-  } else {
-    std::this_thread::sleep_until(next_frame_);
+  auto earliest = last_frame_start_ + frame_period_ - kMaxEarly;
+  auto start = std::max(next_frame_, earliest);
+  if (next_frame_ + 2 * frame_period_ <= now) next_frame_ = now;  // stalled: a new grid
+  if (start > now) {
+    std::this_thread::sleep_until(start);
+    now = std::chrono::steady_clock::now();
   }
+  last_frame_start_ = now;
 }
 
 void SdlDisplay::HandleWindowSystemEvent(const SDL_Event& event) {
   const XEvent& x_event = event.syswm.msg->msg.x11.event;
-  if (x_event.type == DestroyNotify &&
+  if (shared_frame_ && x_event.type == shared_frame_->completion_type) {
+    shared_frame_->reading = false;
+    return;
+  }
+  if (options_.embed_window != 0 && x_event.type == DestroyNotify &&
       x_event.xdestroywindow.window == static_cast<Window>(options_.embed_window)) {
     g_embedded_window_failed = true;
   }
@@ -493,24 +1219,43 @@ void SdlDisplay::PumpEvents(DisplayEvents& events) {
         break;
       case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) lost_ = true;
+        // The window's pixels may be gone or its size new: it is sent whole with the next frame.
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+            event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+            event.window.event == SDL_WINDOWEVENT_RESTORED ||
+            event.window.event == SDL_WINDOWEVENT_SHOWN) {
+          for (Screen& screen : screens_) {
+            if (screen.window_id == event.window.windowID) screen.whole = true;
+          }
+        }
         break;
       case SDL_SYSWMEVENT:
-        if (options_.embed_window != 0 && event.syswm.msg != nullptr &&
-            event.syswm.msg->subsystem == SDL_SYSWM_X11) {
+        if (event.syswm.msg != nullptr && event.syswm.msg->subsystem == SDL_SYSWM_X11) {
           HandleWindowSystemEvent(event);
         }
         break;
-      case SDL_MOUSEMOTION:
+      case SDL_MOUSEMOTION: {
         // The first report only says where the pointer already is (the window appeared under
         // it), and a report of the same place is no movement; neither counts.
-        if (options_.accept_input && pointer_known_ &&
-            (event.motion.x != pointer_x_ || event.motion.y != pointer_y_)) {
+        int32_t x = event.motion.x;
+        int32_t y = event.motion.y;
+        if (screens_.size() > 1) {
+          if (SDL_Window* window = SDL_GetWindowFromID(event.motion.windowID)) {
+            int left = 0;
+            int top = 0;
+            SDL_GetWindowPosition(window, &left, &top);
+            x += left;
+            y += top;
+          }
+        }
+        if (options_.accept_input && pointer_known_ && (x != pointer_x_ || y != pointer_y_)) {
           events.OnPointerMoved();
         }
         pointer_known_ = true;
-        pointer_x_ = event.motion.x;
-        pointer_y_ = event.motion.y;
+        pointer_x_ = x;
+        pointer_y_ = y;
         break;
+      }
       case SDL_MOUSEBUTTONDOWN:
         if (options_.accept_input) events.OnButton();
         break;
@@ -535,15 +1280,9 @@ bool SdlDisplay::CheckDisplay() {
 }
 
 SdlSurfacePtr SdlDisplay::CaptureFrame() {
-  if (!open_) return nullptr;
-  SdlSurfacePtr surface(
-      SDL_CreateRGBSurfaceWithFormat(0, logical_width_, logical_height_, 32, kFrameFormat));
-  if (!surface) return nullptr;
-  if (SDL_RenderReadPixels(renderer_.get(), nullptr, kFrameFormat, surface->pixels,
-                           surface->pitch) != 0) {
-    return nullptr;
-  }
-  return surface;
+  if (!open_ || !frame_) return nullptr;
+  Compose();
+  return SdlSurfacePtr(SDL_ConvertSurfaceFormat(frame_.get(), kCaptureFormat, 0));
 }
 
 bool SdlDisplay::SaveScreenshot(const std::string& bmp_path) {
@@ -552,9 +1291,8 @@ bool SdlDisplay::SaveScreenshot(const std::string& bmp_path) {
 }
 
 std::string SdlDisplay::RendererName() const {
-  SDL_RendererInfo info{};
-  if (!renderer_ || SDL_GetRendererInfo(renderer_.get(), &info) != 0) return {};
-  return info.name;
+  if (screens_.empty()) return {};
+  return "window surface (" + std::string(SDL_GetCurrentVideoDriver()) + ")";
 }
 
 void SdlDisplay::ReleaseAll() {
@@ -565,13 +1303,29 @@ void SdlDisplay::ReleaseAll() {
   fonts_.clear();
   for (Sprite& sprite : sprites_) sprite.frames.clear();
   pictures_.clear();
-  decoded_.clear();
+  drawings_.clear();
+  composed_.clear();
+  composed_known_ = false;
+  changed_.clear();
+  view_buffer_.reset();
+  for (Screen& screen : screens_) ReleaseX11(screen);
   frame_.reset();
-  renderer_.reset();
-  window_.reset();
+  if (shared_frame_) {
+    XShmDetach(shared_frame_->display, &shared_frame_->segment);
+    XSync(shared_frame_->display, False);
+    shared_frame_->image->data = nullptr;
+    XDestroyImage(shared_frame_->image);
+    shmdt(shared_frame_->segment.shmaddr);
+    shared_frame_.reset();
+  }
+  host_x_display_ = nullptr;
+  screens_.clear();
 }
 
 void SdlDisplay::CloseDisplay() {
+  if (trace_ && open_) {
+    trace_->Print(RendererName(), WindowCount(), pixels_composed_, pixels_presented_);
+  }
   ReleaseAll();
   if (ttf_started_) {
     TTF_Quit();

@@ -1,0 +1,275 @@
+#!/usr/bin/env bash
+# Whole-process measurements of the saver beside peer screen savers, on Xvfb:
+#
+#   bench/measure.sh [--build DIR] [--runs N] [--seconds S] [--timer-seconds T] [--no-peers]
+#                    [--out FILE]
+#
+# For each run: CPU of the saver and of its X server together over S seconds of running (from 2 s
+# after start), at 800x600 and at 1920x1080 (letterboxed); the time from starting the process to
+# its first frame on the screen; peak resident memory; each creature's steps per second against
+# its delay stretched to whole frames. The peers (xscreensaver's ripples and swirl, xfishtank) run
+# with -root on an Xvfb of their own in the same run. With --timer-seconds T (T > 0) one further
+# run of T seconds counts the one-second timer's ticks through the clock texts it shows.
+# Figures are medians of the runs; the table goes to stdout (and FILE with --out), the raw
+# figures of every run to the folder named at the end.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+build="$here/../build-perf"
+runs=5
+seconds=10
+timer_seconds=0
+peers=1
+out=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build) build="$2"; shift 2 ;;
+    --runs) runs="$2"; shift 2 ;;
+    --seconds) seconds="$2"; shift 2 ;;
+    --timer-seconds) timer_seconds="$2"; shift 2 ;;
+    --no-peers) peers=0; shift ;;
+    --out) out="$2"; shift 2 ;;
+    *) echo "usage: $0 [--build DIR] [--runs N] [--seconds S] [--timer-seconds T] [--no-peers] [--out FILE]" >&2
+       exit 2 ;;
+  esac
+done
+saver="$(cd "$build" && pwd)/larkspill"
+[ -x "$saver" ] || { echo "no saver at $saver (build the larkspill target)" >&2; exit 1; }
+
+work="$(mktemp -d /tmp/larkspill-measure.XXXXXX)"
+xvfb_pid=""
+child_pid=""
+cleanup() {
+  [ -n "$child_pid" ] && kill "$child_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# Starts an Xvfb of the given size on a free display number; sets xvfb_pid and DISPLAY_NAME.
+start_xvfb() {
+  local size="$1" fifo="$work/displayfd"
+  rm -f "$fifo"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$fifo" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  local number
+  read -r number <"$fifo"
+  DISPLAY_NAME=":$number"
+}
+stop_xvfb() {
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=""
+}
+
+# CPU time of every thread of a process so far, in nanoseconds.
+cpu_ns() {
+  local total=0 run rest
+  for stat in /proc/"$1"/task/*/schedstat; do
+    read -r run rest <"$stat" 2>/dev/null || continue
+    total=$((total + run))
+  done
+  echo "$total"
+}
+
+# Runs a command with -root-style drawing for warm-up + S seconds; prints
+# "cpu_client_pct cpu_x_pct peak_rss_kb" and leaves the client's stderr in $work/last.err.
+measure_client() {
+  local warm="$1"; shift
+  "$@" 2>"$work/last.err" &
+  child_pid=$!
+  sleep "$warm"
+  if ! kill -0 "$child_pid" 2>/dev/null; then
+    echo "the client ended early: $*" >&2
+    cat "$work/last.err" >&2
+    child_pid=""
+    return 1
+  fi
+  local c0 x0 t0 c1 x1 t1 rss
+  c0=$(cpu_ns "$child_pid"); x0=$(cpu_ns "$xvfb_pid"); t0=$(date +%s%N)
+  sleep "$seconds"
+  c1=$(cpu_ns "$child_pid"); x1=$(cpu_ns "$xvfb_pid"); t1=$(date +%s%N)
+  rss=$(awk '/VmHWM/ {print $2}' /proc/"$child_pid"/status)
+  kill -TERM "$child_pid" 2>/dev/null || true
+  wait "$child_pid" 2>/dev/null || true
+  child_pid=""
+  awk -v c=$((c1 - c0)) -v x=$((x1 - x0)) -v t=$((t1 - t0)) -v r="$rss" \
+    'BEGIN { printf "%.3f %.3f %d\n", 100 * c / t, 100 * x / t, r }'
+}
+
+saver_env() {
+  local config="$work/config.$1" runtime="$work/runtime.$1"
+  rm -rf "$config" "$runtime"
+  mkdir -p "$config" "$runtime"
+  chmod 700 "$runtime"
+  # A fresh settings folder gives first-run values; a runtime folder of its own keeps the
+  # single-instance lock away from any other saver running on this machine.
+  echo "XDG_CONFIG_HOME=$config XDG_RUNTIME_DIR=$runtime SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null LARKSPILL_TRACE=1"
+}
+
+# One run of the saver on a fresh Xvfb of `size`; appends a line of figures to $work/saver.SIZE.
+run_saver() {
+  local size="$1" run="$2"
+  start_xvfb "$size"
+  local launch_ns figures
+  # shellcheck disable=SC2046
+  launch_ns=$(date +%s%N)
+  figures=$(measure_client 2 env $(saver_env "$run") DISPLAY="$DISPLAY_NAME" "$saver" /s)
+  stop_xvfb
+  cp "$work/last.err" "$work/saver.$size.$run.trace"
+  local first
+  first=$(awk '/first_frame_realtime_ns/ {print $3}' "$work/last.err")
+  [ -n "$first" ] || { echo "no trace from the saver (run $run, $size)" >&2; cat "$work/last.err" >&2; exit 1; }
+  # A second start on the same settings folder: the first-run values are written by now.
+  start_xvfb "$size"
+  local again_ns again
+  again_ns=$(date +%s%N)
+  # shellcheck disable=SC2046
+  env $(saver_env "again.$run") XDG_CONFIG_HOME="$work/config.$run" \
+    DISPLAY="$DISPLAY_NAME" "$saver" /s 2>"$work/again.err" &
+  child_pid=$!
+  sleep 1.5
+  kill -TERM "$child_pid" 2>/dev/null || true
+  wait "$child_pid" 2>/dev/null || true
+  child_pid=""
+  stop_xvfb
+  again=$(awk '/first_frame_realtime_ns/ {print $3}' "$work/again.err")
+  [ -n "$again" ] || again=$launch_ns
+  echo "$figures $(( (first - launch_ns) / 1000 )) $(( (again - again_ns) / 1000 ))" >>"$work/saver.$size"
+}
+
+run_peer() {
+  local name="$1"; shift
+  start_xvfb 800x600x24
+  measure_client 2 env DISPLAY="$DISPLAY_NAME" "$@" >>"$work/peer.$name"
+  stop_xvfb
+}
+
+median() {  # of the numbers on stdin
+  sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) { print "n/a"; exit } ;
+    if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+column_median() { awk -v c="$2" '{ print $c }' "$1" | median; }
+
+echo "machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'), $(uname -r)" >&2
+echo "runs: $runs x $seconds s; raw figures in $work" >&2
+
+for run in $(seq 1 "$runs"); do
+  echo "run $run of $runs (load: $(cut -d' ' -f1-3 /proc/loadavg))" >&2
+  run_saver 800x600x24 "$run"
+  run_saver 1920x1080x24 "$run"
+  if [ "$peers" = 1 ]; then
+    run_peer ripples /usr/libexec/xscreensaver/ripples -root
+    run_peer swirl /usr/libexec/xscreensaver/swirl -root
+    run_peer xfishtank /usr/games/xfishtank
+  fi
+done
+
+# Creature pace from the traces of the 800x600 runs: steps per frame drawn against one step per
+# ceil(delay / frame period) frames. Sprite ids and delays are the scene's: butterflies 1-3 step
+# every 15 ms (one MoveSpriteY each), 4 every 25 ms and 5 every 6 ms (MoveSpriteY; the drift
+# timer's MoveSpriteX is not a step), the flock and both single birds every BirdSpeed = 25 ms
+# (one MoveSpriteX each).
+pace_report() {
+  for trace in "$work"/saver.800x600x24.*.trace; do
+    awk '
+      /larkspill-trace frames/ { frames = $3 }
+      /larkspill-trace seconds/ { secs = $3 }
+      /larkspill-trace sprite/ { draws[$3] = $5; mx[$3] = $7; my[$3] = $9 }
+      END {
+        fps = (frames - 1) / secs
+        split("1 2 3 4 5 6 7 8", ids, " ")
+        split("15 15 15 25 6 25 25 25", delay, " ")
+        split("y y y y y x x x", axis, " ")
+        split("butterfly1 butterfly2 butterfly3 butterfly4 butterfly5 flock bird1 bird2", name, " ")
+        for (i = 1; i <= 8; ++i) {
+          id = ids[i]; if (draws[id] < 60) continue
+          steps = axis[i] == "x" ? mx[id] : my[id]
+          per = 1; while (per * (1000 / 60) < delay[i]) ++per
+          # Steps a second while shown, against the nominal 60 Hz frame rate.
+          actual = steps / draws[id] * fps; expect = 60 / per
+          printf "%s %.2f %.2f %.2f\n", name[i], actual, expect, 100 * (actual - expect) / expect
+        }
+        printf "fps %.3f\n", fps
+      }' "$trace"
+  done
+}
+
+report() {
+  local s800="$work/saver.800x600x24" s1080="$work/saver.1920x1080x24"
+  if [ ! -s "$s800" ]; then  # --runs 0: the timer run alone
+    [ -s "$work/timer" ] && printf '| Timer1 ticks | %s +- 1 in %s s | %s | |\n' "$timer_seconds" "$timer_seconds" "$(cat "$work/timer")"
+    return 0
+  fi
+  local cpu800 cpu1080 first rss
+  cpu800=$(awk '{ print $1 + $2 }' "$s800" | median)
+  cpu1080=$(awk '{ print $1 + $2 }' "$s1080" | median)
+  first=$(awk '{ print $4 / 1000 }' "$s800" | median)
+  rss=$(awk '{ print $3 / 1024 }' "$s800" "$s1080" | median)
+  local rss_max
+  rss_max=$(awk '{ print $3 / 1024 }' "$s800" "$s1080" | sort -g | tail -1)
+  echo "Machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'); Xvfb; median of $runs runs, $seconds s each; $(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo
+  echo "| Figure | Budget | Larkspill | Peers, same run |"
+  echo "|---|---|---|---|"
+  local peer_text=""
+  if [ "$peers" = 1 ]; then
+    for p in ripples swirl xfishtank; do
+      local c
+      c=$(awk '{ print $1 + $2 }' "$work/peer.$p" | median)
+      peer_text="$peer_text $p $(printf '%.2f' "$c")% (x$(awk -v a="$cpu800" -v b="$c" 'BEGIN { printf "%.2f", a / b }'));"
+    done
+  fi
+  printf '| CPU, saver + X server, 800x600 | <= 2.5%% | %.2f%% (saver %.2f%%, X %.2f%%) |%s |\n' \
+    "$cpu800" "$(column_median "$s800" 1)" "$(column_median "$s800" 2)" "$peer_text"
+  printf '| CPU, saver + X server, 1920x1080 | <= 8%% | %.2f%% (saver %.2f%%, X %.2f%%) | |\n' \
+    "$cpu1080" "$(column_median "$s1080" 1)" "$(column_median "$s1080" 2)"
+  printf '| Start to first frame, first start (fresh settings folder) | <= 100 ms | %.0f ms (runs: %s) | |\n' \
+    "$first" "$(awk '{ printf "%s%.0f", (NR > 1 ? " " : ""), $4 / 1000 }' "$s800")"
+  printf '| Start to first frame, settings already written | <= 100 ms | %.0f ms (runs: %s) | |\n' \
+    "$(awk '{ print $5 / 1000 }' "$s800" | median)" \
+    "$(awk '{ printf "%s%.0f", (NR > 1 ? " " : ""), $5 / 1000 }' "$s800")"
+  local peer_rss=""
+  if [ "$peers" = 1 ]; then
+    for p in ripples swirl xfishtank; do
+      peer_rss="$peer_rss $p $(awk '{ print $3 / 1024 }' "$work/peer.$p" | median | xargs printf '%.1f') MB;"
+    done
+  fi
+  printf '| Peak resident memory | <= 40 MB | %.1f MB median, %.1f MB largest |%s |\n' "$rss" "$rss_max" "$peer_rss"
+  local pace worst
+  pace=$(pace_report)
+  worst=$(echo "$pace" | awk '$1 != "fps" { d = $4 < 0 ? -$4 : $4; if (d > w) { w = d; n = $1 } } END { printf "%.2f%% (%s)", w, n }')
+  printf '| Creature pace | within 2%% | worst %s over all runs | |\n' "$worst"
+  if [ -s "$work/timer" ]; then
+    printf '| Timer1 ticks | %s +- 1 in %s s | %s | |\n' "$timer_seconds" "$timer_seconds" "$(cat "$work/timer")"
+  else
+    printf '| Timer1 ticks | 600 +- 1 in 600 s | not run (--timer-seconds 600) | |\n'
+  fi
+  echo
+  echo "Creature pace, run by run (name, steps/s, expected, difference %):"
+  echo "$pace" | awk '$1 == "fps" { printf "  frame rate %s\n", $2; next } { printf "  %-11s %7s %7s %6s%%\n", $1, $2, $3, $4 }'
+}
+
+if [ "$timer_seconds" -gt 0 ]; then
+  echo "timer run: $timer_seconds s" >&2
+  start_xvfb 800x600x24
+  # shellcheck disable=SC2046
+  env $(saver_env timer) DISPLAY="$DISPLAY_NAME" "$saver" /s 2>"$work/timer.err" &
+  child_pid=$!
+  # Ticks are counted from the first frame on; the start takes well under a second.
+  sleep "$((timer_seconds + 1))"
+  kill -TERM "$child_pid"
+  wait "$child_pid" 2>/dev/null || true
+  child_pid=""
+  stop_xvfb
+  # The clock shows midnight until the first tick; each tick then sets a new time of day.
+  awk -v s="$timer_seconds" '/texts_at 0 1 / { t = $6 } /larkspill-trace seconds/ { secs = $3 }
+    END { printf "%d ticks in %.1f s of frames (%d clock texts shown, less the midnight of the first second)", t - 1, secs, t }' \
+    "$work/timer.err" >"$work/timer"
+fi
+
+if [ -n "$out" ]; then report | tee "$out"; else report; fi
+echo "raw figures: $work" >&2
+trap - EXIT
+cleanup
