@@ -118,9 +118,11 @@ void SaverWindow::OnPointerMoved() {
     FirstMoveTime = static_cast<int32_t>(std::nearbyint(now));  // halves to even
     return;
   }
-  // Measured round the clock, so a window opened just before midnight still closes.
+  // Measured round the clock, so a window opened just before midnight still closes. The
+  // opening time is rounded to the second, so a move within the same half second comes out a
+  // little negative: only a difference of more than half a day is a passed midnight.
   double elapsed = now - FirstMoveTime;
-  if (elapsed < 0) elapsed += kSecondsPerDay;
+  if (elapsed < -kSecondsPerDay / 2) elapsed += kSecondsPerDay;
   if (elapsed > kCountingWindowSeconds) {
     FirstMoveTime = 0;
     MouseMoves = 0;

@@ -8,7 +8,7 @@ start_display 800x600x24
 title="Larkspill -  Get DirectX"
 
 no_saver_window() {
-  ! wait_window "$title" 0.2 >/dev/null || fail "$1: the saver's window is still there"
+  ! wait_window "$title" 1 >/dev/null || fail "$1: the saver's window is still there"
 }
 
 for case in "INT 130" "HUP 129" "TERM 143"; do
@@ -26,7 +26,7 @@ done
 partial="$(dirname "$LARKSPILL_PARTIAL")/partial-assets"
 rm -rf "$partial"
 mkdir -p "$partial"
-cp "$LARKSPILL_ASSETS"/* "$partial"/
+find "$LARKSPILL_ASSETS" -maxdepth 1 -type f -exec cp {} "$partial"/ \;
 rm "$partial/Flock5.BMP"
 "$LARKSPILL_PARTIAL" /s 2>"$WORK/missing.err" && status=0 || status=$?
 [ "$status" -eq 2 ] || fail "missing picture: status $status"

@@ -54,6 +54,7 @@ TEST(Input, PointerEndsTheSaverOnTheMouseSensthMoveOfACountingWindow) {
   const Case cases[] = {
       {"sens 1", "1", {500}, 0},
       {"fourth counted before the reset test", "4", {100, 101, 102, 115}, 3},
+      {"moves within the half second the window opened", "4", {100.6, 100.7, 100.8, 100.9}, 3},
       {"reset at 11 s", "4", {100, 111, 112, 113, 114}, -1},
       {"fourth after the reset", "4", {100, 111, 112, 113, 114, 115}, 5},
       {"sens 0", "0", steady, -1},
