@@ -8,6 +8,7 @@ LARKSPILL_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth xdotool x11-utils imagemagick sox libxml2-utils groff-base
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   clang libclang-rt-14-dev
 )
 

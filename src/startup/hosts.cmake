@@ -8,4 +8,4 @@ target_include_directories(larkspill_preview PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(larkspill_preview PUBLIC PkgConfig::SDL2 PkgConfig::X11)
 
 target_link_libraries(larkspill_saver_app PUBLIC larkspill_power_hook PkgConfig::X11)
-target_link_libraries(larkspill PRIVATE larkspill_preview)
+target_link_libraries(larkspill_saver_app PUBLIC larkspill_preview)

@@ -1,3 +1,5 @@
+#include <dlfcn.h>
+
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -9,7 +11,7 @@
 #include "platform/x11_window_system.h"
 #include "scene/exit_status.h"
 #include "settings/ini_file_store.h"
-#include "setup/run_settings_dialog.h"
+#include "setup/dialog_module.h"
 #include "startup/command_line.h"
 #include "startup/dispatch.h"
 #include "startup/preview_window.h"
@@ -17,6 +19,9 @@
 
 #ifndef LARKSPILL_ASSET_DIR
 #error "LARKSPILL_ASSET_DIR must name the asset folder"
+#endif
+#ifndef LARKSPILL_DIALOG_MODULE
+#error "LARKSPILL_DIALOG_MODULE must name the settings dialog module"
 #endif
 
 int main(int argc, char** argv) {
@@ -48,8 +53,16 @@ int main(int argc, char** argv) {
   runners.settings = [&] {
     // Every change is stored the moment it is made, so a signal may end the dialog outright.
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SIG_DFL);
-    IniFileStore store(DefaultSettingsPath());
-    return RunSettingsDialog(argc, argv, store, LARKSPILL_ASSET_DIR);
+    void* module = dlopen(LARKSPILL_DIALOG_MODULE, RTLD_NOW | RTLD_LOCAL);
+    auto run = module != nullptr ? reinterpret_cast<LarkspillRunSettingsDialog>(
+                                       dlsym(module, kRunSettingsDialogSymbol))
+                                 : nullptr;
+    if (run == nullptr) {
+      std::fprintf(stderr, "larkspill: cannot load the settings dialog %s: %s\n",
+                   LARKSPILL_DIALOG_MODULE, dlerror());
+      return static_cast<int>(kExitUsage);
+    }
+    return run(&argc, argv, DefaultSettingsPath().c_str(), LARKSPILL_ASSET_DIR);
   };
   runners.password = [] {
     std::fprintf(stderr,

@@ -53,4 +53,11 @@ wait_window "Larkspill -  Get DirectX" >/dev/null || fail "no window for the sig
 kill -TERM "$APP_PID"
 wait_exit "$APP_PID" 1
 [ "$EXIT_STATUS" -eq 143 ] || fail "SIGTERM: status $EXIT_STATUS"
+# The settings dialog opens from its module, at its fixed size, and a signal ends it.
+start_app /c
+win=$(wait_window "Larkspill Control Box  Freeware for personal use") || fail "/c: no dialog: $(cat "$WORK/stderr")"
+eval "$(xdotool getwindowgeometry --shell "$win")"
+[ "$WIDTH" -eq 594 ] && [ "$HEIGHT" -eq 406 ] || fail "/c: the dialog is ${WIDTH}x${HEIGHT}"
+kill -TERM "$APP_PID"
+wait_exit "$APP_PID" 2
 echo "saver lifecycle: ok"

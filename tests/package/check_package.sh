@@ -32,6 +32,7 @@ expect=(
 for f in "${expect[@]}"; do
   [ -e "$root/$f" ] || fail "$f is not in the package"
 done
+find "$root/$rel/lib" -path '*/larkspill/larkspill-dialog.so' | grep -q . || fail "no settings dialog module"
 count=$(find "$root/$rel/share/larkspill" -type f | wc -l)
 [ "$count" -eq 47 ] || fail "the data folder holds $count files, not the 47 assets"
 find "$root/$rel/share/man" -name 'larkspill.6*' | grep -q . || fail "no man page"

@@ -1,0 +1,8 @@
+#pragma once
+
+// The entry point of the settings dialog module: shows the dialog on the settings file at
+// `settings_path`, with its pictures from `asset_dir`, until it is closed; returns 0.
+extern "C" int larkspill_run_settings_dialog(int* argc, char** argv, const char* settings_path,
+                                             const char* asset_dir);
+using LarkspillRunSettingsDialog = decltype(&larkspill_run_settings_dialog);
+inline constexpr const char* kRunSettingsDialogSymbol = "larkspill_run_settings_dialog";
