@@ -233,10 +233,10 @@ report() {
   local peer_rss=""
   if [ "$peers" = 1 ]; then
     for p in ripples swirl xfishtank; do
-      peer_rss="$peer_rss $p $(awk '{ print $3 / 1024 }' "$work/peer.$p" | median | xargs printf '%.1f') MB;"
+      peer_rss="$peer_rss $p $(awk '{ print $3 / 1024 }' "$work/peer.$p" | median | xargs printf '%.1f') MiB;"
     done
   fi
-  printf '| Peak resident memory | <= 40 MB | %.1f MB median, %.1f MB largest |%s |\n' "$rss" "$rss_max" "$peer_rss"
+  printf '| Peak resident memory | <= 40 MB | %.1f MiB median, %.1f MiB largest |%s |\n' "$rss" "$rss_max" "$peer_rss"
   local pace worst
   pace=$(pace_report)
   worst=$(echo "$pace" | awk '$1 != "fps" { d = $4 < 0 ? -$4 : $4; if (d > w) { w = d; n = $1 } } END { printf "%.2f%% (%s)", w, n }')
