@@ -83,14 +83,9 @@ void ReportUnusable(const SettingKey& k, const std::string& value) {
   std::lock_guard<std::mutex> lock(mutex);
   std::string id = FoldCase(k.section) + "/" + FoldCase(k.key);
   if (!reported.insert(id).second) return;
-  std::string shown = value.substr(0, 40);
-  for (char& c : shown) {
-    if (static_cast<unsigned char>(c) < 0x20) c = '?';
-  }
   std::fprintf(stderr,
-               "larkspill: setting %s/%s holds \"%s%s\", which is not a number in range; "
-               "using %s\n",
-               k.section, k.key, shown.c_str(), value.size() > 40 ? "..." : "", k.first_run);
+               "larkspill: setting %s/%s holds \"%s\", which is not a number in range; using %s\n",
+               k.section, k.key, ShownValue(value).c_str(), k.first_run);
 }
 
 template <typename T>
@@ -175,6 +170,15 @@ std::optional<double> ParseNumber(std::string_view text) {
     return std::nullopt;
   }
   return negative ? -value : value;
+}
+
+std::string ShownValue(std::string_view value) {
+  std::string shown(value.substr(0, 40));
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';
+  }
+  if (value.size() > 40) shown += "...";
+  return shown;
 }
 
 std::optional<int16_t> ToInteger(std::string_view text) { return ToRounded<int16_t>(text); }

@@ -53,6 +53,9 @@ int32_t ReadLong(SettingsStore& store, Reader reader, std::string_view section,
 int16_t ReadNumericInteger(SettingsStore& store, Reader reader, std::string_view section,
                            std::string_view key);
 
+// A stored text as a message shows it: at most 40 characters and "...", control characters as '?'.
+std::string ShownValue(std::string_view value);
+
 // A decimal number with optional sign, fraction and exponent, spaces around it allowed;
 // nullopt for anything else (empty text, letters, "1e999").
 std::optional<double> ParseNumber(std::string_view text);

@@ -66,14 +66,10 @@ void AmbientSound::SoundOff() {
   if (!minutes) {
     // Without a number of minutes there is no time to fall silent at: the sound stays on, as
     // with the first-run choice, rather than stopping on the first second.
-    std::string shown = SoundOffSetting.substr(0, 40);
-    for (char& c : shown) {
-      if (static_cast<unsigned char>(c) < 0x20) c = '?';
-    }
     std::fprintf(stderr,
-                 "larkspill: setting one/SoundOff holds \"%s%s\", which is not \"Never\" or a "
+                 "larkspill: setting one/SoundOff holds \"%s\", which is not \"Never\" or a "
                  "number of minutes; using Never\n",
-                 shown.c_str(), SoundOffSetting.size() > 40 ? "..." : "");
+                 ShownValue(SoundOffSetting).c_str());
     SoundOffSetting = kNever;
     return;
   }
