@@ -18,12 +18,12 @@ ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 300
 # The Debian package, unpacked into a scratch root and checked.
 ./tests/package/check_package.sh build-test
 
+# A short bounded fuzzing run of the settings parser and the command line.
+./tests/fuzz/run.sh 15
+
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKSPILL_SANITIZE=ON \
   -DLARKSPILL_BENCH=OFF -DLARKSPILL_WERROR=$werror >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 300
-
-# A short bounded fuzzing run of the settings parser and the command line.
-./tests/fuzz/run.sh 15
