@@ -59,17 +59,17 @@ struct Wave {
 
 // A sound of the asset folder, which must be 16-bit PCM.
 Wave LoadWave(const std::string& name) {
-  SDL_AudioSpec spec;
+  SDL_AudioSpec format;
   Uint8* data = nullptr;
   Uint32 length = 0;
-  if (SDL_LoadWAV((kAssets / name).c_str(), &spec, &data, &length) == nullptr ||
-      spec.format != AUDIO_S16LSB) {
+  if (SDL_LoadWAV((kAssets / name).c_str(), &format, &data, &length) == nullptr ||
+      format.format != AUDIO_S16LSB) {
     ADD_FAILURE() << name << ": not a 16-bit PCM wave file " << SDL_GetError();
     return {};
   }
-  Wave out{spec.channels, spec.freq, std::vector<std::vector<int16_t>>(spec.channels)};
+  Wave out{format.channels, format.freq, std::vector<std::vector<int16_t>>(format.channels)};
   const auto* samples = reinterpret_cast<const int16_t*>(data);
-  for (size_t i = 0; i < length / 2; ++i) out.samples[i % spec.channels].push_back(samples[i]);
+  for (size_t i = 0; i < length / 2; ++i) out.samples[i % format.channels].push_back(samples[i]);
   SDL_FreeWAV(data);
   return out;
 }

@@ -1,6 +1,1 @@
-add_test(NAME e2e_scene COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/scene_test.sh)
-set_tests_properties(e2e_scene PROPERTIES
-  LABELS e2e
-  TIMEOUT 180
-  ENVIRONMENT "LARKSPILL=$<TARGET_FILE:larkspill>;LARKSPILL_ASSETS=${LARKSPILL_ASSET_DIR}"
-  RESOURCE_LOCK xvfb_cpu)
+larkspill_e2e(scene TIMEOUT 180)
