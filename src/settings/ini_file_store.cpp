@@ -96,8 +96,14 @@ struct IniFileStore::State {
   IniDocument document;
   bool cached = false;
   struct stat cached_stat {};
-  // Values that could not be written, kept for the rest of the run: (folded section, key).
-  std::map<std::pair<std::string, std::string>, std::string> unwritten;
+  // Values that could not be written, kept for the rest of the run and written with the next
+  // write that succeeds; by (folded section, folded key).
+  struct Unwritten {
+    std::string section;
+    std::string key;
+    std::string value;
+  };
+  std::map<std::pair<std::string, std::string>, Unwritten> unwritten;
   std::set<std::string> reported;
   bool backed_up = false;
 };
@@ -135,7 +141,7 @@ std::string IniFileStore::GetSetting(const std::string& app, const std::string& 
                                      const std::string& key, const std::string& default_value) {
   std::string full_section = SectionFor(app, section);
   auto unwritten = state_->unwritten.find({FoldCase(full_section), FoldCase(key)});
-  if (unwritten != state_->unwritten.end()) return unwritten->second;
+  if (unwritten != state_->unwritten.end()) return unwritten->second.value;
 
   struct stat st {};
   bool exists = ::stat(path_.c_str(), &st) == 0;
@@ -164,9 +170,17 @@ std::string IniFileStore::GetSetting(const std::string& app, const std::string& 
 
 void IniFileStore::SaveSetting(const std::string& app, const std::string& section,
                                const std::string& key, const std::string& value) {
-  std::string full_section = SectionFor(app, section);
+  SaveSettings(app, {Entry{section, key, value}});
+}
+
+void IniFileStore::SaveSettings(const std::string& app, const std::vector<Entry>& entries) {
+  if (entries.empty()) return;
   auto fail = [&](const std::string& what) {
-    state_->unwritten[{FoldCase(full_section), FoldCase(key)}] = value;
+    for (const Entry& e : entries) {
+      const std::string full_section = SectionFor(app, e.section);
+      state_->unwritten[{FoldCase(full_section), FoldCase(e.key)}] =
+          State::Unwritten{full_section, e.key, e.value};
+    }
     ReportOnce(state_->reported, "write",
                "cannot write settings file " + path_.string() + ": " + what +
                    "; changes are kept only until the program ends");
@@ -202,15 +216,9 @@ void IniFileStore::SaveSetting(const std::string& app, const std::string& sectio
     }
     state_->backed_up = true;
   }
-  doc.Set(full_section, key, value);
-  // Values that earlier writes could not store go in now too.
-  for (auto it = state_->unwritten.begin(); it != state_->unwritten.end();) {
-    if (it->first == std::make_pair(FoldCase(full_section), FoldCase(key))) {
-      it = state_->unwritten.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  // Values that earlier writes could not store go in now too, unless written again here.
+  for (const auto& [folded, kept] : state_->unwritten) doc.Set(kept.section, kept.key, kept.value);
+  for (const Entry& e : entries) doc.Set(SectionFor(app, e.section), e.key, e.value);
   std::string serialized = doc.Serialize();
 
   std::filesystem::path temp = path_;
@@ -229,6 +237,7 @@ void IniFileStore::SaveSetting(const std::string& app, const std::string& sectio
     ::unlink(temp.c_str());
     return fail(std::strerror(saved));
   }
+  state_->unwritten.clear();
   state_->cached = false;
 }
 

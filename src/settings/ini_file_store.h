@@ -12,7 +12,7 @@ namespace larkspill {
 std::filesystem::path DefaultSettingsPath();
 
 // The settings file. Every read sees the file as it is now; every write takes an exclusive lock,
-// reads the file again, changes the one entry and replaces the file atomically, so two programs
+// reads the file again, changes its entries and replaces the file atomically, so two programs
 // writing at once lose nothing and a reader never sees half a file. A file that does not parse
 // or cannot be written is reported once on standard error and never ends the program; values
 // that cannot be written are kept in memory for the rest of the run.
@@ -24,6 +24,7 @@ class IniFileStore : public SettingsStore {
                          const std::string& key, const std::string& default_value) override;
   void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
                    const std::string& value) override;
+  void SaveSettings(const std::string& app, const std::vector<Entry>& entries) override;
 
   const std::filesystem::path& Path() const { return path_; }
 

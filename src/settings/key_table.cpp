@@ -8,6 +8,7 @@
 #include <set>
 #include <cctype>
 #include <stdexcept>
+#include <vector>
 
 #include "settings/ini_format.h"
 
@@ -126,7 +127,10 @@ const SettingKey* FindSettingKey(std::string_view section, std::string_view key)
 }
 
 void SetRegistry(SettingsStore& store) {
-  for (const SettingKey& k : kKeys) store.SaveSetting(kAppName, k.section, k.key, k.first_run);
+  std::vector<SettingsStore::Entry> entries;
+  entries.reserve(std::size(kKeys));
+  for (const SettingKey& k : kKeys) entries.push_back({k.section, k.key, k.first_run});
+  store.SaveSettings(kAppName, entries);
 }
 
 std::string ReadText(SettingsStore& store, Reader reader, std::string_view section,

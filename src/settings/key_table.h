@@ -35,7 +35,7 @@ std::span<const SettingKey> SettingKeys();
 // The key with this section and name, compared without regard to case; nullptr when unknown.
 const SettingKey* FindSettingKey(std::string_view section, std::string_view key);
 
-// Writes every first-run value, in table order, marker last.
+// Writes every first-run value, in table order, marker last, as one write where the store can.
 void SetRegistry(SettingsStore& store);
 
 enum class Reader { Saver, Dialog };

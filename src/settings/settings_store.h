@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace larkspill {
 
@@ -21,6 +22,17 @@ class SettingsStore {
   // be written keeps the value in memory and says once on standard error what went wrong.
   virtual void SaveSetting(const std::string& app, const std::string& section,
                            const std::string& key, const std::string& value) = 0;
+
+  struct Entry {
+    std::string section;
+    std::string key;
+    std::string value;
+  };
+  // Saves several entries of one application, in order. A store that can write them together
+  // does so, so that either all of them or none reach the file.
+  virtual void SaveSettings(const std::string& app, const std::vector<Entry>& entries) {
+    for (const Entry& e : entries) SaveSetting(app, e.section, e.key, e.value);
+  }
 };
 
 }  // namespace larkspill

@@ -85,6 +85,14 @@ TEST_F(IniFileStoreTest, UnwritableFileKeepsValuesInMemoryAndSaysSoOnce) {
   size_t first = err.find("cannot write settings file");
   ASSERT_NE(first, std::string::npos) << err;
   EXPECT_EQ(err.find("cannot write", first + 1), std::string::npos) << err;
+
+  // Once the folder can be made, the next write stores what could not be written before.
+  fs::remove(dir_ / "larkspill");
+  store.SaveSetting(kAppName, "two", "Message", "later");
+  IniFileStore fresh(path_);
+  EXPECT_EQ(fresh.GetSetting(kAppName, "two", "Message", ""), "later");
+  EXPECT_EQ(fresh.GetSetting(kAppName, "Two", "VolumeWater", ""), "-911");
+  EXPECT_EQ(ReadInteger(fresh, Reader::Saver, "System", "SetReg"), 2);
 }
 
 TEST_F(IniFileStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
