@@ -1,12 +1,17 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "sound/sound_device.h"
@@ -19,6 +24,14 @@ namespace larkspill {
 // without a gap, and the volume is an exact gain applied to the sound's samples. Without an
 // audio device the saver runs silent: every operation is accepted and does nothing. One
 // instance at a time per process, as the mixer is process-wide.
+//
+// A wave file already in the mixer's format (16-bit stereo at 44100 Hz, as the saver's own are)
+// is not held in memory: the mixer reads it from the file as it plays, a buffer at a time, so
+// the saver's 13 MB of sound costs neither memory nor start-up time. Other wave files are
+// converted and held in memory. Opening the device and looking at the files happen on a thread
+// of the device's own while the screen comes up: `LoadSound` returns the sound's id at once,
+// and what is asked of a sound still loading (play, loop, stop, volume) is done the moment it
+// has loaded, in the order asked.
 class SdlSoundDevice : public SoundDevice {
  public:
   // The mixer's output format, fixed whatever the device: SDL converts for the hardware.
@@ -29,8 +42,8 @@ class SdlSoundDevice : public SoundDevice {
   static constexpr int32_t kMinVolume = -10000;
   static constexpr int32_t kMaxVolume = 0;
 
-  // Opens the audio device; when it cannot, standard error says why once and the device stays
-  // silent.
+  // Starts opening the audio device; when it cannot, standard error says why once and the
+  // device stays silent.
   SdlSoundDevice();
   ~SdlSoundDevice() override;
   SdlSoundDevice(const SdlSoundDevice&) = delete;
@@ -49,42 +62,99 @@ class SdlSoundDevice : public SoundDevice {
     int frequency;
     int channels;
   };
-  // The format the mixer writes, or nullopt when running silent.
-  std::optional<Format> DeviceFormat() const;
-  // Why the device runs silent; empty when it has sound.
-  const std::string& SilentReason() const { return silent_reason_; }
+  // The format the mixer writes, or nullopt when running silent. Waits for the device to open.
+  std::optional<Format> DeviceFormat();
+  // Why the device runs silent; empty when it has sound. Waits for the device to open.
+  std::string SilentReason();
+  // Waits until the device has opened (or failed to) and every sound asked for has loaded.
+  void WaitForLoads();
 
   // Linear gain of a volume in hundredths of a decibel, clamped to the accepted range.
   static double GainOf(int32_t volume);
 
  private:
-  // A mixer channel's gain, read by the mixer thread while the sound plays.
+  // A mixer channel: its gain, and for a sound read from its file as it plays, the samples'
+  // place in the file and how far it has played. Read by the mixer thread while the channel
+  // plays; the rest is set only while the channel is halted.
   struct Channel {
     std::atomic<float> gain{1.0f};
+    int fd = -1;
+    int64_t data_offset = 0;
+    int64_t data_bytes = 0;
+    int64_t played = 0;
+    bool loop = false;
   };
   struct ChunkFree {
     void operator()(Mix_Chunk* chunk) const;
   };
-  // A loaded sound; a file that could not be read has no chunk and no channel.
-  struct Sound {
+  // A file descriptor closed with its owner.
+  struct FileHandle {
+    FileHandle() = default;
+    explicit FileHandle(int fd) : fd(fd) {}
+    FileHandle(FileHandle&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    FileHandle& operator=(FileHandle&& other) noexcept;
+    ~FileHandle();
+    int fd = -1;
+  };
+  // A wave file as it is played: from the file itself (`file`), or from memory (`chunk`).
+  struct Wave {
+    FileHandle file;
+    int64_t data_offset = 0;
+    int64_t data_bytes = 0;
     std::unique_ptr<Mix_Chunk, ChunkFree> chunk;
+    bool Playable() const { return file.fd >= 0 || chunk != nullptr; }
+  };
+  // What a sound still loading is to do once loaded.
+  enum class Wanted { Nothing, Once, Loop };
+  // A sound; a file that could not be read has nothing to play and no channel.
+  struct Sound {
+    bool loading = true;
+    Wanted wanted = Wanted::Nothing;
+    float gain = 1.0f;
+    Wave wave;
     int channel = -1;
   };
+  struct Load {
+    int32_t id;
+    std::string path;
+  };
 
+  // The mixer's effect on a channel playing from its file.
+  static void StreamFromFile(int chan, void* stream, int len, void* udata);
+  // The loader thread: opens the device, then loads each file asked for in turn.
+  void LoaderMain();
+  void OpenMixer();
+  // Opens a wave file to be played from the file, or failing that loads it into memory; an
+  // empty wave and the reason when neither works.
+  static Wave OpenWave(const std::string& path, std::string* error);
+  // Puts a file's wave in place (or notes that it could not be read) and does what was asked
+  // of the sound meanwhile. Called with the lock held.
+  void Loaded(int32_t id, const std::string& path, Wave wave, const std::string& error);
   Sound* Find(int32_t id);
   // A free mixer channel for a new sound, or -1 when the mixer has none to give.
   int TakeChannel();
-  // Starts a sound from its beginning; loops -1 repeats it until stopped.
-  void Start(int32_t id, int loops);
+  // Starts a loaded sound from its beginning; loops -1 repeats it until stopped.
+  void Start(Sound& sound, int loops);
+  void Ask(int32_t id, Wanted wanted);
+  void WaitForOpen(std::unique_lock<std::mutex>& lock);
 
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool opening_ = true;  // the loader has not yet opened the mixer or given up
   bool open_ = false;
   bool subsystem_ = false;
+  bool stopping_ = false;
   std::string silent_reason_;
   int32_t next_id_ = 1;
   std::map<int32_t, Sound> sounds_;
+  std::deque<Load> loads_;  // files asked for and not yet taken by the loader
+  int loading_ = 0;         // files asked for and not yet in place
   std::vector<std::unique_ptr<Channel>> channels_;  // index is the mixer channel number
   std::vector<int> free_channels_;
   std::set<std::string> reported_files_;
+  std::vector<uint8_t> silence_;
+  std::unique_ptr<Mix_Chunk, ChunkFree> silent_chunk_;  // what a channel playing a file mixes
+  std::thread loader_;
 };
 
 }  // namespace larkspill

@@ -3,4 +3,4 @@ add_library(larkspill_platform_sound STATIC
   ${CMAKE_CURRENT_LIST_DIR}/sdl_sound_device.cpp
 )
 target_include_directories(larkspill_platform_sound PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(larkspill_platform_sound PUBLIC PkgConfig::SDL2 PkgConfig::SDL2_MIXER)
+target_link_libraries(larkspill_platform_sound PUBLIC PkgConfig::SDL2 PkgConfig::SDL2_MIXER Threads::Threads)

@@ -48,7 +48,8 @@ std::vector<int16_t> Sine(int frames, double hertz, double amplitude, double pha
   return samples;
 }
 
-void WriteWav(const fs::path& path, const std::vector<int16_t>& stereo) {
+void WriteWav(const fs::path& path, const std::vector<int16_t>& stereo, int rate = kRate,
+              int channels = 2) {
   std::ofstream out(path, std::ios::binary);
   auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
   auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
@@ -58,10 +59,10 @@ void WriteWav(const fs::path& path, const std::vector<int16_t>& stereo) {
   out.write("WAVEfmt ", 8);
   u32(16);
   u16(1);  // PCM
-  u16(2);
-  u32(kRate);
-  u32(kRate * 4);
-  u16(4);
+  u16(static_cast<uint16_t>(channels));
+  u32(static_cast<uint32_t>(rate));
+  u32(static_cast<uint32_t>(rate * channels * 2));
+  u16(static_cast<uint16_t>(channels * 2));
   u16(16);
   out.write("data", 4);
   u32(data_bytes);
@@ -181,6 +182,7 @@ TEST_F(SdlSoundDeviceTest, ALoopPlaysOnPastItsEndAndASinglePlayStopsAtItsEnd) {
   const int32_t loop = device_->LoadSound(Wave("loop.wav", tone));
   ASSERT_NE(once, 0);
   ASSERT_NE(loop, once);
+  device_->WaitForLoads();
 
   const Span played = Around([&] { device_->PlaySound(once, -1, -1); });
   Run(kRate * 3 / 10);
@@ -204,6 +206,7 @@ TEST_F(SdlSoundDeviceTest, ALoopPlaysOnPastItsEndAndASinglePlayStopsAtItsEnd) {
 TEST_F(SdlSoundDeviceTest, VolumeIsAGainInHundredthsOfADecibelOnAPlayingSound) {
   Open();
   const int32_t id = device_->LoadSound(Wave("tone.wav", Sine(4400, 441, 16000)));
+  device_->WaitForLoads();
   device_->PlaySoundLooped(id);
   Run(kRate / 5);
   const Span quiet = Around([&] { device_->SetSoundVolume(id, -2500); });
@@ -233,6 +236,7 @@ TEST_F(SdlSoundDeviceTest, StopSoundStopsOneAndStopAllSilencesWithinOneBuffer) {
   Open();
   const int32_t loud = device_->LoadSound(Wave("loud.wav", Sine(4400, 441, 8000)));
   const int32_t soft = device_->LoadSound(Wave("soft.wav", Sine(4400, 882, 4000)));
+  device_->WaitForLoads();
   device_->PlaySoundLooped(loud);
   device_->PlaySoundLooped(soft);
   Run(kRate / 5);
@@ -260,6 +264,7 @@ TEST_F(SdlSoundDeviceTest, ALoopRepeatsItsFileSampleForSampleWithNothingAtTheSea
   const auto tone = Sine(4400, 441, 12000, kCrest);
   const int32_t id = device_->LoadSound(Wave("seam.wav", tone));
   device_->SetSoundVolume(id, -911);  // set before playing, kept when playing starts
+  device_->WaitForLoads();
   const Span started = Around([&] { device_->PlaySoundLooped(id); });
   Run(kRate / 2);
   const int64_t ended = Now();
@@ -284,6 +289,65 @@ TEST_F(SdlSoundDeviceTest, ALoopRepeatsItsFileSampleForSampleWithNothingAtTheSea
   EXPECT_LE(worst, 1) << "at frame " << worst_at << " of the loop";
 }
 
+// Files load on the device's own thread: what is asked of a sound before it has loaded is done
+// once it has, in the order asked, however the two happen to interleave.
+TEST_F(SdlSoundDeviceTest, WhatIsAskedOfASoundStillLoadingIsDoneOnceItHasLoaded) {
+  Open();
+  const int32_t looped = device_->LoadSound(Wave("looped.wav", Sine(4400, 441, 16000)));
+  device_->PlaySoundLooped(looped);
+  device_->SetSoundVolume(looped, -2500);
+  const int32_t stopped = device_->LoadSound(Wave("stopped.wav", Sine(4400, 882, 8000)));
+  device_->PlaySound(stopped, -1, -1);
+  device_->StopSound(stopped);
+  const int32_t released = device_->LoadSound(Wave("released.wav", Sine(4400, 882, 8000)));
+  device_->PlaySoundLooped(released);
+  device_->ReleaseSound(released);
+  const int32_t silenced = device_->LoadSound(Wave("silenced.wav", Sine(4400, 882, 8000)));
+  device_->PlaySoundLooped(silenced);
+  device_->StopAllSounds();
+  device_->PlaySoundLooped(looped);  // asked again after the stop
+  device_->WaitForLoads();
+  const int64_t loaded = Now();
+  Run(kRate / 2);
+
+  const auto out = Close();
+  const double expected = 16000 / std::sqrt(2) * std::pow(10.0, -2500 / 2000.0);
+  for (int64_t from = loaded + kBuffer; from + 4400 <= loaded + kRate / 2; from += 4400) {
+    EXPECT_NEAR(Rms(out, from, from + 4400), expected, 15) << "at frame " << from;
+  }
+}
+
+// The saver's own waves are read from their files as they play; others are converted.
+TEST_F(SdlSoundDeviceTest, AWaveInAnotherFormatIsConvertedAndOneCutShortPlaysSilenceNotACrash) {
+  Open();
+  std::vector<int16_t> mono(2205);  // 0.1 s at 22050 Hz, 441 Hz
+  for (size_t i = 0; i < mono.size(); ++i) {
+    mono[i] =
+        static_cast<int16_t>(std::lrint(8000 * std::sin(2 * std::numbers::pi * 441 * i / 22050.0)));
+  }
+  const fs::path converted = dir_ / "mono.wav";
+  WriteWav(converted, mono, 22050, 1);
+  const fs::path shortened = Wave("shortened.wav", Sine(44100, 441, 8000));  // 1 s
+  const int32_t a = device_->LoadSound(converted);
+  const int32_t b = device_->LoadSound(shortened);
+  device_->WaitForLoads();
+  device_->PlaySoundLooped(a);
+  Run(kRate / 5);
+  device_->StopSound(a);
+  const Span cut = Around([&] {
+    device_->PlaySoundLooped(b);
+    fs::resize_file(shortened, 44 + 4 * 4410);  // only its first 0.1 s is left
+  });
+  Run(kRate * 6 / 5);
+
+  const auto out = Close();
+  ASSERT_GE(int64_t(out.size() / 2), cut.after + kRate * 6 / 5);
+  EXPECT_NEAR(Rms(out, kBuffer, kBuffer + 4410), 8000 / std::sqrt(2), 200);
+  // What is left of the file still plays each time round; the rest is silence.
+  EXPECT_EQ(MaxAbs(out, cut.after + 8820, cut.after + 4 * 8820), 0);
+  EXPECT_GT(MaxAbs(out, cut.after + kRate, cut.after + kRate + 2205), 7000);
+}
+
 TEST_F(SdlSoundDeviceTest, AnUnreadableFileGetsAnIdEveryOperationAcceptsAndIsNamedOnce) {
   Open();
   const fs::path missing = dir_ / "missing.wav";
@@ -296,6 +360,7 @@ TEST_F(SdlSoundDeviceTest, AnUnreadableFileGetsAnIdEveryOperationAcceptsAndIsNam
   const int32_t b = device_->LoadSound(garbage);
   const int32_t c = device_->LoadSound(missing);
   const int32_t ok = device_->LoadSound(good);
+  device_->WaitForLoads();
   for (int32_t id : {a, b, c, int32_t{0}, int32_t{9999}}) {
     device_->PlaySoundLooped(id);
     device_->SetSoundVolume(id, -500);
