@@ -5,16 +5,28 @@
 namespace larkspill {
 
 FontLookup::~FontLookup() {
-  if (config_ != nullptr) FcConfigDestroy(config_);
+  if (_FcConfig* config = Config()) FcConfigDestroy(config);
+}
+
+void FontLookup::Prepare() {
+  if (loaded_ || loading_.valid()) return;
+  // A configuration of our own, so no other user of fontconfig in the process is disturbed.
+  loading_ = std::async(std::launch::async, [] { return FcInitLoadConfigAndFonts(); });
+}
+
+_FcConfig* FontLookup::Config() {
+  if (!loaded_) {
+    config_ = loading_.valid() ? loading_.get() : FcInitLoadConfigAndFonts();
+    loaded_ = true;
+  }
+  return config_;
 }
 
 FontFile FontLookup::Find(const std::string& family) {
   if (auto it = found_.find(family); it != found_.end()) return it->second;
 
   FontFile result;
-  // A configuration of our own, so no other user of fontconfig in the process is disturbed.
-  if (config_ == nullptr) config_ = FcInitLoadConfigAndFonts();
-  if (config_ != nullptr) {
+  if (Config() != nullptr) {
     FcPattern* pattern = FcPatternCreate();
     const char* name = family.empty() ? "sans-serif" : family.c_str();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name));

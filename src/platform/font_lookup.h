@@ -1,5 +1,6 @@
 #pragma once
 
+#include <future>
 #include <map>
 #include <string>
 
@@ -28,7 +29,15 @@ class FontLookup {
   // A name no installed font carries gets fontconfig's nearest substitute.
   FontFile Find(const std::string& family);
 
+  // Starts reading fontconfig's configuration and font list on a thread of its own, so that the
+  // first `Find` need not wait for it. Optional; calling it again does nothing.
+  void Prepare();
+
  private:
+  _FcConfig* Config();
+
+  std::future<_FcConfig*> loading_;
+  bool loaded_ = false;
   _FcConfig* config_ = nullptr;
   std::map<std::string, FontFile> found_;
 };

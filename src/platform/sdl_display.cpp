@@ -17,6 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -82,11 +83,24 @@ std::vector<size_t> CharacterEnds(std::string_view text) {
   return ends;
 }
 
-// An RGB565 picture in the frame's own format, so drawing it is a plain copy. Each channel is
-// widened by repeating its top bits, so black and white stay exact. Only magenta widens to
-// (255, 0, 255), so with `keyed` that colour becomes the picture's colour key; the key is
-// run-length encoded, which makes drawing a keyed sprite a copy of its visible runs.
-SdlSurfacePtr Widen565(SDL_Surface* picture, bool keyed) {
+// One RGB565 colour in the frame's own format. Each channel is widened by repeating its top bits,
+// so black and white stay exact and only magenta widens to (255, 0, 255).
+inline Uint32 Widened565(Uint32 r5, Uint32 g6, Uint32 b5) {
+  const Uint32 r = (r5 << 3) | (r5 >> 2);
+  const Uint32 g = (g6 << 2) | (g6 >> 4);
+  const Uint32 b = (b5 << 3) | (b5 >> 2);
+  return (r << 16) | (g << 8) | b;
+}
+
+// With `keyed`, magenta becomes the picture's colour key; the key is run-length encoded, which
+// makes drawing a keyed sprite a copy of its visible runs.
+void KeyOnMagenta(SDL_Surface* wide) {
+  SDL_SetColorKey(wide, SDL_TRUE, SDL_MapRGB(wide->format, 255, 0, 255));
+  SDL_SetSurfaceRLE(wide, 1);
+}
+
+// An RGB565 picture in the frame's own format, so drawing it is a plain copy.
+SdlSurfacePtr Widen565(SDL_Surface* picture) {
   SdlSurfacePtr wide(SDL_CreateRGBSurfaceWithFormat(0, picture->w, picture->h, 32, kFrameFormat));
   if (!wide) return nullptr;
   for (int y = 0; y < picture->h; ++y) {
@@ -94,21 +108,66 @@ SdlSurfacePtr Widen565(SDL_Surface* picture, bool keyed) {
                                                        y * picture->pitch);
     auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(wide->pixels) + y * wide->pitch);
     for (int x = 0; x < picture->w; ++x) {
-      Uint32 p = from[x];
-      Uint32 r = (p >> 11) & 0x1F;
-      Uint32 g = (p >> 5) & 0x3F;
-      Uint32 b = p & 0x1F;
-      r = (r << 3) | (r >> 2);
-      g = (g << 2) | (g >> 4);
-      b = (b << 3) | (b >> 2);
-      to[x] = (r << 16) | (g << 8) | b;
+      const Uint32 p = from[x];
+      to[x] = Widened565((p >> 11) & 0x1F, (p >> 5) & 0x3F, p & 0x1F);
     }
   }
-  if (keyed) {
-    SDL_SetColorKey(wide.get(), SDL_TRUE, SDL_MapRGB(wide->format, 255, 0, 255));
-    SDL_SetSurfaceRLE(wide.get(), 1);
+  return wide;
+}
+
+Uint32 LittleEndian32(const Uint8* p) {
+  return static_cast<Uint32>(p[0]) | static_cast<Uint32>(p[1]) << 8 |
+         static_cast<Uint32>(p[2]) << 16 | static_cast<Uint32>(p[3]) << 24;
+}
+
+// The common case read directly: an uncompressed 24-bit BMP stored bottom row first, its
+// colours quantised to RGB565 (dropping the low bits, as SDL's conversion does) and widened in
+// one pass. Null for any other kind of BMP, which SDL's own reader then reads.
+SdlSurfacePtr WidenPlainBmp(const Uint8* file, size_t size) {
+  constexpr size_t kHeaders = 14 + 40;
+  if (size < kHeaders || file[0] != 'B' || file[1] != 'M') return nullptr;
+  const Uint8* info = file + 14;
+  const Uint32 data_offset = LittleEndian32(file + 10);
+  const Uint32 info_size = LittleEndian32(info);
+  const auto width = static_cast<int32_t>(LittleEndian32(info + 4));
+  const auto height = static_cast<int32_t>(LittleEndian32(info + 8));
+  const Uint32 planes_and_bits = LittleEndian32(info + 12);
+  const Uint32 compression = LittleEndian32(info + 16);
+  if (info_size < 40 || planes_and_bits != (1u | 24u << 16) || compression != 0) return nullptr;
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
+  const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+  if (data_offset < 14 + info_size || data_offset > size ||
+      (size - data_offset) / stride < static_cast<size_t>(height)) {
+    return nullptr;
+  }
+  SdlSurfacePtr wide(SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kFrameFormat));
+  if (!wide) return nullptr;
+  for (int y = 0; y < height; ++y) {
+    const Uint8* from = file + data_offset + static_cast<size_t>(height - 1 - y) * stride;
+    auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(wide->pixels) + y * wide->pitch);
+    for (int x = 0; x < width; ++x, from += 3) {
+      to[x] = Widened565(from[2] >> 3, from[1] >> 2, from[0] >> 3);
+    }
   }
   return wide;
+}
+
+// Reads a whole file into the start of `bytes` and says how much it read; nullopt when it cannot
+// be read. The buffer only grows, so reading file after file reuses its memory.
+std::optional<size_t> ReadFileInto(const std::string& path, std::vector<Uint8>& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return std::nullopt;
+  size_t length = 0;
+  for (;;) {
+    if (bytes.size() - length < 65536) bytes.resize(std::max<size_t>(2 * bytes.size(), 1 << 20));
+    const size_t n = std::fread(bytes.data() + length, 1, bytes.size() - length, file);
+    length += n;
+    if (n == 0) break;
+  }
+  const bool ok = std::ferror(file) == 0;
+  std::fclose(file);
+  if (!ok) return std::nullopt;
+  return length;
 }
 
 // The parts of `a` and `b` together, as one rectangle.
@@ -301,6 +360,8 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   }
   logical_width_ = width;
   logical_height_ = height;
+  // The clock and the message need the font list; it loads while the screen comes up.
+  font_lookup_.Prepare();
 
   // The lightest correct path without a GPU: the frame is written straight into the window's
   // shared-memory image, not through an OpenGL framebuffer emulated on the CPU.
@@ -311,6 +372,10 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // With a window on each monitor, the one without the focus must stay up.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // The saver takes no text, so the input method SDL opens needs no compose sequences: reading
+  // the locale's table of them (thousands of lines) was a sixth of the time to the first frame.
+  // A table the user names is still read.
+  setenv("XCOMPOSEFILE", "/dev/null", 0);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "larkspill: cannot open the display: %s\n", SDL_GetError());
     return false;
@@ -457,23 +522,30 @@ SdlDisplay::Sprite& SdlDisplay::SpriteAt(int32_t sprite) {
   return sprites_[static_cast<size_t>(sprite) - 1];
 }
 
-SdlSurfacePtr SdlDisplay::DecodedPicture(const std::string& path) {
+SdlSurfacePtr SdlDisplay::WidePicture(const std::string& path, bool keyed) {
   auto fail = [&path](const std::string& reason) {
     return AssetError("cannot load picture " + path + ": " + reason);
   };
-  {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) throw fail("no such file or not readable");
-    if (file.tellg() == 0) throw fail("the file is empty");
-  }
-  SdlSurfacePtr loaded(SDL_LoadBMP(path.c_str()));
-  if (!loaded) throw fail(SDL_GetError());
-  if (loaded->w <= 0 || loaded->h <= 0) throw fail("the picture has no pixels");
-  // The display shows 16 bits per pixel: every picture is quantised to RGB565 once, here.
-  SdlSurfacePtr quantised(SDL_ConvertSurfaceFormat(loaded.get(), kPictureFormat, 0));
-  if (!quantised) throw fail(SDL_GetError());
+  const std::optional<size_t> size = ReadFileInto(path, file_bytes_);
+  if (!size) throw fail("no such file or not readable");
+  if (*size == 0) throw fail("the file is empty");
   ++picture_decodes_;
-  return quantised;
+  // The display shows 16 bits per pixel: every picture is quantised to RGB565 once, here. The
+  // RGB565 copy is not kept: the widened picture holds the same colours exactly.
+  SdlSurfacePtr wide = WidenPlainBmp(file_bytes_.data(), *size);
+  if (!wide) {
+    if (*size > static_cast<size_t>(INT32_MAX)) throw fail("the file is too large");
+    SdlSurfacePtr loaded(
+        SDL_LoadBMP_RW(SDL_RWFromConstMem(file_bytes_.data(), static_cast<int>(*size)), 1));
+    if (!loaded) throw fail(SDL_GetError());
+    if (loaded->w <= 0 || loaded->h <= 0) throw fail("the picture has no pixels");
+    SdlSurfacePtr quantised(SDL_ConvertSurfaceFormat(loaded.get(), kPictureFormat, 0));
+    if (!quantised) throw fail(SDL_GetError());
+    wide = Widen565(quantised.get());
+    if (!wide) throw fail(SDL_GetError());
+  }
+  if (keyed) KeyOnMagenta(wide.get());
+  return wide;
 }
 
 const SdlDisplay::Picture& SdlDisplay::PictureFor(const std::string& path, int32_t key_mode) {
@@ -481,14 +553,9 @@ const SdlDisplay::Picture& SdlDisplay::PictureFor(const std::string& path, int32
   auto key = std::make_pair(path, keyed ? kKeyTransparent : kKeyOpaque);
   if (auto it = pictures_.find(key); it != pictures_.end()) return *it->second;
 
-  // The RGB565 copy is not kept: the widened picture holds the same colours exactly.
-  SdlSurfacePtr picture = DecodedPicture(path);
   auto made = std::make_unique<Picture>();
-  made->surface = Widen565(picture.get(), keyed);
+  made->surface = WidePicture(path, keyed);
   made->keyed = keyed;
-  if (!made->surface) {
-    throw AssetError("cannot load picture " + path + ": " + SDL_GetError());
-  }
   return *pictures_.emplace(key, std::move(made)).first->second;
 }
 

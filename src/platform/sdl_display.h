@@ -167,7 +167,8 @@ class SdlDisplay : public SpriteDisplay {
 
   Sprite& SpriteAt(int32_t sprite);
   const Picture& PictureFor(const std::string& path, int32_t key_mode);
-  SdlSurfacePtr DecodedPicture(const std::string& path);
+  // The picture in the frame's format, each colour quantised to RGB565 and widened again.
+  SdlSurfacePtr WidePicture(const std::string& path, bool keyed);
   TTF_Font* OpenFont(const FontFile& file, int size);
   const RenderedText* TextFor(const std::string& text, uint32_t colour, int32_t max_width);
   bool OpenWindows(int32_t width, int32_t height);
@@ -238,6 +239,7 @@ class SdlDisplay : public SpriteDisplay {
   std::unordered_map<TextKey, std::list<RenderedText>::iterator, TextKeyHash> text_index_;
 
   int picture_decodes_ = 0;
+  std::vector<Uint8> file_bytes_;  // the picture file being read, kept to be reused
   int font_opens_ = 0;
   int text_renders_ = 0;
   int64_t pixels_composed_ = 0;

@@ -138,6 +138,49 @@ TEST_F(SdlDisplayTest, PicturesAreQuantisedAndKeyedOnMagenta) {
                                              kMagentaRgb, kBlueRgb));
 }
 
+// Plain 24-bit files are read by the display itself, other kinds by SDL; both must give the
+// colours SDL's own RGB565 conversion gives, widened again.
+TEST_F(SdlDisplayTest, EveryColourQuantisesAsSdlDoesWhicheverReaderReadsTheFile) {
+  std::vector<Rgb> ramps;
+  for (int v = 0; v < 256; ++v) ramps.push_back({v, 255 - v, (v * 7) % 256});
+  for (int v = 0; v < 256; ++v) ramps.push_back({(v * 13) % 256, v, 255 - v});
+  // The same colours as an 8-bit file with a palette, which SDL reads.
+  SdlSurfacePtr indexed(SDL_CreateRGBSurfaceWithFormat(0, 256, 2, 8, SDL_PIXELFORMAT_INDEX8));
+  ASSERT_TRUE(indexed);
+  std::vector<SDL_Color> palette;
+  for (int i = 0; i < 256; ++i) {
+    palette.push_back({Uint8((i * 13) % 256), Uint8(i), Uint8(255 - i), 255});
+    static_cast<Uint8*>(indexed->pixels)[i] = static_cast<Uint8>(i);
+    static_cast<Uint8*>(indexed->pixels)[indexed->pitch + i] = static_cast<Uint8>(i);
+  }
+  SDL_SetPaletteColors(indexed->format->palette, palette.data(), 0, 256);
+  const std::string indexed_path = (dir_ / "indexed.bmp").string();
+  ASSERT_EQ(SDL_SaveBMP(indexed.get(), indexed_path.c_str()), 0) << SDL_GetError();
+
+  Sprite(Bmp("ramps.bmp", ramps, 2), kKeyOpaque, 0, 0);
+  Sprite(indexed_path, kKeyOpaque, 0, 10);
+  display_->DrawSprite(1);
+  display_->DrawSprite(2);
+  SdlSurfacePtr frame = display_->CaptureFrame();
+  ASSERT_TRUE(frame);
+  auto sdl_565 = [](Rgb c) {
+    SdlSurfacePtr one(SDL_CreateRGBSurfaceWithFormat(0, 1, 1, 24, SDL_PIXELFORMAT_RGB24));
+    auto* p = static_cast<Uint8*>(one->pixels);
+    p[0] = Uint8(c.r), p[1] = Uint8(c.g), p[2] = Uint8(c.b);
+    SdlSurfacePtr q(SDL_ConvertSurfaceFormat(one.get(), SDL_PIXELFORMAT_RGB565, 0));
+    const Uint16 v = *static_cast<Uint16*>(q->pixels);
+    const int r = v >> 11, g = (v >> 5) & 63, b = v & 31;
+    return Rgb{(r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2)};
+  };
+  for (int i = 0; i < 512; ++i) {
+    const Rgb expected = sdl_565(ramps[i]);
+    ASSERT_EQ(PixelOf(frame.get(), i, 1), expected) << "colour " << ramps[i];
+  }
+  for (int i = 0; i < 256; ++i) {
+    ASSERT_EQ(PixelOf(frame.get(), i, 11), sdl_565(ramps[256 + i])) << "palette entry " << i;
+  }
+}
+
 TEST_F(SdlDisplayTest, FramesAdvanceWrapReplaceAndShareDecodedFiles) {
   std::string red = Bmp("red.bmp", {{255, 0, 0}}), green = Bmp("green.bmp", {{0, 255, 0}});
   int32_t first = display_->CreateSprite(), second = display_->CreateSprite();
