@@ -175,8 +175,8 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
   if (status >= 0) return status;
   g_sound_to_stop = &sound;
   XSetIOErrorHandler(OnXConnectionLost);
-  if (hook) hook->Start();
   windows.SetScreenSaverRunning(true);
+  bool hook_started = false;
 
   while (status < 0) {
     if (int signal = PendingSignal(); signal != 0) {
@@ -189,6 +189,12 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
     window.Timers().RunDue(clock.TickCount());
     if (status >= 0) break;
     window.OnFrame();
+    // The desktop hears the saver's wish about power saving once the first frame is up: telling
+    // it takes a few milliseconds (over D-Bus on some desktops).
+    if (hook && !hook_started) {
+      hook->Start();
+      hook_started = true;
+    }
   }
   // A host ends the saver by destroying its window: that is a normal end, not a lost display.
   if (hosted && status == kExitDisplayLost && WindowExists(target.embed_window) == false) {
