@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,10 +12,77 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <type_traits>
+
+#ifndef LARKSPILL_MIXER_LIBRARY
+#error "LARKSPILL_MIXER_LIBRARY must name the SDL2_mixer library to load"
+#endif
 
 namespace larkspill {
 
 namespace {
+
+// SDL2_mixer, loaded when the sound device opens rather than when the program starts: with the
+// libraries it needs in turn (some thirty) it is a quarter of the program's start-up.
+struct MixerLibrary {
+  decltype(&::Mix_OpenAudioDevice) OpenAudioDevice;
+  decltype(&::Mix_CloseAudio) CloseAudio;
+  decltype(&::Mix_QuerySpec) QuerySpec;
+  decltype(&::Mix_AllocateChannels) AllocateChannels;
+  decltype(&::Mix_LoadWAV_RW) LoadWAV_RW;
+  decltype(&::Mix_QuickLoad_RAW) QuickLoad_RAW;
+  decltype(&::Mix_FreeChunk) FreeChunk;
+  decltype(&::Mix_PlayChannelTimed) PlayChannelTimed;
+  decltype(&::Mix_HaltChannel) HaltChannel;
+  decltype(&::Mix_RegisterEffect) RegisterEffect;
+  decltype(&::Mix_UnregisterAllEffects) UnregisterAllEffects;
+};
+
+// The library, loaded once for the life of the process (its mixing thread may outlive any one
+// device); null with `error` set when it cannot be loaded.
+const MixerLibrary* LoadMixerLibrary(std::string* error) {
+  static std::mutex once;
+  static std::optional<MixerLibrary> library;
+  static std::string failure;
+  std::lock_guard<std::mutex> lock(once);
+  if (library) return &*library;
+  if (!failure.empty()) {
+    *error = failure;
+    return nullptr;
+  }
+  void* handle = dlopen(LARKSPILL_MIXER_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  MixerLibrary loaded{};
+  bool complete = handle != nullptr;
+  auto find = [&](auto& function, const char* name) {
+    if (!complete) return;
+    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
+    complete = function != nullptr;
+  };
+  find(loaded.OpenAudioDevice, "Mix_OpenAudioDevice");
+  find(loaded.CloseAudio, "Mix_CloseAudio");
+  find(loaded.QuerySpec, "Mix_QuerySpec");
+  find(loaded.AllocateChannels, "Mix_AllocateChannels");
+  find(loaded.LoadWAV_RW, "Mix_LoadWAV_RW");
+  find(loaded.QuickLoad_RAW, "Mix_QuickLoad_RAW");
+  find(loaded.FreeChunk, "Mix_FreeChunk");
+  find(loaded.PlayChannelTimed, "Mix_PlayChannelTimed");
+  find(loaded.HaltChannel, "Mix_HaltChannel");
+  find(loaded.RegisterEffect, "Mix_RegisterEffect");
+  find(loaded.UnregisterAllEffects, "Mix_UnregisterAllEffects");
+  if (!complete) {
+    const char* why = dlerror();
+    failure = std::string("cannot load ") + LARKSPILL_MIXER_LIBRARY + ": " +
+              (why != nullptr ? why : "a function is missing");
+    *error = failure;
+    return nullptr;
+  }
+  library = loaded;
+  return &*library;
+}
+
+// Set once the library is loaded; every mixer call below goes through it.
+const MixerLibrary* g_mix = nullptr;
 
 // Scales a buffer of samples by a gain.
 void Scale(void* stream, int len, float gain) {
@@ -124,7 +192,7 @@ void SdlSoundDevice::StreamFromFile(int /*chan*/, void* stream, int len, void* u
 }
 
 void SdlSoundDevice::ChunkFree::operator()(Mix_Chunk* chunk) const {
-  Mix_FreeChunk(chunk);
+  g_mix->FreeChunk(chunk);
 }
 
 SdlSoundDevice::FileHandle& SdlSoundDevice::FileHandle::operator=(FileHandle&& other) noexcept {
@@ -150,22 +218,13 @@ SdlSoundDevice::Wave SdlSoundDevice::OpenWave(const std::string& path, std::stri
     }
     wave.file = FileHandle();
   }
-  wave.chunk.reset(Mix_LoadWAV(path.c_str()));
+  wave.chunk.reset(g_mix->LoadWAV_RW(SDL_RWFromFile(path.c_str(), "rb"), 1));
   if (!wave.chunk) *error = ErrorText(Mix_GetError(), "unreadable");
   return wave;
 }
 
-SdlSoundDevice::SdlSoundDevice() {
-  // The audio subsystem starts here, on the program's own thread, as SDL's start-up is not
-  // safe to run beside the display's; the device opens on the loader thread.
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    silent_reason_ = ErrorText(SDL_GetError(), "the audio system could not be started");
-    opening_ = false;
-    std::fprintf(stderr, "larkspill: no sound: %s\n", silent_reason_.c_str());
-    return;
-  }
-  subsystem_ = true;
-  loader_ = std::thread([this] { LoaderMain(); });
+SdlSoundDevice::SdlSoundDevice(Opening opening) {
+  if (opening == Opening::Now) OpenNow();
 }
 
 SdlSoundDevice::~SdlSoundDevice() {
@@ -177,45 +236,66 @@ SdlSoundDevice::~SdlSoundDevice() {
   changed_.notify_all();
   if (loader_.joinable()) loader_.join();
   if (open_) {
-    Mix_HaltChannel(-1);
+    g_mix->HaltChannel(-1);
     for (size_t ch = 0; ch < channels_.size(); ++ch) {
-      Mix_UnregisterAllEffects(static_cast<int>(ch));
+      g_mix->UnregisterAllEffects(static_cast<int>(ch));
     }
     sounds_.clear();  // frees the chunks while the mixer is still open
     silent_chunk_.reset();
-    Mix_CloseAudio();
+    g_mix->CloseAudio();
   }
   if (subsystem_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-void SdlSoundDevice::OpenMixer() {
+void SdlSoundDevice::OpenMixer(std::string error) {
   // No changes allowed: the mixer always works in one format and SDL converts for the device.
-  const bool opened =
-      Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, kChannels, kBufferFrames, nullptr, 0) == 0;
-  const std::string error =
-      opened ? std::string() : ErrorText(Mix_GetError(), "the audio device could not be opened");
+  const bool opened = error.empty() && g_mix->OpenAudioDevice(kFrequency, AUDIO_S16SYS, kChannels,
+                                                              kBufferFrames, nullptr, 0) == 0;
+  if (!opened) {
+    if (error.empty()) error = ErrorText(Mix_GetError(), "the audio device could not be opened");
+    GiveUp(error);
+    return;
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   opening_ = false;
-  open_ = opened;
-  if (opened) {
-    silence_.assign(static_cast<size_t>(kBufferFrames) * kChannels * sizeof(int16_t), 0);
-    silent_chunk_.reset(Mix_QuickLoad_RAW(silence_.data(), static_cast<Uint32>(silence_.size())));
-  } else {
-    silent_reason_ = error;
-    std::fprintf(stderr, "larkspill: no sound: %s\n", silent_reason_.c_str());
-    // Nothing more will load: every sound stays silent.
-    for (auto& [id, sound] : sounds_) {
-      sound.loading = false;
-      sound.wanted = Wanted::Nothing;
-    }
-    loading_ -= static_cast<int>(loads_.size());
-    loads_.clear();
+  open_ = true;
+  silence_.assign(static_cast<size_t>(kBufferFrames) * kChannels * sizeof(int16_t), 0);
+  silent_chunk_.reset(g_mix->QuickLoad_RAW(silence_.data(), static_cast<Uint32>(silence_.size())));
+  changed_.notify_all();
+}
+
+void SdlSoundDevice::OpenNow() {
+  if (started_) return;
+  started_ = true;
+  // The audio subsystem starts on the program's own thread, as SDL's start-up is not safe to
+  // run beside the display's; the device itself opens on the loader thread.
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    subsystem_ = true;
+    loader_ = std::thread([this] { LoaderMain(); });
+    return;
   }
+  GiveUp(ErrorText(SDL_GetError(), "the audio system could not be started"));
+}
+
+void SdlSoundDevice::GiveUp(const std::string& reason) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  opening_ = false;
+  silent_reason_ = reason;
+  std::fprintf(stderr, "larkspill: no sound: %s\n", silent_reason_.c_str());
+  // Nothing more will load: every sound stays silent.
+  for (auto& [id, sound] : sounds_) {
+    sound.loading = false;
+    sound.wanted = Wanted::Nothing;
+  }
+  loading_ -= static_cast<int>(loads_.size());
+  loads_.clear();
   changed_.notify_all();
 }
 
 void SdlSoundDevice::LoaderMain() {
-  OpenMixer();
+  std::string failure;
+  if (const MixerLibrary* library = LoadMixerLibrary(&failure)) g_mix = library;
+  OpenMixer(failure);
   std::unique_lock<std::mutex> lock(mutex_);
   while (open_) {
     changed_.wait(lock, [this] { return stopping_ || !loads_.empty(); });
@@ -266,24 +346,27 @@ void SdlSoundDevice::WaitForOpen(std::unique_lock<std::mutex>& lock) {
 }
 
 void SdlSoundDevice::WaitForLoads() {
+  OpenNow();  // one made to open later opens now: waiting for it would never end
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return !opening_ && loading_ == 0; });
 }
 
 std::string SdlSoundDevice::SilentReason() {
+  OpenNow();  // one made to open later opens now: waiting for it would never end
   std::unique_lock<std::mutex> lock(mutex_);
   WaitForOpen(lock);
   return silent_reason_;
 }
 
 std::optional<SdlSoundDevice::Format> SdlSoundDevice::DeviceFormat() {
+  OpenNow();  // one made to open later opens now: waiting for it would never end
   std::unique_lock<std::mutex> lock(mutex_);
   WaitForOpen(lock);
   if (!open_) return std::nullopt;
   int frequency = 0;
   Uint16 format = 0;
   int channels = 0;
-  if (Mix_QuerySpec(&frequency, &format, &channels) == 0) return std::nullopt;
+  if (g_mix->QuerySpec(&frequency, &format, &channels) == 0) return std::nullopt;
   return Format{frequency, channels};
 }
 
@@ -304,7 +387,7 @@ int SdlSoundDevice::TakeChannel() {
     return ch;
   }
   const int ch = static_cast<int>(channels_.size());
-  if (Mix_AllocateChannels(-1) <= ch && Mix_AllocateChannels(ch + 1) <= ch) return -1;
+  if (g_mix->AllocateChannels(-1) <= ch && g_mix->AllocateChannels(ch + 1) <= ch) return -1;
   channels_.push_back(std::make_unique<Channel>());
   return ch;
 }
@@ -328,8 +411,8 @@ void SdlSoundDevice::Start(Sound& sound, int loops) {
   Channel& channel = *channels_[ch];
   // Stopping first clears the channel's effects, so each is registered exactly once and is in
   // place before the first sample is mixed.
-  Mix_HaltChannel(ch);
-  Mix_UnregisterAllEffects(ch);
+  g_mix->HaltChannel(ch);
+  g_mix->UnregisterAllEffects(ch);
   const Wave& wave = sound.wave;
   if (wave.file.fd >= 0) {
     channel.fd = wave.file.fd;
@@ -337,17 +420,17 @@ void SdlSoundDevice::Start(Sound& sound, int loops) {
     channel.data_bytes = wave.data_bytes;
     channel.played = 0;
     channel.loop = loops != 0;
-    Mix_RegisterEffect(ch, StreamFromFile, nullptr, &channel);
+    g_mix->RegisterEffect(ch, StreamFromFile, nullptr, &channel);
     // Silence long enough to carry the sound once, or for ever.
     const auto silence = static_cast<int64_t>(silence_.size());
     const int passes = loops < 0 ? -1
                                  : static_cast<int>(std::min<int64_t>(
                                        (wave.data_bytes + silence - 1) / silence - 1, INT32_MAX));
-    Mix_PlayChannel(ch, silent_chunk_.get(), passes);
+    g_mix->PlayChannelTimed(ch, silent_chunk_.get(), passes, -1);
   } else {
     channel.fd = -1;
-    Mix_RegisterEffect(ch, ApplyGain, nullptr, &channel.gain);
-    Mix_PlayChannel(ch, wave.chunk.get(), loops);
+    g_mix->RegisterEffect(ch, ApplyGain, nullptr, &channel.gain);
+    g_mix->PlayChannelTimed(ch, wave.chunk.get(), loops, -1);
   }
 }
 
@@ -359,7 +442,7 @@ void SdlSoundDevice::Ask(int32_t id, Wanted wanted) {
     sound->wanted = wanted;
   } else if (sound->wave.Playable() && sound->channel >= 0) {
     if (wanted == Wanted::Nothing) {
-      Mix_HaltChannel(sound->channel);
+      g_mix->HaltChannel(sound->channel);
     } else {
       Start(*sound, wanted == Wanted::Loop ? -1 : 0);
     }
@@ -384,8 +467,8 @@ void SdlSoundDevice::ReleaseSound(int32_t id) {
   if (it == sounds_.end()) return;
   const int ch = it->second.channel;
   if (ch >= 0) {
-    Mix_HaltChannel(ch);
-    Mix_UnregisterAllEffects(ch);
+    g_mix->HaltChannel(ch);
+    g_mix->UnregisterAllEffects(ch);
     channels_[ch]->gain.store(1.0f);
     free_channels_.push_back(ch);
   }
@@ -395,7 +478,7 @@ void SdlSoundDevice::ReleaseSound(int32_t id) {
 void SdlSoundDevice::StopAllSounds() {
   std::lock_guard<std::mutex> lock(mutex_);
   for (auto& [id, sound] : sounds_) sound.wanted = Wanted::Nothing;
-  if (open_) Mix_HaltChannel(-1);
+  if (open_) g_mix->HaltChannel(-1);
 }
 
 void SdlSoundDevice::SetSoundVolume(int32_t id, int32_t volume) {

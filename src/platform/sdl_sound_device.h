@@ -42,9 +42,14 @@ class SdlSoundDevice : public SoundDevice {
   static constexpr int32_t kMinVolume = -10000;
   static constexpr int32_t kMaxVolume = 0;
 
+  // When the device opens: at once, or when `OpenNow` is called (so that a program can put its
+  // first picture on the screen before the mixer and its libraries load beside it).
+  enum class Opening { Now, Later };
   // Starts opening the audio device; when it cannot, standard error says why once and the
-  // device stays silent.
-  SdlSoundDevice();
+  // device stays silent. Sounds asked for meanwhile load and play once it has opened.
+  explicit SdlSoundDevice(Opening opening = Opening::Now);
+  // Lets a device made with `Opening::Later` open. Calling it again does nothing.
+  void OpenNow();
   ~SdlSoundDevice() override;
   SdlSoundDevice(const SdlSoundDevice&) = delete;
   SdlSoundDevice& operator=(const SdlSoundDevice&) = delete;
@@ -123,7 +128,10 @@ class SdlSoundDevice : public SoundDevice {
   static void StreamFromFile(int chan, void* stream, int len, void* udata);
   // The loader thread: opens the device, then loads each file asked for in turn.
   void LoaderMain();
-  void OpenMixer();
+  // Opens the mixer unless `error` already says why it cannot be.
+  void OpenMixer(std::string error);
+  // Runs silent from now on, saying why once.
+  void GiveUp(const std::string& reason);
   // Opens a wave file to be played from the file, or failing that loads it into memory; an
   // empty wave and the reason when neither works.
   static Wave OpenWave(const std::string& path, std::string* error);
@@ -144,6 +152,7 @@ class SdlSoundDevice : public SoundDevice {
   bool open_ = false;
   bool subsystem_ = false;
   bool stopping_ = false;
+  bool started_ = false;  // OpenNow has run; only the program's own thread looks at it
   std::string silent_reason_;
   int32_t next_id_ = 1;
   std::map<int32_t, Sound> sounds_;

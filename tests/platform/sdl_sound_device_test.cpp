@@ -317,6 +317,21 @@ TEST_F(SdlSoundDeviceTest, WhatIsAskedOfASoundStillLoadingIsDoneOnceItHasLoaded)
   }
 }
 
+TEST_F(SdlSoundDeviceTest, ADeviceMadeToOpenLaterOpensOnlyWhenToldAndThenPlaysWhatWasAsked) {
+  device_ = std::make_unique<SdlSoundDevice>(SdlSoundDevice::Opening::Later);
+  const int32_t id = device_->LoadSound(Wave("later.wav", Sine(4400, 441, 8000)));
+  device_->PlaySoundLooped(id);
+  SDL_Delay(100);
+  EXPECT_FALSE(fs::exists(dir_ / "out.raw")) << "the audio device opened before it was told to";
+  device_->OpenNow();
+  device_->WaitForLoads();
+  g_mixed = 0;
+  Mix_SetPostMix(CountMixed, nullptr);
+  Run(kRate / 5);
+  const auto out = Close();
+  EXPECT_NEAR(Rms(out, kBuffer, kRate / 5), 8000 / std::sqrt(2), 150);
+}
+
 // The saver's own waves are read from their files as they play; others are converted.
 TEST_F(SdlSoundDeviceTest, AWaveInAnotherFormatIsConvertedAndOneCutShortPlaysSilenceNotACrash) {
   Open();
