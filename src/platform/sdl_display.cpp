@@ -6,7 +6,9 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -120,14 +122,25 @@ Uint32 LittleEndian32(const Uint8* p) {
          static_cast<Uint32>(p[2]) << 16 | static_cast<Uint32>(p[3]) << 24;
 }
 
+// A file closed with its owner.
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
 // The common case read directly: an uncompressed 24-bit BMP stored bottom row first, its
 // colours quantised to RGB565 (dropping the low bits, as SDL's conversion does) and widened in
-// one pass. Null for any other kind of BMP, which SDL's own reader then reads.
-SdlSurfacePtr WidenPlainBmp(const Uint8* file, size_t size) {
-  constexpr size_t kHeaders = 14 + 40;
-  if (size < kHeaders || file[0] != 'B' || file[1] != 'M') return nullptr;
-  const Uint8* info = file + 14;
-  const Uint32 data_offset = LittleEndian32(file + 10);
+// one pass, a row at a time. Null for any other kind of BMP, which SDL's own reader then reads.
+SdlSurfacePtr WidenPlainBmp(std::FILE* file, int64_t size, std::vector<Uint8>& row,
+                            const std::function<void*(size_t)>& take_memory) {
+  Uint8 headers[14 + 40];
+  if (size < static_cast<int64_t>(sizeof headers) ||
+      std::fread(headers, 1, sizeof headers, file) != sizeof headers || headers[0] != 'B' ||
+      headers[1] != 'M') {
+    return nullptr;
+  }
+  const Uint8* info = headers + 14;
+  const Uint32 data_offset = LittleEndian32(headers + 10);
   const Uint32 info_size = LittleEndian32(info);
   const auto width = static_cast<int32_t>(LittleEndian32(info + 4));
   const auto height = static_cast<int32_t>(LittleEndian32(info + 8));
@@ -135,39 +148,28 @@ SdlSurfacePtr WidenPlainBmp(const Uint8* file, size_t size) {
   const Uint32 compression = LittleEndian32(info + 16);
   if (info_size < 40 || planes_and_bits != (1u | 24u << 16) || compression != 0) return nullptr;
   if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
-  const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+  const auto stride = static_cast<int64_t>((width * 3 + 3) & ~3);
   if (data_offset < 14 + info_size || data_offset > size ||
-      (size - data_offset) / stride < static_cast<size_t>(height)) {
+      (size - data_offset) / stride < height || std::fseek(file, data_offset, SEEK_SET) != 0) {
     return nullptr;
   }
-  SdlSurfacePtr wide(SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kFrameFormat));
+  const int pitch = width * 4;
+  void* pixels = take_memory(static_cast<size_t>(pitch) * height);
+  SdlSurfacePtr wide(
+      pixels != nullptr
+          ? SDL_CreateRGBSurfaceWithFormatFrom(pixels, width, height, 32, pitch, kFrameFormat)
+          : SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kFrameFormat));
   if (!wide) return nullptr;
-  for (int y = 0; y < height; ++y) {
-    const Uint8* from = file + data_offset + static_cast<size_t>(height - 1 - y) * stride;
+  row.resize(static_cast<size_t>(stride));
+  for (int y = height - 1; y >= 0; --y) {
+    if (std::fread(row.data(), 1, row.size(), file) != row.size()) return nullptr;
+    const Uint8* from = row.data();
     auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(wide->pixels) + y * wide->pitch);
     for (int x = 0; x < width; ++x, from += 3) {
       to[x] = Widened565(from[2] >> 3, from[1] >> 2, from[0] >> 3);
     }
   }
   return wide;
-}
-
-// Reads a whole file into the start of `bytes` and says how much it read; nullopt when it cannot
-// be read. The buffer only grows, so reading file after file reuses its memory.
-std::optional<size_t> ReadFileInto(const std::string& path, std::vector<Uint8>& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return std::nullopt;
-  size_t length = 0;
-  for (;;) {
-    if (bytes.size() - length < 65536) bytes.resize(std::max<size_t>(2 * bytes.size(), 1 << 20));
-    const size_t n = std::fread(bytes.data() + length, 1, bytes.size() - length, file);
-    length += n;
-    if (n == 0) break;
-  }
-  const bool ok = std::ferror(file) == 0;
-  std::fclose(file);
-  if (!ok) return std::nullopt;
-  return length;
 }
 
 // The parts of `a` and `b` together, as one rectangle.
@@ -260,6 +262,59 @@ int NoteXError(Display*, XErrorEvent*) {
 }
 
 }  // namespace
+
+// Memory for the pictures, made ready on a thread of its own while the display opens. Memory a
+// process touches for the first time is slow to hand out (on some virtual machines a fifth of
+// the time to the first frame), and the display spends much of its opening waiting for the X
+// server, so the pictures' memory is touched then and the pictures are decoded into it
+// afterwards. What no picture takes is given back after the first frame.
+class SdlDisplay::PictureMemory {
+ public:
+  // The saver's own pictures take 6.25 MiB; any more are made in memory of their own.
+  static constexpr size_t kBytes = size_t{13} << 19;
+
+  PictureMemory() {
+    void* base = mmap(nullptr, kBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) return;
+    base_ = static_cast<Uint8*>(base);
+    toucher_ = std::thread([this] { std::memset(base_, 0, kBytes); });
+  }
+  ~PictureMemory() {
+    Ready();
+    if (base_ != nullptr) munmap(base_, kBytes);
+  }
+  PictureMemory(const PictureMemory&) = delete;
+  PictureMemory& operator=(const PictureMemory&) = delete;
+
+  // Waits until the memory is ready.
+  void Ready() {
+    if (toucher_.joinable()) toucher_.join();
+  }
+  // `bytes` of the memory, or null when too little is left.
+  void* Take(size_t bytes) {
+    Ready();
+    bytes = (bytes + 63) & ~size_t{63};
+    if (base_ == nullptr || trimmed_ || kBytes - used_ < bytes) return nullptr;
+    void* taken = base_ + used_;
+    used_ += bytes;
+    return taken;
+  }
+  // Gives back the whole pages no picture took.
+  void Trim() {
+    Ready();
+    if (base_ == nullptr || trimmed_) return;
+    trimmed_ = true;
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const size_t kept = (used_ + page - 1) / page * page;
+    if (kept < kBytes) madvise(base_ + kept, kBytes - kept, MADV_DONTNEED);
+  }
+
+ private:
+  Uint8* base_ = nullptr;
+  size_t used_ = 0;
+  bool trimmed_ = false;
+  std::thread toucher_;
+};
 
 struct SdlDisplay::SharedFrame {
   Display* display = nullptr;
@@ -362,6 +417,7 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   logical_height_ = height;
   // The clock and the message need the font list; it loads while the screen comes up.
   font_lookup_.Prepare();
+  if (!picture_memory_) picture_memory_ = std::make_unique<PictureMemory>();
 
   // The lightest correct path without a GPU: the frame is written straight into the window's
   // shared-memory image, not through an OpenGL framebuffer emulated on the CPU.
@@ -526,17 +582,21 @@ SdlSurfacePtr SdlDisplay::WidePicture(const std::string& path, bool keyed) {
   auto fail = [&path](const std::string& reason) {
     return AssetError("cannot load picture " + path + ": " + reason);
   };
-  const std::optional<size_t> size = ReadFileInto(path, file_bytes_);
-  if (!size) throw fail("no such file or not readable");
-  if (*size == 0) throw fail("the file is empty");
-  ++picture_decodes_;
-  // The display shows 16 bits per pixel: every picture is quantised to RGB565 once, here. The
-  // RGB565 copy is not kept: the widened picture holds the same colours exactly.
-  SdlSurfacePtr wide = WidenPlainBmp(file_bytes_.data(), *size);
+  SdlSurfacePtr wide;
+  {
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    struct stat st {};
+    if (!file || fstat(fileno(file.get()), &st) != 0) throw fail("no such file or not readable");
+    if (st.st_size == 0) throw fail("the file is empty");
+    ++picture_decodes_;
+    // The display shows 16 bits per pixel: every picture is quantised to RGB565 once, here. The
+    // RGB565 copy is not kept: the widened picture holds the same colours exactly.
+    wide = WidenPlainBmp(file.get(), st.st_size, row_, [this](size_t bytes) {
+      return picture_memory_ ? picture_memory_->Take(bytes) : nullptr;
+    });
+  }
   if (!wide) {
-    if (*size > static_cast<size_t>(INT32_MAX)) throw fail("the file is too large");
-    SdlSurfacePtr loaded(
-        SDL_LoadBMP_RW(SDL_RWFromConstMem(file_bytes_.data(), static_cast<int>(*size)), 1));
+    SdlSurfacePtr loaded(SDL_LoadBMP(path.c_str()));
     if (!loaded) throw fail(SDL_GetError());
     if (loaded->w <= 0 || loaded->h <= 0) throw fail("the picture has no pixels");
     SdlSurfacePtr quantised(SDL_ConvertSurfaceFormat(loaded.get(), kPictureFormat, 0));
@@ -858,6 +918,8 @@ void SdlDisplay::Flip() {
       return;
     }
   }
+  // Pictures are loaded before the first frame; the memory they did not need goes.
+  if (picture_memory_) picture_memory_->Trim();
   Compose();
   MergeRects(changed_);
   for (Screen& screen : screens_) Present(screen);
@@ -1370,6 +1432,7 @@ void SdlDisplay::ReleaseAll() {
   fonts_.clear();
   for (Sprite& sprite : sprites_) sprite.frames.clear();
   pictures_.clear();
+  picture_memory_.reset();  // after the pictures made in it
   drawings_.clear();
   composed_.clear();
   composed_known_ = false;

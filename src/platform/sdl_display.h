@@ -239,7 +239,9 @@ class SdlDisplay : public SpriteDisplay {
   std::unordered_map<TextKey, std::list<RenderedText>::iterator, TextKeyHash> text_index_;
 
   int picture_decodes_ = 0;
-  std::vector<Uint8> file_bytes_;  // the picture file being read, kept to be reused
+  std::vector<Uint8> row_;  // a row of the picture file being read
+  class PictureMemory;
+  std::unique_ptr<PictureMemory> picture_memory_;
   int font_opens_ = 0;
   int text_renders_ = 0;
   int64_t pixels_composed_ = 0;
