@@ -138,7 +138,8 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
   display_options.accept_input = !target.host_owns_input;
   SdlDisplay display(clock, display_options);
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
-  SdlSoundDevice sound;
+  // The sound opens once the first frame is up: until then the screen has both processors.
+  SdlSoundDevice sound(SdlSoundDevice::Opening::Later);
 
   int status = -1;
   std::string asset_path = asset_dir;
@@ -176,7 +177,7 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
   g_sound_to_stop = &sound;
   XSetIOErrorHandler(OnXConnectionLost);
   windows.SetScreenSaverRunning(true);
-  bool hook_started = false;
+  bool first_frame_shown = false;
 
   while (status < 0) {
     if (int signal = PendingSignal(); signal != 0) {
@@ -189,11 +190,12 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
     window.Timers().RunDue(clock.TickCount());
     if (status >= 0) break;
     window.OnFrame();
-    // The desktop hears the saver's wish about power saving once the first frame is up: telling
-    // it takes a few milliseconds (over D-Bus on some desktops).
-    if (hook && !hook_started) {
-      hook->Start();
-      hook_started = true;
+    if (!first_frame_shown) {
+      first_frame_shown = true;
+      sound.OpenNow();
+      // The desktop hears the saver's wish about power saving once the first frame is up:
+      // telling it takes a few milliseconds (over D-Bus on some desktops).
+      if (hook) hook->Start();
     }
   }
   // A host ends the saver by destroying its window: that is a normal end, not a lost display.
