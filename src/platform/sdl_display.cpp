@@ -415,9 +415,6 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   }
   logical_width_ = width;
   logical_height_ = height;
-  // The clock and the message need the font list; it loads while the screen comes up.
-  font_lookup_.Prepare();
-  if (!picture_memory_) picture_memory_ = std::make_unique<PictureMemory>();
 
   // The lightest correct path without a GPU: the frame is written straight into the window's
   // shared-memory image, not through an OpenGL framebuffer emulated on the CPU.
@@ -437,6 +434,11 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
     return false;
   }
   video_started_ = true;
+  // The clock and the message need the font list, and the pictures memory; both are made ready
+  // while the window comes up. Not before SDL's start: it may start a D-Bus session bus, whose
+  // child process must not be forked while other threads are busy.
+  font_lookup_.Prepare();
+  if (!picture_memory_) picture_memory_ = std::make_unique<PictureMemory>();
 
   auto fail = [this](const char* what) {
     std::fprintf(stderr, "larkspill: cannot open the display: %s: %s\n", what, SDL_GetError());
