@@ -293,12 +293,12 @@ void SdlSoundDevice::GiveUp(const std::string& reason) {
 }
 
 void SdlSoundDevice::LoaderMain() {
-  LoadAndOpen();
+  OpenAndLoad();
   // SDL keeps an error text for each thread that had one; this thread's goes with it.
   SDL_TLSCleanup();
 }
 
-void SdlSoundDevice::LoadAndOpen() {
+void SdlSoundDevice::OpenAndLoad() {
   std::string failure;
   if (const MixerLibrary* library = LoadMixerLibrary(&failure)) g_mix = library;
   OpenMixer(failure);

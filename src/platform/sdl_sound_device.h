@@ -128,7 +128,7 @@ class SdlSoundDevice : public SoundDevice {
   static void StreamFromFile(int chan, void* stream, int len, void* udata);
   // The loader thread: opens the device, then loads each file asked for in turn.
   void LoaderMain();
-  void LoadAndOpen();
+  void OpenAndLoad();
   // Opens the mixer unless `error` already says why it cannot be.
   void OpenMixer(std::string error);
   // Runs silent from now on, saying why once.
