@@ -24,6 +24,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/little_endian.h"
+
 namespace larkspill {
 namespace {
 
@@ -115,11 +117,6 @@ SdlSurfacePtr Widen565(SDL_Surface* picture) {
     }
   }
   return wide;
-}
-
-Uint32 LittleEndian32(const Uint8* p) {
-  return static_cast<Uint32>(p[0]) | static_cast<Uint32>(p[1]) << 8 |
-         static_cast<Uint32>(p[2]) << 16 | static_cast<Uint32>(p[3]) << 24;
 }
 
 // A file closed with its owner.

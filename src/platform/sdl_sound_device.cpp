@@ -15,6 +15,8 @@
 #include <optional>
 #include <type_traits>
 
+#include "platform/little_endian.h"
+
 #ifndef LARKSPILL_MIXER_LIBRARY
 #error "LARKSPILL_MIXER_LIBRARY must name the SDL2_mixer library to load"
 #endif
@@ -93,13 +95,6 @@ void Scale(void* stream, int len, float gain) {
     // The gain never exceeds 1, so the product always fits.
     samples[i] = static_cast<Sint16>(std::lrintf(static_cast<float>(samples[i]) * gain));
   }
-}
-
-uint32_t LittleEndian32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-uint16_t LittleEndian16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
 
 // Reads exactly `size` bytes at `offset`; false at the end of the file or on an error.
