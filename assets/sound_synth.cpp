@@ -561,18 +561,18 @@ Sound SynthesizeBirdSong() {
     AddEvent(singer.far ? far : near, phrase, size_t(t * kSampleRate), singer.pan, gain);
     t += length + rng.Range(0.35, 0.9);
   }
+  // One forest around them all; the far singers send more of themselves into it.
   Sound s = MakeSound(seconds);
   size_t n = s.frames();
   for (int ch = 0; ch < 2; ++ch) {
     auto& out = ch == 0 ? s.left : s.right;
-    for (int bus = 0; bus < 2; ++bus) {
-      auto& dry = bus == 0 ? (ch == 0 ? near.left : near.right) : (ch == 0 ? far.left : far.right);
-      std::vector<float> room = dry;
-      Reverb reverb(bus == 0 ? 0.5 : 0.8, bus == 0 ? 0.35 : 0.55, ch * 19 + bus * 7);
-      ProcessLoop(room, 2 * kSampleRate, [&](float x) { return reverb.Step(x); });
-      float wet = bus == 0 ? 0.25f : 0.6f;
-      for (size_t i = 0; i < n; ++i) out[i] += dry[i] + wet * room[i];
-    }
+    const auto& dry_near = ch == 0 ? near.left : near.right;
+    const auto& dry_far = ch == 0 ? far.left : far.right;
+    std::vector<float> room(n);
+    for (size_t i = 0; i < n; ++i) room[i] = 0.25f * dry_near[i] + 0.6f * dry_far[i];
+    Reverb reverb(0.7, 0.45, ch * 19);
+    ProcessLoop(room, 2 * kSampleRate, [&](float x) { return reverb.Step(x); });
+    for (size_t i = 0; i < n; ++i) out[i] = dry_near[i] + dry_far[i] + room[i];
   }
   LevelToRms(s, -19.2);
   return s;
