@@ -95,7 +95,11 @@ def find_notes(mag, freqs, rate):
                           pitch=float(np.median(f)), sweep=float(sweep), peak=float(level[top]),
                           harmonic=float(np.median(harmonics)) if harmonics else -99.0,
                           frames=(start, tail + 1)))
-    return sorted(notes, key=lambda n: n["start"])
+    # A quiet scrap just after a louder note at its pitch is that note's ring, not a note.
+    notes.sort(key=lambda n: n["start"])
+    echo = lambda n, m: m["peak"] - n["peak"] >= 12 and abs(np.log2(n["pitch"] / m["pitch"])) < 0.15 \
+        and 0 <= n["start"] - m["start"] - m["length"] < 0.08
+    return [n for n in notes if not any(echo(n, m) for m in notes)]
 
 
 def group_phrases(notes):

@@ -537,7 +537,7 @@ Sound SynthesizeBirdSong() {
       {4600, 0.55f, {CallKind::kTrill, CallKind::kSlurs}, false},
       {4800, 0.15f, {CallKind::kTrill, CallKind::kChips}, true},
       {3300, 0.85f, {CallKind::kSong, CallKind::kWhistle}, true},
-      {4100, 0.45f, {CallKind::kSlurs, CallKind::kTeeDee}, true},
+      {4100, 0.45f, {CallKind::kTrill, CallKind::kTeeDee}, true},
   };
   const size_t count = std::size(singers);
   size_t last = count;
