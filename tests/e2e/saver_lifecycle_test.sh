@@ -66,6 +66,7 @@ PIDS+=($!)
 for i in $(seq 1 50); do [ "$(topmost)" != "$win" ] && break; sleep 0.1; done
 [ "$(topmost)" != "$win" ] || fail "/c: no window came over the dialog"
 "$LARKSPILL" /c 2>"$WORK/second.err" &
+PIDS+=($!)
 wait_exit $! 5
 [ "$EXIT_STATUS" -eq 0 ] || fail "second /c ended with $EXIT_STATUS: $(cat "$WORK/second.err")"
 for i in $(seq 1 20); do [ "$(topmost)" = "$win" ] && break; sleep 0.1; done
