@@ -8,12 +8,11 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QProxyStyle>
