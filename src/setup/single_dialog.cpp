@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -114,6 +115,7 @@ void SingleDialog::Listen(QObject* owner, std::function<void()> to_front) {
     if (fd >= 0) ::close(fd);
     return;
   }
+  ::chmod(path.c_str(), 0600);  // the user's own, whatever the umask
   auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, owner);
   QObject::connect(notifier, &QObject::destroyed, [fd, path] {
     ::close(fd);
