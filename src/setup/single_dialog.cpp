@@ -24,12 +24,19 @@ namespace {
 constexpr char kAsk[] = "front\n";
 constexpr char kDone[] = "ok\n";
 
+// The address of the socket file at `path`; false when the name is too long for one.
+bool SocketAddress(const std::string& path, sockaddr_un* address) {
+  *address = sockaddr_un{};
+  address->sun_family = AF_UNIX;
+  if (path.size() >= sizeof(address->sun_path)) return false;
+  std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
 // Asks the dialog listening on `path` to come to the front; true once it has said it did.
 bool AskToFront(const std::string& path, std::chrono::milliseconds patience) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof(address.sun_path)) return false;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  sockaddr_un address;
+  if (!SocketAddress(path, &address)) return false;
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   std::string reply;
@@ -97,14 +104,12 @@ SingleDialog::Start SingleDialog::Claim(std::chrono::milliseconds patience) {
 
 void SingleDialog::Listen(QObject* owner, std::function<void()> to_front) {
   if (lock_fd_ < 0) return;
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
+  sockaddr_un address;
   const std::string path = socket_path_.string();
-  if (path.size() >= sizeof(address.sun_path)) {
+  if (!SocketAddress(path, &address)) {
     std::fprintf(stderr, "larkspill: the runtime folder's name is too long for %s\n", path.c_str());
     return;
   }
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   // A socket left behind by a dialog that ended without removing it; only the holder of the lock
   // gets here, so it is nobody's.
