@@ -341,6 +341,11 @@ void SetupDialog::BringToFront() {
   activateWindow();
 }
 
+void SetupDialog::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Load();
+}
+
 QString SetupDialog::AboutText(const QString& home_page) {
   const QStringList lines = {
       QStringLiteral("Larkspill 3.4"),

@@ -63,6 +63,11 @@ class SetupDialog : public QDialog {
   // The clock position as the dialog last read or wrote it ("1" to "4" once a corner is chosen).
   const QString& ClockPositionText() const { return PosClock; }
 
+ protected:
+  // Coming back to the dialog shows the store as it is now: the saver's first start or a hand
+  // edit may have changed it while the dialog was in the background.
+  void changeEvent(QEvent* event) override;
+
  private:
   // Control construction, by page and frame.
   void BuildControls();

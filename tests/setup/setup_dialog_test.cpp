@@ -475,8 +475,8 @@ class SetupDialogTest : public QObject {
     QVERIFY(ThumbRect(water).center().y() > water->height() / 2);  // 52 sits near "Fast"
   }
 
-  // A second start brings the open dialog to the front, showing what the store holds by then;
-  // only what changed behind the dialog is written back.
+  // A second start brings the open dialog to the front, showing what the store holds by then, as
+  // does coming back to its window; only what changed behind the dialog is written back.
   void broughtToTheFrontItShowsTheStoreAsItIsNow() {
     larkspill::SetRegistry(store_);
     Open();
@@ -497,6 +497,15 @@ class SetupDialogTest : public QObject {
     QCOMPARE(Stored("two", "PosClock"), "9");
     dialog_->BringToFront();
     QCOMPARE(TakeWrites(), Writes{});
+
+    // Coming back to the window after the store changed shows it too.
+    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
+    store_.SaveSetting("Larkspill", "two", "WaterSpeed", "321");
+    store_.ClearWrites();
+    QEvent activated(QEvent::ActivationChange);
+    QApplication::sendEvent(dialog_.get(), &activated);
+    QCOMPARE(Find<QLineEdit>("txtWaterSpeed")->text(), QStringLiteral("321"));
+    QCOMPARE(TakeWrites(), Writes{"WaterSpeed=321"});
   }
 
   void opensOnAnEmptyStore() {
