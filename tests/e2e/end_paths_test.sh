@@ -48,4 +48,19 @@ wait_exit "$APP_PID" 3
 [ "$EXIT_STATUS" -eq 3 ] || fail "lost display: status $EXIT_STATUS"
 grep -q "display went away" "$WORK/stderr" || fail "lost display: nothing said"
 XVFB_PID=
+# The X server gone at any moment of the start: status 3, or 4 while no display was open, each
+# with its message; never Xlib's own end with status 1, never a saver running on unseen.
+for delay in 0.005 0.03 0.1 0.2 0.3; do
+  start_display 800x600x24
+  start_app /s
+  sleep "$delay"
+  kill "$XVFB_PID"
+  XVFB_PID=
+  wait_exit "$APP_PID" 5
+  case "$EXIT_STATUS" in
+    3) grep -q "display went away" "$WORK/stderr" ;;
+    4) grep -q "64K colors" "$WORK/stderr" ;;
+    *) false ;;
+  esac || fail "X server gone after $delay s: status $EXIT_STATUS: $(cat "$WORK/stderr")"
+done
 echo "end paths: ok"
