@@ -545,7 +545,7 @@ void SdlDisplay::WatchEmbeddedWindow() {
 }
 
 // In its own full-screen windows on X11 the saver keeps them above every other window and takes
-// the keyboard and pointer. A host's window, and a window of a desktop's size, are left alone.
+// the keyboard and pointer. A host's window, and a resizable window, are left to their owners.
 void SdlDisplay::HoldScreen() {
   if (!options_.fullscreen || options_.embed_window != 0 || !options_.accept_input) return;
   if (std::string_view(SDL_GetCurrentVideoDriver()) != "x11") return;
