@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The full-screen saver holds the screen, on a bare X server and under a window manager
-# (openbox): a window mapped later never shows over the scene, every key and wheel turn reaches
-# the saver wherever the focus went, another client closing its window ends it with status 3,
-# and whatever way it ends, the keyboard and pointer are free for others afterwards.
+# (openbox): a window mapped later never shows over the scene, nor does the saver's own window
+# leave the screen; every key and wheel turn reaches the saver wherever the focus went; another
+# client closing its window ends it with status 3; and whatever way it ends, the keyboard and
+# pointer are free for others afterwards.
 # SHOTS=dir keeps the screenshots.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/stand_in_host.sh"
@@ -37,6 +38,10 @@ holds_the_screen() {
   screenshot "$shots/$setup-intruder.png"
   [ "$(grey_in "$shots/$setup-intruder.png")" -eq 0 ] || fail "$setup: the intruder shows over the scene"
   [ "$(scene_of "$shots/$setup-intruder.png")" = 1 ] || fail "$setup: the scene is not shown"
+  # Another client takes the saver's window off the screen: it comes back, grabs and all.
+  xdotool windowunmap "$WIN"
+  sleep 0.5
+  xwininfo -id "$WIN" | grep -q IsViewable || fail "$setup: the saver's window stays unmapped"
   ! "$STAND_IN_HOST" --grab >/dev/null || fail "$setup: the saver does not hold the keyboard and pointer"
   xdotool key space
   wait_exit "$APP_PID" 1
@@ -78,11 +83,14 @@ wait_exit "$APP_PID" 1
 [ "$EXIT_STATUS" -eq 0 ] || fail "grabs held by another: status $EXIT_STATUS"
 
 HOME="$WORK" openbox --sm-disable >/dev/null 2>&1 &
-PIDS+=($!)
+WM_PID=$!
+PIDS+=("$WM_PID")
 for i in $(seq 1 50); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1
 done
 xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "openbox did not start"
 holds_the_screen openbox
+kill "$WM_PID"
+wait "$WM_PID" || true
 echo "holds screen: ok"
