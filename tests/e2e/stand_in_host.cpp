@@ -30,8 +30,8 @@ void OnSignal(int) {
 // XGrabKeyboard's and XGrabPointer's statuses on the root window: 0 is success.
 int Grab(Display* display, double seconds) {
   const Window root = DefaultRootWindow(display);
-  const int keyboard = XGrabKeyboard(display, root, False, GrabModeAsync, GrabModeAsync,
-                                     CurrentTime);
+  const int keyboard =
+      XGrabKeyboard(display, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
   const int pointer = XGrabPointer(display, root, False, ButtonPressMask, GrabModeAsync,
                                    GrabModeAsync, None, None, CurrentTime);
   std::printf("keyboard %d pointer %d\n", keyboard, pointer);
