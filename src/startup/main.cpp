@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/instance_lock.h"
+#include "platform/x11_errors.h"
 #include "platform/x11_window_system.h"
 #include "scene/exit_status.h"
 #include "settings/ini_file_store.h"
@@ -26,6 +27,8 @@
 
 int main(int argc, char** argv) {
   using namespace larkspill;
+  // Before any X connection, so no X error or lost display ever ends the program through Xlib.
+  InstallXErrorHandlers();
   std::setlocale(LC_ALL, "");
   std::vector<std::string> args(argv + 1, argv + argc);
   StartupOptions options = ParseStartup(args, std::getenv("XSCREENSAVER_WINDOW"));
@@ -70,5 +73,7 @@ int main(int argc, char** argv) {
                  "larkspill: the screen lock uses your login password; change it with passwd\n");
     return static_cast<int>(kExitOk);
   };
-  return Main(options, windows, runners);
+  const int status = Main(options, windows, runners);
+  ClosingDownWith(status);
+  return status;
 }

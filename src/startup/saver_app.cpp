@@ -12,6 +12,7 @@
 #include "platform/sdl_display.h"
 #include "platform/sdl_sound_device.h"
 #include "platform/system_clock.h"
+#include "platform/x11_errors.h"
 #include "scene/exit_status.h"
 #include "scene/random.h"
 #include "scene/saver_window.h"
@@ -35,15 +36,6 @@ void ShowMessageBox(const std::string& text, const std::string& title) {
 
 int IgnoreXError(Display*, XErrorEvent*) {
   return 0;
-}
-
-// The sounds to silence if the X server goes away; Xlib gives no way back from that.
-SoundDevice* g_sound_to_stop = nullptr;
-
-[[noreturn]] int OnXConnectionLost(Display*) {
-  if (g_sound_to_stop != nullptr) g_sound_to_stop->StopAllSounds();
-  std::fprintf(stderr, "larkspill: the X display went away\n");
-  std::_Exit(kExitDisplayLost);
 }
 
 // The monitor's power on X11: its state from DPMS, the desktop's time-outs through SDL's
@@ -121,6 +113,9 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
   const bool hosted = target.embed_window != 0;
   // A host runs its own screen saver and power saving; ours must never hold them off.
   if (hosted) SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // The saver is seen on X11 or not at all: without an X display it says so and ends, rather
+  // than running on in a driver that shows nothing and takes no input.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   if (hosted && WindowExists(target.embed_window) == false) {
     std::fprintf(stderr, "larkspill: the host's window %llu (0x%llx) does not exist\n",
                  static_cast<unsigned long long>(target.embed_window),
@@ -140,6 +135,11 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
   // The sound opens once the first frame is up: until then the screen has both processors.
   SdlSoundDevice sound(SdlSoundDevice::Opening::Later);
+  // The X server may go away at any moment from here on; the sounds stop with it.
+  SetXConnectionLostAction([&sound] { sound.StopAllSounds(); });
+  struct ForgetLostAction {
+    ~ForgetLostAction() { SetXConnectionLostAction(nullptr); }
+  } forget_lost_action;
 
   int status = -1;
   std::string asset_path = asset_dir;
@@ -174,8 +174,6 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
     return kExitAssetError;
   }
   if (status >= 0) return status;
-  g_sound_to_stop = &sound;
-  XSetIOErrorHandler(OnXConnectionLost);
   windows.SetScreenSaverRunning(true);
   bool first_frame_shown = false;
 
@@ -202,6 +200,7 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
   if (hosted && status == kExitDisplayLost && WindowExists(target.embed_window) == false) {
     status = kExitOk;
   }
+  if (status == kExitDisplayLost) SayDisplayLost();
   return status;
 }
 

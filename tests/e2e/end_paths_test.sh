@@ -2,6 +2,7 @@
 # Every way the saver ends, seen from outside: the status says what happened, and nothing of the
 # saver is left on the screen.
 source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/stand_in_host.sh"
 : "${LARKSPILL_PARTIAL:?LARKSPILL_PARTIAL must name the program built on a partial asset folder}"
 : "${LARKSPILL_ASSETS:?LARKSPILL_ASSETS must name the asset folder}"
 start_display 800x600x24
@@ -20,6 +21,7 @@ for case in "INT 130" "HUP 129" "TERM 143"; do
   wait_exit "$APP_PID" 1
   [ "$EXIT_STATUS" -eq "$2" ] || fail "SIG$1: status $EXIT_STATUS, not $2"
   no_saver_window "SIG$1"
+  others_can_grab "SIG$1"
 done
 
 # A picture that is missing, then one that is not a picture: the file is named, status 2.
@@ -48,4 +50,20 @@ wait_exit "$APP_PID" 3
 [ "$EXIT_STATUS" -eq 3 ] || fail "lost display: status $EXIT_STATUS"
 grep -q "display went away" "$WORK/stderr" || fail "lost display: nothing said"
 XVFB_PID=
+
+# The X server gone at any moment of the start: status 3, or 4 while no display was open, each
+# with its message; never Xlib's own end with status 1, never a saver running on unseen.
+for delay in 0.005 0.03 0.1 0.2 0.3; do
+  start_display 800x600x24
+  start_app /s
+  sleep "$delay"
+  kill "$XVFB_PID"
+  XVFB_PID=
+  wait_exit "$APP_PID" 5
+  case "$EXIT_STATUS" in
+    3) grep -q "display went away" "$WORK/stderr" ;;
+    4) grep -q "64K colors" "$WORK/stderr" ;;
+    *) false ;;
+  esac || fail "X server gone after $delay s: status $EXIT_STATUS: $(cat "$WORK/stderr")"
+done
 echo "end paths: ok"
