@@ -24,9 +24,13 @@
 #error "LARKSPILL_DIALOG_MODULE must name the settings dialog module"
 #endif
 
-int main(int argc, char** argv) {
+namespace {
+
+// The program's run; every object of it is gone when it returns.
+int Run(int argc, char** argv) {
   using namespace larkspill;
   std::setlocale(LC_ALL, "");
+  UseOnlyAnExistingSessionBus();
   std::vector<std::string> args(argv + 1, argv + argc);
   StartupOptions options = ParseStartup(args, std::getenv("XSCREENSAVER_WINDOW"));
 
@@ -70,4 +74,12 @@ int main(int argc, char** argv) {
     return static_cast<int>(kExitOk);
   };
   return Main(options, windows, runners);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = Run(argc, argv);
+  larkspill::EndBySignalIfAsked();
+  return status;
 }

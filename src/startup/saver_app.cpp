@@ -3,11 +3,13 @@
 #include <SDL.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/dpms.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <string>
 
 #include "platform/sdl_display.h"
 #include "platform/sdl_sound_device.h"
@@ -115,6 +117,31 @@ void InstallEndSignals() {
   action.sa_handler = OnEndSignal;
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+void EndBySignalIfAsked() {
+  const int signal = g_signal;
+  if (signal == 0) return;
+  std::fflush(nullptr);
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+  sigset_t unblock;
+  sigemptyset(&unblock);
+  sigaddset(&unblock, signal);
+  sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+  std::raise(signal);
+}
+
+void UseOnlyAnExistingSessionBus() {
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address != nullptr && address[0] != '\0') return;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::string folder = runtime != nullptr && runtime[0] == '/'
+                           ? std::string(runtime)
+                           : "/run/user/" + std::to_string(::getuid());
+  setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + folder + "/bus").c_str(), 1);
 }
 
 int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::string& asset_dir) {

@@ -27,5 +27,15 @@ uint64_t RootWindowId();
 int PendingSignal();
 // SIGTERM, SIGINT and SIGHUP ask the running mode to end in order.
 void InstallEndSignals();
+// After the orderly end: when a signal asked for it, ends the process by that same signal (its
+// default action), so that a parent sees a signal end as it does for the hosts' own savers.
+// Returns only when no signal is pending.
+void EndBySignalIfAsked();
+
+// Keeps the program from starting a D-Bus session bus of its own. With no session bus address
+// in the environment, libdbus (used by SDL's video start) asks dbus-launch to start a bus that
+// lives on after the program; pointed at the user's bus where systemd keeps it, it connects
+// there or, where there is none, goes on without D-Bus.
+void UseOnlyAnExistingSessionBus();
 
 }  // namespace larkspill

@@ -11,16 +11,25 @@ no_saver_window() {
   ! wait_window "$title" 1 >/dev/null || fail "$1: the saver's window is still there"
 }
 
-for case in "INT 130" "HUP 129" "TERM 143"; do
-  set -- $case
-  start_app /s
-  wait_window "$title" >/dev/null || fail "SIG$1: no window"
+# A signal: the saver ends in order (its sound device closed) and then by that same signal, as
+# its parent sees it.
+for signal in INT HUP TERM; do
+  start_app_traced /s
+  wait_window "$title" >/dev/null || fail "SIG$signal: no window"
   sleep 0.5
-  kill -"$1" "$APP_PID"
-  wait_exit "$APP_PID" 1
-  [ "$EXIT_STATUS" -eq "$2" ] || fail "SIG$1: status $EXIT_STATUS, not $2"
-  no_saver_window "SIG$1"
+  kill -"$signal" "$APP_PID"
+  wait_exit "$TRACER_PID" 2
+  tail -n 1 "$WORK/trace" | grep -q "+++ killed by SIG$signal +++" ||
+    fail "SIG$signal: not ended by the signal: $(tail -n 1 "$WORK/trace"); stderr: $(cat "$WORK/stderr")"
+  no_saver_window "SIG$signal"
 done
+# The sounds stopped before the end: the audio output was closed before the signal was raised.
+opened=$(grep -n 'openat(.*audio\.raw.*= [0-9]*$' "$WORK/trace" | tail -n 1)
+fd=${opened##*= }
+closed=$(awk -v from="${opened%%:*}" -v fd="$fd" 'NR > from && index($0, "close(" fd ")") {print NR; exit}' "$WORK/trace")
+raised=$(grep -n 'tgkill(.*SIGTERM' "$WORK/trace" | tail -n 1 | cut -d: -f1)
+[ -n "$fd" ] && [ -n "$closed" ] && [ -n "$raised" ] && [ "$closed" -lt "$raised" ] ||
+  fail "SIGTERM: the audio output (fd ${fd:-none}) was not closed before the signal was raised again"
 
 # A picture that is missing, then one that is not a picture: the file is named, status 2.
 partial="$(dirname "$LARKSPILL_PARTIAL")/partial-assets"

@@ -34,6 +34,22 @@ start_app() {
   PIDS+=("$APP_PID")
 }
 
+# Starts the program like start_app under strace, which is then the parent that sees how it
+# ended and records in $WORK/trace the files it opened and closed and the signals it sent.
+# Sets APP_PID (the program) and TRACER_PID.
+start_app_traced() {
+  local i
+  strace -f --seccomp-bpf -q -e trace=openat,close,tgkill,kill -o "$WORK/trace" \
+    "$LARKSPILL" "$@" >"$WORK/stdout" 2>"$WORK/stderr" &
+  TRACER_PID=$!
+  PIDS+=("$TRACER_PID")
+  for i in $(seq 1 50); do
+    APP_PID=$(pgrep -P "$TRACER_PID" | head -n 1) && break
+    sleep 0.1
+  done
+  [ -n "$APP_PID" ] || fail "the program did not start under strace"
+}
+
 # Waits up to $2 seconds (default 10) for a window with this exact title; prints its id.
 wait_window() {
   local title=$1 limit=${2:-10} i id
