@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# What `cmake --install` gives the screen-saver hosts: the xscreensaver settings form, the
-# MATE/Xfce desktop entry and the manual page, each where its reader looks, each readable.
+# What `cmake --install` gives the screen-saver hosts: the program in their saver folder, the
+# xscreensaver settings form, the MATE/Xfce desktop entry and the manual page, each where its
+# reader looks, each readable.
 set -euo pipefail
 : "${BUILD_DIR:?BUILD_DIR must name the build tree}"
 WORK=$(mktemp -d /tmp/larkspill-install.XXXXXX)
@@ -15,11 +16,16 @@ cmake --install "$BUILD_DIR" --prefix "$WORK/prefix" >"$WORK/install.log" 2>&1 |
 share="$WORK/prefix/share"
 xml="$share/xscreensaver/config/larkspill.xml"
 desktop="$share/applications/screensavers/larkspill.desktop"
-manual="$share/man/man6/larkspill.6"
+manual="$WORK/larkspill.6"
 [ -x "$WORK/prefix/bin/larkspill" ] || fail "no bin/larkspill"
-for f in "$xml" "$desktop" "$manual"; do
+for f in "$xml" "$desktop" "$share/man/man6/larkspill.6.gz" "$share/doc/larkspill/copyright"; do
   [ -f "$f" ] || fail "not installed: ${f#"$WORK/prefix/"}"
 done
+zcat "$share/man/man6/larkspill.6.gz" >"$manual"
+# The hosts' saver folder holds the program (a relative link, so it holds in any install root).
+saver="$WORK/prefix/libexec/xscreensaver/larkspill"
+[ -L "$saver" ] && [ "$(readlink -f "$saver")" = "$(readlink -f "$WORK/prefix/bin/larkspill")" ] ||
+  fail "libexec/xscreensaver/larkspill is not the program: $(ls -l "$saver" 2>&1)"
 
 # The xscreensaver form: well-formed, named after the program, started on the host's window.
 ! command -v xmllint >/dev/null || xmllint --noout "$xml" || fail "larkspill.xml is not well-formed"
