@@ -38,8 +38,9 @@ int Run(int argc, char** argv) {
   X11WindowSystem windows(lock);
   InstallEndSignals();
 
+  const SaverChoices choices{options.overrides, options.no_sound, options.show_fps};
   ModeRunners runners;
-  runners.saver = [&] { return RunSaver(SaverTarget{}, windows, LARKSPILL_ASSET_DIR); };
+  runners.saver = [&] { return RunSaver(SaverTarget{}, choices, windows, LARKSPILL_ASSET_DIR); };
   runners.host = [&] {
     // -root without a window from the host: the root window itself.
     uint64_t host_window = options.host_window != 0 ? options.host_window : RootWindowId();
@@ -48,7 +49,7 @@ int Run(int argc, char** argv) {
                    std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "(DISPLAY unset)");
       return static_cast<int>(kExitNoDisplay);
     }
-    return RunSaver(SaverTarget{host_window, true}, windows, LARKSPILL_ASSET_DIR);
+    return RunSaver(SaverTarget{host_window, true}, choices, windows, LARKSPILL_ASSET_DIR);
   };
   runners.preview = [&] {
     return RunPreview(options.preview_has_number, options.PreviewParent, LARKSPILL_ASSET_DIR,

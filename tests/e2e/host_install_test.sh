@@ -31,6 +31,14 @@ saver="$WORK/prefix/libexec/xscreensaver/larkspill"
 ! command -v xmllint >/dev/null || xmllint --noout "$xml" || fail "larkspill.xml is not well-formed"
 grep -q '<screensaver name="larkspill"' "$xml" || fail "form not named larkspill"
 grep -q '<command arg="-root"/>' "$xml" || fail "form's command is not -root"
+# Every option the form sets is one the program lists (and so reads) in its --help.
+usage=$("$WORK/prefix/bin/larkspill" --help) || fail "--help failed"
+options=$(sed -n 's/.*arg-set="\(-[a-z-]*\).*/\1/p' "$xml" | sort -u)
+[ "$(wc -l <<<"$options")" -ge 6 ] || fail "the form offers too few options: $options"
+for option in $options; do
+  grep -qE -- "(^|[ ,])$option([ ,]|$)" <<<"$usage" || fail "the form sets $option, which --help does not list"
+done
+grep -q 'arg-set="-fps"' "$xml" || fail "the form has no frame-rate box"
 
 # The desktop entry that MATE and Xfce list among their screen savers.
 entry() { sed -n "s/^$1=//p" "$desktop"; }
@@ -54,5 +62,8 @@ if command -v groff >/dev/null; then
   done
   grep -q -- "--window-id" <<<"$text" || fail "larkspill.6 does not tell of --window-id"
   grep -q "XSCREENSAVER_WINDOW" <<<"$text" || fail "larkspill.6 does not tell of XSCREENSAVER_WINDOW"
+  for option in $options; do
+    grep -q -- "$option" <<<"$text" || fail "larkspill.6 does not tell of $option"
+  done
 fi
 echo "host install: ok"
