@@ -104,9 +104,5 @@ sleep 1.5
 # Nothing of the savers outlives them: no session bus started for them on this display.
 kill -TERM "${PIDS[@]}" 2>/dev/null || true
 sleep 1
-for pid in $(pgrep -x dbus-launch) $(pgrep -x dbus-daemon); do
-  if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "DISPLAY=$DISPLAY"; then
-    fail "a session bus was left behind on $DISPLAY: $(tr '\0' ' ' <"/proc/$pid/cmdline")"
-  fi
-done
+expect_no_session_bus
 echo "host embed: ok"
