@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -103,8 +104,10 @@ std::optional<bool> WindowExists(uint64_t id) {
 }
 
 // Whether a host's window is a preview pane (a settings app's thumbnail) rather than a screen:
-// both its sides under half of those of the monitor it is on (the X screen where SDL knows no
-// monitor there). Unknown, as for a window already gone, counts as a screen.
+// less than half the area of the monitor it is on (the X screen where SDL knows no monitor
+// there). A host's saver window covers its whole monitor; the preview panes of the hosts'
+// settings programs are a quarter of it or less. Unknown, as for a window already gone, counts
+// as a screen.
 bool IsPreviewPane(uint64_t id) {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return false;
@@ -132,7 +135,7 @@ bool IsPreviewPane(uint64_t id) {
       break;
     }
   }
-  return window.width * 2 < monitor.w && window.height * 2 < monitor.h;
+  return int64_t{window.width} * window.height * 2 < int64_t{monitor.w} * monitor.h;
 }
 
 }  // namespace

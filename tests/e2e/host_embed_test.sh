@@ -65,7 +65,7 @@ start_hosted() {
   SDL_DISKAUDIOFILE="$WORK/$1.raw" start_app --window-id "$HOST_HEX"
 }
 
-# A preview pane (both sides under half the screen's): the scene, and no sound device opened.
+# A preview pane (a quarter of the screen or less): the scene, and no sound device opened.
 start_hosted preview 160 120
 wait_drawn 80 60
 sleep 1.5
@@ -73,12 +73,13 @@ sleep 1.5
 kill -TERM "$APP_PID"
 wait_exit "$APP_PID" 1
 
-# Two savers as a host starts them on two monitors: exactly one plays.
-start_hosted left 400 600
+# Two savers as a host starts them on two monitors, each window as large as its monitor:
+# exactly one plays.
+start_hosted left 800 600
 left_app=$APP_PID
-start_hosted right 400 600
+start_hosted right 800 600
 right_app=$APP_PID
-for i in $(seq 1 50); do
+for i in $(seq 1 100); do
   has_sound "$WORK/left.raw" || has_sound "$WORK/right.raw" && break
   sleep 0.1
 done
@@ -87,16 +88,17 @@ playing=; silent=
 if has_sound "$WORK/left.raw"; then playing=left; silent=right; else playing=right; silent=left; fi
 has_sound "$WORK/$playing.raw" || fail "neither saver plays"
 [ ! -e "$WORK/$silent.raw" ] || fail "both savers opened a sound device"
-# The one playing ends: the other takes the sound over within a second or two, and a saver
+# The one playing ends: the other takes the sound over (within a second, give or take the
+# loading of its sounds on a busy machine), and a saver
 # started now stays silent, so the sound never comes back twice.
 [ "$playing" = left ] && kill -TERM "$left_app" || kill -TERM "$right_app"
 [ "$playing" = left ] && wait_exit "$left_app" 1 || wait_exit "$right_app" 1
-for i in $(seq 1 30); do
+for i in $(seq 1 100); do
   has_sound "$WORK/$silent.raw" && break
   sleep 0.1
 done
 has_sound "$WORK/$silent.raw" || fail "the sound was not taken over when the saver playing it ended"
-start_hosted third 400 600
+start_hosted third 800 600
 wait_drawn 200 300
 sleep 1.5
 [ ! -e "$WORK/third.raw" ] || fail "a third saver opened a sound device while another plays"
