@@ -14,9 +14,14 @@ no_saver_window() {
 # A signal: the saver ends in order (its sound device closed) and then by that same signal, as
 # its parent sees it.
 for signal in INT HUP TERM; do
+  rm -f "$WORK/audio.raw"
   start_app_traced /s
   wait_window "$title" >/dev/null || fail "SIG$signal: no window"
-  sleep 0.5
+  # The sound opens after the first frame: the signal comes once it plays.
+  for i in $(seq 1 100); do
+    [ -s "$WORK/audio.raw" ] && break
+    sleep 0.1
+  done
   kill -"$signal" "$APP_PID"
   wait_exit "$TRACER_PID" 2
   tail -n 1 "$WORK/trace" | grep -q "+++ killed by SIG$signal +++" ||
