@@ -67,7 +67,8 @@ int Run(int argc, char** argv) {
                    LARKSPILL_DIALOG_MODULE, dlerror());
       return static_cast<int>(kExitUsage);
     }
-    return run(&argc, argv, DefaultSettingsPath().c_str(), LARKSPILL_ASSET_DIR);
+    return run(&argc, argv, DefaultSettingsPath().c_str(), LARKSPILL_ASSET_DIR,
+               RuntimeDir().c_str());
   };
   runners.password = [] {
     std::fprintf(stderr,

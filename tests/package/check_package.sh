@@ -27,6 +27,8 @@ expect=(
   "$rel/share/larkspill/preview.bmp"
   "$rel/share/larkspill/nccf01.wav"
   "$rel/share/larkspill/eagle.wav"
+  "$rel/share/larkspill/index.htm"
+  "$rel/share/larkspill/support.htm"
   "$rel/share/xscreensaver/config/larkspill.xml"
   "$rel/share/applications/screensavers/larkspill.desktop"
   "$rel/libexec/xscreensaver/larkspill"
@@ -39,7 +41,7 @@ for f in "${expect[@]}"; do
 done
 find "$root/$rel/lib" -path '*/larkspill/larkspill-dialog.so' | grep -q . || fail "no settings dialog module"
 count=$(find "$root/$rel/share/larkspill" -type f | wc -l)
-[ "$count" -eq 47 ] || fail "the data folder holds $count files, not the 47 assets"
+[ "$count" -eq 49 ] || fail "the data folder holds $count files, not the 47 assets and 2 pages"
 [ "$(readlink "$root/$rel/libexec/xscreensaver/larkspill")" = ../../bin/larkspill ] ||
   fail "the hosts' saver folder does not link to the program"
 # Nothing of the build's own (tests, tools, object files) rides along.
