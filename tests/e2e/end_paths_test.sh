@@ -28,13 +28,17 @@ for signal in INT HUP TERM; do
     fail "SIG$signal: not ended by the signal: $(tail -n 1 "$WORK/trace"); stderr: $(cat "$WORK/stderr")"
   no_saver_window "SIG$signal"
 done
-# The sounds stopped before the end: the audio output was closed before the signal was raised.
-opened=$(grep -n 'openat(.*audio\.raw.*= [0-9]*$' "$WORK/trace" | tail -n 1)
-fd=${opened##*= }
-closed=$(awk -v from="${opened%%:*}" -v fd="$fd" 'NR > from && index($0, "close(" fd ")") {print NR; exit}' "$WORK/trace")
-raised=$(grep -n 'tgkill(.*SIGTERM' "$WORK/trace" | tail -n 1 | cut -d: -f1)
-[ -n "$fd" ] && [ -n "$closed" ] && [ -n "$raised" ] && [ "$closed" -lt "$raised" ] ||
-  fail "SIGTERM: the audio output (fd ${fd:-none}) was not closed before the signal was raised again"
+# The sounds stopped before the end: the audio output was closed before the signal was raised
+# again. (With several threads strace may split a call into "<unfinished ...>" and
+# "<... resumed>" lines.)
+read -r fd closed raised < <(awk '
+  /openat\(.*audio\.raw/ { if ($NF ~ /^[0-9]+$/) fd = $NF; else waiting = $1; next }
+  waiting != "" && $1 == waiting && /<\.\.\. openat resumed>/ { fd = $NF; waiting = ""; next }
+  fd != "" && !closed && $0 ~ ("close\\(" fd "[) ]") { closed = NR }
+  /tgkill\(.*SIGTERM/ { raised = NR }
+  END { print (fd == "" ? "none" : fd), closed + 0, raised + 0 }' "$WORK/trace")
+[ "$fd" != none ] && [ "$closed" -gt 0 ] && [ "$raised" -gt "$closed" ] ||
+  fail "SIGTERM: the audio output (fd $fd) was not closed before the signal was raised again"
 
 # A picture that is missing, then one that is not a picture: the file is named, status 2.
 partial="$(dirname "$LARKSPILL_PARTIAL")/partial-assets"
