@@ -37,8 +37,8 @@ struct StartupOptions {
   std::string error;  // a host argument that cannot be used, said in words
   // The host options (-waterfall, -sound, -clock, -fps): settings for this run only.
   std::vector<SettingOverride> overrides;
-  bool no_sound = false;  // -no-sound: no sound device at all
-  bool show_fps = false;  // -fps: frames per second in a corner
+  bool no_sound = false;              // -no-sound: no sound device at all
+  bool show_fps = false;              // -fps: frames per second in a corner
   std::vector<std::string> warnings;  // host options with a value that cannot be used
 };
 

@@ -10,8 +10,7 @@ OverriddenStore::OverriddenStore(SettingsStore& store, std::vector<SettingOverri
     : store_(store), overrides_(std::move(overrides)) {}
 
 std::string OverriddenStore::GetSetting(const std::string& app, const std::string& section,
-                                        const std::string& key,
-                                        const std::string& default_value) {
+                                        const std::string& key, const std::string& default_value) {
   // The last option naming an entry wins, as on any command line.
   for (auto it = overrides_.rbegin(); it != overrides_.rend(); ++it) {
     if (strcasecmp(it->section.c_str(), section.c_str()) == 0 &&

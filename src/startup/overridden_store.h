@@ -15,8 +15,8 @@ class OverriddenStore : public SettingsStore {
  public:
   OverriddenStore(SettingsStore& store, std::vector<SettingOverride> overrides);
 
-  std::string GetSetting(const std::string& app, const std::string& section,
-                         const std::string& key, const std::string& default_value) override;
+  std::string GetSetting(const std::string& app, const std::string& section, const std::string& key,
+                         const std::string& default_value) override;
   void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
                    const std::string& value) override;
   void SaveSettings(const std::string& app, const std::vector<Entry>& entries) override;

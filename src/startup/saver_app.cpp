@@ -117,11 +117,10 @@ bool IsPreviewPane(uint64_t id) {
   XWindowAttributes root{};
   int x = 0, y = 0;
   Window child = 0;
-  const bool known =
-      XGetWindowAttributes(display, static_cast<Window>(id), &window) != 0 &&
-      XGetWindowAttributes(display, DefaultRootWindow(display), &root) != 0 &&
-      XTranslateCoordinates(display, static_cast<Window>(id), DefaultRootWindow(display), 0, 0,
-                            &x, &y, &child) != 0;
+  const bool known = XGetWindowAttributes(display, static_cast<Window>(id), &window) != 0 &&
+                     XGetWindowAttributes(display, DefaultRootWindow(display), &root) != 0 &&
+                     XTranslateCoordinates(display, static_cast<Window>(id),
+                                           DefaultRootWindow(display), 0, 0, &x, &y, &child) != 0;
   XSync(display, False);
   XSetErrorHandler(previous);
   XCloseDisplay(display);

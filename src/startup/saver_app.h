@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-
 #include <vector>
 
 #include "platform/x11_window_system.h"

@@ -128,7 +128,10 @@ TEST(CommandLine, HostOptionsOverrideSettingsForOneRun) {
       {{"-root", "--sound", "-fps"}, "stored stored stored 1 1", false, true, false},
       // Options it does not know are passed over, as the hosts' own savers do.
       {{"-root", "-geometry", "1x1", "-fps", "--visual", "default"},
-       "stored stored stored stored stored", false, true, false},
+       "stored stored stored stored stored",
+       false,
+       true,
+       false},
   };
   for (const Case& c : cases) {
     StartupOptions o = ParseStartup(c.args, "0x400001");
