@@ -10,6 +10,7 @@ LARKSPILL_PACKAGES=(
   xvfb xauth xdotool x11-utils imagemagick sox libxml2-utils groff-base python3-numpy openbox
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   clang libclang-rt-14-dev
+  xscreensaver mate-screensaver dbus-x11 lintian strace
 )
 
 install_deps() {

@@ -25,11 +25,15 @@
 #error "LARKSPILL_DIALOG_MODULE must name the settings dialog module"
 #endif
 
-int main(int argc, char** argv) {
+namespace {
+
+// The program's run; every object of it is gone when it returns.
+int Run(int argc, char** argv) {
   using namespace larkspill;
   // Before any X connection, so no X error or lost display ever ends the program through Xlib.
   InstallXErrorHandlers();
   std::setlocale(LC_ALL, "");
+  UseOnlyAnExistingSessionBus();
   std::vector<std::string> args(argv + 1, argv + argc);
   StartupOptions options = ParseStartup(args, std::getenv("XSCREENSAVER_WINDOW"));
 
@@ -37,8 +41,9 @@ int main(int argc, char** argv) {
   X11WindowSystem windows(lock);
   InstallEndSignals();
 
+  const SaverChoices choices{options.overrides, options.no_sound, options.show_fps};
   ModeRunners runners;
-  runners.saver = [&] { return RunSaver(SaverTarget{}, windows, LARKSPILL_ASSET_DIR); };
+  runners.saver = [&] { return RunSaver(SaverTarget{}, choices, windows, LARKSPILL_ASSET_DIR); };
   runners.host = [&] {
     // -root without a window from the host: the root window itself.
     uint64_t host_window = options.host_window != 0 ? options.host_window : RootWindowId();
@@ -47,7 +52,7 @@ int main(int argc, char** argv) {
                    std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "(DISPLAY unset)");
       return static_cast<int>(kExitNoDisplay);
     }
-    return RunSaver(SaverTarget{host_window, true}, windows, LARKSPILL_ASSET_DIR);
+    return RunSaver(SaverTarget{host_window, true}, choices, windows, LARKSPILL_ASSET_DIR);
   };
   runners.preview = [&] {
     return RunPreview(options.preview_has_number, options.PreviewParent, LARKSPILL_ASSET_DIR,
@@ -75,5 +80,13 @@ int main(int argc, char** argv) {
   };
   const int status = Main(options, windows, runners);
   ClosingDownWith(status);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = Run(argc, argv);
+  larkspill::EndBySignalIfAsked();
   return status;
 }
