@@ -47,7 +47,9 @@ std::string SectionFor(const std::string& app, const std::string& section) {
   return app == kAppName ? section : app + "/" + section;
 }
 
-std::string Errno() { return std::strerror(errno); }
+std::string Errno() {
+  return std::strerror(errno);
+}
 
 bool WriteAll(int fd, const std::string& text) {
   size_t done = 0;
@@ -167,7 +169,8 @@ void Wake(int) {}
 std::string WaitForLock(int fd, int wait_ms, const std::function<int()>& pending_signal) {
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return {};
   if (errno != EWOULDBLOCK) return "cannot be locked: " + Errno();
-  struct sigaction wake {}, previous {};
+  struct sigaction wake {
+  }, previous{};
   wake.sa_handler = Wake;  // no SA_RESTART: the signal ends the blocking call
   sigemptyset(&wake.sa_mask);
   ::sigaction(SIGALRM, &wake, &previous);
@@ -330,7 +333,9 @@ std::string IniFileStore::GetSetting(const std::string& app, const std::string& 
   return value != nullptr ? *value : default_value;
 }
 
-bool IniFileStore::ReadCleanly() { return state_->read_cleanly; }
+bool IniFileStore::ReadCleanly() {
+  return state_->read_cleanly;
+}
 
 std::string IniFileStore::WhyCannotSave() {
   if (!state_->last_failure.empty()) return "the settings file " + state_->last_failure;
@@ -418,9 +423,9 @@ std::string IniFileStore::Write(const std::string& app, const std::vector<Entry>
       return "has unreadable lines that cannot be kept in " + backup.string() + " (" + Errno() +
              "), so it is left as it is";
     }
-    ReportOnce(s.reported, "backup",
-               "the settings file as it was, unreadable lines included, is kept as " +
-                   backup.string());
+    ReportOnce(
+        s.reported, "backup",
+        "the settings file as it was, unreadable lines included, is kept as " + backup.string());
   }
 
   // From here the document runs ahead of the file until the file is replaced.

@@ -30,7 +30,13 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   StartupOptions options = ParseStartup(args, std::getenv("XSCREENSAVER_WINDOW"));
 
-  InstanceLock lock(RuntimeDir() / "larkspill.lock");
+  std::string no_runtime_dir;
+  const std::filesystem::path runtime_dir = RuntimeDir(&no_runtime_dir);
+  if (runtime_dir.empty()) {
+    std::fprintf(stderr, "larkspill: %s; a second saver start is not refused\n",
+                 no_runtime_dir.c_str());
+  }
+  InstanceLock lock(runtime_dir.empty() ? runtime_dir : runtime_dir / "larkspill.lock");
   X11WindowSystem windows(lock);
   InstallEndSignals();
 

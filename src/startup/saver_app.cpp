@@ -128,7 +128,7 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
     return kExitUsage;
   }
 
-  IniFileStore store(DefaultSettingsPath());
+  IniFileStore store(DefaultSettingsPath(), PendingSignal);
   SystemClock clock;
   SeededRandom random;
 

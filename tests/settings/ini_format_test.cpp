@@ -58,8 +58,9 @@ TEST(IniFormat, HandEditedFormsAreReadAsWrittenAndKept) {
       "[One] ; creatures and timing\nMouseSens=2\n[Two]  # texts [x]\nMessage=Hi\n",
       "  [ One ]  \n\tMouseSens  =  2 \n[Two]\nMessage =  Hi\n",
       "[One]\r\nMouseSens=2\r\n\r\n[Two]\r\nMessage=Hi\r\n",
-      bom + "; saved on another system\r\n[ONE] ;x\r\nmousesens = 1\r\nMOUSESENS = 2\r\n[two]\r\n"
-            "message=Hi\r\n",
+      bom +
+          "; saved on another system\r\n[ONE] ;x\r\nmousesens = 1\r\nMOUSESENS = 2\r\n[two]\r\n"
+          "message=Hi\r\n",
   };
   for (const std::string& text : forms) {
     SCOPED_TRACE(text);
