@@ -247,6 +247,11 @@ std::string IniDocument::Serialize() const {
       out += eol;
     }
   }
+  // A first line that itself begins with the mark (left after lines above it were dropped) keeps
+  // its bytes only behind a mark of the file's own.
+  if (!byte_order_mark_ && out.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
+    out.insert(0, kByteOrderMark);
+  }
   return out;
 }
 
