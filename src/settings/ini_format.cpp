@@ -1,5 +1,6 @@
 #include "settings/ini_format.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 
@@ -180,6 +181,8 @@ IniDocument IniDocument::Parse(std::string_view text, IniProblems* problems) {
     doc.crlf_ = first_end > 0 && text[first_end - 1] == '\r';
   }
   const std::string_view eol = doc.crlf_ ? "\r\n" : "\n";
+  // Room for an entry per line, up to a million, so the index is not rebuilt as it grows.
+  doc.entries_.reserve(std::min<size_t>(std::count(text.begin(), text.end(), '\n') + 1, 1 << 20));
   size_t line_number = 0;
   while (!text.empty()) {
     size_t end = text.find('\n');
