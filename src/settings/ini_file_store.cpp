@@ -329,8 +329,7 @@ std::string IniFileStore::GetSetting(const std::string& app, const std::string& 
                  "settings file " + path_.string() + " " + why + "; using the values in memory");
     }
   }
-  const std::string* value = s.document.Find(full_section, key);
-  return value != nullptr ? *value : default_value;
+  return s.document.Find(full_section, key).value_or(default_value);
 }
 
 bool IniFileStore::ReadCleanly() {
@@ -364,7 +363,7 @@ void IniFileStore::SaveSettings(const std::string& app, const std::vector<Entry>
     const std::string full_section = SectionFor(app, e.section);
     std::pair<std::string, std::string> id{FoldCase(full_section), FoldCase(e.key)};
     if (e.only_if_absent &&
-        (s.unwritten.count(id) != 0 || s.document.Find(full_section, e.key) != nullptr)) {
+        (s.unwritten.count(id) != 0 || s.document.Find(full_section, e.key))) {
       continue;
     }
     s.unwritten[id] = State::Unwritten{full_section, e.key, e.value};
@@ -435,7 +434,7 @@ std::string IniFileStore::Write(const std::string& app, const std::vector<Entry>
   for (const auto& [folded, kept] : s.unwritten) doc.Set(kept.section, kept.key, kept.value);
   for (const Entry& e : entries) {
     const std::string full_section = SectionFor(app, e.section);
-    if (e.only_if_absent && doc.Find(full_section, e.key) != nullptr) continue;
+    if (e.only_if_absent && doc.Find(full_section, e.key)) continue;
     doc.Set(full_section, e.key, e.value);
   }
   const std::string text = doc.Serialize();

@@ -27,7 +27,7 @@ std::filesystem::path DefaultSettingsPath();
 // memory for the rest of the run.
 class IniFileStore : public SettingsStore {
  public:
-  static constexpr size_t kMaxFileSize = size_t{8} << 20;
+  static constexpr size_t kMaxFileSize = size_t{4} << 20;
   // How long a write waits for another writer's lock, and once that has run out in this run.
   static constexpr int kLockWaitMs = 3000;
   static constexpr int kLockRetryWaitMs = 200;

@@ -184,6 +184,7 @@ IniDocument IniDocument::Parse(std::string_view text, IniProblems* problems) {
   // Room for an entry per line, up to a million, so the index is not rebuilt as it grows.
   doc.entries_.reserve(std::min<size_t>(std::count(text.begin(), text.end(), '\n') + 1, 1 << 20));
   size_t line_number = 0;
+  std::string section_id;  // the folded name of the section being read
   while (!text.empty()) {
     size_t end = text.find('\n');
     std::string_view raw = text.substr(0, end);
@@ -194,25 +195,25 @@ IniDocument IniDocument::Parse(std::string_view text, IniProblems* problems) {
     Section& section = doc.sections_.back();
     if (line.empty() || IsComment(line)) {
       // Runs of comments and blank lines are kept as one block of text.
-      if (!section.lines.empty() && !section.lines.back().is_entry) {
+      if (!section.lines.empty() && !section.lines.back().is_entry()) {
         std::string& block = section.lines.back().text;
         block += eol;
         block += raw;
       } else {
-        section.lines.push_back(Line{false, {}, {}, std::string(raw)});
+        section.lines.push_back(Line{std::string(raw)});
       }
       continue;
     }
     if (line.front() == '[') {
       if (size_t close = HeaderClose(line); close != std::string_view::npos) {
         doc.AddSection(Unescape(Trim(line.substr(1, close - 1))), std::string(raw));
+        section_id = FoldCase(doc.sections_.back().name);
         continue;
       }
     } else if (size_t eq = FindSeparator(line); eq != std::string_view::npos && eq > 0) {
-      std::string key = Unescape(Trim(line.substr(0, eq)));
-      std::string id = EntryId(FoldCase(section.name), key);
-      section.lines.push_back(Line{true, std::move(key), ParseValue(line.substr(eq + 1)),
-                                   std::string(raw)});
+      std::string id = EntryId(section_id, Unescape(Trim(line.substr(0, eq))));
+      const auto value_at = static_cast<uint32_t>(line.data() - raw.data() + eq + 1);
+      section.lines.push_back(Line{std::string(raw), value_at});
       // A later line for the same key wins, as a reader of the file would expect.
       doc.entries_[std::move(id)] = Place{doc.sections_.size() - 1, section.lines.size() - 1};
       continue;
@@ -240,13 +241,7 @@ std::string IniDocument::Serialize() const {
       out += eol;
     }
     for (const Line& line : section.lines) {
-      if (line.is_entry && line.text.empty()) {
-        out += EscapeIniName(line.key);
-        out += '=';
-        out += EscapeIniValue(line.value);
-      } else {
-        out += line.text;
-      }
+      out += line.text;
       out += eol;
     }
   }
@@ -258,19 +253,21 @@ std::string IniDocument::Serialize() const {
   return out;
 }
 
-const std::string* IniDocument::Find(std::string_view section, std::string_view key) const {
+std::optional<std::string> IniDocument::Find(std::string_view section, std::string_view key) const {
   auto it = entries_.find(EntryId(FoldCase(section), key));
-  if (it == entries_.end()) return nullptr;
-  return &sections_[it->second.section].lines[it->second.line].value;
+  if (it == entries_.end()) return std::nullopt;
+  const Line& line = sections_[it->second.section].lines[it->second.line];
+  return ParseValue(std::string_view(line.text).substr(line.value_at));
 }
 
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   const std::string folded_section = FoldCase(section);
   std::string id = EntryId(folded_section, key);
   if (auto it = entries_.find(id); it != entries_.end()) {
+    // The key stays as the user wrote it; the value is written anew.
     Line& line = sections_[it->second.section].lines[it->second.line];
-    line.value = std::string(value);
-    line.text.clear();  // written anew from key and value
+    line.text.resize(line.value_at);
+    line.text += EscapeIniValue(value);
     return;
   }
   if (sections_.empty()) AddSection("", {});
@@ -280,7 +277,7 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
   } else {
     // Keep a blank line between sections when the file is read by a person.
     std::vector<Line>& previous = sections_.back().lines;
-    if (!previous.empty() && (previous.back().is_entry || !Trim(previous.back().text).empty())) {
+    if (!previous.empty() && (previous.back().is_entry() || !Trim(previous.back().text).empty())) {
       previous.push_back(Line{});
     }
     AddSection(section, {});
@@ -289,7 +286,7 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
   // New entries go after the section's last entry, before any blank lines that end it.
   std::vector<Line>& lines = sections_[index].lines;
   size_t pos = lines.size();
-  if (pos > 0 && !lines.back().is_entry) {
+  if (pos > 0 && !lines.back().is_entry()) {
     const std::string_view eol = crlf_ ? "\r\n" : "\n";
     std::string& block = lines.back().text;
     size_t blank = TrailingBlankStart(block, eol);
@@ -297,13 +294,15 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
       --pos;
     } else if (blank < block.size()) {
       // Split the block: its closing blank lines move after the new entry.
-      Line rest{false, {}, {}, block.substr(blank + eol.size())};
+      Line rest{block.substr(blank + eol.size())};
       block.resize(blank);
       lines.push_back(std::move(rest));
     }
   }
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(pos),
-               Line{true, std::string(key), std::string(value), {}});
+  std::string text = EscapeIniName(key) + "=";
+  const auto value_at = static_cast<uint32_t>(text.size());
+  text += EscapeIniValue(value);
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(pos), Line{std::move(text), value_at});
   entries_[std::move(id)] = Place{index, pos};
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -31,19 +33,20 @@ class IniDocument {
   static IniDocument Parse(std::string_view text, IniProblems* problems = nullptr);
   std::string Serialize() const;
 
-  // The value of section/key (names compared without regard to case), or nullptr. Where a key
+  // The value of section/key (names compared without regard to case), or nullopt. Where a key
   // is given twice, the later line counts.
-  const std::string* Find(std::string_view section, std::string_view key) const;
+  std::optional<std::string> Find(std::string_view section, std::string_view key) const;
   // Replaces the value, or adds the entry (and its section) spelled as given.
   void Set(std::string_view section, std::string_view key, std::string_view value);
   size_t EntryCount() const { return entries_.size(); }
 
  private:
+  // A line as it is written (comments and blank lines in a row: one block of them). An entry's
+  // value is read from its text when asked for, which keeps a large file's lines small.
   struct Line {
-    bool is_entry = false;
-    std::string key;    // entries
-    std::string value;  // entries
-    std::string text;   // the line as read; empty for an entry set since
+    std::string text;
+    uint32_t value_at = 0;  // entries: where the value begins, after the '='; 0 for others
+    bool is_entry() const { return value_at != 0; }
   };
   struct Section {
     std::string name;    // empty for lines before the first header
