@@ -159,6 +159,8 @@ void RemoveStaleTemps(const fs::path& dir, const std::string& name) {
 }
 
 constexpr const char* kTimedOut = "timed out";
+constexpr const char* kNoFolder =
+    "XDG_CONFIG_HOME and HOME are unset and the user has no home folder";
 
 void Wake(int) {}
 
@@ -267,7 +269,8 @@ std::string IniFileStore::Refresh(const fs::path& file) {
   State& s = *state_;
   struct stat st {};
   if (::stat(file.c_str(), &st) != 0) {
-    if (errno != ENOENT) return "cannot be looked at: " + Errno();
+    // No file, or no folder for it: nothing is stored yet.
+    if (errno != ENOENT && errno != ENOTDIR) return "cannot be looked at: " + Errno();
     s.document = IniDocument();
     s.cached = false;
     s.unreadable_text.clear();
@@ -325,8 +328,7 @@ std::string IniFileStore::GetSetting(const std::string& app, const std::string& 
     if (std::string why = Refresh(path_); !why.empty()) {
       // The values read last (none, at first) stand.
       s.read_cleanly = false;
-      ReportOnce(s.reported, "read",
-                 "settings file " + path_.string() + " " + why + "; using the values in memory");
+      ReportInMemory(why);
     }
   }
   return s.document.Find(full_section, key).value_or(default_value);
@@ -339,7 +341,7 @@ bool IniFileStore::ReadCleanly() {
 std::string IniFileStore::WhyCannotSave() {
   if (!state_->last_failure.empty()) return "the settings file " + state_->last_failure;
   std::string why;
-  if (path_.empty()) return "there is no settings folder";
+  if (path_.empty()) return std::string("there is no settings file: ") + kNoFolder;
   if (std::optional<Target> target = Resolve(path_, &why)) why = Unwritable(*target);
   return why.empty() ? why : "the settings file " + why;
 }
@@ -362,22 +364,23 @@ void IniFileStore::SaveSettings(const std::string& app, const std::vector<Entry>
   for (const Entry& e : entries) {
     const std::string full_section = SectionFor(app, e.section);
     std::pair<std::string, std::string> id{FoldCase(full_section), FoldCase(e.key)};
-    if (e.only_if_absent &&
-        (s.unwritten.count(id) != 0 || s.document.Find(full_section, e.key))) {
+    if (e.only_if_absent && (s.unwritten.count(id) != 0 || s.document.Find(full_section, e.key))) {
       continue;
     }
     s.unwritten[id] = State::Unwritten{full_section, e.key, e.value};
   }
-  ReportOnce(s.reported, "write",
-             "settings file " + (path_.empty() ? std::string("(none)") : path_.string()) + " " +
-                 why + "; changes are kept only until the program ends");
+  ReportInMemory(why);
+}
+
+void IniFileStore::ReportInMemory(const std::string& why) {
+  ReportOnce(state_->reported, why,
+             (path_.empty() ? "no settings file: " : "settings file " + path_.string() + " ") +
+                 why + "; settings are kept in memory until the program ends");
 }
 
 std::string IniFileStore::Write(const std::string& app, const std::vector<Entry>& entries) {
   State& s = *state_;
-  if (path_.empty()) {
-    return "has no folder: XDG_CONFIG_HOME and HOME are unset and the user has no home folder";
-  }
+  if (path_.empty()) return kNoFolder;
   std::error_code ec;
   fs::create_directories(path_.parent_path(), ec);
   if (ec) return "has no folder: " + ec.message();
@@ -396,8 +399,8 @@ std::string IniFileStore::Write(const std::string& app, const std::vector<Entry>
   if (std::string why = WaitForLock(lock.get(), wait_ms, pending_signal_); !why.empty()) {
     if (why == kTimedOut) {
       s.lock_timed_out = true;
-      return "is locked: another program has held " + lock_path.string() + " for more than " +
-             std::to_string(wait_ms) + " ms";
+      return "is locked: another program has held " + lock_path.filename().string() +
+             " for more than " + std::to_string(kLockWaitMs / 1000) + " s";
     }
     return why;
   }

@@ -51,6 +51,8 @@ class IniFileStore : public SettingsStore {
   std::string Refresh(const std::filesystem::path& file);
   // Writes the entries; the empty text, or why they could not be written.
   std::string Write(const std::string& app, const std::vector<Entry>& entries);
+  // Says once per problem that the settings live in memory for the rest of the run.
+  void ReportInMemory(const std::string& why);
 
   std::filesystem::path path_;
   std::function<int()> pending_signal_;

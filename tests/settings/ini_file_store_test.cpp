@@ -140,9 +140,9 @@ TEST_F(IniFileStoreTest, UnwritableFileKeepsValuesInMemoryAndSaysSoOnce) {
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(store.GetSetting(kAppName, "two", "VolumeWater", ""), "-911");
   EXPECT_EQ(ReadInteger(store, Reader::Saver, "System", "SetReg"), 2);
-  size_t first = err.find("changes are kept only until the program ends");
+  size_t first = err.find("settings are kept in memory until the program ends");
   ASSERT_NE(first, std::string::npos) << err;
-  EXPECT_EQ(err.find("changes are kept", first + 1), std::string::npos) << err;
+  EXPECT_EQ(err.find("settings are kept in memory", first + 1), std::string::npos) << err;
 
   // Once the folder can be made, the next write stores what could not be written before.
   fs::remove(dir_ / "larkspill");
