@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   std::string no_runtime_dir;
   const std::filesystem::path runtime_dir = RuntimeDir(&no_runtime_dir);
   if (runtime_dir.empty()) {
-    std::fprintf(stderr, "larkspill: %s; a second saver start is not refused\n",
+    std::fprintf(stderr, "larkspill: %s; a second saver or settings dialog is not kept out\n",
                  no_runtime_dir.c_str());
   }
   InstanceLock lock(runtime_dir.empty() ? runtime_dir : runtime_dir / "larkspill.lock");
@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
                    LARKSPILL_DIALOG_MODULE, dlerror());
       return static_cast<int>(kExitUsage);
     }
-    return run(&argc, argv, DefaultSettingsPath().c_str(), LARKSPILL_ASSET_DIR);
+    return run(&argc, argv, DefaultSettingsPath().c_str(), LARKSPILL_ASSET_DIR,
+               runtime_dir.c_str());
   };
   runners.password = [] {
     std::fprintf(stderr,

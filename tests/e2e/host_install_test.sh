@@ -49,4 +49,11 @@ if command -v groff >/dev/null; then
   grep -q -- "--window-id" <<<"$text" || fail "larkspill.6 does not tell of --window-id"
   grep -q "XSCREENSAVER_WINDOW" <<<"$text" || fail "larkspill.6 does not tell of XSCREENSAVER_WINDOW"
 fi
+# The settings dialog's two pages, and every picture and page they link to, in the data folder.
+for page in index.htm support.htm; do
+  [ -f "$share/larkspill/$page" ] || fail "not installed: share/larkspill/$page"
+  for ref in $(grep -o '\(src\|href\)="[^"#:]*"' "$share/larkspill/$page" | sed 's/^[a-z]*="//; s/"$//'); do
+    [ -f "$share/larkspill/$ref" ] || fail "$page links to $ref, which is not installed"
+  done
+done
 echo "host install: ok"

@@ -26,6 +26,8 @@ expect=(
   "$rel/share/larkspill/preview.bmp"
   "$rel/share/larkspill/nccf01.wav"
   "$rel/share/larkspill/eagle.wav"
+  "$rel/share/larkspill/index.htm"
+  "$rel/share/larkspill/support.htm"
   "$rel/share/xscreensaver/config/larkspill.xml"
   "$rel/share/applications/screensavers/larkspill.desktop"
 )
@@ -34,7 +36,7 @@ for f in "${expect[@]}"; do
 done
 find "$root/$rel/lib" -path '*/larkspill/larkspill-dialog.so' | grep -q . || fail "no settings dialog module"
 count=$(find "$root/$rel/share/larkspill" -type f | wc -l)
-[ "$count" -eq 47 ] || fail "the data folder holds $count files, not the 47 assets"
+[ "$count" -eq 49 ] || fail "the data folder holds $count files, not the 47 assets and 2 pages"
 find "$root/$rel/share/man" -name 'larkspill.6*' | grep -q . || fail "no man page"
 # Nothing of the build's own (tests, tools, object files) rides along.
 stray=$(find "$root" -type f \( -name '*.a' -o -name '*test*' -o -name 'CMake*' -o -name '*assetgen*' \) | head -n 3)
