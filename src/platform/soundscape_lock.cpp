@@ -19,6 +19,11 @@ SoundscapeLock::~SoundscapeLock() {
 
 bool SoundscapeLock::TryTake() {
   if (held_ || failed_) return true;
+  if (path_.empty()) {
+    // No runtime folder to agree in (the start said why): this saver plays its sound.
+    failed_ = true;
+    return true;
+  }
   if (fd_ < 0) {
     // Never through a link: the folder is the user's own, and a link there is not ours.
     fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);

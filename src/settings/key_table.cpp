@@ -129,7 +129,13 @@ const SettingKey* FindSettingKey(std::string_view section, std::string_view key)
 void SetRegistry(SettingsStore& store) {
   std::vector<SettingsStore::Entry> entries;
   entries.reserve(std::size(kKeys));
-  for (const SettingKey& k : kKeys) entries.push_back({k.section, k.key, k.first_run});
+  // After a reading problem an absent entry may be one the user wrote that could not be read:
+  // the first-run values then only fill what is absent, and the marker is set.
+  const bool keep_present = !store.ReadCleanly();
+  for (const SettingKey& k : kKeys) {
+    const bool marker = &k == &kKeys[std::size(kKeys) - 1];
+    entries.push_back({k.section, k.key, k.first_run, keep_present && !marker});
+  }
   store.SaveSettings(kAppName, entries);
 }
 

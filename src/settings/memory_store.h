@@ -30,6 +30,9 @@ class MemoryStore : public SettingsStore {
   size_t Size() const { return values_.size(); }
   const std::vector<Write>& Writes() const { return writes_; }
   void ClearWrites() { writes_.clear(); }
+  // Stands for a store whose file cannot be written (writes are still kept).
+  void SetWhyCannotSave(std::string why) { why_cannot_save_ = std::move(why); }
+  std::string WhyCannotSave() override { return why_cannot_save_; }
 
  private:
   static std::pair<std::string, std::string> Fold(const std::string& app,
@@ -37,6 +40,7 @@ class MemoryStore : public SettingsStore {
                                                   const std::string& key);
   std::map<std::pair<std::string, std::string>, std::string> values_;
   std::vector<Write> writes_;
+  std::string why_cannot_save_;
 };
 
 }  // namespace larkspill

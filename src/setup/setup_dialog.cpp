@@ -331,6 +331,11 @@ SetupDialog::SetupDialog(SettingsStore& store, std::string asset_dir, FontSource
   BuildControls();
   ConnectHandlers();
   Form_Load();
+  // A settings file the user protected is shown but never written: said once, beside the tabs.
+  if (const std::string why = store_.WhyCannotSave(); !why.empty()) {
+    SSTab1->setCornerWidget(Make<QLabel>(
+        SSTab1, "lblCannotSave", "Changes cannot be saved: " + QString::fromStdString(why) + "."));
+  }
 }
 
 void SetupDialog::BringToFront() {

@@ -37,7 +37,13 @@ int Run(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   StartupOptions options = ParseStartup(args, std::getenv("XSCREENSAVER_WINDOW"));
 
-  InstanceLock lock(RuntimeDir() / "larkspill.lock");
+  std::string no_runtime_dir;
+  const std::filesystem::path runtime_dir = RuntimeDir(&no_runtime_dir);
+  if (runtime_dir.empty()) {
+    std::fprintf(stderr, "larkspill: %s; a second saver or settings dialog is not kept out\n",
+                 no_runtime_dir.c_str());
+  }
+  InstanceLock lock(runtime_dir.empty() ? runtime_dir : runtime_dir / "larkspill.lock");
   X11WindowSystem windows(lock);
   InstallEndSignals();
 
@@ -71,7 +77,7 @@ int Run(int argc, char** argv) {
       return static_cast<int>(kExitUsage);
     }
     return run(&argc, argv, DefaultSettingsPath().c_str(), LARKSPILL_ASSET_DIR,
-               RuntimeDir().c_str());
+               runtime_dir.c_str());
   };
   runners.password = [] {
     std::fprintf(stderr,

@@ -190,7 +190,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     return kExitUsage;
   }
 
-  IniFileStore file_store(DefaultSettingsPath());
+  IniFileStore file_store(DefaultSettingsPath(), PendingSignal);
   OverriddenStore store(file_store, choices.overrides);
   SystemClock clock;
   SeededRandom random;
@@ -202,7 +202,9 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   SdlDisplay display(clock, display_options);
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
   // Made before the sound device, so that the lock is let go only after the device has closed.
-  SoundscapeLock soundscape(RuntimeDir() / "larkspill-sound.lock");
+  const std::filesystem::path runtime_dir = RuntimeDir();
+  SoundscapeLock soundscape(runtime_dir.empty() ? runtime_dir
+                                                : runtime_dir / "larkspill-sound.lock");
   // The sound opens once the first frame is up: until then the screen has both processors.
   SdlSoundDevice sound(SdlSoundDevice::Opening::Later);
   // The X server may go away at any moment from here on; the sounds stop with it.

@@ -82,14 +82,15 @@ xdotool key space
 wait_exit "$APP_PID" 1
 [ "$EXIT_STATUS" -eq 0 ] || fail "grabs held by another: status $EXIT_STATUS"
 
-HOME="$WORK" openbox --sm-disable >/dev/null 2>&1 &
+HOME="$WORK" openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
 WM_PID=$!
 PIDS+=("$WM_PID")
-for i in $(seq 1 50); do
+# A busy machine may take a while to start it.
+for i in $(seq 1 200); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1
 done
-xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "openbox did not start"
+xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "openbox did not start: $(cat "$WORK/openbox.log")"
 holds_the_screen openbox
 kill "$WM_PID"
 wait "$WM_PID" || true

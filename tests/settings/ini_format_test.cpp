@@ -29,9 +29,7 @@ TEST(IniFormat, AnyTextRoundTrips) {
     doc.Set("two", "Key" + std::to_string(i), values[i]);
   IniDocument back = IniDocument::Parse(doc.Serialize());
   for (size_t i = 0; i < std::size(values); ++i) {
-    const std::string* got = back.Find("Two", "key" + std::to_string(i));
-    ASSERT_NE(got, nullptr) << i;
-    EXPECT_EQ(*got, values[i]) << "value " << i;
+    EXPECT_EQ(back.Find("Two", "key" + std::to_string(i)), values[i]) << "value " << i;
   }
   // Serialising what was parsed gives the same text again.
   EXPECT_EQ(back.Serialize(), doc.Serialize());
@@ -44,25 +42,63 @@ TEST(IniFormat, NamesFoldCaseAndOddNamesRoundTrip) {
   doc.Set("we[ird] = section", "k=ey; #x", "v");
   EXPECT_EQ(doc.EntryCount(), 2u);
   IniDocument back = IniDocument::Parse(doc.Serialize());
-  ASSERT_NE(back.Find("ONE", "WATERFALL1"), nullptr);
-  EXPECT_EQ(*back.Find("ONE", "WATERFALL1"), "0");
-  ASSERT_NE(back.Find("we[ird] = section", "K=EY; #X"), nullptr);
-  EXPECT_EQ(*back.Find("we[ird] = section", "K=EY; #X"), "v");
+  EXPECT_EQ(back.Find("ONE", "WATERFALL1"), "0");
+  EXPECT_EQ(back.Find("we[ird] = section", "K=EY; #X"), "v");
 }
 
-TEST(IniFormat, HandEditedFilesKeepCommentsAndReportBadLines) {
-  std::vector<std::string> problems;
-  IniDocument doc = IniDocument::Parse(
-      "; my saver\n[one]\nBirds = 1 \nthis line is junk\n\n[two]\nMessage=Hi there\n", &problems);
-  ASSERT_EQ(problems.size(), 1u);
-  EXPECT_NE(problems[0].find("line 4"), std::string::npos) << problems[0];
-  EXPECT_EQ(*doc.Find("one", "birds"), "1");
-  EXPECT_EQ(*doc.Find("two", "message"), "Hi there");
+TEST(IniFormat, HandEditedFormsAreReadAsWrittenAndKept) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string forms[] = {
+      bom + "[One]\nMouseSens=2\n[Two]\nMessage=Hi\n",
+      "; my saver\n# settings\n[One]\nMouseSens=2\n\n[Two]\nMessage=Hi\n",
+      "[One] ; creatures and timing\nMouseSens=2\n[Two]  # texts [x]\nMessage=Hi\n",
+      "  [ One ]  \n\tMouseSens  =  2 \n[Two]\nMessage =  Hi\n",
+      "[One]\r\nMouseSens=2\r\n\r\n[Two]\r\nMessage=Hi\r\n",
+      bom +
+          "; saved on another system\r\n[ONE] ;x\r\nmousesens = 1\r\nMOUSESENS = 2\r\n[two]\r\n"
+          "message=Hi\r\n",
+  };
+  for (const std::string& text : forms) {
+    SCOPED_TRACE(text);
+    IniProblems problems;
+    IniDocument doc = IniDocument::Parse(text, &problems);
+    EXPECT_EQ(problems.count, 0u);
+    EXPECT_EQ(doc.Find("one", "MouseSens"), "2");
+    EXPECT_EQ(doc.Find("two", "message"), "Hi");
+    // Unchanged, the file is written back byte for byte.
+    EXPECT_EQ(doc.Serialize(), text);
+    // Changed, it keeps its mark, its line ends and its lines; the new key joins its section.
+    doc.Set("one", "Clock", "0");
+    doc.Set("Startup", "CheckFont", "1");
+    const std::string changed = doc.Serialize();
+    EXPECT_EQ(changed.substr(0, 3) == bom, text.substr(0, 3) == bom);
+    const bool crlf = text.find("\r\n") != std::string::npos;
+    for (size_t at = changed.find('\n'); at != std::string::npos; at = changed.find('\n', at + 1)) {
+      ASSERT_EQ(at > 0 && changed[at - 1] == '\r', crlf) << changed;
+    }
+    IniDocument back = IniDocument::Parse(changed);
+    EXPECT_EQ(back.Find("one", "clock"), "0");
+    EXPECT_EQ(back.Find("one", "mousesens"), "2");
+    EXPECT_EQ(back.Find("two", "message"), "Hi");
+    EXPECT_EQ(back.Find("startup", "checkfont"), "1");
+    EXPECT_EQ(back.Serialize(), changed);
+  }
+}
+
+TEST(IniFormat, BadLinesAreReportedBoundedAndLeftOut) {
+  IniProblems problems;
+  std::string text = "; my saver\n[one]\nBirds = 1 \nthis line is junk\n\n[two\n";
+  for (int i = 0; i < 1000; ++i) text += "junk\n";
+  text += "[two]\nMessage=Hi there\n";
+  IniDocument doc = IniDocument::Parse(text, &problems);
+  EXPECT_EQ(problems.count, 1002u);
+  ASSERT_EQ(problems.first.size(), IniProblems::kDescribed);
+  EXPECT_NE(problems.first[0].find("line 4"), std::string::npos) << problems.first[0];
+  EXPECT_EQ(doc.Find("one", "birds"), "1");
+  EXPECT_EQ(doc.Find("two", "message"), "Hi there");
   doc.Set("one", "Clock", "0");
-  std::string text = doc.Serialize();
-  EXPECT_NE(text.find("; my saver"), std::string::npos);
-  // The new key lands in its own section, before the blank line.
-  EXPECT_NE(text.find("Birds=1\nClock=0\n\n[two]"), std::string::npos) << text;
+  // The new key lands in its own section, before the blank line; bad lines are gone.
+  EXPECT_EQ(doc.Serialize(), "; my saver\n[one]\nBirds = 1 \nClock=0\n\n[two]\nMessage=Hi there\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -557,6 +558,17 @@ class SetupDialogTest : public QObject {
       }
       dialog_.reset();
     }
+  }
+
+  // A store that cannot save (a read-only file) is said so once, beside the tabs.
+  void saysWhenChangesCannotBeSaved() {
+    store_ = MemoryStore();
+    Open();
+    QVERIFY(dialog_->findChild<QLabel*>(QStringLiteral("lblCannotSave")) == nullptr);
+    store_.SetWhyCannotSave("the settings file is read-only");
+    Open();
+    QCOMPARE(Find<QLabel>("lblCannotSave")->text(),
+             QStringLiteral("Changes cannot be saved: the settings file is read-only."));
   }
 
   void buttonsOpenThePagesTheAboutBoxAndClose() {
