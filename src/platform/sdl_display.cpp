@@ -24,7 +24,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/little_endian.h"
+#include "platform/picture_file.h"
+#include "platform/regular_file.h"
 
 namespace larkspill {
 namespace {
@@ -87,86 +88,11 @@ std::vector<size_t> CharacterEnds(std::string_view text) {
   return ends;
 }
 
-// One RGB565 colour in the frame's own format. Each channel is widened by repeating its top bits,
-// so black and white stay exact and only magenta widens to (255, 0, 255).
-inline Uint32 Widened565(Uint32 r5, Uint32 g6, Uint32 b5) {
-  const Uint32 r = (r5 << 3) | (r5 >> 2);
-  const Uint32 g = (g6 << 2) | (g6 >> 4);
-  const Uint32 b = (b5 << 3) | (b5 >> 2);
-  return (r << 16) | (g << 8) | b;
-}
-
 // With `keyed`, magenta becomes the picture's colour key; the key is run-length encoded, which
 // makes drawing a keyed sprite a copy of its visible runs.
 void KeyOnMagenta(SDL_Surface* wide) {
   SDL_SetColorKey(wide, SDL_TRUE, SDL_MapRGB(wide->format, 255, 0, 255));
   SDL_SetSurfaceRLE(wide, 1);
-}
-
-// An RGB565 picture in the frame's own format, so drawing it is a plain copy.
-SdlSurfacePtr Widen565(SDL_Surface* picture) {
-  SdlSurfacePtr wide(SDL_CreateRGBSurfaceWithFormat(0, picture->w, picture->h, 32, kFrameFormat));
-  if (!wide) return nullptr;
-  for (int y = 0; y < picture->h; ++y) {
-    const auto* from = reinterpret_cast<const Uint16*>(static_cast<const Uint8*>(picture->pixels) +
-                                                       y * picture->pitch);
-    auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(wide->pixels) + y * wide->pitch);
-    for (int x = 0; x < picture->w; ++x) {
-      const Uint32 p = from[x];
-      to[x] = Widened565((p >> 11) & 0x1F, (p >> 5) & 0x3F, p & 0x1F);
-    }
-  }
-  return wide;
-}
-
-// A file closed with its owner.
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-// The common case read directly: an uncompressed 24-bit BMP stored bottom row first, its
-// colours quantised to RGB565 (dropping the low bits, as SDL's conversion does) and widened in
-// one pass, a row at a time. Null for any other kind of BMP, which SDL's own reader then reads.
-SdlSurfacePtr WidenPlainBmp(std::FILE* file, int64_t size, std::vector<Uint8>& row,
-                            const std::function<void*(size_t)>& take_memory) {
-  Uint8 headers[14 + 40];
-  if (size < static_cast<int64_t>(sizeof headers) ||
-      std::fread(headers, 1, sizeof headers, file) != sizeof headers || headers[0] != 'B' ||
-      headers[1] != 'M') {
-    return nullptr;
-  }
-  const Uint8* info = headers + 14;
-  const Uint32 data_offset = LittleEndian32(headers + 10);
-  const Uint32 info_size = LittleEndian32(info);
-  const auto width = static_cast<int32_t>(LittleEndian32(info + 4));
-  const auto height = static_cast<int32_t>(LittleEndian32(info + 8));
-  const Uint32 planes_and_bits = LittleEndian32(info + 12);
-  const Uint32 compression = LittleEndian32(info + 16);
-  if (info_size < 40 || planes_and_bits != (1u | 24u << 16) || compression != 0) return nullptr;
-  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
-  const auto stride = static_cast<int64_t>((width * 3 + 3) & ~3);
-  if (data_offset < 14 + info_size || data_offset > size ||
-      (size - data_offset) / stride < height || std::fseek(file, data_offset, SEEK_SET) != 0) {
-    return nullptr;
-  }
-  const int pitch = width * 4;
-  void* pixels = take_memory(static_cast<size_t>(pitch) * height);
-  SdlSurfacePtr wide(
-      pixels != nullptr
-          ? SDL_CreateRGBSurfaceWithFormatFrom(pixels, width, height, 32, pitch, kFrameFormat)
-          : SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kFrameFormat));
-  if (!wide) return nullptr;
-  row.resize(static_cast<size_t>(stride));
-  for (int y = height - 1; y >= 0; --y) {
-    if (std::fread(row.data(), 1, row.size(), file) != row.size()) return nullptr;
-    const Uint8* from = row.data();
-    auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(wide->pixels) + y * wide->pitch);
-    for (int x = 0; x < width; ++x, from += 3) {
-      to[x] = Widened565(from[2] >> 3, from[1] >> 2, from[0] >> 3);
-    }
-  }
-  return wide;
 }
 
 // The parts of `a` and `b` together, as one rectangle.
@@ -578,31 +504,18 @@ SdlDisplay::Sprite& SdlDisplay::SpriteAt(int32_t sprite) {
 }
 
 SdlSurfacePtr SdlDisplay::WidePicture(const std::string& path, bool keyed) {
-  auto fail = [&path](const std::string& reason) {
-    return AssetError("cannot load picture " + path + ": " + reason);
-  };
+  std::string error;
+  RegularFile file = OpenRegularFile(path, &error);
   SdlSurfacePtr wide;
-  {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    struct stat st {};
-    if (!file || fstat(fileno(file.get()), &st) != 0) throw fail("no such file or not readable");
-    if (st.st_size == 0) throw fail("the file is empty");
+  if (file.IsOpen()) {
     ++picture_decodes_;
-    // The display shows 16 bits per pixel: every picture is quantised to RGB565 once, here. The
-    // RGB565 copy is not kept: the widened picture holds the same colours exactly.
-    wide = WidenPlainBmp(file.get(), st.st_size, row_, [this](size_t bytes) {
-      return picture_memory_ ? picture_memory_->Take(bytes) : nullptr;
-    });
+    // The display shows 16 bits per pixel: every picture is quantised to RGB565 once, here.
+    wide = ReadWidePicture(
+        file.fd(), file.size(), row_,
+        [this](size_t bytes) { return picture_memory_ ? picture_memory_->Take(bytes) : nullptr; },
+        &error);
   }
-  if (!wide) {
-    SdlSurfacePtr loaded(SDL_LoadBMP(path.c_str()));
-    if (!loaded) throw fail(SDL_GetError());
-    if (loaded->w <= 0 || loaded->h <= 0) throw fail("the picture has no pixels");
-    SdlSurfacePtr quantised(SDL_ConvertSurfaceFormat(loaded.get(), kPictureFormat, 0));
-    if (!quantised) throw fail(SDL_GetError());
-    wide = Widen565(quantised.get());
-    if (!wide) throw fail(SDL_GetError());
-  }
+  if (!wide) throw AssetError("cannot load picture " + path + ": " + error);
   if (keyed) KeyOnMagenta(wide.get());
   return wide;
 }

@@ -239,7 +239,7 @@ class SdlDisplay : public SpriteDisplay {
   std::unordered_map<TextKey, std::list<RenderedText>::iterator, TextKeyHash> text_index_;
 
   int picture_decodes_ = 0;
-  std::vector<Uint8> row_;  // a row of the picture file being read
+  std::vector<uint8_t> row_;  // rows of the picture file being read
   class PictureMemory;
   std::unique_ptr<PictureMemory> picture_memory_;
   int font_opens_ = 0;
