@@ -841,10 +841,17 @@ void SdlDisplay::Flip() {
 }
 
 // Where the frame goes on a window: as large as fits, centred, with black bars on the other two
-// sides; each window pixel shows the nearest frame pixel.
+// sides; each window pixel shows the nearest frame pixel. A window too small to hold a whole
+// pixel of it in one direction (1 x 1 for a 4:3 frame) shows nothing but black.
 void SdlDisplay::PlaceView(Screen& screen) {
   const int w = screen.surface_w;
   const int h = screen.surface_h;
+  screen.source_col.clear();
+  screen.source_row.clear();
+  if (w <= 0 || h <= 0) {
+    screen.view = {};
+    return;
+  }
   const float want_aspect = static_cast<float>(logical_width_) / logical_height_;
   const float real_aspect = static_cast<float>(w) / h;
   SDL_Rect& view = screen.view;
@@ -865,8 +872,10 @@ void SdlDisplay::PlaceView(Screen& screen) {
     view.w = static_cast<int>(SDL_floor(logical_width_ * scale));
     view.x = (w - view.w) / 2;
   }
-  screen.source_col.clear();
-  screen.source_row.clear();
+  if (view.w <= 0 || view.h <= 0) {
+    view = {};
+    return;
+  }
   if (view.w == logical_width_ && view.h == logical_height_) return;
   // Nearest-pixel sampling in 16.16 fixed point, each window pixel taking the frame pixel under
   // its centre.
@@ -889,6 +898,7 @@ void SdlDisplay::PlaceView(Screen& screen) {
 // The window rectangle that shows `part` of the frame.
 SDL_Rect SdlDisplay::ShownRect(const Screen& screen, const SDL_Rect& part) const {
   const SDL_Rect& view = screen.view;
+  if (view.w <= 0 || view.h <= 0) return {};
   if (screen.source_col.empty()) return {view.x + part.x, view.y + part.y, part.w, part.h};
   const int left = screen.first_col[part.x];
   const int top = screen.first_row[part.y];

@@ -335,6 +335,38 @@ TEST_F(SdlDisplayTest, HugeTextsAbsurdSizesAndUnknownFacesAreSafe) {
   EXPECT_TRUE(display_->CheckDisplay());
 }
 
+// Any window size, resized while the scene runs: the frame where there is room for it (a 2 x 1
+// window has room for one pixel, the middle of the frame), black where there is none.
+TEST_F(SdlDisplayTest, AWindowOfAnySizeShowsTheFrameWhereThereIsRoom) {
+  SDL_Window* window = nullptr;
+  for (Uint32 id = 1; window == nullptr && id < 100; ++id) window = SDL_GetWindowFromID(id);
+  ASSERT_NE(window, nullptr);
+  const int sizes[][2] = {{1, 1}, {2, 1}, {1, 2}, {3, 2}, {801, 1}, {1, 601}, {400, 300}};
+  for (const auto& size : sizes) {
+    SDL_SetWindowSize(window, size[0], size[1]);
+    RecordingEvents events;
+    display_->PumpEvents(events);
+    display_->ClearBackBuffer(kBlue);
+    display_->Flip();
+    SDL_Surface* shown = SDL_GetWindowSurface(window);
+    ASSERT_NE(shown, nullptr);
+    ASSERT_EQ(shown->w, size[0]);
+    int blue = 0;
+    for (int y = 0; y < shown->h; ++y) {
+      for (int x = 0; x < shown->w; ++x) {
+        Uint8 r, g, b;
+        SDL_GetRGB(static_cast<Uint32*>(shown->pixels)[y * shown->pitch / 4 + x], shown->format, &r,
+                   &g, &b);
+        blue += b == 255 && r == 0 && g == 0;
+      }
+    }
+    const int room = size[0] * 3 >= size[1] * 4 ? size[1] * 4 / 3 * size[1]
+                                                : size[0] * (size[0] * 3 / 4);
+    EXPECT_EQ(blue, room) << size[0] << " x " << size[1];
+  }
+  EXPECT_TRUE(display_->CheckDisplay());
+}
+
 TEST_F(SdlDisplayTest, InputReachesTheWindowUnlessTheHostOwnsIt) {
   for (bool accept : {true, false}) {
     Open({.title = "test", .fullscreen = false, .accept_input = accept});
