@@ -352,8 +352,23 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   // the locale's table of them (thousands of lines) was a sixth of the time to the first frame.
   // A table the user names is still read.
   setenv("XCOMPOSEFILE", "/dev/null", 0);
+  // Without this, SDL falls back to drawing into memory that no screen shows when the X display
+  // cannot be opened.
+  if (!options_.video_driver.empty()) {
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, options_.video_driver.c_str(), SDL_HINT_OVERRIDE);
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "larkspill: cannot open the display: %s\n", SDL_GetError());
+    const char* x_display = std::getenv("DISPLAY");
+    if (options_.video_driver == "x11" && (x_display == nullptr || *x_display == '\0')) {
+      std::fprintf(stderr, "larkspill: cannot open the display: DISPLAY is not set\n");
+    } else if (options_.video_driver == "x11") {
+      std::fprintf(stderr,
+                   "larkspill: cannot open the X display %s: it is not there or refuses the "
+                   "connection\n",
+                   x_display);
+    } else {
+      std::fprintf(stderr, "larkspill: cannot open the display: %s\n", SDL_GetError());
+    }
     return false;
   }
   video_started_ = true;
@@ -371,6 +386,17 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
 
   if (!OpenWindows(width, height))
     return fail(options_.embed_window != 0 ? "host window" : "window");
+  // A palette display (8-bit pseudo-colour) cannot show the scene's 16-bit colours.
+  for (const Screen& screen : screens_) {
+    const Uint32 format = SDL_GetWindowPixelFormat(screen.window.get());
+    if (SDL_ISPIXELFORMAT_INDEXED(format) || SDL_BITSPERPIXEL(format) < 15) {
+      std::fprintf(stderr,
+                   "larkspill: cannot open the display: its colours come from a palette or have "
+                   "fewer than 15 bits a pixel, too few for the scene's\n");
+      CloseDisplay();
+      return false;
+    }
+  }
 
   if (!ShareFrameWithX11()) {
     frame_.reset(SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kFrameFormat));

@@ -31,6 +31,9 @@ struct SdlDisplayOptions {
   uint64_t embed_window = 0;
   // False when the host owns the input: no pointer, button or key events are delivered.
   bool accept_input = true;
+  // The one SDL video driver to use ("x11"), whatever the environment asks for; empty: SDL's
+  // own choice.
+  std::string video_driver;
 };
 
 // The sprite display on SDL2: an 800 x 600 frame composed in memory, shown letterboxed on any

@@ -16,6 +16,7 @@
 #include "scene/random.h"
 #include "scene/saver_window.h"
 #include "settings/ini_file_store.h"
+#include "startup/end_deadline.h"
 #include "startup/power_hook.h"
 
 namespace larkspill {
@@ -25,6 +26,7 @@ volatile std::sig_atomic_t g_signal = 0;
 
 void OnEndSignal(int signal) {
   g_signal = signal;
+  StartEndDeadline(signal);
 }
 
 // The saver's one message box; where no box can be shown the text still reaches the user.
@@ -98,6 +100,11 @@ std::optional<bool> WindowExists(uint64_t id) {
 
 }  // namespace
 
+int ReportNoDisplay() {
+  ShowMessageBox(SaverWindow::kNoDisplayText, SaverWindow::kNoDisplayTitle);
+  return kExitNoDisplay;
+}
+
 uint64_t RootWindowId() {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return 0;
@@ -111,6 +118,7 @@ int PendingSignal() {
 }
 
 void InstallEndSignals() {
+  PrepareEndDeadline();
   struct sigaction action {};
   action.sa_handler = OnEndSignal;
   sigemptyset(&action.sa_mask);
@@ -136,6 +144,7 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
   display_options.title = SaverWindow::kCaption;
   display_options.embed_window = target.embed_window;
   display_options.accept_input = !target.host_owns_input;
+  display_options.video_driver = "x11";
   SdlDisplay display(clock, display_options);
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
   // The sound opens once the first frame is up: until then the screen has both processors.
