@@ -161,14 +161,13 @@ bool CheckBmpHeaders(std::span<const uint8_t> head, int64_t file_size, BmpLayout
   height = std::abs(height);  // 64-bit: the most negative 32-bit height has a magnitude too
   if (planes != 1) return Refuse(error, std::to_string(planes) + " colour planes, not 1");
   if (width < 1 || height < 1) return Refuse(error, "no pixels (" + Size(width, height) + ")");
-  if (width > kMaxPictureSide || height > kMaxPictureSide ||
-      width * height > kMaxPicturePixels) {
+  if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels) {
     return Refuse(error, Size(width, height) + " pixels, more than any picture read (" +
                              std::to_string(kMaxPictureSide) + " a side, " +
                              std::to_string(kMaxPicturePixels) + " in all)");
   }
-  const bool depth_ok = (compression == 0 && (bits == 1 || bits == 4 || bits == 8 ||
-                                              bits == 16 || bits == 24 || bits == 32)) ||
+  const bool depth_ok = (compression == 0 && (bits == 1 || bits == 4 || bits == 8 || bits == 16 ||
+                                              bits == 24 || bits == 32)) ||
                         (compression == 1 && bits == 8 && !top_down) ||
                         (compression == 2 && bits == 4 && !top_down) ||
                         (compression == 3 && (bits == 16 || bits == 32));
@@ -201,8 +200,13 @@ bool CheckBmpHeaders(std::span<const uint8_t> head, int64_t file_size, BmpLayout
                                std::to_string(held));
     }
   }
-  *layout = BmpLayout{static_cast<int32_t>(width), static_cast<int32_t>(height), top_down, bits,
-                      compression, data_offset, stride};
+  *layout = BmpLayout{static_cast<int32_t>(width),
+                      static_cast<int32_t>(height),
+                      top_down,
+                      bits,
+                      compression,
+                      data_offset,
+                      stride};
   return true;
 }
 
@@ -213,8 +217,7 @@ SdlSurfacePtr ReadBmp(int fd, int64_t size, std::string* error) {
 }
 
 SdlSurfacePtr ReadWidePicture(int fd, int64_t size, std::vector<uint8_t>& rows,
-                              const std::function<void*(size_t)>& take_memory,
-                              std::string* error) {
+                              const std::function<void*(size_t)>& take_memory, std::string* error) {
   BmpLayout layout;
   if (!ReadLayout(fd, size, &layout, error)) return nullptr;
   if (layout.compression == 0 && layout.bits == 24) {

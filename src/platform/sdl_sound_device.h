@@ -161,7 +161,7 @@ class SdlSoundDevice : public SoundDevice {
   bool open_ = false;
   bool subsystem_ = false;
   bool stopping_ = false;
-  bool started_ = false;  // OpenNow has run; only the program's own thread looks at it
+  bool started_ = false;      // OpenNow has run; only the program's own thread looks at it
   bool loader_done_ = false;  // the loader has finished with the device
   std::string silent_reason_;
   int32_t next_id_ = 1;

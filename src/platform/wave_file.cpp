@@ -58,8 +58,8 @@ bool ReadFormat(const uint8_t* fmt, int64_t size, WaveLayout* layout, std::strin
                              std::to_string(layout->bits) +
                              " bits a sample, which cannot be played");
   }
-  if (layout->block_align == 0 || (layout->bits >= 8 && layout->block_align <
-                                                             layout->channels * layout->bits / 8)) {
+  if (layout->block_align == 0 ||
+      (layout->bits >= 8 && layout->block_align < layout->channels * layout->bits / 8)) {
     return Refuse(error, "blocks of " + std::to_string(layout->block_align) +
                              " bytes, too small for its samples");
   }
@@ -88,7 +88,8 @@ bool CheckWaveFile(int fd, int64_t size, int mixer_frequency, WaveLayout* layout
   int64_t at = 12;
   for (int chunks = 0; at + 8 <= size; ++chunks) {
     if (chunks == kMaxChunks) {
-      return Refuse(error, "more than " + std::to_string(kMaxChunks) + " chunks before its samples");
+      return Refuse(error,
+                    "more than " + std::to_string(kMaxChunks) + " chunks before its samples");
     }
     uint8_t header[8];
     if (!ReadAt(fd, header, sizeof header, at)) return Refuse(error, "the file cannot be read");
@@ -103,7 +104,8 @@ bool CheckWaveFile(int fd, int64_t size, int mixer_frequency, WaveLayout* layout
     }
     if (std::memcmp(header, "fmt ", 4) == 0 && !format_seen) {
       uint8_t fmt[40] = {};
-      if (claimed < 16) return Refuse(error, "a format chunk of " + std::to_string(claimed) + " bytes");
+      if (claimed < 16)
+        return Refuse(error, "a format chunk of " + std::to_string(claimed) + " bytes");
       if (!ReadAt(fd, fmt, static_cast<size_t>(std::min<int64_t>(claimed, sizeof fmt)), body)) {
         return Refuse(error, "the file cannot be read");
       }
@@ -119,8 +121,7 @@ bool CheckWaveFile(int fd, int64_t size, int mixer_frequency, WaveLayout* layout
       if (!streamed && found.ConvertedBytes(mixer_frequency) > kMaxConvertedWaveBytes) {
         return Refuse(error, std::to_string(found.ConvertedBytes(mixer_frequency)) +
                                  " bytes once converted, more than the " +
-                                 std::to_string(kMaxConvertedWaveBytes) +
-                                 " held for one sound");
+                                 std::to_string(kMaxConvertedWaveBytes) + " held for one sound");
       }
       *layout = found;
       return true;

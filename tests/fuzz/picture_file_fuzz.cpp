@@ -22,9 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto file_size = static_cast<int64_t>(size);
   std::string checked_error;
   BmpLayout layout;
-  const bool checked = CheckBmpHeaders(
-      std::span<const uint8_t>(data, std::min(size, kBmpHeadBytes)), file_size, &layout,
-      &checked_error);
+  const bool checked =
+      CheckBmpHeaders(std::span<const uint8_t>(data, std::min(size, kBmpHeadBytes)), file_size,
+                      &layout, &checked_error);
 
   static std::vector<uint8_t> rows;
   std::string error;

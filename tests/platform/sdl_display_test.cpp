@@ -2,7 +2,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <climits>
@@ -360,8 +359,8 @@ TEST_F(SdlDisplayTest, AWindowOfAnySizeShowsTheFrameWhereThereIsRoom) {
         blue += b == 255 && r == 0 && g == 0;
       }
     }
-    const int room = size[0] * 3 >= size[1] * 4 ? size[1] * 4 / 3 * size[1]
-                                                : size[0] * (size[0] * 3 / 4);
+    const int room =
+        size[0] * 3 >= size[1] * 4 ? size[1] * 4 / 3 * size[1] : size[0] * (size[0] * 3 / 4);
     EXPECT_EQ(blue, room) << size[0] << " x " << size[1];
   }
   EXPECT_TRUE(display_->CheckDisplay());

@@ -389,8 +389,8 @@ TEST_F(SdlSoundDeviceTest, AnUnreadableFileGetsAnIdEveryOperationAcceptsAndIsNam
   const fs::path good = Wave("good.wav", Sine(4400, 441, 8000));
   ASSERT_EQ(mkfifo((dir_ / "fifo.wav").c_str(), 0600), 0);
   fs::create_directory(dir_ / "folder.wav");
-  WriteRawWav(dir_ / "lying.wav", 1, 2, 44100, 16, 0xFFFFFFF0u, 1000);       // played from its file
-  WriteRawWav(dir_ / "lying-mono.wav", 1, 1, 22050, 8, 0xFFFFFFF0u, 1000);   // converted by SDL
+  WriteRawWav(dir_ / "lying.wav", 1, 2, 44100, 16, 0xFFFFFFF0u, 1000);      // played from its file
+  WriteRawWav(dir_ / "lying-mono.wav", 1, 1, 22050, 8, 0xFFFFFFF0u, 1000);  // converted by SDL
   WriteRawWav(dir_ / "slow.wav", 1, 1, 1000, 8, 400000, 400000);  // 70 MB once at 44100 Hz
   WriteRawWav(dir_ / "none.wav", 1, 0, 44100, 16, 1000, 1000);
   WriteRawWav(dir_ / "wide.wav", 1, 2, 44100, 12, 1000, 1000);
