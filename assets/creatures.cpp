@@ -190,7 +190,10 @@ struct P3 {
 
 // The bird in one phase of its wing beat, projected for a view from a little above and behind.
 struct BirdShape {
-  std::vector<std::pair<double, double>> near_wing, far_wing, body, tail;
+  using Points = std::vector<std::pair<double, double>>;
+  Points near_wing, far_wing, body, tail;
+  // The flight feathers: the trailing part of each wing, behind the coverts.
+  Points near_feathers, far_feathers;
   struct Disc {
     double x, y, r;
   };
@@ -221,7 +224,8 @@ BirdShape PoseBird(double t) {
   };
   // Wing outline along the span s in [0, 1]: leading edge forward, trailing edge with
   // fingered primaries towards the tip.
-  auto wing = [&](int side) {
+  // With feathers_only, just the flight feathers: from the coverts' edge to the trailing edge.
+  auto wing = [&](int side, bool feathers_only) {
     const double span = 36, elbow = 0.42;
     auto place = [&](double s, double along) {
       double y, z;
@@ -238,7 +242,8 @@ BirdShape PoseBird(double t) {
     const int n = 16;
     for (int i = 0; i <= n; ++i) {
       double s = double(i) / n;
-      pts.push_back(place(s, 6 + 3 * s - 16 * s * s));
+      double coverts = feathers_only ? 1 + 4 * (1 - s) : 0;
+      pts.push_back(place(s, 6 + 3 * s - 16 * s * s - coverts));
     }
     for (int i = n; i >= 0; --i) {
       double s = double(i) / n;
@@ -249,8 +254,10 @@ BirdShape PoseBird(double t) {
     return pts;
   };
   BirdShape shape;
-  shape.near_wing = wing(1);
-  shape.far_wing = wing(-1);
+  shape.near_wing = wing(1, false);
+  shape.far_wing = wing(-1, false);
+  shape.near_feathers = wing(1, true);
+  shape.far_feathers = wing(-1, true);
   // The body as a chain of round sections along the spine (each projects to a circle), and a
   // flat fanned tail.
   const double spine[][2] = {{-13, 3.6}, {-8, 5.2}, {-3, 6.0}, {2, 6.2},
@@ -266,10 +273,14 @@ BirdShape PoseBird(double t) {
   return shape;
 }
 
-void FillShape(cairo_t* cr, const std::vector<std::pair<double, double>>& pts) {
+void PathShape(cairo_t* cr, const std::vector<std::pair<double, double>>& pts) {
   cairo_move_to(cr, pts[0].first, pts[0].second);
   for (size_t i = 1; i < pts.size(); ++i) cairo_line_to(cr, pts[i].first, pts[i].second);
   cairo_close_path(cr);
+}
+
+void FillShape(cairo_t* cr, const std::vector<std::pair<double, double>>& pts) {
+  PathShape(cr, pts);
   cairo_fill(cr);
 }
 
@@ -293,23 +304,82 @@ Box BeatBounds() {
 }
 
 // Draws the bird at frame f of its beat, with the beat's bounding box mapped to (x, y) at scale.
-void DrawBirdAt(cairo_t* cr, int f, double x, double y, double scale, double shade) {
+void DrawBirdAt(cairo_t* cr, int f, double x, double y, double scale) {
   BirdShape s = PoseBird(double(f % kBirdFrames) / kBirdFrames);
   cairo_save(cr);
   cairo_translate(cr, x, y);
   cairo_scale(cr, scale, scale);
-  cairo_set_source_rgb(cr, 0.10 * shade, 0.09 * shade, 0.09 * shade);
+  cairo_set_source_rgb(cr, 0.10, 0.09, 0.09);
   FillShape(cr, s.far_wing);
-  cairo_set_source_rgb(cr, 0.17 * shade, 0.15 * shade, 0.13 * shade);
+  cairo_set_source_rgb(cr, 0.17, 0.15, 0.13);
   FillShape(cr, s.tail);
   for (auto& d : s.spheres) {
     cairo_arc(cr, d.x, d.y, d.r, 0, 2 * kPi);
     cairo_fill(cr);
   }
-  cairo_set_source_rgb(cr, 0.45 * shade, 0.38 * shade, 0.22 * shade);
+  cairo_set_source_rgb(cr, 0.45, 0.38, 0.22);
   FillShape(cr, s.body);
-  cairo_set_source_rgb(cr, 0.22 * shade, 0.19 * shade, 0.16 * shade);
+  cairo_set_source_rgb(cr, 0.22, 0.19, 0.16);
   FillShape(cr, s.near_wing);
+  cairo_restore(cr);
+}
+
+// A bird of the flock, which crosses bright sky and dark leaves alike: a dark outline, back and
+// flight feathers stand out on the sky, a pale belly and pale wing linings on the forest.
+void DrawFlockBirdAt(cairo_t* cr, int f, double x, double y, double scale) {
+  BirdShape s = PoseBird(double(f % kBirdFrames) / kBirdFrames);
+  cairo_save(cr);
+  cairo_translate(cr, x, y);
+  cairo_scale(cr, scale, scale);
+  const double outline = 1.8 / scale;  // about a pixel outside the fill
+  auto set = [cr](double r, double g, double b) { cairo_set_source_rgb(cr, r, g, b); };
+  auto dark_line = [&] {
+    set(0.07, 0.06, 0.05);
+    cairo_set_line_width(cr, outline);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_stroke(cr);
+  };
+  auto wing = [&](const BirdShape::Points& whole, const BirdShape::Points& feathers, double light) {
+    PathShape(cr, whole);
+    dark_line();
+    set(0.88 * light, 0.84 * light, 0.74 * light);
+    FillShape(cr, whole);
+    set(0.20, 0.17, 0.15);
+    FillShape(cr, feathers);
+  };
+  wing(s.far_wing, s.far_feathers, 0.8);
+  // The body and tail outlined as one: every part stroked first, then every part filled.
+  PathShape(cr, s.tail);
+  dark_line();
+  PathShape(cr, s.body);
+  dark_line();
+  for (auto& d : s.spheres) {
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, d.x, d.y, d.r, 0, 2 * kPi);
+  }
+  dark_line();
+  set(0.20, 0.17, 0.15);
+  FillShape(cr, s.tail);
+  set(0.45, 0.38, 0.22);
+  FillShape(cr, s.body);
+  // Pale below, dark on the back: the back is the body's discs raised by half their radius,
+  // kept within the body.
+  for (auto& d : s.spheres) {
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, d.x, d.y, d.r, 0, 2 * kPi);
+  }
+  cairo_save(cr);
+  cairo_clip_preserve(cr);
+  set(0.88, 0.84, 0.74);
+  cairo_fill(cr);
+  for (auto& d : s.spheres) {
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, d.x, d.y - 0.5 * d.r, d.r, 0, 2 * kPi);
+  }
+  set(0.20, 0.17, 0.15);
+  cairo_fill(cr);
+  cairo_restore(cr);
+  wing(s.near_wing, s.near_feathers, 1.0);
   cairo_restore(cr);
 }
 
@@ -334,7 +404,7 @@ std::vector<Picture> DrawBird() {
   std::vector<Picture> frames;
   for (int f = 0; f < kBirdFrames; ++f) {
     Surface s(width, height);
-    DrawBirdAt(s.cr, f, 1 - box.x0 * scale, 1 - box.y0 * scale, scale, 1.0);
+    DrawBirdAt(s.cr, f, 1 - box.x0 * scale, 1 - box.y0 * scale, scale);
     frames.push_back(HardenOntoKey(s.surface));
   }
   return frames;
@@ -355,7 +425,7 @@ std::vector<Picture> DrawFlock() {
     Surface s(width, height);
     for (const Member& m : members) {
       double scale = m.width / (box.x1 - box.x0);
-      DrawBirdAt(s.cr, f + m.phase, m.x - box.x0 * scale, m.y - box.y0 * scale, scale, 0.9);
+      DrawFlockBirdAt(s.cr, f + m.phase, m.x - box.x0 * scale, m.y - box.y0 * scale, scale);
     }
     frames.push_back(HardenOntoKey(s.surface));
   }

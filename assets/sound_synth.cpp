@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iterator>
 
 #include "noise.h"
 
 namespace larkspill::assets {
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
+constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPi = 2 * kPi;
 
 // A second-order filter section (the usual audio cookbook forms).
 struct Biquad {
@@ -208,6 +210,115 @@ std::vector<float> NoiseBurst(Rng& rng, double seconds, double centre, double q,
     v[i] = band.Step(v[i]) * float(std::exp(-t / decay) * std::min(1.0, t / 0.002));
   }
   return v;
+}
+
+// One note of a song: a near-pure tone gliding from `from` to `to` (Hz) evenly in pitch, bowed
+// up (arch > 0) or down midway, starting `at` seconds into its phrase.
+struct BirdNote {
+  double at, length, from, to, arch, gain;
+};
+
+enum class CallKind { kChips, kTrill, kWhistle, kSlurs, kSong, kTeeDee };
+
+// The notes of one phrase of a kind of call, around the pitch f (Hz). Counts, pitches, lengths
+// and gaps are drawn afresh each time, so no two phrases are the same.
+std::vector<BirdNote> ComposePhrase(Rng& rng, CallKind kind, double f) {
+  std::vector<BirdNote> notes;
+  double at = 0;
+  auto add = [&](double length, double from, double to, double arch, double gain, double gap) {
+    notes.push_back({at, length, from, to, arch, gain});
+    at += length + gap;
+  };
+  switch (kind) {
+    case CallKind::kChips: {  // short chips sweeping steeply down, "tchip tchip tchip"
+      int count = rng.Int(3, 6);
+      for (int i = 0; i < count; ++i) {
+        double top = f * rng.Range(1.3, 1.45) * (1 - 0.03 * i);
+        add(rng.Range(0.025, 0.045), top, top * rng.Range(0.55, 0.65), 0, rng.Range(0.7, 1.0),
+            rng.Range(0.08, 0.16));
+      }
+      break;
+    }
+    case CallKind::kTrill: {  // a fast run of identical little notes, swelling and fading
+      int count = rng.Int(9, 20);
+      double rate = rng.Range(10, 16), drift = rng.Range(-0.15, 0.15);
+      bool up = rng.Uniform() < 0.5;
+      for (int i = 0; i < count; ++i) {
+        double x = (i + 0.5) / count, p = f * (1 + drift * x);
+        double lo = p * 0.86, hi = p * 1.12;
+        add(0.55 / rate, up ? lo : hi, up ? hi : lo, 0, 0.45 + 0.55 * std::sin(kPi * x),
+            0.45 / rate);
+      }
+      break;
+    }
+    case CallKind::kWhistle: {  // two or three clear, held whistles, "tee-yooo"
+      int count = rng.Int(2, 3);
+      double p = f * rng.Range(0.95, 1.1);
+      for (int i = 0; i < count; ++i) {
+        double glide = rng.Range(-0.12, 0.08);
+        add(rng.Range(0.18, 0.3), p, p * (1 + glide), rng.Range(-0.04, 0.04), 1.0,
+            rng.Range(0.06, 0.14));
+        p *= rng.Range(0.72, 0.88);
+      }
+      break;
+    }
+    case CallKind::kSlurs: {  // rising "sweet? sweet?" slurs
+      int count = rng.Int(2, 4);
+      for (int i = 0; i < count; ++i) {
+        double lo = f * rng.Range(0.65, 0.75);
+        add(rng.Range(0.07, 0.13), lo, lo * rng.Range(1.7, 2.0), rng.Range(-0.05, 0.0),
+            rng.Range(0.75, 1.0), rng.Range(0.1, 0.2));
+      }
+      break;
+    }
+    case CallKind::kSong: {  // a warbler's varied song: quick notes leaping about
+      int count = rng.Int(6, 12);
+      for (int i = 0; i < count; ++i) {
+        double p = f * std::pow(2.0, rng.Range(-0.5, 0.5)), bend = rng.Range(-0.35, 0.35);
+        double arch = rng.Uniform() < 0.3 ? rng.Range(-0.15, 0.2) : 0;
+        add(rng.Range(0.03, 0.11), p, p * std::pow(2.0, bend), arch, rng.Range(0.6, 1.0),
+            rng.Range(0.02, 0.06));
+      }
+      break;
+    }
+    case CallKind::kTeeDee: {  // one long note then quick lower ones, "teee-dee-dee-dee"
+      double p = f * rng.Range(1.05, 1.15);
+      add(rng.Range(0.18, 0.26), p, p * 0.93, 0, 1.0, rng.Range(0.05, 0.08));
+      int count = rng.Int(3, 5);
+      double q = f * rng.Range(0.72, 0.8);
+      for (int i = 0; i < count; ++i)
+        add(0.05, q, q * rng.Range(1.15, 1.3), 0, 0.8, rng.Range(0.04, 0.06));
+      break;
+    }
+  }
+  return notes;
+}
+
+// Sings a phrase into a mono buffer peaking at 1: each note a sine with a faint overtone (more
+// than 30 dB down, as in a whistle), a quick rise and a softer fall.
+std::vector<float> SingPhrase(Rng& rng, CallKind kind, double f) {
+  std::vector<BirdNote> notes = ComposePhrase(rng, kind, f);
+  const BirdNote& end = notes.back();
+  std::vector<float> phrase(size_t((end.at + end.length) * kSampleRate) + 1);
+  for (const BirdNote& n : notes) {
+    auto note = Tone(
+        n.length,
+        [&n](double t) {
+          double x = t / n.length;
+          return n.from * std::pow(n.to / n.from, x) * (1 + n.arch * std::sin(kPi * x));
+        },
+        [&n](double t) {
+          return n.gain * Envelope(t, n.length, std::min(0.006, 0.25 * n.length), 0.4 * n.length);
+        },
+        {1.0, 0.025});
+    size_t at = size_t(n.at * kSampleRate);
+    for (size_t i = 0; i < note.size() && at + i < phrase.size(); ++i) phrase[at + i] += note[i];
+  }
+  // Every phrase peaks at full scale; the singer's distance sets its level.
+  float peak = 0;
+  for (float v : phrase) peak = std::max(peak, std::abs(v));
+  for (float& v : phrase) v /= peak;
+  return phrase;
 }
 
 }  // namespace
@@ -411,114 +522,59 @@ Sound SynthesizeJungle() {
 Sound SynthesizeBirdSong() {
   Rng rng(0xB1DD5);
   const double seconds = 30.0;
-  Sound s = MakeSound(seconds);
-  size_t n = s.frames();
-  // The singers: each with its own pitch, place and favourite kinds of phrase.
+  // Near singers sound from the trees around the pool, far ones from across the valley: those
+  // are quieter, duller and more in the room.
+  Sound near = MakeSound(seconds), far = MakeSound(seconds);
   struct Singer {
     double pitch;
     float pan;
-    int kinds[2];
+    CallKind kinds[2];
+    bool far;
   };
-  const Singer singers[] = {{2600, 0.3f, {3, 1}},
-                            {3400, 0.7f, {0, 2}},
-                            {4300, 0.45f, {1, 0}},
-                            {5000, 0.85f, {2, 4}},
-                            {3000, 0.15f, {4, 3}}};
-  double t = 0.4;
+  const Singer singers[] = {
+      {3700, 0.30f, {CallKind::kChips, CallKind::kSong}, false},
+      {2900, 0.70f, {CallKind::kWhistle, CallKind::kTeeDee}, false},
+      {4600, 0.55f, {CallKind::kTrill, CallKind::kSlurs}, false},
+      {4800, 0.15f, {CallKind::kTrill, CallKind::kChips}, true},
+      {3300, 0.85f, {CallKind::kSong, CallKind::kWhistle}, true},
+      {4100, 0.45f, {CallKind::kTrill, CallKind::kTeeDee}, true},
+  };
+  const size_t count = std::size(singers);
+  size_t last = count;
+  double t = 0.3;
   while (true) {
-    const Singer& singer = singers[rng.Int(0, 4)];
-    int kind = singer.kinds[rng.Int(0, 1)];
-    double f0 = singer.pitch * rng.Range(0.9, 1.1);
-    std::vector<float> phrase;
-    auto append = [&](const std::vector<float>& note, double gap) {
-      phrase.insert(phrase.end(), note.begin(), note.end());
-      phrase.insert(phrase.end(), size_t(gap * kSampleRate), 0.0f);
-    };
-    switch (kind) {
-      case 0: {  // chirps sweeping down
-        int count = rng.Int(3, 7);
-        for (int i = 0; i < count; ++i) {
-          double len = rng.Range(0.045, 0.085), hi = f0 * rng.Range(1.3, 1.5);
-          append(Tone(
-                     len, [=](double x) { return hi * std::pow(0.62, x / len); },
-                     [=](double x) { return Envelope(x, len, 0.006, 0.03); }, {1.0, 0.12, 0.03}),
-                 rng.Range(0.05, 0.11));
-        }
-        break;
-      }
-      case 1: {  // a trill
-        int count = rng.Int(12, 26);
-        double rate = rng.Range(16, 24), len = 0.75 / rate;
-        for (int i = 0; i < count; ++i) {
-          double swell = std::sin(3.14159 * (i + 0.5) / count);
-          append(Tone(
-                     len, [=](double x) { return f0 * (1.15 - 0.3 * x / len); },
-                     [=](double x) { return (0.4 + 0.6 * swell) * Envelope(x, len, 0.004, 0.012); },
-                     {1.0, 0.15}),
-                 1 / rate - len);
-        }
-        break;
-      }
-      case 2: {  // a warble
-        double len = rng.Range(0.6, 1.2), vib = rng.Range(9, 14);
-        append(Tone(
-                   len,
-                   [=](double x) {
-                     return f0 * (1 + 0.12 * std::sin(kTwoPi * vib * x) +
-                                  0.08 * std::sin(kTwoPi * 2.5 * x));
-                   },
-                   [=](double x) {
-                     return (0.65 + 0.35 * std::sin(kTwoPi * 6.5 * x)) *
-                            Envelope(x, len, 0.03, 0.1);
-                   },
-                   {1.0, 0.1, 0.04}),
-               0);
-        break;
-      }
-      case 3: {  // a clear whistle falling in two or three notes
-        int count = rng.Int(2, 3);
-        double f = f0 * 0.8;
-        for (int i = 0; i < count; ++i) {
-          double len = rng.Range(0.18, 0.32), from = f, to = f * rng.Range(0.97, 1.03);
-          append(Tone(
-                     len, [=](double x) { return from + (to - from) * x / len; },
-                     [=](double x) { return Envelope(x, len, 0.03, 0.08); }, {1.0, 0.05}),
-                 rng.Range(0.05, 0.12));
-          f *= rng.Range(0.78, 0.86);
-        }
-        break;
-      }
-      default: {  // one long note and quick repeated ones ("tee-dee-dee-dee")
-        double len = 0.22;
-        append(Tone(
-                   len, [=](double x) { return f0 * (1.1 - 0.1 * x / len); },
-                   [=](double x) { return Envelope(x, len, 0.02, 0.06); }, {1.0, 0.1}),
-               0.06);
-        int count = rng.Int(2, 4);
-        for (int i = 0; i < count; ++i) {
-          double l2 = 0.07;
-          append(
-              Tone(
-                  l2, [=](double x) { return f0 * 0.75 * (1 + 0.2 * x / l2); },
-                  [=](double x) { return 0.8 * Envelope(x, l2, 0.008, 0.03); }, {1.0, 0.2, 0.05}),
-              0.05);
-        }
-        break;
-      }
-    }
+    // Never the same bird twice running: birds answer one another.
+    size_t who = size_t(rng.Int(0, int(count) - 2));
+    if (who >= last) ++who;
+    last = who;
+    const Singer& singer = singers[who];
+    std::vector<float> phrase =
+        SingPhrase(rng, singer.kinds[rng.Int(0, 1)], singer.pitch * rng.Range(0.94, 1.06));
     double length = double(phrase.size()) / kSampleRate;
-    if (t + length + 0.9 > seconds + 0.4) break;
-    AddEvent(s, phrase, size_t(t * kSampleRate), singer.pan, float(rng.Range(0.5, 1.0)));
-    t += length + rng.Range(0.9, 2.8);
+    // The last phrase leaves as much quiet before the loop's first as between any two.
+    if (t + length + 0.35 > seconds + 0.3) break;
+    if (singer.far) {
+      Biquad dull = MakeFilter(FilterKind::kLow, 4500, 0.7);
+      for (float& v : phrase) v = dull.Step(v);
+    }
+    float gain = float(singer.far ? rng.Range(0.2, 0.28) : rng.Range(0.75, 1.0));
+    AddEvent(singer.far ? far : near, phrase, size_t(t * kSampleRate), singer.pan, gain);
+    t += length + rng.Range(0.35, 0.9);
   }
+  // One forest around them all; the far singers send more of themselves into it.
+  Sound s = MakeSound(seconds);
+  size_t n = s.frames();
   for (int ch = 0; ch < 2; ++ch) {
     auto& out = ch == 0 ? s.left : s.right;
-    std::vector<float> room = out;
-    Reverb reverb(0.7, 0.3, ch * 19);
+    const auto& dry_near = ch == 0 ? near.left : near.right;
+    const auto& dry_far = ch == 0 ? far.left : far.right;
+    std::vector<float> room(n);
+    for (size_t i = 0; i < n; ++i) room[i] = 0.25f * dry_near[i] + 0.6f * dry_far[i];
+    Reverb reverb(0.7, 0.45, ch * 19);
     ProcessLoop(room, 2 * kSampleRate, [&](float x) { return reverb.Step(x); });
-    for (size_t i = 0; i < n; ++i) out[i] += 0.5f * room[i];
+    for (size_t i = 0; i < n; ++i) out[i] = dry_near[i] + dry_far[i] + room[i];
   }
-  LevelToPeak(s, -2.5);
+  LevelToRms(s, -19.2);
   return s;
 }
 

@@ -49,6 +49,7 @@ struct IgnoredEvents : DisplayEvents {
   void OnFrame() override {}
   void OnPointerMoved() override {}
   void OnButton() override {}
+  void OnWheel() override {}
   void OnKey() override {}
 };
 

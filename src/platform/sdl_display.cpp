@@ -1,7 +1,6 @@
 #include "platform/sdl_display.h"
 
 #include <SDL_syswm.h>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
@@ -26,6 +25,8 @@
 
 #include "platform/picture_file.h"
 #include "platform/regular_file.h"
+#include "platform/x11_errors.h"
+#include "platform/x11_screen_hold.h"
 
 namespace larkspill {
 namespace {
@@ -124,29 +125,6 @@ void MergeRects(std::vector<SDL_Rect>& rects) {
       }
     }
   }
-}
-
-// Whether an X11 window manager runs on this display: it says so on the root window. Without
-// one, a request to go full screen is never answered and SDL waits for the answer in vain.
-bool X11WindowManagerRuns() {
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return true;
-  bool runs = false;
-  Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
-  if (check != None) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long left = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW,
-                           &type, &format, &count, &left, &data) == Success) {
-      runs = type == XA_WINDOW && count == 1;
-    }
-    if (data != nullptr) XFree(data);
-  }
-  XCloseDisplay(display);
-  return runs;
 }
 
 // Nanoseconds on `clock_id`.
@@ -404,6 +382,7 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   if (!frame_) return fail("frame");
   SDL_FillRect(frame_.get(), nullptr, SDL_MapRGB(frame_->format, 0, 0, 0));
   for (Screen& screen : screens_) UseX11(screen);
+  HoldScreen();
   composed_.assign(1, Drawing{.where = {0, 0, width, height},
                               .colour = SDL_MapRGB(frame_->format, 0, 0, 0),
                               .opaque = true});
@@ -463,17 +442,19 @@ bool SdlDisplay::OpenWindows(int32_t width, int32_t height) {
     return add(SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_UNDEFINED,
                                 SDL_WINDOWPOS_UNDEFINED, width, height, SDL_WINDOW_RESIZABLE));
   }
-  // Every monitor shows the whole scene, each in a window covering just that monitor. Where no
-  // window manager runs, a borderless window the size of the monitor is already full screen.
-  const bool bare_x11 =
-      std::string_view(SDL_GetCurrentVideoDriver()) == "x11" && !X11WindowManagerRuns();
+  // Every monitor shows the whole scene, each in a window covering just that monitor. On X11
+  // that is a borderless override-redirect window the size of the monitor: full screen with or
+  // without a window manager, and never stacked below another window by one (HoldScreen).
+  const bool x11 = std::string_view(SDL_GetCurrentVideoDriver()) == "x11";
   int monitors = std::max(1, SDL_GetNumVideoDisplays());
   for (int monitor = 0; monitor < monitors; ++monitor) {
     SDL_Rect bounds{};
     SDL_Window* window = nullptr;
-    if (bare_x11 && SDL_GetDisplayBounds(monitor, &bounds) == 0) {
+    if (x11 && SDL_GetDisplayBounds(monitor, &bounds) == 0) {
+      SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "1");
       window = SDL_CreateWindow(options_.title.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
                                 SDL_WINDOW_BORDERLESS);
+      SDL_ResetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT);
     } else {
       window = SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_UNDEFINED_DISPLAY(monitor),
                                 SDL_WINDOWPOS_UNDEFINED_DISPLAY(monitor), width, height,
@@ -513,6 +494,28 @@ void SdlDisplay::WatchEmbeddedWindow() {
       XSync(x_display, False);
     }
   }
+}
+
+// In its own full-screen windows on X11 the saver keeps them above every other window and takes
+// the keyboard and pointer. A host's window, and a resizable window, are left to their owners.
+void SdlDisplay::HoldScreen() {
+  if (!options_.fullscreen || options_.embed_window != 0 || !options_.accept_input) return;
+  if (std::string_view(SDL_GetCurrentVideoDriver()) != "x11") return;
+  std::vector<unsigned long> windows;
+  for (Screen& screen : screens_) {
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    if (!SDL_GetWindowWMInfo(screen.window.get(), &wm) || wm.subsystem != SDL_SYSWM_X11) return;
+    windows.push_back(wm.info.x11.window);
+  }
+  for (unsigned long window : windows) WatchOwnXWindow(window);
+  hold_ = X11ScreenHold::Take(windows);
+}
+
+// Whether another client destroyed a window of ours, or made a request about it fail.
+bool SdlDisplay::WindowLost() const {
+  if (options_.embed_window != 0) return g_embedded_window_failed;
+  return (hold_ && hold_->WindowGone()) || OwnXWindowFailed();
 }
 
 int32_t SdlDisplay::CreateSprite() {
@@ -1312,8 +1315,6 @@ void SdlDisplay::PumpEvents(DisplayEvents& events) {
         }
         break;
       case SDL_MOUSEMOTION: {
-        // The first report only says where the pointer already is (the window appeared under
-        // it), and a report of the same place is no movement; neither counts.
         int32_t x = event.motion.x;
         int32_t y = event.motion.y;
         if (screens_.size() > 1) {
@@ -1325,16 +1326,14 @@ void SdlDisplay::PumpEvents(DisplayEvents& events) {
             y += top;
           }
         }
-        if (options_.accept_input && pointer_known_ && (x != pointer_x_ || y != pointer_y_)) {
-          events.OnPointerMoved();
-        }
-        pointer_known_ = true;
-        pointer_x_ = x;
-        pointer_y_ = y;
+        if (options_.accept_input) PointerAt(x, y, events);
         break;
       }
       case SDL_MOUSEBUTTONDOWN:
         if (options_.accept_input) events.OnButton();
+        break;
+      case SDL_MOUSEWHEEL:  // X11's buttons 4 to 7
+        if (options_.accept_input) events.OnWheel();
         break;
       case SDL_KEYDOWN:
         if (options_.accept_input) events.OnKey();
@@ -1343,7 +1342,36 @@ void SdlDisplay::PumpEvents(DisplayEvents& events) {
         break;
     }
   }
-  if (options_.embed_window != 0 && g_embedded_window_failed) lost_ = true;
+  if (hold_ && !lost_) {
+    held_input_.clear();
+    hold_->Pump(held_input_, std::chrono::steady_clock::now());
+    for (const X11ScreenHold::Input& input : held_input_) {
+      switch (input.kind) {
+        case X11ScreenHold::Input::kKey:
+          events.OnKey();
+          break;
+        case X11ScreenHold::Input::kButton:
+          events.OnButton();
+          break;
+        case X11ScreenHold::Input::kWheel:
+          events.OnWheel();
+          break;
+        case X11ScreenHold::Input::kPointer:
+          PointerAt(input.x, input.y, events);
+          break;
+      }
+    }
+  }
+  if (WindowLost()) lost_ = true;
+}
+
+// The pointer at a place on the desktop. The first report only says where the pointer already is
+// (the window appeared under it), and a report of the same place is no movement; neither counts.
+void SdlDisplay::PointerAt(int32_t x, int32_t y, DisplayEvents& events) {
+  if (pointer_known_ && (x != pointer_x_ || y != pointer_y_)) events.OnPointerMoved();
+  pointer_known_ = true;
+  pointer_x_ = x;
+  pointer_y_ = y;
 }
 
 void SdlDisplay::SetCursorVisible(bool visible) {
@@ -1352,7 +1380,7 @@ void SdlDisplay::SetCursorVisible(bool visible) {
 }
 
 bool SdlDisplay::CheckDisplay() {
-  if (options_.embed_window != 0 && g_embedded_window_failed) lost_ = true;
+  if (WindowLost()) lost_ = true;
   return open_ && !lost_;
 }
 
@@ -1373,6 +1401,7 @@ std::string SdlDisplay::RendererName() const {
 }
 
 void SdlDisplay::ReleaseAll() {
+  hold_.reset();  // the keyboard and pointer first: the rest may take a while
   text_index_.clear();
   texts_.clear();
   current_font_ = nullptr;
@@ -1413,6 +1442,8 @@ void SdlDisplay::CloseDisplay() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     video_started_ = false;
   }
+  // Only now, after the last request about our windows has been answered.
+  ForgetOwnXWindows();
   // Only now, after the last request about the host's window has been answered.
   if (options_.embed_window != 0 && g_embedded_window == options_.embed_window) {
     XErrorHandler current = XSetErrorHandler(g_previous_error_handler);

@@ -12,6 +12,7 @@
 
 #include "platform/font_lookup.h"
 #include "platform/sdl_ptrs.h"
+#include "platform/x11_screen_hold.h"
 #include "scene/clock.h"
 #include "scene/sprite_display.h"
 
@@ -75,8 +76,10 @@ class SdlDisplay : public SpriteDisplay {
   bool CheckDisplay() override;
   void CloseDisplay() override;
 
-  // Handles every pending window-system event: pointer motion, button and key presses go to
-  // `events` (when input is accepted); closing, quitting or losing the window ends the display.
+  // Handles every pending window-system event: pointer motion, button and key presses and
+  // wheel turns go to `events` (when input is accepted); closing, quitting or losing the window
+  // ends the display. In full-screen mode on X11 it also keeps the windows on top and the
+  // keyboard and pointer grabbed.
   void PumpEvents(DisplayEvents& events);
   void SetCursorVisible(bool visible);
 
@@ -176,6 +179,9 @@ class SdlDisplay : public SpriteDisplay {
   const RenderedText* TextFor(const std::string& text, uint32_t colour, int32_t max_width);
   bool OpenWindows(int32_t width, int32_t height);
   void WatchEmbeddedWindow();
+  void HoldScreen();
+  bool WindowLost() const;
+  void PointerAt(int32_t x, int32_t y, DisplayEvents& events);
   void HandleWindowSystemEvent(const SDL_Event& event);
   void AddDrawing(Drawing drawing);
   void Compose();
@@ -228,6 +234,8 @@ class SdlDisplay : public SpriteDisplay {
   std::vector<SDL_Rect> changed_;  // parts of the frame changed since the windows were updated
   std::vector<SDL_Rect> shown_;    // scratch: the window rectangles updated by one Present
   _XDisplay* host_x_display_ = nullptr;  // SDL's X connection, when drawing into a host's window
+  std::unique_ptr<X11ScreenHold> hold_;  // full screen on X11: windows on top, input grabbed
+  std::vector<X11ScreenHold::Input> held_input_;  // scratch: what the grabs brought
   // The frame in memory shared with the X server, so that showing a part of it unscaled is a
   // short request and no copy; the server reads it when it handles the request, and the next
   // frame is not composed before it says it has.

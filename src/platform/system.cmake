@@ -1,7 +1,10 @@
-# The desktop around the saver: X11 window search, DPMS, instance lock, clocks, paths.
+# The desktop around the saver: X11 window search, DPMS, Xlib's error handlers, instance lock,
+# clocks, paths.
 add_library(larkspill_platform_system STATIC
   ${CMAKE_CURRENT_LIST_DIR}/x11_window_system.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/x11_errors.cpp
   ${CMAKE_CURRENT_LIST_DIR}/instance_lock.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/soundscape_lock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/system_clock.cpp
 )
 target_include_directories(larkspill_platform_system PUBLIC ${PROJECT_SOURCE_DIR}/src)

@@ -134,6 +134,10 @@ void SaverWindow::OnButton() {
   CloseDown();
 }
 
+void SaverWindow::OnWheel() {
+  OnButton();
+}
+
 void SaverWindow::OnKey() {
   if (ended_) return;
   CloseDown();

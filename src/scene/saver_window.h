@@ -58,6 +58,8 @@ class SaverWindow : public DisplayEvents {
   // Ends the saver on the MouseSens-th pointer move within a ten-second counting window.
   void OnPointerMoved() override;
   void OnButton() override;
+  // The wheel is a mouse button to the user: turning it ends the saver as a press does.
+  void OnWheel() override;
   void OnKey() override;
 
   // Once a second: clock time, sound-off count, scene rotation, the eagle.

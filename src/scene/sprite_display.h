@@ -59,13 +59,15 @@ class SpriteDisplay {
   virtual void CloseDisplay() = 0;
 };
 
-// The four events the display delivers to the saver window.
+// The events the display delivers to the saver window.
 class DisplayEvents {
  public:
   virtual ~DisplayEvents() = default;
   virtual void OnFrame() = 0;
   virtual void OnPointerMoved() = 0;
   virtual void OnButton() = 0;
+  // A turn of the mouse wheel, which X11 reports as a press of buttons 4 to 7.
+  virtual void OnWheel() = 0;
   virtual void OnKey() = 0;
 };
 

@@ -5,7 +5,8 @@
 #include "setup/run_settings_dialog.h"
 
 extern "C" __attribute__((visibility("default"))) int larkspill_run_settings_dialog(
-    int* argc, char** argv, const char* settings_path, const char* asset_dir) {
+    int* argc, char** argv, const char* settings_path, const char* asset_dir,
+    const char* runtime_dir) {
   larkspill::IniFileStore store(settings_path);
-  return larkspill::RunSettingsDialog(*argc, argv, store, asset_dir);
+  return larkspill::RunSettingsDialog(*argc, argv, store, asset_dir, runtime_dir);
 }

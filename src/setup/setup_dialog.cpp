@@ -6,11 +6,10 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -22,12 +21,15 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyleFactory>
+#include <QStyleOptionFocusRect>
 #include <QTabWidget>
 #include <QUrl>
 #include <algorithm>
 #include <limits>
 #include <utility>
+#include <vector>
 
+#include "platform/font_lookup.h"
 #include "settings/key_table.h"
 
 namespace larkspill {
@@ -118,9 +120,10 @@ QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* text, int x,
   return box;
 }
 
-// The desktop's style with two changes for this dialog's small controls: a small square
+// The desktop's style with three changes for this dialog's small controls: a small square
 // scroll-bar thumb (the bars are short and their page step is 1, and a long thumb would leave the
-// short water-speed bar almost no travel), and a font list that drops down as a scrolling list of
+// short water-speed bar almost no travel), a focus frame round the scroll bar that the keys move
+// (most styles draw none on a scroll bar), and a font list that drops down as a scrolling list of
 // a few entries instead of covering the screen.
 class DialogStyle : public QProxyStyle {
  public:
@@ -137,6 +140,16 @@ class DialogStyle : public QProxyStyle {
     if (hint == SH_ComboBox_Popup) return 0;
     return QProxyStyle::styleHint(hint, option, widget, returned);
   }
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                          QPainter* painter, const QWidget* widget) const override {
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
+    if (control == CC_ScrollBar && (option->state & State_HasFocus)) {
+      QStyleOptionFocusRect focus;
+      focus.QStyleOption::operator=(*option);
+      focus.rect = option->rect.adjusted(1, 1, -1, -1);
+      proxy()->drawPrimitive(PE_FrameFocusRect, &focus, painter, widget);
+    }
+  }
 };
 
 // One style for every dialog, owned by the application so that it outlives the controls.
@@ -150,9 +163,58 @@ QStyle* DialogControlStyle() {
   return style;
 }
 
+// A scroll bar that answers the keys the way they point: Left, Up and Page Up move the thumb one
+// step (a page is one step here) towards the left or top end, Right, Down and Page Down towards the
+// other end, Home and End to the two ends. Qt's own bars ignore Page Up and Page Down and would
+// step an upside-down bar the wrong way. The keys go through the same value change as the mouse.
+class DialogBar : public QScrollBar {
+ public:
+  DialogBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
+    // In the Tab chain, so the keys reach it.
+    setFocusPolicy(Qt::StrongFocus);
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    // The left or top end holds the minimum, unless the bar is drawn upside down.
+    const bool start_is_minimum = !invertedAppearance();
+    const SliderAction back = start_is_minimum ? SliderSingleStepSub : SliderSingleStepAdd;
+    const SliderAction on = start_is_minimum ? SliderSingleStepAdd : SliderSingleStepSub;
+    SliderAction action = SliderNoAction;
+    if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+        case Qt::Key_PageUp:
+          action = back;
+          break;
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+        case Qt::Key_PageDown:
+          action = on;
+          break;
+        case Qt::Key_Home:
+          action = start_is_minimum ? SliderToMinimum : SliderToMaximum;
+          break;
+        case Qt::Key_End:
+          action = start_is_minimum ? SliderToMaximum : SliderToMinimum;
+          break;
+        default:
+          break;
+      }
+    }
+    if (action == SliderNoAction) {
+      QScrollBar::keyPressEvent(event);
+      return;
+    }
+    triggerAction(action);
+    event->accept();
+  }
+};
+
 QScrollBar* MakeBar(QWidget* parent, const char* name, Qt::Orientation orientation, int minimum,
                     int maximum) {
-  auto* bar = Make<QScrollBar>(parent, name, orientation);
+  auto* bar = Make<DialogBar>(parent, name, orientation);
   bar->setStyle(DialogControlStyle());
   bar->setRange(minimum, maximum);
   bar->setSingleStep(1);
@@ -164,12 +226,12 @@ QScrollBar* MakeBar(QWidget* parent, const char* name, Qt::Orientation orientati
 // A vertical bar whose largest value is at the top. Qt draws and drags such a bar the right way
 // up but still steps it by arrow and page clicks as if the smallest value were on top; this bar
 // turns those steps round, so a click moves the thumb towards the place clicked.
-class UpsideDownBar : public QScrollBar {
+class UpsideDownBar : public DialogBar {
  public:
-  explicit UpsideDownBar(QWidget* parent) : QScrollBar(Qt::Vertical, parent) {
+  explicit UpsideDownBar(QWidget* parent) : DialogBar(Qt::Vertical, parent) {
     setInvertedAppearance(true);
-    // A scroll bar normally turns its keys and wheel round (Up lowers the value); with the largest
-    // value on top, Up must raise it.
+    // A scroll bar normally turns its wheel round (a turn up lowers the value); with the largest
+    // value on top, it must raise it.
     setInvertedControls(false);
     setContextMenuPolicy(Qt::NoContextMenu);
     connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
@@ -205,6 +267,8 @@ QLineEdit* MakeCompanion(QWidget* parent, const char* name) {
   auto* box = Make<QLineEdit>(parent, name);
   box->setReadOnly(true);
   box->setAlignment(Qt::AlignRight);
+  // It only shows its bar's value, so Tab passes it by.
+  box->setFocusPolicy(Qt::NoFocus);
   return box;
 }
 
@@ -236,11 +300,17 @@ QString CheckText(const QCheckBox* box) {
 }  // namespace
 
 QStringList ScreenFontFamilies() {
+  // fontconfig's family names, not the toolkit's: Qt names a family that several foundries make
+  // "Family [foundry]", a name the saver's lookup would not know.
   QStringList families;
-  for (const QString& family : QFontDatabase::families()) {
-    if (!QFontDatabase::isPrivateFamily(family)) families.append(family);
-  }
+  for (const std::string& family : FontFamilies()) families.append(QString::fromStdString(family));
   return families;
+}
+
+QString PageUrl(const std::string& dir, const char* page) {
+  return QUrl::fromLocalFile(QString::fromStdString(dir) + QLatin1Char('/') +
+                             QString::fromLatin1(page))
+      .toString(QUrl::FullyEncoded);
 }
 
 void OpenUrlOnDesktop(const QString& url) {
@@ -263,7 +333,20 @@ SetupDialog::SetupDialog(SettingsStore& store, std::string asset_dir, FontSource
   Form_Load();
 }
 
-QString SetupDialog::AboutText() {
+void SetupDialog::BringToFront() {
+  Form_Load();
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+}
+
+void SetupDialog::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Load();
+}
+
+QString SetupDialog::AboutText(const QString& home_page) {
   const QStringList lines = {
       QStringLiteral("Larkspill 3.4"),
       QString(),
@@ -274,7 +357,7 @@ QString SetupDialog::AboutText() {
       QStringLiteral("Check our website for the current price"),
       QString(),
       QStringLiteral("Our email address: support@larkspill.example.org"),
-      QStringLiteral("Our website address: http://larkspill.example.org"),
+      QStringLiteral("Our website address: ") + home_page,
       QString(),
       QStringLiteral("Larkspill Software"),
       QStringLiteral("12 Meadow Lane"),
@@ -295,6 +378,26 @@ void SetupDialog::BuildControls() {
   SSTab1->addTab(BuildSettingsPage(), QStringLiteral("Settings"));
   SSTab1->addTab(BuildTextPage(), QStringLiteral("Text"));
   BuildButtonBar();
+  SetTabOrder();
+}
+
+// Tab runs through each page in reading order: the frames column by column, the controls of a
+// frame top to bottom and left to right, then the buttons, then back to the page tabs. The
+// hidden page's controls are passed by.
+void SetupDialog::SetTabOrder() {
+  const std::vector<QWidget*> chain = {
+      SSTab1->tabBar(),
+      // "Settings": scenes, clock; sound, mouse, water speed; creatures; power saving.
+      chkwf01, chkwf02, hsbScroll, chkClock, optPosClock[0], optPosClock[2], optPosClock[1],
+      optPosClock[3], txtFontSize, chkSoundWater, hsbWaterVolume, chkSoundBirds, hsbBirdsVolume,
+      chkSoundJungle, hsbJungleVolume, chkSoundEagle, hsbEagleVolume, cboSoundOff, hsbMouseS,
+      vsbWaterSpeed, chkBirds, cboBirds, chkSingleBird, hsbBirdSpeed, hsbButter, chkButterfly1,
+      chkButterfly2, chkPowerSave,
+      // "Text": message, font.
+      chkShowMessage, txtMessage, chkFonts, cboFontsScreen, txtFontSizeMsg,
+      // The button bar.
+      cmdWeb, cmdHelp, cmdAbout, cmdOK};
+  for (size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
 }
 
 QLabel* SetupDialog::MakePicture(QWidget* parent, const char* name, const char* file, int x, int y,
@@ -638,7 +741,8 @@ void SetupDialog::Form_Load() {
   // read first: the font the user chose stays chosen.
   const QString font_name = ReadString("Startup", "FontName");
   LoadCheck(chkFonts, "Startup", "CheckFont");
-  if (!chkFonts->isChecked()) LoadFonts();
+  // Loading again (a second start brought this dialog to the front) keeps a list already filled.
+  if (!chkFonts->isChecked() && cboFontsScreen->count() == 0) LoadFonts();
   LoadBar(hsbButter, "one", "NumButter", &SetupDialog::hsbButter_Change);
   LoadBar(hsbBirdSpeed, "one", "BirdSpeed", &SetupDialog::hsbBirdSpeed_Change);
   LoadCheck(chkSingleBird, "one", "SingleBird");
@@ -666,11 +770,18 @@ void SetupDialog::Form_Load() {
   txtFontSizeMsg->setText(ReadString("two", "FontSizeMsg"));
 
   // The corner: the stored number, rounded as the saver rounds it, minus 1 is the option's index.
-  // A number outside 1 to 4 means no clock in the saver, so no option is selected and nothing is
-  // written.
+  // A number outside 1 to 4 means no clock in the saver, so no option is selected (also none
+  // that an earlier loading selected) and nothing is written.
   PosClock = ReadString("two", "PosClock");
   const int index = ReadNumericInteger(store_, Reader::Dialog, "two", "PosClock") - 1;
-  if (index >= 0 && index <= 3) optPosClock[static_cast<size_t>(index)]->setChecked(true);
+  if (index >= 0 && index <= 3) {
+    optPosClock[static_cast<size_t>(index)]->setChecked(true);
+  } else if (QAbstractButton* shown = optPosClockGroup->checkedButton()) {
+    const QSignalBlocker quiet(optPosClockGroup);
+    optPosClockGroup->setExclusive(false);
+    shown->setChecked(false);
+    optPosClockGroup->setExclusive(true);
+  }
 
   LoadCombo(cboSoundOff, ReadString("one", "SoundOff"));
   if (!chkFonts->isChecked()) {
@@ -816,15 +927,15 @@ void SetupDialog::cmdOK_Click() {
   close();
 }
 void SetupDialog::cmdWeb_Click() {
-  Navigate(QString::fromLatin1(kHomePageUrl));
+  Navigate(PageUrl(asset_dir_, kHomePage));
 }
 void SetupDialog::cmdHelp_Click() {
-  Navigate(QString::fromLatin1(kSupportPageUrl));
+  Navigate(PageUrl(asset_dir_, kSupportPage));
 }
 
 void SetupDialog::cmdAbout_Click() {
-  QMessageBox about(QMessageBox::NoIcon, QStringLiteral("Larkspill"), AboutText(), QMessageBox::Ok,
-                    this);
+  QMessageBox about(QMessageBox::NoIcon, QStringLiteral("Larkspill"),
+                    AboutText(PageUrl(asset_dir_, kHomePage)), QMessageBox::Ok, this);
   about.setObjectName(QStringLiteral("AboutBox"));
   about.setTextFormat(Qt::PlainText);
   about.exec();
@@ -855,15 +966,17 @@ void SetupDialog::SelectFontAt(int position) {
     cboFontsScreen->setCurrentIndex(position);
 }
 
-void SetupDialog::SelectFontNamed(const QString& name) {
-  int position = cboFontsScreen->findText(name, Qt::MatchFixedString);
+void SetupDialog::SelectFontNamed(const QString& stored) {
+  // A name from an older list may carry the foundry in brackets: its family is the entry.
+  const std::string name = WithoutFoundry(stored.toStdString());
+  int position = cboFontsScreen->findText(QString::fromStdString(name), Qt::MatchFixedString);
   if (position < 0) {
-    // A face the desktop serves under another family name ("Arial" drawn by a metric-compatible
-    // font) selects that family; a name the desktop does not know at all leaves the selection.
-    const QString stand_in = QFontInfo(QFont(name)).family();
-    const QString unknown = QFontInfo(QFont(QStringLiteral("Larkspill No Such Face"))).family();
-    if (stand_in.compare(unknown, Qt::CaseInsensitive) != 0)
-      position = cboFontsScreen->findText(stand_in, Qt::MatchFixedString);
+    // A face the saver draws with a font of another family ("Arial" drawn by a metric-compatible
+    // font) selects that family; a name fontconfig does not know at all (it then offers its
+    // default face) leaves the selection.
+    const std::string stand_in = MatchFontFace(name).family;
+    if (stand_in != MatchFontFace("Larkspill No Such Face").family)
+      position = cboFontsScreen->findText(QString::fromStdString(stand_in), Qt::MatchFixedString);
   }
   if (position >= 0) cboFontsScreen->setCurrentIndex(position);
 }

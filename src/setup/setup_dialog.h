@@ -29,12 +29,17 @@ using FontSource = std::function<QStringList()>;
 // Opens a web address in the desktop's browser.
 using UrlOpener = std::function<void(const QString&)>;
 
-// The real font source and URL opener of the desktop.
+// The real font source and URL opener of the desktop. The fonts are fontconfig's families, the
+// names the saver's font lookup finds again.
 QStringList ScreenFontFamilies();
 void OpenUrlOnDesktop(const QString& url);
 
-inline constexpr const char* kHomePageUrl = "http://larkspill.example.org/index.htm";
-inline constexpr const char* kSupportPageUrl = "http://larkspill.example.org/support.htm";
+// The two pages that ship with the program, in its data folder: what Larkspill is and how to add
+// it to a screen-saver host; every setting explained and what to do when something goes wrong.
+inline constexpr const char* kHomePage = "index.htm";
+inline constexpr const char* kSupportPage = "support.htm";
+// The file address of a page in the data folder `dir`.
+QString PageUrl(const std::string& dir, const char* page);
 
 // The Control Box: two pages that show every setting and write each one to the store the moment
 // its control changes. There is no apply and no cancel; closing keeps what has been written.
@@ -42,15 +47,26 @@ class SetupDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // `asset_dir` holds the dialog's small pictures (may be empty: the frames then stay plain).
+  // `asset_dir` is the data folder: the dialog's small pictures (the frames stay plain without
+  // them) and the two pages.
   SetupDialog(SettingsStore& store, std::string asset_dir, FontSource fonts, UrlOpener open_url,
               QWidget* parent = nullptr);
 
-  // The text the about box shows, lines separated and ended by "\r\n".
-  static QString AboutText();
+  // The text the about box shows, naming `home_page` as the website; lines separated and ended
+  // by "\r\n".
+  static QString AboutText(const QString& home_page);
+
+  // Shows what the store holds now and brings the window to the front: what a second start of
+  // the dialog does instead of opening another one.
+  void BringToFront();
 
   // The clock position as the dialog last read or wrote it ("1" to "4" once a corner is chosen).
   const QString& ClockPositionText() const { return PosClock; }
+
+ protected:
+  // Coming back to the dialog shows the store as it is now: the saver's first start or a hand
+  // edit may have changed it while the dialog was in the background.
+  void changeEvent(QEvent* event) override;
 
  private:
   // Control construction, by page and frame.
@@ -58,6 +74,7 @@ class SetupDialog : public QDialog {
   QWidget* BuildSettingsPage();
   QWidget* BuildTextPage();
   void BuildButtonBar();
+  void SetTabOrder();
   QLabel* MakePicture(QWidget* parent, const char* name, const char* file, int x, int y, int w,
                       int h);
 
@@ -109,7 +126,7 @@ class SetupDialog : public QDialog {
   // Selects the font list entry at a position, or with a name; anything not in the list leaves
   // the selection as it is.
   void SelectFontAt(int position);
-  void SelectFontNamed(const QString& name);
+  void SelectFontNamed(const QString& stored);
   void Navigate(const QString& url);
 
   void Save(const char* section, const char* key, const QString& value);

@@ -42,6 +42,71 @@ std::optional<uint64_t> ParseWindowId(std::string_view text) {
   return value;
 }
 
+const char* UsageText() {
+  return R"(usage: larkspill [/s | /c | /a | /p ID]
+       larkspill -root | -window-id ID  [host options]
+
+  /s            the saver, full screen (ends at once if another Larkspill runs)
+  (nothing)     the saver, full screen, without that check
+  /c            the settings dialog
+  /p ID         the preview still in the X11 window ID
+  /a            how the screen lock's password is changed
+  -root         the saver in the window named by XSCREENSAVER_WINDOW, else the root window
+  -window-id ID the saver in the X11 window ID (decimal or 0x hexadecimal)
+
+Host options, for this run only (the stored settings stay as they are):
+  -waterfall 1|2|both   which waterfalls take turns
+  -sound, -no-sound     every sound on / no sound at all
+  -clock, -no-clock     the clock shown / hidden
+  -fps                  frames per second in the bottom-left corner
+Options it does not know are ignored, as the hosts' own savers do. Every option may also be
+written with two dashes. Settings: larkspill /c; more in man 6 larkspill.
+)";
+}
+
+namespace {
+
+// Reads one host option into `options`; true when `args[i]` was one (a value it takes is
+// consumed with it).
+bool ReadHostOption(const std::vector<std::string>& args, size_t& i, StartupOptions& options) {
+  std::string a = args[i];
+  if (a.rfind("--", 0) == 0) a.erase(0, 1);
+  auto set = [&options](const char* section, const char* key, const char* value) {
+    options.overrides.push_back({section, key, value});
+  };
+  if (a == "-fps") {
+    options.show_fps = true;
+  } else if (a == "-clock" || a == "-no-clock") {
+    set("one", "Clock", a == "-clock" ? "1" : "0");
+  } else if (a == "-sound" || a == "-no-sound") {
+    const char* on = a == "-sound" ? "1" : "0";
+    for (const char* key : {"SoundWater", "SoundBirds", "SoundJungle", "SoundEagle"}) {
+      set("two", key, on);
+    }
+    options.no_sound = a == "-no-sound";
+  } else if (a == "-waterfall" || a.rfind("-waterfall=", 0) == 0) {
+    std::string value;
+    if (size_t eq = a.find('='); eq != std::string::npos) {
+      value = a.substr(eq + 1);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    }
+    const std::string lowered = NormalizeCommandLine(value);
+    if (lowered == "1" || lowered == "2" || lowered == "both") {
+      set("one", "waterfall1", lowered == "2" ? "0" : "1");
+      set("one", "waterfall2", lowered == "1" ? "0" : "1");
+    } else {
+      options.warnings.push_back("-waterfall takes 1, 2 or both, not \"" + value +
+                                 "\"; the stored waterfalls are shown");
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 StartupOptions ParseStartup(const std::vector<std::string>& args,
                             const char* xscreensaver_window) {
   StartupOptions options;
@@ -69,6 +134,11 @@ StartupOptions ParseStartup(const std::vector<std::string>& args,
       } else {
         options.host_window = *id;
       }
+    } else if (a == "--help" || a == "-help") {
+      options.mode = Mode::Help;
+      return options;
+    } else {
+      ReadHostOption(args, i, options);
     }
   }
   std::string joined;

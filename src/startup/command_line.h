@@ -15,7 +15,15 @@ enum class Mode {
   Settings,      // "/c": the settings dialog
   Password,      // "/a"
   Host,          // a screen-saver host's window: -root, -window-id ID or XSCREENSAVER_WINDOW
+  Help,          // --help: the usage on standard output
   None,          // anything else: the program ends
+};
+
+// A setting a host option overrides for one run; never written to the store.
+struct SettingOverride {
+  std::string section;
+  std::string key;
+  std::string value;
 };
 
 struct StartupOptions {
@@ -27,7 +35,15 @@ struct StartupOptions {
   uint64_t host_window = 0;  // host mode: the window to draw into; 0 with host_root for the root
   bool host_root = false;
   std::string error;  // a host argument that cannot be used, said in words
+  // The host options (-waterfall, -sound, -clock, -fps): settings for this run only.
+  std::vector<SettingOverride> overrides;
+  bool no_sound = false;              // -no-sound: no sound device at all
+  bool show_fps = false;              // -fps: frames per second in a corner
+  std::vector<std::string> warnings;  // host options with a value that cannot be used
 };
+
+// What --help prints: the modes, the hosts' arguments and the host options.
+const char* UsageText();
 
 // Trims spaces at both ends and lowers every letter.
 std::string NormalizeCommandLine(std::string_view command_line);

@@ -12,6 +12,13 @@ int Main(const StartupOptions& options, WindowSystem& windows, const ModeRunners
     return kExitUsage;
   }
   if (options.mode == Mode::None) return kExitOk;
+  if (options.mode == Mode::Help) {
+    std::fputs(UsageText(), stdout);
+    return kExitOk;
+  }
+  for (const std::string& warning : options.warnings) {
+    std::fprintf(stderr, "larkspill: %s\n", warning.c_str());
+  }
 
   bool display_properties = windows.FindWindowByTitle(kDisplayPropertiesTitle);
   bool other_instance = windows.PreviousInstanceRunning();
@@ -30,6 +37,7 @@ int Main(const StartupOptions& options, WindowSystem& windows, const ModeRunners
       return run(runners.password);
     case Mode::Host:
       return run(runners.host);
+    case Mode::Help:
     case Mode::None:
       break;
   }

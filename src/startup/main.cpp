@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/instance_lock.h"
+#include "platform/x11_errors.h"
 #include "platform/x11_window_system.h"
 #include "scene/exit_status.h"
 #include "settings/ini_file_store.h"
@@ -25,9 +26,15 @@
 #error "LARKSPILL_DIALOG_MODULE must name the settings dialog module"
 #endif
 
-int main(int argc, char** argv) {
+namespace {
+
+// The program's run; every object of it is gone when it returns.
+int Run(int argc, char** argv) {
   using namespace larkspill;
+  // Before any X connection, so no X error or lost display ever ends the program through Xlib.
+  InstallXErrorHandlers();
   std::setlocale(LC_ALL, "");
+  UseOnlyAnExistingSessionBus();
   std::vector<std::string> args(argv + 1, argv + argc);
   StartupOptions options = ParseStartup(args, std::getenv("XSCREENSAVER_WINDOW"));
 
@@ -35,8 +42,9 @@ int main(int argc, char** argv) {
   X11WindowSystem windows(lock);
   InstallEndSignals();
 
+  const SaverChoices choices{options.overrides, options.no_sound, options.show_fps};
   ModeRunners runners;
-  runners.saver = [&] { return RunSaver(SaverTarget{}, windows, LARKSPILL_ASSET_DIR); };
+  runners.saver = [&] { return RunSaver(SaverTarget{}, choices, windows, LARKSPILL_ASSET_DIR); };
   runners.host = [&] {
     // -root without a window from the host: the root window itself.
     uint64_t host_window = options.host_window != 0 ? options.host_window : RootWindowId();
@@ -45,7 +53,7 @@ int main(int argc, char** argv) {
                    std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "(DISPLAY unset)");
       return ReportNoDisplay();
     }
-    return RunSaver(SaverTarget{host_window, true}, windows, LARKSPILL_ASSET_DIR);
+    return RunSaver(SaverTarget{host_window, true}, choices, windows, LARKSPILL_ASSET_DIR);
   };
   runners.preview = [&] {
     return RunPreview(options.preview_has_number, options.PreviewParent, LARKSPILL_ASSET_DIR,
@@ -75,12 +83,23 @@ int main(int argc, char** argv) {
                    LARKSPILL_DIALOG_MODULE, dlerror());
       return static_cast<int>(kExitUsage);
     }
-    return run(&argc, argv, DefaultSettingsPath().c_str(), LARKSPILL_ASSET_DIR);
+    return run(&argc, argv, DefaultSettingsPath().c_str(), LARKSPILL_ASSET_DIR,
+               RuntimeDir().c_str());
   };
   runners.password = [] {
     std::fprintf(stderr,
                  "larkspill: the screen lock uses your login password; change it with passwd\n");
     return static_cast<int>(kExitOk);
   };
-  return Main(options, windows, runners);
+  const int status = Main(options, windows, runners);
+  ClosingDownWith(status);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = Run(argc, argv);
+  larkspill::EndBySignalIfAsked();
+  return status;
 }

@@ -3,20 +3,28 @@
 #include <SDL.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/dpms.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <string>
 
+#include "platform/instance_lock.h"
 #include "platform/sdl_display.h"
 #include "platform/sdl_sound_device.h"
+#include "platform/soundscape_lock.h"
 #include "platform/system_clock.h"
+#include "platform/x11_errors.h"
 #include "scene/exit_status.h"
 #include "scene/random.h"
 #include "scene/saver_window.h"
 #include "settings/ini_file_store.h"
 #include "startup/end_deadline.h"
+#include "startup/fps_overlay.h"
+#include "startup/overridden_store.h"
 #include "startup/power_hook.h"
 
 namespace larkspill {
@@ -37,15 +45,6 @@ void ShowMessageBox(const std::string& text, const std::string& title) {
 
 int IgnoreXError(Display*, XErrorEvent*) {
   return 0;
-}
-
-// The sounds to silence if the X server goes away; Xlib gives no way back from that.
-SoundDevice* g_sound_to_stop = nullptr;
-
-[[noreturn]] int OnXConnectionLost(Display*) {
-  if (g_sound_to_stop != nullptr) g_sound_to_stop->StopAllSounds();
-  std::fprintf(stderr, "larkspill: the X display went away\n");
-  std::_Exit(kExitDisplayLost);
 }
 
 // The monitor's power on X11: its state from DPMS, the desktop's time-outs through SDL's
@@ -98,6 +97,40 @@ std::optional<bool> WindowExists(uint64_t id) {
   return found != 0;
 }
 
+// Whether a host's window is a preview pane (a settings app's thumbnail) rather than a screen:
+// less than half the area of the monitor it is on (the X screen where SDL knows no monitor
+// there). A host's saver window covers its whole monitor; the preview panes of the hosts'
+// settings programs are a quarter of it or less. Unknown, as for a window already gone, counts
+// as a screen.
+bool IsPreviewPane(uint64_t id) {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  XSync(display, False);
+  XErrorHandler previous = XSetErrorHandler(IgnoreXError);
+  XWindowAttributes window{};
+  XWindowAttributes root{};
+  int x = 0, y = 0;
+  Window child = 0;
+  const bool known = XGetWindowAttributes(display, static_cast<Window>(id), &window) != 0 &&
+                     XGetWindowAttributes(display, DefaultRootWindow(display), &root) != 0 &&
+                     XTranslateCoordinates(display, static_cast<Window>(id),
+                                           DefaultRootWindow(display), 0, 0, &x, &y, &child) != 0;
+  XSync(display, False);
+  XSetErrorHandler(previous);
+  XCloseDisplay(display);
+  if (!known) return false;
+  SDL_Rect monitor{0, 0, root.width, root.height};
+  const SDL_Point centre{x + window.width / 2, y + window.height / 2};
+  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_PointInRect(&centre, &bounds)) {
+      monitor = bounds;
+      break;
+    }
+  }
+  return int64_t{window.width} * window.height * 2 < int64_t{monitor.w} * monitor.h;
+}
+
 }  // namespace
 
 int ReportNoDisplay() {
@@ -125,10 +158,39 @@ void InstallEndSignals() {
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::string& asset_dir) {
+void EndBySignalIfAsked() {
+  const int signal = g_signal;
+  if (signal == 0) return;
+  std::fflush(nullptr);
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+  sigset_t unblock;
+  sigemptyset(&unblock);
+  sigaddset(&unblock, signal);
+  sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+  std::raise(signal);
+}
+
+void UseOnlyAnExistingSessionBus() {
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address != nullptr && address[0] != '\0') return;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::string folder = runtime != nullptr && runtime[0] == '/'
+                           ? std::string(runtime)
+                           : "/run/user/" + std::to_string(::getuid());
+  setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + folder + "/bus").c_str(), 1);
+}
+
+int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSystem& windows,
+             const std::string& asset_dir) {
   const bool hosted = target.embed_window != 0;
   // A host runs its own screen saver and power saving; ours must never hold them off.
   if (hosted) SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // The saver is seen on X11 or not at all: without an X display it says so and ends, rather
+  // than running on in a driver that shows nothing and takes no input.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   if (hosted && WindowExists(target.embed_window) == false) {
     std::fprintf(stderr, "larkspill: the host's window %llu (0x%llx) does not exist\n",
                  static_cast<unsigned long long>(target.embed_window),
@@ -136,7 +198,8 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
     return kExitUsage;
   }
 
-  IniFileStore store(DefaultSettingsPath());
+  IniFileStore file_store(DefaultSettingsPath());
+  OverriddenStore store(file_store, choices.overrides);
   SystemClock clock;
   SeededRandom random;
 
@@ -147,14 +210,23 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
   display_options.video_driver = "x11";
   SdlDisplay display(clock, display_options);
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
+  // Made before the sound device, so that the lock is let go only after the device has closed.
+  SoundscapeLock soundscape(RuntimeDir() / "larkspill-sound.lock");
   // The sound opens once the first frame is up: until then the screen has both processors.
   SdlSoundDevice sound(SdlSoundDevice::Opening::Later);
+  // The X server may go away at any moment from here on; the sounds stop with it.
+  SetXConnectionLostAction([&sound] { sound.StopAllSounds(); });
+  struct ForgetLostAction {
+    ~ForgetLostAction() { SetXConnectionLostAction(nullptr); }
+  } forget_lost_action;
+  FpsOverlay fps(display, clock);
 
   int status = -1;
   std::string asset_path = asset_dir;
   if (asset_path.empty() || asset_path.back() != '/') asset_path += '/';
+  SpriteDisplay& shown = choices.show_fps ? static_cast<SpriteDisplay&>(fps) : display;
   SaverServices services{
-      display, sound, store, windows, clock, random, asset_path, ShowMessageBox, [&status](int s) {
+      shown, sound, store, windows, clock, random, asset_path, ShowMessageBox, [&status](int s) {
         if (status < 0) status = s;
       }};
   SaverWindow window(services);
@@ -183,10 +255,19 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
     return kExitAssetError;
   }
   if (status >= 0) return status;
-  g_sound_to_stop = &sound;
-  XSetIOErrorHandler(OnXConnectionLost);
   windows.SetScreenSaverRunning(true);
   bool first_frame_shown = false;
+
+  // Whether this saver may play at all (decided with the first frame up), and whether it is the
+  // one that does.
+  bool sound_wanted = false;
+  bool sound_opened = false;
+  uint32_t last_sound_try = clock.TickCount();
+  auto open_sound_if_ours = [&] {
+    if (!sound_wanted || sound_opened || !soundscape.TryTake()) return;
+    sound_opened = true;
+    sound.OpenNow();
+  };
 
   while (status < 0) {
     if (int signal = PendingSignal(); signal != 0) {
@@ -201,16 +282,22 @@ int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::str
     window.OnFrame();
     if (!first_frame_shown) {
       first_frame_shown = true;
-      sound.OpenNow();
+      sound_wanted = !choices.no_sound && !(hosted && IsPreviewPane(target.embed_window));
+      open_sound_if_ours();
       // The desktop hears the saver's wish about power saving once the first frame is up:
       // telling it takes a few milliseconds (over D-Bus on some desktops).
       if (hook) hook->Start();
+    } else if (!sound_opened && sound_wanted && clock.TickCount() - last_sound_try >= 1000) {
+      // Another saver plays the soundscape; once it has ended, this one takes it over.
+      last_sound_try = clock.TickCount();
+      open_sound_if_ours();
     }
   }
   // A host ends the saver by destroying its window: that is a normal end, not a lost display.
   if (hosted && status == kExitDisplayLost && WindowExists(target.embed_window) == false) {
     status = kExitOk;
   }
+  if (status == kExitDisplayLost) SayDisplayLost();
   return status;
 }
 

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/x11_window_system.h"
+#include "startup/command_line.h"
 
 namespace larkspill {
 
@@ -13,11 +15,22 @@ struct SaverTarget {
   bool host_owns_input = false;
 };
 
+// What the command line chose for this run beyond the stored settings: the host options.
+struct SaverChoices {
+  std::vector<SettingOverride> overrides;
+  bool no_sound = false;
+  bool show_fps = false;
+};
+
 // Runs the saver until it ends and returns its exit status. In a host's window the scene
 // follows the window's size, no input ends it, the host's screen saver and power saving are
 // left alone, and the host destroying the window ends it with kExitOk. In its own window the
 // power hook keeps or gives up the monitor as PwrSave says.
-int RunSaver(const SaverTarget& target, X11WindowSystem& windows, const std::string& asset_dir);
+//
+// Sound: of the savers running at once, only the one holding the soundscape lock plays (the
+// others take over when it ends); none plays in a preview pane or with -no-sound.
+int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSystem& windows,
+             const std::string& asset_dir);
 
 // Tells the user that no display could be opened, as the saver does, and gives the status
 // that says so.
@@ -31,5 +44,15 @@ uint64_t RootWindowId();
 int PendingSignal();
 // SIGTERM, SIGINT and SIGHUP ask the running mode to end in order.
 void InstallEndSignals();
+// After the orderly end: when a signal asked for it, ends the process by that same signal (its
+// default action), so that a parent sees a signal end as it does for the hosts' own savers.
+// Returns only when no signal is pending.
+void EndBySignalIfAsked();
+
+// Keeps the program from starting a D-Bus session bus of its own. With no session bus address
+// in the environment, libdbus (used by SDL's video start) asks dbus-launch to start a bus that
+// lives on after the program; pointed at the user's bus where systemd keeps it, it connects
+// there or, where there is none, goes on without D-Bus.
+void UseOnlyAnExistingSessionBus();
 
 }  // namespace larkspill

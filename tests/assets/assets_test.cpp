@@ -166,6 +166,7 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
 TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
   for (const auto& names : kCreatures) {
     std::vector<std::vector<Rgb>> frames;
+    size_t all_body = 0, light = 0, dark = 0;
     for (const std::string& name : names) {
       const Bitmap b = LoadBitmap(name);
       size_t body = 0;
@@ -176,6 +177,8 @@ TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
           const Rgb& p = b.at(x, y);
           if (IsKey(p)) continue;
           ++body;
+          int luma = (2 * p[0] + 5 * p[1] + p[2]) / 8;
+          light += luma >= 150, dark += luma <= 60;
           bool border = x == 0 || y == 0 || x == b.width - 1 || y == b.height - 1;
           if (border && edge_touch.empty()) edge_touch = where(x, y);
           if (LooksLikeKey(p) && keyed_out.empty()) keyed_out = where(x, y);
@@ -188,7 +191,13 @@ TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
       EXPECT_EQ(keyed_out, "") << name << " has a colour the display would key out";
       EXPECT_EQ(fringe, "") << name << " has a pink fringe";
       EXPECT_GT(body, b.rgb.size() / 25) << name << " is barely there";
+      all_body += body;
       frames.push_back(b.rgb);
+    }
+    // The flock crosses bright sky and dark leaves: it needs light parts and dark ones.
+    if (&names == &kCreatures[3]) {
+      EXPECT_GT(light, all_body / 8) << "the flock has too little light to show on the forest";
+      EXPECT_GT(dark, all_body / 8) << "the flock has too little dark to show on the sky";
     }
     // A wing beat: every frame differs from the next, and the last from the first.
     for (size_t i = 0; i < frames.size(); ++i)

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The saver inside a host's window named by XSCREENSAVER_WINDOW, as xscreensaver starts it:
 # the moving scene letterboxed to the window, following its size, deaf to input, ended by
-# SIGTERM.
+# SIGTERM; one soundscape however many it starts, none in a preview pane, no session bus left.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/stand_in_host.sh"
 start_display 800x600x24
+unset DBUS_SESSION_BUS_ADDRESS  # a display without a session bus, as startx gives
 
 start_host 400 200 "Host"
 export XSCREENSAVER_WINDOW="$HOST_HEX"
@@ -64,4 +65,55 @@ host_destroy
 XSCREENSAVER_WINDOW=window7 timeout 5 "$LARKSPILL" -root >"$WORK/out" 2>"$WORK/err" </dev/null && status=0 || status=$?
 [ "$status" -eq 1 ] || fail "XSCREENSAVER_WINDOW=window7: status $status"
 grep -q window7 "$WORK/err" || fail "XSCREENSAVER_WINDOW=window7 not named: $(cat "$WORK/err")"
+
+# has_sound FILE: the disk audio driver's output exists and holds something other than silence.
+has_sound() { [ -s "$1" ] && [ "$(head -c 2000000 "$1" | tr -d '\0' | head -c 1 | wc -c)" -eq 1 ]; }
+# start_hosted NAME WIDTH HEIGHT: a saver in a host window of its own, its sound to NAME.raw.
+start_hosted() {
+  start_host "$2" "$3" "$1"
+  SDL_DISKAUDIOFILE="$WORK/$1.raw" start_app --window-id "$HOST_HEX"
+}
+
+# A preview pane (a quarter of the screen or less): the scene, and no sound device opened.
+start_hosted preview 160 120
+wait_drawn 80 60
+sleep 1.5
+[ ! -e "$WORK/preview.raw" ] || fail "a preview pane opened a sound device"
+kill -TERM "$APP_PID"
+wait_exit "$APP_PID" 1
+
+# Two savers as a host starts them on two monitors, each window as large as its monitor:
+# exactly one plays.
+start_hosted left 800 600
+left_app=$APP_PID
+start_hosted right 800 600
+right_app=$APP_PID
+for i in $(seq 1 100); do
+  has_sound "$WORK/left.raw" || has_sound "$WORK/right.raw" && break
+  sleep 0.1
+done
+sleep 1.5
+playing=; silent=
+if has_sound "$WORK/left.raw"; then playing=left; silent=right; else playing=right; silent=left; fi
+has_sound "$WORK/$playing.raw" || fail "neither saver plays"
+[ ! -e "$WORK/$silent.raw" ] || fail "both savers opened a sound device"
+# The one playing ends: the other takes the sound over (within a second, give or take the
+# loading of its sounds on a busy machine), and a saver
+# started now stays silent, so the sound never comes back twice.
+[ "$playing" = left ] && kill -TERM "$left_app" || kill -TERM "$right_app"
+[ "$playing" = left ] && wait_exit "$left_app" 1 || wait_exit "$right_app" 1
+for i in $(seq 1 100); do
+  has_sound "$WORK/$silent.raw" && break
+  sleep 0.1
+done
+has_sound "$WORK/$silent.raw" || fail "the sound was not taken over when the saver playing it ended"
+start_hosted third 800 600
+wait_drawn 200 300
+sleep 1.5
+[ ! -e "$WORK/third.raw" ] || fail "a third saver opened a sound device while another plays"
+
+# Nothing of the savers outlives them: no session bus started for them on this display.
+kill -TERM "${PIDS[@]}" 2>/dev/null || true
+sleep 1
+expect_no_session_bus
 echo "host embed: ok"

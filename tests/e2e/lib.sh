@@ -27,11 +27,128 @@ start_display() {
   export DISPLAY="$XVFB_DISPLAY"
 }
 
+# Starts an X server with two 800 x 600 monitors side by side, as a desk of two: Xorg's dummy
+# driver, its second output switched on by RandR. Sets DISPLAY (and XVFB_PID, so it is stopped
+# with the test); returns 1 where Xorg or the driver cannot run.
+start_two_monitor_display() {
+  local conf="$WORK/xorg.conf" n i
+  command -v Xorg >/dev/null && [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || return 1
+  cat >"$conf" <<'END'
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+  Identifier "d"
+  Driver "dummy"
+  VideoRam 32768
+EndSection
+Section "Monitor"
+  Identifier "m"
+  HorizSync 5-1000
+  VertRefresh 5-200
+EndSection
+Section "Screen"
+  Identifier "s"
+  Device "d"
+  Monitor "m"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Modes "800x600"
+    Virtual 1600 600
+  EndSubSection
+EndSection
+END
+  for n in $(seq 70 89); do
+    [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] && continue
+    Xorg ":$n" -config "$conf" -logfile "$WORK/xorg.log" -noreset -nolisten tcp -novtswitch \
+      -sharevts >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for i in $(seq 1 100); do
+      xdpyinfo >/dev/null 2>&1 && break
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+    xdpyinfo >/dev/null 2>&1 || { kill "$XVFB_PID" 2>/dev/null; XVFB_PID=; continue; }
+    xrandr --addmode DUMMY1 800x600 >/dev/null 2>&1 || return 1
+    # The driver sometimes takes a second request before the output shows.
+    for i in 1 2 3; do
+      xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0 >/dev/null 2>&1
+      xrandr --listmonitors | grep -q "Monitors: 2" && return 0
+    done
+    return 1
+  done
+  return 1
+}
+
+# The pids of the Larkspills drawing on this test's display (a host may name it ":N.0").
+our_savers() {
+  local pid
+  for pid in $(pgrep -x larkspill); do
+    { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxE "DISPLAY=$DISPLAY(\.0)?" && echo "$pid"
+  done
+  return 0
+}
+
+# Waits up to $2 seconds for exactly $1 Larkspills on this display; fails when that never holds.
+wait_savers() {
+  local count=$1 limit=${2:-10} i
+  for i in $(seq 1 $((limit * 10))); do
+    [ "$(our_savers | wc -l)" -eq "$count" ] && return 0
+    sleep 0.1
+  done
+  fail "$(our_savers | wc -l) Larkspills on $DISPLAY after $limit s, not $count"
+}
+
+# expect_scene X Y W H: that part of the screen shows the scene: many colours, not black.
+expect_scene() {
+  local shot="$WORK/scene.png" figures
+  import -window root -crop "$3x$4+$1+$2" +repage "$shot"
+  figures=$(convert "$shot" -format '%k %[fx:int(mean*1000)]' info:)
+  [ "${figures% *}" -gt 1000 ] && [ "${figures#* }" -gt 100 ] ||
+    fail "no scene at $3x$4+$1+$2: ${figures% *} colours, mean ${figures#* }/1000"
+}
+
+# When process $1 started, in clock ticks since boot.
+started_at() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{print $20}'; }
+
+# Fails when a D-Bus session bus was started for this display (dbus-launch --autolaunch and its
+# dbus-daemon outlive the program that caused them). Only those started since this test's X
+# server count: an earlier server of the same number may have left one of its own.
+expect_no_session_bus() {
+  local pid since
+  since=$(started_at "$XVFB_PID")
+  for pid in $(pgrep -x dbus-launch) $(pgrep -x dbus-daemon); do
+    [ "$(started_at "$pid")" -ge "$since" ] 2>/dev/null || continue
+    if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxE "DISPLAY=$DISPLAY(\.0)?"; then
+      fail "a session bus was left behind on $DISPLAY: $(tr '\0' ' ' <"/proc/$pid/cmdline")"
+    fi
+  done
+}
+
 # Starts the program in the background with the given arguments; sets APP_PID.
 start_app() {
   "$LARKSPILL" "$@" >"$WORK/stdout" 2>"$WORK/stderr" &
   APP_PID=$!
   PIDS+=("$APP_PID")
+}
+
+# Starts the program like start_app under strace, which is then the parent that sees how it
+# ended and records in $WORK/trace the files it opened and closed and the signals it sent.
+# Sets APP_PID (the program) and TRACER_PID.
+start_app_traced() {
+  local i
+  strace -f --seccomp-bpf -q -e trace=openat,close,tgkill,kill -o "$WORK/trace" \
+    "$LARKSPILL" "$@" >"$WORK/stdout" 2>"$WORK/stderr" &
+  TRACER_PID=$!
+  PIDS+=("$TRACER_PID")
+  for i in $(seq 1 50); do
+    APP_PID=$(pgrep -P "$TRACER_PID" | head -n 1) && break
+    sleep 0.1
+  done
+  [ -n "$APP_PID" ] || fail "the program did not start under strace"
 }
 
 # Waits up to $2 seconds (default 10) for a window with this exact title; prints its id.
@@ -87,3 +204,15 @@ pixel() {
 }
 
 screenshot() { import -window root "$1"; }
+
+# Which background a screenshot shows: 1 or 2, by the mean colour of a region no water covers.
+scene_of() {
+  local region="160x120+0+440" s a b
+  s=$(convert "$1" -crop "$region" +repage -resize 1x1\! -format '%[fx:r],%[fx:g],%[fx:b]' info:)
+  a=$(convert "$LARKSPILL_ASSETS/UK-bg01.bmp" -crop "$region" +repage -resize 1x1\! -format '%[fx:r],%[fx:g],%[fx:b]' info:)
+  b=$(convert "$LARKSPILL_ASSETS/UK-02bgb.bmp" -crop "$region" +repage -resize 1x1\! -format '%[fx:r],%[fx:g],%[fx:b]' info:)
+  python3 -c "
+s, a, b = [tuple(map(float, v.split(','))) for v in ('$s', '$a', '$b')]
+d = lambda p, q: sum((x - y) ** 2 for x, y in zip(p, q))
+print(1 if d(s, a) < d(s, b) else 2)"
+}

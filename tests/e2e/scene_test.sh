@@ -13,18 +13,6 @@ yellow_in() {
     -fx '(r>0.75 && g>0.75 && b<0.4) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:
 }
 
-# Which background a screenshot shows: 1 or 2, by the mean colour of a region no water covers.
-scene_of() {
-  local region="160x120+0+440" s a b
-  s=$(convert "$1" -crop "$region" +repage -resize 1x1\! -format '%[fx:r],%[fx:g],%[fx:b]' info:)
-  a=$(convert "$LARKSPILL_ASSETS/UK-bg01.bmp" -crop "$region" +repage -resize 1x1\! -format '%[fx:r],%[fx:g],%[fx:b]' info:)
-  b=$(convert "$LARKSPILL_ASSETS/UK-02bgb.bmp" -crop "$region" +repage -resize 1x1\! -format '%[fx:r],%[fx:g],%[fx:b]' info:)
-  python3 -c "
-s, a, b = [tuple(map(float, v.split(','))) for v in ('$s', '$a', '$b')]
-d = lambda p, q: sum((x - y) ** 2 for x, y in zip(p, q))
-print(1 if d(s, a) < d(s, b) else 2)"
-}
-
 # Runs the saver on the given settings lines for $1 seconds, taking screenshots named $2-N.png
 # at each of the remaining arguments' times (seconds after the window appeared).
 run_with() {

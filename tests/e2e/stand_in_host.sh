@@ -1,7 +1,8 @@
 # Helpers that drive the stand-in host window (stand_in_host.cpp) from a test. Source after lib.sh.
 : "${STAND_IN_HOST:?STAND_IN_HOST must name the stand-in host program}"
 
-# Starts a stand-in host window: start_host WIDTH HEIGHT [TITLE]. Sets HOST_PID, HOST_HEX and HOST_DEC.
+# Starts a stand-in host window: start_host WIDTH HEIGHT [TITLE [focus]]. Sets HOST_PID, HOST_HEX
+# and HOST_DEC.
 start_host() {
   local out i
   out=$(mktemp "$WORK/host.XXXXXX")
@@ -54,4 +55,9 @@ expect_no_x_error() {
 host_kill() {
   kill -KILL "$HOST_PID"
   wait "$HOST_PID" 2>/dev/null || true
+}
+
+# Fails unless another client can grab the keyboard and the pointer: others_can_grab WHEN
+others_can_grab() {
+  "$STAND_IN_HOST" --grab >"$WORK/grab" || fail "$1: the keyboard or pointer is still held ($(cat "$WORK/grab"))"
 }

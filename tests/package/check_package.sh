@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build folder and unpacks it into a scratch root: the file
-# list, the data folder fixed into the program, and the package's dependencies are checked.
+# list, the data folder fixed into the program, and the package's dependencies are checked, and
+# lintian finds neither an error nor a warning in it.
 # usage: check_package.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
@@ -26,16 +27,23 @@ expect=(
   "$rel/share/larkspill/preview.bmp"
   "$rel/share/larkspill/nccf01.wav"
   "$rel/share/larkspill/eagle.wav"
+  "$rel/share/larkspill/index.htm"
+  "$rel/share/larkspill/support.htm"
   "$rel/share/xscreensaver/config/larkspill.xml"
   "$rel/share/applications/screensavers/larkspill.desktop"
+  "$rel/libexec/xscreensaver/larkspill"
+  "$rel/share/man/man6/larkspill.6.gz"
+  "$rel/share/doc/larkspill/copyright"
+  "$rel/share/doc/larkspill/changelog.gz"
 )
 for f in "${expect[@]}"; do
   [ -e "$root/$f" ] || fail "$f is not in the package"
 done
 find "$root/$rel/lib" -path '*/larkspill/larkspill-dialog.so' | grep -q . || fail "no settings dialog module"
 count=$(find "$root/$rel/share/larkspill" -type f | wc -l)
-[ "$count" -eq 47 ] || fail "the data folder holds $count files, not the 47 assets"
-find "$root/$rel/share/man" -name 'larkspill.6*' | grep -q . || fail "no man page"
+[ "$count" -eq 49 ] || fail "the data folder holds $count files, not the 47 assets and 2 pages"
+[ "$(readlink "$root/$rel/libexec/xscreensaver/larkspill")" = ../../bin/larkspill ] ||
+  fail "the hosts' saver folder does not link to the program"
 # Nothing of the build's own (tests, tools, object files) rides along.
 stray=$(find "$root" -type f \( -name '*.a' -o -name '*test*' -o -name 'CMake*' -o -name '*assetgen*' \) | head -n 3)
 [ -z "$stray" ] || fail "build files in the package: $stray"
@@ -61,4 +69,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libsdl2 libsdl2-mixer libsdl2-ttf libqt6widgets6 fonts-liberation; do
   echo "$depends" | grep -q "$lib" || fail "Depends lacks $lib: $depends"
 done
+# Debian's own package checks: informational notes are allowed, errors and warnings are not.
+command -v lintian >/dev/null || fail "lintian is not installed"
+lintian --allow-root --tag-display-limit 0 "$deb" >"$root/lintian" 2>&1 || true
+if grep -E '^[EW]: ' "$root/lintian"; then fail "lintian reports the above"; fi
 echo "package: ok: $(basename "$deb"), $(dpkg-deb -c "$deb" | wc -l) entries, installs under $prefix"

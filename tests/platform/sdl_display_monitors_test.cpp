@@ -158,8 +158,9 @@ class SdlDisplayMonitorsTest : public ::testing::Test {
     void OnFrame() override {}
     void OnPointerMoved() override { ++moves; }
     void OnButton() override { ++buttons; }
+    void OnWheel() override { ++wheels; }
     void OnKey() override { ++keys; }
-    int moves = 0, buttons = 0, keys = 0;
+    int moves = 0, buttons = 0, wheels = 0, keys = 0;
   };
 
   static TwoMonitorServer* server_;

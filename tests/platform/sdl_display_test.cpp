@@ -31,8 +31,9 @@ struct RecordingEvents : DisplayEvents {
   void OnFrame() override { ++frames; }
   void OnPointerMoved() override { ++moves; }
   void OnButton() override { ++buttons; }
+  void OnWheel() override { ++wheels; }
   void OnKey() override { ++keys; }
-  int frames = 0, moves = 0, buttons = 0, keys = 0;
+  int frames = 0, moves = 0, buttons = 0, wheels = 0, keys = 0;
 };
 
 // A display on SDL's offscreen driver, with a folder for the pictures a test writes.
@@ -379,14 +380,15 @@ TEST_F(SdlDisplayTest, InputReachesTheWindowUnlessTheHostOwnsIt) {
       SDL_PushEvent(&motion);
     }
     SDL_Event event{};
-    for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_KEYDOWN, SDL_KEYUP}) {
+    for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEWHEEL, SDL_KEYDOWN, SDL_KEYUP}) {
       event.type = type;
       SDL_PushEvent(&event);
     }
     RecordingEvents events;
     display_->PumpEvents(events);
     EXPECT_EQ(events.moves, accept ? 2 : 0);
-    EXPECT_EQ(events.buttons + events.keys, accept ? 2 : 0);
+    EXPECT_EQ(events.buttons + events.wheels + events.keys, accept ? 3 : 0);
+    EXPECT_EQ(events.wheels, accept ? 1 : 0);
     EXPECT_EQ(events.frames, 0);
     EXPECT_TRUE(display_->CheckDisplay());
   }

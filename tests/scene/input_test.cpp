@@ -15,8 +15,9 @@ const std::vector<std::string> kCloseDownCalls = {
     "SetScreenSaverRunning 0", "ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3",
     "StopAllSounds",           "ShowCursor 1"};
 
-TEST(Input, KeyOrButtonClosesDownInOrderAndNothingRunsAfter) {
-  for (void (SaverWindow::*input)() : {&SaverWindow::OnKey, &SaverWindow::OnButton}) {
+TEST(Input, KeyButtonOrWheelClosesDownInOrderAndNothingRunsAfter) {
+  for (void (SaverWindow::*input)() :
+       {&SaverWindow::OnKey, &SaverWindow::OnButton, &SaverWindow::OnWheel}) {
     Harness h;
     h.FirstRun();
     SaverWindow& w = h.Load();
@@ -33,6 +34,7 @@ TEST(Input, KeyOrButtonClosesDownInOrderAndNothingRunsAfter) {
     w.Timer5_Timer();
     w.OnKey();
     w.OnButton();
+    w.OnWheel();
     w.OnPointerMoved();
     w.CloseDown();
     w.Form_Unload();

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -11,15 +12,20 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include <fontconfig/fontconfig.h>
+
+#include "platform/font_lookup.h"
 #include "settings/key_table.h"
 #include "settings/memory_store.h"
 
@@ -32,6 +38,23 @@ using Writes = QStringList;  // "Key=value", in the order written
 
 // Fonts as a desktop might list them: unsorted, mixed case.
 const QStringList kFonts = {"Verdana", "Arial", "courier New", "DejaVu Sans", "Liberation Serif"};
+
+// The data folder the dialog is given: its pages are opened from there.
+const char kDataDir[] = "/opt/larkspill data/share";
+
+// The families of the face in a font file, as the file itself names them.
+QStringList FamiliesInFile(const larkspill::FontFile& file) {
+  QStringList families;
+  int faces = 0;
+  FcPattern* face = FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(file.path.c_str()),
+                                    static_cast<unsigned>(file.index), nullptr, &faces);
+  if (face == nullptr) return families;
+  FcChar8* family = nullptr;
+  for (int i = 0; FcPatternGetString(face, FC_FAMILY, i, &family) == FcResultMatch; ++i)
+    families.append(QString::fromUtf8(reinterpret_cast<const char*>(family)));
+  FcPatternDestroy(face);
+  return families;
+}
 
 // The thumb of a scroll bar, in the bar's coordinates.
 QRect ThumbRect(QScrollBar* bar) {
@@ -65,7 +88,7 @@ class SetupDialogTest : public QObject {
   // Opens the dialog on the store as it is now and forgets the writes made so far.
   void Open(bool forget_load_writes = true) {
     dialog_ = std::make_unique<SetupDialog>(
-        store_, std::string(),
+        store_, kDataDir,
         [this] {
           ++font_calls_;
           return font_list_;
@@ -291,6 +314,8 @@ class SetupDialogTest : public QObject {
         {kFonts, "3", "verdana", "Verdana", "4", "Verdana"},
         {kFonts, "17", "Comic Sans", "", "17",
          "Comic Sans"},  // not listed: nothing selected or written
+        // A name from an older list, foundry in brackets: its family, stored without the bracket.
+        {kFonts, "0", "Verdana [monotype]", "Verdana", "4", "Verdana"},
         // Linux desktops list no "Arial"; fontconfig serves it with Liberation Sans.
         {{"DejaVu Sans", "Liberation Sans", "Verdana"},
          "9",
@@ -317,6 +342,170 @@ class SetupDialogTest : public QObject {
       QCOMPARE(Stored("Startup", "SelectedFont"), c.stored_selected);
       QCOMPARE(Stored("Startup", "FontName"), c.stored_name);
     }
+  }
+
+  // Every family the dialog lists on this machine, and every name Qt's own list (and so older
+  // versions of the dialog) gave, reaches the saver's lookup as a face of that family.
+  void everyListedFontIsAFaceTheSaverFinds() {
+    larkspill::SetRegistry(store_);
+    store_.SaveSetting("Larkspill", "Startup", "CheckFont", "0");
+    dialog_ = std::make_unique<SetupDialog>(store_, kDataDir, larkspill::ScreenFontFamilies,
+                                            [](const QString&) {});
+    auto* fonts = Find<QComboBox>("cboFontsScreen");
+    QVERIFY(fonts->count() >= 3);  // fonts-dejavu-core and fonts-liberation at least
+    larkspill::FontLookup lookup;
+    for (int i = 0; i < fonts->count(); ++i) {
+      const QString family = fonts->itemText(i);
+      QVERIFY2(!family.contains(QLatin1Char('[')), qPrintable(family));
+      const QStringList found = FamiliesInFile(lookup.Find(family.toStdString()));
+      QVERIFY2(found.contains(family), qPrintable(family + " -> " + found.join(',')));
+    }
+    QStringList legacy = {"DejaVu Sans [PfEd]", "Liberation Serif [1ASC ]"};
+    for (const QString& name : QFontDatabase::families())
+      if (name.contains(QStringLiteral(" ["))) legacy.append(name);
+    for (const QString& name : legacy) {
+      const QString family = name.left(name.indexOf(QStringLiteral(" [")));
+      const QStringList found = FamiliesInFile(lookup.Find(name.toStdString()));
+      QVERIFY2(found.contains(family), qPrintable(name + " -> " + found.join(',')));
+    }
+  }
+
+  // Tab visits each page's controls in reading order, never a read-only companion box.
+  void tabRunsThroughEachPageInReadingOrder() {
+    larkspill::SetRegistry(store_);
+    store_.SaveSetting("Larkspill", "Startup", "CheckFont", "0");
+    Open();
+    dialog_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
+    auto* tabs = Find<QTabWidget>("SSTab1");
+    const auto visit = [&] {
+      QStringList order;
+      tabs->tabBar()->setFocus();
+      for (int i = 0; i < 60; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        if (focus == tabs->tabBar()) break;
+        // An editable list takes focus in its edit part; name the list.
+        if (qobject_cast<QComboBox*>(focus->parentWidget()) != nullptr) focus = focus->parentWidget();
+        QString name = focus->objectName();
+        if (name == QStringLiteral("optPosClock")) name += focus->property("Index").toString();
+        order.append(name);
+      }
+      return order;
+    };
+    const QStringList buttons = {"cmdWeb", "cmdHelp", "cmdAbout", "cmdOK"};
+    QCOMPARE(visit(), QStringList({"chkwf01", "chkwf02", "hsbScroll", "chkClock", "optPosClock0",
+                                   "txtFontSize", "chkSoundWater", "hsbWaterVolume",
+                                   "chkSoundBirds", "hsbBirdsVolume", "chkSoundJungle",
+                                   "hsbJungleVolume", "chkSoundEagle", "hsbEagleVolume",
+                                   "cboSoundOff", "hsbMouseS", "vsbWaterSpeed", "chkBirds",
+                                   "cboBirds", "chkSingleBird", "hsbBirdSpeed", "hsbButter",
+                                   "chkButterfly1", "chkButterfly2", "chkPowerSave"}) +
+                          buttons);
+    tabs->setCurrentIndex(1);
+    QCOMPARE(visit(), QStringList({"chkShowMessage", "txtMessage", "chkFonts", "cboFontsScreen",
+                                   "txtFontSizeMsg"}) +
+                          buttons);
+
+    // The buttons' access keys.
+    // (A button pressed by its key shows itself pressed for a moment before it acts.)
+    QTest::keyClick(dialog_.get(), Qt::Key_G, Qt::AltModifier);
+    QTRY_COMPARE(opened_.size(), 1);
+    QTest::keyClick(dialog_.get(), Qt::Key_H, Qt::AltModifier);
+    QTRY_COMPARE(opened_.size(), 2);
+    QTest::keyClick(dialog_.get(), Qt::Key_O, Qt::AltModifier);
+    QTRY_VERIFY(!dialog_->isVisible());
+  }
+
+  // Each bar answers the keys with the writes of its Change handler, as a mouse change makes
+  // them; the water speed's slow end (500) is at the top, so Up and Home go there.
+  void keysMoveEveryBarAndWriteAsTheMouseDoes() {
+    larkspill::SetRegistry(store_);
+    Open();
+    struct Case {
+      const char* bar;
+      const char* key;
+      const char* companion;
+      int home, end;
+      Qt::Key toward_end;
+    };
+    const Case cases[] = {
+        {"hsbScroll", "Scroll", "txtScroll", 1, 500, Qt::Key_Right},
+        {"hsbMouseS", "MouseSens", "txtMouseS", 2, 20, Qt::Key_Right},
+        {"hsbWaterVolume", "VolumeWater", nullptr, -2500, 0, Qt::Key_Right},
+        {"hsbBirdsVolume", "VolumeBirds", nullptr, -2500, 0, Qt::Key_Right},
+        {"hsbJungleVolume", "VolumeJungle", nullptr, -2500, 0, Qt::Key_Right},
+        {"hsbEagleVolume", "VolumeEagle", nullptr, -2500, 0, Qt::Key_Right},
+        {"vsbWaterSpeed", "WaterSpeed", "txtWaterSpeed", 500, 50, Qt::Key_Down},
+        {"hsbBirdSpeed", "BirdSpeed", "TxtBirdSpeed", 1, 100, Qt::Key_Right},
+        {"hsbButter", "NumButter", "txtButter", 1, 3, Qt::Key_Right},
+    };
+    // Each key and the step it takes towards the bar's end (0: Home, 2: End).
+    const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Home, 0},   {Qt::Key_Right, 1},
+                                            {Qt::Key_PageDown, 1}, {Qt::Key_End, 2},
+                                            {Qt::Key_Left, -1},  {Qt::Key_PageUp, -1}};
+    for (const Case& c : cases) {
+      auto* bar = Find<QScrollBar>(c.bar);
+      QVERIFY2(bar->focusPolicy() & Qt::TabFocus, c.bar);
+      bar->setValue((c.home + c.end) / 2);
+      TakeWrites();
+      const int step = c.end > c.home ? 1 : -1;
+      const bool vertical = c.toward_end == Qt::Key_Down;
+      Writes expected;
+      int value = bar->value();
+      for (auto [key, toward_end] : keys) {
+        const int before = value;
+        value = toward_end == 0 ? c.home : toward_end == 2 ? c.end : value + toward_end * step;
+        value = std::clamp(value, std::min(c.home, c.end), std::max(c.home, c.end));
+        if (value != before) {
+          expected.append(QStringLiteral("%1=%2").arg(c.key).arg(value));
+          if (QString::fromLatin1(c.key) == QStringLiteral("Scroll"))
+            expected.append(QStringLiteral("ScrollSec=%1").arg(value * 60));
+        }
+        if (vertical && key == Qt::Key_Right) key = Qt::Key_Down;
+        if (vertical && key == Qt::Key_Left) key = Qt::Key_Up;
+        QTest::keyClick(bar, key);
+      }
+      QCOMPARE(TakeWrites(), expected);
+      QCOMPARE(bar->value(), value);
+      if (c.companion != nullptr)
+        QCOMPARE(Find<QLineEdit>(c.companion)->text(), QString::number(value));
+    }
+    auto* water = Find<QScrollBar>("vsbWaterSpeed");
+    QVERIFY(ThumbRect(water).center().y() > water->height() / 2);  // 52 sits near "Fast"
+  }
+
+  // A second start brings the open dialog to the front, showing what the store holds by then, as
+  // does coming back to its window; only what changed behind the dialog is written back.
+  void broughtToTheFrontItShowsTheStoreAsItIsNow() {
+    larkspill::SetRegistry(store_);
+    Open();
+    store_.SaveSetting("Larkspill", "one", "Clock", "0");
+    store_.SaveSetting("Larkspill", "one", "Scroll", "7");
+    store_.SaveSetting("Larkspill", "two", "Message", "Gone fishing");
+    store_.SaveSetting("Larkspill", "two", "PosClock", "9");
+    store_.SaveSetting("Larkspill", "one", "SoundOff", "45");
+    store_.ClearWrites();
+    dialog_->BringToFront();
+    QVERIFY(!Find<QCheckBox>("chkClock")->isChecked());
+    QCOMPARE(Find<QLineEdit>("txtScroll")->text(), QStringLiteral("7"));
+    QCOMPARE(Find<QLineEdit>("txtMessage")->text(), QStringLiteral("Gone fishing"));
+    QCOMPARE(Find<QComboBox>("cboSoundOff")->currentText(), QStringLiteral("45"));
+    for (int i = 0; i < 4; ++i) QVERIFY(!Option(i)->isChecked());
+    QCOMPARE(TakeWrites(),
+             (Writes{"Scroll=7", "ScrollSec=420", "Clock=0", "Message=Gone fishing"}));
+    QCOMPARE(Stored("two", "PosClock"), "9");
+    dialog_->BringToFront();
+    QCOMPARE(TakeWrites(), Writes{});
+
+    // Coming back to the window after the store changed shows it too.
+    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
+    store_.SaveSetting("Larkspill", "two", "WaterSpeed", "321");
+    store_.ClearWrites();
+    QEvent activated(QEvent::ActivationChange);
+    QApplication::sendEvent(dialog_.get(), &activated);
+    QCOMPARE(Find<QLineEdit>("txtWaterSpeed")->text(), QStringLiteral("321"));
+    QCOMPARE(TakeWrites(), Writes{"WaterSpeed=321"});
   }
 
   void opensOnAnEmptyStore() {
@@ -375,8 +564,8 @@ class SetupDialogTest : public QObject {
     Open();
     QTest::mouseClick(Find<QPushButton>("cmdWeb"), Qt::LeftButton);
     QTest::mouseClick(Find<QPushButton>("cmdHelp"), Qt::LeftButton);
-    QCOMPARE(opened_, (QStringList{"http://larkspill.example.org/index.htm",
-                                   "http://larkspill.example.org/support.htm"}));
+    QCOMPARE(opened_, (QStringList{"file:///opt/larkspill%20data/share/index.htm",
+                                   "file:///opt/larkspill%20data/share/support.htm"}));
 
     QString title;
     QString text;
@@ -391,11 +580,11 @@ class SetupDialogTest : public QObject {
     });
     QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
     QCOMPARE(title, QStringLiteral("Larkspill"));
-    QCOMPARE(text, SetupDialog::AboutText());
     QCOMPARE(buttons, 1);
     const QStringList lines = text.split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 16);  // fifteen lines, each ended
     QCOMPARE(lines[0], QStringLiteral("Larkspill 3.4"));
+    QCOMPARE(lines[9], "Our website address: " + opened_[0]);
 
     QTest::mouseClick(Find<QPushButton>("cmdOK"), Qt::LeftButton);
     QVERIFY(!dialog_->isVisible());

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/fake_display.h"
+#include "settings/memory_store.h"
+#include "startup/fps_overlay.h"
+#include "startup/overridden_store.h"
+
 namespace larkspill {
 namespace {
 
@@ -103,6 +108,78 @@ TEST(CommandLine, HostsNameTheirWindow) {
     EXPECT_EQ(o.host_window, c.window);
     EXPECT_TRUE(o.host_root || !c.root);
   }
+}
+
+TEST(CommandLine, HostOptionsOverrideSettingsForOneRun) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string reads;  // one/waterfall1, one/waterfall2, one/Clock, two/SoundWater, two/SoundEagle
+    bool no_sound, fps, warned;
+  };
+  const Case cases[] = {
+      {{"-root"}, "stored stored stored stored stored", false, false, false},
+      {{"-root", "-waterfall", "2"}, "0 1 stored stored stored", false, false, false},
+      {{"-root", "--waterfall=1"}, "1 0 stored stored stored", false, false, false},
+      {{"-root", "-waterfall", "BOTH"}, "1 1 stored stored stored", false, false, false},
+      {{"-root", "-waterfall", "3"}, "stored stored stored stored stored", false, false, true},
+      {{"-root", "-waterfall"}, "stored stored stored stored stored", false, false, true},
+      {{"-root", "-no-clock", "--clock"}, "stored stored 1 stored stored", false, false, false},
+      {{"-root", "-no-sound"}, "stored stored stored 0 0", true, false, false},
+      {{"-root", "--sound", "-fps"}, "stored stored stored 1 1", false, true, false},
+      // Options it does not know are passed over, as the hosts' own savers do.
+      {{"-root", "-geometry", "1x1", "-fps", "--visual", "default"},
+       "stored stored stored stored stored",
+       false,
+       true,
+       false},
+  };
+  for (const Case& c : cases) {
+    StartupOptions o = ParseStartup(c.args, "0x400001");
+    SCOPED_TRACE(c.args.size() > 1 ? c.args[1] : c.args[0]);
+    EXPECT_EQ(o.mode, Mode::Host);
+    MemoryStore file;
+    for (const char* key : {"waterfall1", "waterfall2", "Clock", "SoundWater", "SoundEagle"}) {
+      file.SaveSetting(kAppName, key[0] == 'S' ? "two" : "one", key, "stored");
+    }
+    file.ClearWrites();
+    OverriddenStore store(file, o.overrides);
+    std::string reads;
+    for (const char* key : {"Waterfall1", "WATERFALL2", "clock", "soundwater", "SoundEagle"}) {
+      if (!reads.empty()) reads += ' ';
+      reads += store.GetSetting(kAppName, key[0] == 'S' || key[0] == 's' ? "Two" : "One", key, "");
+    }
+    EXPECT_EQ(reads, c.reads);
+    EXPECT_EQ(o.no_sound, c.no_sound);
+    EXPECT_EQ(o.show_fps, c.fps);
+    EXPECT_EQ(!o.warnings.empty(), c.warned);
+    // A write goes to the store as written, never as the option says.
+    store.SaveSetting(kAppName, "One", "Waterfall1", "1");
+    ASSERT_EQ(file.Writes().size(), 1u);
+    EXPECT_EQ(file.GetSetting(kAppName, "one", "waterfall1", ""), "1");
+  }
+  EXPECT_EQ(ParseStartup({"--help"}, nullptr).mode, Mode::Help);
+  EXPECT_EQ(ParseStartup({"-root", "-help"}, "0x400001").mode, Mode::Help);
+  EXPECT_EQ(ParseStartup({"-fps"}, nullptr).mode, Mode::None);  // no host, no saver
+}
+
+TEST(FpsOverlay, ShowsTheFramesOfTheLastSecondOverEachFrame) {
+  testing::FakeClock clock;
+  testing::FakeDisplay display(clock);
+  FpsOverlay fps(display, clock);
+  auto flips = [&](int n, uint32_t step) {
+    for (int i = 0; i < n; ++i) {
+      fps.Flip();
+      clock.Advance(step);
+    }
+  };
+  flips(25, 40);  // the first second: nothing measured yet
+  EXPECT_TRUE(display.Starting("DrawText").empty());
+  flips(1, 20);
+  EXPECT_EQ(fps.Text(), "FPS: 25.0");
+  EXPECT_EQ(display.calls.back(), "Flip");
+  EXPECT_EQ(display.calls[display.calls.size() - 2], "DrawText FPS: 25.0 4 578 16777215");
+  flips(60, 20);  // faster: 50 frames a second
+  EXPECT_EQ(fps.Text(), "FPS: 50.0");
 }
 
 }  // namespace

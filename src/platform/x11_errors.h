@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+
+namespace larkspill {
+
+// Xlib's handlers for the whole program. Xlib's own end the program with status 1 on the first
+// refused request or lost connection; ours follow the program's exit statuses instead. They are
+// installed first thing in main, so they hold for every X connection, ours and SDL's alike (SDL's
+// own handler passes errors on to the one it found).
+void InstallXErrorHandlers();
+
+// What must happen before the program ends because the X connection was lost: the sounds
+// stopped. It runs inside Xlib's handler; the program then says so and ends with
+// kExitDisplayLost. Null clears it.
+void SetXConnectionLostAction(std::function<void()> action);
+
+// The one line the program says when the display went away.
+void SayDisplayLost();
+
+// The program has ended its mode with `status` and closes its X connections: a server found gone
+// now changes neither the status nor what was said.
+void ClosingDownWith(int status);
+
+// The saver's own windows. Once another client destroys one, every request about it is refused:
+// noted here, never fatal, and seen by the display as the end of its session.
+void WatchOwnXWindow(unsigned long window);
+// After the windows are gone for good: errors about them no longer count.
+void ForgetOwnXWindows();
+// Whether a request about one of the watched windows was refused.
+bool OwnXWindowFailed();
+
+}  // namespace larkspill

@@ -1,0 +1,30 @@
+#include "startup/fps_overlay.h"
+
+#include <cstdio>
+
+namespace larkspill {
+
+void FpsOverlay::Flip() {
+  const uint32_t now = clock_.TickCount();
+  if (!started_) {
+    started_ = true;
+    second_start_ = now;
+  }
+  const uint32_t elapsed = now - second_start_;
+  if (elapsed >= 1000) {
+    char text[32];
+    std::snprintf(text, sizeof text, "FPS: %.1f", frames_ * 1000.0 / elapsed);
+    text_ = text;
+    second_start_ = now;
+    frames_ = 0;
+  }
+  ++frames_;
+  if (!text_.empty()) {
+    // The scene sets its own font before each text it draws, so changing it here is safe.
+    display_.SetTextFont(kFont, kFontSize, 1, false, false, false);
+    display_.DrawText(text_, kX, kY, kWhite);
+  }
+  display_.Flip();
+}
+
+}  // namespace larkspill
