@@ -18,7 +18,8 @@ ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 300
 # The Debian package, unpacked into a scratch root and checked.
 ./tests/package/check_package.sh build-test
 
-# A short bounded fuzzing run of the settings parser and the command line.
+# A short bounded fuzzing run of the settings parser, the command line and the picture and wave
+# readers (seeded with small copies of the generated assets, so after the build above).
 ./tests/fuzz/run.sh 15
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARKSPILL_SANITIZE=ON \

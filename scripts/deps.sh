@@ -7,7 +7,7 @@ LARKSPILL_PACKAGES=(
   libx11-dev libxext-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core
-  xvfb xauth xdotool x11-utils imagemagick sox libxml2-utils groff-base python3-numpy openbox
+  xvfb xauth xdotool x11-utils imagemagick sox libxml2-utils groff-base python3-numpy openbox time
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   clang libclang-rt-14-dev
   xscreensaver mate-screensaver dbus-x11 lintian strace

@@ -12,6 +12,6 @@ add_library(larkspill_platform_display STATIC
 )
 target_include_directories(larkspill_platform_display PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(larkspill_platform_display
-  PUBLIC PkgConfig::SDL2 PkgConfig::SDL2_TTF larkspill_platform_fonts
+  PUBLIC PkgConfig::SDL2 PkgConfig::SDL2_TTF larkspill_platform_fonts larkspill_platform_files
   PRIVATE PkgConfig::X11 larkspill_platform_system
 )

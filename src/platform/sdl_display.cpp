@@ -23,7 +23,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/little_endian.h"
+#include "platform/picture_file.h"
+#include "platform/regular_file.h"
 #include "platform/x11_errors.h"
 #include "platform/x11_screen_hold.h"
 
@@ -88,86 +89,11 @@ std::vector<size_t> CharacterEnds(std::string_view text) {
   return ends;
 }
 
-// One RGB565 colour in the frame's own format. Each channel is widened by repeating its top bits,
-// so black and white stay exact and only magenta widens to (255, 0, 255).
-inline Uint32 Widened565(Uint32 r5, Uint32 g6, Uint32 b5) {
-  const Uint32 r = (r5 << 3) | (r5 >> 2);
-  const Uint32 g = (g6 << 2) | (g6 >> 4);
-  const Uint32 b = (b5 << 3) | (b5 >> 2);
-  return (r << 16) | (g << 8) | b;
-}
-
 // With `keyed`, magenta becomes the picture's colour key; the key is run-length encoded, which
 // makes drawing a keyed sprite a copy of its visible runs.
 void KeyOnMagenta(SDL_Surface* wide) {
   SDL_SetColorKey(wide, SDL_TRUE, SDL_MapRGB(wide->format, 255, 0, 255));
   SDL_SetSurfaceRLE(wide, 1);
-}
-
-// An RGB565 picture in the frame's own format, so drawing it is a plain copy.
-SdlSurfacePtr Widen565(SDL_Surface* picture) {
-  SdlSurfacePtr wide(SDL_CreateRGBSurfaceWithFormat(0, picture->w, picture->h, 32, kFrameFormat));
-  if (!wide) return nullptr;
-  for (int y = 0; y < picture->h; ++y) {
-    const auto* from = reinterpret_cast<const Uint16*>(static_cast<const Uint8*>(picture->pixels) +
-                                                       y * picture->pitch);
-    auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(wide->pixels) + y * wide->pitch);
-    for (int x = 0; x < picture->w; ++x) {
-      const Uint32 p = from[x];
-      to[x] = Widened565((p >> 11) & 0x1F, (p >> 5) & 0x3F, p & 0x1F);
-    }
-  }
-  return wide;
-}
-
-// A file closed with its owner.
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-// The common case read directly: an uncompressed 24-bit BMP stored bottom row first, its
-// colours quantised to RGB565 (dropping the low bits, as SDL's conversion does) and widened in
-// one pass, a row at a time. Null for any other kind of BMP, which SDL's own reader then reads.
-SdlSurfacePtr WidenPlainBmp(std::FILE* file, int64_t size, std::vector<Uint8>& row,
-                            const std::function<void*(size_t)>& take_memory) {
-  Uint8 headers[14 + 40];
-  if (size < static_cast<int64_t>(sizeof headers) ||
-      std::fread(headers, 1, sizeof headers, file) != sizeof headers || headers[0] != 'B' ||
-      headers[1] != 'M') {
-    return nullptr;
-  }
-  const Uint8* info = headers + 14;
-  const Uint32 data_offset = LittleEndian32(headers + 10);
-  const Uint32 info_size = LittleEndian32(info);
-  const auto width = static_cast<int32_t>(LittleEndian32(info + 4));
-  const auto height = static_cast<int32_t>(LittleEndian32(info + 8));
-  const Uint32 planes_and_bits = LittleEndian32(info + 12);
-  const Uint32 compression = LittleEndian32(info + 16);
-  if (info_size < 40 || planes_and_bits != (1u | 24u << 16) || compression != 0) return nullptr;
-  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
-  const auto stride = static_cast<int64_t>((width * 3 + 3) & ~3);
-  if (data_offset < 14 + info_size || data_offset > size ||
-      (size - data_offset) / stride < height || std::fseek(file, data_offset, SEEK_SET) != 0) {
-    return nullptr;
-  }
-  const int pitch = width * 4;
-  void* pixels = take_memory(static_cast<size_t>(pitch) * height);
-  SdlSurfacePtr wide(
-      pixels != nullptr
-          ? SDL_CreateRGBSurfaceWithFormatFrom(pixels, width, height, 32, pitch, kFrameFormat)
-          : SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kFrameFormat));
-  if (!wide) return nullptr;
-  row.resize(static_cast<size_t>(stride));
-  for (int y = height - 1; y >= 0; --y) {
-    if (std::fread(row.data(), 1, row.size(), file) != row.size()) return nullptr;
-    const Uint8* from = row.data();
-    auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(wide->pixels) + y * wide->pitch);
-    for (int x = 0; x < width; ++x, from += 3) {
-      to[x] = Widened565(from[2] >> 3, from[1] >> 2, from[0] >> 3);
-    }
-  }
-  return wide;
 }
 
 // The parts of `a` and `b` together, as one rectangle.
@@ -404,8 +330,23 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   // the locale's table of them (thousands of lines) was a sixth of the time to the first frame.
   // A table the user names is still read.
   setenv("XCOMPOSEFILE", "/dev/null", 0);
+  // Without this, SDL falls back to drawing into memory that no screen shows when the X display
+  // cannot be opened.
+  if (!options_.video_driver.empty()) {
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, options_.video_driver.c_str(), SDL_HINT_OVERRIDE);
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "larkspill: cannot open the display: %s\n", SDL_GetError());
+    const char* x_display = std::getenv("DISPLAY");
+    if (options_.video_driver == "x11" && (x_display == nullptr || *x_display == '\0')) {
+      std::fprintf(stderr, "larkspill: cannot open the display: DISPLAY is not set\n");
+    } else if (options_.video_driver == "x11") {
+      std::fprintf(stderr,
+                   "larkspill: cannot open the X display %s: it is not there or refuses the "
+                   "connection\n",
+                   x_display);
+    } else {
+      std::fprintf(stderr, "larkspill: cannot open the display: %s\n", SDL_GetError());
+    }
     return false;
   }
   video_started_ = true;
@@ -423,6 +364,17 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
 
   if (!OpenWindows(width, height))
     return fail(options_.embed_window != 0 ? "host window" : "window");
+  // A palette display (8-bit pseudo-colour) cannot show the scene's 16-bit colours.
+  for (const Screen& screen : screens_) {
+    const Uint32 format = SDL_GetWindowPixelFormat(screen.window.get());
+    if (SDL_ISPIXELFORMAT_INDEXED(format) || SDL_BITSPERPIXEL(format) < 15) {
+      std::fprintf(stderr,
+                   "larkspill: cannot open the display: its colours come from a palette or have "
+                   "fewer than 15 bits a pixel, too few for the scene's\n");
+      CloseDisplay();
+      return false;
+    }
+  }
 
   if (!ShareFrameWithX11()) {
     frame_.reset(SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kFrameFormat));
@@ -581,31 +533,18 @@ SdlDisplay::Sprite& SdlDisplay::SpriteAt(int32_t sprite) {
 }
 
 SdlSurfacePtr SdlDisplay::WidePicture(const std::string& path, bool keyed) {
-  auto fail = [&path](const std::string& reason) {
-    return AssetError("cannot load picture " + path + ": " + reason);
-  };
+  std::string error;
+  RegularFile file = OpenRegularFile(path, &error);
   SdlSurfacePtr wide;
-  {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    struct stat st {};
-    if (!file || fstat(fileno(file.get()), &st) != 0) throw fail("no such file or not readable");
-    if (st.st_size == 0) throw fail("the file is empty");
+  if (file.IsOpen()) {
     ++picture_decodes_;
-    // The display shows 16 bits per pixel: every picture is quantised to RGB565 once, here. The
-    // RGB565 copy is not kept: the widened picture holds the same colours exactly.
-    wide = WidenPlainBmp(file.get(), st.st_size, row_, [this](size_t bytes) {
-      return picture_memory_ ? picture_memory_->Take(bytes) : nullptr;
-    });
+    // The display shows 16 bits per pixel: every picture is quantised to RGB565 once, here.
+    wide = ReadWidePicture(
+        file.fd(), file.size(), row_,
+        [this](size_t bytes) { return picture_memory_ ? picture_memory_->Take(bytes) : nullptr; },
+        &error);
   }
-  if (!wide) {
-    SdlSurfacePtr loaded(SDL_LoadBMP(path.c_str()));
-    if (!loaded) throw fail(SDL_GetError());
-    if (loaded->w <= 0 || loaded->h <= 0) throw fail("the picture has no pixels");
-    SdlSurfacePtr quantised(SDL_ConvertSurfaceFormat(loaded.get(), kPictureFormat, 0));
-    if (!quantised) throw fail(SDL_GetError());
-    wide = Widen565(quantised.get());
-    if (!wide) throw fail(SDL_GetError());
-  }
+  if (!wide) throw AssetError("cannot load picture " + path + ": " + error);
   if (keyed) KeyOnMagenta(wide.get());
   return wide;
 }
@@ -931,10 +870,17 @@ void SdlDisplay::Flip() {
 }
 
 // Where the frame goes on a window: as large as fits, centred, with black bars on the other two
-// sides; each window pixel shows the nearest frame pixel.
+// sides; each window pixel shows the nearest frame pixel. A window too small to hold a whole
+// pixel of it in one direction (1 x 1 for a 4:3 frame) shows nothing but black.
 void SdlDisplay::PlaceView(Screen& screen) {
   const int w = screen.surface_w;
   const int h = screen.surface_h;
+  screen.source_col.clear();
+  screen.source_row.clear();
+  if (w <= 0 || h <= 0) {
+    screen.view = {};
+    return;
+  }
   const float want_aspect = static_cast<float>(logical_width_) / logical_height_;
   const float real_aspect = static_cast<float>(w) / h;
   SDL_Rect& view = screen.view;
@@ -955,8 +901,10 @@ void SdlDisplay::PlaceView(Screen& screen) {
     view.w = static_cast<int>(SDL_floor(logical_width_ * scale));
     view.x = (w - view.w) / 2;
   }
-  screen.source_col.clear();
-  screen.source_row.clear();
+  if (view.w <= 0 || view.h <= 0) {
+    view = {};
+    return;
+  }
   if (view.w == logical_width_ && view.h == logical_height_) return;
   // Nearest-pixel sampling in 16.16 fixed point, each window pixel taking the frame pixel under
   // its centre.
@@ -979,6 +927,7 @@ void SdlDisplay::PlaceView(Screen& screen) {
 // The window rectangle that shows `part` of the frame.
 SDL_Rect SdlDisplay::ShownRect(const Screen& screen, const SDL_Rect& part) const {
   const SDL_Rect& view = screen.view;
+  if (view.w <= 0 || view.h <= 0) return {};
   if (screen.source_col.empty()) return {view.x + part.x, view.y + part.y, part.w, part.h};
   const int left = screen.first_col[part.x];
   const int top = screen.first_row[part.y];

@@ -32,6 +32,9 @@ struct SdlDisplayOptions {
   uint64_t embed_window = 0;
   // False when the host owns the input: no pointer, button or key events are delivered.
   bool accept_input = true;
+  // The one SDL video driver to use ("x11"), whatever the environment asks for; empty: SDL's
+  // own choice.
+  std::string video_driver;
 };
 
 // The sprite display on SDL2: an 800 x 600 frame composed in memory, shown letterboxed on any
@@ -247,7 +250,7 @@ class SdlDisplay : public SpriteDisplay {
   std::unordered_map<TextKey, std::list<RenderedText>::iterator, TextKeyHash> text_index_;
 
   int picture_decodes_ = 0;
-  std::vector<Uint8> row_;  // a row of the picture file being read
+  std::vector<uint8_t> row_;  // rows of the picture file being read
   class PictureMemory;
   std::unique_ptr<PictureMemory> picture_memory_;
   int font_opens_ = 0;

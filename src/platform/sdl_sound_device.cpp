@@ -9,13 +9,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <type_traits>
 
-#include "platform/little_endian.h"
+#include "platform/wave_file.h"
 
 #ifndef LARKSPILL_MIXER_LIBRARY
 #error "LARKSPILL_MIXER_LIBRARY must name the SDL2_mixer library to load"
@@ -97,59 +98,6 @@ void Scale(void* stream, int len, float gain) {
   }
 }
 
-// Reads exactly `size` bytes at `offset`; false at the end of the file or on an error.
-bool ReadAt(int fd, void* to, size_t size, int64_t offset) {
-  auto* out = static_cast<uint8_t*>(to);
-  while (size > 0) {
-    const ssize_t got = ::pread(fd, out, size, offset);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    out += got;
-    size -= static_cast<size_t>(got);
-    offset += got;
-  }
-  return true;
-}
-
-// Where the samples of a wave file lie, if they are 16-bit PCM stereo at `frequency` in this
-// machine's byte order, the mixer's own format; nullopt for any other file.
-struct SampleSpan {
-  int64_t offset;
-  int64_t bytes;
-};
-std::optional<SampleSpan> SamplesInMixerFormat(int fd, int frequency) {
-  if (SDL_BYTEORDER != SDL_LIL_ENDIAN) return std::nullopt;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return std::nullopt;
-  uint8_t riff[12];
-  if (!ReadAt(fd, riff, sizeof riff, 0) || std::memcmp(riff, "RIFF", 4) != 0 ||
-      std::memcmp(riff + 8, "WAVE", 4) != 0) {
-    return std::nullopt;
-  }
-  bool format_ok = false;
-  for (int64_t at = 12; at + 8 <= st.st_size;) {
-    uint8_t header[8];
-    if (!ReadAt(fd, header, sizeof header, at)) return std::nullopt;
-    const int64_t size = LittleEndian32(header + 4);
-    const int64_t body = at + 8;
-    if (std::memcmp(header, "fmt ", 4) == 0) {
-      uint8_t fmt[16];
-      if (size < 16 || !ReadAt(fd, fmt, sizeof fmt, body)) return std::nullopt;
-      format_ok = LittleEndian16(fmt) == 1 /* PCM */ && LittleEndian16(fmt + 2) == 2 &&
-                  static_cast<int>(LittleEndian32(fmt + 4)) == frequency &&
-                  LittleEndian16(fmt + 14) == 16;
-    } else if (std::memcmp(header, "data", 4) == 0) {
-      if (!format_ok) return std::nullopt;
-      // Whole frames only, and no further than the file goes.
-      const int64_t bytes = std::min(size, st.st_size - body) & ~int64_t{3};
-      if (bytes <= 0) return std::nullopt;
-      return SampleSpan{body, bytes};
-    }
-    at = body + size + (size & 1);
-  }
-  return std::nullopt;
-}
-
 // A channel's gain on what it mixes. Runs on the mixer thread.
 void SDLCALL ApplyGain(int /*chan*/, void* stream, int len, void* udata) {
   Scale(stream, len,
@@ -190,30 +138,26 @@ void SdlSoundDevice::ChunkFree::operator()(Mix_Chunk* chunk) const {
   g_mix->FreeChunk(chunk);
 }
 
-SdlSoundDevice::FileHandle& SdlSoundDevice::FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    if (fd >= 0) ::close(fd);
-    fd = std::exchange(other.fd, -1);
-  }
-  return *this;
-}
-
-SdlSoundDevice::FileHandle::~FileHandle() {
-  if (fd >= 0) ::close(fd);
-}
-
 SdlSoundDevice::Wave SdlSoundDevice::OpenWave(const std::string& path, std::string* error) {
   Wave wave;
-  wave.file = FileHandle(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (wave.file.fd >= 0) {
-    if (auto span = SamplesInMixerFormat(wave.file.fd, kFrequency)) {
-      wave.data_offset = span->offset;
-      wave.data_bytes = span->bytes;
-      return wave;
-    }
-    wave.file = FileHandle();
+  RegularFile file = OpenRegularFile(path, error);
+  WaveLayout layout;
+  if (!file.IsOpen() || !CheckWaveFile(file.fd(), file.size(), kFrequency, &layout, error)) {
+    return wave;
   }
-  wave.chunk.reset(g_mix->LoadWAV_RW(SDL_RWFromFile(path.c_str(), "rb"), 1));
+  if (layout.InMixerFormat(kFrequency) && SDL_BYTEORDER == SDL_LIL_ENDIAN) {
+    wave.data_offset = layout.data_offset;
+    wave.data_bytes = layout.data_bytes & ~int64_t{3};  // whole frames only
+    wave.file = std::move(file);
+    return wave;
+  }
+  // Any other format is converted by the mixer, read from the file that was checked.
+  std::FILE* stream = StreamOnCopy(file.fd());
+  if (stream == nullptr) {
+    *error = "the file cannot be read";
+    return wave;
+  }
+  wave.chunk.reset(g_mix->LoadWAV_RW(SDL_RWFromFP(stream, SDL_TRUE), 1));
   if (!wave.chunk) *error = ErrorText(Mix_GetError(), "unreadable");
   return wave;
 }
@@ -223,13 +167,29 @@ SdlSoundDevice::SdlSoundDevice(Opening opening) {
 }
 
 SdlSoundDevice::~SdlSoundDevice() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
+  bool left_behind = false;
+  if (loader_.joinable()) {
+    std::unique_lock<std::mutex> lock(mutex_);
     stopping_ = true;
     loads_.clear();
+    changed_.notify_all();
+    // A loader stuck in a system call (a file on a hung file system, an audio server that does
+    // not answer) must not hold up the end of the program.
+    if (!changed_.wait_for(lock, std::chrono::milliseconds(kLoaderWaitMs),
+                           [this] { return loader_done_; })) {
+      lock.unlock();
+      std::lock_guard<std::mutex> gate(gate_->mutex);  // the loader is outside it, or finishing
+      lock.lock();
+      left_behind = !loader_done_;
+      gate_->abandoned = left_behind;
+    }
   }
-  changed_.notify_all();
-  if (loader_.joinable()) loader_.join();
+  if (left_behind) {
+    std::fprintf(stderr, "larkspill: the sound loader is stuck in a system call; left behind\n");
+    loader_.detach();
+  } else if (loader_.joinable()) {
+    loader_.join();
+  }
   if (open_) {
     g_mix->HaltChannel(-1);
     for (size_t ch = 0; ch < channels_.size(); ++ch) {
@@ -237,17 +197,15 @@ SdlSoundDevice::~SdlSoundDevice() {
     }
     sounds_.clear();  // frees the chunks while the mixer is still open
     silent_chunk_.reset();
-    g_mix->CloseAudio();
+    // The mixer and SDL's audio stay as they are under a loader that may still be using them;
+    // the program is ending.
+    if (!left_behind) g_mix->CloseAudio();
   }
-  if (subsystem_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (subsystem_ && !left_behind) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-void SdlSoundDevice::OpenMixer(std::string error) {
-  // No changes allowed: the mixer always works in one format and SDL converts for the device.
-  const bool opened = error.empty() && g_mix->OpenAudioDevice(kFrequency, AUDIO_S16SYS, kChannels,
-                                                              kBufferFrames, nullptr, 0) == 0;
-  if (!opened) {
-    if (error.empty()) error = ErrorText(Mix_GetError(), "the audio device could not be opened");
+void SdlSoundDevice::MixerOpened(const std::string& error) {
+  if (!error.empty()) {
     GiveUp(error);
     return;
   }
@@ -266,7 +224,7 @@ void SdlSoundDevice::OpenNow() {
   // run beside the display's; the device itself opens on the loader thread.
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     subsystem_ = true;
-    loader_ = std::thread([this] { LoaderMain(); });
+    loader_ = std::thread([this, gate = gate_] { LoaderMain(gate); });
     return;
   }
   GiveUp(ErrorText(SDL_GetError(), "the audio system could not be started"));
@@ -287,32 +245,57 @@ void SdlSoundDevice::GiveUp(const std::string& reason) {
   changed_.notify_all();
 }
 
-void SdlSoundDevice::LoaderMain() {
-  OpenAndLoad();
-  // SDL keeps an error text for each thread that had one; this thread's goes with it.
-  SDL_TLSCleanup();
+template <typename Blocking>
+bool SdlSoundDevice::OutsideGate(std::unique_lock<std::mutex>& gate_lock, const LoaderGate& gate,
+                                 Blocking blocking) {
+  gate_lock.unlock();
+  blocking();
+  gate_lock.lock();
+  return !gate.abandoned;
 }
 
-void SdlSoundDevice::OpenAndLoad() {
+void SdlSoundDevice::LoaderMain(const std::shared_ptr<LoaderGate>& gate) {
+  std::unique_lock<std::mutex> gate_lock(gate->mutex);
+  // Loading the mixer and opening the device happen outside the gate, as either may block.
   std::string failure;
-  if (const MixerLibrary* library = LoadMixerLibrary(&failure)) g_mix = library;
-  OpenMixer(failure);
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (open_) {
-    changed_.wait(lock, [this] { return stopping_ || !loads_.empty(); });
-    if (stopping_) break;
-    Load load = std::move(loads_.front());
-    loads_.pop_front();
-    // Looking at the file (and converting one that must be held in memory) is done while the
-    // program goes on.
-    lock.unlock();
-    std::string error;
-    Wave wave = OpenWave(load.path, &error);
-    lock.lock();
-    Loaded(load.id, load.path, std::move(wave), error);
-    --loading_;
-    changed_.notify_all();
+  const bool present = OutsideGate(gate_lock, *gate, [&failure] {
+    const MixerLibrary* library = LoadMixerLibrary(&failure);
+    if (library == nullptr) return;
+    g_mix = library;
+    // No changes allowed: the mixer always works in one format and SDL converts for the device.
+    if (g_mix->OpenAudioDevice(kFrequency, AUDIO_S16SYS, kChannels, kBufferFrames, nullptr, 0) !=
+        0) {
+      failure = ErrorText(Mix_GetError(), "the audio device could not be opened");
+    }
+  });
+  if (present) {
+    MixerOpened(failure);
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (open_) {
+      changed_.wait(lock, [this] { return stopping_ || !loads_.empty(); });
+      if (stopping_) break;
+      Load load = std::move(loads_.front());
+      loads_.pop_front();
+      // Looking at the file (and converting one that must be held in memory) is done while the
+      // program goes on.
+      lock.unlock();
+      std::string error;
+      Wave wave;
+      if (!OutsideGate(gate_lock, *gate, [&] { wave = OpenWave(load.path, &error); })) break;
+      lock.lock();
+      Loaded(load.id, load.path, std::move(wave), error);
+      --loading_;
+      changed_.notify_all();
+    }
+    if (!gate->abandoned) {
+      if (!lock.owns_lock()) lock.lock();
+      loader_done_ = true;
+      changed_.notify_all();
+    }
   }
+  gate_lock.unlock();
+  // SDL keeps an error text for each thread that had one; this thread's goes with it.
+  SDL_TLSCleanup();
 }
 
 void SdlSoundDevice::Loaded(int32_t id, const std::string& path, Wave wave,
@@ -415,8 +398,8 @@ void SdlSoundDevice::Start(Sound& sound, int loops) {
   g_mix->HaltChannel(ch);
   g_mix->UnregisterAllEffects(ch);
   const Wave& wave = sound.wave;
-  if (wave.file.fd >= 0) {
-    channel.fd = wave.file.fd;
+  if (wave.file.IsOpen()) {
+    channel.fd = wave.file.fd();
     channel.data_offset = wave.data_offset;
     channel.data_bytes = wave.data_bytes;
     channel.played = 0;

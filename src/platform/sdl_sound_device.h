@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/regular_file.h"
 #include "sound/sound_device.h"
 
 struct Mix_Chunk;
@@ -74,6 +75,9 @@ class SdlSoundDevice : public SoundDevice {
   // Waits until the device has opened (or failed to) and every sound asked for has loaded.
   void WaitForLoads();
 
+  // How long closing waits for a loader stuck in a system call before leaving it behind.
+  static constexpr int kLoaderWaitMs = 300;
+
   // Linear gain of a volume in hundredths of a decibel, clamped to the accepted range.
   static double GainOf(int32_t volume);
 
@@ -92,22 +96,22 @@ class SdlSoundDevice : public SoundDevice {
   struct ChunkFree {
     void operator()(Mix_Chunk* chunk) const;
   };
-  // A file descriptor closed with its owner.
-  struct FileHandle {
-    FileHandle() = default;
-    explicit FileHandle(int fd) : fd(fd) {}
-    FileHandle(FileHandle&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
-    FileHandle& operator=(FileHandle&& other) noexcept;
-    ~FileHandle();
-    int fd = -1;
-  };
   // A wave file as it is played: from the file itself (`file`), or from memory (`chunk`).
   struct Wave {
-    FileHandle file;
+    RegularFile file;
     int64_t data_offset = 0;
     int64_t data_bytes = 0;
     std::unique_ptr<Mix_Chunk, ChunkFree> chunk;
-    bool Playable() const { return file.fd >= 0 || chunk != nullptr; }
+    bool Playable() const { return file.IsOpen() || chunk != nullptr; }
+  };
+  // Where the loader thread and the device meet. The loader holds `mutex` whenever it may touch
+  // the device and lets go of it only around calls that may block (loading the mixer, opening
+  // the audio device, reading a file). A device that cannot wait for a loader stuck in such a
+  // call leaves it behind, marked `abandoned`: once the call returns, the loader ends without
+  // touching the device again.
+  struct LoaderGate {
+    std::mutex mutex;
+    bool abandoned = false;
   };
   // What a sound still loading is to do once loaded.
   enum class Wanted { Nothing, Once, Loop };
@@ -127,10 +131,14 @@ class SdlSoundDevice : public SoundDevice {
   // The mixer's effect on a channel playing from its file.
   static void StreamFromFile(int chan, void* stream, int len, void* udata);
   // The loader thread: opens the device, then loads each file asked for in turn.
-  void LoaderMain();
-  void OpenAndLoad();
-  // Opens the mixer unless `error` already says why it cannot be.
-  void OpenMixer(std::string error);
+  void LoaderMain(const std::shared_ptr<LoaderGate>& gate);
+  // Runs `blocking`, which must not touch the device, outside the gate; false when the device
+  // has left the loader behind meanwhile.
+  template <typename Blocking>
+  static bool OutsideGate(std::unique_lock<std::mutex>& gate_lock, const LoaderGate& gate,
+                          Blocking blocking);
+  // Sets the mixer up once it has opened, or runs silent for the reason in `error`.
+  void MixerOpened(const std::string& error);
   // Runs silent from now on, saying why once.
   void GiveUp(const std::string& reason);
   // Opens a wave file to be played from the file, or failing that loads it into memory; an
@@ -153,7 +161,8 @@ class SdlSoundDevice : public SoundDevice {
   bool open_ = false;
   bool subsystem_ = false;
   bool stopping_ = false;
-  bool started_ = false;  // OpenNow has run; only the program's own thread looks at it
+  bool started_ = false;      // OpenNow has run; only the program's own thread looks at it
+  bool loader_done_ = false;  // the loader has finished with the device
   std::string silent_reason_;
   int32_t next_id_ = 1;
   std::map<int32_t, Sound> sounds_;
@@ -164,6 +173,7 @@ class SdlSoundDevice : public SoundDevice {
   std::set<std::string> reported_files_;
   std::vector<uint8_t> silence_;
   std::unique_ptr<Mix_Chunk, ChunkFree> silent_chunk_;  // what a channel playing a file mixes
+  std::shared_ptr<LoaderGate> gate_ = std::make_shared<LoaderGate>();
   std::thread loader_;
 };
 

@@ -10,4 +10,5 @@ target_include_directories(larkspill_platform_sound SYSTEM PRIVATE
   $<TARGET_PROPERTY:PkgConfig::SDL2_MIXER,INTERFACE_INCLUDE_DIRECTORIES>)
 target_compile_definitions(larkspill_platform_sound PRIVATE
   LARKSPILL_MIXER_LIBRARY="${LARKSPILL_MIXER_LIBRARY}")
-target_link_libraries(larkspill_platform_sound PUBLIC PkgConfig::SDL2 Threads::Threads ${CMAKE_DL_LIBS})
+target_link_libraries(larkspill_platform_sound PUBLIC PkgConfig::SDL2 Threads::Threads ${CMAKE_DL_LIBS}
+  PRIVATE larkspill_platform_files)

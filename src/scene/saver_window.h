@@ -41,6 +41,10 @@ class SaverWindow : public DisplayEvents {
 
  public:
   static constexpr const char* kCaption = "Larkspill -  Get DirectX";
+  // The one message the saver shows: no display it can draw on.
+  static constexpr const char* kNoDisplayText =
+      "This program requires that you use a monitor that is capable of displaying 64K colors.";
+  static constexpr const char* kNoDisplayTitle = "Error opening Direct Draw!";
 
   explicit SaverWindow(SaverServices services);
 

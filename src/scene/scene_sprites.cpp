@@ -32,10 +32,7 @@ void SaverWindow::OpenDirectDrawSession() {
 
   if (!services_.display.OpenDisplay(800, 600, 16, "")) {
     if (services_.message_box) {
-      services_.message_box(
-          "This program requires that you use a monitor that is capable of displaying 64K "
-          "colors.",
-          "Error opening Direct Draw!");
+      services_.message_box(kNoDisplayText, kNoDisplayTitle);
     }
     // Without a display there is nothing to show: end instead of running on blind.
     Form_Unload();

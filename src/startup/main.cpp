@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/instance_lock.h"
@@ -56,7 +57,7 @@ int Run(int argc, char** argv) {
     if (host_window == 0) {
       std::fprintf(stderr, "larkspill: cannot open the X display %s to draw into\n",
                    std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "(DISPLAY unset)");
-      return static_cast<int>(kExitNoDisplay);
+      return ReportNoDisplay();
     }
     return RunSaver(SaverTarget{host_window, true}, choices, windows, LARKSPILL_ASSET_DIR);
   };
@@ -67,6 +68,18 @@ int Run(int argc, char** argv) {
   runners.settings = [&] {
     // Every change is stored the moment it is made, so a signal may end the dialog outright.
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SIG_DFL);
+    // Qt on X11 would abort without a display: say so and end instead.
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const bool on_x11 = platform == nullptr || *platform == '\0'
+                            ? std::getenv("WAYLAND_DISPLAY") == nullptr
+                            : std::string_view(platform).starts_with("xcb");
+    if (on_x11 && RootWindowId() == 0) {
+      const char* display = std::getenv("DISPLAY");
+      std::fprintf(stderr, "larkspill: the settings dialog needs an X display, and %s%s\n",
+                   display != nullptr ? display : "DISPLAY is not set",
+                   display != nullptr ? " cannot be opened" : "");
+      return static_cast<int>(kExitNoDisplay);
+    }
     void* module = dlopen(LARKSPILL_DIALOG_MODULE, RTLD_NOW | RTLD_LOCAL);
     auto run = module != nullptr ? reinterpret_cast<LarkspillRunSettingsDialog>(
                                        dlsym(module, kRunSettingsDialogSymbol))

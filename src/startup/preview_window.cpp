@@ -14,13 +14,12 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/picture_file.h"
+#include "platform/regular_file.h"
 #include "scene/exit_status.h"
 
 namespace larkspill {
 namespace {
-
-// The largest picture accepted; a preview pane is far smaller.
-constexpr int kMaxPictureSide = 8192;
 
 // Errors about a window that has gone (the pane's owner destroyed it while we worked with it)
 // are the normal way preview mode ends; they are noted, never fatal. Xlib's handler is
@@ -47,14 +46,11 @@ int PreviewIoErrorHandler(Display*) {
 }  // namespace
 
 PreviewPicture LoadPreviewPicture(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) {
-    throw std::runtime_error("the preview picture " + path + " is missing");
-  }
-  SDL_Surface* loaded = SDL_LoadBMP(path.c_str());
-  if (loaded == nullptr) {
-    throw std::runtime_error("cannot read the preview picture " + path + ": " + SDL_GetError());
-  }
+  std::string error;
+  RegularFile file = OpenRegularFile(path, &error);
+  SdlSurfacePtr read = file.IsOpen() ? ReadBmp(file.fd(), file.size(), &error) : nullptr;
+  if (!read) throw std::runtime_error("cannot read the preview picture " + path + ": " + error);
+  SDL_Surface* loaded = read.release();
   SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
   SDL_FreeSurface(loaded);
   if (argb == nullptr) {
@@ -63,11 +59,6 @@ PreviewPicture LoadPreviewPicture(const std::string& path) {
   PreviewPicture picture;
   picture.width = argb->w;
   picture.height = argb->h;
-  if (picture.width <= 0 || picture.height <= 0 || picture.width > kMaxPictureSide ||
-      picture.height > kMaxPictureSide) {
-    SDL_FreeSurface(argb);
-    throw std::runtime_error("the preview picture " + path + " has an unusable size");
-  }
   picture.pixels.resize(static_cast<size_t>(picture.width) * picture.height);
   SDL_LockSurface(argb);
   for (int y = 0; y < picture.height; ++y) {

@@ -22,6 +22,7 @@
 #include "scene/random.h"
 #include "scene/saver_window.h"
 #include "settings/ini_file_store.h"
+#include "startup/end_deadline.h"
 #include "startup/fps_overlay.h"
 #include "startup/overridden_store.h"
 #include "startup/power_hook.h"
@@ -33,6 +34,7 @@ volatile std::sig_atomic_t g_signal = 0;
 
 void OnEndSignal(int signal) {
   g_signal = signal;
+  StartEndDeadline(signal);
 }
 
 // The saver's one message box; where no box can be shown the text still reaches the user.
@@ -131,6 +133,11 @@ bool IsPreviewPane(uint64_t id) {
 
 }  // namespace
 
+int ReportNoDisplay() {
+  ShowMessageBox(SaverWindow::kNoDisplayText, SaverWindow::kNoDisplayTitle);
+  return kExitNoDisplay;
+}
+
 uint64_t RootWindowId() {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return 0;
@@ -144,6 +151,7 @@ int PendingSignal() {
 }
 
 void InstallEndSignals() {
+  PrepareEndDeadline();
   struct sigaction action {};
   action.sa_handler = OnEndSignal;
   sigemptyset(&action.sa_mask);
@@ -199,6 +207,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   display_options.title = SaverWindow::kCaption;
   display_options.embed_window = target.embed_window;
   display_options.accept_input = !target.host_owns_input;
+  display_options.video_driver = "x11";
   SdlDisplay display(clock, display_options);
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
   // Made before the sound device, so that the lock is let go only after the device has closed.

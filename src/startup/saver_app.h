@@ -32,6 +32,10 @@ struct SaverChoices {
 int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSystem& windows,
              const std::string& asset_dir);
 
+// Tells the user that no display could be opened, as the saver does, and gives the status
+// that says so.
+int ReportNoDisplay();
+
 // The id of the X display's root window, for a host that names no window of its own; 0 when
 // there is no X display.
 uint64_t RootWindowId();

@@ -44,6 +44,15 @@ for y in 5 70 230 295; do
   [ "$(pixel 100 "$y")" = "0 0 0" ] || fail "no letterbox bar at 100,$y after the resize: $(pixel 100 "$y")"
 done
 
+# Down to a single pixel, too small for any of the scene: black, and the scene again once the
+# window has room for it.
+host_resize 1 1
+sleep 0.5
+expect_running "$APP_PID"
+[ "$(pixel 0 0)" = "0 0 0" ] || fail "a 1 x 1 window shows $(pixel 0 0)"
+host_resize 400 200
+wait_drawn 200 100
+
 # SIGTERM, the way the host ends a saver: gone within a second; the host's window stays.
 kill -TERM "$APP_PID"
 wait_exit "$APP_PID" 1

@@ -2,7 +2,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -99,17 +101,61 @@ class SdlDisplayTest : public ::testing::Test {
   std::unique_ptr<SdlDisplay> display_;
 };
 
+// A BMP file whose headers claim what the arguments say, with `pixel_bytes` bytes after them.
+std::string LyingBmp(int32_t width, int32_t height, uint16_t bits, uint32_t compression = 0,
+                     uint32_t colours = 0, size_t pixel_bytes = 1000) {
+  std::string file(14 + 40, '\0');
+  auto put = [&file](size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) file[at + i] = static_cast<char>(value >> (8 * i));
+  };
+  file[0] = 'B', file[1] = 'M';
+  put(2, static_cast<uint32_t>(file.size() + pixel_bytes), 4);
+  put(10, 14 + 40 + (bits <= 8 ? 4u << bits : 0u), 4);
+  put(14, 40, 4);
+  put(18, static_cast<uint32_t>(width), 4);
+  put(22, static_cast<uint32_t>(height), 4);
+  put(26, 1, 2);
+  put(28, bits, 2);
+  put(30, compression, 4);
+  put(46, colours, 4);
+  return file + std::string(pixel_bytes, '\x7f');
+}
+
+// Whatever a picture's path names, nothing is allocated for more than the file can hold, nothing
+// blocks, and the error names the file and says what is wrong.
 TEST_F(SdlDisplayTest, BadPicturesAndIdsAreRefusedWithTheirName) {
-  std::string empty = (dir_ / "empty.BMP").string(), garbage = (dir_ / "garbage.BMP").string();
-  std::ofstream{empty};
-  std::ofstream{garbage} << std::string(500, 'x');
+  const std::string fifo = (dir_ / "fifo.BMP").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_directory(dir_ / "folder.BMP");
+  struct Case {
+    std::string name;
+    std::string bytes;  // written to the file unless the name is already there
+    std::string reason;
+  } cases[] = {
+      {"Flock3.BMP", "", "no such file"},
+      {"empty.BMP", "-", "empty"},
+      {"garbage.BMP", std::string(500, 'x'), "not a BMP"},
+      {"fifo.BMP", "", "FIFO"},
+      {"folder.BMP", "", "folder"},
+      {"huge.BMP", LyingBmp(30000, 30000, 32), "30000 x 30000 pixels, more than"},
+      {"wide.BMP", LyingBmp(8192, 4096, 24), "8192 x 4096 pixels, more than"},
+      {"upside.BMP", LyingBmp(100, INT32_MIN, 24), "2147483648 pixels, more than"},
+      {"short.BMP", LyingBmp(4000, 4000, 32), "but the file holds 1000"},
+      {"short8.BMP", LyingBmp(2000, 2000, 8, 0, 0, 2000), "but the file holds"},
+      {"palette.BMP", LyingBmp(10, 10, 8, 0, 100000), "a palette of 100000 colours"},
+      {"rle24.BMP", LyingBmp(10, 10, 24, 1), "compression 1"},
+      {"zero.BMP", LyingBmp(0, 10, 24), "no pixels"},
+  };
   int32_t sprite = display_->CreateSprite();
-  for (const std::string& path : {(dir_ / "Flock3.BMP").string(), empty, garbage}) {
+  for (const Case& c : cases) {
+    const std::string path = (dir_ / c.name).string();
+    if (!c.bytes.empty()) std::ofstream(path, std::ios::binary) << (c.bytes == "-" ? "" : c.bytes);
     try {
       display_->LoadSpriteFrame(sprite, 1, path, kKeyTransparent);
       ADD_FAILURE() << "no error for " << path;
     } catch (const AssetError& error) {
       EXPECT_THAT(error.what(), HasSubstr("cannot load picture " + path + ": "));
+      EXPECT_THAT(error.what(), HasSubstr(c.reason));
     }
   }
   std::string red = Bmp("red.bmp", {{255, 0, 0}});
@@ -286,6 +332,38 @@ TEST_F(SdlDisplayTest, HugeTextsAbsurdSizesAndUnknownFacesAreSafe) {
   display_->DrawText("far right", 5000, 0, kYellow);
   display_->DrawText("far left", -100000000, 0, kYellow);
   display_->Flip();
+  EXPECT_TRUE(display_->CheckDisplay());
+}
+
+// Any window size, resized while the scene runs: the frame where there is room for it (a 2 x 1
+// window has room for one pixel, the middle of the frame), black where there is none.
+TEST_F(SdlDisplayTest, AWindowOfAnySizeShowsTheFrameWhereThereIsRoom) {
+  SDL_Window* window = nullptr;
+  for (Uint32 id = 1; window == nullptr && id < 100; ++id) window = SDL_GetWindowFromID(id);
+  ASSERT_NE(window, nullptr);
+  const int sizes[][2] = {{1, 1}, {2, 1}, {1, 2}, {3, 2}, {801, 1}, {1, 601}, {400, 300}};
+  for (const auto& size : sizes) {
+    SDL_SetWindowSize(window, size[0], size[1]);
+    RecordingEvents events;
+    display_->PumpEvents(events);
+    display_->ClearBackBuffer(kBlue);
+    display_->Flip();
+    SDL_Surface* shown = SDL_GetWindowSurface(window);
+    ASSERT_NE(shown, nullptr);
+    ASSERT_EQ(shown->w, size[0]);
+    int blue = 0;
+    for (int y = 0; y < shown->h; ++y) {
+      for (int x = 0; x < shown->w; ++x) {
+        Uint8 r, g, b;
+        SDL_GetRGB(static_cast<Uint32*>(shown->pixels)[y * shown->pitch / 4 + x], shown->format, &r,
+                   &g, &b);
+        blue += b == 255 && r == 0 && g == 0;
+      }
+    }
+    const int room =
+        size[0] * 3 >= size[1] * 4 ? size[1] * 4 / 3 * size[1] : size[0] * (size[0] * 3 / 4);
+    EXPECT_EQ(blue, room) << size[0] << " x " << size[1];
+  }
   EXPECT_TRUE(display_->CheckDisplay());
 }
 

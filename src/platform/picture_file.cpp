@@ -1,0 +1,239 @@
+#include "platform/picture_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/little_endian.h"
+#include "platform/regular_file.h"
+
+namespace larkspill {
+namespace {
+
+// The frame's own format: what every picture becomes.
+constexpr auto kWideFormat = SDL_PIXELFORMAT_RGB888;
+// Rows of the plain reader are read in blocks of about this many bytes.
+constexpr int64_t kReadBlockBytes = 64 * 1024;
+
+bool Refuse(std::string* error, std::string reason) {
+  *error = std::move(reason);
+  return false;
+}
+
+std::string Size(int64_t width, int64_t height) {
+  return std::to_string(width) + " x " + std::to_string(height);
+}
+
+// One RGB565 colour in the frame's format, each channel widened by repeating its top bits.
+inline Uint32 Widened565(Uint32 r5, Uint32 g6, Uint32 b5) {
+  const Uint32 r = (r5 << 3) | (r5 >> 2);
+  const Uint32 g = (g6 << 2) | (g6 >> 4);
+  const Uint32 b = (b5 << 3) | (b5 >> 2);
+  return (r << 16) | (g << 8) | b;
+}
+
+// An RGB565 picture in the frame's format.
+SdlSurfacePtr Widen565(const SDL_Surface* picture) {
+  SdlSurfacePtr wide(SDL_CreateRGBSurfaceWithFormat(0, picture->w, picture->h, 32, kWideFormat));
+  if (!wide) return nullptr;
+  for (int y = 0; y < picture->h; ++y) {
+    const auto* from = reinterpret_cast<const Uint16*>(static_cast<const Uint8*>(picture->pixels) +
+                                                       static_cast<size_t>(y) * picture->pitch);
+    auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(wide->pixels) +
+                                         static_cast<size_t>(y) * wide->pitch);
+    for (int x = 0; x < picture->w; ++x) {
+      const Uint32 p = from[x];
+      to[x] = Widened565((p >> 11) & 0x1F, (p >> 5) & 0x3F, p & 0x1F);
+    }
+  }
+  return wide;
+}
+
+// The common case read directly: an uncompressed 24-bit picture, its colours quantised to RGB565
+// (dropping the low bits, as SDL's conversion does) and widened in one pass.
+SdlSurfacePtr WidenPlainBmp(int fd, const BmpLayout& layout, std::vector<uint8_t>& rows,
+                            const std::function<void*(size_t)>& take_memory, std::string* error) {
+  const int width = layout.width;
+  const int height = layout.height;
+  const int pitch = width * 4;
+  void* pixels = take_memory ? take_memory(static_cast<size_t>(pitch) * height) : nullptr;
+  SdlSurfacePtr wide(
+      pixels != nullptr
+          ? SDL_CreateRGBSurfaceWithFormatFrom(pixels, width, height, 32, pitch, kWideFormat)
+          : SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kWideFormat));
+  if (!wide) {
+    *error = SDL_GetError();
+    return nullptr;
+  }
+  const int64_t block_rows = std::clamp<int64_t>(kReadBlockBytes / layout.stride, 1, height);
+  rows.resize(static_cast<size_t>(block_rows * layout.stride));
+  for (int first = 0; first < height; first += static_cast<int>(block_rows)) {
+    const int count = std::min(static_cast<int>(block_rows), height - first);
+    if (!ReadAt(fd, rows.data(), static_cast<size_t>(count * layout.stride),
+                layout.data_offset + first * layout.stride)) {
+      *error = "the file ends before its last row";
+      return nullptr;
+    }
+    for (int i = 0; i < count; ++i) {
+      const int y = layout.top_down ? first + i : height - 1 - (first + i);
+      const uint8_t* from = rows.data() + i * layout.stride;
+      auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(wide->pixels) +
+                                           static_cast<size_t>(y) * wide->pitch);
+      for (int x = 0; x < width; ++x, from += 3) {
+        to[x] = Widened565(from[2] >> 3, from[1] >> 2, from[0] >> 3);
+      }
+    }
+  }
+  return wide;
+}
+
+// Reads and checks the headers of the file.
+bool ReadLayout(int fd, int64_t size, BmpLayout* layout, std::string* error) {
+  uint8_t head[kBmpHeadBytes];
+  const size_t length = static_cast<size_t>(std::clamp<int64_t>(size, 0, sizeof head));
+  if (!ReadAt(fd, head, length, 0)) return Refuse(error, "the file cannot be read");
+  return CheckBmpHeaders(std::span<const uint8_t>(head, length), size, layout, error);
+}
+
+// The picture SDL reads from the file, whose headers have been checked.
+SdlSurfacePtr LoadCheckedBmp(int fd, const BmpLayout& layout, std::string* error) {
+  std::FILE* stream = StreamOnCopy(fd);
+  if (stream == nullptr) {
+    *error = "the file cannot be read";
+    return nullptr;
+  }
+  SdlSurfacePtr loaded(SDL_LoadBMP_RW(SDL_RWFromFP(stream, SDL_TRUE), 1));
+  if (!loaded) {
+    *error = SDL_GetError();
+    return nullptr;
+  }
+  if (loaded->w != layout.width || loaded->h != layout.height) {
+    *error = "the picture read is not the size its headers claim";
+    return nullptr;
+  }
+  return loaded;
+}
+
+}  // namespace
+
+bool CheckBmpHeaders(std::span<const uint8_t> head, int64_t file_size, BmpLayout* layout,
+                     std::string* error) {
+  if (file_size <= 0) return Refuse(error, "the file is empty");
+  if (head.size() < 18 || head[0] != 'B' || head[1] != 'M') {
+    return Refuse(error, "not a BMP picture");
+  }
+  if (file_size > kMaxPictureFileBytes) {
+    return Refuse(error, "the file is larger (" + std::to_string(file_size) +
+                             " bytes) than any picture read (" +
+                             std::to_string(kMaxPictureFileBytes) + " bytes)");
+  }
+  const int64_t data_offset = LittleEndian32(&head[10]);
+  const uint32_t info_size = LittleEndian32(&head[14]);
+  if (info_size != 12 && info_size != 40 && info_size != 52 && info_size != 56 &&
+      info_size != 108 && info_size != 124) {
+    return Refuse(error, "a BMP header of " + std::to_string(info_size) +
+                             " bytes, which is no kind this reader knows");
+  }
+  if (head.size() < 14 + info_size) return Refuse(error, "the file ends inside its headers");
+  const uint8_t* info = &head[14];
+  int64_t width = 0;
+  int64_t height = 0;
+  uint16_t planes = 0;
+  uint16_t bits = 0;
+  uint32_t compression = 0;
+  uint32_t colours_used = 0;
+  int64_t palette_entry = 4;
+  if (info_size == 12) {
+    width = LittleEndian16(info + 4);
+    height = LittleEndian16(info + 6);
+    planes = LittleEndian16(info + 8);
+    bits = LittleEndian16(info + 10);
+    palette_entry = 3;
+  } else {
+    width = static_cast<int32_t>(LittleEndian32(info + 4));
+    height = static_cast<int32_t>(LittleEndian32(info + 8));
+    planes = LittleEndian16(info + 12);
+    bits = LittleEndian16(info + 14);
+    compression = LittleEndian32(info + 16);
+    colours_used = LittleEndian32(info + 32);
+  }
+  const bool top_down = height < 0;
+  height = std::abs(height);  // 64-bit: the most negative 32-bit height has a magnitude too
+  if (planes != 1) return Refuse(error, std::to_string(planes) + " colour planes, not 1");
+  if (width < 1 || height < 1) return Refuse(error, "no pixels (" + Size(width, height) + ")");
+  if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels) {
+    return Refuse(error, Size(width, height) + " pixels, more than any picture read (" +
+                             std::to_string(kMaxPictureSide) + " a side, " +
+                             std::to_string(kMaxPicturePixels) + " in all)");
+  }
+  const bool depth_ok = (compression == 0 && (bits == 1 || bits == 4 || bits == 8 || bits == 16 ||
+                                              bits == 24 || bits == 32)) ||
+                        (compression == 1 && bits == 8 && !top_down) ||
+                        (compression == 2 && bits == 4 && !top_down) ||
+                        (compression == 3 && (bits == 16 || bits == 32));
+  if (!depth_ok) {
+    return Refuse(error, std::to_string(bits) + " bits a pixel stored with compression " +
+                             std::to_string(compression) + ", which this reader does not read");
+  }
+  int64_t palette_bytes = 0;
+  if (bits <= 8) {
+    const int64_t most = int64_t{1} << bits;
+    if (colours_used > most) {
+      return Refuse(error, "a palette of " + std::to_string(colours_used) + " colours for " +
+                               std::to_string(bits) + "-bit pixels, which can use " +
+                               std::to_string(most));
+    }
+    palette_bytes = (colours_used != 0 ? colours_used : most) * palette_entry;
+  }
+  const int64_t masks_bytes = compression == 3 && info_size == 40 ? 12 : 0;
+  if (data_offset < 14 + info_size + masks_bytes + palette_bytes) {
+    return Refuse(error, "its pixels start at byte " + std::to_string(data_offset) +
+                             ", inside its headers and palette");
+  }
+  if (data_offset >= file_size) return Refuse(error, "the file ends before its pixels");
+  const int64_t stride = (width * bits + 31) / 32 * 4;
+  if (compression == 0 || compression == 3) {
+    const int64_t held = file_size - data_offset;
+    if (stride * height > held) {
+      return Refuse(error, "its headers claim " + Size(width, height) + " pixels in " +
+                               std::to_string(stride * height) + " bytes, but the file holds " +
+                               std::to_string(held));
+    }
+  }
+  *layout = BmpLayout{static_cast<int32_t>(width),
+                      static_cast<int32_t>(height),
+                      top_down,
+                      bits,
+                      compression,
+                      data_offset,
+                      stride};
+  return true;
+}
+
+SdlSurfacePtr ReadBmp(int fd, int64_t size, std::string* error) {
+  BmpLayout layout;
+  if (!ReadLayout(fd, size, &layout, error)) return nullptr;
+  return LoadCheckedBmp(fd, layout, error);
+}
+
+SdlSurfacePtr ReadWidePicture(int fd, int64_t size, std::vector<uint8_t>& rows,
+                              const std::function<void*(size_t)>& take_memory, std::string* error) {
+  BmpLayout layout;
+  if (!ReadLayout(fd, size, &layout, error)) return nullptr;
+  if (layout.compression == 0 && layout.bits == 24) {
+    return WidenPlainBmp(fd, layout, rows, take_memory, error);
+  }
+  SdlSurfacePtr loaded = LoadCheckedBmp(fd, layout, error);
+  if (!loaded) return nullptr;
+  SdlSurfacePtr quantised(SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_RGB565, 0));
+  if (!quantised) {
+    *error = SDL_GetError();
+    return nullptr;
+  }
+  loaded.reset();
+  SdlSurfacePtr wide = Widen565(quantised.get());
+  if (!wide) *error = SDL_GetError();
+  return wide;
+}
+
+}  // namespace larkspill

@@ -1,0 +1,42 @@
+// Feeds arbitrary bytes to the picture reader as a file: nothing may crash or allocate beyond the
+// caps, a picture read has the size its checked headers claim, and a file the header check
+// refuses is never handed to SDL.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/picture_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace larkspill;
+  static const int fd = memfd_create("picture", MFD_CLOEXEC);
+  if (fd < 0 || ftruncate(fd, 0) != 0 ||
+      (size > 0 && pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))) {
+    std::abort();
+  }
+  const auto file_size = static_cast<int64_t>(size);
+  std::string checked_error;
+  BmpLayout layout;
+  const bool checked =
+      CheckBmpHeaders(std::span<const uint8_t>(data, std::min(size, kBmpHeadBytes)), file_size,
+                      &layout, &checked_error);
+
+  static std::vector<uint8_t> rows;
+  std::string error;
+  SdlSurfacePtr wide = ReadWidePicture(fd, file_size, rows, nullptr, &error);
+  if (!wide) {
+    if (error.empty()) std::abort();  // every refusal says why
+    return 0;
+  }
+  if (!checked || wide->w != layout.width || wide->h != layout.height ||
+      wide->w > kMaxPictureSide || wide->h > kMaxPictureSide ||
+      wide->format->format != SDL_PIXELFORMAT_RGB888) {
+    std::abort();
+  }
+  return 0;
+}
