@@ -14,6 +14,7 @@ volatile sig_atomic_t g_ending_signal = 0;
 // The deadline has passed: the program ends by the signal that asked it to, at once.
 void OnDeadline(int) {
   const int signal = g_ending_signal;
+  if (signal == 0) return;  // not armed: a stray signal of this number
   struct sigaction fallback {};
   fallback.sa_handler = SIG_DFL;
   sigemptyset(&fallback.sa_mask);
@@ -30,13 +31,15 @@ void OnDeadline(int) {
 
 void PrepareEndDeadline() {
   if (g_timer_ready) return;
+  // A real-time signal of its own: SIGALRM is borrowed by other waits (the settings lock's).
+  const int deadline_signal = SIGRTMIN;
   struct sigaction action {};
   action.sa_handler = OnDeadline;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGALRM, &action, nullptr);
+  sigaction(deadline_signal, &action, nullptr);
   sigevent event{};
   event.sigev_notify = SIGEV_SIGNAL;
-  event.sigev_signo = SIGALRM;
+  event.sigev_signo = deadline_signal;
   if (timer_create(CLOCK_MONOTONIC, &event, &g_timer) == 0) g_timer_ready = 1;
 }
 

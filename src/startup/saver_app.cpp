@@ -32,7 +32,9 @@ namespace {
 
 volatile std::sig_atomic_t g_signal = 0;
 
+// The first of the end signals decides how the program ends; a second one changes nothing.
 void OnEndSignal(int signal) {
+  if (g_signal != 0) return;
   g_signal = signal;
   StartEndDeadline(signal);
 }
@@ -155,6 +157,7 @@ void InstallEndSignals() {
   struct sigaction action {};
   action.sa_handler = OnEndSignal;
   sigemptyset(&action.sa_mask);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&action.sa_mask, signal);
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
@@ -188,9 +191,6 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   const bool hosted = target.embed_window != 0;
   // A host runs its own screen saver and power saving; ours must never hold them off.
   if (hosted) SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  // The saver is seen on X11 or not at all: without an X display it says so and ends, rather
-  // than running on in a driver that shows nothing and takes no input.
-  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   if (hosted && WindowExists(target.embed_window) == false) {
     std::fprintf(stderr, "larkspill: the host's window %llu (0x%llx) does not exist\n",
                  static_cast<unsigned long long>(target.embed_window),
@@ -223,6 +223,12 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   } forget_lost_action;
   FpsOverlay fps(display, clock);
 
+  // Once the saver's status is known it is final: an X server that goes away while the display
+  // closes changes neither it nor what was said.
+  auto ending = [](int final_status) {
+    ClosingDownWith(final_status);
+    return final_status;
+  };
   int status = -1;
   std::string asset_path = asset_dir;
   if (asset_path.empty() || asset_path.back() != '/') asset_path += '/';
@@ -254,9 +260,9 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     std::fprintf(stderr, "larkspill: %s\n", error.what());
     sound.StopAllSounds();
     window.Form_Unload();
-    return kExitAssetError;
+    return ending(kExitAssetError);
   }
-  if (status >= 0) return status;
+  if (status >= 0) return ending(status);
   windows.SetScreenSaverRunning(true);
   bool first_frame_shown = false;
 
@@ -274,7 +280,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   while (status < 0) {
     if (int signal = PendingSignal(); signal != 0) {
       window.CloseDown();
-      return 128 + signal;
+      return ending(128 + signal);
     }
     display.PumpEvents(window);
     if (status >= 0) break;
@@ -300,7 +306,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     status = kExitOk;
   }
   if (status == kExitDisplayLost) SayDisplayLost();
-  return status;
+  return ending(status);
 }
 
 }  // namespace larkspill
