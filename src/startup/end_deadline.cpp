@@ -13,8 +13,12 @@ volatile sig_atomic_t g_ending_signal = 0;
 
 // The deadline has passed: the program ends by the signal that asked it to, at once.
 void OnDeadline(int) {
-  const int signal = g_ending_signal;
-  if (signal == 0) return;  // not armed: a stray signal of this number
+  if (g_ending_signal != 0) EndBySignal(g_ending_signal);
+}
+
+}  // namespace
+
+void EndBySignal(int signal) {
   struct sigaction fallback {};
   fallback.sa_handler = SIG_DFL;
   sigemptyset(&fallback.sa_mask);
@@ -26,8 +30,6 @@ void OnDeadline(int) {
   raise(signal);
   _exit(128 + signal);  // not reached unless the signal is ignored after all
 }
-
-}  // namespace
 
 void PrepareEndDeadline() {
   if (g_timer_ready) return;

@@ -9,6 +9,9 @@ namespace larkspill {
 // shared memory.
 inline constexpr int kEndDeadlineMs = 850;
 
+// Ends the program by `signal`, with its default action. Safe in a signal handler.
+[[noreturn]] void EndBySignal(int signal);
+
 // Makes the deadline ready; call once, before the signal handlers are installed.
 void PrepareEndDeadline();
 // Starts the deadline for `signal`; later calls change nothing. Safe in a signal handler.

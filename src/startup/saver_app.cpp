@@ -165,15 +165,7 @@ void EndBySignalIfAsked() {
   const int signal = g_signal;
   if (signal == 0) return;
   std::fflush(nullptr);
-  struct sigaction action {};
-  action.sa_handler = SIG_DFL;
-  sigemptyset(&action.sa_mask);
-  sigaction(signal, &action, nullptr);
-  sigset_t unblock;
-  sigemptyset(&unblock);
-  sigaddset(&unblock, signal);
-  sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
-  std::raise(signal);
+  EndBySignal(signal);
 }
 
 void UseOnlyAnExistingSessionBus() {
