@@ -197,8 +197,7 @@ SdlSoundDevice::~SdlSoundDevice() {
     }
     sounds_.clear();  // frees the chunks while the mixer is still open
     silent_chunk_.reset();
-    // The mixer and SDL's audio stay as they are under a loader that may still be using them;
-    // the program is ending.
+    // A loader left behind may still be using the mixer: it closes the mixer itself.
     if (!left_behind) g_mix->CloseAudio();
   }
   if (subsystem_ && !left_behind) SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -256,18 +255,24 @@ bool SdlSoundDevice::OutsideGate(std::unique_lock<std::mutex>& gate_lock, const 
 
 void SdlSoundDevice::LoaderMain(const std::shared_ptr<LoaderGate>& gate) {
   std::unique_lock<std::mutex> gate_lock(gate->mutex);
-  // Loading the mixer and opening the device happen outside the gate, as either may block.
+  // Loading the mixer and opening the device happen outside the gate, as either may block. A
+  // loader left behind meanwhile goes no further, and closes an audio device it has opened:
+  // nothing may play once the device's owner has closed it.
   std::string failure;
-  const bool present = OutsideGate(gate_lock, *gate, [&failure] {
-    const MixerLibrary* library = LoadMixerLibrary(&failure);
-    if (library == nullptr) return;
+  const MixerLibrary* library = nullptr;
+  bool present =
+      OutsideGate(gate_lock, *gate, [&library, &failure] { library = LoadMixerLibrary(&failure); });
+  if (present && library != nullptr) {
     g_mix = library;
-    // No changes allowed: the mixer always works in one format and SDL converts for the device.
-    if (g_mix->OpenAudioDevice(kFrequency, AUDIO_S16SYS, kChannels, kBufferFrames, nullptr, 0) !=
-        0) {
-      failure = ErrorText(Mix_GetError(), "the audio device could not be opened");
-    }
-  });
+    bool opened = false;
+    present = OutsideGate(gate_lock, *gate, [library, &opened, &failure] {
+      // No changes allowed: the mixer always works in one format and SDL converts for the device.
+      opened = library->OpenAudioDevice(kFrequency, AUDIO_S16SYS, kChannels, kBufferFrames, nullptr,
+                                        0) == 0;
+      if (!opened) failure = ErrorText(Mix_GetError(), "the audio device could not be opened");
+    });
+    if (!present && opened) library->CloseAudio();
+  }
   if (present) {
     MixerOpened(failure);
     std::unique_lock<std::mutex> lock(mutex_);
@@ -287,7 +292,9 @@ void SdlSoundDevice::LoaderMain(const std::shared_ptr<LoaderGate>& gate) {
       --loading_;
       changed_.notify_all();
     }
-    if (!gate->abandoned) {
+    if (gate->abandoned) {
+      g_mix->CloseAudio();  // the device was left open for this loader to close
+    } else {
       if (!lock.owns_lock()) lock.lock();
       loader_done_ = true;
       changed_.notify_all();

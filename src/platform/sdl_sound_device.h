@@ -108,7 +108,7 @@ class SdlSoundDevice : public SoundDevice {
   // the device and lets go of it only around calls that may block (loading the mixer, opening
   // the audio device, reading a file). A device that cannot wait for a loader stuck in such a
   // call leaves it behind, marked `abandoned`: once the call returns, the loader ends without
-  // touching the device again.
+  // touching the device again, closing the audio device if it had opened it.
   struct LoaderGate {
     std::mutex mutex;
     bool abandoned = false;

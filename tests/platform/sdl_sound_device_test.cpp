@@ -4,10 +4,13 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -454,17 +457,40 @@ TEST_F(SdlSoundDeviceTest, AnUnreadableFileGetsAnIdEveryOperationAcceptsAndIsNam
 }
 
 // A loader stuck in a system call (here SDL's disk driver opening a FIFO nobody reads) does not
-// hold up closing the device.
+// hold up closing the device; once the call returns, the loader closes the audio device it
+// opened, and nothing asked of the closed device plays.
 TEST_F(SdlSoundDeviceTest, ClosingDoesNotWaitForALoaderStuckInASystemCall) {
   const fs::path fifo = dir_ / "out.fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   setenv("SDL_DISKAUDIOFILE", fifo.c_str(), 1);
   ::testing::internal::CaptureStderr();
   device_ = std::make_unique<SdlSoundDevice>();
-  device_->LoadSound(Wave("good.wav", Sine(4400, 441, 8000)));
+  device_->PlaySoundLooped(device_->LoadSound(Wave("good.wav", Sine(4400, 441, 8000, kCrest))));
   device_.reset();
   EXPECT_THAT(::testing::internal::GetCapturedStderr(), HasSubstr("left behind"));
-  // The loader stays blocked until the test's process ends.
+
+  // Reading the FIFO lets the device open; the disk driver closing it (a hang-up) is the device
+  // closing.
+  const int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  const Uint64 give_up = SDL_GetTicks64() + 20000;
+  int peak = 0;
+  for (bool hung_up = false; !hung_up;) {
+    pollfd p{fd, POLLIN, 0};
+    ASSERT_GE(poll(&p, 1, 100), 0);
+    int16_t samples[2048];
+    const ssize_t got = read(fd, samples, sizeof samples);
+    for (ssize_t i = 0; i < got / 2; ++i) peak = std::max(peak, std::abs(int(samples[i])));
+    hung_up = (p.revents & POLLHUP) != 0 && got == 0;
+    ASSERT_TRUE(hung_up || SDL_GetTicks64() < give_up) << "the loader's audio device stays open";
+  }
+  close(fd);
+  EXPECT_EQ(peak, 0);
+  // The mixer is closed before the next test opens it.
+  while (Mix_QuerySpec(nullptr, nullptr, nullptr) != 0) {
+    ASSERT_LT(SDL_GetTicks64(), give_up) << "the mixer stays open";
+    SDL_Delay(2);
+  }
 }
 
 TEST_F(SdlSoundDeviceTest, WithoutAnAudioDeviceItRunsSilentAndSaysWhyOnce) {
