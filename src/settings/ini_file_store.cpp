@@ -265,12 +265,49 @@ IniFileStore::IniFileStore(std::filesystem::path path, std::function<int()> pend
       pending_signal_(std::move(pending_signal)),
       state_(std::make_shared<State>()) {}
 
+int OpenAsSeen(const fs::path& file, const struct stat* seen, struct stat* opened, bool* changed) {
+  *changed = false;
+  // Not blocking: what was a file a moment ago may be a FIFO by now.
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    // A link (ELOOP) or nothing where something was, or nothing where nothing was.
+    *changed = errno == ELOOP || (errno == ENOENT && seen != nullptr);
+    return -1;
+  }
+  if (::fstat(fd, opened) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  if (seen == nullptr || !S_ISREG(opened->st_mode) || opened->st_dev != seen->st_dev ||
+      opened->st_ino != seen->st_ino) {
+    ::close(fd);
+    *changed = true;
+    return -1;
+  }
+  return fd;
+}
+
 std::string IniFileStore::Refresh(const fs::path& file) {
-  State& s = *state_;
   struct stat st {};
   if (::stat(file.c_str(), &st) != 0) {
     // No file, or no folder for it: nothing is stored yet.
     if (errno != ENOENT && errno != ENOTDIR) return "cannot be looked at: " + Errno();
+    return Refresh(file, -1, st);
+  }
+  const State& s = *state_;
+  if (s.cached && FileId::Of(st) == s.cached_id) return {};
+  if (std::string why = NotAFile(st); !why.empty()) return why;
+  // Not blocking: what was a file a moment ago may be a FIFO by now.
+  Fd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return "cannot be read: " + Errno();
+  return Refresh(file, fd.get(), st);
+}
+
+std::string IniFileStore::Refresh(const fs::path& file, int fd, const struct stat& st) {
+  State& s = *state_;
+  if (fd < 0) {
     s.document = IniDocument();
     s.cached = false;
     s.unreadable_text.clear();
@@ -279,15 +316,11 @@ std::string IniFileStore::Refresh(const fs::path& file) {
   }
   if (s.cached && FileId::Of(st) == s.cached_id) return {};
   if (std::string why = NotAFile(st); !why.empty()) return why;
-  // Not blocking: what was a file a moment ago may be a FIFO by now.
-  Fd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return "cannot be read: " + Errno();
-  if (!S_ISREG(st.st_mode)) return "is not a regular file";
   std::string text;
   text.resize(std::min(static_cast<size_t>(st.st_size), kMaxFileSize) + 1);
   size_t done = 0;
   while (done < text.size()) {
-    ssize_t n = ::read(fd.get(), text.data() + done, text.size() - done);
+    ssize_t n = ::read(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return "cannot be read: " + Errno();
     if (n == 0) break;
@@ -405,11 +438,26 @@ std::string IniFileStore::Write(const std::string& app, const std::vector<Entry>
     return why;
   }
 
+  // The file is read through the handle of the very file Resolve found, never by its name again:
+  // a link or another file put in its place in between would have its lines copied into the
+  // settings and handed to the owner seen first. Such a change is looked at afresh once.
   std::string why;
-  std::optional<Target> target = Resolve(path_, &why);
-  if (!target) return why;
-  if (why = Unwritable(*target); !why.empty()) return why;
-  if (why = Refresh(target->path); !why.empty()) return why;
+  std::optional<Target> target;
+  struct stat st {};
+  for (int look = 0;; ++look) {
+    target = Resolve(path_, &why);
+    if (!target) return why;
+    if (why = Unwritable(*target); !why.empty()) return why;
+    bool changed = false;
+    Fd fd(OpenAsSeen(target->path, target->exists ? &target->st : nullptr, &st, &changed));
+    if (fd.get() >= 0 || (!changed && errno == ENOENT)) {
+      if (why = Refresh(target->path, fd.get(), st); !why.empty()) return why;
+      if (fd.get() >= 0) target->st = st;
+      break;
+    }
+    if (!changed) return "cannot be read: " + Errno();
+    if (look == 1) return "was replaced while it was being read";
+  }
 
   if (!s.read_cleanly) {
     // Lines that do not parse are dropped by the rewrite: keep the file as it was beside it

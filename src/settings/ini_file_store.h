@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -14,6 +16,12 @@ namespace larkspill {
 // folder from $HOME or, when that is unset, from the password database; empty when the user has
 // no home folder at all (never a shared folder another user could have made first).
 std::filesystem::path DefaultSettingsPath();
+
+// Opens `file` for reading, never through a link, if it is still the file `seen` describes (null:
+// none was there), so that nothing put in its place since it was looked at is read; `opened` gets
+// its state. -1 otherwise, with `changed` telling a different file (or none) from an error (errno).
+int OpenAsSeen(const std::filesystem::path& file, const struct stat* seen, struct stat* opened,
+               bool* changed);
 
 // The settings file. Reads parse the file once and again only when it changes; every write takes
 // an exclusive lock, changes the entries and replaces the file atomically, so two programs
@@ -49,6 +57,8 @@ class IniFileStore : public SettingsStore {
   struct State;
   // Brings the parsed file up to date; the empty text, or why the file cannot be read.
   std::string Refresh(const std::filesystem::path& file);
+  // The same from the file open as `fd` in the state `st`, or from no file when `fd` is -1.
+  std::string Refresh(const std::filesystem::path& file, int fd, const struct stat& st);
   // Writes the entries; the empty text, or why they could not be written.
   std::string Write(const std::string& app, const std::vector<Entry>& entries);
   // Says once per problem that the settings live in memory for the rest of the run.

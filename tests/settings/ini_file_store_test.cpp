@@ -378,6 +378,31 @@ TEST_F(IniFileStoreTest, PlantedLinksAreNeverFollowedAndNoBackupMeansNoRewrite) 
   }
 }
 
+TEST_F(IniFileStoreTest, OnlyTheFileLookedAtIsOpenedNotALinkOrAFileSwappedInSince) {
+  fs::create_directories(path_.parent_path());
+  const fs::path victim = dir_ / "victim";
+  std::ofstream(path_) << "[one]\nClock=0\n";
+  std::ofstream(victim) << "[one]\nSecret=1\n";
+  struct stat seen {};
+  struct stat opened {};
+  ASSERT_EQ(lstat(path_.c_str(), &seen), 0);
+  bool changed = false;
+  const int fd = OpenAsSeen(path_, &seen, &opened, &changed);
+  EXPECT_GE(fd, 0);
+  close(fd);
+  // A link, even to the file seen, or another file in its place is not opened.
+  fs::rename(path_, dir_ / "seen");
+  for (const fs::path& to : {dir_ / "seen", victim}) {
+    fs::create_symlink(to, path_);
+    EXPECT_EQ(OpenAsSeen(path_, &seen, &opened, &changed), -1);
+    EXPECT_TRUE(changed);
+    fs::remove(path_);
+  }
+  fs::copy_file(dir_ / "seen", path_);
+  EXPECT_EQ(OpenAsSeen(path_, &seen, &opened, &changed), -1);
+  EXPECT_TRUE(changed);
+}
+
 TEST_F(IniFileStoreTest, TemporaryFilesOfDeadWritersAreRemovedByTheNextWrite) {
   pid_t dead = fork();
   if (dead == 0) _exit(0);
