@@ -33,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (layout.InMixerFormat(kMixerFrequency)) return 0;  // played from the file, never handed on
   if (layout.ConvertedBytes(kMixerFrequency) > kMaxConvertedWaveBytes) std::abort();
-  SDL_AudioSpec spec{};
+  SDL_AudioSpec format{};
   Uint8* samples = nullptr;
   Uint32 length = 0;
-  if (SDL_LoadWAV_RW(SDL_RWFromFP(StreamOnCopy(fd), SDL_TRUE), 1, &spec, &samples, &length)) {
+  if (SDL_LoadWAV_RW(SDL_RWFromFP(StreamOnCopy(fd), SDL_TRUE), 1, &format, &samples, &length)) {
     SDL_FreeWAV(samples);
   }
   return 0;
