@@ -2,7 +2,6 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,78 +13,12 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <type_traits>
 
 #include "platform/wave_file.h"
-
-#ifndef LARKSPILL_MIXER_LIBRARY
-#error "LARKSPILL_MIXER_LIBRARY must name the SDL2_mixer library to load"
-#endif
 
 namespace larkspill {
 
 namespace {
-
-// SDL2_mixer, loaded when the sound device opens rather than when the program starts: with the
-// libraries it needs in turn (some thirty) it is a quarter of the program's start-up.
-struct MixerLibrary {
-  decltype(&::Mix_OpenAudioDevice) OpenAudioDevice;
-  decltype(&::Mix_CloseAudio) CloseAudio;
-  decltype(&::Mix_QuerySpec) QuerySpec;
-  decltype(&::Mix_AllocateChannels) AllocateChannels;
-  decltype(&::Mix_LoadWAV_RW) LoadWAV_RW;
-  decltype(&::Mix_QuickLoad_RAW) QuickLoad_RAW;
-  decltype(&::Mix_FreeChunk) FreeChunk;
-  decltype(&::Mix_PlayChannelTimed) PlayChannelTimed;
-  decltype(&::Mix_HaltChannel) HaltChannel;
-  decltype(&::Mix_RegisterEffect) RegisterEffect;
-  decltype(&::Mix_UnregisterAllEffects) UnregisterAllEffects;
-};
-
-// The library, loaded once for the life of the process (its mixing thread may outlive any one
-// device); null with `error` set when it cannot be loaded.
-const MixerLibrary* LoadMixerLibrary(std::string* error) {
-  static std::mutex once;
-  static std::optional<MixerLibrary> library;
-  static std::string failure;
-  std::lock_guard<std::mutex> lock(once);
-  if (library) return &*library;
-  if (!failure.empty()) {
-    *error = failure;
-    return nullptr;
-  }
-  void* handle = dlopen(LARKSPILL_MIXER_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-  MixerLibrary loaded{};
-  bool complete = handle != nullptr;
-  auto find = [&](auto& function, const char* name) {
-    if (!complete) return;
-    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
-    complete = function != nullptr;
-  };
-  find(loaded.OpenAudioDevice, "Mix_OpenAudioDevice");
-  find(loaded.CloseAudio, "Mix_CloseAudio");
-  find(loaded.QuerySpec, "Mix_QuerySpec");
-  find(loaded.AllocateChannels, "Mix_AllocateChannels");
-  find(loaded.LoadWAV_RW, "Mix_LoadWAV_RW");
-  find(loaded.QuickLoad_RAW, "Mix_QuickLoad_RAW");
-  find(loaded.FreeChunk, "Mix_FreeChunk");
-  find(loaded.PlayChannelTimed, "Mix_PlayChannelTimed");
-  find(loaded.HaltChannel, "Mix_HaltChannel");
-  find(loaded.RegisterEffect, "Mix_RegisterEffect");
-  find(loaded.UnregisterAllEffects, "Mix_UnregisterAllEffects");
-  if (!complete) {
-    const char* why = dlerror();
-    failure = std::string("cannot load ") + LARKSPILL_MIXER_LIBRARY + ": " +
-              (why != nullptr ? why : "a function is missing");
-    *error = failure;
-    return nullptr;
-  }
-  library = loaded;
-  return &*library;
-}
-
-// Set once the library is loaded; every mixer call below goes through it.
-const MixerLibrary* g_mix = nullptr;
 
 // Scales a buffer of samples by a gain.
 void Scale(void* stream, int len, float gain) {
@@ -135,7 +68,7 @@ void SdlSoundDevice::StreamFromFile(int /*chan*/, void* stream, int len, void* u
 }
 
 void SdlSoundDevice::ChunkFree::operator()(Mix_Chunk* chunk) const {
-  g_mix->FreeChunk(chunk);
+  Mix_FreeChunk(chunk);
 }
 
 SdlSoundDevice::Wave SdlSoundDevice::OpenWave(const std::string& path, std::string* error) {
@@ -157,7 +90,7 @@ SdlSoundDevice::Wave SdlSoundDevice::OpenWave(const std::string& path, std::stri
     *error = "the file cannot be read";
     return wave;
   }
-  wave.chunk.reset(g_mix->LoadWAV_RW(SDL_RWFromFP(stream, SDL_TRUE), 1));
+  wave.chunk.reset(Mix_LoadWAV_RW(SDL_RWFromFP(stream, SDL_TRUE), 1));
   if (!wave.chunk) *error = ErrorText(Mix_GetError(), "unreadable");
   return wave;
 }
@@ -191,14 +124,14 @@ SdlSoundDevice::~SdlSoundDevice() {
     loader_.join();
   }
   if (open_) {
-    g_mix->HaltChannel(-1);
+    Mix_HaltChannel(-1);
     for (size_t ch = 0; ch < channels_.size(); ++ch) {
-      g_mix->UnregisterAllEffects(static_cast<int>(ch));
+      Mix_UnregisterAllEffects(static_cast<int>(ch));
     }
     sounds_.clear();  // frees the chunks while the mixer is still open
     silent_chunk_.reset();
     // A loader left behind may still be using the mixer: it closes the mixer itself.
-    if (!left_behind) g_mix->CloseAudio();
+    if (!left_behind) Mix_CloseAudio();
   }
   if (subsystem_ && !left_behind) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
@@ -212,7 +145,7 @@ void SdlSoundDevice::MixerOpened(const std::string& error) {
   opening_ = false;
   open_ = true;
   silence_.assign(static_cast<size_t>(kBufferFrames) * kChannels * sizeof(int16_t), 0);
-  silent_chunk_.reset(g_mix->QuickLoad_RAW(silence_.data(), static_cast<Uint32>(silence_.size())));
+  silent_chunk_.reset(Mix_QuickLoad_RAW(silence_.data(), static_cast<Uint32>(silence_.size())));
   changed_.notify_all();
 }
 
@@ -255,24 +188,18 @@ bool SdlSoundDevice::OutsideGate(std::unique_lock<std::mutex>& gate_lock, const 
 
 void SdlSoundDevice::LoaderMain(const std::shared_ptr<LoaderGate>& gate) {
   std::unique_lock<std::mutex> gate_lock(gate->mutex);
-  // Loading the mixer and opening the device happen outside the gate, as either may block. A
-  // loader left behind meanwhile goes no further, and closes an audio device it has opened:
-  // nothing may play once the device's owner has closed it.
+  // Opening the device happens outside the gate, as it may block (an audio server that does not
+  // answer). A loader left behind meanwhile goes no further, and closes the audio device it has
+  // opened: nothing may play once the device's owner has closed it.
   std::string failure;
-  const MixerLibrary* library = nullptr;
-  bool present =
-      OutsideGate(gate_lock, *gate, [&library, &failure] { library = LoadMixerLibrary(&failure); });
-  if (present && library != nullptr) {
-    g_mix = library;
-    bool opened = false;
-    present = OutsideGate(gate_lock, *gate, [library, &opened, &failure] {
-      // No changes allowed: the mixer always works in one format and SDL converts for the device.
-      opened = library->OpenAudioDevice(kFrequency, AUDIO_S16SYS, kChannels, kBufferFrames, nullptr,
-                                        0) == 0;
-      if (!opened) failure = ErrorText(Mix_GetError(), "the audio device could not be opened");
-    });
-    if (!present && opened) library->CloseAudio();
-  }
+  bool opened = false;
+  const bool present = OutsideGate(gate_lock, *gate, [&opened, &failure] {
+    // No changes allowed: the mixer always works in one format and SDL converts for the device.
+    opened =
+        Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, kChannels, kBufferFrames, nullptr, 0) == 0;
+    if (!opened) failure = ErrorText(Mix_GetError(), "the audio device could not be opened");
+  });
+  if (!present && opened) Mix_CloseAudio();
   if (present) {
     MixerOpened(failure);
     std::unique_lock<std::mutex> lock(mutex_);
@@ -293,7 +220,7 @@ void SdlSoundDevice::LoaderMain(const std::shared_ptr<LoaderGate>& gate) {
       changed_.notify_all();
     }
     if (gate->abandoned) {
-      g_mix->CloseAudio();  // the device was left open for this loader to close
+      Mix_CloseAudio();  // the device was left open for this loader to close
     } else {
       if (!lock.owns_lock()) lock.lock();
       loader_done_ = true;
@@ -357,7 +284,7 @@ std::optional<SdlSoundDevice::Format> SdlSoundDevice::DeviceFormat() {
   int frequency = 0;
   Uint16 format = 0;
   int channels = 0;
-  if (g_mix->QuerySpec(&frequency, &format, &channels) == 0) return std::nullopt;
+  if (Mix_QuerySpec(&frequency, &format, &channels) == 0) return std::nullopt;
   return Format{frequency, channels};
 }
 
@@ -378,7 +305,7 @@ int SdlSoundDevice::TakeChannel() {
     return ch;
   }
   const int ch = static_cast<int>(channels_.size());
-  if (g_mix->AllocateChannels(-1) <= ch && g_mix->AllocateChannels(ch + 1) <= ch) return -1;
+  if (Mix_AllocateChannels(-1) <= ch && Mix_AllocateChannels(ch + 1) <= ch) return -1;
   channels_.push_back(std::make_unique<Channel>());
   return ch;
 }
@@ -402,8 +329,8 @@ void SdlSoundDevice::Start(Sound& sound, int loops) {
   Channel& channel = *channels_[ch];
   // Stopping first clears the channel's effects, so each is registered exactly once and is in
   // place before the first sample is mixed.
-  g_mix->HaltChannel(ch);
-  g_mix->UnregisterAllEffects(ch);
+  Mix_HaltChannel(ch);
+  Mix_UnregisterAllEffects(ch);
   const Wave& wave = sound.wave;
   if (wave.file.IsOpen()) {
     channel.fd = wave.file.fd();
@@ -411,17 +338,17 @@ void SdlSoundDevice::Start(Sound& sound, int loops) {
     channel.data_bytes = wave.data_bytes;
     channel.played = 0;
     channel.loop = loops != 0;
-    g_mix->RegisterEffect(ch, StreamFromFile, nullptr, &channel);
+    Mix_RegisterEffect(ch, StreamFromFile, nullptr, &channel);
     // Silence long enough to carry the sound once, or for ever.
     const auto silence = static_cast<int64_t>(silence_.size());
     const int passes = loops < 0 ? -1
                                  : static_cast<int>(std::min<int64_t>(
                                        (wave.data_bytes + silence - 1) / silence - 1, INT32_MAX));
-    g_mix->PlayChannelTimed(ch, silent_chunk_.get(), passes, -1);
+    Mix_PlayChannelTimed(ch, silent_chunk_.get(), passes, -1);
   } else {
     channel.fd = -1;
-    g_mix->RegisterEffect(ch, ApplyGain, nullptr, &channel.gain);
-    g_mix->PlayChannelTimed(ch, wave.chunk.get(), loops, -1);
+    Mix_RegisterEffect(ch, ApplyGain, nullptr, &channel.gain);
+    Mix_PlayChannelTimed(ch, wave.chunk.get(), loops, -1);
   }
 }
 
@@ -433,7 +360,7 @@ void SdlSoundDevice::Ask(int32_t id, Wanted wanted) {
     sound->wanted = wanted;
   } else if (sound->wave.Playable() && sound->channel >= 0) {
     if (wanted == Wanted::Nothing) {
-      g_mix->HaltChannel(sound->channel);
+      Mix_HaltChannel(sound->channel);
     } else {
       Start(*sound, wanted == Wanted::Loop ? -1 : 0);
     }
@@ -458,8 +385,8 @@ void SdlSoundDevice::ReleaseSound(int32_t id) {
   if (it == sounds_.end()) return;
   const int ch = it->second.channel;
   if (ch >= 0) {
-    g_mix->HaltChannel(ch);
-    g_mix->UnregisterAllEffects(ch);
+    Mix_HaltChannel(ch);
+    Mix_UnregisterAllEffects(ch);
     channels_[ch]->gain.store(1.0f);
     free_channels_.push_back(ch);
   }
@@ -469,7 +396,7 @@ void SdlSoundDevice::ReleaseSound(int32_t id) {
 void SdlSoundDevice::StopAllSounds() {
   std::lock_guard<std::mutex> lock(mutex_);
   for (auto& [id, sound] : sounds_) sound.wanted = Wanted::Nothing;
-  if (open_) g_mix->HaltChannel(-1);
+  if (open_) Mix_HaltChannel(-1);
 }
 
 void SdlSoundDevice::SetSoundVolume(int32_t id, int32_t volume) {

@@ -44,7 +44,7 @@ class SdlSoundDevice : public SoundDevice {
   static constexpr int32_t kMaxVolume = 0;
 
   // When the device opens: at once, or when `OpenNow` is called (so that a program can put its
-  // first picture on the screen before the mixer and its libraries load beside it).
+  // first picture on the screen before the audio device opens beside it).
   enum class Opening { Now, Later };
   // Starts opening the audio device; when it cannot, standard error says why once and the
   // device stays silent. Sounds asked for meanwhile load and play once it has opened.
@@ -105,8 +105,8 @@ class SdlSoundDevice : public SoundDevice {
     bool Playable() const { return file.IsOpen() || chunk != nullptr; }
   };
   // Where the loader thread and the device meet. The loader holds `mutex` whenever it may touch
-  // the device and lets go of it only around calls that may block (loading the mixer, opening
-  // the audio device, reading a file). A device that cannot wait for a loader stuck in such a
+  // the device and lets go of it only around calls that may block (opening the audio device,
+  // reading a file). A device that cannot wait for a loader stuck in such a
   // call leaves it behind, marked `abandoned`: once the call returns, the loader ends without
   // touching the device again, closing the audio device if it had opened it.
   struct LoaderGate {
