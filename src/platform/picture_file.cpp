@@ -52,15 +52,10 @@ SdlSurfacePtr Widen565(const SDL_Surface* picture) {
 // The common case read directly: an uncompressed 24-bit picture, its colours quantised to RGB565
 // (dropping the low bits, as SDL's conversion does) and widened in one pass.
 SdlSurfacePtr WidenPlainBmp(int fd, const BmpLayout& layout, std::vector<uint8_t>& rows,
-                            const std::function<void*(size_t)>& take_memory, std::string* error) {
+                            std::string* error) {
   const int width = layout.width;
   const int height = layout.height;
-  const int pitch = width * 4;
-  void* pixels = take_memory ? take_memory(static_cast<size_t>(pitch) * height) : nullptr;
-  SdlSurfacePtr wide(
-      pixels != nullptr
-          ? SDL_CreateRGBSurfaceWithFormatFrom(pixels, width, height, 32, pitch, kWideFormat)
-          : SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kWideFormat));
+  SdlSurfacePtr wide(SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kWideFormat));
   if (!wide) {
     *error = SDL_GetError();
     return nullptr;
@@ -217,11 +212,11 @@ SdlSurfacePtr ReadBmp(int fd, int64_t size, std::string* error) {
 }
 
 SdlSurfacePtr ReadWidePicture(int fd, int64_t size, std::vector<uint8_t>& rows,
-                              const std::function<void*(size_t)>& take_memory, std::string* error) {
+                              std::string* error) {
   BmpLayout layout;
   if (!ReadLayout(fd, size, &layout, error)) return nullptr;
   if (layout.compression == 0 && layout.bits == 24) {
-    return WidenPlainBmp(fd, layout, rows, take_memory, error);
+    return WidenPlainBmp(fd, layout, rows, error);
   }
   SdlSurfacePtr loaded = LoadCheckedBmp(fd, layout, error);
   if (!loaded) return nullptr;

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,11 +44,9 @@ bool CheckBmpHeaders(std::span<const uint8_t> head, int64_t file_size, BmpLayout
 // Reads the BMP picture of the open regular file `fd` (`size` bytes) in the frame's format, 32-bit
 // xRGB, each colour quantised to RGB565 and widened again by repeating its top bits (so black,
 // white and magenta stay exact). Its headers are checked first; the common uncompressed 24-bit
-// picture is read here a block of rows at a time, any other kind by SDL. `take_memory` may hand
-// out the memory for the pixels (null: SDL allocates them); `rows` is scratch space kept between
-// calls. Null, with `error` set, when the file is not a picture that can be read.
-SdlSurfacePtr ReadWidePicture(int fd, int64_t size, std::vector<uint8_t>& rows,
-                              const std::function<void*(size_t)>& take_memory, std::string* error);
+// picture is read here a block of rows at a time, any other kind by SDL. `rows` is scratch space
+// kept between calls. Null, with `error` set, when the file is not a picture that can be read.
+SdlSurfacePtr ReadWidePicture(int fd, int64_t size, std::vector<uint8_t>& rows, std::string* error);
 
 // Reads the BMP picture of the open regular file `fd` as the file has it, by SDL once its headers
 // have been checked. Null, with `error` set, when it cannot be read.

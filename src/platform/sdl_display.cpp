@@ -5,7 +5,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <sys/ipc.h>
-#include <sys/mman.h>
 #include <sys/shm.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +15,6 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <optional>
 #include <set>
@@ -164,59 +162,6 @@ int NoteXError(Display*, XErrorEvent*) {
 
 }  // namespace
 
-// Memory for the pictures, made ready on a thread of its own while the display opens. Memory a
-// process touches for the first time is slow to hand out (on some virtual machines a fifth of
-// the time to the first frame), and the display spends much of its opening waiting for the X
-// server, so the pictures' memory is touched then and the pictures are decoded into it
-// afterwards. What no picture takes is given back after the first frame.
-class SdlDisplay::PictureMemory {
- public:
-  // The saver's own pictures take 6.25 MiB; any more are made in memory of their own.
-  static constexpr size_t kBytes = size_t{13} << 19;
-
-  PictureMemory() {
-    void* base = mmap(nullptr, kBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (base == MAP_FAILED) return;
-    base_ = static_cast<Uint8*>(base);
-    toucher_ = std::thread([this] { std::memset(base_, 0, kBytes); });
-  }
-  ~PictureMemory() {
-    Ready();
-    if (base_ != nullptr) munmap(base_, kBytes);
-  }
-  PictureMemory(const PictureMemory&) = delete;
-  PictureMemory& operator=(const PictureMemory&) = delete;
-
-  // Waits until the memory is ready.
-  void Ready() {
-    if (toucher_.joinable()) toucher_.join();
-  }
-  // `bytes` of the memory, or null when too little is left.
-  void* Take(size_t bytes) {
-    Ready();
-    bytes = (bytes + 63) & ~size_t{63};
-    if (base_ == nullptr || trimmed_ || kBytes - used_ < bytes) return nullptr;
-    void* taken = base_ + used_;
-    used_ += bytes;
-    return taken;
-  }
-  // Gives back the whole pages no picture took.
-  void Trim() {
-    Ready();
-    if (base_ == nullptr || trimmed_) return;
-    trimmed_ = true;
-    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    const size_t kept = (used_ + page - 1) / page * page;
-    if (kept < kBytes) madvise(base_ + kept, kBytes - kept, MADV_DONTNEED);
-  }
-
- private:
-  Uint8* base_ = nullptr;
-  size_t used_ = 0;
-  bool trimmed_ = false;
-  std::thread toucher_;
-};
-
 struct SdlDisplay::SharedFrame {
   Display* display = nullptr;
   XShmSegmentInfo segment{};
@@ -350,11 +295,10 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
     return false;
   }
   video_started_ = true;
-  // The clock and the message need the font list, and the pictures memory; both are made ready
-  // while the window comes up. Not before SDL's start: it may start a D-Bus session bus, whose
-  // child process must not be forked while other threads are busy.
+  // The clock and the message need the font list, made ready while the window comes up. Not
+  // before SDL's start: it may start a D-Bus session bus, whose child process must not be forked
+  // while other threads are busy.
   font_lookup_.Prepare();
-  if (!picture_memory_) picture_memory_ = std::make_unique<PictureMemory>();
 
   auto fail = [this](const char* what) {
     std::fprintf(stderr, "larkspill: cannot open the display: %s: %s\n", what, SDL_GetError());
@@ -539,10 +483,7 @@ SdlSurfacePtr SdlDisplay::WidePicture(const std::string& path, bool keyed) {
   if (file.IsOpen()) {
     ++picture_decodes_;
     // The display shows 16 bits per pixel: every picture is quantised to RGB565 once, here.
-    wide = ReadWidePicture(
-        file.fd(), file.size(), row_,
-        [this](size_t bytes) { return picture_memory_ ? picture_memory_->Take(bytes) : nullptr; },
-        &error);
+    wide = ReadWidePicture(file.fd(), file.size(), row_, &error);
   }
   if (!wide) throw AssetError("cannot load picture " + path + ": " + error);
   if (keyed) KeyOnMagenta(wide.get());
@@ -859,8 +800,6 @@ void SdlDisplay::Flip() {
       return;
     }
   }
-  // Pictures are loaded before the first frame; the memory they did not need goes.
-  if (picture_memory_) picture_memory_->Trim();
   Compose();
   MergeRects(changed_);
   for (Screen& screen : screens_) Present(screen);
@@ -1409,7 +1348,6 @@ void SdlDisplay::ReleaseAll() {
   fonts_.clear();
   for (Sprite& sprite : sprites_) sprite.frames.clear();
   pictures_.clear();
-  picture_memory_.reset();  // after the pictures made in it
   drawings_.clear();
   composed_.clear();
   composed_known_ = false;

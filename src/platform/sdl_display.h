@@ -251,8 +251,6 @@ class SdlDisplay : public SpriteDisplay {
 
   int picture_decodes_ = 0;
   std::vector<uint8_t> row_;  // rows of the picture file being read
-  class PictureMemory;
-  std::unique_ptr<PictureMemory> picture_memory_;
   int font_opens_ = 0;
   int text_renders_ = 0;
   int64_t pixels_composed_ = 0;

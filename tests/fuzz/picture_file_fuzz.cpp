@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   static std::vector<uint8_t> rows;
   std::string error;
-  SdlSurfacePtr wide = ReadWidePicture(fd, file_size, rows, nullptr, &error);
+  SdlSurfacePtr wide = ReadWidePicture(fd, file_size, rows, &error);
   if (!wide) {
     if (error.empty()) std::abort();  // every refusal says why
     return 0;

@@ -427,25 +427,6 @@ TEST_F(SdlDisplayTest, ClosingReleasesEverythingAndTheDisplayOpensAgain) {
   EXPECT_EQ(saved->w * 1000 + saved->h, 800600);
 }
 
-// The display prepares memory for about the saver's own pictures; larger or later ones get
-// memory of their own, and no picture may share memory with another.
-TEST_F(SdlDisplayTest, PicturesBeyondThePreparedMemoryAreKeptApartAndDrawnAlike) {
-  const std::vector<Rgb> colours{{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
-  std::vector<int32_t> sprites;
-  for (size_t i = 0; i < colours.size(); ++i) {
-    // 2.9 MB each once widened, so the prepared memory runs out at the third.
-    const std::string path =
-        Bmp("big" + std::to_string(i) + ".bmp", std::vector<Rgb>(800, colours[i]), 900);
-    sprites.push_back(Sprite(path, kKeyOpaque));
-    if (i == 2) display_->Flip();  // after the first frame nothing more is prepared
-  }
-  for (size_t i = 0; i < colours.size(); ++i) {
-    display_->DrawSprite(sprites[i]);
-    EXPECT_EQ(PixelAt(0, 0), colours[i]) << "picture " << i;
-    EXPECT_EQ(PixelAt(799, 599), colours[i]) << "picture " << i;
-  }
-}
-
 // Only the parts of a frame that differ from the last one are composed again; whatever moved,
 // appeared, vanished, changed order or changed text, the frame must come out as a display with
 // no history composes it.
