@@ -10,8 +10,6 @@
 namespace larkspill {
 namespace {
 
-// The frame's own format: what every picture becomes.
-constexpr auto kWideFormat = SDL_PIXELFORMAT_RGB888;
 // Rows of the plain reader are read in blocks of about this many bytes.
 constexpr int64_t kReadBlockBytes = 64 * 1024;
 

@@ -12,6 +12,9 @@
 
 namespace larkspill {
 
+// The 32-bit format pictures are widened to for composition, and the composed frame's.
+inline constexpr auto kWideFormat = SDL_PIXELFORMAT_RGB888;
+
 // What a BMP file's headers say about its picture, once they have been checked.
 struct BmpLayout {
   int32_t width = 0;

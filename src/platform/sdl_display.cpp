@@ -31,10 +31,9 @@ namespace {
 
 // Magenta, the transparent colour, as an RGB565 pixel.
 constexpr Uint32 kMagenta565 = 0xF81F;
-constexpr auto kPictureFormat = SDL_PIXELFORMAT_RGB565;
-// The frame is composed in the format X11 and most window systems keep 24-bit windows in, so
-// showing a part of it is a plain copy.
-constexpr auto kFrameFormat = SDL_PIXELFORMAT_RGB888;
+// The frame is composed in the pictures' widened format, the one X11 and most window systems keep
+// 24-bit windows in, so showing a part of it is a plain copy.
+constexpr auto kFrameFormat = kWideFormat;
 // What CaptureFrame hands out.
 constexpr auto kCaptureFormat = SDL_PIXELFORMAT_ARGB8888;
 constexpr int kDefaultFontSize = 16;

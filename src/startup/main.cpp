@@ -50,7 +50,9 @@ int Run(int argc, char** argv) {
 
   const SaverChoices choices{options.overrides, options.no_sound, options.show_fps};
   ModeRunners runners;
-  runners.saver = [&] { return RunSaver(SaverTarget{}, choices, windows, LARKSPILL_ASSET_DIR); };
+  runners.saver = [&] {
+    return RunSaver(SaverTarget{}, choices, windows, LARKSPILL_ASSET_DIR, runtime_dir);
+  };
   runners.host = [&] {
     // -root without a window from the host: the root window itself.
     uint64_t host_window = options.host_window != 0 ? options.host_window : RootWindowId();
@@ -59,7 +61,8 @@ int Run(int argc, char** argv) {
                    std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "(DISPLAY unset)");
       return ReportNoDisplay();
     }
-    return RunSaver(SaverTarget{host_window, true}, choices, windows, LARKSPILL_ASSET_DIR);
+    return RunSaver(SaverTarget{host_window, true}, choices, windows, LARKSPILL_ASSET_DIR,
+                    runtime_dir);
   };
   runners.preview = [&] {
     return RunPreview(options.preview_has_number, options.PreviewParent, LARKSPILL_ASSET_DIR,
@@ -81,9 +84,10 @@ int Run(int argc, char** argv) {
       return static_cast<int>(kExitNoDisplay);
     }
     void* module = dlopen(LARKSPILL_DIALOG_MODULE, RTLD_NOW | RTLD_LOCAL);
-    auto run = module != nullptr ? reinterpret_cast<LarkspillRunSettingsDialog>(
-                                       dlsym(module, kRunSettingsDialogSymbol))
-                                 : nullptr;
+    auto run =
+        module != nullptr
+            ? reinterpret_cast<LarkspillRunSettingsDialog>(dlsym(module, kRunSettingsDialogSymbol))
+            : nullptr;
     if (run == nullptr) {
       std::fprintf(stderr, "larkspill: cannot load the settings dialog %s: %s\n",
                    LARKSPILL_DIALOG_MODULE, dlerror());

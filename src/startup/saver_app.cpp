@@ -179,7 +179,7 @@ void UseOnlyAnExistingSessionBus() {
 }
 
 int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSystem& windows,
-             const std::string& asset_dir) {
+             const std::string& asset_dir, const std::filesystem::path& runtime_dir) {
   const bool hosted = target.embed_window != 0;
   // A host runs its own screen saver and power saving; ours must never hold them off.
   if (hosted) SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
@@ -203,7 +203,6 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   SdlDisplay display(clock, display_options);
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
   // Made before the sound device, so that the lock is let go only after the device has closed.
-  const std::filesystem::path runtime_dir = RuntimeDir();
   SoundscapeLock soundscape(runtime_dir.empty() ? runtime_dir
                                                 : runtime_dir / "larkspill-sound.lock");
   // The sound opens once the first frame is up: until then the screen has both processors.
