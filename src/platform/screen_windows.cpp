@@ -1,0 +1,259 @@
+#include "platform/screen_windows.h"
+
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <string_view>
+
+#include "platform/x11_errors.h"
+
+namespace larkspill {
+namespace {
+
+// The host window we draw into and whether the X server has reported it gone. Xlib's error
+// handler is process-wide, so this state is too; only one display embeds at a time.
+::Window g_host_window = 0;
+bool g_host_window_failed = false;
+XErrorHandler g_previous_error_handler = nullptr;
+
+// Errors about the host's window mean its owner destroyed it: noted, not fatal. Any other error
+// goes to the handler that was there before.
+int HostWindowErrorHandler(Display* display, XErrorEvent* error) {
+  if (g_host_window != 0 && error->resourceid == g_host_window) {
+    g_host_window_failed = true;
+    return 0;
+  }
+  return g_previous_error_handler != nullptr ? g_previous_error_handler(display, error) : 0;
+}
+
+bool OnX11() {
+  return std::string_view(SDL_GetCurrentVideoDriver()) == "x11";
+}
+
+}  // namespace
+
+ScreenWindows::~ScreenWindows() {
+  Close();
+}
+
+bool ScreenWindows::Add(SDL_Window* window) {
+  if (window == nullptr) return false;
+  windows_.push_back({SdlWindowPtr(window), SDL_GetWindowID(window)});
+  return true;
+}
+
+bool ScreenWindows::Open(int32_t width, int32_t height) {
+  Close();
+  lost_ = false;
+  pointer_known_ = false;
+  if (options_.embed_window != 0) {
+    // Errors about the host's window must not end the program when its owner destroys it.
+    g_host_window = static_cast<::Window>(options_.embed_window);
+    g_host_window_failed = false;
+    g_previous_error_handler = XSetErrorHandler(HostWindowErrorHandler);
+    if (!Add(SDL_CreateWindowFrom(reinterpret_cast<const void*>(options_.embed_window))) ||
+        g_host_window_failed) {
+      return false;
+    }
+    WatchHostWindow();
+    return true;
+  }
+  if (!options_.fullscreen) {
+    return Add(SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_UNDEFINED,
+                                SDL_WINDOWPOS_UNDEFINED, width, height, SDL_WINDOW_RESIZABLE));
+  }
+  // Every monitor shows the whole scene, each in a window covering just that monitor. On X11
+  // that is a borderless override-redirect window the size of the monitor: full screen with or
+  // without a window manager, and never stacked below another window by one (Hold).
+  const int monitors = std::max(1, SDL_GetNumVideoDisplays());
+  for (int monitor = 0; monitor < monitors; ++monitor) {
+    SDL_Rect bounds{};
+    SDL_Window* window = nullptr;
+    if (OnX11() && SDL_GetDisplayBounds(monitor, &bounds) == 0) {
+      SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "1");
+      window = SDL_CreateWindow(options_.title.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
+                                SDL_WINDOW_BORDERLESS);
+      SDL_ResetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT);
+    } else {
+      window = SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_UNDEFINED_DISPLAY(monitor),
+                                SDL_WINDOWPOS_UNDEFINED_DISPLAY(monitor), width, height,
+                                SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    if (!Add(window)) return false;
+  }
+  return true;
+}
+
+// Asks the X server to tell us when the host resizes or destroys its window; SDL does not
+// watch windows it did not create.
+void ScreenWindows::WatchHostWindow() {
+  SDL_SysWMinfo wm;
+  SDL_VERSION(&wm.version);
+  if (!SDL_GetWindowWMInfo(windows_.front().window.get(), &wm) || wm.subsystem != SDL_SYSWM_X11) {
+    return;
+  }
+  Display* x_display = wm.info.x11.display;
+  host_display_ = x_display;
+  auto host = static_cast<::Window>(options_.embed_window);
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  // Exposure too: only the changed parts of a frame are sent, so the whole frame is sent again
+  // when the server has lost what the window showed.
+  XSelectInput(x_display, host, StructureNotifyMask | ExposureMask);
+  XSync(x_display, False);
+  if (options_.accept_input) {
+    // Another client (the host) may hold the button presses; then we keep structure events only.
+    bool failed_before = g_host_window_failed;
+    XSelectInput(
+        x_display, host,
+        StructureNotifyMask | ExposureMask | PointerMotionMask | ButtonPressMask | KeyPressMask);
+    XSync(x_display, False);
+    if (!failed_before && g_host_window_failed) {
+      g_host_window_failed = false;
+      XSelectInput(x_display, host, StructureNotifyMask | ExposureMask);
+      XSync(x_display, False);
+    }
+  }
+}
+
+void ScreenWindows::Hold() {
+  if (!options_.fullscreen || options_.embed_window != 0 || !options_.accept_input) return;
+  if (!OnX11()) return;
+  std::vector<unsigned long> windows;
+  for (const Window& w : windows_) {
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    if (!SDL_GetWindowWMInfo(w.window.get(), &wm) || wm.subsystem != SDL_SYSWM_X11) return;
+    windows.push_back(wm.info.x11.window);
+  }
+  for (unsigned long window : windows) WatchOwnXWindow(window);
+  hold_ = X11ScreenHold::Take(windows);
+}
+
+void ScreenWindows::Close() {
+  hold_.reset();  // the keyboard and pointer first: the rest may take a while
+  host_display_ = nullptr;
+  windows_.clear();
+}
+
+void ScreenWindows::Forget() {
+  ForgetOwnXWindows();
+  if (options_.embed_window != 0 && g_host_window == options_.embed_window) {
+    XErrorHandler current = XSetErrorHandler(g_previous_error_handler);
+    if (current != HostWindowErrorHandler) {
+      // A handler installed after ours stays; ours, beneath it, now only passes errors on.
+      XSetErrorHandler(current);
+    } else {
+      g_previous_error_handler = nullptr;
+    }
+    g_host_window = 0;
+  }
+}
+
+bool ScreenWindows::Lost(bool check_host) {
+  // A frame that changes nothing sends nothing, so the host destroying its window would go
+  // unnoticed until the next change; its notice may already be waiting.
+  XEvent gone;
+  if (check_host && host_display_ != nullptr &&
+      XCheckTypedWindowEvent(host_display_, static_cast<::Window>(options_.embed_window),
+                             DestroyNotify, &gone)) {
+    g_host_window_failed = true;
+  }
+  if (options_.embed_window != 0) {
+    if (g_host_window_failed) lost_ = true;
+  } else if ((hold_ && hold_->WindowGone()) || OwnXWindowFailed()) {
+    lost_ = true;
+  }
+  return lost_;
+}
+
+void ScreenWindows::Pump(DisplayEvents& events, const std::function<bool(const XEvent&)>& x_event,
+                         const std::function<void(Uint32 window_id)>& renew) {
+  SDL_Event event;
+  while (SDL_PollEvent(&event) != 0) {
+    switch (event.type) {
+      case SDL_QUIT:
+      case SDL_RENDER_DEVICE_RESET:
+        lost_ = true;
+        break;
+      case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) lost_ = true;
+        // The window's pixels may be gone or its size new: it is sent whole with the next frame.
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+            event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+            event.window.event == SDL_WINDOWEVENT_RESTORED ||
+            event.window.event == SDL_WINDOWEVENT_SHOWN) {
+          renew(event.window.windowID);
+        }
+        break;
+      case SDL_SYSWMEVENT:
+        if (event.syswm.msg != nullptr && event.syswm.msg->subsystem == SDL_SYSWM_X11) {
+          const XEvent& x = event.syswm.msg->msg.x11.event;
+          if (x_event(x)) break;
+          if (options_.embed_window != 0 && x.type == DestroyNotify &&
+              x.xdestroywindow.window == static_cast<::Window>(options_.embed_window)) {
+            g_host_window_failed = true;
+          }
+        }
+        break;
+      case SDL_MOUSEMOTION: {
+        int32_t x = event.motion.x;
+        int32_t y = event.motion.y;
+        if (windows_.size() > 1) {
+          if (SDL_Window* window = SDL_GetWindowFromID(event.motion.windowID)) {
+            int left = 0;
+            int top = 0;
+            SDL_GetWindowPosition(window, &left, &top);
+            x += left;
+            y += top;
+          }
+        }
+        if (options_.accept_input) PointerAt(x, y, events);
+        break;
+      }
+      case SDL_MOUSEBUTTONDOWN:
+        if (options_.accept_input) events.OnButton();
+        break;
+      case SDL_MOUSEWHEEL:  // X11's buttons 4 to 7
+        if (options_.accept_input) events.OnWheel();
+        break;
+      case SDL_KEYDOWN:
+        if (options_.accept_input) events.OnKey();
+        break;
+      default:
+        break;
+    }
+  }
+  if (hold_ && !lost_) {
+    held_input_.clear();
+    hold_->Pump(held_input_, std::chrono::steady_clock::now());
+    for (const X11ScreenHold::Input& input : held_input_) {
+      switch (input.kind) {
+        case X11ScreenHold::Input::kKey:
+          events.OnKey();
+          break;
+        case X11ScreenHold::Input::kButton:
+          events.OnButton();
+          break;
+        case X11ScreenHold::Input::kWheel:
+          events.OnWheel();
+          break;
+        case X11ScreenHold::Input::kPointer:
+          PointerAt(input.x, input.y, events);
+          break;
+      }
+    }
+  }
+  Lost();
+}
+
+// The pointer at a place on the desktop. The first report only says where the pointer already is
+// (the window appeared under it), and a report of the same place is no movement; neither counts.
+void ScreenWindows::PointerAt(int32_t x, int32_t y, DisplayEvents& events) {
+  if (pointer_known_ && (x != pointer_x_ || y != pointer_y_)) events.OnPointerMoved();
+  pointer_known_ = true;
+  pointer_x_ = x;
+  pointer_y_ = y;
+}
+
+}  // namespace larkspill

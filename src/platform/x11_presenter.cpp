@@ -1,0 +1,264 @@
+#include "platform/x11_presenter.h"
+
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <string_view>
+
+namespace larkspill {
+namespace {
+
+// SDL's X connection and the window, where the window is on X11.
+bool X11Parts(SDL_Window* window, Display** display, Window* x_window) {
+  if (std::string_view(SDL_GetCurrentVideoDriver()) != "x11") return false;
+  SDL_SysWMinfo wm;
+  SDL_VERSION(&wm.version);
+  if (!SDL_GetWindowWMInfo(window, &wm) || wm.subsystem != SDL_SYSWM_X11) return false;
+  *display = wm.info.x11.display;
+  *x_window = wm.info.x11.window;
+  return true;
+}
+
+// Whether the window's visual keeps pixels as the frame does: 8 bits each of red, green, blue.
+bool FrameLikeVisual(const XWindowAttributes& attributes) {
+  return attributes.visual != nullptr && attributes.visual->red_mask == 0xFF0000 &&
+         attributes.visual->green_mask == 0xFF00 && attributes.visual->blue_mask == 0xFF;
+}
+
+// The pixels are in this machine's own order; Xlib turns them round for a server of the other.
+constexpr int kOwnByteOrder = SDL_BYTEORDER == SDL_LIL_ENDIAN ? LSBFirst : MSBFirst;
+
+// Notes an X error instead of ending the program, while a request that may fail is tried.
+bool g_x_request_failed = false;
+int NoteXError(Display*, XErrorEvent*) {
+  g_x_request_failed = true;
+  return 0;
+}
+
+}  // namespace
+
+struct X11SharedFrame::Segment {
+  XShmSegmentInfo info{};
+};
+
+std::unique_ptr<X11SharedFrame> X11SharedFrame::Create(SDL_Window* window, int width,
+                                                       int height) {
+  Display* display = nullptr;
+  Window x_window = 0;
+  XWindowAttributes attributes{};
+  if (!X11Parts(window, &display, &x_window) || !XShmQueryExtension(display) ||
+      XGetWindowAttributes(display, x_window, &attributes) == 0 ||
+      !FrameLikeVisual(attributes)) {
+    return nullptr;
+  }
+  std::unique_ptr<X11SharedFrame> shared(new X11SharedFrame);
+  shared->segment_ = std::make_unique<Segment>();
+  XShmSegmentInfo& segment = shared->segment_->info;
+  XImage* image = XShmCreateImage(display, attributes.visual, attributes.depth, ZPixmap, nullptr,
+                                  &segment, width, height);
+  if (image == nullptr) return nullptr;
+  if (image->bits_per_pixel != 32 || image->bytes_per_line != width * 4) {
+    XDestroyImage(image);
+    return nullptr;
+  }
+  segment.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * image->height,
+                         IPC_CREAT | 0600);
+  if (segment.shmid < 0) {
+    XDestroyImage(image);
+    return nullptr;
+  }
+  segment.shmaddr = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
+  segment.readOnly = True;
+  bool attached = false;
+  if (segment.shmaddr != reinterpret_cast<char*>(-1)) {
+    // A server on another machine cannot attach: that is an X error to note, not to die of.
+    XSync(display, False);
+    g_x_request_failed = false;
+    XErrorHandler previous = XSetErrorHandler(NoteXError);
+    attached = XShmAttach(display, &segment) != 0;
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    attached = attached && !g_x_request_failed;
+  }
+  // The segment goes when both sides let go of it, even if this process is killed.
+  shmctl(segment.shmid, IPC_RMID, nullptr);
+  if (!attached) {
+    if (segment.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment.shmaddr);
+    XDestroyImage(image);
+    return nullptr;
+  }
+  image->data = segment.shmaddr;
+  image->byte_order = kOwnByteOrder;
+  shared->display_ = display;
+  shared->image_ = image;
+  shared->completion_type_ = XShmGetEventBase(display) + ShmCompletion;
+  // The server's word that it has read the frame comes among the window-system events.
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  return shared;
+}
+
+X11SharedFrame::~X11SharedFrame() {
+  if (image_ == nullptr) return;
+  XShmDetach(display_, &segment_->info);
+  XSync(display_, False);
+  image_->data = nullptr;
+  XDestroyImage(image_);
+  shmdt(segment_->info.shmaddr);
+}
+
+uint32_t* X11SharedFrame::pixels() const {
+  return reinterpret_cast<uint32_t*>(image_->data);
+}
+
+int X11SharedFrame::stride() const {
+  return image_->bytes_per_line;
+}
+
+void X11SharedFrame::WaitForReading() {
+  if (!reading_) return;
+  XEvent done;
+  if (!XCheckTypedEvent(display_, completion_type_, &done)) {
+    XSync(display_, False);  // the server handles requests in order: now it has read the frame
+    XCheckTypedEvent(display_, completion_type_, &done);
+  }
+  reading_ = false;
+}
+
+bool X11SharedFrame::OnEvent(const XEvent& event) {
+  if (event.type != completion_type_) return false;
+  reading_ = false;
+  return true;
+}
+
+std::unique_ptr<X11Presenter> X11Presenter::For(SDL_Window* window, const FrameComposer& frame,
+                                                X11SharedFrame* shared) {
+  Display* display = nullptr;
+  Window x_window = 0;
+  XWindowAttributes attributes{};
+  if (!X11Parts(window, &display, &x_window) ||
+      XGetWindowAttributes(display, x_window, &attributes) == 0 ||
+      !FrameLikeVisual(attributes) || (attributes.depth != 24 && attributes.depth != 32)) {
+    return nullptr;
+  }
+  int count = 0;
+  int bits = 0;
+  if (XPixmapFormatValues* formats = XListPixmapFormats(display, &count)) {
+    for (int i = 0; i < count; ++i) {
+      if (formats[i].depth == attributes.depth) bits = formats[i].bits_per_pixel;
+    }
+    XFree(formats);
+  }
+  if (bits != 32) return nullptr;
+  SDL_Surface* pixels = frame.frame_surface();
+  XImage* image =
+      XCreateImage(display, attributes.visual, attributes.depth, ZPixmap, 0,
+                   static_cast<char*>(pixels->pixels), pixels->w, pixels->h, 32, pixels->pitch);
+  if (image == nullptr) return nullptr;
+  image->byte_order = kOwnByteOrder;
+  std::unique_ptr<X11Presenter> presenter(new X11Presenter);
+  presenter->window_ = window;
+  presenter->display_ = display;
+  presenter->x_window_ = x_window;
+  presenter->gc_ = XCreateGC(display, x_window, 0, nullptr);
+  presenter->frame_image_ = image;
+  presenter->shared_ = shared;
+  return presenter;
+}
+
+X11Presenter::~X11Presenter() {
+  frame_image_->data = nullptr;  // the frame's pixels, not Xlib's to free
+  XDestroyImage(frame_image_);
+  XFreeGC(display_, gc_);
+}
+
+bool X11Presenter::Size(int* w, int* h, bool* renewed) {
+  SDL_GetWindowSize(window_, w, h);
+  *renewed = false;  // the window keeps its pixels; a new size or exposure is told otherwise
+  return *w > 0 && *h > 0;
+}
+
+void X11Presenter::Show(const ScaledView& view, const FrameComposer& frame, const Region& boxes,
+                        bool whole) {
+  if (whole) {
+    // Black bars beside or above and below the view.
+    int w = 0;
+    int h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    const pixman_box32_t v = view.view_box();
+    XSetForeground(display_, gc_, 0);
+    const XRectangle bars[] = {
+        {0, 0, static_cast<unsigned short>(v.x1), static_cast<unsigned short>(h)},
+        {static_cast<short>(v.x2), 0, static_cast<unsigned short>(w - v.x2),
+         static_cast<unsigned short>(h)},
+        {0, 0, static_cast<unsigned short>(w), static_cast<unsigned short>(v.y1)},
+        {0, static_cast<short>(v.y2), static_cast<unsigned short>(w),
+         static_cast<unsigned short>(h - v.y2)}};
+    for (const XRectangle& bar : bars) {
+      if (bar.width > 0 && bar.height > 0) {
+        XFillRectangle(display_, x_window_, gc_, bar.x, bar.y, bar.width, bar.height);
+      }
+    }
+  }
+  const auto all = boxes.Boxes();
+  for (size_t i = 0; i < all.size(); ++i) {
+    const pixman_box32_t& box = all[i];
+    if (!view.exact()) {
+      PutScaled(view, frame, box);
+      continue;
+    }
+    const int x = box.x1 - view.place().x;
+    const int y = box.y1 - view.place().y;
+    const auto w = static_cast<unsigned>(box.x2 - box.x1);
+    const auto h = static_cast<unsigned>(box.y2 - box.y1);
+    if (shared_ != nullptr) {
+      // The last part asks for the server's word that it has read the frame.
+      XShmPutImage(display_, x_window_, gc_, shared_->image_, x, y, box.x1, box.y1, w, h,
+                   i + 1 == all.size());
+      shared_->reading_ = true;
+    } else {
+      XPutImage(display_, x_window_, gc_, frame_image_, x, y, box.x1, box.y1, w, h);
+    }
+  }
+  XFlush(display_);
+}
+
+// Scaled in bands of at most 64K pixels, so the buffer stays small even when the whole frame
+// goes, while a changed part (a creature's box) still goes in one request.
+void X11Presenter::PutScaled(const ScaledView& view, const FrameComposer& frame,
+                             const pixman_box32_t& box) {
+  const int w = box.x2 - box.x1;
+  const int h = box.y2 - box.y1;
+  const int band_rows = std::max(1, std::min(h, 65536 / w));
+  band_.resize(static_cast<size_t>(w) * band_rows);
+  for (int top = box.y1; top < box.y2; top += band_rows) {
+    const int rows = std::min(band_rows, box.y2 - top);
+    pixman_image_t* target = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, rows, band_.data(), w * 4);
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(band_.data(), w, rows, 32, w * 4,
+                                                              SDL_PIXELFORMAT_RGB888);
+    if (target != nullptr && surface != nullptr) {
+      view.Paint(frame.frame(), frame.scene(), {box.x1, top, box.x2, top + rows}, target, surface,
+                 box.x1, top);
+      XImage* image = XCreateImage(display_, nullptr, frame_image_->depth, ZPixmap, 0,
+                                   reinterpret_cast<char*>(band_.data()), w, rows, 32, w * 4);
+      if (image != nullptr) {
+        image->byte_order = frame_image_->byte_order;
+        image->red_mask = frame_image_->red_mask;
+        image->green_mask = frame_image_->green_mask;
+        image->blue_mask = frame_image_->blue_mask;
+        XPutImage(display_, x_window_, gc_, image, 0, 0, box.x1, top, static_cast<unsigned>(w),
+                  static_cast<unsigned>(rows));
+        image->data = nullptr;  // ours, not Xlib's to free
+        XDestroyImage(image);
+      }
+    }
+    if (surface != nullptr) SDL_FreeSurface(surface);
+    if (target != nullptr) pixman_image_unref(target);
+  }
+}
+
+}  // namespace larkspill
