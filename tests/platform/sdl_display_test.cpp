@@ -427,69 +427,6 @@ TEST_F(SdlDisplayTest, ClosingReleasesEverythingAndTheDisplayOpensAgain) {
   EXPECT_EQ(saved->w * 1000 + saved->h, 800600);
 }
 
-// Only the parts of a frame that differ from the last one are composed again; whatever moved,
-// appeared, vanished, changed order or changed text, the frame must come out as a display with
-// no history composes it.
-TEST_F(SdlDisplayTest, FramesComposedInPartsMatchFramesComposedWhole) {
-  std::vector<Rgb> gradient;
-  for (int x = 0; x < 800; ++x) gradient.push_back({x % 256, (x * 3) % 256, 90});
-  std::string background = Bmp("background.bmp", gradient, 600);
-  std::vector<Rgb> ring(40, kMagentaRgb);
-  for (int x = 8; x < 32; ++x) ring[x] = {250, 200, 10};
-  std::string keyed = Bmp("keyed.bmp", ring, 30);
-  std::string block = Bmp("block.bmp", std::vector<Rgb>(20, {10, 20, 240}), 20);
-
-  auto build = [&](SdlDisplay& d) {
-    for (const std::string& path : {background, keyed, block}) {
-      int32_t sprite = d.CreateSprite();
-      d.LoadSpriteFrame(sprite, 1, path, path == keyed ? kKeyTransparent : kKeyOpaque);
-    }
-  };
-  // Frame n of a script: the keyed sprite crossing (also off the edge), the block on even
-  // frames only, drawn under or over the keyed one, a clock text changing every third frame,
-  // and one frame with no background.
-  auto draw = [](SdlDisplay& d, int n) {
-    d.SetSpriteX(2, 700 + 13 * n);
-    d.SetSpriteY(2, 40 + 5 * n);
-    d.SetSpriteX(3, 705 + 11 * n);
-    d.SetSpriteY(3, 50 + 5 * n);
-    if (n == 7) {
-      d.ClearBackBuffer(kBlue);
-    } else {
-      d.DrawSprite(1);
-    }
-    if (n % 2 == 0 && n % 4 != 0) d.DrawSprite(3);
-    d.DrawSprite(2);
-    if (n % 4 == 0) d.DrawSprite(3);
-    d.SetTextFont("Arial", 20, 1, false, false, false);
-    d.DrawText("12:00:0" + std::to_string(n / 3), 650, 1, kYellow);
-  };
-  build(*display_);
-  for (int n = 0; n < 12; ++n) {
-    int64_t composed_before = display_->PixelsComposed();
-    draw(*display_, n);
-    display_->Flip();
-    SdlSurfacePtr parts = display_->CaptureFrame();
-    if (n > 0 && n != 7 && n != 8) {
-      EXPECT_LT(display_->PixelsComposed() - composed_before, 800 * 600 / 10) << "frame " << n;
-    }
-
-    SdlDisplay fresh(clock_, {.title = "fresh", .fullscreen = false});
-    ASSERT_TRUE(fresh.OpenDisplay(800, 600, 16, ""));
-    build(fresh);
-    draw(fresh, n);
-    fresh.Flip();
-    SdlSurfacePtr whole = fresh.CaptureFrame();
-    ASSERT_TRUE(parts && whole);
-    int differing = 0;
-    for (int y = 0; y < 600; ++y) {
-      differing += std::memcmp(static_cast<Uint8*>(parts->pixels) + y * parts->pitch,
-                               static_cast<Uint8*>(whole->pixels) + y * whole->pitch, 800 * 4) != 0;
-    }
-    EXPECT_EQ(differing, 0) << "rows differing in frame " << n;
-  }
-}
-
 TEST(SdlDisplayOpenTest, NoDisplayMeansFalseNotAnError) {
   setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
   FakeClock clock;
