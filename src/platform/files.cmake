@@ -7,4 +7,4 @@ add_library(larkspill_platform_files STATIC
   ${CMAKE_CURRENT_LIST_DIR}/wave_file.cpp
 )
 target_include_directories(larkspill_platform_files PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(larkspill_platform_files PUBLIC PkgConfig::SDL2)
+target_link_libraries(larkspill_platform_files PUBLIC PkgConfig::SDL2 PRIVATE PkgConfig::PIXMAN)

@@ -1,5 +1,7 @@
 #include "platform/picture_file.h"
 
+#include <pixman.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -22,33 +24,34 @@ std::string Size(int64_t width, int64_t height) {
   return std::to_string(width) + " x " + std::to_string(height);
 }
 
-// One RGB565 colour in the frame's format, each channel widened by repeating its top bits.
-inline Uint32 Widened565(Uint32 r5, Uint32 g6, Uint32 b5) {
-  const Uint32 r = (r5 << 3) | (r5 >> 2);
-  const Uint32 g = (g6 << 2) | (g6 >> 4);
-  const Uint32 b = (b5 << 3) | (b5 >> 2);
-  return (r << 16) | (g << 8) | b;
+// Copies the rectangle `w` x `h` at (x, y) of `from` to (to_x, to_y) of `to`, converting the
+// pixel format: to RGB565 by dropping each colour's low bits, as SDL's conversion does; from it
+// by repeating each colour's top bits (so black, white and magenta stay exact).
+void Convert(pixman_image_t* from, int x, int y, pixman_image_t* to, int to_x, int to_y, int w,
+             int h) {
+  pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, x, y, 0, 0, to_x, to_y, w, h);
+}
+
+// An image over a surface's pixels in `format`.
+pixman_image_t* ImageOf(const SDL_Surface* surface, pixman_format_code_t format) {
+  return pixman_image_create_bits(format, surface->w, surface->h,
+                                  static_cast<uint32_t*>(surface->pixels), surface->pitch);
 }
 
 // An RGB565 picture in the frame's format.
 SdlSurfacePtr Widen565(const SDL_Surface* picture) {
   SdlSurfacePtr wide(SDL_CreateRGBSurfaceWithFormat(0, picture->w, picture->h, 32, kWideFormat));
   if (!wide) return nullptr;
-  for (int y = 0; y < picture->h; ++y) {
-    const auto* from = reinterpret_cast<const Uint16*>(static_cast<const Uint8*>(picture->pixels) +
-                                                       static_cast<size_t>(y) * picture->pitch);
-    auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(wide->pixels) +
-                                         static_cast<size_t>(y) * wide->pitch);
-    for (int x = 0; x < picture->w; ++x) {
-      const Uint32 p = from[x];
-      to[x] = Widened565((p >> 11) & 0x1F, (p >> 5) & 0x3F, p & 0x1F);
-    }
-  }
+  pixman_image_t* from = ImageOf(picture, PIXMAN_r5g6b5);
+  pixman_image_t* to = ImageOf(wide.get(), PIXMAN_x8r8g8b8);
+  Convert(from, 0, 0, to, 0, 0, picture->w, picture->h);
+  pixman_image_unref(to);
+  pixman_image_unref(from);
   return wide;
 }
 
-// The common case read directly: an uncompressed 24-bit picture, its colours quantised to RGB565
-// (dropping the low bits, as SDL's conversion does) and widened in one pass.
+// The common case read directly: an uncompressed 24-bit picture, a block of rows at a time
+// quantised to RGB565 and widened again.
 SdlSurfacePtr WidenPlainBmp(int fd, const BmpLayout& layout, std::vector<uint8_t>& rows,
                             std::string* error) {
   const int width = layout.width;
@@ -60,22 +63,35 @@ SdlSurfacePtr WidenPlainBmp(int fd, const BmpLayout& layout, std::vector<uint8_t
   }
   const int64_t block_rows = std::clamp<int64_t>(kReadBlockBytes / layout.stride, 1, height);
   rows.resize(static_cast<size_t>(block_rows * layout.stride));
-  for (int first = 0; first < height; first += static_cast<int>(block_rows)) {
+  // The file's rows are blue, green, red bytes: pixman's r8g8b8 read as a 24-bit number.
+  pixman_image_t* read = pixman_image_create_bits(PIXMAN_r8g8b8, width, block_rows,
+                                                  reinterpret_cast<uint32_t*>(rows.data()),
+                                                  static_cast<int>(layout.stride));
+  std::vector<uint16_t> quantised(static_cast<size_t>(width + 1) / 2 * 2 * block_rows);
+  const int quantised_stride = (width + 1) / 2 * 4;
+  pixman_image_t* rgb565 =
+      pixman_image_create_bits(PIXMAN_r5g6b5, width, block_rows,
+                               reinterpret_cast<uint32_t*>(quantised.data()), quantised_stride);
+  pixman_image_t* to = ImageOf(wide.get(), PIXMAN_x8r8g8b8);
+  bool read_all = true;
+  for (int first = 0; first < height && read_all; first += static_cast<int>(block_rows)) {
     const int count = std::min(static_cast<int>(block_rows), height - first);
-    if (!ReadAt(fd, rows.data(), static_cast<size_t>(count * layout.stride),
-                layout.data_offset + first * layout.stride)) {
-      *error = "the file ends before its last row";
-      return nullptr;
+    read_all = ReadAt(fd, rows.data(), static_cast<size_t>(count * layout.stride),
+                      layout.data_offset + first * layout.stride);
+    if (!read_all) break;
+    Convert(read, 0, 0, rgb565, 0, 0, width, count);
+    if (layout.top_down) {
+      Convert(rgb565, 0, 0, to, 0, first, width, count);
+      continue;
     }
-    for (int i = 0; i < count; ++i) {
-      const int y = layout.top_down ? first + i : height - 1 - (first + i);
-      const uint8_t* from = rows.data() + i * layout.stride;
-      auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(wide->pixels) +
-                                           static_cast<size_t>(y) * wide->pitch);
-      for (int x = 0; x < width; ++x, from += 3) {
-        to[x] = Widened565(from[2] >> 3, from[1] >> 2, from[0] >> 3);
-      }
-    }
+    for (int i = 0; i < count; ++i) Convert(rgb565, 0, i, to, 0, height - 1 - (first + i), width, 1);
+  }
+  pixman_image_unref(to);
+  pixman_image_unref(rgb565);
+  pixman_image_unref(read);
+  if (!read_all) {
+    *error = "the file ends before its last row";
+    return nullptr;
   }
   return wide;
 }
