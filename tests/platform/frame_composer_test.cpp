@@ -12,10 +12,11 @@ namespace {
 
 constexpr int kW = 40, kH = 30;
 
-// A picture of w x h pixels of `colour` (0xRRGGBB), with a magenta column at x = 1 when keyed.
+// A picture of w x h pixels of `colour` (0xRRGGBB) with a magenta column at x = `magenta`.
 struct TestPicture {
-  TestPicture(int w, int h, uint32_t colour, bool keyed) : pixels(size_t(w) * h, colour) {
-    for (int y = 0; y < h; ++y) pixels[size_t(y) * w + 1] = 0xFF00FF;
+  TestPicture(int w, int h, uint32_t colour, bool keyed, int magenta = 1)
+      : pixels(size_t(w) * h, colour) {
+    for (int y = 0; y < h; ++y) pixels[size_t(y) * w + magenta] = 0xFF00FF;
     SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), w, h, 32, w * 4,
                                                         SDL_PIXELFORMAT_RGB888);
     if (keyed) KeyOnMagenta(s);
@@ -34,21 +35,22 @@ struct Frame {
   uint32_t At(int x, int y) const { return pixels[size_t(y) * kW + x] & 0xFFFFFF; }
 };
 
-// A text's pixels: straight alpha rising across it, in one of two colours.
-std::shared_ptr<const TextPixels> Text(int which) {
+// A text's pixels, w x h: straight alpha rising across it, in one of two colours.
+std::shared_ptr<const TextPixels> Text(int which, int w = 9, int h = 5) {
   auto text = std::make_shared<TextPixels>();
-  text->surface.reset(SDL_CreateRGBSurfaceWithFormat(0, 9, 5, 32, SDL_PIXELFORMAT_ARGB8888));
+  text->surface.reset(SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888));
   auto* p = static_cast<uint32_t*>(text->surface->pixels);
-  for (int i = 0; i < 9 * 5; ++i) p[i] = (uint32_t(i * 5) << 24) | (which ? 0xFFFF00 : 0x00FFFF);
+  for (int i = 0; i < w * h; ++i) p[i] = (uint32_t(i * 5) << 24) | (which ? 0xFFFF00 : 0x00FFFF);
   return text;
 }
 
 // Frame n of a script: a background, a keyed sprite crossing (also off the edges), an opaque
-// block on some frames drawn under or over it, a text that changes every third frame, and once
-// a plain fill instead of the background.
+// block on some frames drawn under or over it, a keyed sprite in place changing its picture, a
+// text that changes every third frame, and once a plain fill instead of the background.
 void Draw(FrameComposer& c, int n, TestPicture& background, TestPicture& keyed,
           TestPicture& block) {
   static const std::shared_ptr<const TextPixels> texts[] = {Text(0), Text(1)};
+  static TestPicture flags[] = {{6, 4, 0xC04080, true, 2}, {6, 4, 0x40C080, true, 4}};
   if (n == 5) {
     c.Add({.where = {0, 0, kW, kH}, .colour = 0x0000FF, .opaque = true});
   } else {
@@ -58,7 +60,8 @@ void Draw(FrameComposer& c, int n, TestPicture& background, TestPicture& keyed,
   if (n % 3 == 1) c.Add({.picture = block.image, .where = {bx, 4, bx + 6, 10}, .opaque = true});
   c.Add({.picture = keyed.image, .where = {kx, n, kx + 8, n + 8}});
   if (n % 3 == 2) c.Add({.picture = block.image, .where = {bx, 4, bx + 6, 10}, .opaque = true});
-  c.Add({.text = texts[n / 3 % 2], .where = {30, 2, 39, 7}});
+  c.Add({.picture = flags[n % 2].image, .where = {30, 24, 36, 28}});
+  c.Add({.text = texts[n / 3 % 2], .where = {12 - n, 20, 21 - n, 25}});
   c.Compose();
 }
 
@@ -124,6 +127,7 @@ TEST(ScaledViewTest, WhatChangedOnAScaledWindowCoversEveryWindowPixelThatChanged
   for (const auto& size : {std::pair{72, 54}, std::pair{144, 108}, std::pair{41, 31}}) {
     Frame f;
     f.composer.KeepScene(true);
+    const auto wide_text = Text(1, size.first / 3, 6);
     ScaledView view;
     view.Place(size.first, size.second, kW, kH);
     std::vector<uint32_t> shown(size_t(size.first) * size.second);
@@ -139,12 +143,20 @@ TEST(ScaledViewTest, WhatChangedOnAScaledWindowCoversEveryWindowPixelThatChanged
     for (int n = 0; n < 8; ++n) {
       f.composer.ClearChanged();
       Draw(f.composer, n, background, keyed, block);
+      // The text drawn at the window's size: wider than its place on the frame, scaled.
+      auto sharp = [&] {
+        std::vector<SharpText> texts;
+        for (const Drawing& d : f.composer.shown()) {
+          if (d.text) texts.push_back(view.Sharp(wide_text, d.where));
+        }
+        return texts;
+      };
       Region changes;
-      view.Changes(f.composer.changed(), {}, n == 0, changes);
+      view.Changes(f.composer.changed(), sharp(), n == 0, changes);
       paint(changes);
       std::vector<uint32_t> sent = shown;
       Region all;
-      view.Changes(f.composer.changed(), {}, true, all);
+      view.Changes(f.composer.changed(), sharp(), true, all);
       paint(all);
       for (size_t i = 0; i < shown.size(); ++i) {
         ASSERT_EQ(sent[i] & 0xFFFFFF, shown[i] & 0xFFFFFF)
