@@ -106,7 +106,7 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
     }
   }
 
-  shared_frame_ = X11SharedFrame::Create(windows_.window(0), width, height);
+  shared_frame_ = X11SharedImage::ForWindow(windows_.window(0), width, height);
   if (shared_frame_) {
     composer_ = std::make_unique<FrameComposer>(shared_frame_->pixels(), width, height,
                                                 shared_frame_->stride());
@@ -299,7 +299,14 @@ void SdlDisplay::Present(Screen& screen) {
 void SdlDisplay::PumpEvents(DisplayEvents& events) {
   if (!video_started_) return;
   windows_.Pump(
-      events, [this](const XEvent& event) { return shared_frame_ && shared_frame_->OnEvent(event); },
+      events,
+      [this](const XEvent& event) {
+        if (shared_frame_ && shared_frame_->OnEvent(event)) return true;
+        for (Screen& screen : screens_) {
+          if (screen.presenter->TakeEvent(event)) return true;
+        }
+        return false;
+      },
       [this](Uint32 window_id) {
         for (Screen& screen : screens_) {
           if (screen.window_id == window_id) screen.whole = true;

@@ -18,7 +18,7 @@
 
 namespace larkspill {
 
-class X11SharedFrame;
+class X11SharedImage;
 
 // The sprite display on SDL2: an 800 x 600 frame composed in memory and shown on any window or
 // screen size (in full-screen mode on every monitor), letterboxed and, when not at its own
@@ -125,7 +125,7 @@ class SdlDisplay : public SpriteDisplay {
   PictureStore pictures_;
   TextCache texts_;
   std::vector<Sprite> sprites_;  // sprite id n at index n - 1
-  std::unique_ptr<X11SharedFrame> shared_frame_;
+  std::unique_ptr<X11SharedImage> shared_frame_;
   std::vector<uint32_t> frame_pixels_;  // the frame's pixels, when not shared with X
   std::unique_ptr<FrameComposer> composer_;
   std::vector<Screen> screens_;

@@ -42,12 +42,11 @@ int NoteXError(Display*, XErrorEvent*) {
 
 }  // namespace
 
-struct X11SharedFrame::Segment {
+struct X11SharedImage::Segment {
   XShmSegmentInfo info{};
 };
 
-std::unique_ptr<X11SharedFrame> X11SharedFrame::Create(SDL_Window* window, int width,
-                                                       int height) {
+std::unique_ptr<X11SharedImage> X11SharedImage::ForWindow(SDL_Window* window, int w, int h) {
   Display* display = nullptr;
   Window x_window = 0;
   XWindowAttributes attributes{};
@@ -56,13 +55,13 @@ std::unique_ptr<X11SharedFrame> X11SharedFrame::Create(SDL_Window* window, int w
       !FrameLikeVisual(attributes)) {
     return nullptr;
   }
-  std::unique_ptr<X11SharedFrame> shared(new X11SharedFrame);
+  std::unique_ptr<X11SharedImage> shared(new X11SharedImage);
   shared->segment_ = std::make_unique<Segment>();
   XShmSegmentInfo& segment = shared->segment_->info;
   XImage* image = XShmCreateImage(display, attributes.visual, attributes.depth, ZPixmap, nullptr,
-                                  &segment, width, height);
+                                  &segment, w, h);
   if (image == nullptr) return nullptr;
-  if (image->bits_per_pixel != 32 || image->bytes_per_line != width * 4) {
+  if (image->bits_per_pixel != 32 || image->bytes_per_line != w * 4) {
     XDestroyImage(image);
     return nullptr;
   }
@@ -97,12 +96,12 @@ std::unique_ptr<X11SharedFrame> X11SharedFrame::Create(SDL_Window* window, int w
   shared->display_ = display;
   shared->image_ = image;
   shared->completion_type_ = XShmGetEventBase(display) + ShmCompletion;
-  // The server's word that it has read the frame comes among the window-system events.
+  // The server's word that it has read the image comes among the window-system events.
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   return shared;
 }
 
-X11SharedFrame::~X11SharedFrame() {
+X11SharedImage::~X11SharedImage() {
   if (image_ == nullptr) return;
   XShmDetach(display_, &segment_->info);
   XSync(display_, False);
@@ -111,32 +110,62 @@ X11SharedFrame::~X11SharedFrame() {
   shmdt(segment_->info.shmaddr);
 }
 
-uint32_t* X11SharedFrame::pixels() const {
+uint32_t* X11SharedImage::pixels() const {
   return reinterpret_cast<uint32_t*>(image_->data);
 }
 
-int X11SharedFrame::stride() const {
+int X11SharedImage::stride() const {
   return image_->bytes_per_line;
 }
 
-void X11SharedFrame::WaitForReading() {
-  if (!reading_) return;
-  XEvent done;
-  if (!XCheckTypedEvent(display_, completion_type_, &done)) {
-    XSync(display_, False);  // the server handles requests in order: now it has read the frame
-    XCheckTypedEvent(display_, completion_type_, &done);
-  }
-  reading_ = false;
+int X11SharedImage::width() const {
+  return image_->width;
 }
 
-bool X11SharedFrame::OnEvent(const XEvent& event) {
-  if (event.type != completion_type_) return false;
-  reading_ = false;
+int X11SharedImage::height() const {
+  return image_->height;
+}
+
+void X11SharedImage::Put(unsigned long window, _XGC* gc, int x, int y, int to_x, int to_y, int w,
+                         int h, bool tell) {
+  XShmPutImage(display_, window, gc, image_, x, y, to_x, to_y, static_cast<unsigned>(w),
+               static_cast<unsigned>(h), tell);
+  // The server handles requests in order: its word on a later request covers the earlier ones.
+  if (tell) {
+    ++told_;
+    untold_ = false;
+  } else {
+    untold_ = true;
+  }
+}
+
+void X11SharedImage::WaitForReading() {
+  const auto ours = [](Display*, XEvent* event, XPointer self) -> Bool {
+    return static_cast<X11SharedImage*>(reinterpret_cast<void*>(self))->OnEvent(*event);
+  };
+  XEvent done;
+  while (told_ > 0 && XCheckIfEvent(display_, &done, ours, reinterpret_cast<XPointer>(this))) {
+  }
+  if (told_ > 0 || untold_) {
+    XSync(display_, False);  // answered: every earlier request has been handled
+    while (XCheckIfEvent(display_, &done, ours, reinterpret_cast<XPointer>(this))) {
+    }
+    told_ = 0;
+    untold_ = false;
+  }
+}
+
+bool X11SharedImage::OnEvent(const XEvent& event) {
+  if (event.type != completion_type_ ||
+      reinterpret_cast<const XShmCompletionEvent&>(event).shmseg != segment_->info.shmseg) {
+    return false;
+  }
+  if (told_ > 0) --told_;
   return true;
 }
 
 std::unique_ptr<X11Presenter> X11Presenter::For(SDL_Window* window, const FrameComposer& frame,
-                                                X11SharedFrame* shared) {
+                                                X11SharedImage* shared) {
   Display* display = nullptr;
   Window x_window = 0;
   XWindowAttributes attributes{};
@@ -171,6 +200,7 @@ std::unique_ptr<X11Presenter> X11Presenter::For(SDL_Window* window, const FrameC
 }
 
 X11Presenter::~X11Presenter() {
+  strip_.reset();
   frame_image_->data = nullptr;  // the frame's pixels, not Xlib's to free
   XDestroyImage(frame_image_);
   XFreeGC(display_, gc_);
@@ -217,9 +247,8 @@ void X11Presenter::Show(const ScaledView& view, const FrameComposer& frame, cons
     const auto h = static_cast<unsigned>(box.y2 - box.y1);
     if (shared_ != nullptr) {
       // The last part asks for the server's word that it has read the frame.
-      XShmPutImage(display_, x_window_, gc_, shared_->image_, x, y, box.x1, box.y1, w, h,
+      shared_->Put(x_window_, gc_, x, y, box.x1, box.y1, static_cast<int>(w), static_cast<int>(h),
                    i + 1 == all.size());
-      shared_->reading_ = true;
     } else {
       XPutImage(display_, x_window_, gc_, frame_image_, x, y, box.x1, box.y1, w, h);
     }
@@ -227,38 +256,75 @@ void X11Presenter::Show(const ScaledView& view, const FrameComposer& frame, cons
   XFlush(display_);
 }
 
-// Scaled in bands of at most 64K pixels, so the buffer stays small even when the whole frame
-// goes, while a changed part (a creature's box) still goes in one request.
+bool X11Presenter::TakeEvent(const XEvent& event) {
+  return strip_ && strip_->OnEvent(event);
+}
+
+// Scaled parts are painted into the strip, one below the other at their own columns, and put
+// from there; once the strip is full the server must have read it before it is painted again.
+// A part taller than the strip goes in bands.
 void X11Presenter::PutScaled(const ScaledView& view, const FrameComposer& frame,
                              const pixman_box32_t& box) {
-  const int w = box.x2 - box.x1;
-  const int h = box.y2 - box.y1;
-  const int band_rows = std::max(1, std::min(h, 65536 / w));
-  band_.resize(static_cast<size_t>(w) * band_rows);
+  const int view_w = view.place().w;
+  if (!strip_tried_ || (strip_ && strip_->width() != view_w)) {
+    strip_tried_ = true;
+    strip_.reset();
+    const int rows = std::clamp(kStripPixels / std::max(view_w, 1), 1, view.place().h);
+    strip_ = X11SharedImage::ForWindow(window_, view_w, rows);
+    strip_row_ = 0;
+  }
+  const int band_rows = strip_ ? strip_->height() : std::max(1, 65536 / (box.x2 - box.x1));
   for (int top = box.y1; top < box.y2; top += band_rows) {
-    const int rows = std::min(band_rows, box.y2 - top);
-    pixman_image_t* target = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, rows, band_.data(), w * 4);
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(band_.data(), w, rows, 32, w * 4,
-                                                              SDL_PIXELFORMAT_RGB888);
+    SendBand(view, frame, {box.x1, top, box.x2, std::min(box.y2, top + band_rows)});
+  }
+}
+
+void X11Presenter::SendBand(const ScaledView& view, const FrameComposer& frame,
+                            const pixman_box32_t& band) {
+  const int w = band.x2 - band.x1;
+  const int rows = band.y2 - band.y1;
+  if (strip_) {
+    if (strip_row_ + rows > strip_->height()) {
+      strip_->WaitForReading();
+      strip_row_ = 0;
+    }
+    const int left = view.place().x;
+    pixman_image_t* target = pixman_image_create_bits(PIXMAN_x8r8g8b8, strip_->width(),
+                                                      strip_->height(), strip_->pixels(),
+                                                      strip_->stride());
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        strip_->pixels(), strip_->width(), strip_->height(), 32, strip_->stride(),
+        SDL_PIXELFORMAT_RGB888);
     if (target != nullptr && surface != nullptr) {
-      view.Paint(frame.frame(), frame.scene(), {box.x1, top, box.x2, top + rows}, target, surface,
-                 box.x1, top);
-      XImage* image = XCreateImage(display_, nullptr, frame_image_->depth, ZPixmap, 0,
-                                   reinterpret_cast<char*>(band_.data()), w, rows, 32, w * 4);
-      if (image != nullptr) {
-        image->byte_order = frame_image_->byte_order;
-        image->red_mask = frame_image_->red_mask;
-        image->green_mask = frame_image_->green_mask;
-        image->blue_mask = frame_image_->blue_mask;
-        XPutImage(display_, x_window_, gc_, image, 0, 0, box.x1, top, static_cast<unsigned>(w),
-                  static_cast<unsigned>(rows));
-        image->data = nullptr;  // ours, not Xlib's to free
-        XDestroyImage(image);
-      }
+      view.Paint(frame.frame(), frame.scene(), band, target, surface, left, band.y1 - strip_row_);
+      strip_->Put(x_window_, gc_, band.x1 - left, strip_row_, band.x1, band.y1, w, rows, false);
+      strip_row_ += rows;
     }
     if (surface != nullptr) SDL_FreeSurface(surface);
     if (target != nullptr) pixman_image_unref(target);
+    return;
   }
+  band_.resize(static_cast<size_t>(w) * rows);
+  pixman_image_t* target = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, rows, band_.data(), w * 4);
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(band_.data(), w, rows, 32, w * 4,
+                                                            SDL_PIXELFORMAT_RGB888);
+  if (target != nullptr && surface != nullptr) {
+    view.Paint(frame.frame(), frame.scene(), band, target, surface, band.x1, band.y1);
+    XImage* image = XCreateImage(display_, nullptr, frame_image_->depth, ZPixmap, 0,
+                                 reinterpret_cast<char*>(band_.data()), w, rows, 32, w * 4);
+    if (image != nullptr) {
+      image->byte_order = frame_image_->byte_order;
+      image->red_mask = frame_image_->red_mask;
+      image->green_mask = frame_image_->green_mask;
+      image->blue_mask = frame_image_->blue_mask;
+      XPutImage(display_, x_window_, gc_, image, 0, 0, band.x1, band.y1, static_cast<unsigned>(w),
+                static_cast<unsigned>(rows));
+      image->data = nullptr;  // ours, not Xlib's to free
+      XDestroyImage(image);
+    }
+  }
+  if (surface != nullptr) SDL_FreeSurface(surface);
+  if (target != nullptr) pixman_image_unref(target);
 }
 
 }  // namespace larkspill
