@@ -154,6 +154,8 @@ class SdlSoundDevice : public SoundDevice {
   void Start(Sound& sound, int loops);
   void Ask(int32_t id, Wanted wanted);
   void WaitForOpen(std::unique_lock<std::mutex>& lock);
+  // SDL's or the mixer's error text, or `fallback` when it has none.
+  static std::string ErrorText(const char* error, const char* fallback);
 
   std::mutex mutex_;
   std::condition_variable changed_;
