@@ -8,7 +8,6 @@ source "$(dirname "$0")/stand_in_host.sh"
 : "${LARKSPILL_ASSETS:?LARKSPILL_ASSETS must name the asset folder}"
 PICTURE="$LARKSPILL_ASSETS/preview.bmp"
 start_display 800x600x24
-unset DBUS_SESSION_BUS_ADDRESS  # a display without a session bus, as startx gives
 
 # --window-id 0x...: the scene fills a 4:3 window; the host destroys it: status 0, no X error.
 start_host 320 240 "Host"
@@ -203,9 +202,5 @@ wait_drawn 200 300
 sleep 1.5
 [ ! -e "$WORK/third.raw" ] || fail "a third saver opened a sound device while another plays"
 
-# Nothing of the savers outlives them: no session bus started for them on this display.
-kill -TERM "${PIDS[@]}" 2>/dev/null || true
-sleep 1
-expect_no_session_bus
 
 echo "host window: ok"
