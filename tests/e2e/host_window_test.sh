@@ -31,9 +31,7 @@ expect_no_x_error
 start_app -root
 wait_drawn 400 300
 [ -z "$(xdotool search --name 'Larkspill' 2>/dev/null)" ] || fail "-root opened a window of its own"
-kill -TERM "$APP_PID"
-wait_exit "$APP_PID" 1
-[ "$EXIT_STATUS" -eq 143 ] || fail "-root SIGTERM: status $EXIT_STATUS"
+term_ends "-root SIGTERM" 1
 expect_no_x_error
 
 # Starts that cannot show anything end at once with status 1, the value or the reason named,
@@ -95,9 +93,7 @@ expect_no_x_error
 start_host 200 150 "Pane"
 start_app /P "$HOST_DEC"
 wait_window Preview >/dev/null || fail "no preview window for /P ID"
-kill -TERM "$APP_PID"
-wait_exit "$APP_PID" 1
-[ "$EXIT_STATUS" -eq 143 ] || fail "SIGTERM: status $EXIT_STATUS"
+term_ends "/P ID" 1
 [ -z "$(host_children)" ] || fail "the preview window stayed in the pane"
 host_destroy
 
@@ -149,9 +145,7 @@ host_resize 400 200
 wait_drawn 200 100
 
 # SIGTERM, the way the host ends a saver: gone within a second; the host's window stays.
-kill -TERM "$APP_PID"
-wait_exit "$APP_PID" 1
-[ "$EXIT_STATUS" -eq 143 ] || fail "SIGTERM: status $EXIT_STATUS; stderr: $(cat "$WORK/stderr")"
+term_ends "XSCREENSAVER_WINDOW" 1
 expect_no_x_error
 xwininfo -id "$HOST_HEX" >/dev/null 2>&1 || fail "the host's window went with the saver"
 host_destroy
@@ -169,8 +163,7 @@ start_hosted preview 160 120
 wait_drawn 80 60
 sleep 1.5
 [ ! -e "$WORK/preview.raw" ] || fail "a preview pane opened a sound device"
-kill -TERM "$APP_PID"
-wait_exit "$APP_PID" 1
+term_ends "preview pane" 1
 
 # Two savers as a host starts them on two monitors, each window as large as its monitor:
 # exactly one plays.

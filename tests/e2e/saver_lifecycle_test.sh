@@ -76,8 +76,7 @@ run_briefly() {
   wait_window "Larkspill -  Get DirectX" >/dev/null || fail "$1: no window; stderr: $(cat "$WORK/stderr")"
   sleep 1.5
   expect_running "$APP_PID"
-  kill -TERM "$APP_PID"
-  wait_exit "$APP_PID" 2
+  term_ends "$1"
 }
 
 # Random bytes where the file should be.
@@ -112,8 +111,7 @@ for x in 100 200 300 400 500; do
   sleep 0.2
 done
 expect_running "$APP_PID"
-kill -TERM "$APP_PID"
-wait_exit "$APP_PID" 2
+term_ends "BOM"
 cmp -s "$SETTINGS" "$WORK/bom.ini" || fail "BOM: the saver changed a file it only had to read"
 ! grep -q "is not a setting" "$WORK/stderr" || fail "BOM: $(cat "$WORK/stderr")"
 
@@ -127,9 +125,7 @@ sleep 1.5
 import -window root "$WORK/fifo.png"
 brightness=$(convert "$WORK/fifo.png" -format '%[fx:int(mean*1000)]' info:)
 [ "$brightness" -gt 50 ] || fail "FIFO: the screen is dark ($brightness/1000)"
-kill -TERM "$APP_PID"
-wait_exit "$APP_PID" 1
-[ "$EXIT_STATUS" -eq 143 ] || fail "FIFO: status $EXIT_STATUS after SIGTERM"
+term_ends "FIFO" 1
 [ -p "$SETTINGS" ] || fail "FIFO: replaced"
 grep -q "not a regular file" "$WORK/stderr" || fail "FIFO: not reported; stderr: $(cat "$WORK/stderr")"
 rm -f "$SETTINGS"
@@ -144,8 +140,7 @@ start_app /c
 wait_window "Larkspill Control Box  Freeware for personal use" >/dev/null ||
   fail "read-only: no dialog; stderr: $(cat "$WORK/stderr")"
 sleep 0.5
-kill -TERM "$APP_PID"
-wait_exit "$APP_PID" 2
+term_ends "read-only"
 cmp -s "$SETTINGS" "$WORK/readonly.ini" || fail "read-only: the file changed"
 [ "$(stat -c %a "$SETTINGS")" = 444 ] || fail "read-only: mode now $(stat -c %a "$SETTINGS")"
 [ "$(grep -c 'read-only' "$WORK/stderr")" -eq 1 ] || fail "read-only: stderr: $(cat "$WORK/stderr")"

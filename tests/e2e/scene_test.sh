@@ -29,8 +29,7 @@ run_with() {
     screenshot "$shots/$name-$t.png"
   done
   expect_running "$APP_PID"
-  kill -TERM "$APP_PID"
-  wait_exit "$APP_PID" 2
+  term_ends "$name"
 }
 
 # The settings of one run, no sound and no first run:
