@@ -131,7 +131,11 @@ printf '#\tverdict\tseconds\tfailed\tfile\tfault\n' > "$results"
 caught=0 missed=0 unbuilt=0 bad=0
 pass_start=$(date +%s)
 for n in "$@"; do
-  IFS=$'\t' read -r file find replace what <<< "${entries[$((n - 1))]}"
+  # Split by hand: read would merge the two tabs around an empty replacement.
+  entry=${entries[$((n - 1))]}
+  file=${entry%%$'\t'*} entry=${entry#*$'\t'}
+  find=${entry%%$'\t'*} entry=${entry#*$'\t'}
+  replace=${entry%%$'\t'*} what=${entry#*$'\t'}
   start=$(date +%s)
   failed=
   echo "=== fault $n: $file: $what" >> "$log"
