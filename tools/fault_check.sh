@@ -114,7 +114,7 @@ run_tests() {
   for stage in "${stages[@]}"; do
     rm -f "$build/Testing/Temporary/LastTestsFailed.log"
     # shellcheck disable=SC2086  # a stage is several words
-    if ! nice ctest --test-dir "$build" -j2 --stop-on-failure --timeout 120 \
+    if ! nice ctest --test-dir "$build" -j2 --stop-on-failure --timeout 120 --output-on-failure \
         --no-tests=ignore $stage >> "$log" 2>&1; then
       if [ -f "$build/Testing/Temporary/LastTestsFailed.log" ]; then
         cut -d: -f2- "$build/Testing/Temporary/LastTestsFailed.log" | paste -sd, -
