@@ -63,12 +63,24 @@ rm -rf "$scratch" && mkdir -p "$scratch"
 (cd "$root" && git ls-files -z --cached --others --exclude-standard |
   xargs -0 -r sh -c 'for f; do [ -e "$f" ] && printf "%s\0" "$f"; done' sh |
   tar --null -T - -cf -) | tar -C "$scratch" -xf -
-# A run stopped with a fault in place left objects newer than the restored source: every file
-# the list touches is made newer again (ccache makes the recompiling cheap).
+# The build tree knows files by their times, which say nothing across copies of different trees
+# (a file of an older checkout may be newer than the objects built from this tree's): a file
+# whose content differs from what the build tree last built, and every file the list touches
+# (a run stopped with a fault in place), is made newer than anything built before.
+manifest=$build/fault-sources.sha1
+(cd "$scratch" && find . -type f -print0 | sort -z | xargs -0 sha1sum) > "$manifest.new"
+if [ -f "$manifest" ]; then
+  changed=$(diff "$manifest" "$manifest.new" | sed -n 's/^> [0-9a-f]*  //p')
+else
+  changed=$(cut -c43- "$manifest.new")
+fi
 for e in "${entries[@]}"; do
-  f=${e%%$'\t'*}
-  [ -f "$scratch/$f" ] && touch "$scratch/$f"
+  changed+=$'\n'${e%%$'\t'*}
 done
+while IFS= read -r f; do
+  [ -n "$f" ] && [ -f "$scratch/$f" ] && touch "$scratch/$f"
+done <<< "$changed"
+rm -f "$manifest"  # kept only once the build below has succeeded
 
 log=$build/fault-check.log
 : > "$log"
@@ -82,6 +94,7 @@ if ! nice cmake --build "$build" -j2 >> "$log" 2>&1; then
   echo "fault_check: the tree does not build without faults (see $log)" >&2
   exit 1
 fi
+mv "$manifest.new" "$manifest"
 
 # Puts the entry's replacement in place of its line; says why not when it cannot.
 apply() {
