@@ -64,9 +64,7 @@ read -r fd closed raised < <(awk '
 for delay in 0.02 0.15; do
   start_app /s
   sleep "$delay"
-  kill -TERM "$APP_PID"
-  wait_exit "$APP_PID" 1
-  [ "$EXIT_STATUS" -eq 143 ] || fail "SIGTERM after $delay s: status $EXIT_STATUS"
+  term_ends "SIGTERM after $delay s" 1
 done
 
 # A sound loader stuck in a system call (SDL's disk driver opening a FIFO nobody reads) does not
@@ -75,9 +73,7 @@ mkfifo "$WORK/audio.fifo"
 SDL_DISKAUDIOFILE="$WORK/audio.fifo" start_app /s
 wait_window "$title" >/dev/null || fail "stuck loader: no window"
 sleep 1
-kill -TERM "$APP_PID"
-wait_exit "$APP_PID" 1
-[ "$EXIT_STATUS" -eq 143 ] || fail "stuck loader: status $EXIT_STATUS"
+term_ends "stuck loader" 1
 
 # A picture that is missing, then one that is not a picture: the file is named, status 2.
 partial="$(dirname "$LARKSPILL_PARTIAL")/partial-assets"
@@ -143,9 +139,7 @@ for case in lying FIFO; do
   sleep 1
   expect_running "$APP_PID"
   peak=$(awk '/VmHWM/ {print $2}' "/proc/$APP_PID/status")
-  kill -TERM "$APP_PID"
-  wait_exit "$APP_PID" 1
-  [ "$EXIT_STATUS" -eq 143 ] || fail "$case wave: status $EXIT_STATUS"
+  term_ends "$case wave" 1
   [ "$(grep -c "cannot load sound $partial/jungle.wav: " "$WORK/stderr")" -eq 1 ] ||
     fail "$case wave not named once: $(cat "$WORK/stderr")"
   echo "$case wave: peak memory $peak KB"
@@ -191,9 +185,7 @@ for screen in "1x1x24 0" "2x1x24 1"; do
   p=$(pixel 0 0)
   if [ "$2" = 1 ]; then [ "$p" != "0 0 0" ] || fail "$1: nothing drawn"; else [ "$p" = "0 0 0" ] || fail "$1: $p"; fi
   [ "$1" = 1x1x24 ] || [ "$(pixel 1 0)" = "0 0 0" ] || fail "$1: no black beside the scene"
-  kill -TERM "$APP_PID"
-  wait_exit "$APP_PID" 1
-  [ "$EXIT_STATUS" -eq 143 ] || fail "$1: status $EXIT_STATUS; stderr: $(cat "$WORK/stderr")"
+  term_ends "$1" 1
   kill "$XVFB_PID"
   wait "$XVFB_PID" 2>/dev/null || true
 done

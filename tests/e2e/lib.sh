@@ -180,6 +180,14 @@ wait_exit() {
   fail "process $pid did not end within $limit s; stderr: $(cat "$WORK/stderr")"
 }
 
+# Ends the program with SIGTERM, as hosts do: it must be gone within $2 seconds (default 2),
+# ended by that signal. term_ends WHAT [SECONDS]
+term_ends() {
+  kill -TERM "$APP_PID"
+  wait_exit "$APP_PID" "${2:-2}"
+  [ "$EXIT_STATUS" -eq 143 ] || fail "$1: status $EXIT_STATUS after SIGTERM; stderr: $(cat "$WORK/stderr")"
+}
+
 # Fails when process $1 has ended.
 expect_running() {
   kill -0 "$1" 2>/dev/null || fail "the program ended early; stderr: $(cat "$WORK/stderr")"

@@ -54,25 +54,28 @@ std::vector<int16_t> Sine(int frames, double hertz, double amplitude, double pha
   return samples;
 }
 
-void WriteWav(const fs::path& path, const std::vector<int16_t>& stereo, int rate = kRate,
-              int channels = 2) {
+// A wave file whose format chunk says what the arguments say and whose samples' chunk claims
+// `claimed` bytes (by default what it holds).
+void WriteWav(const fs::path& path, const std::vector<int16_t>& samples, int rate = kRate,
+              uint16_t channels = 2, uint16_t bits = 16, uint32_t claimed = 0) {
   std::ofstream out(path, std::ios::binary);
   auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
   auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-  const uint32_t data_bytes = static_cast<uint32_t>(stereo.size() * sizeof(int16_t));
+  const uint32_t held = static_cast<uint32_t>(samples.size() * sizeof(int16_t));
+  const uint16_t block = static_cast<uint16_t>(channels * bits / 8);
   out.write("RIFF", 4);
-  u32(36 + data_bytes);
+  u32(36 + held);
   out.write("WAVEfmt ", 8);
   u32(16);
   u16(1);  // PCM
-  u16(static_cast<uint16_t>(channels));
+  u16(channels);
   u32(static_cast<uint32_t>(rate));
-  u32(static_cast<uint32_t>(rate * channels * 2));
-  u16(static_cast<uint16_t>(channels * 2));
-  u16(16);
+  u32(static_cast<uint32_t>(rate) * block);
+  u16(block);
+  u16(bits);
   out.write("data", 4);
-  u32(data_bytes);
-  out.write(reinterpret_cast<const char*>(stereo.data()), data_bytes);
+  u32(claimed != 0 ? claimed : held);
+  out.write(reinterpret_cast<const char*>(samples.data()), held);
 }
 
 // Root mean square of the left channel over frames [from, to).
@@ -181,34 +184,6 @@ class SdlSoundDeviceTest : public ::testing::Test {
   std::unique_ptr<SdlSoundDevice> device_;
 };
 
-TEST_F(SdlSoundDeviceTest, ALoopPlaysOnPastItsEndAndASinglePlayStopsAtItsEnd) {
-  Open();
-  const auto tone = Sine(4410, 441, 8000, kCrest);  // 0.1 s
-  const int32_t once = device_->LoadSound(Wave("once.wav", tone));
-  const int32_t loop = device_->LoadSound(Wave("loop.wav", tone));
-  ASSERT_NE(once, 0);
-  ASSERT_NE(loop, once);
-  device_->WaitForLoads();
-
-  const Span played = Around([&] { device_->PlaySound(once, -1, -1); });
-  Run(kRate * 3 / 10);
-  const Span looped = Around([&] { device_->PlaySoundLooped(loop); });
-  Run(kRate / 2);
-
-  const auto out = Close();
-  ASSERT_GE(int64_t(out.size() / 2), looped.after + kRate / 2);
-  const int64_t once_starts = Onset(out, played.before);
-  ASSERT_LE(once_starts, played.after);
-  EXPECT_NEAR(Rms(out, once_starts, once_starts + 4410), 8000 / std::sqrt(2), 150);
-  EXPECT_EQ(MaxAbs(out, once_starts + 4410, looped.before), 0);
-  const int64_t loop_starts = Onset(out, looped.before);
-  ASSERT_LE(loop_starts, looped.after);
-  // Through five lengths of the file the loop stays as loud as at its start.
-  for (int64_t from = loop_starts; from + 2205 <= loop_starts + 5 * 4410; from += 2205) {
-    EXPECT_NEAR(Rms(out, from, from + 2205), 8000 / std::sqrt(2), 150) << "at frame " << from;
-  }
-}
-
 TEST_F(SdlSoundDeviceTest, VolumeIsAGainInHundredthsOfADecibelOnAPlayingSound) {
   Open();
   const int32_t id = device_->LoadSound(Wave("tone.wav", Sine(4400, 441, 16000)));
@@ -264,18 +239,28 @@ TEST_F(SdlSoundDeviceTest, StopSoundStopsOneAndStopAllSilencesWithinOneBuffer) {
   EXPECT_NEAR(Rms(out, restarted.after, restarted.after + 4400), 8000 / std::sqrt(2), 150);
 }
 
-TEST_F(SdlSoundDeviceTest, ALoopRepeatsItsFileSampleForSampleWithNothingAtTheSeam) {
+// A single play stops at its file's end; a loop repeats its file sample for sample, with
+// nothing at the seam.
+TEST_F(SdlSoundDeviceTest, ASinglePlayStopsAtItsEndAndALoopRepeatsItsFileSampleForSample) {
   Open();
   // 44 whole periods, so the file itself joins smoothly and any gap or jump is the mixer's.
   const auto tone = Sine(4400, 441, 12000, kCrest);
+  const int32_t once = device_->LoadSound(Wave("once.wav", tone));
   const int32_t id = device_->LoadSound(Wave("seam.wav", tone));
+  ASSERT_NE(once, id);
   device_->SetSoundVolume(id, -911);  // set before playing, kept when playing starts
   device_->WaitForLoads();
+  const Span played = Around([&] { device_->PlaySound(once, -1, -1); });
+  Run(kRate * 3 / 10);
   const Span started = Around([&] { device_->PlaySoundLooped(id); });
   Run(kRate / 2);
   const int64_t ended = Now();
 
   const auto out = Close();
+  const int64_t once_starts = Onset(out, played.before);
+  ASSERT_LE(once_starts, played.after);
+  EXPECT_NEAR(Rms(out, once_starts, once_starts + 4400), 12000 / std::sqrt(2), 150);
+  EXPECT_EQ(MaxAbs(out, once_starts + 4400, started.before), 0);
   const int64_t first = Onset(out, started.before);
   ASSERT_LE(first, started.after);
   ASSERT_GT(ended - first, 4 * 4400);
@@ -359,29 +344,6 @@ TEST_F(SdlSoundDeviceTest, AWaveInAnotherFormatIsConvertedAndOneCutShortPlaysSil
   EXPECT_GT(MaxAbs(out, cut.after + kRate, cut.after + kRate + 2205), 7000);
 }
 
-// A wave file whose format chunk says what the arguments say and whose samples' chunk claims
-// `claimed` bytes, of which `held` follow.
-void WriteRawWav(const fs::path& path, uint16_t format, uint16_t channels, uint32_t rate,
-                 uint16_t bits, uint32_t claimed, uint32_t held) {
-  std::ofstream out(path, std::ios::binary);
-  auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-  const uint16_t block = static_cast<uint16_t>(channels * bits / 8);
-  out.write("RIFF", 4);
-  u32(36 + held);
-  out.write("WAVEfmt ", 8);
-  u32(16);
-  u16(format);
-  u16(channels);
-  u32(rate);
-  u32(rate * block);
-  u16(block);
-  u16(bits);
-  out.write("data", 4);
-  u32(claimed);
-  out << std::string(held, '\x10');
-}
-
 // Whatever a sound's path names, the file is named once, nothing blocks and nothing is allocated
 // for more than the file holds; every operation on the sound is accepted.
 TEST_F(SdlSoundDeviceTest, AnUnreadableFileGetsAnIdEveryOperationAcceptsAndIsNamedOnce) {
@@ -392,11 +354,12 @@ TEST_F(SdlSoundDeviceTest, AnUnreadableFileGetsAnIdEveryOperationAcceptsAndIsNam
   const fs::path good = Wave("good.wav", Sine(4400, 441, 8000));
   ASSERT_EQ(mkfifo((dir_ / "fifo.wav").c_str(), 0600), 0);
   fs::create_directory(dir_ / "folder.wav");
-  WriteRawWav(dir_ / "lying.wav", 1, 2, 44100, 16, 0xFFFFFFF0u, 1000);      // played from its file
-  WriteRawWav(dir_ / "lying-mono.wav", 1, 1, 22050, 8, 0xFFFFFFF0u, 1000);  // converted by SDL
-  WriteRawWav(dir_ / "slow.wav", 1, 1, 1000, 8, 400000, 400000);  // 70 MB once at 44100 Hz
-  WriteRawWav(dir_ / "none.wav", 1, 0, 44100, 16, 1000, 1000);
-  WriteRawWav(dir_ / "wide.wav", 1, 2, 44100, 12, 1000, 1000);
+  const std::vector<int16_t> held(500, 0x1010);  // 1000 bytes
+  WriteWav(dir_ / "lying.wav", held, 44100, 2, 16, 0xFFFFFFF0u);     // played from its file
+  WriteWav(dir_ / "lying-mono.wav", held, 22050, 1, 8, 0xFFFFFFF0u);  // converted by SDL
+  WriteWav(dir_ / "slow.wav", std::vector<int16_t>(200000, 0x1010), 1000, 1, 8);  // 70 MB at 44100 Hz
+  WriteWav(dir_ / "none.wav", held, 44100, 0, 16);
+  WriteWav(dir_ / "wide.wav", held, 44100, 2, 12);
   const std::pair<std::string, std::string> unreadable[] = {
       {"missing.wav", "no such file"},
       {"garbage.wav", "not a RIFF WAVE file"},

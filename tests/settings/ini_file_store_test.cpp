@@ -97,7 +97,8 @@ TEST_F(IniFileStoreTest, ValuesSurviveANewStoreOnTheSameFile) {
     IniFileStore store(path_);
     EXPECT_EQ(store.GetSetting(kAppName, "two", "Message", "absent"), "absent");
     store.SaveSetting(kAppName, "Two", "Message", "  a = b ; \"c\"\n#d [e]  ");
-    store.SaveSetting(kAppName, "One", "Waterfall1", "0");
+    store.SaveSetting(kAppName, "One", "Waterfall1", "1");
+    store.SaveSetting(kAppName, "One", "Waterfall1", "0");  // a value replaced
   }
   IniFileStore again(path_);
   EXPECT_EQ(again.GetSetting(kAppName, "two", "message", ""), "  a = b ; \"c\"\n#d [e]  ");
@@ -453,22 +454,27 @@ TEST_F(IniFileStoreTest, LockWaitsEndOnAnEndSignalOrAfterAFewSeconds) {
 TEST_F(IniFileStoreTest, FirstRunValuesNeverReplaceWhatCouldNotBeRead) {
   struct Case {
     const char* text;
-    const char* mouse_sens;
+    const char *mouse_sens, *birds;
   };
   const Case cases[] = {
       // A broken header hides the marker: the user's values stay, absent ones are filled.
-      {"[One]\nMouseSens=2\n[System\nSetReg=2\n", "2"},
+      {"[One]\nMouseSens=2\n[System\nSetReg=2\n", "2", "1"},
+      // A bad line: what was read stays, but the marker is set, so this happens once.
+      {"[One]\nMouseSens=2\nBirds=0\nnot a setting\n[System]\nSetReg=3\n", "2", "0"},
       // Read cleanly, with a marker that is not 2: every first-run value is written.
-      {"[One]\nMouseSens=2\n[System]\nSetReg=3\n", "4"},
+      {"[One]\nMouseSens=2\nBirds=0\n[System]\nSetReg=3\n", "4", "1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     fs::create_directories(path_.parent_path());
     std::ofstream(path_) << c.text;
+    testing::internal::CaptureStderr();
     IniFileStore store(path_);
     if (ReadInteger(store, Reader::Saver, "System", "SetReg") != 2) SetRegistry(store);
+    testing::internal::GetCapturedStderr();
     IniFileStore fresh(path_);
     EXPECT_EQ(fresh.GetSetting(kAppName, "one", "mousesens", ""), c.mouse_sens);
+    EXPECT_EQ(fresh.GetSetting(kAppName, "one", "birds", ""), c.birds);
     EXPECT_EQ(fresh.GetSetting(kAppName, "two", "volumewater", ""), "-911");
     EXPECT_EQ(fresh.GetSetting(kAppName, "system", "setreg", ""), "2");
   }

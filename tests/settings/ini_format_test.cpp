@@ -52,7 +52,7 @@ TEST(IniFormat, HandEditedFormsAreReadAsWrittenAndKept) {
       bom + "[One]\nMouseSens=2\n[Two]\nMessage=Hi\n",
       "; my saver\n# settings\n[One]\nMouseSens=2\n\n[Two]\nMessage=Hi\n",
       "[One] ; creatures and timing\nMouseSens=2\n[Two]  # texts [x]\nMessage=Hi\n",
-      "  [ One ]  \n\tMouseSens  =  2 \n[Two]\nMessage =  Hi\n",
+      "  [ One ]  \n\tMouseSens  =  2 \n[Two]\nMessage =  Hi\nBlank = \"\"\n",
       "[One]\r\nMouseSens=2\r\n\r\n[Two]\r\nMessage=Hi\r\n",
       bom +
           "; saved on another system\r\n[ONE] ;x\r\nmousesens = 1\r\nMOUSESENS = 2\r\n[two]\r\n"
@@ -65,6 +65,7 @@ TEST(IniFormat, HandEditedFormsAreReadAsWrittenAndKept) {
     EXPECT_EQ(problems.count, 0u);
     EXPECT_EQ(doc.Find("one", "MouseSens"), "2");
     EXPECT_EQ(doc.Find("two", "message"), "Hi");
+    EXPECT_EQ(doc.Find("two", "blank").value_or(""), "");  // a quoted empty value is empty
     // Unchanged, the file is written back byte for byte.
     EXPECT_EQ(doc.Serialize(), text);
     // Changed, it keeps its mark, its line ends and its lines; the new key joins its section.

@@ -51,7 +51,7 @@ TEST(KeyTable, ConversionsOfStoredText) {
   const Case cases[] = {{"one", "BirdSpeed", " 40 ", 40},
                         {"one", "BirdSpeed", "fast", 25},
                         {"one", "FontSize", "", 24},
-                        {"one", "Scroll", "99999", 1},
+                        {"one", "Scroll", "32768", 1},
                         {"one", "Scroll", "32767", 32767},
                         {"two", "VolumeWater", "-2500", -2500},
                         {"two", "VolumeWater", "-32769", -911},

@@ -253,11 +253,15 @@ class SetupDialogTest : public QObject {
     QTest::mouseClick(Option(3), Qt::LeftButton);
     QCOMPARE(TakeWrites(), (Writes{"PosClock=4"}));
     QCOMPARE(dialog_->ClockPositionText(), QStringLiteral("4"));
+    dialog_->BringToFront();  // loads again: the stored corner stays chosen
+    QVERIFY(Option(3)->isChecked());
+    TakeWrites();
 
     auto* birds = Find<QCheckBox>("chkBirds");
     QTest::mouseClick(birds, Qt::LeftButton);
+    QTest::mouseClick(Find<QCheckBox>("chkwf02"), Qt::LeftButton);
     QTest::mouseClick(Find<QCheckBox>("chkPowerSave"), Qt::LeftButton);
-    QCOMPARE(TakeWrites(), (Writes{"Birds=0", "PwrSave=0"}));
+    QCOMPARE(TakeWrites(), (Writes{"Birds=0", "waterfall2=0", "PwrSave=0"}));
 
     // Text boxes write on every change, also the empty text.
     auto* message = Find<QLineEdit>("txtMessage");
@@ -371,55 +375,8 @@ class SetupDialogTest : public QObject {
     }
   }
 
-  // Tab visits each page's controls in reading order, never a read-only companion box.
-  void tabRunsThroughEachPageInReadingOrder() {
-    larkspill::SetRegistry(store_);
-    store_.SaveSetting("Larkspill", "Startup", "CheckFont", "0");
-    Open();
-    dialog_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
-    auto* tabs = Find<QTabWidget>("SSTab1");
-    const auto visit = [&] {
-      QStringList order;
-      tabs->tabBar()->setFocus();
-      for (int i = 0; i < 60; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QWidget* focus = QApplication::focusWidget();
-        if (focus == tabs->tabBar()) break;
-        // An editable list takes focus in its edit part; name the list.
-        if (qobject_cast<QComboBox*>(focus->parentWidget()) != nullptr) focus = focus->parentWidget();
-        QString name = focus->objectName();
-        if (name == QStringLiteral("optPosClock")) name += focus->property("Index").toString();
-        order.append(name);
-      }
-      return order;
-    };
-    const QStringList buttons = {"cmdWeb", "cmdHelp", "cmdAbout", "cmdOK"};
-    QCOMPARE(visit(), QStringList({"chkwf01", "chkwf02", "hsbScroll", "chkClock", "optPosClock0",
-                                   "txtFontSize", "chkSoundWater", "hsbWaterVolume",
-                                   "chkSoundBirds", "hsbBirdsVolume", "chkSoundJungle",
-                                   "hsbJungleVolume", "chkSoundEagle", "hsbEagleVolume",
-                                   "cboSoundOff", "hsbMouseS", "vsbWaterSpeed", "chkBirds",
-                                   "cboBirds", "chkSingleBird", "hsbBirdSpeed", "hsbButter",
-                                   "chkButterfly1", "chkButterfly2", "chkPowerSave"}) +
-                          buttons);
-    tabs->setCurrentIndex(1);
-    QCOMPARE(visit(), QStringList({"chkShowMessage", "txtMessage", "chkFonts", "cboFontsScreen",
-                                   "txtFontSizeMsg"}) +
-                          buttons);
-
-    // The buttons' access keys.
-    // (A button pressed by its key shows itself pressed for a moment before it acts.)
-    QTest::keyClick(dialog_.get(), Qt::Key_G, Qt::AltModifier);
-    QTRY_COMPARE(opened_.size(), 1);
-    QTest::keyClick(dialog_.get(), Qt::Key_H, Qt::AltModifier);
-    QTRY_COMPARE(opened_.size(), 2);
-    QTest::keyClick(dialog_.get(), Qt::Key_O, Qt::AltModifier);
-    QTRY_VERIFY(!dialog_->isVisible());
-  }
-
-  // Each bar answers the keys with the writes of its Change handler, as a mouse change makes
-  // them; the water speed's slow end (500) is at the top, so Up and Home go there.
+  // A bar answers the keys with the writes of its Change handler, as a mouse change makes them;
+  // the water speed's slow end (500) is at the top, so Up and Home go there.
   void keysMoveEveryBarAndWriteAsTheMouseDoes() {
     larkspill::SetRegistry(store_);
     Open();
@@ -432,13 +389,8 @@ class SetupDialogTest : public QObject {
     };
     const Case cases[] = {
         {"hsbScroll", "Scroll", "txtScroll", 1, 500, Qt::Key_Right},
-        {"hsbMouseS", "MouseSens", "txtMouseS", 2, 20, Qt::Key_Right},
-        {"hsbWaterVolume", "VolumeWater", nullptr, -2500, 0, Qt::Key_Right},
-        {"hsbBirdsVolume", "VolumeBirds", nullptr, -2500, 0, Qt::Key_Right},
         {"hsbJungleVolume", "VolumeJungle", nullptr, -2500, 0, Qt::Key_Right},
-        {"hsbEagleVolume", "VolumeEagle", nullptr, -2500, 0, Qt::Key_Right},
         {"vsbWaterSpeed", "WaterSpeed", "txtWaterSpeed", 500, 50, Qt::Key_Down},
-        {"hsbBirdSpeed", "BirdSpeed", "TxtBirdSpeed", 1, 100, Qt::Key_Right},
         {"hsbButter", "NumButter", "txtButter", 1, 3, Qt::Key_Right},
     };
     // Each key and the step it takes towards the bar's end (0: Home, 2: End).
@@ -486,8 +438,10 @@ class SetupDialogTest : public QObject {
     store_.SaveSetting("Larkspill", "two", "Message", "Gone fishing");
     store_.SaveSetting("Larkspill", "two", "PosClock", "9");
     store_.SaveSetting("Larkspill", "one", "SoundOff", "45");
+    store_.SaveSetting("Larkspill", "Startup", "PwrSave", "2");  // any value but 0 keeps it on
     store_.ClearWrites();
     dialog_->BringToFront();
+    QVERIFY(Find<QCheckBox>("chkPowerSave")->isChecked());
     QVERIFY(!Find<QCheckBox>("chkClock")->isChecked());
     QCOMPARE(Find<QLineEdit>("txtScroll")->text(), QStringLiteral("7"));
     QCOMPARE(Find<QLineEdit>("txtMessage")->text(), QStringLiteral("Gone fishing"));
@@ -593,13 +547,19 @@ class SetupDialogTest : public QObject {
     QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
     QCOMPARE(title, QStringLiteral("Larkspill"));
     QCOMPARE(buttons, 1);
-    const QStringList lines = text.split(QStringLiteral("\r\n"));
-    QCOMPARE(lines.size(), 16);  // fifteen lines, each ended
-    QCOMPARE(lines[0], QStringLiteral("Larkspill 3.4"));
-    QCOMPARE(lines[9], "Our website address: " + opened_[0]);
+    QVERIFY2(text.contains("Our website address: " + opened_[0] + "\r\n"), qPrintable(text));
 
-    QTest::mouseClick(Find<QPushButton>("cmdOK"), Qt::LeftButton);
-    QVERIFY(!dialog_->isVisible());
+    // The access keys: Alt+G and Alt+H open the pages again, Alt+O closes.
+    dialog_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
+    // (A button pressed by its key shows itself pressed for a moment before it acts.)
+    QTest::keyClick(dialog_.get(), Qt::Key_G, Qt::AltModifier);
+    QTRY_COMPARE(opened_.size(), 3);
+    QTest::keyClick(dialog_.get(), Qt::Key_H, Qt::AltModifier);
+    QTRY_COMPARE(opened_.size(), 4);
+    QCOMPARE(opened_.mid(2), opened_.mid(0, 2));
+    QTest::keyClick(dialog_.get(), Qt::Key_O, Qt::AltModifier);
+    QTRY_VERIFY(!dialog_->isVisible());
     QCOMPARE(TakeWrites(), Writes{});
   }
 };

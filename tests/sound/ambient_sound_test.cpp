@@ -111,12 +111,9 @@ TEST_F(AmbientSoundTest, SoundOffTurnsListedMinutesIntoSecondsAndLeavesOtherNumb
   // The listed minutes, compared as numbers rather than texts; numbers not in the list keep what
   // was there (123).
   const std::vector<std::pair<std::string, int16_t>> table = {
-      {"1", 60},      {"2", 120},     {"3", 180},          {"4", 240},     {"5", 300},
-      {"10", 600},    {"15", 900},    {"20", 1200},        {"30", 1800},   {"45", 2700},
-      {"60", 3600},   {"90", 5400},   {"120", 7200},       {"180", 10800}, {"240", 14400},
-      {"300", 18000}, {"360", 21600}, {"420", 25200},      {"480", 28800}, {"1.0", 60},
-      {" 5 ", 300},   {"+10", 600},   {"4.8e2", 28800},    {"7", 123},     {"0", 123},
-      {"-1", 123},    {"1.5", 123},   {"99999999999", 123}};
+      {"1", 60},     {"45", 2700}, {"480", 28800}, {"1.0", 60},  {" 5 ", 300},
+      {"+10", 600},  {"4.8e2", 28800}, {"7", 123}, {"0", 123},   {"-1", 123},
+      {"1.5", 123},  {"99999999999", 123}};
   for (const auto& [text, seconds] : table) {
     AmbientSound fresh(device, store);
     fresh.SoundOffSeconds = 123;

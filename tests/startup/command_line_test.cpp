@@ -95,7 +95,7 @@ TEST(CommandLine, HostsNameTheirWindow) {
       {{"--window-id", "zz"}, nullptr, Mode::Host, 0, false, true},
       {{"--window-id", "0"}, nullptr, Mode::Host, 0, false, true},
       {{"--window-id", "0x"}, nullptr, Mode::Host, 0, false, true},
-      {{"--window-id", "99999999999"}, nullptr, Mode::Host, 0, false, true},
+      {{"--window-id", "0x100000000"}, nullptr, Mode::Host, 0, false, true},
       {{}, "junk", Mode::Host, 0, false, true},
   };
   for (const Case& c : cases) {
