@@ -10,13 +10,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "fakes/fake_clock.h"
 #include "platform/sdl_display.h"
@@ -53,37 +51,27 @@ class TwoMonitorServer {
           f);
       std::fclose(f);
     }
-    for (int n = 70; n < 80 && name_.empty(); ++n) {
-      char lock[32];
-      std::snprintf(lock, sizeof lock, "/tmp/.X%d-lock", n);
-      if (std::filesystem::exists(lock)) continue;
-      std::string name = ":" + std::to_string(n);
-      pid_ = fork();
-      if (pid_ < 0) return false;
-      if (pid_ == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        int null_fd = open("/dev/null", O_WRONLY);
-        dup2(null_fd, 1);
-        dup2(null_fd, 2);
-        std::string log = (dir_ / "xorg.log").string();
-        execlp("Xorg", "Xorg", name.c_str(), "-config", config.c_str(), "-logfile", log.c_str(),
-               "-noreset", "-nolisten", "tcp", "-novtswitch", "-sharevts",
-               static_cast<char*>(nullptr));
-        _exit(127);
-      }
-      for (int attempt = 0; attempt < 100; ++attempt) {
-        if (Display* probe = XOpenDisplay(name.c_str())) {
-          XCloseDisplay(probe);
-          name_ = name;
-          break;
-        }
-        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-          pid_ = 0;
-          break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      }
+    // Xorg writes its display number to the pipe once it takes connections.
+    int ready[2];
+    if (pipe(ready) != 0) return false;
+    pid_ = fork();
+    if (pid_ < 0) return false;
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      int null_fd = open("/dev/null", O_WRONLY);
+      dup2(ready[1], 3);
+      dup2(null_fd, 1);
+      dup2(null_fd, 2);
+      std::string log = (dir_ / "xorg.log").string();
+      execlp("Xorg", "Xorg", "-displayfd", "3", "-config", config.c_str(), "-logfile", log.c_str(),
+             "-noreset", "-nolisten", "tcp", "-novtswitch", "-sharevts",
+             static_cast<char*>(nullptr));
+      _exit(127);
     }
+    close(ready[1]);
+    char number[16] = {};
+    if (read(ready[0], number, sizeof number - 1) > 0) name_ = ":" + std::to_string(std::atoi(number));
+    close(ready[0]);
     if (name_.empty()) return false;
     // The dummy driver sometimes takes a second request before the output shows.
     std::string second_monitor = "DISPLAY=";
@@ -134,9 +122,8 @@ class SdlDisplayMonitorsTest : public ::testing::Test {
     display_.reset();
     if (x_ != nullptr) XCloseDisplay(x_);
   }
-  // The pixel the X server shows on the whole desktop: 0xRRGGBB.
-  // The screen's pixel, once it is `expected` or after a second: the display's requests go on a
-  // connection of its own, which the server may handle after this one's.
+  // The desktop's pixel (0xRRGGBB) once it is `expected`, or after a second: the display's
+  // requests go on a connection of its own, which the server may handle after this one's.
   unsigned long ScreenPixel(int x, int y, unsigned long expected) {
     unsigned long pixel = 0xDEAD;
     for (int tries = 0; tries < 100 && pixel != expected; ++tries) {
