@@ -42,6 +42,10 @@ class ScreenWindows {
   ScreenWindows(const ScreenWindows&) = delete;
   ScreenWindows& operator=(const ScreenWindows&) = delete;
 
+  // Starts SDL's video for the saver (the driver the options name, no GPU emulated on the CPU,
+  // power saving and signals left to others); false, having said why, when there is no display.
+  bool StartVideo();
+  void StopVideo();
   // Opens the windows, for a frame of `width` x `height`; false (with SDL's error) on failure.
   bool Open(int32_t width, int32_t height);
   // In its own full-screen windows on X11 the saver keeps them above every other window and

@@ -48,38 +48,7 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   logical_width_ = width;
   logical_height_ = height;
 
-  // The lightest correct path without a GPU: the frame is written straight into the window's
-  // shared-memory image, not through an OpenGL framebuffer emulated on the CPU.
-  SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
-  // Power saving belongs to the desktop or the host; the saver does not block it.
-  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  // SIGINT and SIGTERM belong to the program's event loop, not to SDL.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  // With a window on each monitor, the one without the focus must stay up.
-  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-  // The saver takes no text, so the input method SDL opens needs no compose sequences: reading
-  // the locale's table of them (thousands of lines) was a sixth of the time to the first frame.
-  // A table the user names is still read.
-  setenv("XCOMPOSEFILE", "/dev/null", 0);
-  // Without this, SDL falls back to drawing into memory that no screen shows when the X display
-  // cannot be opened.
-  if (!options_.video_driver.empty()) {
-    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, options_.video_driver.c_str(), SDL_HINT_OVERRIDE);
-  }
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    const char* x_display = std::getenv("DISPLAY");
-    if (options_.video_driver == "x11" && (x_display == nullptr || *x_display == '\0')) {
-      std::fprintf(stderr, "larkspill: cannot open the display: DISPLAY is not set\n");
-    } else if (options_.video_driver == "x11") {
-      std::fprintf(stderr,
-                   "larkspill: cannot open the X display %s: it is not there or refuses the "
-                   "connection\n",
-                   x_display);
-    } else {
-      std::fprintf(stderr, "larkspill: cannot open the display: %s\n", SDL_GetError());
-    }
-    return false;
-  }
+  if (!windows_.StartVideo()) return false;
   video_started_ = true;
   // The clock and the message need the font list, made ready while the window comes up. Not
   // before SDL's start: it may start a D-Bus session bus, whose child process must not be forked
@@ -362,7 +331,7 @@ void SdlDisplay::CloseDisplay() {
   ReleaseAll();
   texts_.Stop();
   if (video_started_) {
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    windows_.StopVideo();
     video_started_ = false;
   }
   // Only now, after the last request about the windows has been answered.
