@@ -186,38 +186,21 @@ class SdlSoundDeviceTest : public ::testing::Test {
   std::unique_ptr<SdlSoundDevice> device_;
 };
 
-TEST_F(SdlSoundDeviceTest, VolumeIsAGainInHundredthsOfADecibelOnAPlayingSound) {
+TEST_F(SdlSoundDeviceTest, VolumeIsAGainInHundredthsOfADecibelAndStopsTakeEffectWithinABuffer) {
   Open();
-  const int32_t id = device_->LoadSound(Wave("tone.wav", Sine(4400, 441, 16000)));
-  device_->WaitForLoads();
-  device_->PlaySoundLooped(id);
-  Run(kRate / 5);
-  const Span quiet = Around([&] { device_->SetSoundVolume(id, -2500); });
-  Run(kRate / 5);
-  // Above the file's level plays at the file's level; below the range is silence.
-  const Span above = Around([&] { device_->SetSoundVolume(id, 500); });
-  Run(kRate / 5);
-  const Span below = Around([&] { device_->SetSoundVolume(id, -20000); });
-  Run(kRate / 5);
-
-  const auto out = Close();
-  // A buffer begun before the change may still carry the old volume.
-  auto db_after = [&](const Span& s) {  // over a whole number of periods
-    return 20 * std::log10(Rms(out, s.after + kBuffer, s.after + kBuffer + 4400) /
-                           Rms(out, quiet.before - 4400, quiet.before));
-  };
-  ASSERT_GT(Rms(out, quiet.before - 4400, quiet.before), 10000);
-  EXPECT_NEAR(db_after(quiet), -25.0, 1.0);
-  EXPECT_NEAR(db_after(above), 0.0, 0.1);
-  EXPECT_LE(MaxAbs(out, below.after + kBuffer, below.after + kBuffer + 4400), 1);
-}
-
-TEST_F(SdlSoundDeviceTest, StopSoundStopsOneAndStopAllSilencesWithinOneBuffer) {
-  Open();
-  const int32_t loud = device_->LoadSound(Wave("loud.wav", Sine(4400, 441, 8000)));
+  const int32_t loud = device_->LoadSound(Wave("loud.wav", Sine(4400, 441, 16000)));
   const int32_t soft = device_->LoadSound(Wave("soft.wav", Sine(4400, 882, 4000)));
   device_->WaitForLoads();
   device_->PlaySoundLooped(loud);
+  Run(kRate / 5);
+  const Span quiet = Around([&] { device_->SetSoundVolume(loud, -2500); });
+  Run(kRate / 5);
+  // Above the file's level plays at the file's level; below the range is silence.
+  const Span above = Around([&] { device_->SetSoundVolume(loud, 500); });
+  Run(kRate / 5);
+  const Span below = Around([&] { device_->SetSoundVolume(loud, -20000); });
+  Run(kRate / 5);
+  device_->SetSoundVolume(loud, 0);
   device_->PlaySoundLooped(soft);
   Run(kRate / 5);
   const Span one_stopped = Around([&] { device_->StopSound(loud); });
@@ -229,13 +212,22 @@ TEST_F(SdlSoundDeviceTest, StopSoundStopsOneAndStopAllSilencesWithinOneBuffer) {
   Run(kRate / 5);
 
   const auto out = Close();
-  const double both = std::sqrt(8000.0 * 8000 / 2 + 4000.0 * 4000 / 2);
+  // A buffer begun before a change may still carry the old state; Rms over whole periods.
+  const double full = Rms(out, quiet.before - 4400, quiet.before);
+  auto db_after = [&](const Span& s) {
+    return 20 * std::log10(Rms(out, s.after + kBuffer, s.after + kBuffer + 4400) / full);
+  };
+  ASSERT_GT(full, 10000);
+  EXPECT_NEAR(db_after(quiet), -25.0, 1.0);
+  EXPECT_NEAR(db_after(above), 0.0, 0.1);
+  EXPECT_LE(MaxAbs(out, below.after + kBuffer, below.after + kBuffer + 4400), 1);
+  const double both = std::hypot(full, 4000 / std::sqrt(2));
   EXPECT_NEAR(Rms(out, one_stopped.before - 4400, one_stopped.before), both, both * 0.03);
   EXPECT_NEAR(Rms(out, one_stopped.after + kBuffer, all_stopped.before), 4000 / std::sqrt(2), 100);
   // Nothing is mixed after the call returns, and at most the one buffer in progress before.
   const int64_t silent_from = std::max(all_stopped.before + kBuffer, all_stopped.after);
   EXPECT_EQ(MaxAbs(out, silent_from, restarted.before), 0);
-  EXPECT_NEAR(Rms(out, restarted.after, restarted.after + 4400), 8000 / std::sqrt(2), 150);
+  EXPECT_NEAR(Rms(out, restarted.after, restarted.after + 4400), full, 150);
 }
 
 // A single play stops at its file's end; a loop repeats its file sample for sample, with
