@@ -74,17 +74,15 @@ Wave LoadWave(const std::string& name) {
   return out;
 }
 
-bool IsKey(const Rgb& c) {
-  return c[0] == 255 && c[1] == 0 && c[2] == 255;
-}
+auto IsKey = [](const Rgb& c) { return c == Rgb{255, 0, 255}; };
 // What the 16-bit display would key out: the key colour after 5-6-5 quantisation.
-bool LooksLikeKey(const Rgb& c) {
-  return (c[0] >> 3) == 31 && (c[1] >> 2) == 0 && (c[2] >> 3) == 31;
-}
+auto LooksLikeKey = [](const Rgb& c) {
+  return c[0] >> 3 == 31 && c[1] >> 2 == 0 && c[2] >> 3 == 31;
+};
 // A pink or purple blend of a creature's edge with the key colour.
-bool LooksLikeKeyFringe(const Rgb& c) {
+auto LooksLikeKeyFringe = [](const Rgb& c) {
   return c[0] > 110 && c[2] > 110 && c[1] + 60 < std::min(c[0], c[2]);
-}
+};
 
 std::vector<std::string> Numbered(const std::string& prefix, int count) {
   std::vector<std::string> names;
@@ -125,14 +123,12 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
   for (const Expect& e : pictures) {
     const Bitmap first = LoadBitmap(e.files[0]);
     EXPECT_EQ(first.bits, e.bits) << e.files[0];
-    EXPECT_TRUE(first.width >= e.min_w && first.width <= e.max_w)
-        << e.files[0] << " " << first.width;
-    EXPECT_TRUE(first.height >= e.min_h && first.height <= e.max_h)
-        << e.files[0] << " " << first.height;
+    EXPECT_TRUE(first.width >= e.min_w && first.width <= e.max_w && first.height >= e.min_h &&
+                first.height <= e.max_h)
+        << e.files[0] << " " << first.width << "x" << first.height;
     for (const std::string& name : e.files) {
       const Bitmap b = LoadBitmap(name);
-      EXPECT_EQ(b.width, first.width) << name;
-      EXPECT_EQ(b.height, first.height) << name;
+      EXPECT_TRUE(b.width == first.width && b.height == first.height) << name;
     }
   }
   struct Sound {
@@ -187,9 +183,9 @@ TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
               (y > 0 && IsKey(b.at(x, y - 1))) || (y + 1 < b.height && IsKey(b.at(x, y + 1)));
           if (beside_key && LooksLikeKeyFringe(p) && fringe.empty()) fringe = where(x, y);
         }
-      EXPECT_EQ(edge_touch, "") << name << " is cut off at its edge";
-      EXPECT_EQ(keyed_out, "") << name << " has a colour the display would key out";
-      EXPECT_EQ(fringe, "") << name << " has a pink fringe";
+      EXPECT_EQ(edge_touch + keyed_out + fringe, "")
+          << name << ": cut off at its edge at (" << edge_touch << "), a colour the display "
+          << "would key out at (" << keyed_out << "), a pink fringe at (" << fringe << ")";
       EXPECT_GT(body, b.rgb.size() / 25) << name << " is barely there";
       all_body += body;
       frames.push_back(b.rgb);

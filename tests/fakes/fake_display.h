@@ -42,34 +42,20 @@ class FakeDisplay : public SpriteDisplay, public CallLog {
     sprites[sprite].frame = frame;
     sprites[sprite].last_change = clock_.ticks;
   }
-  void SetSpriteFrameDelay(int32_t sprite, int32_t ms) override {
-    Record("SetSpriteFrameDelay", sprite, ms);
-    sprites[sprite].delay = ms;
+  void SetSpriteFrameDelay(int32_t s, int32_t ms) override {
+    Record("SetSpriteFrameDelay", s, ms), sprites[s].delay = ms;
   }
-  void SetSpriteX(int32_t sprite, int32_t x) override {
-    Record("SetSpriteX", sprite, x);
-    sprites[sprite].x = x;
+  void SetSpriteX(int32_t s, int32_t x) override { Record("SetSpriteX", s, x), sprites[s].x = x; }
+  void SetSpriteY(int32_t s, int32_t y) override { Record("SetSpriteY", s, y), sprites[s].y = y; }
+  void MoveSpriteX(int32_t s, int32_t d) override {
+    Record("MoveSpriteX", s, d), sprites[s].x += d;
   }
-  void SetSpriteY(int32_t sprite, int32_t y) override {
-    Record("SetSpriteY", sprite, y);
-    sprites[sprite].y = y;
+  // Up is a smaller y.
+  void MoveSpriteY(int32_t s, int32_t d) override {
+    Record("MoveSpriteY", s, d), sprites[s].y -= d;
   }
-  void MoveSpriteX(int32_t sprite, int32_t step) override {
-    Record("MoveSpriteX", sprite, step);
-    sprites[sprite].x += step;
-  }
-  void MoveSpriteY(int32_t sprite, int32_t step) override {
-    Record("MoveSpriteY", sprite, step);
-    sprites[sprite].y -= step;  // up is a smaller y
-  }
-  int16_t GetSpriteX(int32_t sprite) override {
-    Record("GetSpriteX", sprite);
-    return static_cast<int16_t>(sprites[sprite].x);
-  }
-  int16_t GetSpriteY(int32_t sprite) override {
-    Record("GetSpriteY", sprite);
-    return static_cast<int16_t>(sprites[sprite].y);
-  }
+  int16_t GetSpriteX(int32_t s) override { return Record("GetSpriteX", s), int16_t(sprites[s].x); }
+  int16_t GetSpriteY(int32_t s) override { return Record("GetSpriteY", s), int16_t(sprites[s].y); }
   bool SpriteFrameDue(int32_t sprite) override {
     Record("SpriteFrameDue", sprite);
     const Sprite& s = sprites[sprite];
@@ -91,10 +77,7 @@ class FakeDisplay : public SpriteDisplay, public CallLog {
     Record("DrawText", text, x, y, colour);
   }
   void Flip() override { Record("Flip"); }
-  bool CheckDisplay() override {
-    Record("CheckDisplay");
-    return display_ok;
-  }
+  bool CheckDisplay() override { return Record("CheckDisplay"), display_ok; }
   void CloseDisplay() override { Record("CloseDisplay"); }
 
   bool open_ok = true;     // what OpenDisplay returns

@@ -49,27 +49,12 @@ class JournalStore : public MemoryStore {
 // single birds 7 and 8, first water 9 and background 10, second water 11, its small water 12,
 // its background 13. Sound ids: water 1, birds 2, jungle 3, eagle 4.
 struct Harness {
+  // clang-format off
   enum Sprites : int32_t {
-    kB1 = 1,
-    kB2,
-    kB3,
-    kB4,
-    kB5,
-    kFlock,
-    kBird1,
-    kBird2,
-    kWater1,
-    kBg1,
-    kWater2,
-    kWater2Small,
-    kBg2
+    kB1 = 1, kB2, kB3, kB4, kB5, kFlock, kBird1, kBird2, kWater1, kBg1, kWater2, kWater2Small, kBg2
   };
-
-  Harness() {
-    display.journal = &journal;
-    windows.journal = &journal;
-    sound.journal = &journal;
-  }
+  // clang-format on
+  Harness() { display.journal = windows.journal = sound.journal = &journal; }
 
   // Writes the first-run values, so Form_Load reads the settings as set by the test.
   void FirstRun() { SetRegistry(store); }
@@ -103,6 +88,14 @@ struct Harness {
     return *window;
   }
   FakeDisplay::Sprite& Sprite(int32_t id) { return display.sprites[id]; }
+  // Every handler of the window, as the event loop may still call them after it ended.
+  void PokeAll() {
+    for (auto f : {&SaverWindow::OnFrame, &SaverWindow::Timer1_Timer, &SaverWindow::Timer3_Timer,
+                   &SaverWindow::Timer4_Timer, &SaverWindow::Timer5_Timer, &SaverWindow::OnKey,
+                   &SaverWindow::OnButton, &SaverWindow::OnWheel, &SaverWindow::OnPointerMoved,
+                   &SaverWindow::CloseDown, &SaverWindow::Form_Unload})
+      (window.get()->*f)();
+  }
 
   FakeClock clock;
   FakeDisplay display{clock};
