@@ -17,8 +17,8 @@ done
 start_display 800x600x24
 no_saver_window() { ! wait_window "$TITLE" 1 >/dev/null || fail "$1: the saver's window is still there"; }
 
-# A signal once the sound plays (it opens after the first frame): the saver ends in order and
-# then by that same signal, as its parent (strace, which records files and signals) sees it.
+# A signal once the sound plays: the saver ends in order, then by that same signal, as its parent
+# (strace) sees it.
 for signal in INT HUP TERM; do
   rm -f "$SDL_DISKAUDIOFILE"
   strace -f --seccomp-bpf -q -e trace=openat,close,tgkill,kill -o "$WORK/trace" "$LARKSPILL" /s 2>"$WORK/stderr" &
@@ -31,8 +31,8 @@ for signal in INT HUP TERM; do
   no_saver_window "SIG$signal"
   others_can_grab "SIG$signal"
 done
-# The audio output was closed before SIGTERM was raised again. (With several threads strace may
-# split a call into "<unfinished ...>" and "<... resumed>" lines.)
+# The audio output was closed before SIGTERM was raised again (strace may split a call of one of
+# several threads into "<unfinished ...>" and "<... resumed>" lines).
 read -r fd closed raised < <(awk '
   /openat\(.*audio\.raw/ { if ($NF ~ /^[0-9]+$/) fd = $NF; else waiting = $1; next }
   waiting != "" && $1 == waiting && /<\.\.\. openat resumed>/ { fd = $NF; waiting = ""; next }
@@ -79,8 +79,8 @@ for case in "Flock5.BMP missing" "UK-02bgb.bmp garbage" "Bird3.BMP 30000 x 30000
 done
 no_saver_window "bad pictures"
 
-# A wave whose header claims 4 GB of samples in 1 KB, and a FIFO in a wave's place: that sound is
-# silent, the file named once, memory as usual; one SIGTERM ends the saver within a second.
+# A wave claiming 4 GB of samples in 1 KB, a FIFO in a wave's place: that sound is silent, the
+# file named once, memory as usual; one SIGTERM ends the saver.
 rm "$partial/Flock5.BMP" && cp "$LARKSPILL_ASSETS/Flock5.BMP" "$partial/"
 printf '%s\n' "[System]" SetReg=2 "[one]" SoundOff=Never "[two]" SoundWater=0 SoundBirds=0 \
   SoundJungle=1 SoundEagle=0 | write_settings
@@ -106,9 +106,8 @@ for case in lying FIFO; do
 done
 rm -rf "$partial" "$SETTINGS"
 
-# The X server gone at any moment of the start: status 3, or 4 while no display was open, each
-# with its message; never Xlib's own end with status 1, never a saver running on unseen. Gone
-# once the window shows: status 3.
+# The X server gone at any moment of the start (status 3, or 4 while no display was open, each
+# with its message; never Xlib's own 1, never a saver left running) or once the window shows (3).
 for delay in 0.005 0.03 0.1 0.2 0.3 window; do
   [ -n "${XVFB_PID:-}" ] || start_display 800x600x24
   if [ $delay = window ]; then start_shown /s; sleep 0.5; else start_app /s; sleep "$delay"; fi

@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# The full-screen saver holds the screen, on a bare X server and under a window manager
-# (openbox): a window mapped later never shows over the scene, nor does the saver's own window
-# leave the screen; every key and wheel turn reaches the saver wherever the focus went; grabs
-# another client held at its start are taken once let go; another client closing its window ends
-# it with status 3; and whatever way it ends, the keyboard and pointer are free for others
-# afterwards. SHOTS=dir keeps the screenshots.
+# The full-screen saver holds the screen, on a bare X server and under openbox, and lets it go
+# whatever way it ends (others can grab the keyboard and pointer). SHOTS=dir keeps the screenshots.
 source "$(dirname "$0")/lib.sh"
 start_display 800x600x24
 shots="${SHOTS:-$WORK/shots}"
@@ -12,9 +8,8 @@ mkdir -p "$shots"
 
 holds_the_screen() {
   local setup=$1 shot="$shots/$1-intruder.png"
-  # A window that appears two seconds in and takes the focus: the scene stays in front of it
-  # (no pixel of the stand-in's grey, which the scene's 16-bit colours never give), and a key
-  # still ends the saver.
+  # A window that appears two seconds in and takes the focus stays behind the scene (none of the
+  # stand-in's grey, which the scene's 16-bit colours never give); a key still ends the saver.
   start_shown /s
   sleep 2
   start_host 800 600 "Intruder" focus
@@ -24,7 +19,7 @@ holds_the_screen() {
   [ "$(convert "$shot" -alpha off -fill black +opaque '#808080' -fill white -opaque '#808080' \
     -format '%[fx:round(mean*w*h)]' info:)" -eq 0 ] || fail "$setup: the intruder shows over the scene"
   [ "$(scene_of "$shot")" = 1 ] || fail "$setup: the scene is not shown"
-  # Another client takes the saver's window off the screen: it comes back, grabs and all.
+  # Unmapped by another client, the saver's window comes back, grabs and all.
   xdotool windowunmap "$WIN"
   sleep 0.5
   xwininfo -id "$WIN" | grep -q IsViewable || fail "$setup: the saver's window stays unmapped"
@@ -34,8 +29,7 @@ holds_the_screen() {
   others_can_grab "$setup: after a key"
   host_destroy
 
-  # Another client holds the keyboard and pointer as the saver starts: it takes them once they
-  # are let go; a wheel turn is a button.
+  # Grabs another client holds as the saver starts are taken once let go; a wheel turn ends it.
   "$STAND_IN_HOST" --grab 1.5 >/dev/null &
   PIDS+=($!)
   sleep 0.3
@@ -59,7 +53,6 @@ holds_the_screen() {
 holds_the_screen bare
 HOME="$WORK" openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
 PIDS+=($!)
-# A busy machine may take a while to start it.
 until_ok 20 eval "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'" ||
   fail "openbox did not start: $(cat "$WORK/openbox.log")"
 holds_the_screen openbox

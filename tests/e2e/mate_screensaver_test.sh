@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The real mate-screensaver, with Larkspill's theme chosen, runs Larkspill as one of its own:
-# `mate-screensaver-command --activate` starts it in MATE's window, where it shows the scene,
-# and `--deactivate` ends it within a second with nothing left running.
+# The real mate-screensaver, Larkspill's theme chosen: `--activate` starts it in MATE's window,
+# showing the scene; `--deactivate` ends it within a second.
 if [ -z "${LARKSPILL_SAVER_FOLDER:-}" ]; then
   # mate-screensaver runs only savers in its saver folders (/usr/libexec/xscreensaver ...): a
   # mount namespace of its own lets that folder hold this build's program for this test only.
@@ -42,14 +41,12 @@ PIDS+=("$!")
 until_ok 5 mate-screensaver-command --query >/dev/null 2>&1 || true
 mate-screensaver-command --activate >/dev/null || fail "mate-screensaver-command --activate failed"
 
-# MATE starts Larkspill in its window; the screen shows the scene.
 until_ok 10 savers_are 1 || fail "$(our_savers | wc -l) Larkspills, not 1"
 sleep 2
 expect_scene 0 0 800 600
 [ -z "${LARKSPILL_SHOTS:-}" ] || import -window root "$LARKSPILL_SHOTS/mate-saver.png"
 grep -q 'No command set for job' "$WORK/mate.log" && fail "mate-screensaver found no command for Larkspill"
 
-# Deactivated: Larkspill ends within a second; nothing of it is left.
 mate-screensaver-command --deactivate >/dev/null || fail "mate-screensaver-command --deactivate failed"
 until_ok 1 savers_are 0 || fail "Larkspill still runs a second after --deactivate: $(our_savers)"
 echo "mate-screensaver: ok"

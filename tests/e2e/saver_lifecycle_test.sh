@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # The saver's life from outside: first run, full screen, what the user does to end it, a second
-# start, the dialog; then settings files a person or a crash might leave: the saver runs on them
-# and loses nothing. (Signals and failures: end_paths_test.)
+# start, the dialog; settings files a person or a crash might leave: the saver runs on them and
+# loses nothing; then what it shows: the first scene, the second after ScrollSec, the notice with
+# no scene, the clock in its corner and the message along the bottom. (Signals and failures:
+# end_paths_test.) SHOTS=dir keeps the screenshots.
 source "$(dirname "$0")/lib.sh"
 start_display 800x600x24
+shots="${SHOTS:-$WORK/shots}"
+mkdir -p "$shots"
 moves() { local x; for x in "$@"; do xdotool mousemove "$x" 100; sleep 0.2; done; }
 
 # A fresh settings folder: the first start writes every first-run value and covers the screen.
@@ -22,21 +26,12 @@ expect_running
 xdotool click 1
 ends_with 0 "button" 1
 
-# With the first-run sensitivity of 4, three pointer moves leave it running; the fourth ends it.
-start_shown /s
-sleep 1
-moves 100 200 300
-expect_running
-moves 400
-ends_with 0 "pointer" 1
-
 # The settings dialog opens at its fixed size. A second /c, with another window over the
 # dialog, brings the dialog to the front and ends: one dialog, in front.
 start_shown /c "$DIALOG"
 eval "$(xdotool getwindowgeometry --shell "$WIN")"
 [ "$WIDTH" -eq 594 ] && [ "$HEIGHT" -eq 406 ] || fail "/c: the dialog is ${WIDTH}x${HEIGHT}"
-# Whether the viewable top-level window highest in the stacking order (xwininfo lists the top
-# first) is the dialog.
+# Whether the dialog is the viewable top-level window highest in the stacking order.
 on_top() {
   local id
   for id in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do
@@ -56,15 +51,15 @@ until_ok 2 on_top || fail "second /c: the dialog is not in front"
 term_ends "/c"
 kill "$over"
 
-# Settings files the saver only reads: it runs on each, the file as it was, nothing reported.
-# Random bytes are kept aside or reported instead.
+# Settings files the saver only reads: it runs on each, the file as it was (random bytes may
+# instead be kept aside or reported).
 run_on() {
   cp "$SETTINGS" "$WORK/before.ini"
   start_shown /s
   sleep 1
   moves "${@:2}"
   expect_running
-  term_ends "$1"
+  if [ $# -gt 1 ]; then moves 600 && ends_with 0 "$1: one more pointer move" 1; else term_ends "$1"; fi
   [ "$1" = "random bytes" ] || cmp -s "$SETTINGS" "$WORK/before.ini" || fail "$1: the saver changed a file it only had to read"
 }
 mkdir -p "$(dirname "$SETTINGS")"
@@ -73,7 +68,8 @@ run_on "random bytes"
 cmp -s "$SETTINGS.bad" "$WORK/before.ini" || grep -q "is not a setting" "$WORK/stderr" ||
   fail "random bytes were neither kept nor reported"
 # Hostile values, saved by an editor with a byte-order mark, CRLF line ends and comments after
-# the headers: the user's sensitivity of 6 holds (five pointer moves leave the saver running).
+# the headers: the user's sensitivity of 6 holds (five pointer moves leave the saver running,
+# the sixth ends it).
 printf '%s\r\n' $'\xEF\xBB\xBF[One] ; creatures and timing' Birds=1 BirdSpeed=fast BirdTimer=soon Butter1=1 \
   Butter2=1 Clock=1 FontSize=100000 "MouseSens = 6" NumButter=99999 Scroll=1 ScrollSec=2.5e9 SingleBird=1 \
   SoundOff=later Waterfall1=1 Waterfall2=1 "[Startup]" CheckFont=0 "FontName=No Such Font Anywhere" PwrSave=1 \
@@ -81,8 +77,7 @@ printf '%s\r\n' $'\xEF\xBB\xBF[One] ; creatures and timing' Birds=1 BirdSpeed=fa
   SoundWater=7 VolumeWater=-99999 WaterSpeed= "[System]" SetReg=2 | write_settings
 run_on "hostile values" 100 200 300 400 500
 
-# A FIFO where the file should be: nothing waits for a writer, the scene shows with the first-run
-# values, and one SIGTERM ends the saver; the FIFO stays and is reported.
+# A FIFO where the file should be: nothing waits for a writer, the scene shows; the FIFO stays.
 rm -f "$SETTINGS"
 mkfifo "$SETTINGS"
 start_shown /s
@@ -92,17 +87,16 @@ term_ends "FIFO" 1
 [ -p "$SETTINGS" ] && grep -q "not a regular file" "$WORK/stderr" || fail "FIFO: replaced or not reported; $(err)"
 rm -f "$SETTINGS"
 
-# A file the user made read-only: the dialog opens on it and says on standard error, once, that
-# changes cannot be saved, though opening it writes the out-of-range sensitivity; the file stays
-# as it was to the byte.
+# A read-only file: the dialog, whose opening writes the out-of-range sensitivity, says once that
+# changes cannot be saved; the file stays as it was to the byte.
 printf '[One]\nMouseSens=50\nScroll=3\n' | write_settings
 chmod 0444 "$SETTINGS"
 cp -p "$SETTINGS" "$WORK/readonly.ini"
 start_shown /c "$DIALOG"
 sleep 0.5
 term_ends "read-only"
-cmp -s "$SETTINGS" "$WORK/readonly.ini" && [ "$(stat -c %a "$SETTINGS")" = 444 ] || fail "read-only: the file changed"
-[ "$(grep -c 'read-only' "$WORK/stderr")" -eq 1 ] || fail "read-only: stderr: $(err)"
+cmp -s "$SETTINGS" "$WORK/readonly.ini" && [ "$(stat -c %a "$SETTINGS")" = 444 ] &&
+  [ "$(grep -c 'read-only' "$WORK/stderr")" -eq 1 ] || fail "read-only: the file changed, or not said once: $(err)"
 
 # An empty file: the first run writes every value into it.
 rm -f "$SETTINGS" && : >"$SETTINGS"
@@ -110,4 +104,51 @@ start_shown /s
 sleep 1.5
 term_ends "empty file"
 [ "$(setting System SetReg)" = 2 ] || fail "empty file: no first run"
+
+# Yellow pixels (the saver's text colour) in a box of a screenshot: yellow_in FILE W H X Y
+yellow_in() {
+  convert "$1" -crop "${2}x${3}+${4}+${5}" +repage \
+    -fx '(r>0.75 && g>0.75 && b<0.4) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:
+}
+
+# run NAME WATERFALL1 WATERFALL2 SCROLLSEC POSCLOCK SHOWMESSAGE SECONDS...: the saver on these
+# settings, a screenshot NAME-T.png T seconds after its window showed.
+run() {
+  rm -rf "$XDG_CONFIG_HOME/larkspill"
+  printf '%s\n' "[one]" BirdTimer=20 Birds=1 SingleBird=1 Butter1=1 Butter2=1 NumButter=3 BirdSpeed=25 \
+    MouseSens=4 Clock=1 FontSize=24 Scroll=1 "Waterfall1=$2" "Waterfall2=$3" "ScrollSec=$4" \
+    "[Startup]" CheckFont=1 PwrSave=1 "[two]" FontSizeMsg=24 "Message=Gone to the waterfall" \
+    SoundWater=0 SoundBirds=0 SoundJungle=0 SoundEagle=0 WaterSpeed=150 "PosClock=$5" "ShowMessage=$6" \
+    "[System]" SetReg=2 | write_settings
+  start_shown /s
+  local start t name=$1
+  start=$(date +%s.%N)
+  for t in "${@:7}"; do
+    sleep "$(python3 -c "import time; print(max(0, $start + $t - time.time()))")"
+    import -window root "$shots/$name-$t.png"
+  done
+  expect_running
+  term_ends "$name"
+}
+
+# Both scenes, four seconds each: 1, then 2, then 1.
+run rotation 1 1 4 1 0 2 6 10
+[ "$(scene_of "$shots/rotation-2.png")$(scene_of "$shots/rotation-6.png")$(scene_of "$shots/rotation-10.png")" = 121 ] ||
+  fail "the scenes did not come 1, 2, 1"
+
+# No scene: the notice in yellow on black.
+run notice 0 0 60 3 0 1.5
+[ "$(yellow_in "$shots/notice-1.5.png" 420 45 215 295)" -gt 300 ] || fail "no notice at 215,295"
+[ "$(pixel 100 150 "$shots/notice-1.5.png")" = "0 0 0" ] || [ "$(pixel 120 200 "$shots/notice-1.5.png")" = "0 0 0" ] ||
+  fail "the notice frame is not black"
+
+# Only the second scene, the clock in the lower right corner (the corners' order is the frame
+# test's) and nowhere else, the message along the bottom.
+run texts 0 1 60 4 1 1.5
+texts="$shots/texts-1.5.png"
+[ "$(yellow_in "$texts" 150 40 650 550)" -gt 60 ] || fail "no clock in the lower right corner"
+[ "$(yellow_in "$texts" 160 40 0 0)" -lt 20 ] && [ "$(yellow_in "$texts" 150 40 650 0)" -lt 20 ] ||
+  fail "yellow in an upper clock corner"
+[ "$(yellow_in "$texts" 300 32 1 568)" -gt 150 ] || fail "no message along the bottom"
+[ "$(scene_of "$texts")" = 2 ] || fail "only the second scene is enabled, yet the first shows"
 echo "saver lifecycle: ok"

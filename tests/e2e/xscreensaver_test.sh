@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The real xscreensaver daemon runs Larkspill as one of its own: on a desk of two monitors it
-# starts one per monitor when `xscreensaver-command -activate` asks, each shows the scene, one
-# plays sound, and `-deactivate` ends them within a second with nothing left running, no
-# session bus included.
+# The real xscreensaver daemon on a desk of two monitors: `-activate` starts one Larkspill per
+# monitor, each showing the scene, one playing sound; `-deactivate` ends them within a second
+# with nothing left running, no session bus included.
 source "$(dirname "$0")/lib.sh"
 start_two_monitor_display || { echo "SKIPPED: Xorg with the dummy driver cannot run here"; exit 77; }
 unset DBUS_SESSION_BUS_ADDRESS  # startx and xscreensaver: no session bus
@@ -29,7 +28,6 @@ PIDS+=("$!")
 until_ok 5 xscreensaver-command -time >/dev/null 2>&1 || true
 xscreensaver-command -activate >/dev/null || fail "xscreensaver-command -activate failed"
 
-# One Larkspill per monitor, each showing the scene; one audio stream between them.
 until_ok 10 savers_are 2 || fail "$(our_savers | wc -l) Larkspills, not 2"
 sleep 2
 expect_scene 0 0 800 600
@@ -38,10 +36,8 @@ expect_scene 800 0 800 600
 [ "$(for pid in $(our_savers); do ls -l "/proc/$pid/fd"; done 2>/dev/null | grep -c "$WORK/audio.raw")" -eq 1 ] ||
   fail "not one of the two savers plays sound"
 
-# Deactivated: every Larkspill ends within a second, and nothing of them stays behind: no
-# session bus started for this display since its X server (dbus-launch --autolaunch and its
-# dbus-daemon outlive the program that caused them; an earlier server of the same number may have
-# left one of its own).
+# No session bus is left for this display (dbus-launch --autolaunch and its dbus-daemon outlive
+# what started them; only those since this X server count, as an earlier one may have left one).
 xscreensaver-command -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
 until_ok 1 savers_are 0 || fail "Larkspill still runs a second after -deactivate: $(our_savers)"
 started_at() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{print $20}'; }
