@@ -44,15 +44,11 @@ read -r fd closed raised < <(awk '
 
 # A signal during start-up ends it as promptly as one while it runs; so does one while the sound
 # loader is stuck in a system call (SDL's disk driver opening a FIFO nobody reads).
-for delay in 0.02 0.15; do
-  start_app /s
-  sleep "$delay"
-  term_ends "SIGTERM after $delay s" 1
-done
 mkfifo "$WORK/audio.fifo"
-SDL_DISKAUDIOFILE="$WORK/audio.fifo" start_shown /s
-sleep 1
-term_ends "stuck loader" 1
+for delay in 0.02 0.15 stuck; do
+  if [ $delay = stuck ]; then SDL_DISKAUDIOFILE="$WORK/audio.fifo" start_shown /s; sleep 1; else start_app /s; sleep $delay; fi
+  term_ends "SIGTERM after $delay" 1
+done
 
 # Pictures that are missing, not pictures, a header claiming 30000 x 30000 pixels in 1 KB, a
 # FIFO: each ends the saver at once with status 2, the file named, using no more memory than usual.
@@ -90,9 +86,7 @@ for case in lying FIFO; do
     { printf "RIFF$(le32 1060)WAVEfmt $(le32 16)\x01\x00\x02\x00$(le32 44100)$(le32 176400)\x04\x00\x10\x00data$(le32 4294967280)"
       head -c 1024 /dev/urandom; } >"$partial/jungle.wav"
   fi
-  "$LARKSPILL_PARTIAL" /s 2>"$WORK/stderr" &
-  APP_PID=$!
-  PIDS+=("$APP_PID")
+  LARKSPILL=$LARKSPILL_PARTIAL start_app /s
   wait_window "$TITLE" >/dev/null || fail "$case wave: no window; stderr: $(err)"
   until_ok 5 grep -q "jungle.wav" "$WORK/stderr" || true
   sleep 1

@@ -51,9 +51,7 @@ start_two_monitor_display() {
 # The pids of the Larkspills drawing on this test's display (a host may name it ":N.0").
 our_savers() {
   local pid
-  for pid in $(pgrep -x larkspill); do
-    { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxE "DISPLAY=$DISPLAY(\.0)?" && echo "$pid"
-  done
+  for pid in $(pgrep -x larkspill); do grep -qxzE "DISPLAY=$DISPLAY(\.0)?" "/proc/$pid/environ" 2>/dev/null && echo "$pid"; done
   return 0
 }
 savers_are() { [ "$(our_savers | wc -l)" -eq "$1" ]; }
@@ -66,11 +64,7 @@ expect_scene() {
 }
 
 # Starts the program in the background with the given arguments; sets APP_PID.
-start_app() {
-  "$LARKSPILL" "$@" >"$WORK/stdout" 2>"$WORK/stderr" &
-  APP_PID=$!
-  PIDS+=("$APP_PID")
-}
+start_app() { "$LARKSPILL" "$@" >"$WORK/stdout" 2>"$WORK/stderr" & APP_PID=$!; PIDS+=("$APP_PID"); }
 err() { cat "$WORK/stderr"; }
 
 # Waits up to $2 seconds (default 10) for a window with this exact title; prints its id.
