@@ -1,80 +1,45 @@
-# Helpers for the end-to-end tests: a private Xvfb, a fresh settings folder, the real binary.
+# Helpers for the end-to-end tests: a private X server, a fresh settings folder, the real binary,
+# and the stand-in host window (stand_in_host.cpp, named by STAND_IN_HOST).
 set -euo pipefail
 
 : "${LARKSPILL:?LARKSPILL must name the program}"
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/deps.sh"
 
 WORK=$(mktemp -d /tmp/larkspill-e2e.XXXXXX)
-export XDG_CONFIG_HOME="$WORK/config"
-export XDG_RUNTIME_DIR="$WORK/run"
+export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/run" SDL_AUDIODRIVER=disk
+export SDL_DISKAUDIOFILE="$WORK/audio.raw"
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-export SDL_AUDIODRIVER=disk
-export SDL_DISKAUDIOFILE="$WORK/audio.raw"
 SETTINGS="$XDG_CONFIG_HOME/larkspill/settings.ini"
+TITLE="Larkspill -  Get DirectX"
+DIALOG="Larkspill Control Box  Freeware for personal use"
 PIDS=()
-
 trap 'kill -KILL "${PIDS[@]}" 2>/dev/null || true; kill ${XVFB_PID:-} 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
+start_display() { start_xvfb "$1"; export DISPLAY="$XVFB_DISPLAY"; }
+# Polls COMMAND every 0.1 s for up to SECONDS: until SECONDS COMMAND...
+until_ok() { local i; for i in $(seq 1 $(($1 * 10))); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
 
-# Starts the private X server: start_display WxHxD
-start_display() {
-  start_xvfb "$1"
-  export DISPLAY="$XVFB_DISPLAY"
-}
-
-# Starts an X server with two 800 x 600 monitors side by side, as a desk of two: Xorg's dummy
-# driver, its second output switched on by RandR. Sets DISPLAY (and XVFB_PID, so it is stopped
-# with the test); returns 1 where Xorg or the driver cannot run.
+# Two 800 x 600 monitors side by side, as a desk of two: Xorg's dummy driver, its second output
+# switched on by RandR. Sets DISPLAY and XVFB_PID; returns 1 where Xorg or the driver cannot run.
 start_two_monitor_display() {
   local conf="$WORK/xorg.conf" n i
   command -v Xorg >/dev/null && [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || return 1
-  cat >"$conf" <<'END'
-Section "ServerFlags"
-  Option "AutoAddDevices" "false"
-  Option "DontVTSwitch" "true"
-EndSection
-Section "Device"
-  Identifier "d"
-  Driver "dummy"
-  VideoRam 32768
-EndSection
-Section "Monitor"
-  Identifier "m"
-  HorizSync 5-1000
-  VertRefresh 5-200
-EndSection
-Section "Screen"
-  Identifier "s"
-  Device "d"
-  Monitor "m"
-  DefaultDepth 24
-  SubSection "Display"
-    Depth 24
-    Modes "800x600"
-    Virtual 1600 600
-  EndSubSection
-EndSection
-END
+  printf '%s\n' 'Section "ServerFlags"' 'Option "AutoAddDevices" "false"' 'Option "DontVTSwitch" "true"' \
+    EndSection 'Section "Device"' 'Identifier "d"' 'Driver "dummy"' 'VideoRam 32768' EndSection \
+    'Section "Monitor"' 'Identifier "m"' 'HorizSync 5-1000' 'VertRefresh 5-200' EndSection \
+    'Section "Screen"' 'Identifier "s"' 'Device "d"' 'Monitor "m"' 'DefaultDepth 24' 'SubSection "Display"' \
+    'Depth 24' 'Modes "800x600"' 'Virtual 1600 600' EndSubSection EndSection >"$conf"
   for n in $(seq 70 89); do
     [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] && continue
     Xorg ":$n" -config "$conf" -logfile "$WORK/xorg.log" -noreset -nolisten tcp -novtswitch \
       -sharevts >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$n"
-    for i in $(seq 1 100); do
-      xdpyinfo >/dev/null 2>&1 && break
-      kill -0 "$XVFB_PID" 2>/dev/null || break
-      sleep 0.05
-    done
-    xdpyinfo >/dev/null 2>&1 || { kill "$XVFB_PID" 2>/dev/null; XVFB_PID=; continue; }
+    until_ok 10 xdpyinfo >/dev/null 2>&1 || { kill "$XVFB_PID" 2>/dev/null; XVFB_PID=; continue; }
     xrandr --addmode DUMMY1 800x600 >/dev/null 2>&1 || return 1
-    # The driver sometimes takes a second request before the output shows.
-    for i in 1 2 3; do
+    for i in 1 2 3; do  # the driver sometimes takes a second request before the output shows
       xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0 >/dev/null 2>&1
       xrandr --listmonitors | grep -q "Monitors: 2" && return 0
     done
@@ -86,141 +51,96 @@ END
 # The pids of the Larkspills drawing on this test's display (a host may name it ":N.0").
 our_savers() {
   local pid
-  for pid in $(pgrep -x larkspill); do
-    { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxE "DISPLAY=$DISPLAY(\.0)?" && echo "$pid"
-  done
+  for pid in $(pgrep -x larkspill); do grep -qxzE "DISPLAY=$DISPLAY(\.0)?" "/proc/$pid/environ" 2>/dev/null && echo "$pid"; done
   return 0
 }
-
-# Waits up to $2 seconds for exactly $1 Larkspills on this display; fails when that never holds.
-wait_savers() {
-  local count=$1 limit=${2:-10} i
-  for i in $(seq 1 $((limit * 10))); do
-    [ "$(our_savers | wc -l)" -eq "$count" ] && return 0
-    sleep 0.1
-  done
-  fail "$(our_savers | wc -l) Larkspills on $DISPLAY after $limit s, not $count"
-}
+savers_are() { [ "$(our_savers | wc -l)" -eq "$1" ]; }
 
 # expect_scene X Y W H: that part of the screen shows the scene: many colours, not black.
 expect_scene() {
-  local shot="$WORK/scene.png" figures
-  import -window root -crop "$3x$4+$1+$2" +repage "$shot"
-  figures=$(convert "$shot" -format '%k %[fx:int(mean*1000)]' info:)
-  [ "${figures% *}" -gt 1000 ] && [ "${figures#* }" -gt 100 ] ||
-    fail "no scene at $3x$4+$1+$2: ${figures% *} colours, mean ${figures#* }/1000"
-}
-
-# When process $1 started, in clock ticks since boot.
-started_at() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{print $20}'; }
-
-# Fails when a D-Bus session bus was started for this display (dbus-launch --autolaunch and its
-# dbus-daemon outlive the program that caused them). Only those started since this test's X
-# server count: an earlier server of the same number may have left one of its own.
-expect_no_session_bus() {
-  local pid since
-  since=$(started_at "$XVFB_PID")
-  for pid in $(pgrep -x dbus-launch) $(pgrep -x dbus-daemon); do
-    [ "$(started_at "$pid")" -ge "$since" ] 2>/dev/null || continue
-    if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxE "DISPLAY=$DISPLAY(\.0)?"; then
-      fail "a session bus was left behind on $DISPLAY: $(tr '\0' ' ' <"/proc/$pid/cmdline")"
-    fi
-  done
+  local figures
+  figures=$(import -window root -crop "$3x$4+$1+$2" +repage png:- | convert - -format '%k %[fx:int(mean*1000)]' info:)
+  [ "${figures% *}" -gt 1000 ] && [ "${figures#* }" -gt 100 ] || fail "no scene at $3x$4+$1+$2: $figures"
 }
 
 # Starts the program in the background with the given arguments; sets APP_PID.
-start_app() {
-  "$LARKSPILL" "$@" >"$WORK/stdout" 2>"$WORK/stderr" &
-  APP_PID=$!
-  PIDS+=("$APP_PID")
-}
-
-# Starts the program like start_app under strace, which is then the parent that sees how it
-# ended and records in $WORK/trace the files it opened and closed and the signals it sent.
-# Sets APP_PID (the program) and TRACER_PID.
-start_app_traced() {
-  local i
-  strace -f --seccomp-bpf -q -e trace=openat,close,tgkill,kill -o "$WORK/trace" \
-    "$LARKSPILL" "$@" >"$WORK/stdout" 2>"$WORK/stderr" &
-  TRACER_PID=$!
-  PIDS+=("$TRACER_PID")
-  for i in $(seq 1 50); do
-    APP_PID=$(pgrep -P "$TRACER_PID" | head -n 1) && break
-    sleep 0.1
-  done
-  [ -n "$APP_PID" ] || fail "the program did not start under strace"
-}
+start_app() { "$LARKSPILL" "$@" >"$WORK/stdout" 2>"$WORK/stderr" & APP_PID=$!; PIDS+=("$APP_PID"); }
+err() { cat "$WORK/stderr"; }
 
 # Waits up to $2 seconds (default 10) for a window with this exact title; prints its id.
-wait_window() {
-  local title=$1 limit=${2:-10} i id
-  # xdotool's name search does not read SDL's UTF-8 titles: look at each window's names instead.
-  for i in $(seq 1 $((limit * 10))); do
-    for id in $(xdotool search --classname larkspill 2>/dev/null; xdotool search --name . 2>/dev/null); do
-      if xprop -id "$id" _NET_WM_NAME WM_NAME 2>/dev/null | grep -qF "= \"${title}\""; then
-        echo "$id"
-        return 0
-      fi
-    done
-    sleep 0.1
+# xdotool's name search does not read SDL's UTF-8 titles: each window's names are looked at.
+find_window() {
+  local id
+  for id in $(xdotool search --classname larkspill 2>/dev/null; xdotool search --name . 2>/dev/null); do
+    xprop -id "$id" _NET_WM_NAME WM_NAME 2>/dev/null | grep -qF "= \"$1\"" && { echo "$id"; return 0; }
   done
   return 1
 }
+wait_window() { until_ok "${2:-10}" find_window "$1"; }
+# Starts the program and waits for its window (the saver's unless $2 names another); sets WIN.
+start_shown() { start_app "$1"; WIN=$(wait_window "${2:-$TITLE}") || fail "$1: no window; stderr: $(err)"; }
 
-# Waits up to $2 seconds for process $1 to end; sets EXIT_STATUS. Fails when it does not end.
+# Waits up to $2 seconds (default 5) for process $1 to end; sets EXIT_STATUS, or fails.
 wait_exit() {
-  local pid=$1 limit=${2:-5} i
-  for i in $(seq 1 $((limit * 20))); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      wait "$pid" && EXIT_STATUS=0 || EXIT_STATUS=$?
-      return 0
-    fi
-    sleep 0.05
-  done
-  fail "process $pid did not end within $limit s; stderr: $(cat "$WORK/stderr")"
+  until_ok "${2:-5}" eval "! kill -0 $1 2>/dev/null" || fail "process $1 did not end within ${2:-5} s; stderr: $(err)"
+  wait "$1" && EXIT_STATUS=0 || EXIT_STATUS=$?
 }
-
-# Ends the program with SIGTERM, as hosts do: it must be gone within $2 seconds (default 2),
-# ended by that signal. term_ends WHAT [SECONDS]
-term_ends() {
-  kill -TERM "$APP_PID"
-  wait_exit "$APP_PID" "${2:-2}"
-  [ "$EXIT_STATUS" -eq 143 ] || fail "$1: status $EXIT_STATUS after SIGTERM; stderr: $(cat "$WORK/stderr")"
+# ends_with STATUS WHAT [SECONDS]: the program ends within SECONDS (default 2) with STATUS.
+ends_with() {
+  wait_exit "$APP_PID" "${3:-2}"
+  [ "$EXIT_STATUS" -eq "$1" ] || fail "$2: status $EXIT_STATUS, not $1; stderr: $(err)"
 }
-
-# Fails when process $1 has ended.
-expect_running() {
-  kill -0 "$1" 2>/dev/null || fail "the program ended early; stderr: $(cat "$WORK/stderr")"
-}
+# Ends the program with SIGTERM, as hosts do: gone within $2 seconds (default 2), by that signal.
+term_ends() { kill -TERM "$APP_PID"; ends_with 143 "$1" "${2:-2}"; }
+expect_running() { kill -0 "${1:-$APP_PID}" 2>/dev/null || fail "the program ended early; stderr: $(err)"; }
 
 # setting SECTION KEY: the stored value, read the way a person reads the file
 setting() {
   awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} /^\[/{in_s = (tolower($0) == tolower(s))} in_s && index(tolower($0), tolower(k) "=") == 1 {print substr($0, length(k) + 2)}' "$SETTINGS"
 }
-
-write_settings() {
-  mkdir -p "$(dirname "$SETTINGS")"
-  cat >"$SETTINGS"
-}
+write_settings() { mkdir -p "$(dirname "$SETTINGS")"; cat >"$SETTINGS"; }
 
 # The colour of one pixel as "r g b" (0-255): pixel X Y [PICTURE], of the screen without a picture.
 pixel() {
   local grab=(import -window root)
   [ -z "${3:-}" ] || grab=(convert "$3")
   "${grab[@]}" -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
-    sed -n '2p' | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'
+    sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
 }
+# black X Y...: fails unless each pixel ("x y" arguments) is black.
+black() { local xy; for xy in "$@"; do [ "$(pixel $xy)" = "0 0 0" ] || fail "not black at $xy: $(pixel $xy)"; done; }
 
-screenshot() { import -window root "$1"; }
-
-# Which background a screenshot shows: 1 or 2, by the mean colour of a region no water covers.
+# Which background a screenshot shows: 1 or 2, the one nearer in a region no water covers.
 scene_of() {
-  local region="160x120+0+440" s a b
-  s=$(convert "$1" -crop "$region" +repage -resize 1x1\! -format '%[fx:r],%[fx:g],%[fx:b]' info:)
-  a=$(convert "$LARKSPILL_ASSETS/UK-bg01.bmp" -crop "$region" +repage -resize 1x1\! -format '%[fx:r],%[fx:g],%[fx:b]' info:)
-  b=$(convert "$LARKSPILL_ASSETS/UK-02bgb.bmp" -crop "$region" +repage -resize 1x1\! -format '%[fx:r],%[fx:g],%[fx:b]' info:)
-  python3 -c "
-s, a, b = [tuple(map(float, v.split(','))) for v in ('$s', '$a', '$b')]
-d = lambda p, q: sum((x - y) ** 2 for x, y in zip(p, q))
-print(1 if d(s, a) < d(s, b) else 2)"
+  local f d=()
+  for f in UK-bg01.bmp UK-02bgb.bmp; do
+    d+=("$(convert "$1" "$LARKSPILL_ASSETS/$f" -crop 160x120+0+440 +repage -resize '1x1!' -compose difference \
+      -composite -format '%[fx:r+g+b]' info:)")
+  done
+  awk -v a="${d[0]}" -v b="${d[1]}" 'BEGIN { print a + 0 < b + 0 ? 1 : 2 }'
 }
+
+# Starts a stand-in host window: start_host WIDTH HEIGHT [TITLE [focus]]; sets HOST_PID, HOST_HEX
+# and HOST_DEC.
+start_host() {
+  local out
+  out=$(mktemp "$WORK/host.XXXXXX")
+  "$STAND_IN_HOST" "$@" >"$out" &
+  HOST_PID=$!
+  PIDS+=("$HOST_PID")
+  until_ok 5 test -s "$out"
+  read -r HOST_HEX HOST_DEC <"$out" || fail "the stand-in host did not start"
+}
+host_resize() { timeout 5 xdotool windowsize --sync "$HOST_HEX" "$1" "$2" || fail "the host did not resize"; }
+# The host destroys its window in order and ends, or (kill) dies and the X server takes it.
+host_destroy() { kill -TERM "$HOST_PID"; wait "$HOST_PID" || fail "the stand-in host did not end cleanly"; }
+host_kill() { kill -KILL "$HOST_PID"; wait "$HOST_PID" 2>/dev/null || true; }
+host_children() { xwininfo -id "$HOST_HEX" -children | sed -n 's/^ *\(0x[0-9a-f]*\) .*/\1/p'; }
+
+# Waits up to $3 seconds (default 10) until pixel ($1, $2) is neither black nor the host's grey.
+drawn() { local p; p=$(pixel "$1" "$2"); [ "$p" != "0 0 0" ] && [ "$p" != "128 128 128" ]; }
+wait_drawn() { until_ok "${3:-10}" drawn "$1" "$2" || fail "nothing drawn at $1,$2 after ${3:-10} s: $(pixel "$1" "$2"); $(err)"; }
+# Fails when the program wrote an X error (to its stderr file, or to the file named).
+expect_no_x_error() { ! grep -qi 'X Error\|BadWindow\|BadDrawable' "${1:-$WORK/stderr}" || fail "X error: $(cat "${1:-$WORK/stderr}")"; }
+# Fails unless another client can grab the keyboard and the pointer: others_can_grab WHEN
+others_can_grab() { "$STAND_IN_HOST" --grab >"$WORK/grab" || fail "$1: keyboard or pointer still held ($(cat "$WORK/grab"))"; }

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The real mate-screensaver, with Larkspill's theme chosen, runs Larkspill as one of its own:
-# `mate-screensaver-command --activate` starts it in MATE's window, where it shows the scene,
-# and `--deactivate` ends it within a second with nothing left running.
+# The real mate-screensaver, Larkspill's theme chosen: `--activate` starts it in MATE's window,
+# showing the scene; `--deactivate` ends it within a second.
 if [ -z "${LARKSPILL_SAVER_FOLDER:-}" ]; then
   # mate-screensaver runs only savers in its saver folders (/usr/libexec/xscreensaver ...): a
   # mount namespace of its own lets that folder hold this build's program for this test only.
@@ -26,39 +25,28 @@ if [ "$LARKSPILL_SAVER_FOLDER" = bind ]; then
 else
   mkdir -p /usr/libexec/xscreensaver
   ln -s "$LARKSPILL" /usr/libexec/xscreensaver/larkspill || fail "cannot link into the saver folder"
-  trap 'rm -f /usr/libexec/xscreensaver/larkspill; kill -KILL "${PIDS[@]}" 2>/dev/null || true; kill ${XVFB_PID:-} 2>/dev/null || true; rm -rf "$WORK"' EXIT
+  trap "rm -f /usr/libexec/xscreensaver/larkspill; $(trap -p EXIT | sed "s/^trap -- '//; s/' EXIT$//")" EXIT
 fi
 cp "$(dirname "$0")/../../data/larkspill.desktop" "$WORK/share/applications/screensavers/"
 export HOME="$WORK/home" XDG_DATA_DIRS="$WORK/share:/usr/share" PATH="$WORK/hacks:$PATH"
 # The host's settings in a file of this test's own (never the machine's dconf database).
 export GSETTINGS_BACKEND=keyfile
 dbus-update-activation-environment HOME XDG_CONFIG_HOME XDG_DATA_DIRS GSETTINGS_BACKEND PATH
-gsettings set org.mate.screensaver mode single
-gsettings set org.mate.screensaver themes "['screensavers-larkspill']"
-gsettings set org.mate.screensaver lock-enabled false
-[ "$(gsettings get org.mate.screensaver themes)" = "['screensavers-larkspill']" ] ||
-  fail "the theme was not chosen: $(gsettings get org.mate.screensaver themes)"
+for pair in "mode single" "themes ['screensavers-larkspill']" "lock-enabled false"; do
+  gsettings set org.mate.screensaver ${pair%% *} "${pair#* }"
+done
 
 mate-screensaver --no-daemon --debug >"$WORK/mate.log" 2>&1 &
 PIDS+=("$!")
-for i in $(seq 1 50); do
-  mate-screensaver-command --query >/dev/null 2>&1 && break
-  sleep 0.1
-done
+until_ok 5 mate-screensaver-command --query >/dev/null 2>&1 || true
 mate-screensaver-command --activate >/dev/null || fail "mate-screensaver-command --activate failed"
 
-# MATE starts Larkspill in its window; the screen shows the scene.
-wait_savers 1 10
+until_ok 10 savers_are 1 || fail "$(our_savers | wc -l) Larkspills, not 1"
 sleep 2
 expect_scene 0 0 800 600
 [ -z "${LARKSPILL_SHOTS:-}" ] || import -window root "$LARKSPILL_SHOTS/mate-saver.png"
 grep -q 'No command set for job' "$WORK/mate.log" && fail "mate-screensaver found no command for Larkspill"
 
-# Deactivated: Larkspill ends within a second; nothing of it is left.
 mate-screensaver-command --deactivate >/dev/null || fail "mate-screensaver-command --deactivate failed"
-for i in $(seq 1 10); do
-  [ -z "$(our_savers)" ] && break
-  sleep 0.1
-done
-[ -z "$(our_savers)" ] || fail "Larkspill still runs a second after --deactivate: $(our_savers)"
+until_ok 1 savers_are 0 || fail "Larkspill still runs a second after --deactivate: $(our_savers)"
 echo "mate-screensaver: ok"

@@ -1,153 +1,152 @@
 #!/usr/bin/env bash
 # The saver's life from outside: first run, full screen, what the user does to end it, a second
-# start; then settings files a person or a crash might leave: the saver runs on them and loses
-# nothing. (Signals and failures: end_paths_test.)
+# start, the dialog; settings files a person or a crash might leave: the saver runs on them and
+# loses nothing; then what it shows: the first scene, the second after ScrollSec, the notice with
+# no scene, the clock in its corner and the message along the bottom. (Signals and failures:
+# end_paths_test.) SHOTS=dir keeps the screenshots.
 source "$(dirname "$0")/lib.sh"
 start_display 800x600x24
+shots="${SHOTS:-$WORK/shots}"
+mkdir -p "$shots"
+moves() { local x; for x in "$@"; do xdotool mousemove "$x" 100; sleep 0.2; done; }
+size_is() { eval "$(xdotool getwindowgeometry --shell "$WIN")"; [ "${WIDTH}x$HEIGHT" = "$1" ] || fail "the window is ${WIDTH}x$HEIGHT, not $1"; }
+# A second start of MODE while the first runs ends at once with 0, silently: second MODE
+second() { "$LARKSPILL" "$1" 2>"$WORK/second.err" & wait_exit $! 5; [ "$EXIT_STATUS" -eq 0 ] && [ ! -s "$WORK/second.err" ] || fail "second $1: $EXIT_STATUS $(cat "$WORK/second.err")"; }
 
 # A fresh settings folder: the first start writes every first-run value and covers the screen.
-start_app /s
-win=$(wait_window "Larkspill -  Get DirectX") || fail "no saver window; stderr: $(cat "$WORK/stderr")"
+start_shown /s
 sleep 1
-expect_running "$APP_PID"
-[ "$(setting System SetReg)" = 2 ] || fail "first-run marker missing"
-[ "$(setting two VolumeJungle)" = -1492 ] || fail "VolumeJungle not written"
-[ "$(setting two Message)" = "Place a Message Here" ] || fail "Message not written"
-[ "$(grep -c '=' "$SETTINGS")" -eq 35 ] || fail "expected 35 settings, got $(grep -c '=' "$SETTINGS")"
-eval "$(xdotool getwindowgeometry --shell "$win")"
-[ "$WIDTH" -eq 800 ] && [ "$HEIGHT" -eq 600 ] || fail "window is ${WIDTH}x${HEIGHT}, not the screen"
-
-# A second /s while it runs ends at once, silently.
-"$LARKSPILL" /s 2>"$WORK/second.err" &
-wait_exit $! 2
-[ "$EXIT_STATUS" -eq 0 ] || fail "second start ended with $EXIT_STATUS"
-expect_running "$APP_PID"
-
-# A button ends it within a second. (Keys and the wheel: holds_screen_test.)
+expect_running
+[ "$(setting System SetReg)/$(setting two VolumeJungle)/$(setting two Message)" = "2/-1492/Place a Message Here" ] &&
+  [ "$(grep -c '=' "$SETTINGS")" -eq 35 ] || fail "first run: $(cat "$SETTINGS")"
+size_is 800x600
+# A second /s; a button ends the first within a second.
+second /s
+expect_running
 xdotool click 1
-wait_exit "$APP_PID" 1
-[ "$EXIT_STATUS" -eq 0 ] || fail "button: status $EXIT_STATUS"
+ends_with 0 "button" 1
 
-# With the first-run sensitivity of 4, three pointer moves leave it running; the fourth ends it.
-start_app /s
-win=$(wait_window "Larkspill -  Get DirectX") || fail "no window for the pointer test"
-sleep 1
-for x in 100 200 300; do
-  xdotool mousemove "$x" 100
-  sleep 0.2
-done
-expect_running "$APP_PID"
-xdotool mousemove 400 100
-wait_exit "$APP_PID" 1
-[ "$EXIT_STATUS" -eq 0 ] || fail "pointer: status $EXIT_STATUS"
-
-# The settings dialog opens from its module, at its fixed size. A second /c, with another window
-# over the dialog, brings the dialog to the front and ends: one dialog, in front. A signal ends it.
-start_app /c
-win=$(wait_window "Larkspill Control Box  Freeware for personal use") || fail "/c: no dialog: $(cat "$WORK/stderr")"
-eval "$(xdotool getwindowgeometry --shell "$win")"
-[ "$WIDTH" -eq 594 ] && [ "$HEIGHT" -eq 406 ] || fail "/c: the dialog is ${WIDTH}x${HEIGHT}"
-# The viewable top-level window highest in the stacking order (xwininfo lists the top first).
-topmost() {
+# The settings dialog opens at its fixed size. A second /c, with another window over the
+# dialog, brings the dialog to the front and ends: one dialog, in front.
+start_shown /c "$DIALOG"
+size_is 594x406
+# Whether the dialog is the viewable top-level window highest in the stacking order.
+on_top() {
   local id
   for id in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do
-    xwininfo -id "$id" | grep -q "Map State: IsViewable" && { printf '%d\n' "$id"; return; }
+    xwininfo -id "$id" | grep -q "Map State: IsViewable" && { [ "$(printf '%d' "$id")" = "$WIN" ]; return; }
   done
+  return 1
 }
 xmessage -geometry 700x500+0+0 "over the dialog" 2>/dev/null &
 over=$!
 PIDS+=("$over")
-for i in $(seq 1 50); do [ "$(topmost)" != "$win" ] && break; sleep 0.1; done
-[ "$(topmost)" != "$win" ] || fail "/c: no window came over the dialog"
-"$LARKSPILL" /c 2>"$WORK/second.err" &
-PIDS+=($!)
-wait_exit $! 5
-[ "$EXIT_STATUS" -eq 0 ] || fail "second /c ended with $EXIT_STATUS: $(cat "$WORK/second.err")"
-for i in $(seq 1 20); do [ "$(topmost)" = "$win" ] && break; sleep 0.1; done
-[ "$(topmost)" = "$win" ] || fail "second /c: the dialog is not in front"
-dialogs=$(xdotool search --onlyvisible --name "^Larkspill Control Box" | wc -l)
-[ "$dialogs" -eq 1 ] || fail "second /c: $dialogs dialogs"
-expect_running "$APP_PID"
-kill -TERM "$APP_PID" "$over"
-wait_exit "$APP_PID" 2
+until_ok 5 eval '! on_top' || fail "/c: no window came over the dialog"
+second /c
+until_ok 2 on_top || fail "second /c: the dialog is not in front"
+[ "$(xdotool search --onlyvisible --name "^Larkspill Control Box" | wc -l)" -eq 1 ] || fail "second /c: not one dialog"
+term_ends "/c"
+kill "$over"
 
-run_briefly() {
-  start_app /s
-  wait_window "Larkspill -  Get DirectX" >/dev/null || fail "$1: no window; stderr: $(cat "$WORK/stderr")"
-  sleep 1.5
-  expect_running "$APP_PID"
-  term_ends "$1"
+# Settings files the saver only reads: it runs on each, the file as it was (random bytes may
+# instead be kept aside or reported).
+run_on() {
+  cp "$SETTINGS" "$WORK/before.ini"
+  start_shown /s
+  sleep 1
+  moves "${@:2}"
+  expect_running
+  if [ $# -gt 1 ]; then moves 600 && ends_with 0 "$1: one more pointer move" 1; else term_ends "$1"; fi
+  [ "$1" = "random bytes" ] || cmp -s "$SETTINGS" "$WORK/before.ini" || fail "$1: the saver changed a file it only had to read"
 }
-
-# Random bytes where the file should be.
 mkdir -p "$(dirname "$SETTINGS")"
 head -c 4096 /dev/urandom >"$SETTINGS"
-cp "$SETTINGS" "$WORK/random.ini"
-run_briefly "random bytes"
-cmp -s "$SETTINGS.bad" "$WORK/random.ini" || grep -q "is not a setting" "$WORK/stderr" ||
+run_on "random bytes"
+cmp -s "$SETTINGS.bad" "$WORK/before.ini" || grep -q "is not a setting" "$WORK/stderr" ||
   fail "random bytes were neither kept nor reported"
+# Hostile values, saved by an editor with a byte-order mark, CRLF line ends and comments after
+# the headers: the user's sensitivity of 6 holds (five pointer moves leave the saver running,
+# the sixth ends it).
+printf '%s\r\n' $'\xEF\xBB\xBF[One] ; creatures and timing' Birds=1 BirdSpeed=fast BirdTimer=soon Butter1=1 \
+  Butter2=1 Clock=1 FontSize=100000 "MouseSens = 6" NumButter=99999 Scroll=1 ScrollSec=2.5e9 SingleBird=1 \
+  SoundOff=later Waterfall1=1 Waterfall2=1 "[Startup]" CheckFont=0 "FontName=No Such Font Anywhere" PwrSave=1 \
+  "[Two] ; texts" FontSizeMsg=0 "Message=Grüße aus dem Wald 滝 = ; # [x]" PosClock=2.5e9 ShowMessage=1 \
+  SoundWater=7 VolumeWater=-99999 WaterSpeed= "[System]" SetReg=2 | write_settings
+run_on "hostile values" 100 200 300 400 500
 
-# Hostile values on a file that says the first run is done.
-printf '%s\n' "[one]" Birds=1 BirdSpeed=fast BirdTimer=soon Butter1=1 Butter2=1 Clock=1 FontSize=100000 \
-  MouseSens=-3 NumButter=99999 Scroll=1 ScrollSec=2.5e9 SingleBird=1 SoundOff=later Waterfall1=1 Waterfall2=1 \
-  "[Startup]" CheckFont=0 "FontName=No Such Font Anywhere" PwrSave=1 "[Two]" FontSizeMsg=0 \
-  "Message=Grüße aus dem Wald 滝 = ; # [x]" PosClock=2.5e9 ShowMessage=1 SoundWater=7 VolumeWater=-99999 \
-  WaterSpeed= "[System]" SetReg=2 | write_settings
-cp "$SETTINGS" "$WORK/hostile.ini"
-run_briefly "hostile values"
-# The saver only reads here: the file is as it was.
-cmp -s "$SETTINGS" "$WORK/hostile.ini" || fail "the saver changed a file it only had to read"
-
-# Saved by an editor with a byte-order mark, CRLF line ends and a comment after the header: the
-# user's sensitivity of 6 holds (five pointer moves leave the saver running), the file is only read.
-printf '\xEF\xBB\xBF[One] ; creatures and timing\r\nMouseSens = 6\r\n[System]\r\nSetReg=2\r\n' |
-  write_settings
-cp "$SETTINGS" "$WORK/bom.ini"
-start_app /s
-wait_window "Larkspill -  Get DirectX" >/dev/null || fail "BOM: no window; stderr: $(cat "$WORK/stderr")"
-sleep 1
-for x in 100 200 300 400 500; do
-  xdotool mousemove "$x" 100
-  sleep 0.2
-done
-expect_running "$APP_PID"
-term_ends "BOM"
-cmp -s "$SETTINGS" "$WORK/bom.ini" || fail "BOM: the saver changed a file it only had to read"
-! grep -q "is not a setting" "$WORK/stderr" || fail "BOM: $(cat "$WORK/stderr")"
-
-# A FIFO where the file should be: nothing waits for a writer, the scene shows with the first-run
-# values, and one SIGTERM ends the saver.
+# A FIFO where the file should be: nothing waits for a writer, the scene shows; the FIFO stays.
 rm -f "$SETTINGS"
 mkfifo "$SETTINGS"
-start_app /s
-wait_window "Larkspill -  Get DirectX" >/dev/null || fail "FIFO: no window; stderr: $(cat "$WORK/stderr")"
+start_shown /s
 sleep 1.5
-import -window root "$WORK/fifo.png"
-brightness=$(convert "$WORK/fifo.png" -format '%[fx:int(mean*1000)]' info:)
-[ "$brightness" -gt 50 ] || fail "FIFO: the screen is dark ($brightness/1000)"
+expect_scene 0 0 800 600
 term_ends "FIFO" 1
-[ -p "$SETTINGS" ] || fail "FIFO: replaced"
-grep -q "not a regular file" "$WORK/stderr" || fail "FIFO: not reported; stderr: $(cat "$WORK/stderr")"
+[ -p "$SETTINGS" ] && grep -q "not a regular file" "$WORK/stderr" || fail "FIFO: replaced or not reported; $(err)"
 rm -f "$SETTINGS"
 
-# A file the user made read-only: the dialog opens on it and says on standard error, once, that
-# changes cannot be saved (in the dialog too: its test), though opening it writes the
-# out-of-range sensitivity; the file stays as it was to the byte.
+# A read-only file: the dialog, whose opening writes the out-of-range sensitivity, says once that
+# changes cannot be saved; the file stays as it was to the byte.
 printf '[One]\nMouseSens=50\nScroll=3\n' | write_settings
 chmod 0444 "$SETTINGS"
 cp -p "$SETTINGS" "$WORK/readonly.ini"
-start_app /c
-wait_window "Larkspill Control Box  Freeware for personal use" >/dev/null ||
-  fail "read-only: no dialog; stderr: $(cat "$WORK/stderr")"
+start_shown /c "$DIALOG"
 sleep 0.5
 term_ends "read-only"
-cmp -s "$SETTINGS" "$WORK/readonly.ini" || fail "read-only: the file changed"
-[ "$(stat -c %a "$SETTINGS")" = 444 ] || fail "read-only: mode now $(stat -c %a "$SETTINGS")"
-[ "$(grep -c 'read-only' "$WORK/stderr")" -eq 1 ] || fail "read-only: stderr: $(cat "$WORK/stderr")"
-rm -f "$SETTINGS"
+cmp -s "$SETTINGS" "$WORK/readonly.ini" && [ "$(stat -c %a "$SETTINGS")" = 444 ] &&
+  [ "$(grep -c 'read-only' "$WORK/stderr")" -eq 1 ] || fail "read-only: the file changed, or not said once: $(err)"
 
 # An empty file: the first run writes every value into it.
-: >"$SETTINGS"
-run_briefly "empty file"
+rm -f "$SETTINGS" && : >"$SETTINGS"
+start_shown /s
+sleep 1.5
+term_ends "empty file"
 [ "$(setting System SetReg)" = 2 ] || fail "empty file: no first run"
+
+# Yellow pixels (the saver's text colour) in a box of a screenshot: yellow_in FILE W H X Y
+yellow_in() {
+  convert "$1" -crop "${2}x${3}+${4}+${5}" +repage \
+    -fx '(r>0.75 && g>0.75 && b<0.4) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:
+}
+
+# run NAME WATERFALL1 WATERFALL2 SCROLLSEC POSCLOCK SHOWMESSAGE SECONDS...: the saver on these
+# settings, a screenshot NAME-T.png T seconds after its window showed.
+run() {
+  rm -rf "$XDG_CONFIG_HOME/larkspill"
+  printf '%s\n' "[one]" BirdTimer=20 Birds=1 SingleBird=1 Butter1=1 Butter2=1 NumButter=3 BirdSpeed=25 \
+    MouseSens=4 Clock=1 FontSize=24 Scroll=1 "Waterfall1=$2" "Waterfall2=$3" "ScrollSec=$4" \
+    "[Startup]" CheckFont=1 PwrSave=1 "[two]" FontSizeMsg=24 "Message=Gone to the waterfall" \
+    SoundWater=0 SoundBirds=0 SoundJungle=0 SoundEagle=0 WaterSpeed=150 "PosClock=$5" "ShowMessage=$6" \
+    "[System]" SetReg=2 | write_settings
+  start_shown /s
+  local start t name=$1
+  start=$(date +%s.%N)
+  for t in "${@:7}"; do
+    sleep "$(python3 -c "import time; print(max(0, $start + $t - time.time()))")"
+    import -window root "$shots/$name-$t.png"
+  done
+  expect_running
+  term_ends "$name"
+}
+
+# Both scenes, four seconds each: 1, then 2, then 1 (a screenshot a second, as a loaded machine
+# may start the saver's clock late).
+run rotation 1 1 4 1 0 $(seq 1 10)
+order=$(for t in $(seq 1 10); do scene_of "$shots/rotation-$t.png"; done | uniq | tr -d '\n')
+[[ $order == 121* ]] || fail "the scenes came $order, not 1, 2, 1"
+
+# No scene: the notice in yellow on black.
+run notice 0 0 60 3 0 1.5
+[ "$(yellow_in "$shots/notice-1.5.png" 420 45 215 295)" -gt 300 ] || fail "no notice at 215,295"
+[ "$(pixel 100 150 "$shots/notice-1.5.png")" = "0 0 0" ] || [ "$(pixel 120 200 "$shots/notice-1.5.png")" = "0 0 0" ] ||
+  fail "the notice frame is not black"
+
+# Only the second scene, the clock in the lower right corner (the corners' order is the frame
+# test's) and nowhere else, the message along the bottom.
+run texts 0 1 60 4 1 1.5
+texts="$shots/texts-1.5.png"
+[ "$(yellow_in "$texts" 150 40 650 550)" -gt 60 ] || fail "no clock in the lower right corner"
+[ "$(yellow_in "$texts" 160 40 0 0)" -lt 20 ] && [ "$(yellow_in "$texts" 150 40 650 0)" -lt 20 ] ||
+  fail "yellow in an upper clock corner"
+[ "$(yellow_in "$texts" 300 32 1 568)" -gt 150 ] || fail "no message along the bottom"
+[ "$(scene_of "$texts")" = 2 ] || fail "only the second scene is enabled, yet the first shows"
 echo "saver lifecycle: ok"

@@ -1,1 +1,0 @@
-larkspill_e2e(scene TIMEOUT 180)
