@@ -12,18 +12,10 @@
 namespace larkspill::testing {
 namespace {
 
-class FakeMonitorPower : public MonitorPower {
- public:
-  bool PoweredOff() override {
-    ++looks;
-    return off;
-  }
+struct FakeMonitorPower : MonitorPower {
+  bool PoweredOff() override { return ++looks, off; }
   void AllowPowerSaving(bool allow) override { allowed.push_back(allow); }
-  void ForceOn() override {
-    ++forced_on;
-    if (force_on_works) off = false;
-  }
-
+  void ForceOn() override { ++forced_on, off = off && !force_on_works; }
   bool off = false, force_on_works = true;
   int looks = 0, forced_on = 0;
   std::vector<bool> allowed;
@@ -37,10 +29,7 @@ struct PowerHarness : Harness {
     FirstRun();
     Set("Startup", "PwrSave", pwr_save);
     hook = std::make_unique<PowerHook>(Make(), power);
-    hook->HookWindow([this](uint32_t m, uint32_t w, int32_t l) {
-      passed.emplace_back(m, w, l);
-      return 77;
-    });
+    hook->HookWindow([this](uint32_t m, uint32_t w, int32_t l) { return passed.emplace_back(m, w, l), 77; });
     window->Form_Load();
     hook->Start();
     sound.calls.clear();
