@@ -23,11 +23,9 @@ struct Ran {
 TEST(Dispatch, SingleInstanceRule) {
   struct Case {
     std::vector<std::string> args;
-    bool other_instance;
-    bool display_properties;
+    bool other_instance, display_properties;
     const char* runs;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {{"/s"}, false, false, "saver"},
       {{"/s"}, true, false, ""},      // refused: another saver runs
       {{"/s"}, true, true, "saver"},  // the display settings' preview is the other instance
@@ -36,8 +34,7 @@ TEST(Dispatch, SingleInstanceRule) {
       {{"/p", "5"}, true, false, "preview"},
       {{"/a"}, true, false, "password"},
       {{"-root"}, true, false, "host"},  // hosts start one per monitor
-      {{"/x"}, false, false, ""},
-  };
+      {{"/x"}, false, false, ""}};
   for (const Case& c : cases) {
     testing::FakeWindowSystem windows;
     windows.previous_instance = c.other_instance;

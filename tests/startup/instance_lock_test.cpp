@@ -30,9 +30,7 @@ TEST(InstanceLock, TrueExactlyWhileAnotherInstanceLives) {
     InstanceLock first(path);
     EXPECT_FALSE(first.OtherInstanceRunning());
     EXPECT_TRUE(ChildSeesAnother(path));
-    InstanceLock second(path);
-    EXPECT_TRUE(second.OtherInstanceRunning());
-    EXPECT_TRUE(second.OtherInstanceRunning());  // the answer does not change
+    EXPECT_TRUE(InstanceLock(path).OtherInstanceRunning());
   }
   EXPECT_FALSE(ChildSeesAnother(path));  // both gone: no stale claim
   std::filesystem::remove_all(dir);
@@ -45,43 +43,28 @@ TEST(RuntimeDir, TheTempFallbackIsUsedOnlyWhenItIsThisUsersPrivateFolder) {
   const std::filesystem::path own = temp / ("larkspill-" + std::to_string(getuid()));
   unsetenv("XDG_RUNTIME_DIR");  // each test runs in a process of its own
   setenv("TMPDIR", temp.c_str(), 1);
-  struct Case {
-    const char* name;
-    std::function<void()> plant;  // what another user left there first; nothing: made by us
-    bool used;
-  };
-  const Case cases[] = {
-      {"made by us", [] {}, true},
-      {"another user's folder",
-       [&] {
-         std::filesystem::create_directory(own);
-         chmod(own.c_str(), 0700);
-         ASSERT_EQ(chown(own.c_str(), 65534, 65534), 0);
-       },
-       false},
-      {"open to others",
-       [&] {
-         std::filesystem::create_directory(own);
-         chmod(own.c_str(), 0777);
-       },
-       false},
-      {"a link to a folder",
-       [&] {
-         std::filesystem::create_directory(temp / "elsewhere");
-         chmod((temp / "elsewhere").c_str(), 0700);
-         std::filesystem::create_directory_symlink(temp / "elsewhere", own);
-       },
-       false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  const std::filesystem::path elsewhere = temp / "elsewhere";
+  // What another user left there first: nothing (made by us, the only case used), their own
+  // folder, a folder open to others, a link to a private folder.
+  const std::function<void()> plants[] = {
+      [] {},
+      [&] {
+        std::filesystem::create_directory(own), chmod(own.c_str(), 0700);
+        ASSERT_EQ(chown(own.c_str(), 65534, 65534), 0);
+      },
+      [&] { std::filesystem::create_directory(own), chmod(own.c_str(), 0777); },
+      [&] {
+        std::filesystem::create_directory(elsewhere), chmod(elsewhere.c_str(), 0700);
+        std::filesystem::create_directory_symlink(elsewhere, own);
+      }};
+  for (const auto& plant : plants) {
+    const bool used = &plant == plants;
     std::filesystem::remove_all(own);
-    std::filesystem::remove_all(temp / "elsewhere");
-    c.plant();
+    std::filesystem::remove_all(elsewhere);
+    plant();
     std::string why;
-    const std::filesystem::path dir = RuntimeDir(&why);
-    EXPECT_EQ(dir, c.used ? own : std::filesystem::path());
-    EXPECT_EQ(why.empty(), c.used) << why;
+    EXPECT_EQ(RuntimeDir(&why), used ? own : std::filesystem::path()) << &plant - plants;
+    EXPECT_EQ(why.empty(), used) << why;
   }
   // The host's folder comes first.
   setenv("XDG_RUNTIME_DIR", temp.c_str(), 1);

@@ -12,18 +12,10 @@
 namespace larkspill::testing {
 namespace {
 
-class FakeMonitorPower : public MonitorPower {
- public:
-  bool PoweredOff() override {
-    ++looks;
-    return off;
-  }
+struct FakeMonitorPower : MonitorPower {
+  bool PoweredOff() override { return ++looks, off; }
   void AllowPowerSaving(bool allow) override { allowed.push_back(allow); }
-  void ForceOn() override {
-    ++forced_on;
-    if (force_on_works) off = false;
-  }
-
+  void ForceOn() override { ++forced_on, off = off && !force_on_works; }
   bool off = false, force_on_works = true;
   int looks = 0, forced_on = 0;
   std::vector<bool> allowed;
@@ -37,10 +29,7 @@ struct PowerHarness : Harness {
     FirstRun();
     Set("Startup", "PwrSave", pwr_save);
     hook = std::make_unique<PowerHook>(Make(), power);
-    hook->HookWindow([this](uint32_t m, uint32_t w, int32_t l) {
-      passed.emplace_back(m, w, l);
-      return 77;
-    });
+    hook->HookWindow([this](uint32_t m, uint32_t w, int32_t l) { return passed.emplace_back(m, w, l), 77; });
     window->Form_Load();
     hook->Start();
     sound.calls.clear();
@@ -72,42 +61,37 @@ TEST(PowerHook, OnlyTheExactMonitorPowerCommandIsActedOn) {
     for (const auto& [message, wparam] : others) {
       h.passed.clear();
       EXPECT_EQ(h.hook->WindowProc(message, wparam, 2), 77) << std::hex << message << " " << wparam;
-      EXPECT_EQ(h.passed, (std::vector<Message>{{message, wparam, 2}}))
-          << std::hex << wparam << " " << pwr_save;
+      EXPECT_EQ(h.passed, (std::vector<Message>{{message, wparam, 2}})) << pwr_save;
     }
     EXPECT_FALSE(h.Timer5Enabled()) << pwr_save;
     EXPECT_EQ(h.power.forced_on, 0) << pwr_save;
   }
 }
 
-TEST(PowerHook, PwrSaveDecidesWhatThePowerOffCommandDoes) {
-  {
-    PowerHarness h("1");
-    EXPECT_EQ(h.hook->WindowProc(kWmSysCommand, kScMonitorPower, kMonitorPowerOff), 0);
-    EXPECT_TRUE(h.passed.empty()) << "a withheld command reached the previous procedure";
-    EXPECT_EQ(h.power.forced_on, 1);
-    EXPECT_EQ(h.hook->Withheld(), 1);
-    EXPECT_FALSE(h.Timer5Enabled());
-  }
+// PwrSave 0: power saving is left to the desktop, a power-off command is passed on and starts
+// the minute to silence, and the monitor is looked at each second; each new power-off seen there
+// sends the command again.
+TEST(PowerHook, WithoutPwrSaveTheDesktopSavesPowerAndEachPowerOffIsPassedOn) {
   {
     PowerHarness h("0");
+    EXPECT_EQ(h.power.allowed, std::vector<bool>{true});
     EXPECT_EQ(h.hook->WindowProc(kWmSysCommand, kScMonitorPower, kMonitorPowerOff), 77);
     EXPECT_EQ(h.passed, (std::vector<Message>{{kWmSysCommand, kScMonitorPower, kMonitorPowerOff}}));
+    EXPECT_TRUE(h.Timer5Enabled());
+    h.hook->WindowProc(kWmSysCommand, kScMonitorPower, kMonitorPowerOff);  // enabled again
+    EXPECT_TRUE(h.Timer5Enabled());
     EXPECT_EQ(h.power.forced_on, 0);
-    EXPECT_TRUE(h.Timer5Enabled());
-    // A second power-off enables it again, which changes nothing.
-    h.hook->WindowProc(kWmSysCommand, kScMonitorPower, kMonitorPowerOff);
-    EXPECT_TRUE(h.Timer5Enabled());
   }
-}
-
-TEST(PowerHook, PowerSavingGoesToTheDesktopOnlyWithPwrSaveZeroAndTheMonitorIsSeenEachSecond) {
-  EXPECT_EQ(PowerHarness("1").power.allowed, std::vector<bool>{false});
-  EXPECT_EQ(PowerHarness("2").power.allowed, std::vector<bool>{false});
   PowerHarness h("0");
-  EXPECT_EQ(h.power.allowed, std::vector<bool>{true});
   h.RunFor(10000, 100);
   EXPECT_EQ(h.power.looks, 10);
+  for (int i = 0; i < 3; ++i) {
+    h.power.off = true;
+    h.RunFor(3000);
+    h.power.off = false;
+    h.RunFor(3000);
+  }
+  EXPECT_EQ(h.passed.size(), 3u);
 }
 
 TEST(PowerHook, APoweredOffMonitorSilencesTheSoundsOnTheFourthTickAMinuteLater) {
@@ -137,34 +121,27 @@ TEST(PowerHook, APoweredOffMonitorSilencesTheSoundsOnTheFourthTickAMinuteLater) 
   EXPECT_TRUE(h.statuses.empty());
 }
 
-TEST(PowerHook, EachNewPowerOffSendsTheCommandAgain) {
-  PowerHarness h("0");
-  for (int i = 0; i < 3; ++i) {
-    h.power.off = true;
-    h.RunFor(3000);
-    h.power.off = false;
-    h.RunFor(3000);
-  }
-  EXPECT_EQ(h.passed.size(), 3u);
-}
-
+// PwrSave other than 0: the command is withheld and the monitor turned back on, at every look
+// while it stays dark; the sounds play on.
 TEST(PowerHook, WithPwrSaveTheMonitorIsTurnedBackOnAndTheSoundsPlayOn) {
+  EXPECT_EQ(PowerHarness("2").power.allowed, std::vector<bool>{false});
   PowerHarness h("1");
+  EXPECT_EQ(h.power.allowed, std::vector<bool>{false});
+  EXPECT_EQ(h.hook->WindowProc(kWmSysCommand, kScMonitorPower, kMonitorPowerOff), 0);
+  EXPECT_EQ(h.power.forced_on, 1);
+  EXPECT_EQ(h.hook->Withheld(), 1);
   h.power.off = true;
   h.RunFor(1000);
-  EXPECT_EQ(h.power.forced_on, 1);
+  EXPECT_EQ(h.power.forced_on, 2);
   EXPECT_FALSE(h.power.off);
   h.RunFor(120000);
   EXPECT_FALSE(h.Timer5Enabled());
   EXPECT_EQ(h.sound.Count("StopAllSounds"), 0u);
-
-  // A monitor that stays dark in spite of it is turned on again at every look.
   h.power.force_on_works = false;
   h.power.off = true;
-  const int before = h.power.forced_on;
   h.RunFor(5000);
-  EXPECT_EQ(h.power.forced_on - before, 5);
-  EXPECT_TRUE(h.passed.empty());
+  EXPECT_EQ(h.power.forced_on, 7);
+  EXPECT_TRUE(h.passed.empty()) << "a withheld command reached the previous procedure";
 }
 
 }  // namespace
