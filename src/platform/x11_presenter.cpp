@@ -200,7 +200,7 @@ std::unique_ptr<X11Presenter> X11Presenter::For(SDL_Window* window, const FrameC
 }
 
 X11Presenter::~X11Presenter() {
-  strip_.reset();
+  DropStrip();
   frame_image_->data = nullptr;  // the frame's pixels, not Xlib's to free
   XDestroyImage(frame_image_);
   XFreeGC(display_, gc_);
@@ -268,15 +268,31 @@ void X11Presenter::PutScaled(const ScaledView& view, const FrameComposer& frame,
   const int view_w = view.place().w;
   if (!strip_tried_ || (strip_ && strip_->width() != view_w)) {
     strip_tried_ = true;
-    strip_.reset();
+    DropStrip();
     const int rows = std::clamp(kStripPixels / std::max(view_w, 1), 1, view.place().h);
     strip_ = X11SharedImage::ForWindow(window_, view_w, rows);
+    if (strip_) {
+      strip_image_ = pixman_image_create_bits(PIXMAN_x8r8g8b8, strip_->width(), strip_->height(),
+                                              strip_->pixels(), strip_->stride());
+      strip_surface_.reset(SDL_CreateRGBSurfaceWithFormatFrom(strip_->pixels(), strip_->width(),
+                                                              strip_->height(), 32,
+                                                              strip_->stride(),
+                                                              SDL_PIXELFORMAT_RGB888));
+      if (strip_image_ == nullptr || !strip_surface_) DropStrip();
+    }
     strip_row_ = 0;
   }
   const int band_rows = strip_ ? strip_->height() : std::max(1, 65536 / (box.x2 - box.x1));
   for (int top = box.y1; top < box.y2; top += band_rows) {
     SendBand(view, frame, {box.x1, top, box.x2, std::min(box.y2, top + band_rows)});
   }
+}
+
+void X11Presenter::DropStrip() {
+  if (strip_image_ != nullptr) pixman_image_unref(strip_image_);
+  strip_image_ = nullptr;
+  strip_surface_.reset();
+  strip_.reset();
 }
 
 void X11Presenter::SendBand(const ScaledView& view, const FrameComposer& frame,
@@ -289,19 +305,10 @@ void X11Presenter::SendBand(const ScaledView& view, const FrameComposer& frame,
       strip_row_ = 0;
     }
     const int left = view.place().x;
-    pixman_image_t* target = pixman_image_create_bits(PIXMAN_x8r8g8b8, strip_->width(),
-                                                      strip_->height(), strip_->pixels(),
-                                                      strip_->stride());
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        strip_->pixels(), strip_->width(), strip_->height(), 32, strip_->stride(),
-        SDL_PIXELFORMAT_RGB888);
-    if (target != nullptr && surface != nullptr) {
-      view.Paint(frame.frame(), frame.scene(), band, target, surface, left, band.y1 - strip_row_);
-      strip_->Put(x_window_, gc_, band.x1 - left, strip_row_, band.x1, band.y1, w, rows, false);
-      strip_row_ += rows;
-    }
-    if (surface != nullptr) SDL_FreeSurface(surface);
-    if (target != nullptr) pixman_image_unref(target);
+    view.Paint(frame.frame(), frame.scene(), band, strip_image_, strip_surface_.get(), left,
+               band.y1 - strip_row_);
+    strip_->Put(x_window_, gc_, band.x1 - left, strip_row_, band.x1, band.y1, w, rows, false);
+    strip_row_ += rows;
     return;
   }
   band_.resize(static_cast<size_t>(w) * rows);

@@ -76,6 +76,7 @@ class X11Presenter : public Presenter {
   X11Presenter() = default;
   void PutScaled(const ScaledView& view, const FrameComposer& frame, const pixman_box32_t& box);
   void SendBand(const ScaledView& view, const FrameComposer& frame, const pixman_box32_t& band);
+  void DropStrip();
 
   SDL_Window* window_ = nullptr;
   _XDisplay* display_ = nullptr;
@@ -84,6 +85,8 @@ class X11Presenter : public Presenter {
   _XImage* frame_image_ = nullptr;  // the frame's pixels as an X image
   X11SharedImage* shared_ = nullptr;  // the frame, when shared with the server
   std::unique_ptr<X11SharedImage> strip_;  // scaled parts, when memory can be shared
+  pixman_image_t* strip_image_ = nullptr;  // the strip's pixels for pixman
+  SdlSurfacePtr strip_surface_;            // and for SDL, where texts are blended
   int strip_row_ = 0;                      // the strip's first row not yet used
   bool strip_tried_ = false;
   std::vector<uint32_t> band_;  // a scaled band on its way through the connection
