@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# Every way the saver ends, seen from outside: the status says what happened, and nothing of the
-# saver is left on the screen.
+# Every way the saver ends: the status says what happened, and nothing of it is left on the screen.
 source "$(dirname "$0")/lib.sh"
 : "${LARKSPILL_PARTIAL:?LARKSPILL_PARTIAL must name the program built on a partial asset folder}"
 
-# No display, or one that cannot be opened: the saver's message and status 4 in every mode, and
-# nothing runs on unseen (no sound written by SDL's disk driver).
+# No display, or one that cannot be opened: its message and status 4 in every mode, and no sound.
 for mode in "/s|64K colors" "-root|64K colors" "/c|settings dialog needs an X display"; do
   for display in "-u DISPLAY" DISPLAY=:987; do
     env $display timeout 10 "$LARKSPILL" ${mode%|*} 2>"$WORK/err" </dev/null && status=0 || status=$?
@@ -17,13 +15,11 @@ done
 start_display 800x600x24
 no_saver_window() { ! wait_window "$TITLE" 1 >/dev/null || fail "$1: the saver's window is still there"; }
 
-# A signal once the sound plays: the saver ends in order, then by that same signal, as its parent
-# (strace) sees it.
+# A signal once the sound plays: the saver ends in order, then by that same signal, as strace sees.
 for signal in INT HUP TERM; do
   rm -f "$SDL_DISKAUDIOFILE"
-  strace -f --seccomp-bpf -q -e trace=openat,close,tgkill,kill -o "$WORK/trace" "$LARKSPILL" /s 2>"$WORK/stderr" &
+  bg strace -f --seccomp-bpf -q -e trace=openat,close,tgkill,kill -o "$WORK/trace" "$LARKSPILL" /s 2>"$WORK/stderr"
   tracer=$!
-  PIDS+=("$tracer")
   wait_window "$TITLE" >/dev/null && until_ok 10 test -s "$SDL_DISKAUDIOFILE" || fail "SIG$signal: no window or sound"
   kill -"$signal" "$(pgrep -P "$tracer")"
   wait_exit "$tracer" 2
@@ -31,8 +27,7 @@ for signal in INT HUP TERM; do
   no_saver_window "SIG$signal"
   others_can_grab "SIG$signal"
 done
-# The audio output was closed before SIGTERM was raised again (strace may split a call of one of
-# several threads into "<unfinished ...>" and "<... resumed>" lines).
+# The audio output was closed before SIGTERM was raised again (a call may be split in two lines).
 read -r fd closed raised < <(awk '
   /openat\(.*audio\.raw/ { if ($NF ~ /^[0-9]+$/) fd = $NF; else waiting = $1; next }
   waiting != "" && $1 == waiting && /<\.\.\. openat resumed>/ { fd = $NF; waiting = ""; next }
@@ -42,16 +37,14 @@ read -r fd closed raised < <(awk '
 [ "$fd" != none ] && [ "$closed" -gt 0 ] && [ "$raised" -gt "$closed" ] ||
   fail "SIGTERM: the audio output (fd $fd) was not closed before the signal was raised again"
 
-# A signal during start-up ends it as promptly as one while it runs; so does one while the sound
-# loader is stuck in a system call (SDL's disk driver opening a FIFO nobody reads).
+# A signal during start-up, or while the sound loader is stuck opening a FIFO, ends it as promptly.
 mkfifo "$WORK/audio.fifo"
 for delay in 0.02 0.15 stuck; do
   if [ $delay = stuck ]; then SDL_DISKAUDIOFILE="$WORK/audio.fifo" start_shown /s; sleep 1; else start_app /s; sleep $delay; fi
   term_ends "SIGTERM after $delay" 1
 done
 
-# Pictures that are missing, not pictures, a header claiming 30000 x 30000 pixels in 1 KB, a
-# FIFO: each ends the saver at once with status 2, the file named, using no more memory than usual.
+# A picture missing, garbage, claiming 30000 x 30000 pixels in 1 KB, a FIFO: 2, named, usual memory.
 partial="$(dirname "$LARKSPILL_PARTIAL")/partial-assets"
 le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
 for case in "Flock5.BMP missing" "UK-02bgb.bmp garbage" "Bird3.BMP 30000 x 30000 pixels" "Flock5.BMP FIFO"; do
@@ -64,9 +57,8 @@ for case in "Flock5.BMP missing" "UK-02bgb.bmp garbage" "Bird3.BMP 30000 x 30000
     30000) { printf "BM$(le32 1078)$(le32 0)$(le32 54)$(le32 40)$(le32 30000)$(le32 30000)\x01\x00\x20\x00$(le32 0)$(le32 0)$(le32 0)$(le32 0)$(le32 0)$(le32 0)"
       head -c 1024 /dev/zero; } >"$partial/$1" ;;
   esac
-  /usr/bin/time -f '%M' -o "$WORK/rss" "$LARKSPILL_PARTIAL" /s 2>"$WORK/stderr" &
+  bg /usr/bin/time -f '%M' -o "$WORK/rss" "$LARKSPILL_PARTIAL" /s 2>"$WORK/stderr"
   APP_PID=$!
-  PIDS+=("$APP_PID")
   ends_with 2 "$case" 3
   want="$partial/$1"
   [[ $2 =~ missing|garbage ]] || want+=": .*${case#* }"
@@ -75,8 +67,7 @@ for case in "Flock5.BMP missing" "UK-02bgb.bmp garbage" "Bird3.BMP 30000 x 30000
 done
 no_saver_window "bad pictures"
 
-# A wave claiming 4 GB of samples in 1 KB, a FIFO in a wave's place: that sound is silent, the
-# file named once, memory as usual; one SIGTERM ends the saver.
+# A wave claiming 4 GB of samples in 1 KB, or a FIFO: silent, named once, memory as usual.
 rm "$partial/Flock5.BMP" && cp "$LARKSPILL_ASSETS/Flock5.BMP" "$partial/"
 printf '%s\n' "[System]" SetReg=2 "[one]" SoundOff=Never "[two]" SoundWater=0 SoundBirds=0 \
   SoundJungle=1 SoundEagle=0 | write_settings
@@ -86,8 +77,7 @@ for case in lying FIFO; do
     { printf "RIFF$(le32 1060)WAVEfmt $(le32 16)\x01\x00\x02\x00$(le32 44100)$(le32 176400)\x04\x00\x10\x00data$(le32 4294967280)"
       head -c 1024 /dev/urandom; } >"$partial/jungle.wav"
   fi
-  LARKSPILL=$LARKSPILL_PARTIAL start_app /s
-  wait_window "$TITLE" >/dev/null || fail "$case wave: no window; stderr: $(err)"
+  LARKSPILL=$LARKSPILL_PARTIAL start_shown /s
   until_ok 5 grep -q "jungle.wav" "$WORK/stderr" || true
   sleep 1
   expect_running
@@ -100,8 +90,7 @@ for case in lying FIFO; do
 done
 rm -rf "$partial" "$SETTINGS"
 
-# The X server gone at any moment of the start (status 3, or 4 while no display was open, each
-# with its message; never Xlib's own 1, never a saver left running) or once the window shows (3).
+# The X server gone at any moment: 3 (4 before a display opened), said, never Xlib's 1, nothing left.
 for delay in 0.005 0.03 0.1 0.2 0.3 window; do
   [ -n "${XVFB_PID:-}" ] || start_display 800x600x24
   if [ $delay = window ]; then start_shown /s; sleep 0.5; else start_app /s; sleep "$delay"; fi

@@ -1,15 +1,12 @@
 #!/usr/bin/env bash
-# The full-screen saver holds the screen, on a bare X server and under openbox, and lets it go
-# whatever way it ends (others can grab the keyboard and pointer). SHOTS=dir keeps the screenshots.
+# The full-screen saver holds the screen, bare and under openbox, and lets it go however it ends.
 source "$(dirname "$0")/lib.sh"
 start_display 800x600x24
-shots="${SHOTS:-$WORK/shots}"
-mkdir -p "$shots"
 
 holds_the_screen() {
   local setup=$1 shot="$shots/$1-intruder.png"
-  # A window that appears two seconds in and takes the focus stays behind the scene (none of the
-  # stand-in's grey, which the scene's 16-bit colours never give); a key still ends the saver.
+  # A window that comes later and takes the focus stays behind (none of the stand-in's grey, which
+  # the scene's 16-bit colours never give); a key still ends the saver.
   start_shown /s
   sleep 2
   start_host 800 600 "Intruder" focus
@@ -30,8 +27,7 @@ holds_the_screen() {
   host_destroy
 
   # Grabs another client holds as the saver starts are taken once let go; a wheel turn ends it.
-  "$STAND_IN_HOST" --grab 1.5 >/dev/null &
-  PIDS+=($!)
+  bg "$STAND_IN_HOST" --grab 1.5 >/dev/null
   sleep 0.3
   start_shown /s
   sleep 2
@@ -51,8 +47,7 @@ holds_the_screen() {
 }
 
 holds_the_screen bare
-HOME="$WORK" openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
-PIDS+=($!)
+HOME="$WORK" bg openbox --sm-disable >"$WORK/openbox.log" 2>&1
 until_ok 20 eval "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'" ||
   fail "openbox did not start: $(cat "$WORK/openbox.log")"
 holds_the_screen openbox

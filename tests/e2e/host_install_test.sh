@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# What `cmake --install` gives the screen-saver hosts: the program in their saver folder, the
-# xscreensaver settings form, the MATE/Xfce desktop entry and the manual page, each where its
-# reader looks, each readable.
+# What `cmake --install` gives the hosts (saver folder, form, desktop entry, manual), each readable.
 set -euo pipefail
 : "${BUILD_DIR:?BUILD_DIR must name the build tree}"
 WORK=$(mktemp -d /tmp/larkspill-install.XXXXXX)
@@ -20,8 +18,7 @@ saver="$WORK/prefix/libexec/xscreensaver/larkspill"
 [ -x "$WORK/prefix/bin/larkspill" ] && [ -L "$saver" ] && [ "$(readlink -f "$saver")" = "$(readlink -f "$WORK/prefix/bin/larkspill")" ] ||
   fail "libexec/xscreensaver/larkspill is not the program: $(ls -l "$saver" 2>&1)"
 
-# The xscreensaver form: well-formed, named after the program, started on the host's window,
-# with a frame-rate box; every option it sets is one the program lists (and so reads) in --help.
+# The xscreensaver form: well-formed, on the host's window, a frame-rate box, only options --help lists.
 ! command -v xmllint >/dev/null || xmllint --noout "$xml" || fail "larkspill.xml is not well-formed"
 for want in '<screensaver name="larkspill"' '<command arg="-root"/>' 'arg-set="-fps"'; do
   grep -qF "$want" "$xml" || fail "larkspill.xml has no $want"
@@ -33,7 +30,7 @@ for option in $options; do
   grep -qE -- "(^|[ ,])$option([ ,]|$)" <<<"$usage" || fail "the form sets $option, which --help does not list"
 done
 
-# The desktop entry that MATE and Xfce list among their screen savers: key=value lines only.
+# The desktop entry MATE and Xfce list among their screen savers: key=value lines only.
 entry() { sed -n "s/^$1=//p" "$desktop"; }
 [ "$(sed -n 1p "$desktop")" = "[Desktop Entry]" ] || fail "desktop entry has no [Desktop Entry] group first"
 for pair in Type=Application "Exec=larkspill -root" TryExec=larkspill Name=Larkspill; do
@@ -42,8 +39,7 @@ done
 [[ "$(entry Categories)" == *Screensaver\;* ]] && [ -n "$(entry Comment)" ] || fail "desktop entry: no Screensaver category or Comment"
 ! sed 1d "$desktop" | grep -qv '^[A-Za-z][A-Za-z0-9-]*=' || fail "desktop entry has a line that is no key=value pair"
 
-# The manual page renders without a warning and tells of its sections, the hosts' window and
-# every option of the form.
+# The manual page renders without a warning and tells of its sections, the hosts' window, the options.
 if command -v groff >/dev/null; then
   text=$(zcat "$share/man/man6/larkspill.6.gz" | groff -man -Tutf8 -ww 2>"$WORK/groff.err" | sed 's/.\x08//g')
   [ ! -s "$WORK/groff.err" ] || fail "larkspill.6: $(cat "$WORK/groff.err")"

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The saver in a window a stand-in host gives it (--window-id, -window-id, XSCREENSAVER_WINDOW,
-# the root window with -root, a preview pane): the host resizing, destroying or losing its window;
-# input, sound and signals as a host sees them. (The real hosts have tests of their own.)
+# The saver in a window a stand-in host gives it (--window-id, -window-id, XSCREENSAVER_WINDOW, -root,
+# a preview pane): the host resizing, destroying or losing it; input, sound and signals.
 source "$(dirname "$0")/lib.sh"
 PICTURE="$LARKSPILL_ASSETS/preview.bmp"
 start_display 800x600x24
@@ -26,8 +25,7 @@ no_window_of_its_own -root
 term_ends "-root" 1
 expect_no_x_error
 
-# Starts that cannot show anything end at once with status 1, naming the value or the reason:
-# [environment]|arguments|what the error names.
+# Starts that cannot show anything: status 1 at once, naming it. [environment]|arguments|named
 for case in "|--window-id 0x7ffff1|0x7ffff1" "|--window-id 0x12zz|0x12zz" "|/p|window id" \
   "|/p 4242|4242" "XSCREENSAVER_WINDOW=window7|-root|window7"; do
   IFS='|' read -r envs args reason <<<"$case"
@@ -36,37 +34,26 @@ for case in "|--window-id 0x7ffff1|0x7ffff1" "|--window-id 0x12zz|0x12zz" "|/p|w
   expect_no_x_error "$WORK/err"
 done
 
-# The preview, its window id straight after the switch: a child of the pane filling it, never
-# taking the focus, the preview picture at its corners and black beyond it; clipped by a smaller
-# pane, black beyond it in a larger one.
-picture_at() {
-  local xy
-  for xy in "$@"; do [ "$(pixel $xy)" = "$(pixel $xy "$PICTURE")" ] || fail "pane pixel $xy is not the picture's"; done
-}
+# The preview (/pID): a child filling the pane, never focused, its picture clipped or black beyond.
+picture_at() { local xy; for xy in "$@"; do [ "$(pixel $xy)" = "$(pixel $xy "$PICTURE")" ] || fail "pane pixel $xy is not the picture's"; done; }
 corners=("0 0" "76 57" "152 0" "0 114" "152 114" "120 30")
 start_host 320 240 "Display Properties"
 focus_before=$(xdotool getwindowfocus 2>/dev/null || echo none)
-start_app "/p$HOST_DEC"
-preview=$(wait_window Preview) || fail "no preview window; stderr: $(err)"
+start_shown "/p$HOST_DEC" Preview
 sleep 0.5
-[ "$(host_children)" = "$(printf '0x%x' "$preview")" ] || fail "the preview is not the pane's child"
-eval "$(xdotool getwindowgeometry --shell "$preview")"
-[ "$X$Y $WIDTH $HEIGHT" = "00 320 240" ] || fail "preview at ${X},${Y} ${WIDTH}x${HEIGHT}, not filling the pane"
-xprop -id "$preview" WM_HINTS | grep -q 'input focus: False' || fail "the preview asks for the focus"
+[ "$(host_children)" = "$(printf '0x%x' "$WIN")" ] || fail "the preview is not the pane's child"
+geometry_is "$WIN" "0,0 320x240"
+xprop -id "$WIN" WM_HINTS | grep -q 'input focus: False' || fail "the preview asks for the focus"
 [ "$(xdotool getwindowfocus 2>/dev/null || echo none)" = "$focus_before" ] || fail "the preview took the focus"
 picture_at "${corners[@]}"
 black "153 0" "0 115" "319 239"
 host_resize 100 80
-sleep 0.3
-eval "$(xdotool getwindowgeometry --shell "$preview")"
-[ "$WIDTH $HEIGHT" = "100 80" ] || fail "the preview did not follow the pane to 100x80"
+geometry_is "$WIN" "0,0 100x80"
 picture_at "99 79"
 host_resize 400 300
-sleep 0.3
 picture_at "${corners[@]}"
 black "399 299"
-# SIGTERM ends the preview and takes its window out of a pane that stays; the pane's owner
-# destroying the pane ends it at once, status 0, without an X error.
+# SIGTERM ends the preview, its window out of the pane; the pane destroyed ends /P ID with 0.
 term_ends "/p$HOST_DEC" 1
 [ -z "$(host_children)" ] || fail "the preview window stayed in the pane"
 start_app /P "$HOST_DEC"
@@ -75,9 +62,8 @@ host_destroy
 ends_with 0 "pane destroyed"
 expect_no_x_error
 
-# XSCREENSAVER_WINDOW: the scene letterboxed in the host's window (800 x 600 scaled by a third
-# is 267 x 200, centred: bars left and right), with no window of its own, moving, deaf to input;
-# a window under half the screen is a preview pane, which opens no sound device.
+# XSCREENSAVER_WINDOW: letterboxed (267 x 200 centred), moving, deaf to input; a pane (under half
+# the screen), so no sound device.
 start_host 400 200 "Host"
 rm -f "$SDL_DISKAUDIOFILE"
 XSCREENSAVER_WINDOW="$HOST_HEX" start_app -root
@@ -87,8 +73,7 @@ no_window_of_its_own XSCREENSAVER_WINDOW
 black "5 100" "60 100" "340 100" "395 100"
 wait_drawn 75 100 1
 wait_drawn 325 100 1
-# Two pictures of the scene a second apart differ (the clock's corner left out); pointer, buttons
-# and keys leave it running.
+# Two pictures a second apart differ (the clock left out); pointer, buttons and keys leave it running.
 import -window root -crop 260x170+70+25 "$WORK/one.png"
 sleep 1
 changed=$(import -window root -crop 260x170+70+25 png:- | compare -metric AE "$WORK/one.png" - null: 2>&1 || true)
@@ -98,8 +83,7 @@ xdotool click 1 click 3
 xdotool key --window "$HOST_HEX" space Escape Return 2>/dev/null
 sleep 1
 expect_running
-# The scene follows the host's window, with bars above and below; at 1 x 1, too small for any of
-# it, black; the scene again once there is room.
+# It follows the host's window: bars above and below; black at 1 x 1; the scene again once there is room.
 host_resize 200 300
 wait_drawn 100 150
 black "100 5" "100 70" "100 230" "100 295"
@@ -109,20 +93,16 @@ expect_running
 black "0 0"
 host_resize 400 200
 wait_drawn 200 100
-# SIGTERM, the way the host ends a saver, leaves the host's window.
 term_ends "XSCREENSAVER_WINDOW" 1
 expect_no_x_error
 [ ! -e "$SDL_DISKAUDIOFILE" ] || fail "a preview pane opened a sound device"
 xwininfo -id "$HOST_HEX" >/dev/null 2>&1 || fail "the host's window went with the saver"
 host_destroy
 
-# Sound: plays NAME: NAME.raw holds other than silence; start_hosted NAME WIDTH HEIGHT: a saver in
-# a host window of its own, its sound to NAME.raw.
+# plays NAME: NAME.raw holds sound; start_hosted NAME W H: a saver in a host of its own, sound to NAME.raw.
 plays() { [ -s "$WORK/$1.raw" ] && [ -n "$(head -c 2000000 "$WORK/$1.raw" | tr -d '\0' | head -c 1)" ]; }
 start_hosted() { start_host "$2" "$3" "$1"; SDL_DISKAUDIOFILE="$WORK/$1.raw" start_app --window-id "$HOST_HEX"; }
-# Two savers as a host starts them on two monitors, each window as large as its monitor: exactly
-# one plays. When it ends, the other takes the sound over (within a second, give or take the
-# loading of its sounds on a busy machine), and a saver started now stays silent.
+# Two savers in monitor-sized windows: one plays; when it ends the other takes over; a third stays silent.
 start_hosted left 800 600
 left=$APP_PID
 start_hosted right 800 600

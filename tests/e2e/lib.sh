@@ -1,19 +1,14 @@
-# Helpers for the end-to-end tests: a private X server, a fresh settings folder, the real binary,
-# and the stand-in host window (stand_in_host.cpp, named by STAND_IN_HOST).
+# Helpers for the end-to-end tests: a private X server, fresh settings, the real program, a host.
 set -euo pipefail
 
 : "${LARKSPILL:?LARKSPILL must name the program}"
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/deps.sh"
 
 WORK=$(mktemp -d /tmp/larkspill-e2e.XXXXXX)
-export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/run" SDL_AUDIODRIVER=disk
-export SDL_DISKAUDIOFILE="$WORK/audio.raw"
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-SETTINGS="$XDG_CONFIG_HOME/larkspill/settings.ini"
-TITLE="Larkspill -  Get DirectX"
-DIALOG="Larkspill Control Box  Freeware for personal use"
-PIDS=()
+export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/run" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw"
+SETTINGS="$XDG_CONFIG_HOME/larkspill/settings.ini" shots="${SHOTS:-$WORK/shots}"  # SHOTS=dir keeps screenshots
+mkdir -p "$XDG_CONFIG_HOME" "$shots" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+TITLE="Larkspill -  Get DirectX" DIALOG="Larkspill Control Box  Freeware for personal use" PIDS=()
 trap 'kill -KILL "${PIDS[@]}" 2>/dev/null || true; kill ${XVFB_PID:-} 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -21,8 +16,7 @@ start_display() { start_xvfb "$1"; export DISPLAY="$XVFB_DISPLAY"; }
 # Polls COMMAND every 0.1 s for up to SECONDS: until SECONDS COMMAND...
 until_ok() { local i; for i in $(seq 1 $(($1 * 10))); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
 
-# Two 800 x 600 monitors side by side, as a desk of two: Xorg's dummy driver, its second output
-# switched on by RandR. Sets DISPLAY and XVFB_PID; returns 1 where Xorg or the driver cannot run.
+# Two 800 x 600 monitors side by side (Xorg's dummy driver, RandR); 1 where that cannot run.
 start_two_monitor_display() {
   local conf="$WORK/xorg.conf" n i
   command -v Xorg >/dev/null && [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || return 1
@@ -49,11 +43,7 @@ start_two_monitor_display() {
 }
 
 # The pids of the Larkspills drawing on this test's display (a host may name it ":N.0").
-our_savers() {
-  local pid
-  for pid in $(pgrep -x larkspill); do grep -qxzE "DISPLAY=$DISPLAY(\.0)?" "/proc/$pid/environ" 2>/dev/null && echo "$pid"; done
-  return 0
-}
+our_savers() { local pid; for pid in $(pgrep -x larkspill); do grep -qxzE "DISPLAY=$DISPLAY(\.0)?" "/proc/$pid/environ" 2>/dev/null && echo "$pid"; done; true; }
 savers_are() { [ "$(our_savers | wc -l)" -eq "$1" ]; }
 
 # expect_scene X Y W H: that part of the screen shows the scene: many colours, not black.
@@ -63,12 +53,12 @@ expect_scene() {
   [ "${figures% *}" -gt 1000 ] && [ "${figures#* }" -gt 100 ] || fail "no scene at $3x$4+$1+$2: $figures"
 }
 
-# Starts the program in the background with the given arguments; sets APP_PID.
-start_app() { "$LARKSPILL" "$@" >"$WORK/stdout" 2>"$WORK/stderr" & APP_PID=$!; PIDS+=("$APP_PID"); }
+# bg COMMAND...: in the background, killed at the end; start_app ARGS...: the program, sets APP_PID.
+bg() { "$@" & PIDS+=("$!"); }
+start_app() { bg "$LARKSPILL" "$@" >"$WORK/stdout" 2>"$WORK/stderr"; APP_PID=$!; }
 err() { cat "$WORK/stderr"; }
 
-# Waits up to $2 seconds (default 10) for a window with this exact title; prints its id.
-# xdotool's name search does not read SDL's UTF-8 titles: each window's names are looked at.
+# The id of the window with this exact title (xdotool's name search misses SDL's UTF-8 titles).
 find_window() {
   local id
   for id in $(xdotool search --classname larkspill 2>/dev/null; xdotool search --name . 2>/dev/null); do
@@ -76,8 +66,8 @@ find_window() {
   done
   return 1
 }
-wait_window() { until_ok "${2:-10}" find_window "$1"; }
-# Starts the program and waits for its window (the saver's unless $2 names another); sets WIN.
+wait_window() { until_ok "${2:-10}" find_window "$1"; }  # TITLE [SECONDS]
+# start_shown ARG [TITLE]: the program, and its window (the saver's by default) as WIN.
 start_shown() { start_app "$1"; WIN=$(wait_window "${2:-$TITLE}") || fail "$1: no window; stderr: $(err)"; }
 
 # Waits up to $2 seconds (default 5) for process $1 to end; sets EXIT_STATUS, or fails.
@@ -86,12 +76,11 @@ wait_exit() {
   wait "$1" && EXIT_STATUS=0 || EXIT_STATUS=$?
 }
 # ends_with STATUS WHAT [SECONDS]: the program ends within SECONDS (default 2) with STATUS.
-ends_with() {
-  wait_exit "$APP_PID" "${3:-2}"
-  [ "$EXIT_STATUS" -eq "$1" ] || fail "$2: status $EXIT_STATUS, not $1; stderr: $(err)"
-}
+ends_with() { wait_exit "$APP_PID" "${3:-2}"; [ "$EXIT_STATUS" -eq "$1" ] || fail "$2: status $EXIT_STATUS, not $1; stderr: $(err)"; }
 # Ends the program with SIGTERM, as hosts do: gone within $2 seconds (default 2), by that signal.
 term_ends() { kill -TERM "$APP_PID"; ends_with 143 "$1" "${2:-2}"; }
+# geometry_is ID "X,Y WxH": where the window is (a pattern: "* 594x406").
+geometry_is() { eval "$(xdotool getwindowgeometry --shell "$1")"; [[ "$X,$Y ${WIDTH}x$HEIGHT" == $2 ]] || fail "window at $X,$Y ${WIDTH}x$HEIGHT, not $2"; }
 expect_running() { kill -0 "${1:-$APP_PID}" 2>/dev/null || fail "the program ended early; stderr: $(err)"; }
 
 # setting SECTION KEY: the stored value, read the way a person reads the file
@@ -101,12 +90,7 @@ setting() {
 write_settings() { mkdir -p "$(dirname "$SETTINGS")"; cat >"$SETTINGS"; }
 
 # The colour of one pixel as "r g b" (0-255): pixel X Y [PICTURE], of the screen without a picture.
-pixel() {
-  local grab=(import -window root)
-  [ -z "${3:-}" ] || grab=(convert "$3")
-  "${grab[@]}" -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
-    sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
-}
+pixel() { convert "${3:-x:root}" -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null | sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'; }
 # black X Y...: fails unless each pixel ("x y" arguments) is black.
 black() { local xy; for xy in "$@"; do [ "$(pixel $xy)" = "0 0 0" ] || fail "not black at $xy: $(pixel $xy)"; done; }
 
@@ -120,24 +104,21 @@ scene_of() {
   awk -v a="${d[0]}" -v b="${d[1]}" 'BEGIN { print a + 0 < b + 0 ? 1 : 2 }'
 }
 
-# Starts a stand-in host window: start_host WIDTH HEIGHT [TITLE [focus]]; sets HOST_PID, HOST_HEX
-# and HOST_DEC.
+# start_host WIDTH HEIGHT [TITLE [focus]]: a stand-in host window; sets HOST_PID, HOST_HEX, HOST_DEC.
 start_host() {
   local out
   out=$(mktemp "$WORK/host.XXXXXX")
-  "$STAND_IN_HOST" "$@" >"$out" &
-  HOST_PID=$!
-  PIDS+=("$HOST_PID")
-  until_ok 5 test -s "$out"
+  bg "$STAND_IN_HOST" "$@" >"$out"
+  HOST_PID=$! && until_ok 5 test -s "$out"
   read -r HOST_HEX HOST_DEC <"$out" || fail "the stand-in host did not start"
 }
-host_resize() { timeout 5 xdotool windowsize --sync "$HOST_HEX" "$1" "$2" || fail "the host did not resize"; }
+host_resize() { timeout 5 xdotool windowsize --sync "$HOST_HEX" "$1" "$2" && sleep 0.3 || fail "the host did not resize"; }
 # The host destroys its window in order and ends, or (kill) dies and the X server takes it.
 host_destroy() { kill -TERM "$HOST_PID"; wait "$HOST_PID" || fail "the stand-in host did not end cleanly"; }
 host_kill() { kill -KILL "$HOST_PID"; wait "$HOST_PID" 2>/dev/null || true; }
 host_children() { xwininfo -id "$HOST_HEX" -children | sed -n 's/^ *\(0x[0-9a-f]*\) .*/\1/p'; }
 
-# Waits up to $3 seconds (default 10) until pixel ($1, $2) is neither black nor the host's grey.
+# wait_drawn X Y [SECONDS]: until that pixel is neither black nor the host's grey.
 drawn() { local p; p=$(pixel "$1" "$2"); [ "$p" != "0 0 0" ] && [ "$p" != "128 128 128" ]; }
 wait_drawn() { until_ok "${3:-10}" drawn "$1" "$2" || fail "nothing drawn at $1,$2 after ${3:-10} s: $(pixel "$1" "$2"); $(err)"; }
 # Fails when the program wrote an X error (to its stderr file, or to the file named).

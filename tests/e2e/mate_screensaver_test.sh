@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# The real mate-screensaver, Larkspill's theme chosen: `--activate` starts it in MATE's window,
-# showing the scene; `--deactivate` ends it within a second.
+# The real mate-screensaver: `--activate` starts Larkspill showing the scene, `--deactivate` ends it.
 if [ -z "${LARKSPILL_SAVER_FOLDER:-}" ]; then
-  # mate-screensaver runs only savers in its saver folders (/usr/libexec/xscreensaver ...): a
-  # mount namespace of its own lets that folder hold this build's program for this test only.
-  # On a throwaway CI machine that allows no namespace, the link goes into the real folder for
-  # the test's length. And a session bus of its own, as a MATE session has.
+  # Its saver folder holds this build's program in a mount namespace of this test's own (on a CI
+  # machine allowing none, a link in the real folder for the test's length); a session bus of its own.
   if unshare -m --propagation private true 2>/dev/null; then
     LARKSPILL_SAVER_FOLDER=bind exec unshare -m --propagation private dbus-run-session -- bash "$0"
   elif [ -n "${CI:-}" ] && [ "$(id -u)" -eq 0 ] && [ ! -e /usr/libexec/xscreensaver/larkspill ]; then
@@ -29,15 +26,13 @@ else
 fi
 cp "$(dirname "$0")/../../data/larkspill.desktop" "$WORK/share/applications/screensavers/"
 export HOME="$WORK/home" XDG_DATA_DIRS="$WORK/share:/usr/share" PATH="$WORK/hacks:$PATH"
-# The host's settings in a file of this test's own (never the machine's dconf database).
-export GSETTINGS_BACKEND=keyfile
+export GSETTINGS_BACKEND=keyfile  # the host's settings in a file of its own, never the machine's dconf
 dbus-update-activation-environment HOME XDG_CONFIG_HOME XDG_DATA_DIRS GSETTINGS_BACKEND PATH
 for pair in "mode single" "themes ['screensavers-larkspill']" "lock-enabled false"; do
   gsettings set org.mate.screensaver ${pair%% *} "${pair#* }"
 done
 
-mate-screensaver --no-daemon --debug >"$WORK/mate.log" 2>&1 &
-PIDS+=("$!")
+bg mate-screensaver --no-daemon --debug >"$WORK/mate.log" 2>&1
 until_ok 5 mate-screensaver-command --query >/dev/null 2>&1 || true
 mate-screensaver-command --activate >/dev/null || fail "mate-screensaver-command --activate failed"
 

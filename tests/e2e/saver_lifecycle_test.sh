@@ -1,16 +1,10 @@
 #!/usr/bin/env bash
-# The saver's life from outside: first run, full screen, what the user does to end it, a second
-# start, the dialog; settings files a person or a crash might leave: the saver runs on them and
-# loses nothing; then what it shows: the first scene, the second after ScrollSec, the notice with
-# no scene, the clock in its corner and the message along the bottom. (Signals and failures:
-# end_paths_test.) SHOTS=dir keeps the screenshots.
+# The saver's life: first run, ending it, a second start, the dialog; settings files a person or a
+# crash might leave; what it shows (scenes, notice, clock, message). SHOTS=dir keeps the screenshots.
 source "$(dirname "$0")/lib.sh"
 start_display 800x600x24
-shots="${SHOTS:-$WORK/shots}"
-mkdir -p "$shots"
 moves() { local x; for x in "$@"; do xdotool mousemove "$x" 100; sleep 0.2; done; }
-size_is() { eval "$(xdotool getwindowgeometry --shell "$WIN")"; [ "${WIDTH}x$HEIGHT" = "$1" ] || fail "the window is ${WIDTH}x$HEIGHT, not $1"; }
-# A second start of MODE while the first runs ends at once with 0, silently: second MODE
+# second MODE: a second start while the first runs ends at once with 0, silently.
 second() { "$LARKSPILL" "$1" 2>"$WORK/second.err" & wait_exit $! 5; [ "$EXIT_STATUS" -eq 0 ] && [ ! -s "$WORK/second.err" ] || fail "second $1: $EXIT_STATUS $(cat "$WORK/second.err")"; }
 
 # A fresh settings folder: the first start writes every first-run value and covers the screen.
@@ -19,28 +13,19 @@ sleep 1
 expect_running
 [ "$(setting System SetReg)/$(setting two VolumeJungle)/$(setting two Message)" = "2/-1492/Place a Message Here" ] &&
   [ "$(grep -c '=' "$SETTINGS")" -eq 35 ] || fail "first run: $(cat "$SETTINGS")"
-size_is 800x600
-# A second /s; a button ends the first within a second.
+geometry_is "$WIN" "0,0 800x600"
 second /s
 expect_running
 xdotool click 1
 ends_with 0 "button" 1
 
-# The settings dialog opens at its fixed size. A second /c, with another window over the
-# dialog, brings the dialog to the front and ends: one dialog, in front.
+# The dialog at its fixed size; a second /c brings it in front of another window and ends.
 start_shown /c "$DIALOG"
-size_is 594x406
+geometry_is "$WIN" "* 594x406"
 # Whether the dialog is the viewable top-level window highest in the stacking order.
-on_top() {
-  local id
-  for id in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do
-    xwininfo -id "$id" | grep -q "Map State: IsViewable" && { [ "$(printf '%d' "$id")" = "$WIN" ]; return; }
-  done
-  return 1
-}
-xmessage -geometry 700x500+0+0 "over the dialog" 2>/dev/null &
+on_top() { for id in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do xwininfo -id "$id" | grep -q IsViewable && break; done; [ "$(printf '%d' "$id")" = "$WIN" ]; }
+bg xmessage -geometry 700x500+0+0 "over the dialog" 2>/dev/null
 over=$!
-PIDS+=("$over")
 until_ok 5 eval '! on_top' || fail "/c: no window came over the dialog"
 second /c
 until_ok 2 on_top || fail "second /c: the dialog is not in front"
@@ -48,8 +33,8 @@ until_ok 2 on_top || fail "second /c: the dialog is not in front"
 term_ends "/c"
 kill "$over"
 
-# Settings files the saver only reads: it runs on each, the file as it was (random bytes may
-# instead be kept aside or reported).
+# run_on WHAT [X...]: the saver runs on a file it only reads, which stays as it was (random bytes
+# may be kept aside or reported); with X, pointer moves then one more, which ends it.
 run_on() {
   cp "$SETTINGS" "$WORK/before.ini"
   start_shown /s
@@ -64,9 +49,7 @@ head -c 4096 /dev/urandom >"$SETTINGS"
 run_on "random bytes"
 cmp -s "$SETTINGS.bad" "$WORK/before.ini" || grep -q "is not a setting" "$WORK/stderr" ||
   fail "random bytes were neither kept nor reported"
-# Hostile values, saved by an editor with a byte-order mark, CRLF line ends and comments after
-# the headers: the user's sensitivity of 6 holds (five pointer moves leave the saver running,
-# the sixth ends it).
+# Hostile values saved by an editor (BOM, CRLF, comments after headers): the sensitivity of 6 holds.
 printf '%s\r\n' $'\xEF\xBB\xBF[One] ; creatures and timing' Birds=1 BirdSpeed=fast BirdTimer=soon Butter1=1 \
   Butter2=1 Clock=1 FontSize=100000 "MouseSens = 6" NumButter=99999 Scroll=1 ScrollSec=2.5e9 SingleBird=1 \
   SoundOff=later Waterfall1=1 Waterfall2=1 "[Startup]" CheckFont=0 "FontName=No Such Font Anywhere" PwrSave=1 \
@@ -84,8 +67,7 @@ term_ends "FIFO" 1
 [ -p "$SETTINGS" ] && grep -q "not a regular file" "$WORK/stderr" || fail "FIFO: replaced or not reported; $(err)"
 rm -f "$SETTINGS"
 
-# A read-only file: the dialog, whose opening writes the out-of-range sensitivity, says once that
-# changes cannot be saved; the file stays as it was to the byte.
+# A read-only file: the dialog, writing the out-of-range sensitivity back, says so once; no change.
 printf '[One]\nMouseSens=50\nScroll=3\n' | write_settings
 chmod 0444 "$SETTINGS"
 cp -p "$SETTINGS" "$WORK/readonly.ini"
@@ -102,14 +84,10 @@ sleep 1.5
 term_ends "empty file"
 [ "$(setting System SetReg)" = 2 ] || fail "empty file: no first run"
 
-# Yellow pixels (the saver's text colour) in a box of a screenshot: yellow_in FILE W H X Y
-yellow_in() {
-  convert "$1" -crop "${2}x${3}+${4}+${5}" +repage \
-    -fx '(r>0.75 && g>0.75 && b<0.4) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:
-}
+# yellow_in FILE W H X Y: yellow pixels (the saver's text colour) in that box of a screenshot.
+yellow_in() { convert "$1" -crop "${2}x${3}+${4}+${5}" +repage -fx '(r>0.75 && g>0.75 && b<0.4) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:; }
 
-# run NAME WATERFALL1 WATERFALL2 SCROLLSEC POSCLOCK SHOWMESSAGE SECONDS...: the saver on these
-# settings, a screenshot NAME-T.png T seconds after its window showed.
+# run NAME WATERFALL1 WATERFALL2 SCROLLSEC POSCLOCK SHOWMESSAGE T...: screenshots NAME-T.png at T s.
 run() {
   rm -rf "$XDG_CONFIG_HOME/larkspill"
   printf '%s\n' "[one]" BirdTimer=20 Birds=1 SingleBird=1 Butter1=1 Butter2=1 NumButter=3 BirdSpeed=25 \
@@ -128,8 +106,7 @@ run() {
   term_ends "$name"
 }
 
-# Both scenes, four seconds each: 1, then 2, then 1 (a screenshot a second, as a loaded machine
-# may start the saver's clock late).
+# Both scenes, four seconds each: 1, 2, 1 (a shot a second, as a loaded machine may start late).
 run rotation 1 1 4 1 0 $(seq 1 10)
 order=$(for t in $(seq 1 10); do scene_of "$shots/rotation-$t.png"; done | uniq | tr -d '\n')
 [[ $order == 121* ]] || fail "the scenes came $order, not 1, 2, 1"
@@ -140,8 +117,7 @@ run notice 0 0 60 3 0 1.5
 [ "$(pixel 100 150 "$shots/notice-1.5.png")" = "0 0 0" ] || [ "$(pixel 120 200 "$shots/notice-1.5.png")" = "0 0 0" ] ||
   fail "the notice frame is not black"
 
-# Only the second scene, the clock in the lower right corner (the corners' order is the frame
-# test's) and nowhere else, the message along the bottom.
+# Only the second scene, the clock in the lower right corner alone, the message along the bottom.
 run texts 0 1 60 4 1 1.5
 texts="$shots/texts-1.5.png"
 [ "$(yellow_in "$texts" 150 40 650 550)" -gt 60 ] || fail "no clock in the lower right corner"

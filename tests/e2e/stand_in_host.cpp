@@ -1,11 +1,7 @@
-// A stand-in for a screen-saver host or a settings window with a preview pane: one grey top-level
-// window of a given size, its id printed ("0x1a00001 27262977") once it is mapped, destroyed in
-// order on SIGTERM or SIGINT; with "focus" it takes the keyboard focus, as a pushy program does.
-//   stand_in_host WIDTH HEIGHT [TITLE [focus]]
-// With --grab it is another client wanting the keyboard and the pointer: it grabs both, prints
-// X's grab statuses ("keyboard 0 pointer 0"), holds them for SECONDS (none by default), lets go,
-// and ends with 0 when it got both.
-//   stand_in_host --grab [SECONDS]
+// A stand-in for a screen-saver host or a preview pane: a grey top-level window that prints its id
+// ("0x1a00001 27262977") once mapped, is destroyed in order on SIGTERM or SIGINT, and with "focus"
+// takes the focus. With --grab, another client: it grabs keyboard and pointer, prints X's statuses,
+// holds them SECONDS, lets go, and ends with 0 when it got both.
 #include <X11/Xlib.h>
 #include <poll.h>
 #include <unistd.h>
@@ -15,12 +11,7 @@
 #include <cstdlib>
 #include <string_view>
 
-namespace {
-volatile std::sig_atomic_t g_end = 0;
-void OnSignal(int) {
-  g_end = 1;
-}
-}  // namespace
+static volatile std::sig_atomic_t g_end = 0;
 
 int main(int argc, char** argv) {
   const bool grab = argc > 1 && std::string_view(argv[1]) == "--grab";
@@ -30,10 +21,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) {
-    std::fprintf(stderr, "stand_in_host: cannot open the X display\n");
-    return 1;
-  }
+  if (display == nullptr) return 1;  // no X display: the test's start_host says so
   const Window root = DefaultRootWindow(display);
   if (grab) {
     const int keyboard =
@@ -47,9 +35,8 @@ int main(int argc, char** argv) {
     return keyboard == GrabSuccess && pointer == GrabSuccess ? 0 : 1;
   }
   struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+  action.sa_handler = [](int) { g_end = 1; };
+  for (int signal : {SIGTERM, SIGINT}) sigaction(signal, &action, nullptr);
   // A grey background, so that whatever a client draws into the window stands out from it.
   const Window window =
       XCreateSimpleWindow(display, root, 0, 0, unsigned(width), unsigned(height), 0, 0, 0x808080);

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The real xscreensaver daemon on a desk of two monitors: `-activate` starts one Larkspill per
-# monitor, each showing the scene, one playing sound; `-deactivate` ends them within a second
-# with nothing left running, no session bus included.
+# The real xscreensaver on two monitors: `-activate` starts a Larkspill on each, showing the scene,
+# one playing sound; `-deactivate` ends them with nothing left running, no session bus included.
 source "$(dirname "$0")/lib.sh"
 start_two_monitor_display || { echo "SKIPPED: Xorg with the dummy driver cannot run here"; exit 77; }
 unset DBUS_SESSION_BUS_ADDRESS  # startx and xscreensaver: no session bus
@@ -12,8 +11,7 @@ mkdir -p "$HOME" "$WORK/bin"
 ln -s "$LARKSPILL" "$WORK/bin/larkspill"
 printf '%s:\t%s\n' mode one selected 0 timeout 0:30:00 lock False fade False unfade False splash False \
   dpmsEnabled False programs '"Larkspill"  larkspill -root  \n' >"$HOME/.xscreensaver"
-# xscreensaver never runs a saver for root; as root here, it runs as user 1000 in a user
-# namespace of its own (the files stay ours), or else as nobody where nobody can reach the build.
+# xscreensaver runs no saver for root: here it runs as user 1000 in a user namespace, or as nobody.
 as_user=()
 if [ "$(id -u)" -eq 0 ]; then
   as_user=(unshare --user --map-user=1000 --map-group=1000)
@@ -23,8 +21,7 @@ if [ "$(id -u)" -eq 0 ]; then
       { echo "SKIPPED: no user namespace, and the build is out of an ordinary user's reach"; exit 77; }
   fi
 fi
-"${as_user[@]}" xscreensaver -no-splash -verbose >"$WORK/xscreensaver.log" 2>&1 &
-PIDS+=("$!")
+bg "${as_user[@]}" xscreensaver -no-splash -verbose >"$WORK/xscreensaver.log" 2>&1
 until_ok 5 xscreensaver-command -time >/dev/null 2>&1 || true
 xscreensaver-command -activate >/dev/null || fail "xscreensaver-command -activate failed"
 
@@ -36,8 +33,8 @@ expect_scene 800 0 800 600
 [ "$(for pid in $(our_savers); do ls -l "/proc/$pid/fd"; done 2>/dev/null | grep -c "$WORK/audio.raw")" -eq 1 ] ||
   fail "not one of the two savers plays sound"
 
-# No session bus is left for this display (dbus-launch --autolaunch and its dbus-daemon outlive
-# what started them; only those since this X server count, as an earlier one may have left one).
+# No session bus is left for this display (of those started since this X server: dbus-launch and
+# its daemon outlive what started them).
 xscreensaver-command -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
 until_ok 1 savers_are 0 || fail "Larkspill still runs a second after -deactivate: $(our_savers)"
 started_at() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{print $20}'; }

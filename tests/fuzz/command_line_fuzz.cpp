@@ -2,6 +2,7 @@
 // start-up parser: nothing may crash, and the mode must agree with the switch.
 #include <cstdint>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,13 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string all(reinterpret_cast<const char*>(data), size);
   std::vector<std::string> args;
-  size_t start = 0;
-  for (size_t i = 0; i <= all.size(); ++i) {
-    if (i == all.size() || all[i] == '\0') {
-      args.push_back(all.substr(start, i - start));
-      start = i + 1;
-    }
-  }
+  std::istringstream in(all + '\0');
+  for (std::string arg; std::getline(in, arg, '\0');) args.push_back(arg);
   std::string env = args.size() > 1 ? args.back() : std::string();
   for (const char* xsw : {static_cast<const char*>(nullptr), env.c_str()}) {
     larkspill::StartupOptions o = larkspill::ParseStartup(args, xsw);

@@ -1,6 +1,5 @@
 // Feeds arbitrary bytes to the picture reader as a file: nothing may crash or allocate beyond the
-// caps, a picture read has the size its checked headers claim, and a file the header check
-// refuses is never handed to SDL.
+// caps, a picture read has the size its checked headers claim, and no refused file reaches SDL.
 #include <sys/mman.h>
 #include <unistd.h>
 

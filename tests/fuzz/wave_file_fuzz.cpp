@@ -1,6 +1,6 @@
-// Feeds arbitrary bytes to the wave check as a file: nothing may crash, what it accepts lies
-// inside the file and within the caps, and SDL's own wave reader, which the mixer hands every
-// sound not played from its file, stays within the fuzzer's memory limit on whatever it accepts.
+// Feeds arbitrary bytes to the wave check as a file: nothing may crash, what it accepts lies in the
+// file and the caps, and SDL's wave reader (the mixer's for sounds not played from their file)
+// stays within the fuzzer's memory limit on whatever it accepts.
 #include <SDL.h>
 #include <sys/mman.h>
 #include <unistd.h>
