@@ -1,26 +1,33 @@
 #include "platform/frame_composer.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "platform/picture_store.h"
 #include "platform/scaled_view.h"
+#include "platform/text_cache.h"
+#include "scene/sprite_display.h"
 
 namespace larkspill {
 namespace {
 
 constexpr int kW = 40, kH = 30;
+constexpr auto kWide = SDL_PIXELFORMAT_RGB888;
 
 // A picture of w x h pixels of `colour` (0xRRGGBB) with a magenta column at x = `magenta`.
 struct TestPicture {
   TestPicture(int w, int h, uint32_t colour, bool keyed, int magenta = 1)
       : pixels(size_t(w) * h, colour) {
     for (int y = 0; y < h; ++y) pixels[size_t(y) * w + magenta] = 0xFF00FF;
-    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), w, h, 32, w * 4,
-                                                        SDL_PIXELFORMAT_RGB888);
-    if (keyed) KeyOnMagenta(s);
-    SDL_FreeSurface(s);
+    SdlSurfacePtr s(SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), w, h, 32, w * 4, kWide));
+    if (keyed) KeyOnMagenta(s.get());
     image = pixman_image_create_bits(keyed ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8, w, h,
                                      pixels.data(), w * 4);
   }
@@ -44,12 +51,11 @@ std::shared_ptr<const TextPixels> Text(int which, int w = 9, int h = 5) {
   return text;
 }
 
-// Frame n of a script: a background, a keyed sprite crossing (also off the edges), an opaque
-// block on some frames drawn under or over it, a keyed sprite in place changing its picture, a
-// text that changes every third frame, and once a plain fill instead of the background.
-void Draw(FrameComposer& c, int n, TestPicture& background, TestPicture& keyed,
-          TestPicture& block) {
+// Frame n: background or fill, sprites moving off edges, under and over, changing, and a text.
+void Draw(FrameComposer& c, int n) {
   static const std::shared_ptr<const TextPixels> texts[] = {Text(0), Text(1)};
+  static TestPicture background(kW, kH, 0x336699, false), keyed(8, 8, 0xEEBB11, true),
+      block(6, 6, 0x11EE22, false);
   static TestPicture flags[] = {{6, 4, 0xC04080, true, 2}, {6, 4, 0x40C080, true, 4}};
   if (n == 5) {
     c.Add({.where = {0, 0, kW, kH}, .colour = 0x0000FF, .opaque = true});
@@ -65,27 +71,22 @@ void Draw(FrameComposer& c, int n, TestPicture& background, TestPicture& keyed,
   c.Compose();
 }
 
-// Only the places where a frame's drawings differ from the last frame's are composed again;
-// whatever moved, appeared, vanished or changed order, the frame comes out as a composer with no
-// history makes it, and every pixel that changed lies in what is reported changed.
+// Composed only where its drawings changed, a frame is as if composed whole; all change reported.
 TEST(FrameComposerTest, FramesComposedInPartsMatchFramesComposedWhole) {
-  TestPicture background(kW, kH, 0x336699, false), keyed(8, 8, 0xEEBB11, true),
-      block(6, 6, 0x11EE22, false);
   Frame parts;
   std::vector<uint32_t> before = parts.pixels;
   for (int n = 0; n < 8; ++n) {
     parts.composer.ClearChanged();
     const int64_t composed_before = parts.composer.pixels_composed();
-    Draw(parts.composer, n, background, keyed, block);
+    Draw(parts.composer, n);
     Frame whole;
-    Draw(whole.composer, n, background, keyed, block);
+    Draw(whole.composer, n);
     for (int y = 0; y < kH; ++y) {
       for (int x = 0; x < kW; ++x) {
         ASSERT_EQ(parts.At(x, y), whole.At(x, y)) << "frame " << n << " at " << x << "," << y;
-        if ((before[size_t(y) * kW + x] & 0xFFFFFF) != parts.At(x, y)) {
-          ASSERT_TRUE(parts.composer.changed().Touches({x, y, x + 1, y + 1}))
-              << "frame " << n << " changed at " << x << "," << y << " unreported";
-        }
+        ASSERT_TRUE((before[size_t(y) * kW + x] & 0xFFFFFF) == parts.At(x, y) ||
+                    parts.composer.changed().Touches({x, y, x + 1, y + 1}))
+            << "frame " << n << " changed at " << x << "," << y << " unreported";
       }
     }
     if (n > 0 && n != 5 && n != 6) {
@@ -114,58 +115,174 @@ TEST(ScaledViewTest, TheFrameIsLetterboxedAsLargeAsFits) {
       {800, 600, {0, 0, 800, 600}},     {1920, 1080, {240, 0, 1440, 1080}},
       {3840, 2160, {480, 0, 2880, 2160}}, {1000, 500, {167, 0, 666, 500}},
       {640, 1000, {0, 260, 640, 480}},  {1, 1, {}}, {0, 600, {}}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(PlaceView(c.w, c.h, 800, 600), c.place) << c.w << " x " << c.h;
-  }
+  for (const auto& c : cases) EXPECT_EQ(PlaceView(c.w, c.h, 800, 600), c.place) << c.w << " wide";
 }
 
-// A scaled window is sent only what changed; whatever it is sent must make it show what a
-// window painted whole from the new frame shows.
+// What a scaled window is sent of a change makes it show what one painted whole shows.
 TEST(ScaledViewTest, WhatChangedOnAScaledWindowCoversEveryWindowPixelThatChanged) {
-  TestPicture background(kW, kH, 0x336699, false), keyed(8, 8, 0xEEBB11, true),
-      block(6, 6, 0x11EE22, false);
-  for (const auto& size : {std::pair{72, 54}, std::pair{144, 108}, std::pair{41, 31}}) {
+  for (const auto& [w, h] : {std::pair{72, 54}, std::pair{144, 108}, std::pair{41, 31}}) {
     Frame f;
     f.composer.KeepScene(true);
-    const auto wide_text = Text(1, size.first / 3, 6);
+    const auto wide_text = Text(1, w / 3, 6);
     ScaledView view;
-    view.Place(size.first, size.second, kW, kH);
-    std::vector<uint32_t> shown(size_t(size.first) * size.second);
-    pixman_image_t* window = pixman_image_create_bits(PIXMAN_x8r8g8b8, size.first, size.second,
-                                                      shown.data(), size.first * 4);
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        shown.data(), size.first, size.second, 32, size.first * 4, SDL_PIXELFORMAT_RGB888);
-    auto paint = [&](const Region& boxes) {
+    view.Place(w, h, kW, kH);
+    std::vector<uint32_t> shown(size_t(w) * h);
+    pixman_image_t* window = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, shown.data(), w * 4);
+    SdlSurfacePtr surface(SDL_CreateRGBSurfaceWithFormatFrom(shown.data(), w, h, 32, w * 4, kWide));
+    // Sends the window what changed, or all; the texts drawn at its size, wider than on the frame.
+    auto send = [&](bool whole) {
+      std::vector<SharpText> texts;
+      for (const Drawing& d : f.composer.shown())
+        if (d.text) texts.push_back(view.Sharp(wide_text, d.where));
+      Region boxes;
+      view.Changes(f.composer.changed(), std::move(texts), whole, boxes);
       for (const pixman_box32_t& box : boxes.Boxes()) {
-        view.Paint(f.composer.frame(), f.composer.scene(), box, window, surface, 0, 0);
+        view.Paint(f.composer.frame(), f.composer.scene(), box, window, surface.get(), 0, 0);
       }
     };
     for (int n = 0; n < 8; ++n) {
       f.composer.ClearChanged();
-      Draw(f.composer, n, background, keyed, block);
-      // The text drawn at the window's size: wider than its place on the frame, scaled.
-      auto sharp = [&] {
-        std::vector<SharpText> texts;
-        for (const Drawing& d : f.composer.shown()) {
-          if (d.text) texts.push_back(view.Sharp(wide_text, d.where));
-        }
-        return texts;
-      };
-      Region changes;
-      view.Changes(f.composer.changed(), sharp(), n == 0, changes);
-      paint(changes);
-      std::vector<uint32_t> sent = shown;
-      Region all;
-      view.Changes(f.composer.changed(), sharp(), true, all);
-      paint(all);
+      Draw(f.composer, n);
+      send(n == 0);
+      const std::vector<uint32_t> sent = shown;
+      send(true);
       for (size_t i = 0; i < shown.size(); ++i) {
-        ASSERT_EQ(sent[i] & 0xFFFFFF, shown[i] & 0xFFFFFF)
-            << size.first << " wide, frame " << n << ", pixel " << i;
+        ASSERT_EQ(sent[i] & 0xFFFFFF, shown[i] & 0xFFFFFF) << w << " wide, frame " << n << ":" << i;
       }
     }
-    SDL_FreeSurface(surface);
     pixman_image_unref(window);
   }
+}
+
+// A folder of the test's own for the files it writes.
+struct Folder {
+  std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("larkspill_parts_" + std::to_string(getpid()));
+  Folder() { std::filesystem::create_directories(path); }
+  ~Folder() { std::filesystem::remove_all(path); }
+  std::string operator/(const std::string& name) const { return (path / name).string(); }
+};
+
+// A BMP file whose headers claim what the arguments say, with `pixel_bytes` bytes after them.
+std::string LyingBmp(int32_t width, int32_t height, uint16_t bits, uint32_t compression = 0,
+                     uint32_t colours = 0, size_t pixel_bytes = 1000) {
+  std::string file = "BM" + std::string(52, '\0') + std::string(pixel_bytes, '\x7f');
+  const std::pair<size_t, uint32_t> fields[] = {
+      {2, uint32_t(file.size())}, {10, 54 + (bits <= 8 ? 4u << bits : 0u)}, {14, 40},
+      {18, uint32_t(width)}, {22, uint32_t(height)}, {26, 1 | uint32_t{bits} << 16},
+      {30, compression}, {46, colours}};
+  for (auto [at, value] : fields) {
+    for (int i = 0; i < 4; ++i) file[at + i] = static_cast<char>(value >> (8 * i));
+  }
+  return file;
+}
+
+// Nothing allocated beyond what the file holds, nothing blocks; the error names file and fault.
+TEST(PictureStoreTest, BadPicturesAreRefusedWithTheirName) {
+  Folder dir;
+  ASSERT_EQ(mkfifo((dir / "fifo.BMP").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir / "folder.BMP");
+  const struct { std::string name, bytes, reason; } cases[] = {  // bytes "-": an empty file
+      {"Flock3.BMP", "", "no such file"},
+      {"empty.BMP", "-", "empty"},
+      {"garbage.BMP", std::string(500, 'x'), "not a BMP"},
+      {"fifo.BMP", "", "FIFO"},
+      {"folder.BMP", "", "folder"},
+      {"huge.BMP", LyingBmp(30000, 30000, 32), "30000 x 30000 pixels, more than"},
+      {"wide.BMP", LyingBmp(8192, 4096, 24), "8192 x 4096 pixels, more than"},
+      {"upside.BMP", LyingBmp(100, INT32_MIN, 24), "2147483648 pixels, more than"},
+      {"short.BMP", LyingBmp(4000, 4000, 32), "but the file holds 1000"},
+      {"short8.BMP", LyingBmp(2000, 2000, 8, 0, 0, 2000), "but the file holds"},
+      {"palette.BMP", LyingBmp(10, 10, 8, 0, 100000), "a palette of 100000 colours"},
+      {"rle24.BMP", LyingBmp(10, 10, 24, 1), "compression 1"},
+      {"zero.BMP", LyingBmp(0, 10, 24), "no pixels"},
+  };
+  PictureStore store;
+  for (const auto& c : cases) {
+    const std::string path = dir / c.name;
+    if (!c.bytes.empty()) std::ofstream(path, std::ios::binary) << (c.bytes == "-" ? "" : c.bytes);
+    std::string error = "no error";
+    try {
+      store.Get(path, true);
+    } catch (const AssetError& e) {
+      error = e.what();
+    }
+    EXPECT_THAT(error, ::testing::StartsWith("cannot load picture " + path + ": "));
+    EXPECT_THAT(error, ::testing::HasSubstr(c.reason));
+  }
+}
+
+// Read here (24-bit) or by SDL (8-bit), colours quantise as SDL's RGB565 does; magenta is the key.
+TEST(PictureStoreTest, EveryColourQuantisesAsSdlDoesAndMagentaIsTheKey) {
+  Folder dir;
+  std::vector<Uint8> rgb(256 * 2 * 3);  // every level of every colour, in rows that differ
+  for (size_t k = 0; k < rgb.size(); ++k) rgb[k] = Uint8(k * 97 / 3);
+  rgb[0] = 250, rgb[1] = 3, rgb[2] = 251;  // quantises to magenta
+  SdlSurfacePtr plain(SDL_CreateRGBSurfaceWithFormatFrom(rgb.data(), 256, 2, 24, 256 * 3,
+                                                         SDL_PIXELFORMAT_RGB24));
+  SdlSurfacePtr indexed(SDL_CreateRGBSurfaceWithFormat(0, 256, 2, 8, SDL_PIXELFORMAT_INDEX8));
+  std::vector<SDL_Color> palette;
+  for (int i = 0; i < 256; ++i) {
+    palette.push_back({rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2], 255});
+    static_cast<Uint8*>(indexed->pixels)[i] = Uint8(i);
+    static_cast<Uint8*>(indexed->pixels)[indexed->pitch + i] = Uint8(255 - i);
+  }
+  SDL_SetPaletteColors(indexed->format->palette, palette.data(), 0, 256);
+  PictureStore store;
+  for (SDL_Surface* source : {plain.get(), indexed.get()}) {
+    const std::string path = dir / (std::to_string(source->format->BitsPerPixel) + ".bmp");
+    ASSERT_EQ(SDL_SaveBMP(source, path.c_str()), 0) << SDL_GetError();
+    SdlSurfacePtr sdl(SDL_ConvertSurfaceFormat(source, SDL_PIXELFORMAT_RGB565, 0));
+    const SDL_Surface* opaque = store.Get(path, false).pixels.get();
+    const SDL_Surface* keyed = store.Get(path, true).pixels.get();
+    for (int i = 0; i < 512; ++i) {
+      const uint32_t v = static_cast<Uint16*>(sdl->pixels)[i / 256 * sdl->pitch / 2 + i % 256];
+      const uint32_t r = v >> 11, g = (v >> 5) & 63, b = v & 31;
+      const uint32_t wide = (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
+      auto at = [i](const SDL_Surface* s) {
+        return static_cast<const uint32_t*>(s->pixels)[i / 256 * s->pitch / 4 + i % 256];
+      };
+      ASSERT_EQ(at(opaque) & 0xFFFFFF, wide) << path << ", pixel " << i;
+      ASSERT_EQ(at(keyed), wide == 0xFF00FF ? 0 : wide | 0xFF000000) << path << ", pixel " << i;
+    }
+    store.Get(path, false);  // not read again
+  }
+  EXPECT_EQ(store.decodes(), 4);
+}
+
+// Rendered once while drawn alike, in a bounded cache; cut just past its place; any face or size.
+TEST(TextCacheTest, TextsRenderOnceCutToTheirPlaceInAnyFaceAndSize) {
+  TextCache texts;
+  ASSERT_TRUE(texts.Start());
+  for (int frame = 0; frame < 3; ++frame) {
+    for (int size : {30, 14}) {
+      texts.SetFont("Arial", size);
+      ASSERT_TRUE(texts.Render("12:00:00", kYellow, 150));
+    }
+  }
+  EXPECT_EQ(texts.font_opens(), 2);
+  EXPECT_EQ(texts.text_renders(), 2);
+  texts.Render("12:00:01", kYellow, 150);
+  texts.Render("12:00:01", 0xFFFFFF, 150);
+  EXPECT_EQ(texts.text_renders(), 4);
+  for (size_t i = 0; i < TextCache::kCacheSize; ++i) texts.Render(std::to_string(i), kYellow, 150);
+  texts.Render("12:00:00", kYellow, 150);
+  EXPECT_EQ(texts.text_renders(), 5 + static_cast<int>(TextCache::kCacheSize));
+
+  std::string message;
+  while (message.size() < 200 * 1024) message += "A long message with \xC3\xBC and words. ";
+  texts.SetFont("No Such Face Anywhere", 24);
+  for (int32_t width : {100, 799}) {
+    auto cut = texts.Render(message, kYellow, width);
+    ASSERT_TRUE(cut);
+    EXPECT_GT(cut->surface->w, width);
+    EXPECT_LT(cut->surface->w, width + 30);
+  }
+  for (int32_t size : {0, -5, 100000, INT32_MAX}) {
+    texts.SetFont("Arial", size);
+    EXPECT_TRUE(texts.Render(message, kYellow, 800)) << size;
+  }
+  EXPECT_EQ(texts.font_opens(), 5);  // and the fallback face at 24, Arial clamped to 1 and 400
 }
 
 }  // namespace
