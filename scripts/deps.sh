@@ -35,22 +35,29 @@ install_deps() {
     "${missing[@]}" </dev/null
 }
 
-# Starts Xvfb on a free display number and sets XVFB_DISPLAY and XVFB_PID.
+# Starts Xvfb on a display number the server itself finds free (no race with a server started at
+# the same moment) and sets XVFB_DISPLAY and XVFB_PID.
 start_xvfb() {
-  local size="${1:-800x600x24}"
-  local n
-  for n in $(seq 90 120); do
-    [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] && continue
-    Xvfb ":$n" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    XVFB_DISPLAY=":$n"
-    local i
-    for i in $(seq 1 50); do
-      if DISPLAY="$XVFB_DISPLAY" xdpyinfo >/dev/null 2>&1; then return 0; fi
-      sleep 0.1
-    done
-    kill "$XVFB_PID" 2>/dev/null || true
+  start_x_server Xvfb -screen 0 "${1:-800x600x24}" -nolisten tcp || { echo "could not start Xvfb" >&2; return 1; }
+}
+
+# start_x_server SERVER ARGS...: sets XVFB_PID and XVFB_DISPLAY once the server answers; 1 if it
+# does not within 10 s.
+start_x_server() {
+  local number i
+  number=$(mktemp /tmp/larkspill-display.XXXXXX)
+  "$@" -displayfd 3 3>"$number" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for i in $(seq 1 100); do
+    if grep -qx '[0-9][0-9]*' "$number" 2>/dev/null; then
+      XVFB_DISPLAY=":$(cat "$number")"
+      if DISPLAY="$XVFB_DISPLAY" xdpyinfo >/dev/null 2>&1; then rm -f "$number"; return 0; fi
+    fi
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
-  echo "could not start Xvfb" >&2
+  kill "$XVFB_PID" 2>/dev/null
+  rm -f "$number"
+  XVFB_PID= XVFB_DISPLAY=
   return 1
 }

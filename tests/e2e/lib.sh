@@ -18,26 +18,19 @@ until_ok() { local i; for i in $(seq 1 $(($1 * 10))); do "${@:2}" && return 0; s
 
 # Two 800 x 600 monitors side by side (Xorg's dummy driver, RandR); 1 where that cannot run.
 start_two_monitor_display() {
-  local conf="$WORK/xorg.conf" n i
+  local conf="$WORK/xorg.conf" i
   command -v Xorg >/dev/null && [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || return 1
   printf '%s\n' 'Section "ServerFlags"' 'Option "AutoAddDevices" "false"' 'Option "DontVTSwitch" "true"' \
     EndSection 'Section "Device"' 'Identifier "d"' 'Driver "dummy"' 'VideoRam 32768' EndSection \
     'Section "Monitor"' 'Identifier "m"' 'HorizSync 5-1000' 'VertRefresh 5-200' EndSection \
     'Section "Screen"' 'Identifier "s"' 'Device "d"' 'Monitor "m"' 'DefaultDepth 24' 'SubSection "Display"' \
     'Depth 24' 'Modes "800x600"' 'Virtual 1600 600' EndSubSection EndSection >"$conf"
-  for n in $(seq 70 89); do
-    [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] && continue
-    Xorg ":$n" -config "$conf" -logfile "$WORK/xorg.log" -noreset -nolisten tcp -novtswitch \
-      -sharevts >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    until_ok 10 xdpyinfo >/dev/null 2>&1 || { kill "$XVFB_PID" 2>/dev/null; XVFB_PID=; continue; }
-    xrandr --addmode DUMMY1 800x600 >/dev/null 2>&1 || return 1
-    for i in 1 2 3; do  # the driver sometimes takes a second request before the output shows
-      xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0 >/dev/null 2>&1
-      xrandr --listmonitors | grep -q "Monitors: 2" && return 0
-    done
-    return 1
+  start_x_server Xorg -config "$conf" -logfile "$WORK/xorg.log" -noreset -nolisten tcp -novtswitch -sharevts || return 1
+  export DISPLAY="$XVFB_DISPLAY"
+  xrandr --addmode DUMMY1 800x600 >/dev/null 2>&1 || return 1
+  for i in 1 2 3; do  # the driver sometimes takes a second request before the output shows
+    xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0 >/dev/null 2>&1
+    xrandr --listmonitors | grep -q "Monitors: 2" && return 0
   done
   return 1
 }
