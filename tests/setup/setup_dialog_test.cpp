@@ -118,9 +118,11 @@ class SetupDialogTest : public QObject {
     }
     return out.substr(0, out.size() - 1);
   }
-  // Stores values as if another program had, and forgets those writes.
-  void Set(const char* section, std::initializer_list<std::pair<const char*, const char*>> values) {
-    for (const auto& [key, value] : values) store_.SaveSetting("Larkspill", section, key, value);
+  // Stores values of "section/key" names as if another program had, and forgets those writes.
+  void Set(std::initializer_list<std::pair<std::string, const char*>> values) {
+    for (const auto& [name, value] : values)
+      store_.SaveSetting("Larkspill", name.substr(0, name.find('/')),
+                         name.substr(name.find('/') + 1), value);
     store_.ClearWrites();
   }
 
@@ -253,7 +255,8 @@ class SetupDialogTest : public QObject {
     for (const auto& c : cases) {
       init();
       font_list_ = c.fonts;
-      Set("Startup", {{"CheckFont", "0"}, {"SelectedFont", c.selected}, {"FontName", c.name}});
+      Set({{"Startup/CheckFont", "0"}, {"Startup/SelectedFont", c.selected},
+           {"Startup/FontName", c.name}});
       Open(false);
       QCOMPARE(font_calls_, 1);
       QCOMPARE(Shown({"chkFonts", "cboFontsScreen"}), QStringLiteral("0|") + c.shown);
@@ -317,20 +320,18 @@ class SetupDialogTest : public QObject {
   // does coming back to its window; only what changed behind the dialog is written back.
   void broughtToTheFrontItShowsTheStoreAsItIsNow() {
     Open();
-    Set("one", {{"Clock", "0"}, {"Scroll", "7"}, {"SoundOff", "45"}});
-    Set("two", {{"Message", "Gone fishing"}, {"PosClock", "9"}});
-    Set("Startup", {{"PwrSave", "2"}});  // any value but 0 keeps it on
+    Set({{"one/Clock", "0"}, {"one/Scroll", "7"}, {"one/SoundOff", "45"}, {"two/PosClock", "9"},
+         {"two/Message", "Gone fishing"}, {"Startup/PwrSave", "2"}});  // any PwrSave but 0 is on
     dialog_->BringToFront();
     QCOMPARE(Shown({"chkPowerSave", "chkClock", "txtScroll", "txtMessage", "cboSoundOff",
                     "optPosClock"}),
              "1|0|7|Gone fishing|45|");
     QCOMPARE(TakeWrites(), "Scroll=7 ScrollSec=420 Clock=0 Message=Gone fishing");
-    QCOMPARE(Stored({"two/PosClock"}), "9");
     dialog_->BringToFront();
     QCOMPARE(TakeWrites(), "");
 
     QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
-    Set("two", {{"WaterSpeed", "321"}});
+    Set({{"two/WaterSpeed", "321"}});
     QEvent activated(QEvent::ActivationChange);
     QApplication::sendEvent(dialog_.get(), &activated);
     QCOMPARE(Shown({"txtWaterSpeed"}), "321");
