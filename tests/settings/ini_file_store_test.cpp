@@ -43,29 +43,22 @@ bool Once(const std::string& text, const std::string& what) {
   return text.find(what) != std::string::npos && text.find(what) == text.rfind(what);
 }
 
-// Runs `check` in a child process, as the user nobody if asked, ended by SIGALRM after 10 s;
-// returns what it reports (empty: all well).
-std::string InChild(const std::function<std::string()>& check, bool as_nobody = false) {
-  int out[2];
-  if (pipe(out) != 0) return "no pipe";
-  const pid_t child = fork();
-  if (child == 0) {
-    alarm(10);
-    const uid_t nobody = 65534;
-    std::string result = "cannot become nobody";
-    if (!as_nobody || (setgroups(0, nullptr) == 0 && setresgid(nobody, nobody, nobody) == 0 &&
-                       setresuid(nobody, nobody, nobody) == 0))
-      result = check();
-    _exit(write(out[1], result.data(), result.size()) < 0 ? 2 : 0);
-  }
-  close(out[1]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  std::string result;
-  char buffer[256];
-  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) result.append(buffer, n);
-  close(out[0]);
-  return WIFEXITED(status) ? result : "killed or hung; " + result;
+// Expects `check`, run in a child process (as the user nobody when asked) that SIGALRM ends
+// after 10 s, to report `expected`.
+void ExpectInChild(const std::function<std::string()>& check, const std::string& expected,
+                   bool as_nobody = false) {
+  const uid_t nobody = 65534;
+  EXPECT_EXIT(
+      {
+        alarm(10);
+        if (as_nobody && (setgroups(0, nullptr) != 0 || setresgid(nobody, nobody, nobody) != 0 ||
+                          setresuid(nobody, nobody, nobody) != 0))
+          _exit(2);
+        const std::string seen = check();
+        std::fputs(("\nreported: " + seen + "\nexpected: " + expected + "\n").c_str(), stderr);
+        _exit(seen == expected ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 class IniFileStoreTest : public ::testing::Test {
@@ -259,13 +252,12 @@ TEST_F(IniFileStoreTest, ReadOnlyFilesAndAllButRegularFilesAreNeverReplacedAndNo
     chmod(path_.parent_path().c_str(), 0777);
     c.make();
     const std::string before = Snapshot(path_) + Snapshot(elsewhere);
-    EXPECT_EQ(InChild([&] {
-                IniFileStore store(path_);
-                const std::string seen =
-                    Get(store, {"one/MouseSens"}) + "|" + store.WhyCannotSave();
-                store.SaveSetting(kAppName, "one", "MouseSens", "9");
-                return seen + "|" + Get(store, {"one/mousesens"});
-              }, c.as_nobody), c.seen);
+    ExpectInChild([&] {
+          IniFileStore store(path_);
+          const std::string seen = Get(store, {"one/MouseSens"}) + "|" + store.WhyCannotSave();
+          store.SaveSetting(kAppName, "one", "MouseSens", "9");
+          return seen + "|" + Get(store, {"one/mousesens"});
+        }, c.seen, c.as_nobody);
     EXPECT_EQ(Snapshot(path_) + Snapshot(elsewhere), before);
   }
 }
@@ -323,18 +315,17 @@ TEST_F(IniFileStoreTest, LockWaitsEndOnAnEndSignalOrAfterAFewSeconds) {
   Fresh(nullptr);
   const int held = open((path_.string() + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
   ASSERT_EQ(flock(held, LOCK_EX), 0);  // the child's store opens the lock file afresh and waits
-  EXPECT_EQ(InChild([&] {
-              // As the saver does when SIGTERM has come: the wait ends at once.
-              IniFileStore ending(path_, [] { return SIGTERM; });
-              ending.SaveSetting(kAppName, "one", "Clock", "0");
-              IniFileStore patient(path_);
-              patient.SaveSetting(kAppName, "one", "Clock", "0");
-              patient.SaveSetting(kAppName, "one", "Birds", "1");
-              return ending.WhyCannotSave() + "|" + Get(patient, {"one/clock"}) + "|" +
-                     patient.WhyCannotSave();
-            }),
-            "the settings file was not written: the program is ending|0|the settings file is "
-            "locked: another program has held settings.ini.lock for more than 3 s");
+  ExpectInChild([&] {
+        // As the saver does when SIGTERM has come: the wait ends at once.
+        IniFileStore ending(path_, [] { return SIGTERM; });
+        ending.SaveSetting(kAppName, "one", "Clock", "0");
+        IniFileStore patient(path_);
+        patient.SaveSetting(kAppName, "one", "Clock", "0");
+        patient.SaveSetting(kAppName, "one", "Birds", "1");
+        return ending.WhyCannotSave() + "|" + Get(patient, {"one/clock"}) + "|" +
+               patient.WhyCannotSave();
+      }, "the settings file was not written: the program is ending|0|the settings file is locked: "
+         "another program has held settings.ini.lock for more than 3 s");
   close(held);
   EXPECT_FALSE(fs::exists(path_));
 }
