@@ -5,6 +5,7 @@
 #include <QtWidgets>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <fontconfig/fontconfig.h>
@@ -234,34 +235,30 @@ class SetupDialogTest : public QObject {
     // Checking it again and unchecking it loads the list again, every font once.
     QTest::mouseClick(check, Qt::LeftButton);
     QTest::mouseClick(check, Qt::LeftButton);
-    QCOMPARE(font_calls_, 2);
-    QCOMPARE(fonts->count(), 5);
-    QCOMPARE(fonts->currentText(), QStringLiteral("Verdana"));
+    QCOMPARE(QStringLiteral("%1 %2 ").arg(font_calls_).arg(fonts->count()) + fonts->currentText(),
+             "2 5 Verdana");
   }
 
   // With fast start off the list loads at opening and the stored face is looked up by name: not
   // listed, nothing is selected or written; a name from an older list (foundry in brackets) is its
   // family; "Arial", which Linux desktops do not list, is Liberation Sans, which stands in for it.
   void fontsLoadAtOpeningAndTheStoredFaceIsFound() {
-    const struct {
-      QStringList fonts;
-      const char *selected, *name, *shown;
-      std::string stored;
-    } cases[] = {{kFonts, "3", "verdana", "Verdana", "4|Verdana"},
-                 {kFonts, "17", "Comic Sans", "", "17|Comic Sans"},
-                 {kFonts, "0", "Verdana [monotype]", "Verdana", "4|Verdana"},
-                 {{"DejaVu Sans", "Liberation Sans", "Verdana"}, "9", "Arial", "Liberation Sans",
-                  "1|Liberation Sans"}};
-    for (const auto& c : cases) {
+    // The fonts listed, the stored position and name; the name shown, the position and name stored.
+    const std::tuple<QStringList, const char*, const char*, const char*, std::string> cases[] = {
+        {kFonts, "3", "verdana", "Verdana", "4|Verdana"},
+        {kFonts, "17", "Comic Sans", "", "17|Comic Sans"},
+        {kFonts, "0", "Verdana [monotype]", "Verdana", "4|Verdana"},
+        {{"DejaVu Sans", "Liberation Sans", "Verdana"}, "9", "Arial", "Liberation Sans",
+         "1|Liberation Sans"}};
+    for (const auto& [fonts, selected, name, shown, stored] : cases) {
       init();
-      font_list_ = c.fonts;
-      Set({{"Startup/CheckFont", "0"}, {"Startup/SelectedFont", c.selected},
-           {"Startup/FontName", c.name}});
+      font_list_ = fonts;
+      Set({{"Startup/CheckFont", "0"}, {"Startup/SelectedFont", selected},
+           {"Startup/FontName", name}});
       Open(false);
-      QCOMPARE(font_calls_, 1);
-      QCOMPARE(Shown({"chkFonts", "cboFontsScreen"}), QStringLiteral("0|") + c.shown);
-      QVERIFY(Find<QComboBox>("cboFontsScreen")->isEnabled());
-      QCOMPARE(Stored({"Startup/SelectedFont", "Startup/FontName"}), c.stored);
+      QVERIFY(font_calls_ == 1 && Find<QComboBox>("cboFontsScreen")->isEnabled());
+      QCOMPARE(Shown({"chkFonts", "cboFontsScreen"}), QStringLiteral("0|") + shown);
+      QCOMPARE(Stored({"Startup/SelectedFont", "Startup/FontName"}), stored);
     }
   }
 
@@ -287,9 +284,7 @@ class SetupDialogTest : public QObject {
   void keysMoveEveryBarAndWriteAsTheMouseDoes() {
     Open();
     // From the middle: Home, one step towards the end, Page Down, End, a step back, Page Up.
-    const struct {
-      const char *bar, *companion, *shown, *writes;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
         {"hsbScroll", "txtScroll", "498",
          "Scroll=1 ScrollSec=60 Scroll=2 ScrollSec=120 Scroll=3 ScrollSec=180 Scroll=500 "
          "ScrollSec=30000 Scroll=499 ScrollSec=29940 Scroll=498 ScrollSec=29880"},
@@ -300,17 +295,17 @@ class SetupDialogTest : public QObject {
          "WaterSpeed=500 WaterSpeed=499 WaterSpeed=498 WaterSpeed=50 WaterSpeed=51 WaterSpeed=52"},
         {"hsbButter", "txtButter", "1",
          "NumButter=1 NumButter=2 NumButter=3 NumButter=2 NumButter=1"}};
-    for (const auto& c : cases) {
-      auto* bar = Find<QScrollBar>(c.bar);
-      QVERIFY2(bar->focusPolicy() & Qt::TabFocus, c.bar);
+    for (const auto& [name, companion, shown, writes] : cases) {
+      auto* bar = Find<QScrollBar>(name);
+      QVERIFY2(bar->focusPolicy() & Qt::TabFocus, name);
       bar->setValue((bar->minimum() + bar->maximum()) / 2);
       TakeWrites();
       const bool vertical = bar->orientation() == Qt::Vertical;
       for (Qt::Key key : {Qt::Key_Home, vertical ? Qt::Key_Down : Qt::Key_Right, Qt::Key_PageDown,
                           Qt::Key_End, vertical ? Qt::Key_Up : Qt::Key_Left, Qt::Key_PageUp})
         QTest::keyClick(bar, key);
-      QCOMPARE(TakeWrites(), QString::fromUtf8(c.writes));
-      if (c.companion != nullptr) QCOMPARE(Shown({c.companion}), QString::fromUtf8(c.shown));
+      QCOMPARE(TakeWrites(), QString::fromUtf8(writes));
+      if (companion != nullptr) QCOMPARE(Shown({companion}), QString::fromUtf8(shown));
     }
     auto* water = Find<QScrollBar>("vsbWaterSpeed");
     QVERIFY(ThumbRect(water).center().y() > water->height() / 2);  // 52 sits near "Fast"
