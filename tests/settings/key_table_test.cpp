@@ -21,37 +21,33 @@ TEST(KeyTable, SetRegistryWritesEveryKeyInOrderMarkerLast) {
   EXPECT_EQ(store.GetSetting(kAppName, "one", "SoundOff", "x"), "Never");
 }
 
-TEST(KeyTable, ReadersUseTheirOwnAbsentDefaults) {
-  MemoryStore store;
-  // Absent SoundOff: the saver's reader gets "1" (a minute), not "Never".
-  EXPECT_EQ(ReadText(store, Reader::Saver, "one", "SoundOff"), "1");
-  EXPECT_EQ(ReadText(store, Reader::Dialog, "one", "Birds") + "|" +
-                ReadText(store, Reader::Saver, "one", "Birds"), "|1");
-  EXPECT_EQ(ReadInteger(store, Reader::Saver, "System", "SetReg"), 1);
-  // An empty default does not convert: the first-run value stands in.
-  EXPECT_EQ(ReadInteger(store, Reader::Dialog, "one", "NumButter"), 3);
-  EXPECT_EQ(ReadInteger(store, Reader::Saver, "one", "BirdSpeed"), 25);
-}
-
-TEST(KeyTable, ConversionsOfStoredText) {
-  struct Case {
-    const char *section, *key, *stored;
-    int expected;
-  };
-  // Not a number, or beyond 16 bits: the first-run value. Halves go to even.
-  const Case cases[] = {
-      {"one", "BirdSpeed", " 40 ", 40},   {"one", "BirdSpeed", "fast", 25},
-      {"one", "FontSize", "", 24},        {"one", "Scroll", "32768", 1},
-      {"one", "Scroll", "32767", 32767},  {"two", "VolumeWater", "-2500", -2500},
-      {"two", "VolumeWater", "-32769", -911}, {"two", "PosClock", "2.5", 2},
-      {"two", "PosClock", "3.5", 4},      {"two", "PosClock", "2.5e9", 1},
-      {"two", "PosClock", "4e0", 4},      {"two", "PosClock", "inf", 1},
-      {"two", "PosClock", "0x10", 1},     {"two", "WaterSpeed", "+150", 150}};
-  for (const Case& c : cases) {
+// "text=number" as read. Absent, each reader has its own default; an empty default, no number or
+// one beyond 16 bits gives the first-run value; halves go to even.
+TEST(KeyTable, ReadersDefaultsAndConversionsOfStoredText) {
+  constexpr Reader S = Reader::Saver, D = Reader::Dialog;
+  const struct {
+    Reader reader;
+    const char *section, *key, *stored;  // nullptr: absent
+    const char* expected;
+  } cases[] = {
+      {S, "one", "SoundOff", nullptr, "1=1"}, {D, "one", "Birds", nullptr, "=1"},
+      {S, "one", "Birds", nullptr, "1=1"}, {S, "System", "SetReg", nullptr, "1=1"},
+      {D, "one", "NumButter", nullptr, "=3"}, {S, "one", "BirdSpeed", nullptr, "=25"},
+      {S, "one", "BirdSpeed", " 40 ", " 40 =40"}, {S, "one", "BirdSpeed", "fast", "fast=25"},
+      {S, "one", "FontSize", "", "=24"}, {S, "one", "Scroll", "32768", "32768=1"},
+      {S, "one", "Scroll", "32767", "32767=32767"}, {S, "two", "PosClock", "2.5", "2.5=2"},
+      {S, "two", "VolumeWater", "-2500", "-2500=-2500"},
+      {S, "two", "VolumeWater", "-32769", "-32769=-911"},
+      {S, "two", "PosClock", "3.5", "3.5=4"}, {S, "two", "PosClock", "2.5e9", "2.5e9=1"},
+      {S, "two", "PosClock", "4e0", "4e0=4"}, {S, "two", "PosClock", "inf", "inf=1"},
+      {S, "two", "PosClock", "0x10", "0x10=1"}, {S, "two", "WaterSpeed", "+150", "+150=150"}};
+  for (const auto& c : cases) {
     MemoryStore store;
-    store.SaveSetting(kAppName, c.section, c.key, c.stored);
-    EXPECT_EQ(ReadInteger(store, Reader::Saver, c.section, c.key), c.expected)
-        << c.key << "=" << c.stored;
+    if (c.stored != nullptr) store.SaveSetting(kAppName, c.section, c.key, c.stored);
+    EXPECT_EQ(ReadText(store, c.reader, c.section, c.key) + "=" +
+                  std::to_string(ReadInteger(store, c.reader, c.section, c.key)),
+              c.expected)
+        << c.key << (c.stored ? c.stored : " absent");
   }
   MemoryStore store;
   store.SaveSetting(kAppName, "one", "ScrollSec", "30000000");

@@ -1,24 +1,11 @@
 // Drives the Control Box through its controls, found by object name, against a store in memory.
 #include "setup/setup_dialog.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFontDatabase>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
-#include <QTimer>
+#include <QtWidgets>
 #include <memory>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include <fontconfig/fontconfig.h>
@@ -42,27 +29,20 @@ QStringList FamiliesInFile(const larkspill::FontFile& file) {
   int faces = 0;
   FcPattern* face = FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(file.path.c_str()),
                                     static_cast<unsigned>(file.index), nullptr, &faces);
-  if (face == nullptr) return families;
   FcChar8* family = nullptr;
-  for (int i = 0; FcPatternGetString(face, FC_FAMILY, i, &family) == FcResultMatch; ++i)
+  for (int i = 0; face && FcPatternGetString(face, FC_FAMILY, i, &family) == FcResultMatch; ++i)
     families.append(QString::fromUtf8(reinterpret_cast<const char*>(family)));
-  FcPatternDestroy(face);
+  if (face != nullptr) FcPatternDestroy(face);
   return families;
 }
 
-// The thumb of a scroll bar, in the bar's coordinates.
+// The thumb of a scroll bar, in the bar's coordinates, from the bar's own style option.
 QRect ThumbRect(QScrollBar* bar) {
+  struct Peek : QScrollBar {
+    using QScrollBar::initStyleOption;
+  };
   QStyleOptionSlider option;
-  option.initFrom(bar);
-  option.orientation = bar->orientation();
-  option.minimum = bar->minimum();
-  option.maximum = bar->maximum();
-  option.sliderPosition = bar->sliderPosition();
-  option.sliderValue = bar->value();
-  option.singleStep = bar->singleStep();
-  option.pageStep = bar->pageStep();
-  option.upsideDown = bar->invertedAppearance();
-  if (bar->orientation() == Qt::Horizontal) option.state |= QStyle::State_Horizontal;
+  (bar->*&Peek::initStyleOption)(&option);
   return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
                                       bar);
 }
@@ -102,6 +82,25 @@ class SetupDialogTest : public QObject {
     qFatal("no optPosClock(%d)", index);
   }
 
+  // What the named controls show, '|' separated: a box 1 or 0, a bar its value, a text box or
+  // list its text; "optPosClock" the numbers of the corners chosen.
+  QString Shown(std::initializer_list<const char*> names) {
+    QStringList out;
+    for (const char* name : names) {
+      QWidget* w = Find<QWidget>(name);
+      if (auto* box = qobject_cast<QCheckBox*>(w)) out << QString::number(box->isChecked());
+      else if (auto* bar = qobject_cast<QScrollBar*>(w)) out << QString::number(bar->value());
+      else if (auto* edit = qobject_cast<QLineEdit*>(w)) out << edit->text();
+      else if (auto* list = qobject_cast<QComboBox*>(w)) out << list->currentText();
+      else if (qobject_cast<QRadioButton*>(w) != nullptr) {
+        QString chosen;
+        for (int i = 0; i < 4; ++i) chosen += Option(i)->isChecked() ? QString::number(i + 1) : "";
+        out << chosen;
+      }
+    }
+    return out.join('|');
+  }
+
   // The writes made since the last call, as "Key=value" in the order written, space separated.
   QString TakeWrites() {
     QStringList out;
@@ -110,12 +109,21 @@ class SetupDialogTest : public QObject {
     return out.join(' ');
   }
 
-  std::string Stored(const char* section, const char* key) {
-    return store_.GetSetting(larkspill::kAppName, section, key, "<absent>");
+  // The stored values of "section/key" names, '|' separated.
+  std::string Stored(std::initializer_list<std::string> names) {
+    std::string out;
+    for (const std::string& name : names) {
+      const size_t at = name.find('/');
+      out += store_.GetSetting("Larkspill", name.substr(0, at), name.substr(at + 1), "<absent>");
+      out += '|';
+    }
+    return out.substr(0, out.size() - 1);
   }
-  // Stores values as if another program had, and forgets those writes.
-  void Set(const char* section, std::initializer_list<std::pair<const char*, const char*>> values) {
-    for (const auto& [key, value] : values) store_.SaveSetting(larkspill::kAppName, section, key, value);
+  // Stores values of "section/key" names as if another program had, and forgets those writes.
+  void Set(std::initializer_list<std::pair<std::string, const char*>> values) {
+    for (const auto& [name, value] : values)
+      store_.SaveSetting("Larkspill", name.substr(0, name.find('/')),
+                         name.substr(name.find('/') + 1), value);
     store_.ClearWrites();
   }
 
@@ -141,59 +149,40 @@ class SetupDialogTest : public QObject {
   void cleanup() { dialog_.reset(); }
 
   void opensOnFirstRunValuesAndLeavesThemAsTheyWere() {
-    MemoryStore before = store_;
     Open(false);
-
-    // The boxes show their values in the writes below; these two write nothing.
-    QVERIFY(Find<QCheckBox>("chkPowerSave")->isChecked() && !Find<QCheckBox>("chkShowMessage")->isChecked());
-    QVERIFY(Option(0)->isChecked());
-
     // Every companion shows its bar, also the scroll-through time that loading did not move.
-    const std::pair<const char*, const char*> texts[] = {
-        {"txtScroll", "1"},     {"txtMouseS", "4"},  {"txtWaterSpeed", "150"},
-        {"TxtBirdSpeed", "25"}, {"txtButter", "3"},  {"txtFontSize", "24"}};
-    for (const auto& [name, text] : texts)
-      QCOMPARE(Find<QLineEdit>(name)->text(), QString::fromUtf8(text));
-
-    QCOMPARE(Find<QComboBox>("cboSoundOff")->currentText(), QStringLiteral("Never"));
-    QCOMPARE(Find<QComboBox>("cboBirds")->currentText(), QStringLiteral("20"));
-    QVERIFY(!Find<QComboBox>("cboFontsScreen")->isEnabled());
-    QCOMPARE(font_calls_, 0);  // fast start asks for no fonts
-
-    // Loading runs the handler of each control it moves, in loading order; setting the text of
-    // the pick lists runs none, the power box writes nothing, and a bar or box already showing
-    // the stored value (Scroll 1, ShowMessage 0) is not written.
+    QCOMPARE(Shown({"chkPowerSave", "chkShowMessage", "optPosClock", "txtScroll", "txtMouseS",
+                    "txtWaterSpeed", "TxtBirdSpeed", "txtButter", "txtFontSize", "cboSoundOff",
+                    "cboBirds"}),
+             "1|0|1|1|4|150|25|3|24|Never|20");
+    QVERIFY(!Find<QComboBox>("cboFontsScreen")->isEnabled() && font_calls_ == 0);  // fast start
+    QVERIFY(dialog_->findChild<QLabel*>(QStringLiteral("lblCannotSave")) == nullptr);
+    // Loading runs each moved control's handler in loading order; the pick lists, the power box
+    // and a control already showing the stored value (Scroll 1, ShowMessage 0) write nothing.
     QCOMPARE(TakeWrites(),
              "CheckFont=1 NumButter=3 BirdSpeed=25 SingleBird=1 Birds=1 Butter1=1 Butter2=1 "
              "VolumeWater=-911 VolumeBirds=-193 VolumeJungle=-1492 VolumeEagle=-775 WaterSpeed=150 "
              "MouseSens=4 SoundWater=1 SoundBirds=1 SoundJungle=1 SoundEagle=1 Clock=1 FontSize=24 "
              "waterfall1=1 waterfall2=1 Message=Place a Message Here FontSizeMsg=24 PosClock=1");
-    // With first-run values that changes nothing.
-    for (const larkspill::SettingKey& key : larkspill::SettingKeys())
-      QCOMPARE(Stored(key.section, key.key), before.GetSetting("Larkspill", key.section, key.key, "<absent>"));
-    QCOMPARE(store_.Size(), before.Size());
   }
 
   void draggingWritesEveryValueButTheEagleWritesTheLast() {
     Open();
     auto* water = Find<QScrollBar>("hsbWaterVolume");
     Drag(water, {6, 12, 18});
-    const QStringList water_writes = TakeWrites().split(' ');
-    QVERIFY(water_writes.size() >= 3);
-    for (int i = 0, last = -2501; i < water_writes.size(); last = water_writes[i++].mid(12).toInt()) {
-      QVERIFY(water_writes[i].startsWith(QStringLiteral("VolumeWater=")));
-      QVERIFY(water_writes[i].mid(12).toInt() >= last);  // each value as the thumb moves right
-    }
-    QCOMPARE(water_writes.back(), QStringLiteral("VolumeWater=%1").arg(water->value()));
-    QVERIFY(water->value() > -911);
+    // Each value as the thumb moves right, the last where it comes to rest.
+    const QStringList writes = TakeWrites().split(' ');
+    QVERIFY(writes.size() >= 3 && water->value() > -911);
+    for (int i = 0; i < writes.size(); ++i)
+      QVERIFY(writes[i].startsWith(QStringLiteral("VolumeWater=")) &&
+              (i == 0 || writes[i].mid(12).toInt() >= writes[i - 1].mid(12).toInt()));
+    QCOMPARE(writes.back(), QStringLiteral("VolumeWater=%1").arg(water->value()));
 
     auto* eagle = Find<QScrollBar>("hsbEagleVolume");
     Drag(eagle, {-6, -12, -18});
     QVERIFY(eagle->value() < -775);
     QCOMPARE(TakeWrites(), QStringLiteral("VolumeEagle=%1").arg(eagle->value()));
-
-    // A drag that ends where it began changes nothing.
-    Drag(eagle, {8, 0});
+    Drag(eagle, {8, 0});  // ends where it began
     QCOMPARE(TakeWrites(), "");
 
     // Water speed is slowest at the top: the upper arrow moves it towards 500.
@@ -207,7 +196,7 @@ class SetupDialogTest : public QObject {
     QTest::mouseClick(Option(3), Qt::LeftButton);
     QCOMPARE(TakeWrites(), "PosClock=4");
     dialog_->BringToFront();  // loads again: the stored corner stays chosen
-    QVERIFY(Option(3)->isChecked());
+    QCOMPARE(Shown({"optPosClock"}), "4");
     TakeWrites();
 
     for (const char* box : {"chkBirds", "chkwf02", "chkPowerSave"})
@@ -226,10 +215,9 @@ class SetupDialogTest : public QObject {
     QTest::keyClicks(timer, "25");
     QTest::keyClick(timer, Qt::Key_Return);
     QCOMPARE(TakeWrites(), "");
-    auto* sound_off = Find<QComboBox>("cboSoundOff");
-    QTest::keyClick(sound_off, Qt::Key_Down);
+    QTest::keyClick(Find<QComboBox>("cboSoundOff"), Qt::Key_Down);
     QCOMPARE(TakeWrites(), "SoundOff=1");
-    QCOMPARE(sound_off->currentText(), QStringLiteral("1"));
+    QCOMPARE(Shown({"cboSoundOff"}), "1");
   }
 
   void uncheckingFastStartLoadsTheFontsAndWritesCheckFontLast() {
@@ -237,71 +225,54 @@ class SetupDialogTest : public QObject {
     auto* check = Find<QCheckBox>("chkFonts");
     auto* fonts = Find<QComboBox>("cboFontsScreen");
     QTest::mouseClick(check, Qt::LeftButton);
-    QCOMPARE(font_calls_, 1);
-    QVERIFY(fonts->isEnabled());
+    QVERIFY(font_calls_ == 1 && fonts->isEnabled());
     QCOMPARE(fonts->itemText(0) + fonts->itemText(1), QStringLiteral("Arialcourier New"));
     // Entry 2 (the stored position) is shown first, then the stored name.
-    QCOMPARE(TakeWrites(), "SelectedFont=2 FontName=DejaVu Sans SelectedFont=0 FontName=Arial CheckFont=0");
-
+    QCOMPARE(TakeWrites(),
+             "SelectedFont=2 FontName=DejaVu Sans SelectedFont=0 FontName=Arial CheckFont=0");
     fonts->setCurrentIndex(4);
     QCOMPARE(TakeWrites(), "SelectedFont=4 FontName=Verdana");
-
     // Checking it again and unchecking it loads the list again, every font once.
     QTest::mouseClick(check, Qt::LeftButton);
     QTest::mouseClick(check, Qt::LeftButton);
-    QCOMPARE(font_calls_, 2);
-    QCOMPARE(fonts->count(), 5);
-    QCOMPARE(fonts->currentText(), QStringLiteral("Verdana"));
+    QCOMPARE(QStringLiteral("%1 %2 ").arg(font_calls_).arg(fonts->count()) + fonts->currentText(),
+             "2 5 Verdana");
   }
 
-  // With fast start off the list loads at opening and the stored face is looked up by name.
+  // With fast start off the list loads at opening and the stored face is looked up by name: not
+  // listed, nothing is selected or written; a name from an older list (foundry in brackets) is its
+  // family; "Arial", which Linux desktops do not list, is Liberation Sans, which stands in for it.
   void fontsLoadAtOpeningAndTheStoredFaceIsFound() {
-    struct Case {
-      QStringList fonts;
-      const char *selected, *name, *shown, *stored_selected, *stored_name;
-    };
-    // Not listed: nothing selected or written. A name from an older list, foundry in brackets:
-    // its family, stored without the bracket. Linux desktops list no "Arial"; fontconfig serves
-    // it with Liberation Sans.
-    const Case cases[] = {
-        {kFonts, "3", "verdana", "Verdana", "4", "Verdana"},
-        {kFonts, "17", "Comic Sans", "", "17", "Comic Sans"},
-        {kFonts, "0", "Verdana [monotype]", "Verdana", "4", "Verdana"},
-        {{"DejaVu Sans", "Liberation Sans", "Verdana"}, "9", "Arial", "Liberation Sans", "1",
-         "Liberation Sans"}};
-    for (const Case& c : cases) {
+    // The fonts listed, the stored position and name; the name shown, the position and name stored.
+    const std::tuple<QStringList, const char*, const char*, const char*, std::string> cases[] = {
+        {kFonts, "3", "verdana", "Verdana", "4|Verdana"},
+        {kFonts, "17", "Comic Sans", "", "17|Comic Sans"},
+        {kFonts, "0", "Verdana [monotype]", "Verdana", "4|Verdana"},
+        {{"DejaVu Sans", "Liberation Sans", "Verdana"}, "9", "Arial", "Liberation Sans",
+         "1|Liberation Sans"}};
+    for (const auto& [fonts, selected, name, shown, stored] : cases) {
       init();
-      font_list_ = c.fonts;
-      Set("Startup", {{"CheckFont", "0"}, {"SelectedFont", c.selected}, {"FontName", c.name}});
+      font_list_ = fonts;
+      Set({{"Startup/CheckFont", "0"}, {"Startup/SelectedFont", selected},
+           {"Startup/FontName", name}});
       Open(false);
-      auto* fonts = Find<QComboBox>("cboFontsScreen");
-      QCOMPARE(font_calls_, 1);
-      QVERIFY(fonts->isEnabled() && !Find<QCheckBox>("chkFonts")->isChecked());
-      QCOMPARE(fonts->currentText(), QString::fromUtf8(c.shown));
-      QCOMPARE(Stored("Startup", "SelectedFont"), c.stored_selected);
-      QCOMPARE(Stored("Startup", "FontName"), c.stored_name);
+      QVERIFY(font_calls_ == 1 && Find<QComboBox>("cboFontsScreen")->isEnabled());
+      QCOMPARE(Shown({"chkFonts", "cboFontsScreen"}), QStringLiteral("0|") + shown);
+      QCOMPARE(Stored({"Startup/SelectedFont", "Startup/FontName"}), stored);
     }
   }
 
   // Every family the dialog lists on this machine, and every name Qt's own list (and so older
   // versions of the dialog) gave, reaches the saver's lookup as a face of that family.
   void everyListedFontIsAFaceTheSaverFinds() {
-    Set("Startup", {{"CheckFont", "0"}});
-    dialog_ = std::make_unique<SetupDialog>(store_, kDataDir, larkspill::ScreenFontFamilies,
-                                            [](const QString&) {});
-    auto* fonts = Find<QComboBox>("cboFontsScreen");
-    QVERIFY(fonts->count() >= 3);  // fonts-dejavu-core and fonts-liberation at least
-    larkspill::FontLookup lookup;
-    for (int i = 0; i < fonts->count(); ++i) {
-      const QString family = fonts->itemText(i);
-      QVERIFY2(!family.contains(QLatin1Char('[')), qPrintable(family));
-      const QStringList found = FamiliesInFile(lookup.Find(family.toStdString()));
-      QVERIFY2(found.contains(family), qPrintable(family + " -> " + found.join(',')));
-    }
-    QStringList legacy = {"DejaVu Sans [PfEd]", "Liberation Serif [1ASC ]"};
+    QStringList names = larkspill::ScreenFontFamilies();
+    QVERIFY(names.size() >= 3);  // fonts-dejavu-core and fonts-liberation at least
+    QVERIFY2(names.filter(QStringLiteral("[")).isEmpty(), qPrintable(names.join(',')));
+    names << "DejaVu Sans [PfEd]" << "Liberation Serif [1ASC ]";
     for (const QString& name : QFontDatabase::families())
-      if (name.contains(QStringLiteral(" ["))) legacy.append(name);
-    for (const QString& name : legacy) {
+      if (name.contains(QStringLiteral(" ["))) names.append(name);
+    larkspill::FontLookup lookup;
+    for (const QString& name : names) {
       const QString family = name.left(name.indexOf(QStringLiteral(" [")));
       const QStringList found = FamiliesInFile(lookup.Find(name.toStdString()));
       QVERIFY2(found.contains(family), qPrintable(name + " -> " + found.join(',')));
@@ -322,7 +293,8 @@ class SetupDialogTest : public QObject {
          "VolumeJungle=-2"},
         {"vsbWaterSpeed", "txtWaterSpeed", "52",
          "WaterSpeed=500 WaterSpeed=499 WaterSpeed=498 WaterSpeed=50 WaterSpeed=51 WaterSpeed=52"},
-        {"hsbButter", "txtButter", "1", "NumButter=1 NumButter=2 NumButter=3 NumButter=2 NumButter=1"}};
+        {"hsbButter", "txtButter", "1",
+         "NumButter=1 NumButter=2 NumButter=3 NumButter=2 NumButter=1"}};
     for (const auto& [name, companion, shown, writes] : cases) {
       auto* bar = Find<QScrollBar>(name);
       QVERIFY2(bar->focusPolicy() & Qt::TabFocus, name);
@@ -333,7 +305,7 @@ class SetupDialogTest : public QObject {
                           Qt::Key_End, vertical ? Qt::Key_Up : Qt::Key_Left, Qt::Key_PageUp})
         QTest::keyClick(bar, key);
       QCOMPARE(TakeWrites(), QString::fromUtf8(writes));
-      if (companion != nullptr) QCOMPARE(Find<QLineEdit>(companion)->text(), QString::fromUtf8(shown));
+      if (companion != nullptr) QCOMPARE(Shown({companion}), QString::fromUtf8(shown));
     }
     auto* water = Find<QScrollBar>("vsbWaterSpeed");
     QVERIFY(ThumbRect(water).center().y() > water->height() / 2);  // 52 sits near "Fast"
@@ -343,50 +315,40 @@ class SetupDialogTest : public QObject {
   // does coming back to its window; only what changed behind the dialog is written back.
   void broughtToTheFrontItShowsTheStoreAsItIsNow() {
     Open();
-    Set("one", {{"Clock", "0"}, {"Scroll", "7"}, {"SoundOff", "45"}});
-    Set("two", {{"Message", "Gone fishing"}, {"PosClock", "9"}});
-    Set("Startup", {{"PwrSave", "2"}});  // any value but 0 keeps it on
+    Set({{"one/Clock", "0"}, {"one/Scroll", "7"}, {"one/SoundOff", "45"}, {"two/PosClock", "9"},
+         {"two/Message", "Gone fishing"}, {"Startup/PwrSave", "2"}});  // any PwrSave but 0 is on
     dialog_->BringToFront();
-    QVERIFY(Find<QCheckBox>("chkPowerSave")->isChecked());
-    QVERIFY(!Find<QCheckBox>("chkClock")->isChecked());
-    QCOMPARE(Find<QLineEdit>("txtScroll")->text(), QStringLiteral("7"));
-    QCOMPARE(Find<QLineEdit>("txtMessage")->text(), QStringLiteral("Gone fishing"));
-    QCOMPARE(Find<QComboBox>("cboSoundOff")->currentText(), QStringLiteral("45"));
-    for (int i = 0; i < 4; ++i) QVERIFY(!Option(i)->isChecked());
-    QCOMPARE(TakeWrites(),
-             "Scroll=7 ScrollSec=420 Clock=0 Message=Gone fishing");
-    QCOMPARE(Stored("two", "PosClock"), "9");
+    QCOMPARE(Shown({"chkPowerSave", "chkClock", "txtScroll", "txtMessage", "cboSoundOff",
+                    "optPosClock"}),
+             "1|0|7|Gone fishing|45|");
+    QCOMPARE(TakeWrites(), "Scroll=7 ScrollSec=420 Clock=0 Message=Gone fishing");
     dialog_->BringToFront();
     QCOMPARE(TakeWrites(), "");
 
-    // Coming back to the window after the store changed shows it too.
     QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
-    Set("two", {{"WaterSpeed", "321"}});
+    Set({{"two/WaterSpeed", "321"}});
     QEvent activated(QEvent::ActivationChange);
     QApplication::sendEvent(dialog_.get(), &activated);
-    QCOMPARE(Find<QLineEdit>("txtWaterSpeed")->text(), QStringLiteral("321"));
+    QCOMPARE(Shown({"txtWaterSpeed"}), "321");
     QCOMPARE(TakeWrites(), "WaterSpeed=321");
   }
 
-  void opensOnAnEmptyStore() {
+  // Keys whose absent default does not convert take their first-run value (NumButter, BirdSpeed,
+  // Birds, SingleBird); the others' absent "1" is brought into range where a bar cannot show it.
+  void opensOnAnEmptyReadOnlyStoreAndSaysChangesCannotBeSaved() {
     store_ = MemoryStore();
+    store_.SetWhyCannotSave("the settings file is read-only");
     Open(false);
-    // Keys whose absent default does not convert take their first-run value (NumButter, BirdSpeed,
-    // Birds, SingleBird); the others' absent "1" is brought into range where a bar cannot show it.
-    for (const auto& [name, value] : {std::pair{"hsbBirdSpeed", 25}, {"vsbWaterSpeed", 50}, {"hsbWaterVolume", 0}})
-      QCOMPARE(Find<QScrollBar>(name)->value(), value);
-    QCOMPARE(Find<QLineEdit>("txtMouseS")->text(), QStringLiteral("2"));
-    for (const char* name : {"chkBirds", "chkSingleBird", "chkFonts", "chkPowerSave"})
-      QVERIFY2(Find<QCheckBox>(name)->isChecked(), name);
-    QCOMPARE(Find<QComboBox>("cboSoundOff")->currentText(), QStringLiteral("1"));
-    QCOMPARE(Find<QComboBox>("cboBirds")->currentText(), QString());
+    QCOMPARE(Shown({"hsbBirdSpeed", "vsbWaterSpeed", "hsbWaterVolume", "txtMouseS", "chkBirds",
+                    "chkSingleBird", "chkFonts", "chkPowerSave", "cboSoundOff", "cboBirds"}),
+             "25|50|0|2|1|1|1|1|1|");
     QCOMPARE(font_calls_, 0);
     // The store holds what the dialog shows, the pick lists and the power box excepted.
-    const std::tuple<const char*, const char*, const char*> stored[] = {
-        {"one", "MouseSens", "2"}, {"two", "WaterSpeed", "50"},       {"two", "VolumeEagle", "0"},
-        {"one", "NumButter", "3"}, {"one", "Birds", "1"},            {"one", "BirdTimer", "<absent>"},
-        {"Startup", "PwrSave", "<absent>"}};
-    for (const auto& [section, key, value] : stored) QCOMPARE(Stored(section, key), value);
+    QCOMPARE(Stored({"one/MouseSens", "one/NumButter", "one/Birds", "one/BirdTimer",
+                     "two/WaterSpeed", "two/VolumeEagle", "Startup/PwrSave"}),
+             "2|3|1|<absent>|50|0|<absent>");
+    QCOMPARE(Find<QLabel>("lblCannotSave")->text(),
+             QStringLiteral("Changes cannot be saved: the settings file is read-only."));
   }
 
   void hostileStoresOpenAndTextsShowAsStored() {
@@ -398,22 +360,13 @@ class SetupDialogTest : public QObject {
       for (const larkspill::SettingKey& k : larkspill::SettingKeys())
         store_.SaveSetting("Larkspill", k.section, k.key, value);
       Open(false);
-      // Texts are shown as they are stored; numbers land inside their bars.
-      QCOMPARE(Find<QLineEdit>("txtMessage")->text().toStdString(), value);
-      QCOMPARE(store_.GetSetting("Larkspill", "two", "Message", ""), value);  // nothing cut short
+      // Texts are shown and kept as they are stored, nothing cut short; numbers land in their bars.
+      QCOMPARE(Shown({"txtMessage"}).toStdString() + "|" + Stored({"two/Message"}),
+               value + "|" + value);
       for (QScrollBar* b : dialog_->findChildren<QScrollBar*>())
-        QVERIFY2(b->value() >= b->minimum() && b->value() <= b->maximum(), qPrintable(b->objectName()));
+        QVERIFY2(b->value() >= b->minimum() && b->value() <= b->maximum(),
+                 qPrintable(b->objectName()));
     }
-  }
-
-  // A store that cannot save (a read-only file) is said so once, beside the tabs.
-  void saysWhenChangesCannotBeSaved() {
-    Open();
-    QVERIFY(dialog_->findChild<QLabel*>(QStringLiteral("lblCannotSave")) == nullptr);
-    store_.SetWhyCannotSave("the settings file is read-only");
-    Open();
-    QCOMPARE(Find<QLabel>("lblCannotSave")->text(),
-             QStringLiteral("Changes cannot be saved: the settings file is read-only."));
   }
 
   void buttonsOpenThePagesTheAboutBoxAndClose() {
@@ -430,7 +383,8 @@ class SetupDialogTest : public QObject {
         text = box->windowTitle() + "|" + box->text(), box->accept();
     });
     QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
-    QVERIFY2(text.startsWith("Larkspill|") && text.contains("Our website address: " + opened_[0] + "\r\n"),
+    QVERIFY2(text.startsWith("Larkspill|") &&
+                 text.contains("Our website address: " + opened_[0] + "\r\n"),
              qPrintable(text));
     dialog_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
