@@ -1,8 +1,8 @@
-// Frame composition: scene choice, the notice, draw order, texts, pacing and a lost display.
+// Frame composition (scene choice, the notice, draw order, texts, pacing, a lost display) and
+// each creature's step with the edge rules that bring it back.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "scene/exit_status.h"
 #include "scene_harness.h"
@@ -11,180 +11,257 @@ namespace larkspill::testing {
 namespace {
 
 using S = Harness::Sprites;
+using W = SaverWindow;
 
-std::string Draw(int32_t id) {
-  return "DrawSprite " + std::to_string(id);
+std::vector<std::string> Draws(const std::vector<int32_t>& ids) {
+  std::vector<std::string> out;
+  for (int32_t id : ids) out.push_back("DrawSprite " + std::to_string(id));
+  return out;
 }
 
 TEST(Frame, FirstSceneComesFromTheEnabledWaterfallsAndDisabledScenesAreCorrected) {
-  struct Case {
-    const char *wf1, *wf2;
-    int16_t current, count;
-    int16_t forced, after_frame;  // a stale scene number set before a frame, and its correction
-    std::vector<std::string> scene_draws;
-  };
-  const Case cases[] = {
-      {"1", "1", 1, 2, 2, 2, {Draw(S::kBg2), Draw(S::kWater2), Draw(S::kWater2Small)}},
-      {"1", "0", 1, 1, 2, 1, {Draw(S::kBg1), Draw(S::kWater1)}},
-      {"0", "1", 2, 1, 1, 2, {Draw(S::kBg2), Draw(S::kWater2), Draw(S::kWater2Small)}},
-      {"2", "1", 2, 1, 2, 2, {Draw(S::kBg2), Draw(S::kWater2), Draw(S::kWater2Small)}},
-      {"0", "0", 0, 0, 0, 0, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.wf1) + "," + c.wf2);
+  // waterfall1, waterfall2, the first scene, the scene count, a stale scene number set before a
+  // frame, and the scene that frame draws.
+  const std::tuple<const char*, const char*, int16_t, int16_t, int16_t, int16_t> cases[] = {
+      {"1", "1", 1, 2, 2, 2}, {"1", "0", 1, 1, 2, 1}, {"0", "1", 2, 1, 1, 2},
+      {"2", "1", 2, 1, 2, 2}, {"0", "0", 0, 0, 0, 0}};
+  const std::vector<std::string> scenes[] = {
+      {}, Draws({S::kBg1, S::kWater1}), Draws({S::kBg2, S::kWater2, S::kWater2Small})};
+  for (const auto& [wf1, wf2, current, count, forced, drawn] : cases) {
+    SCOPED_TRACE(std::string(wf1) + "," + wf2);
     Harness h;
-    h.OnlyCreatures(false, false, false, false);
-    h.Set("one", "waterfall1", c.wf1);
-    h.Set("one", "waterfall2", c.wf2);
-    SaverWindow& w = h.Load();
-    EXPECT_EQ(w.CurrentWaterfall, c.current);
-    EXPECT_EQ(w.WaterfallCount, c.count);
-    w.CurrentWaterfall = c.forced;
+    SaverWindow& w = h.Load({{"one", "waterfall1", wf1}, {"one", "waterfall2", wf2}}, "");
+    EXPECT_EQ(std::pair(w.CurrentWaterfall, w.WaterfallCount), std::pair(current, count));
+    w.CurrentWaterfall = forced;
     w.OnFrame();
-    EXPECT_EQ(w.CurrentWaterfall, c.after_frame);
-    EXPECT_EQ(h.display.Starting("DrawSprite"), c.scene_draws);
+    EXPECT_EQ(w.CurrentWaterfall, drawn);
+    EXPECT_EQ(h.display.Starting("DrawSprite"), scenes[drawn]);
   }
 }
 
 TEST(Frame, WithoutAnySceneANoticeOnBlackWithCreaturesAndTextsOverIt) {
   Harness h;
-  h.OnlyCreatures(true, false, true, true);
-  h.Set("one", "waterfall1", "0");
-  h.Set("one", "waterfall2", "0");
-  h.Set("two", "ShowMessage", "1");
-  h.Set("two", "Message", "Gone fishing");
-  SaverWindow& w = h.Load();
+  SaverWindow& w = h.Load({{"one", "waterfall1", "0"}, {"one", "waterfall2", "0"},
+                           {"two", "ShowMessage", "1"}, {"two", "Message", "Gone fishing"}},
+                          "Birds Butter1 Butter2");
   w.OnFrame();
-
+  const std::string notice = "DrawText You have not selected a Waterfall 215 295 65535";
   const auto& calls = h.display.calls;
   ASSERT_GE(calls.size(), 5u);
-  EXPECT_EQ(
-      std::vector<std::string>(calls.begin(), calls.begin() + 4),
-      (std::vector<std::string>{"CheckDisplay", "ClearBackBuffer 0", "SetTextFont Arial 30 1 0 0 0",
-                                "DrawText You have not selected a Waterfall 215 295 65535"}));
+  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 4),
+            (std::vector<std::string>{"CheckDisplay", "ClearBackBuffer 0",
+                                      "SetTextFont Arial 30 1 0 0 0", notice}));
   EXPECT_EQ(calls.back(), "Flip");
   EXPECT_EQ(h.display.Starting("DrawSprite"),
-            (std::vector<std::string>{Draw(S::kFlock), Draw(S::kB1), Draw(S::kB2), Draw(S::kB3),
-                                      Draw(S::kB4), Draw(S::kB5)}));
+            Draws({S::kFlock, S::kB1, S::kB2, S::kB3, S::kB4, S::kB5}));
   // The clock shows midnight until the first one-second tick, then the message.
   EXPECT_EQ(h.display.Starting("DrawText"),
-            (std::vector<std::string>{"DrawText You have not selected a Waterfall 215 295 65535",
-                                      "DrawText 00:00:00 0 1 65535",
+            (std::vector<std::string>{notice, "DrawText 00:00:00 0 1 65535",
                                       "DrawText Gone fishing 1 568 65535"}));
-  // No timer ever rotates a scene that does not exist.
-  for (int i = 0; i < 200; ++i) w.Timer1_Timer();
+  for (int i = 0; i < 200; ++i) w.Timer1_Timer();  // no timer rotates to a scene that is off
   EXPECT_EQ(w.CurrentWaterfall, 0);
 }
 
 TEST(Frame, ClockCornerAndMessage) {
-  struct Case {
-    const char *pos_clock, *clock;
-    std::vector<std::string> texts;
-  };
   const std::string msg = "DrawText Hello 1 568 65535";
-  const Case cases[] = {
+  const std::tuple<const char*, const char*, std::vector<std::string>> cases[] = {
       {"1", "1", {"DrawText 12:34:56 0 1 65535", msg}},
       {"2", "1", {"DrawText 12:34:56 1 545 65535", msg}},
       {"3", "1", {"DrawText 12:34:56 650 1 65535", msg}},
       {"4", "1", {"DrawText 12:34:56 650 550 65535", msg}},
       {"3.6", "1", {"DrawText 12:34:56 650 550 65535", msg}},
-      {"0", "1", {msg}},
-      {"2", "0", {msg}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.pos_clock) + " clock " + c.clock);
+      {"0", "1", {msg}}, {"2", "0", {msg}}};
+  for (const auto& [pos_clock, clock, texts] : cases) {
+    SCOPED_TRACE(std::string(pos_clock) + " clock " + clock);
     Harness h;
-    h.OnlyCreatures(false, false, false, false);
-    h.Set("two", "PosClock", c.pos_clock);
-    h.Set("one", "Clock", c.clock);
-    h.Set("one", "FontSize", "20");
-    h.Set("two", "ShowMessage", "1");
-    h.Set("two", "Message", "Hello");
-    h.Set("two", "FontSizeMsg", "18");
-    h.Set("Startup", "CheckFont", "0");
-    h.Set("Startup", "FontName", "DejaVu Sans");
-    SaverWindow& w = h.Load();
+    SaverWindow& w = h.Load({{"two", "PosClock", pos_clock}, {"one", "Clock", clock},
+                             {"one", "FontSize", "20"}, {"two", "ShowMessage", "1"},
+                             {"two", "Message", "Hello"}, {"two", "FontSizeMsg", "18"},
+                             {"Startup", "CheckFont", "0"}, {"Startup", "FontName", "DejaVu Sans"}},
+                            "");
     h.clock.seconds_since_midnight = 12 * 3600 + 34 * 60 + 56;
     w.Timer1_Timer();
     h.clock.seconds_since_midnight += 0.7;  // frames between ticks show the tick's time
     w.OnFrame();
-    EXPECT_EQ(h.display.Starting("DrawText"), c.texts);
+    EXPECT_EQ(h.display.Starting("DrawText"), texts);
     std::vector<std::string> fonts = {"SetTextFont DejaVu Sans 18 1 0 0 0"};
-    if (c.texts.size() == 2) fonts.insert(fonts.begin(), "SetTextFont DejaVu Sans 20 1 0 0 0");
+    if (texts.size() == 2) fonts.insert(fonts.begin(), "SetTextFont DejaVu Sans 20 1 0 0 0");
     EXPECT_EQ(h.display.Starting("SetTextFont"), fonts);
   }
 }
 
 TEST(Frame, LostDisplayStopsClosesUnloadsAndEndsWithoutFlip) {
   Harness h;
-  h.FirstRun();
   SaverWindow& w = h.Load();
   h.display.display_ok = false;
   w.OnFrame();
-
-  // Sounds stop before the display closes; only the cursor comes back (the saver-running flag
-  // is CloseDown's to clear).
+  // Sounds stop before the display closes; the saver-running flag is CloseDown's to clear.
   EXPECT_EQ(h.journal, (std::vector<std::string>{
                            "CheckDisplay", "StopAllSounds", "CloseDisplay", "ReleaseSound 1",
                            "ReleaseSound 2", "ReleaseSound 3", "StopAllSounds", "ShowCursor 1"}));
   EXPECT_EQ(h.statuses, std::vector<int>{kExitDisplayLost});
   EXPECT_TRUE(w.Ended());
-
-  h.journal.clear();
-  h.PokeAll();  // nothing of the window runs after it
-  EXPECT_TRUE(h.journal.empty());
-  EXPECT_EQ(h.statuses.size(), 1u);
+  h.ExpectNothingRunsAfterTheEnd();
 }
 
 TEST(Frame, CreatureMovesWhenItsDelayHasPassedEvenAcrossTheTickWrap) {
-  struct Case {
-    uint32_t last, now;
-    int16_t delay;
-    bool moves;
-  };
-  const Case cases[] = {
+  const std::tuple<uint32_t, uint32_t, int16_t, bool> cases[] = {  // last step, now, delay, moves
       {1000, 1024, 25, false},     {1000, 1025, 25, true}, {0xFFFFFFF0u, 8, 25, false},
       {0xFFFFFFF0u, 9, 25, true},  {500, 500, 0, true},    {500, 500, -3, true},
-      {0, 0xFFFFFFFFu, 100, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.last) + " -> " + std::to_string(c.now));
+      {0, 0xFFFFFFFFu, 100, true}};
+  for (const auto& [last, now, delay, moves] : cases) {
+    SCOPED_TRACE(std::to_string(last) + " -> " + std::to_string(now));
     Harness h;
-    h.OnlyCreatures(true, false, false, false);
-    SaverWindow& w = h.Load();
-    w.BirdSpeed = c.delay;
-    w.FlockLastMove = c.last;
-    h.clock.ticks = c.now;
+    SaverWindow& w = h.Load({}, "Birds");
+    w.BirdSpeed = delay;
+    w.FlockLastMove = last;
+    h.clock.ticks = now;
     w.OnFrame();
-    EXPECT_EQ(h.display.Count("MoveSpriteX 6 1"), c.moves ? 1u : 0u);
-    EXPECT_EQ(w.FlockLastMove, c.moves ? c.now : c.last);
+    EXPECT_EQ(h.display.Count("MoveSpriteX 6 1"), moves ? 1u : 0u);
+    EXPECT_EQ(w.FlockLastMove, moves ? now : last);
   }
 }
 
 TEST(Frame, ButterfliesShownFollowTheirSwitchesAndCount) {
-  struct Case {
-    const char *butter1, *num, *butter2;
-    std::vector<int32_t> drawn;
-  };
-  const Case cases[] = {{"1", "3", "0", {S::kB1, S::kB2, S::kB3}},
-                        {"1", "2", "0", {S::kB1, S::kB2}},
-                        {"1", "1", "1", {S::kB1, S::kB4, S::kB5}},
-                        {"0", "3", "1", {S::kB4, S::kB5}},
-                        {"0", "3", "0", {}},
-                        {"1", "4", "0", {S::kB1, S::kB2}}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.butter1) + c.num + c.butter2);
+  const std::pair<const char*, std::vector<int32_t>> cases[] = {  // Butter1 NumButter Butter2
+      {"130", {S::kB1, S::kB2, S::kB3}}, {"120", {S::kB1, S::kB2}},
+      {"111", {S::kB1, S::kB4, S::kB5}}, {"031", {S::kB4, S::kB5}},
+      {"030", {}},                       {"140", {S::kB1, S::kB2}}};
+  for (const auto& [b, drawn] : cases) {
+    SCOPED_TRACE(b);
     Harness h;
-    h.OnlyCreatures(false, false, c.butter1[0] == '1', c.butter2[0] == '1');
-    h.Set("one", "NumButter", c.num);
-    h.Set("one", "waterfall1", "0");
-    h.Set("one", "waterfall2", "0");
-    SaverWindow& w = h.Load();
+    SaverWindow& w = h.Load({{"one", "Butter1", {b[0]}}, {"one", "NumButter", {b[1]}},
+                             {"one", "Butter2", {b[2]}}, {"one", "waterfall1", "0"},
+                             {"one", "waterfall2", "0"}}, "");
     h.clock.Advance(1000);
     w.OnFrame();
-    std::vector<std::string> expected;
-    for (int32_t id : c.drawn) expected.push_back(Draw(id));
-    EXPECT_EQ(h.display.Starting("DrawSprite"), expected);
+    EXPECT_EQ(h.display.Starting("DrawSprite"), Draws(drawn));
+  }
+}
+
+TEST(Creatures, FlockFliesRightAndReEntersFromTheLeftRestingUnlessAlways) {
+  // BirdTimer, the random draw, the y it re-enters at, whether it flies on: only "Always" does.
+  const std::tuple<const char*, double, int32_t, bool> cases[] = {
+      {"20", 0.0, 10, false}, {"Always", 0.99999, 509, true}, {"always", 0.5, 260, false}};
+  for (const auto& [bird_timer, r, new_y, flies_on] : cases) {
+    SCOPED_TRACE(bird_timer);
+    Harness h;
+    SaverWindow& w = h.Load({{"one", "BirdTimer", bird_timer}}, "Birds");
+    w.FlockWait = 7;
+    h.Sprite(S::kFlock).x = 800;
+    h.clock.Advance(1000);
+    w.OnFrame();  // 801: still on screen
+    EXPECT_TRUE(w.FlockActive);
+    h.random.values = {r};
+    h.clock.Advance(1000);
+    w.OnFrame();  // 802: placed back at the left
+    EXPECT_EQ(w.FlockX, 802);
+    EXPECT_EQ(h.At(S::kFlock), std::pair(-118, new_y));
+    EXPECT_EQ(w.FlockActive, flies_on);
+    EXPECT_EQ(w.FlockWait, flies_on ? 7 : 0);
+    h.display.calls.clear();
+    h.clock.Advance(1000);
+    w.OnFrame();  // a resting flock is neither moved nor drawn
+    EXPECT_EQ(h.display.Count("DrawSprite 6"), flies_on ? 1u : 0u);
+    EXPECT_EQ(h.Sprite(S::kFlock).x, flies_on ? -117 : -118);
+  }
+}
+
+TEST(Creatures, SingleBirdsClimbEverySecondStepAndRestAfterLeavingRight) {
+  struct Bird {
+    int32_t sprite;
+    void (SaverWindow::*move)();
+    bool SaverWindow::*active;
+    int16_t SaverWindow::*wait, SaverWindow::*step, SaverWindow::*x;
+  };
+  const Bird birds[] = {
+      {S::kBird1, &W::MoveBird2, &W::Bird1Active, &W::Bird1Wait, &W::Bird1Step, &W::Bird1X},
+      {S::kBird2, &W::MoveBird3, &W::Bird2Active, &W::Bird2Wait, &W::Bird2Step, &W::Bird2X}};
+  for (const Bird& b : birds) {
+    Harness h;
+    SaverWindow& w = h.Load({}, "SingleBird");
+    w.FlockWait = 9;
+    for (double r : {0.0, 0.99999}) {  // twice over the edge
+      SCOPED_TRACE(std::to_string(b.sprite) + " r " + std::to_string(r));
+      w.*b.active = true;
+      w.*b.wait = 11, w.*b.step = 0;
+      h.Sprite(b.sprite) = {.x = 799, .y = 300};
+      (w.*b.move)();  // 800, no climb
+      EXPECT_EQ(h.Sprite(b.sprite).y, 300);
+      (w.*b.move)();  // 801, climbs a pixel
+      EXPECT_EQ(h.Sprite(b.sprite).y, 299);
+      EXPECT_EQ(w.*b.step, 0);
+      EXPECT_TRUE(w.*b.active);
+      h.random.values = {r};
+      (w.*b.move)();  // 802: back to the left, somewhere from 200 to 1199
+      EXPECT_EQ(w.*b.x, 802);
+      EXPECT_EQ(h.At(b.sprite), std::pair(-75, r == 0.0 ? 200 : 1199));
+      EXPECT_FALSE(w.*b.active);
+      EXPECT_EQ(w.*b.wait, 0);
+      EXPECT_EQ(w.FlockWait, 9);  // the flock's rest is its own
+    }
+  }
+}
+
+TEST(Creatures, FirstKindButterfliesFlutterLeftAndReEnterAtTheRight) {
+  // The random draw, then the change of x and of screen y.
+  for (auto [step_r, dx, dy] : {std::tuple{0.5, -1, 1}, std::tuple{0.49999, 0, -1}}) {
+    SCOPED_TRACE(step_r);
+    Harness h;
+    SaverWindow& w = h.Load({}, "Butter1");
+    for (auto [move, sprite, dir] : {std::tuple{&W::MoveButterfly1, S::kB1, &w.Butterfly1Dir},
+                                     std::tuple{&W::MoveButterfly2, S::kB2, &w.Butterfly2Dir},
+                                     std::tuple{&W::MoveButterfly3, S::kB3, &w.Butterfly3Dir}}) {
+      const auto [x, y] = h.At(sprite);
+      h.random.values = {step_r};
+      (w.*move)();
+      EXPECT_EQ(h.At(sprite), std::pair(x + dx, y + dy));
+      EXPECT_EQ(*dir, dx == 0 ? 1 : 2);
+    }
+  }
+  for (double r : {0.0, 0.99999}) {
+    Harness h;
+    SaverWindow& w = h.Load({{"one", "NumButter", "3"}}, "Butter1");
+    h.Sprite(S::kB3).x = -75;
+    // Butterflies 1 and 2 step first; the third steps left past -75 and is placed back.
+    h.random.values = {0.0, 0.0, 0.5, r};
+    h.clock.Advance(1000);
+    w.OnFrame();
+    EXPECT_EQ(w.Butterfly3X, -76);
+    EXPECT_EQ(h.At(S::kB3), std::pair(805, r == 0.0 ? 60 : 559));
+    EXPECT_EQ(w.Butterfly1X, 200);
+  }
+}
+
+TEST(Creatures, SecondKindButterfliesClimbDriftLeftAndReEnterFromBelow) {
+  // The random draw, the direction it gives, and the change of screen y.
+  using Step = std::tuple<double, int16_t, int32_t>;
+  for (auto [step_r, dir, dy] : {Step{0.0, 1, -1}, Step{0.33333, 1, -1}, Step{0.34, 2, 1},
+                                 Step{0.66666, 2, 1}, Step{0.67, 3, -1}}) {
+    SCOPED_TRACE(step_r);
+    Harness h;
+    SaverWindow& w = h.Load({}, "Butter2");
+    h.random.values = {step_r, step_r};
+    w.MoveButterfly4();
+    w.MoveButterfly5();
+    EXPECT_EQ(std::pair(w.Butterfly4Dir, w.Butterfly5Dir), std::pair(dir, dir));
+    EXPECT_EQ(h.At(S::kB4), std::pair(700, 550 + dy));
+    EXPECT_EQ(h.Sprite(S::kB5).y, 550 + dy);
+  }
+  for (double r : {0.0, 0.99999}) {
+    Harness h;
+    SaverWindow& w = h.Load({}, "");  // the drift goes on while they are hidden
+    w.Timer4_Timer();
+    EXPECT_EQ(h.display.calls, (std::vector<std::string>{"MoveSpriteX 4 -1", "MoveSpriteX 5 -1"}));
+    EXPECT_EQ(h.Sprite(S::kB4).x, 699);
+    w.Butter2 = 1;
+    h.Sprite(S::kB5).y = -50;
+    h.random.values = {0.5, 0.0, r};  // butterfly 4 steps down; 5 climbs past -50
+    h.clock.Advance(1000);
+    w.OnFrame();
+    EXPECT_EQ(w.Butterfly4Y, 551);
+    EXPECT_EQ(w.Butterfly5Y, -51);
+    EXPECT_EQ(h.At(S::kB5), std::pair(r == 0.0 ? 1 : 800, 605));
   }
 }
 

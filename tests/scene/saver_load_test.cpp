@@ -1,9 +1,9 @@
-// The saver window's load: first-run check, settings, cursor, sprites, and how a load fails.
+// The saver window's load (first-run check, settings, cursor, sprites, how a load fails) and
+// what ends it: keys, buttons, the pointer rule and the orderly close-down.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "scene/exit_status.h"
 #include "scene_harness.h"
@@ -24,23 +24,17 @@ TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPl
   };
   Harness h;
   h.FirstRun();
-  h.Set("two", "WaterSpeed", "200");
+  h.Set({{"two", "WaterSpeed", "200"}});
   h.display.next_id = 101;  // ids are whatever the display hands out
   h.Make().Form_Load();
   const auto b1 = Numbered("1Butter", 6), b2 = Numbered("2Butter", 6), bird = Numbered("Bird", 8);
   const std::vector<SpriteRow> rows = {
-      {b1, -1, 1, 120, 200, 400},
-      {b1, -1, 1, 120, 600, 500},
-      {b1, -1, 5, 120, 750, 100},
-      {b2, -1, 4, 100, 700, 550},
-      {b2, -1, 3, 100, 100, 550},
+      {b1, -1, 1, 120, 200, 400}, {b1, -1, 1, 120, 600, 500}, {b1, -1, 5, 120, 750, 100},
+      {b2, -1, 4, 100, 700, 550}, {b2, -1, 3, 100, 100, 550},
       {Numbered("Flock", 8), -1, 1, 100, -118, 100},
-      {bird, -1, 1, 100, -75, 300},
-      {bird, -1, 1, 100, -75, 450},
-      {{"UK01.BMP", "UK02.BMP", "UK03.BMP"}, -2, 1, 200, 279, 72},
-      {{"UK-bg01.bmp"}, -2, 0, 0, 0, 0},
-      {{"UK2-01.BMP", "UK2-02.BMP", "UK2-03.BMP"}, -1, 1, 200, 319, 110},
-      {{"UK2-sm01.BMP", "UK2-sm02.BMP", "UK2-sm03.BMP"}, -1, 1, 200, 191, 354},
+      {bird, -1, 1, 100, -75, 300}, {bird, -1, 1, 100, -75, 450},
+      {Numbered("UK0", 3), -2, 1, 200, 279, 72}, {{"UK-bg01.bmp"}, -2, 0, 0, 0, 0},
+      {Numbered("UK2-0", 3), -1, 1, 200, 319, 110}, {Numbered("UK2-sm0", 3), -1, 1, 200, 191, 354},
       {{"UK-02bgb.bmp"}, -2, 0, 0, 0, 0},
   };
   std::vector<std::string> expected = {"OpenDisplay 800 600 16 []"};
@@ -83,11 +77,9 @@ TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
   }
   EXPECT_EQ(m.display.Count("CloseDisplay"), 1u);
   m.window->Form_Unload();
+  EXPECT_TRUE(m.statuses.empty());
   for (Harness* x : {&h, &m}) {
-    x->journal.clear();
-    x->PokeAll();
-    EXPECT_TRUE(x->journal.empty());
-    EXPECT_EQ(x->statuses.size(), x == &h ? 1u : 0u);
+    x->ExpectNothingRunsAfterTheEnd();
     EXPECT_EQ(x->windows.calls, (std::vector<std::string>{"ShowCursor 0", "ShowCursor 1"}));
     EXPECT_EQ(x->sound.Count("LoadSound /a/nccf01.wav"), 0u);
     EXPECT_TRUE(x->window->Ended());
@@ -110,9 +102,7 @@ TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
   EXPECT_TRUE(std::all_of(store_ops.begin() + 1, marker, is_save));
   EXPECT_TRUE(std::none_of(marker + 1, store_ops.end(), is_save));
 
-  auto at = [&](const std::string& e) {
-    return std::ranges::find(h.journal, e) - h.journal.begin();
-  };
+  auto at = [&h](auto& e) { return std::ranges::find(h.journal, e) - h.journal.begin(); };
   EXPECT_EQ(h.windows.calls, std::vector<std::string>{"ShowCursor 0"});
   EXPECT_LT(at("Save System/SetReg"), at("ShowCursor 0"));
   EXPECT_LT(at("ShowCursor 0"), at("OpenDisplay 800 600 16 []"));
@@ -123,33 +113,94 @@ TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
 }
 
 TEST(SaverLoad, StoredChoicesAndTheFirstRunMarker) {
+  // SetReg, CheckFont, FontName, SoundOff; then BirdSpeed (77 stored, 25 when the first run
+  // writes again), the font used and the seconds to silence.
+  using Text = const char*;
+  using Case = std::tuple<Text, Text, Text, Text, int, Text, int>;
+  for (const auto& [set_reg, check_font, font_name, sound_off, bird_speed, font, silence] :
+       {Case{"3", "1", "Liberation Serif", "Never", 25, "", 0},
+        Case{"2", "1.0", "DejaVu Sans", "5", 77, "Arial", 300},
+        Case{"2.0", "0", "Liberation Serif", "10", 77, "Liberation Serif", 600},
+        Case{"2", "yes", "DejaVu Sans", "Never", 77, "DejaVu Sans", 0}}) {
+    SCOPED_TRACE(std::string(set_reg) + " " + check_font);
+    Harness h;
+    SaverWindow& w = h.Load({{"one", "BirdSpeed", "77"}, {"one", "SoundOff", sound_off},
+                             {"Startup", "CheckFont", check_font},
+                             {"Startup", "FontName", font_name}, {"System", "SetReg", set_reg}});
+    EXPECT_EQ(w.BirdSpeed, bird_speed);
+    if (*font == 0) continue;  // the first run wrote over the rest
+    EXPECT_EQ(w.FontName, font);
+    EXPECT_EQ(w.Sound.SoundOffSeconds, silence);
+  }
+}
+
+const std::vector<std::string> kCloseDownCalls = {
+    "StopAllSounds",           "ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3",
+    "SetScreenSaverRunning 0", "ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3",
+    "StopAllSounds",           "ShowCursor 1"};
+
+TEST(Input, KeyButtonOrWheelClosesDownInOrderAndNothingRunsAfter) {
+  for (void (SaverWindow::*input)() :
+       {&SaverWindow::OnKey, &SaverWindow::OnButton, &SaverWindow::OnWheel}) {
+    Harness h;
+    SaverWindow& w = h.Load();
+    (w.*input)();
+    EXPECT_EQ(h.journal, kCloseDownCalls);
+    EXPECT_EQ(h.statuses, std::vector<int>{kExitOk});
+    EXPECT_TRUE(w.Ended());
+    h.ExpectNothingRunsAfterTheEnd();
+  }
+}
+
+TEST(Input, PointerEndsTheSaverOnTheMouseSensthMoveOfACountingWindow) {
   struct Case {
-    const char *set_reg, *check_font, *font_name, *sound_off;
-    int16_t bird_speed;  // 77 stored; 25 when the first run writes again
-    const char* expected_font;
-    int16_t sound_off_seconds;
+    const char *name, *mouse_sens;
+    std::vector<double> times;  // seconds since midnight of each pointer move
+    int ends_at;                // index of the move that ends the saver; -1: none
   };
+  std::vector<double> steady;
+  for (int i = 0; i < 60; ++i) steady.push_back(1000 + i * 0.25);
   const Case cases[] = {
-      {"3", "1", "Liberation Serif", "Never", 25, "", 0},
-      {"2", "1.0", "DejaVu Sans", "5", 77, "Arial", 300},
-      {"2.0", "0", "Liberation Serif", "10", 77, "Liberation Serif", 600},
-      {"2", "yes", "DejaVu Sans", "Never", 77, "DejaVu Sans", 0},
+      {"sens 1", "1", {500}, 0},
+      {"fourth counted before the reset test", "4", {100, 101, 102, 115}, 3},
+      {"moves within the half second the window opened", "4", {100.6, 100.7, 100.8, 100.9}, 3},
+      {"reset at 11 s", "4", {100, 111, 112, 113, 114}, -1},
+      {"fourth after the reset", "4", {100, 111, 112, 113, 114, 115}, 5},
+      {"sens 0", "0", steady, -1},
+      {"sens negative", "-3", steady, -1},
+      {"window opened before midnight closes after it", "4", {86395, 86398, 8, 9, 10, 11}, -1},
+      {"and counts afresh", "4", {86395, 86398, 8, 9, 10, 11, 12}, 6},
+      {"within ten seconds across midnight", "4", {86395, 86398, 2, 3}, 3},
+      // The window opens at the nearest second, a half to the even one.
+      {"101.5 opens at 102", "4", {101.5, 111.7, 112, 113}, 3},
+      {"100.5 opens at 100", "4", {100.5, 110.6, 111, 112}, -1},
+      {"200.49 opens at 200", "4", {200.49, 210.3, 211, 212}, -1},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.set_reg) + " " + c.check_font);
+    SCOPED_TRACE(c.name);
     Harness h;
-    h.FirstRun();
-    h.Set("one", "BirdSpeed", "77");
-    h.Set("System", "SetReg", c.set_reg);
-    h.Set("Startup", "CheckFont", c.check_font);
-    h.Set("Startup", "FontName", c.font_name);
-    h.Set("one", "SoundOff", c.sound_off);
-    h.Make().Form_Load();
-    EXPECT_EQ(h.window->BirdSpeed, c.bird_speed);
-    if (*c.expected_font == 0) continue;  // the first run wrote over the rest
-    EXPECT_EQ(h.window->FontName, c.expected_font);
-    EXPECT_EQ(h.window->Sound.SoundOffSeconds, c.sound_off_seconds);
+    SaverWindow& w = h.Load({{"one", "MouseSens", c.mouse_sens}});
+    int ended_at = -1;
+    for (size_t i = 0; i < c.times.size(); ++i) {
+      h.clock.seconds_since_midnight = c.times[i];
+      w.OnPointerMoved();
+      if (w.Ended() && ended_at < 0) ended_at = static_cast<int>(i);
+    }
+    EXPECT_EQ(ended_at, c.ends_at);
+    EXPECT_EQ(h.statuses.size(), c.ends_at >= 0 ? 1u : 0u);
+    EXPECT_EQ(h.journal, c.ends_at >= 0 ? kCloseDownCalls : std::vector<std::string>{});
   }
+}
+
+TEST(Input, TheMoveCountStopsAtItsMaximum) {
+  Harness h;
+  SaverWindow& w = h.Load({{"one", "MouseSens", "0"}});
+  w.MouseMoves = 32766;
+  for (int i = 0; i < 3; ++i) w.OnPointerMoved();
+  EXPECT_EQ(w.MouseMoves, 32767);
+  EXPECT_FALSE(w.Ended());
+  w.OnKey();  // keys still end it
+  EXPECT_TRUE(w.Ended());
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "scene/window_timer.h"
@@ -19,21 +21,15 @@ TEST(SceneTimers, ScenesTakeTurnsEveryScrollSecSecondsOnlyWithBothEnabled) {
     int16_t last_scene;
   };
   const Case cases[] = {
-      {"1", "1", "60", 180, {60, 120, 180}, 2},
-      {"1", "1", "1", 3, {1, 2, 3}, 2},
-      {"1", "0", "60", 300, {}, 1},
-      {"0", "1", "2", 10, {}, 2},
-      {"1", "1", "0", 100, {}, 1},
-      {"1", "1", "-60", 100, {}, 1},
+      {"1", "1", "60", 180, {60, 120, 180}, 2}, {"1", "1", "1", 3, {1, 2, 3}, 2},
+      {"1", "0", "60", 300, {}, 1},             {"0", "1", "2", 10, {}, 2},
+      {"1", "1", "0", 100, {}, 1},              {"1", "1", "-60", 100, {}, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.wf1) + c.wf2 + " every " + c.scroll_sec);
     Harness h;
-    h.FirstRun();
-    h.Set("one", "waterfall1", c.wf1);
-    h.Set("one", "waterfall2", c.wf2);
-    h.Set("one", "ScrollSec", c.scroll_sec);
-    SaverWindow& w = h.Load();
+    SaverWindow& w = h.Load({{"one", "waterfall1", c.wf1}, {"one", "waterfall2", c.wf2},
+                             {"one", "ScrollSec", c.scroll_sec}});
     std::vector<int> changes;
     int16_t scene = w.CurrentWaterfall;
     for (int t = 1; t <= c.ticks; ++t) {
@@ -49,73 +45,45 @@ TEST(SceneTimers, ScenesTakeTurnsEveryScrollSecSecondsOnlyWithBothEnabled) {
   }
 }
 
-TEST(SceneTimers, FlockRestsForBirdTimerSecondsAfterLeaving) {
-  struct Case {
-    const char* bird_timer;
-    int revived_on;  // tick on which the flock flies again; 0: never within 100
-  };
-  const Case cases[] = {{"10", 10}, {"60", 60}, {"Always", 0}, {"soon", 20}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.bird_timer);
+// The flock rests BirdTimer seconds (20 when it is no number) after leaving; the single birds
+// first fly 6 and 16 seconds in, then 30 seconds after leaving.
+TEST(SceneTimers, FlockAndSingleBirdsRestUnlessAlways) {
+  // BirdTimer, the creatures on, and the ticks on which the flock and each single bird first fly
+  // (0: not within 100 ticks).
+  const std::tuple<const char*, const char*, int, int, int> cases[] = {
+      {"10", "Birds SingleBird", 10, 6, 16}, {"60", "Birds SingleBird", 60, 6, 16},
+      {"soon", "Birds", 20, 0, 0},           {"Always", "Birds SingleBird", 0, 0, 0}};
+  for (const auto& [bird_timer, creatures, flock, bird1, bird2] : cases) {
+    SCOPED_TRACE(std::string(bird_timer) + " " + creatures);
     Harness h;
-    h.OnlyCreatures(true, false, false, false);
-    SaverWindow& w = h.Load();
-    w.BirdTimer = c.bird_timer;
+    SaverWindow& w = h.Load({{"one", "BirdTimer", bird_timer}}, creatures);
     w.FlockActive = false;  // as the edge rule leaves it
     w.FlockWait = 0;
-    int revived = 0;
-    for (int t = 1; t <= 100 && revived == 0; ++t) {
-      w.Timer3_Timer();
-      if (w.FlockActive) revived = t;
-    }
-    EXPECT_EQ(revived, c.revived_on);
-  }
-}
-
-TEST(SceneTimers, SingleBirdsFirstFlyAtSixAndSixteenSecondsThenEveryThirty) {
-  struct Case {
-    const char *bird_timer, *single_bird;
-    int bird1_first, bird2_first;
-  };
-  const Case cases[] = {{"20", "1", 6, 16}, {"Always", "1", 0, 0}, {"20", "0", 0, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.bird_timer) + " single " + c.single_bird);
-    Harness h;
-    h.OnlyCreatures(true, c.single_bird[0] == '1', false, false);
-    h.Set("one", "BirdTimer", c.bird_timer);
-    SaverWindow& w = h.Load();
-    int first1 = 0, first2 = 0;
+    std::vector<int> first(3);
     for (int t = 1; t <= 100; ++t) {
       w.Timer3_Timer();
-      if (w.Bird1Active && first1 == 0) first1 = t;
-      if (w.Bird2Active && first2 == 0) first2 = t;
+      const bool active[3] = {w.FlockActive, w.Bird1Active, w.Bird2Active};
+      for (int i = 0; i < 3; ++i)
+        if (first[i] == 0 && active[i]) first[i] = t;
     }
-    EXPECT_EQ(first1, c.bird1_first);
-    EXPECT_EQ(first2, c.bird2_first);
+    EXPECT_EQ(first, (std::vector<int>{flock, bird1, bird2}));
   }
-
-  // A bird that left the screen flies again on the thirtieth tick after.
   Harness h;
-  h.OnlyCreatures(false, true, false, false);
-  SaverWindow& w = h.Load();
-  w.Bird1Active = false;
-  w.Bird1Wait = 0;
+  SaverWindow& w = h.Load({}, "SingleBird");
+  w.Bird1Active = false, w.Bird1Wait = 0;
   for (int t = 1; t < 30; ++t) w.Timer3_Timer();
   EXPECT_FALSE(w.Bird1Active);
   w.Timer3_Timer();
   EXPECT_TRUE(w.Bird1Active);
 }
 
-// Timers keep their phase, never burst after a stall, run across the tick wrap, and a disabled
-// or zero-interval timer never fires.
+// Also across the tick wrap; a disabled or zero-interval timer never fires.
 TEST(TimerSchedule, FiresOnItsIntervalKeepsPhaseAndNeverBursts) {
   TimerSchedule timers;
   std::string order;
   const uint32_t t0 = 0xFFFFF000u;  // the tick count wraps while it runs
-  timers.Add(
-      "Timer1", 1000, true, [&] { order += '1'; }, t0);
-  const size_t five = timers.Add(
-      "Timer5", 0, false, [&] { order += '5'; }, t0);
+  timers.Add("Timer1", 1000, true, [&] { order += '1'; }, t0);
+  const size_t five = timers.Add("Timer5", 0, false, [&] { order += '5'; }, t0);
   for (uint32_t t : {999, 1016, 2000}) timers.RunDue(t0 + t);  // a frame late, phase kept
   EXPECT_EQ(order, "11");
   EXPECT_EQ(timers.MillisecondsUntilDue(t0 + 2400), 600u);
@@ -132,17 +100,12 @@ TEST(TimerSchedule, FiresOnItsIntervalKeepsPhaseAndNeverBursts) {
   EXPECT_EQ(timers.MillisecondsUntilDue(t0 + 10500), UINT32_MAX);
 }
 
-// Three minutes of frames and timers at 60 frames a second, the tick count wrapping to 0 a
-// minute in: everything paced by ticks keeps its pace across the wrap.
+// Three minutes at 60 frames a second, the tick count wrapping to 0 a minute in.
 TEST(LongRun, TheTickCountWrapChangesNothing) {
   Harness h;
-  h.FirstRun();
-  h.Set("one", "BirdTimer", "Always");  // the flock never rests, so its steps can be counted
-  h.Set("one", "ScrollSec", "60");
   h.clock.ticks = 0xFFFFFFFFu - 60'000u;
-  SaverWindow& w = h.Load();
-  h.sound.calls.clear();
-
+  // The flock never rests, so its steps can be counted.
+  SaverWindow& w = h.Load({{"one", "BirdTimer", "Always"}, {"one", "ScrollSec", "60"}});
   std::vector<int> flock_steps_per_second;
   std::vector<int16_t> scenes;
   int steps = 0, drifts = 0;
@@ -161,16 +124,13 @@ TEST(LongRun, TheTickCountWrapChangesNothing) {
   }
   ASSERT_FALSE(w.Ended());
   // BirdSpeed 25 against frames of 16 or 17 ms: a step every second frame, 30 a second.
-  for (size_t second = 1; second < flock_steps_per_second.size(); ++second) {
+  for (size_t second = 1; second < flock_steps_per_second.size(); ++second)
     EXPECT_NEAR(flock_steps_per_second[second], 30, 1) << "second " << second;
-  }
   // The scenes took turns each minute, across the wrap as before it.
-  EXPECT_EQ(scenes[58], 1);
-  EXPECT_EQ(scenes[61], 2);
-  EXPECT_EQ(scenes[121], 1);
+  EXPECT_EQ(std::vector<int16_t>({scenes[58], scenes[61], scenes[121]}),
+            std::vector<int16_t>({1, 2, 1}));
   EXPECT_EQ(drifts, 180 * 5);  // the second kind drift a pixel each 200 ms
-  // The eagle called on the 60th, 120th and 180th second.
-  EXPECT_EQ(h.sound.Count("PlaySound 4 -1 -1"), 3u);
+  EXPECT_EQ(h.sound.Count("PlaySound 4 -1 -1"), 3u);  // the eagle, on each minute
 }
 
 }  // namespace

@@ -1,9 +1,15 @@
-#include "startup/command_line.h"
-
+// What the command line starts: the mode, the preview's window, the hosts' window and options,
+// the frame-rate overlay, and the single-instance rule.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "fakes/fake_display.h"
+#include "fakes/fake_window_system.h"
+#include "scene/exit_status.h"
 #include "settings/memory_store.h"
+#include "startup/command_line.h"
+#include "startup/dispatch.h"
 #include "startup/fps_overlay.h"
 #include "startup/overridden_store.h"
 
@@ -31,75 +37,55 @@ TEST(CommandLine, SwitchPicksTheMode) {
 }
 
 TEST(CommandLine, PreviewTakesTheLongestNumericTail) {
-  struct Case {
-    const char* line;
-    bool has_number;
-    int32_t handle;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, bool, int32_t> cases[] = {  // line, has a number, the handle
       {"/p 1234", true, 1234}, {"/p1234", true, 1234}, {"/p   1234  ", true, 1234},
       {"/p:1234", true, 1234}, {"/p -77", true, -77},  {"/p 2147483647", true, 2147483647},
       {"/p", false, 0},        {"/p abc", false, 0},   {"/p 99999999999", false, 0},
-      {"/p 12.6", true, 13},
-  };
-  for (const Case& c : cases) {
-    StartupOptions o = ParseStartup(Split(c.line), nullptr);
-    EXPECT_EQ(o.mode, Mode::Preview) << c.line;
-    EXPECT_EQ(o.preview_has_number, c.has_number) << c.line;
-    EXPECT_EQ(o.PreviewParent, c.handle) << c.line;
+      {"/p 12.6", true, 13}};
+  for (const auto& [line, has_number, handle] : cases) {
+    StartupOptions o = ParseStartup(Split(line), nullptr);
+    EXPECT_EQ(o.mode, Mode::Preview) << line;
+    EXPECT_EQ(o.preview_has_number, has_number) << line;
+    EXPECT_EQ(o.PreviewParent, handle) << line;
   }
 }
 
 TEST(CommandLine, HostsNameTheirWindow) {
-  struct Case {
-    std::vector<std::string> args;
-    const char* environment;  // XSCREENSAVER_WINDOW, as xscreensaver starts a saver
-    uint64_t window;          // 0: an error, or the root window with -root alone
-  } cases[] = {
-      {{"-root"}, nullptr, 0},
-      {{"--window-id", "0x2a00007"}, nullptr, 0x2a00007},
-      {{"-window-id", "12345"}, nullptr, 12345},
-      {{"--window-id=0X10"}, nullptr, 16},
-      {{}, "0x400001", 0x400001},
-      {{"-root"}, "4194305", 4194305},
-      {{"--window-id"}, nullptr, 0},
-      {{"--window-id", "zz"}, nullptr, 0},
-      {{"--window-id", "0"}, nullptr, 0},
-      {{"--window-id", "0x"}, nullptr, 0},
-      {{"--window-id", "0x100000000"}, nullptr, 0},
-      {{}, "junk", 0}};
-  for (const Case& c : cases) {
-    StartupOptions o = ParseStartup(c.args, c.environment);
-    SCOPED_TRACE((c.args.empty() ? "" : c.args.back()) + " " + (c.environment ? c.environment : ""));
+  // The arguments, XSCREENSAVER_WINDOW (as xscreensaver starts a saver), and the window named:
+  // 0 for an error, or for the root window with -root alone.
+  const std::tuple<std::vector<std::string>, const char*, uint64_t> cases[] = {
+      {{"-root"}, nullptr, 0},           {{"--window-id", "0x2a00007"}, nullptr, 0x2a00007},
+      {{"-window-id", "12345"}, nullptr, 12345}, {{"--window-id=0X10"}, nullptr, 16},
+      {{}, "0x400001", 0x400001},        {{"-root"}, "4194305", 4194305},
+      {{"--window-id"}, nullptr, 0},     {{"--window-id", "zz"}, nullptr, 0},
+      {{"--window-id", "0"}, nullptr, 0}, {{"--window-id", "0x"}, nullptr, 0},
+      {{"--window-id", "0x100000000"}, nullptr, 0}, {{}, "junk", 0}};
+  for (const auto& [args, environment, window] : cases) {
+    StartupOptions o = ParseStartup(args, environment);
+    SCOPED_TRACE((args.empty() ? "" : args.back()) + " " + (environment ? environment : ""));
     EXPECT_EQ(o.mode, Mode::Host);
-    const bool root = c.args == std::vector<std::string>{"-root"} && c.environment == nullptr;
-    EXPECT_EQ(o.error.empty(), c.window != 0 || root);
-    if (o.error.empty()) { EXPECT_EQ(o.host_window, c.window); }
+    const bool root = args == std::vector<std::string>{"-root"} && environment == nullptr;
+    EXPECT_EQ(o.error.empty(), window != 0 || root);
+    EXPECT_EQ(o.error.empty() ? o.host_window : 0, window);
     EXPECT_TRUE(o.host_root || !root);
   }
   EXPECT_EQ(ParseStartup({"/c"}, "0x400001").mode, Mode::Settings);  // the dialog stays a dialog
 }
 
 TEST(CommandLine, HostOptionsOverrideSettingsForOneRun) {
-  struct Case {
-    std::vector<std::string> args;
-    // one/waterfall1, one/waterfall2, one/Clock, two/SoundWater, two/SoundEagle ("-": as stored),
-    // then n for no sound, f for the frame rate shown, w for a warning.
-    std::string reads;
-  } cases[] = {{{"-root"}, "- - - - -"},
-               {{"-root", "-waterfall", "2"}, "0 1 - - -"},
-               {{"-root", "--waterfall=1"}, "1 0 - - -"},
-               {{"-root", "-waterfall", "BOTH"}, "1 1 - - -"},
-               {{"-root", "-waterfall", "3"}, "- - - - -w"},
-               {{"-root", "-waterfall"}, "- - - - -w"},
-               {{"-root", "-no-clock", "--clock"}, "- - 1 - -"},
-               {{"-root", "-no-sound"}, "- - - 0 0n"},
-               {{"-root", "--sound", "-fps"}, "- - - 1 1f"},
-               // Options it does not know are passed over, as the hosts' own savers do.
-               {{"-root", "-geometry", "1x1", "-fps", "--visual", "default"}, "- - - - -f"}};
-  for (const Case& c : cases) {
-    StartupOptions o = ParseStartup(c.args, "0x400001");
-    SCOPED_TRACE(c.args.size() > 1 ? c.args[1] : c.args[0]);
+  // What one/waterfall1, one/waterfall2, one/Clock, two/SoundWater, two/SoundEagle read ("-":
+  // as stored), then n for no sound, f for the frame rate shown, w for a warning. Options it does
+  // not know are passed over, as the hosts' own savers do.
+  const std::pair<std::string, std::string> cases[] = {
+      {"-root", "- - - - -"},                   {"-root -waterfall 2", "0 1 - - -"},
+      {"-root --waterfall=1", "1 0 - - -"},     {"-root -waterfall BOTH", "1 1 - - -"},
+      {"-root -waterfall 3", "- - - - -w"},     {"-root -waterfall", "- - - - -w"},
+      {"-root -no-clock --clock", "- - 1 - -"}, {"-root -no-sound", "- - - 0 0n"},
+      {"-root --sound -fps", "- - - 1 1f"},
+      {"-root -geometry 1x1 -fps --visual default", "- - - - -f"}};
+  for (const auto& [line, expected] : cases) {
+    StartupOptions o = ParseStartup(Split(line), "0x400001");
+    SCOPED_TRACE(line);
     EXPECT_EQ(o.mode, Mode::Host);
     MemoryStore file;
     for (const char* key : {"waterfall1", "waterfall2", "Clock", "SoundWater", "SoundEagle"})
@@ -113,7 +99,7 @@ TEST(CommandLine, HostOptionsOverrideSettingsForOneRun) {
     if (o.no_sound) reads += 'n';
     if (o.show_fps) reads += 'f';
     if (!o.warnings.empty()) reads += 'w';
-    EXPECT_EQ(reads, c.reads);
+    EXPECT_EQ(reads, expected);
     // A write goes to the store as written, never as the option says.
     store.SaveSetting(kAppName, "One", "Waterfall1", "1");
     ASSERT_EQ(file.Writes().size(), 1u);
@@ -138,6 +124,55 @@ TEST(FpsOverlay, ShowsTheFramesOfTheLastSecondOverEachFrame) {
   EXPECT_EQ(display.calls[display.calls.size() - 2], "DrawText FPS: 25.0 4 578 16777215");
   flips(60, 20);  // faster: 50 frames a second
   EXPECT_EQ(fps.Text(), "FPS: 50.0");
+}
+
+// Notes which mode ran.
+struct Ran {
+  std::string mode;
+  ModeRunners runners{[this] { return Run("saver"); }, [this] { return Run("preview"); },
+                      [this] { return Run("settings"); }, [this] { return Run("password"); },
+                      [this] { return Run("host"); }};
+  int Run(const char* name) {
+    mode = name;
+    return 0;
+  }
+};
+
+TEST(Dispatch, SingleInstanceRule) {
+  struct Case {
+    std::vector<std::string> args;
+    bool other_instance, display_properties;
+    const char* runs;
+  } cases[] = {
+      {{"/s"}, false, false, "saver"},
+      {{"/s"}, true, false, ""},      // refused: another saver runs
+      {{"/s"}, true, true, "saver"},  // the display settings' preview is the other instance
+      {{}, true, false, "saver"},     // an empty command line is never refused
+      {{"/c"}, true, false, "settings"},
+      {{"/p", "5"}, true, false, "preview"},
+      {{"/a"}, true, false, "password"},
+      {{"-root"}, true, false, "host"},  // hosts start one per monitor
+      {{"/x"}, false, false, ""}};
+  for (const Case& c : cases) {
+    testing::FakeWindowSystem windows;
+    windows.previous = c.other_instance;
+    if (c.display_properties) windows.window_titles = {"Display Properties"};
+    Ran ran;
+    EXPECT_EQ(Main(ParseStartup(c.args, nullptr), windows, ran.runners), kExitOk);
+    EXPECT_EQ(ran.mode, c.runs) << (c.args.empty() ? "(none)" : c.args[0]);
+    // Every instance that does anything joins the instance lock.
+    EXPECT_EQ(windows.Count("PreviousInstanceRunning"),
+              c.args == std::vector<std::string>{"/x"} ? 0u : 1u);
+  }
+}
+
+TEST(Dispatch, BadHostArgumentsEndWithAUsageError) {
+  testing::FakeWindowSystem windows;
+  Ran ran;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(Main(ParseStartup({"--window-id", "nope"}, nullptr), windows, ran.runners), kExitUsage);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("nope"), std::string::npos);
+  EXPECT_EQ(ran.mode, "");
 }
 
 }  // namespace

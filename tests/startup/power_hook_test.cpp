@@ -22,14 +22,15 @@ struct FakeMonitorPower : MonitorPower {
 };
 
 using Message = std::tuple<uint32_t, uint32_t, int32_t>;
+const Message kPowerOff{kWmSysCommand, kScMonitorPower, kMonitorPowerOff};
 
 // A loaded saver window on fakes with the power hook in front of a recording procedure.
 struct PowerHarness : Harness {
-  explicit PowerHarness(const char* pwr_save) {
+  explicit PowerHarness(const std::string& pwr_save) {
     FirstRun();
-    Set("Startup", "PwrSave", pwr_save);
+    Set({{"Startup", "PwrSave", pwr_save}});
     hook = std::make_unique<PowerHook>(Make(), power);
-    hook->HookWindow([this](uint32_t m, uint32_t w, int32_t l) { return passed.emplace_back(m, w, l), 77; });
+    hook->HookWindow([this](auto... message) { return passed.emplace_back(message...), 77; });
     window->Form_Load();
     hook->Start();
     sound.calls.clear();
@@ -43,73 +44,55 @@ struct PowerHarness : Harness {
       window->Timers().RunDue(clock.ticks);
     }
   }
+  int32_t Send(const Message& m) { return hook->WindowProc(get<0>(m), get<1>(m), get<2>(m)); }
 
   FakeMonitorPower power;
   std::vector<Message> passed;
   std::unique_ptr<PowerHook> hook;
 };
 
-TEST(PowerHook, OnlyTheExactMonitorPowerCommandIsActedOn) {
+// PwrSave 0 leaves power saving to the desktop and passes the power-off command on, starting the
+// minute to silence; any other PwrSave withholds it and turns the monitor back on.
+TEST(PowerHook, OnlyTheExactMonitorPowerCommandIsActedOnAsPwrSaveSays) {
   // The power command with low bits set, the saver's own command, close, move, 0xF160, and the
   // power word in other messages all pass on to the previous procedure untouched.
-  const std::pair<uint32_t, uint32_t> others[] = {
-      {kWmSysCommand, 0xF171},   {kWmSysCommand, 0xF17F},     {kWmSysCommand, 0xF140},
-      {kWmSysCommand, 0xF060},   {kWmSysCommand, 0xF010},     {kWmSysCommand, 0xF160},
-      {0x0111, kScMonitorPower}, {kWmCreate, kScMonitorPower}};
-  for (const char* pwr_save : {"1", "0", "-1"}) {
+  const std::vector<Message> others = {
+      {kWmSysCommand, 0xF171, 2},   {kWmSysCommand, 0xF17F, 2},   {kWmSysCommand, 0xF140, 2},
+      {kWmSysCommand, 0xF060, 2},   {kWmSysCommand, 0xF010, 2},   {kWmSysCommand, 0xF160, 2},
+      {0x0111, kScMonitorPower, 2}, {kWmCreate, kScMonitorPower, 2}};
+  for (const std::string pwr_save : {"1", "0", "-1", "2"}) {
+    SCOPED_TRACE(pwr_save);
     PowerHarness h(pwr_save);
-    for (const auto& [message, wparam] : others) {
-      h.passed.clear();
-      EXPECT_EQ(h.hook->WindowProc(message, wparam, 2), 77) << std::hex << message << " " << wparam;
-      EXPECT_EQ(h.passed, (std::vector<Message>{{message, wparam, 2}})) << pwr_save;
-    }
-    EXPECT_FALSE(h.Timer5Enabled()) << pwr_save;
-    EXPECT_EQ(h.power.forced_on, 0) << pwr_save;
+    const bool keeps_it_on = pwr_save != "0";
+    EXPECT_EQ(h.power.allowed, std::vector<bool>{!keeps_it_on});
+    for (const Message& m : others) EXPECT_EQ(h.Send(m), 77) << std::hex << get<1>(m);
+    EXPECT_FALSE(h.Timer5Enabled());
+    EXPECT_EQ(h.power.forced_on, 0);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(h.Send(kPowerOff), keeps_it_on ? 0 : 77);
+    std::vector<Message> passed = others;
+    if (!keeps_it_on) passed.insert(passed.end(), 2, kPowerOff);
+    EXPECT_EQ(h.passed, passed);
+    EXPECT_EQ(std::tuple(h.Timer5Enabled(), h.power.forced_on, h.hook->Withheld()),
+              keeps_it_on ? std::tuple(false, 2, 2) : std::tuple(true, 0, 0));
   }
 }
 
-// PwrSave 0: power saving is left to the desktop, a power-off command is passed on and starts
-// the minute to silence, and the monitor is looked at each second; each new power-off seen there
-// sends the command again.
-TEST(PowerHook, WithoutPwrSaveTheDesktopSavesPowerAndEachPowerOffIsPassedOn) {
-  {
-    PowerHarness h("0");
-    EXPECT_EQ(h.power.allowed, std::vector<bool>{true});
-    EXPECT_EQ(h.hook->WindowProc(kWmSysCommand, kScMonitorPower, kMonitorPowerOff), 77);
-    EXPECT_EQ(h.passed, (std::vector<Message>{{kWmSysCommand, kScMonitorPower, kMonitorPowerOff}}));
-    EXPECT_TRUE(h.Timer5Enabled());
-    h.hook->WindowProc(kWmSysCommand, kScMonitorPower, kMonitorPowerOff);  // enabled again
-    EXPECT_TRUE(h.Timer5Enabled());
-    EXPECT_EQ(h.power.forced_on, 0);
-  }
+// The monitor is looked at each second; the first power-off seen there starts the minute to
+// silence, and each new one sends the command again.
+TEST(PowerHook, WithoutPwrSaveAPowerOffSilencesTheSoundsOnTheFourthTickAMinuteLater) {
   PowerHarness h("0");
   h.RunFor(10000, 100);
   EXPECT_EQ(h.power.looks, 10);
-  for (int i = 0; i < 3; ++i) {
-    h.power.off = true;
-    h.RunFor(3000);
-    h.power.off = false;
-    h.RunFor(3000);
-  }
-  EXPECT_EQ(h.passed.size(), 3u);
-}
-
-TEST(PowerHook, APoweredOffMonitorSilencesTheSoundsOnTheFourthTickAMinuteLater) {
-  PowerHarness h("0");
-  h.RunFor(5000);
   EXPECT_FALSE(h.Timer5Enabled());
   h.power.off = true;
   h.RunFor(1000);
   ASSERT_TRUE(h.Timer5Enabled());
-  EXPECT_EQ(h.passed.size(), 1u);
-
   // It was enabled at the look 250 ms into that second. Three ticks, 45 seconds: still playing.
   h.RunFor(59000);
   EXPECT_EQ(h.sound.Count("StopAllSounds"), 0u);
   EXPECT_EQ(h.window->Timer5Count, 3);
   h.sound.calls.clear();  // the eagle's minute call
-  // The fourth, a minute after the monitor went dark, stops and releases them.
-  h.RunFor(500);
+  h.RunFor(500);          // the fourth, a minute after the monitor went dark
   EXPECT_EQ(h.window->Timer5Count, 4);
   EXPECT_EQ(h.sound.calls,
             (std::vector<std::string>{"StopAllSounds", "StopAllSounds", "ReleaseSound 1",
@@ -119,20 +102,21 @@ TEST(PowerHook, APoweredOffMonitorSilencesTheSoundsOnTheFourthTickAMinuteLater) 
   EXPECT_EQ(h.passed.size(), 1u);
   EXPECT_EQ(h.sound.Count("StopAllSounds"), 2u);
   EXPECT_TRUE(h.statuses.empty());
+  for (int i = 0; i < 2; ++i) {
+    h.power.off = false;
+    h.RunFor(3000);
+    h.power.off = true;
+    h.RunFor(3000);
+  }
+  EXPECT_EQ(h.passed, std::vector<Message>(3, kPowerOff));
 }
 
-// PwrSave other than 0: the command is withheld and the monitor turned back on, at every look
-// while it stays dark; the sounds play on.
+// At every look while the monitor stays dark it is turned back on; the sounds play on.
 TEST(PowerHook, WithPwrSaveTheMonitorIsTurnedBackOnAndTheSoundsPlayOn) {
-  EXPECT_EQ(PowerHarness("2").power.allowed, std::vector<bool>{false});
   PowerHarness h("1");
-  EXPECT_EQ(h.power.allowed, std::vector<bool>{false});
-  EXPECT_EQ(h.hook->WindowProc(kWmSysCommand, kScMonitorPower, kMonitorPowerOff), 0);
-  EXPECT_EQ(h.power.forced_on, 1);
-  EXPECT_EQ(h.hook->Withheld(), 1);
   h.power.off = true;
   h.RunFor(1000);
-  EXPECT_EQ(h.power.forced_on, 2);
+  EXPECT_EQ(h.power.forced_on, 1);
   EXPECT_FALSE(h.power.off);
   h.RunFor(120000);
   EXPECT_FALSE(h.Timer5Enabled());
@@ -140,7 +124,7 @@ TEST(PowerHook, WithPwrSaveTheMonitorIsTurnedBackOnAndTheSoundsPlayOn) {
   h.power.force_on_works = false;
   h.power.off = true;
   h.RunFor(5000);
-  EXPECT_EQ(h.power.forced_on, 7);
+  EXPECT_EQ(h.power.forced_on, 6);
   EXPECT_TRUE(h.passed.empty()) << "a withheld command reached the previous procedure";
 }
 

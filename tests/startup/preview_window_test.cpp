@@ -24,8 +24,8 @@ struct TempFolder {
   fs::path path;
 };
 
-// A palette BMP, 8 bits per pixel, where pixel (x, y) has palette entry i = (x + 3 y) % 256,
-// the colour (i, 255 - i, 2 i); BMP rows are stored bottom up, so row order matters.
+// Pixel (x, y) has palette entry i = (x + 3 y) % 256, the colour (i, 255 - i, 2 i); BMP rows are
+// stored bottom up, so row order matters.
 TEST(PreviewPicture, ReadsAPaletteBmpPixelForPixel) {
   TempFolder folder;
   SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 153, 115, 8, SDL_PIXELFORMAT_INDEX8);
@@ -39,15 +39,14 @@ TEST(PreviewPicture, ReadsAPaletteBmpPixelForPixel) {
   ASSERT_EQ(SDL_SaveBMP(surface, folder.File("p.bmp").c_str()), 0) << SDL_GetError();
   SDL_FreeSurface(surface);
   PreviewPicture picture = LoadPreviewPicture(folder.File("p.bmp"));
-  ASSERT_EQ(picture.width, 153);
-  ASSERT_EQ(picture.height, 115);
-  ASSERT_EQ(picture.pixels.size(), 153u * 115u);
-  for (int y : {0, 1, 57, 114}) {
+  ASSERT_EQ(std::tuple(picture.width, picture.height, picture.pixels.size()),
+            std::tuple(153, 115, size_t{153 * 115}));
+  for (int y : {0, 1, 57, 114})
     for (int x : {0, 1, 76, 152}) {
       const uint32_t i = (x + 3 * y) % 256;
-      EXPECT_EQ(picture.pixels[y * 153 + x], (i << 16) | ((255 - i) << 8) | ((2 * i) & 0xFF)) << x << "," << y;
+      EXPECT_EQ(picture.pixels[y * 153 + x], (i << 16) | ((255 - i) << 8) | ((2 * i) & 0xFF))
+          << x << "," << y;
     }
-  }
 }
 
 TEST(PreviewPicture, FilesThatAreNoPictureAreNamedInTheError) {
