@@ -46,9 +46,7 @@ struct JournalStore : MemoryStore {
 
 // A saver window on fakes. Sound ids: water 1, birds 2, jungle 3, eagle 4.
 struct Harness {
-  struct Setting {
-    std::string section, key, value;
-  };
+  struct Setting { std::string section, key, value; };
   // Sprite ids of a normal load, in the order the window makes them.
   enum Sprites : int32_t {
     kB1 = 1, kB2, kB3, kB4, kB5, kFlock, kBird1, kBird2, kWater1, kBg1, kWater2, kWater2Small, kBg2

@@ -126,53 +126,35 @@ TEST(FpsOverlay, ShowsTheFramesOfTheLastSecondOverEachFrame) {
   EXPECT_EQ(fps.Text(), "FPS: 50.0");
 }
 
-// Notes which mode ran.
-struct Ran {
-  std::string mode;
-  ModeRunners runners{[this] { return Run("saver"); }, [this] { return Run("preview"); },
-                      [this] { return Run("settings"); }, [this] { return Run("password"); },
-                      [this] { return Run("host"); }};
-  int Run(const char* name) {
-    mode = name;
-    return 0;
-  }
-};
-
-TEST(Dispatch, SingleInstanceRule) {
-  struct Case {
-    std::vector<std::string> args;
-    bool other_instance, display_properties;
-    const char* runs;
-  } cases[] = {
-      {{"/s"}, false, false, "saver"},
-      {{"/s"}, true, false, ""},      // refused: another saver runs
-      {{"/s"}, true, true, "saver"},  // the display settings' preview is the other instance
-      {{}, true, false, "saver"},     // an empty command line is never refused
-      {{"/c"}, true, false, "settings"},
-      {{"/p", "5"}, true, false, "preview"},
-      {{"/a"}, true, false, "password"},
-      {{"-root"}, true, false, "host"},  // hosts start one per monitor
-      {{"/x"}, false, false, ""}};
-  for (const Case& c : cases) {
-    testing::FakeWindowSystem windows;
-    windows.previous = c.other_instance;
-    if (c.display_properties) windows.window_titles = {"Display Properties"};
-    Ran ran;
-    EXPECT_EQ(Main(ParseStartup(c.args, nullptr), windows, ran.runners), kExitOk);
-    EXPECT_EQ(ran.mode, c.runs) << (c.args.empty() ? "(none)" : c.args[0]);
-    // Every instance that does anything joins the instance lock.
-    EXPECT_EQ(windows.Count("PreviousInstanceRunning"),
-              c.args == std::vector<std::string>{"/x"} ? 0u : 1u);
-  }
-}
-
-TEST(Dispatch, BadHostArgumentsEndWithAUsageError) {
-  testing::FakeWindowSystem windows;
-  Ran ran;
+TEST(Dispatch, SingleInstanceRuleAndBadHostArguments) {
+  std::string ran;
+  auto run = [&ran](const char* mode) { return [&ran, mode] { return ran = mode, kExitOk; }; };
+  const ModeRunners runners{run("saver"), run("preview"), run("settings"), run("password"),
+                            run("host")};
+  // The command line, another instance runs, the display settings are open, what runs, status.
+  const std::tuple<std::string, bool, bool, std::string, int> cases[] = {
+      {"/s", false, false, "saver", kExitOk},
+      {"/s", true, false, "", kExitOk},      // refused: another saver runs
+      {"/s", true, true, "saver", kExitOk},  // the display settings' preview is the other instance
+      {"", true, false, "saver", kExitOk},   // an empty command line is never refused
+      {"/c", true, false, "settings", kExitOk},
+      {"/p 5", true, false, "preview", kExitOk},
+      {"/a", true, false, "password", kExitOk},
+      {"-root", true, false, "host", kExitOk},  // hosts start one per monitor
+      {"/x", false, false, "", kExitOk},
+      {"--window-id nope", false, false, "", kExitUsage}};
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(Main(ParseStartup({"--window-id", "nope"}, nullptr), windows, ran.runners), kExitUsage);
-  EXPECT_NE(::testing::internal::GetCapturedStderr().find("nope"), std::string::npos);
-  EXPECT_EQ(ran.mode, "");
+  for (const auto& [line, other_instance, display_properties, runs, status] : cases) {
+    testing::FakeWindowSystem windows;
+    windows.previous = other_instance;
+    if (display_properties) windows.window_titles = {"Display Properties"};
+    ran.clear();
+    EXPECT_EQ(Main(ParseStartup(Split(line), nullptr), windows, runners), status) << line;
+    EXPECT_EQ(ran, runs) << line;
+    // Every instance that does anything joins the instance lock.
+    EXPECT_EQ(windows.Count("PreviousInstanceRunning"), status == kExitOk && line != "/x") << line;
+  }
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("\"nope\""), std::string::npos);
 }
 
 }  // namespace
