@@ -203,62 +203,52 @@ TEST(Creatures, SingleBirdsClimbEverySecondStepAndRestAfterLeavingRight) {
   }
 }
 
-TEST(Creatures, FirstKindButterfliesFlutterLeftAndReEnterAtTheRight) {
-  // The random draw, then the change of x and of screen y.
-  for (auto [step_r, dx, dy] : {std::tuple{0.5, -1, 1}, std::tuple{0.49999, 0, -1}}) {
-    SCOPED_TRACE(step_r);
-    Harness h;
-    SaverWindow& w = h.Load({}, "Butter1");
-    for (auto [move, sprite, dir] : {std::tuple{&W::MoveButterfly1, S::kB1, &w.Butterfly1Dir},
-                                     std::tuple{&W::MoveButterfly2, S::kB2, &w.Butterfly2Dir},
-                                     std::tuple{&W::MoveButterfly3, S::kB3, &w.Butterfly3Dir}}) {
+// The first kind flutters left: even odds of a pixel down and left, or a pixel up. The second
+// kind climbs: one chance in three of a pixel down, two of a pixel up; a timer drifts it left.
+TEST(Creatures, ButterfliesStepAsTheRandomDrawSays) {
+  using Butterfly = std::tuple<void (W::*)(), int32_t, int16_t W::*>;
+  const std::vector<Butterfly> first_kind = {{&W::MoveButterfly1, S::kB1, &W::Butterfly1Dir},
+                                             {&W::MoveButterfly2, S::kB2, &W::Butterfly2Dir},
+                                             {&W::MoveButterfly3, S::kB3, &W::Butterfly3Dir}},
+                               second_kind = {{&W::MoveButterfly4, S::kB4, &W::Butterfly4Dir},
+                                              {&W::MoveButterfly5, S::kB5, &W::Butterfly5Dir}};
+  // The kind, the draw, the direction it gives, and the change of x and of screen y.
+  const std::tuple<bool, double, int16_t, int32_t, int32_t> steps[] = {
+      {true, 0.5, 2, -1, 1},   {true, 0.49999, 1, 0, -1}, {false, 0.0, 1, 0, -1},
+      {false, 0.33333, 1, 0, -1}, {false, 0.34, 2, 0, 1}, {false, 0.66666, 2, 0, 1},
+      {false, 0.67, 3, 0, -1}};
+  Harness h;
+  SaverWindow& w = h.Load();
+  for (const auto& [first, r, dir, dx, dy] : steps)
+    for (const auto& [move, sprite, dir_of] : first ? first_kind : second_kind) {
+      SCOPED_TRACE(std::to_string(sprite) + " r " + std::to_string(r));
       const auto [x, y] = h.At(sprite);
-      h.random.values = {step_r};
+      h.random.values = {r};
       (w.*move)();
       EXPECT_EQ(h.At(sprite), std::pair(x + dx, y + dy));
-      EXPECT_EQ(*dir, dx == 0 ? 1 : 2);
+      EXPECT_EQ(w.*dir_of, dir);
     }
-  }
-  for (double r : {0.0, 0.99999}) {
-    Harness h;
-    SaverWindow& w = h.Load({{"one", "NumButter", "3"}}, "Butter1");
-    h.Sprite(S::kB3).x = -75;
-    // Butterflies 1 and 2 step first; the third steps left past -75 and is placed back.
-    h.random.values = {0.0, 0.0, 0.5, r};
-    h.clock.Advance(1000);
-    w.OnFrame();
-    EXPECT_EQ(w.Butterfly3X, -76);
-    EXPECT_EQ(h.At(S::kB3), std::pair(805, r == 0.0 ? 60 : 559));
-    EXPECT_EQ(w.Butterfly1X, 200);
-  }
 }
 
-TEST(Creatures, SecondKindButterfliesClimbDriftLeftAndReEnterFromBelow) {
-  // The random draw, the direction it gives, and the change of screen y.
-  using Step = std::tuple<double, int16_t, int32_t>;
-  for (auto [step_r, dir, dy] : {Step{0.0, 1, -1}, Step{0.33333, 1, -1}, Step{0.34, 2, 1},
-                                 Step{0.66666, 2, 1}, Step{0.67, 3, -1}}) {
-    SCOPED_TRACE(step_r);
-    Harness h;
-    SaverWindow& w = h.Load({}, "Butter2");
-    h.random.values = {step_r, step_r};
-    w.MoveButterfly4();
-    w.MoveButterfly5();
-    EXPECT_EQ(std::pair(w.Butterfly4Dir, w.Butterfly5Dir), std::pair(dir, dir));
-    EXPECT_EQ(h.At(S::kB4), std::pair(700, 550 + dy));
-    EXPECT_EQ(h.Sprite(S::kB5).y, 550 + dy);
-  }
+// The first kind steps left past -75 and comes back at the right; the second kind, drifting left
+// even while hidden, climbs past -50 and comes back from below.
+TEST(Creatures, ButterfliesReEnterAfterLeaving) {
   for (double r : {0.0, 0.99999}) {
     Harness h;
-    SaverWindow& w = h.Load({}, "");  // the drift goes on while they are hidden
+    SaverWindow& w = h.Load({{"one", "NumButter", "3"}}, "");
     w.Timer4_Timer();
     EXPECT_EQ(h.display.calls, (std::vector<std::string>{"MoveSpriteX 4 -1", "MoveSpriteX 5 -1"}));
     EXPECT_EQ(h.Sprite(S::kB4).x, 699);
-    w.Butter2 = 1;
+    w.Butter1 = w.Butter2 = 1;
+    h.Sprite(S::kB3).x = -75;
     h.Sprite(S::kB5).y = -50;
-    h.random.values = {0.5, 0.0, r};  // butterfly 4 steps down; 5 climbs past -50
+    // Butterflies 1 and 2 step, the third past -75, the fourth down, the fifth past -50.
+    h.random.values = {0.0, 0.0, 0.5, r, 0.5, 0.0, r};
     h.clock.Advance(1000);
     w.OnFrame();
+    EXPECT_EQ(w.Butterfly1X, 200);
+    EXPECT_EQ(w.Butterfly3X, -76);
+    EXPECT_EQ(h.At(S::kB3), std::pair(805, r == 0.0 ? 60 : 559));
     EXPECT_EQ(w.Butterfly4Y, 551);
     EXPECT_EQ(w.Butterfly5Y, -51);
     EXPECT_EQ(h.At(S::kB5), std::pair(r == 0.0 ? 1 : 800, 605));
