@@ -7,8 +7,7 @@
 
 namespace larkspill::testing {
 
-// Calls recorded as lines of text ("SetSpriteX 6 801", "ShowCursor 0"), optionally copied into a
-// journal that several fakes share, so a test sees their calls in one order.
+// Calls recorded as text ("SetSpriteX 6 801"), also into a journal fakes may share for one order.
 class CallLog {
  public:
   size_t Count(const std::string& call) const { return std::ranges::count(calls, call); }

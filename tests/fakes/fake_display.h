@@ -8,9 +8,8 @@
 
 namespace larkspill::testing {
 
-// A sprite display that records every call ("LoadSpriteFrame 1 1 /a/1Butter1.BMP -1") and keeps
-// each sprite's place, frames and frame timing as the real display does, so creatures move and
-// animate as they would on screen. Up is a smaller y.
+// Records every call and keeps each sprite's place, frames and frame timing as the real display
+// does (up is a smaller y), so creatures move and animate as on screen.
 class FakeDisplay : public SpriteDisplay, public CallLog {
  public:
   struct Sprite {

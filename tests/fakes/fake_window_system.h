@@ -5,8 +5,7 @@
 
 namespace larkspill::testing {
 
-// A desktop whose answers are set by the test; cursor, saver-running and instance calls are
-// recorded ("ShowCursor 0", "SetScreenSaverRunning 1", "PreviousInstanceRunning").
+// A desktop whose answers the test sets; cursor, saver-running and instance calls are recorded.
 class FakeWindowSystem : public WindowSystem, public CallLog {
  public:
   bool FindWindowByTitle(const std::string& title) override {

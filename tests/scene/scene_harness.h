@@ -53,8 +53,6 @@ struct Harness {
   };
   Harness() { display.journal = windows.journal = sound.journal = &journal; }
 
-  // Writes the first-run values, so Form_Load reads the settings as set by the test.
-  void FirstRun() { SetRegistry(store); }
   void Set(const std::vector<Setting>& settings) {
     for (const Setting& s : settings) store.SaveSetting(kAppName, s.section, s.key, s.value);
   }
@@ -65,10 +63,9 @@ struct Harness {
         [this](int status) { statuses.push_back(status); }});
     return *window;
   }
-  // Loads on the first-run values with `settings` over them, `creatures` naming the ones switched
-  // on of Birds, SingleBird, Butter1 and Butter2 (all when null); then forgets the calls so far.
+  // Loads on first-run values, `settings` over them and only `creatures` on (all when null).
   SaverWindow& Load(const std::vector<Setting>& settings = {}, const char* creatures = nullptr) {
-    FirstRun();
+    SetRegistry(store);
     for (const char* kind : {"Birds", "SingleBird", "Butter1", "Butter2"})
       if (creatures) Set({{"one", kind, std::strstr(creatures, kind) ? "1" : "0"}});
     Set(settings);
@@ -89,6 +86,7 @@ struct Harness {
       (window.get()->*f)();
     EXPECT_TRUE(journal.empty()) << journal.front();
     EXPECT_EQ(statuses.size(), ended);
+    EXPECT_TRUE(window->Ended());
   }
 
   FakeClock clock;

@@ -31,7 +31,7 @@ const Message kPowerOff{kWmSysCommand, kScMonitorPower, kMonitorPowerOff};
 // A loaded saver window on fakes with the power hook in front of a recording procedure.
 struct PowerHarness : Harness {
   explicit PowerHarness(const std::string& pwr_save) {
-    FirstRun(), Set({{"Startup", "PwrSave", pwr_save}});
+    SetRegistry(store), Set({{"Startup", "PwrSave", pwr_save}});
     hook = std::make_unique<PowerHook>(Make(), power);
     hook->HookWindow([this](auto... message) { return passed.emplace_back(message...), 77; });
     window->Form_Load();
@@ -51,11 +51,8 @@ struct PowerHarness : Harness {
   std::unique_ptr<PowerHook> hook;
 };
 
-// PwrSave 0 leaves power saving to the desktop and passes the power-off command on, starting the
-// minute to silence; any other PwrSave withholds it and turns the monitor back on.
 TEST(PowerHook, OnlyTheExactMonitorPowerCommandIsActedOnAsPwrSaveSays) {
-  // The power command with low bits set, the saver's own command, close, move, 0xF160, and the
-  // power word in other messages all pass on to the previous procedure untouched.
+  // Near misses of the power command pass on to the previous procedure untouched.
   const std::vector<Message> others = {
       {kWmSysCommand, 0xF171, 2},   {kWmSysCommand, 0xF17F, 2},   {kWmSysCommand, 0xF140, 2},
       {kWmSysCommand, 0xF060, 2},   {kWmSysCommand, 0xF010, 2},   {kWmSysCommand, 0xF160, 2},
@@ -76,8 +73,7 @@ TEST(PowerHook, OnlyTheExactMonitorPowerCommandIsActedOnAsPwrSaveSays) {
   }
 }
 
-// The monitor is looked at each second; the first power-off seen there starts the minute to
-// silence, and each new one sends the command again.
+// The monitor is looked at each second; each new power-off seen there sends the command again.
 TEST(PowerHook, WithoutPwrSaveAPowerOffSilencesTheSoundsOnTheFourthTickAMinuteLater) {
   PowerHarness h("0");
   h.RunFor(10000, 100);
@@ -131,8 +127,7 @@ struct TempFolder {
   fs::path path;
 };
 
-// Pixel (x, y) has palette entry i = (x + 3 y) % 256, the colour (i, 255 - i, 2 i); BMP rows are
-// stored bottom up, so row order matters.
+// Pixel (x, y) is palette entry (x + 3 y) % 256; BMP rows are stored bottom up.
 TEST(PreviewPicture, ReadsAPaletteBmpPixelForPixel) {
   TempFolder folder;
   SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 153, 115, 8, SDL_PIXELFORMAT_INDEX8);

@@ -1,5 +1,4 @@
-// What the command line starts: the mode, the preview's window, the hosts' window and options,
-// the frame-rate overlay, the single-instance rule and its lock, and the runtime folder.
+// What the command line starts, the frame-rate overlay, the instance lock and the runtime folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -56,8 +55,7 @@ TEST(CommandLine, PreviewTakesTheLongestNumericTail) {
 }
 
 TEST(CommandLine, HostsNameTheirWindow) {
-  // The arguments, XSCREENSAVER_WINDOW (as xscreensaver starts a saver), and the window named:
-  // 0 for an error, or for the root window with -root alone.
+  // Arguments, XSCREENSAVER_WINDOW, the window named (0: an error, or the root with -root alone).
   const std::tuple<std::vector<std::string>, const char*, uint64_t> cases[] = {
       {{"-root"}, nullptr, 0},           {{"--window-id", "0x2a00007"}, nullptr, 0x2a00007},
       {{"-window-id", "12345"}, nullptr, 12345}, {{"--window-id=0X10"}, nullptr, 16},
@@ -78,9 +76,8 @@ TEST(CommandLine, HostsNameTheirWindow) {
 }
 
 TEST(CommandLine, HostOptionsOverrideSettingsForOneRun) {
-  // What one/waterfall1, one/waterfall2, one/Clock, two/SoundWater, two/SoundEagle read ("-":
-  // as stored), then n for no sound, f for the frame rate shown, w for a warning. Options it does
-  // not know are passed over, as the hosts' own savers do.
+  // What waterfall1, waterfall2, Clock, SoundWater, SoundEagle read ("-": as stored); n: no sound,
+  // f: frame rate shown, w: a warning. Unknown options are passed over, as the hosts' savers do.
   const std::pair<std::string, std::string> cases[] = {
       {"-root", "- - - - -"},                   {"-root -waterfall 2", "0 1 - - -"},
       {"-root --waterfall=1", "1 0 - - -"},     {"-root -waterfall BOTH", "1 1 - - -"},
@@ -193,8 +190,7 @@ TEST(RuntimeDir, TheTempFallbackIsUsedOnlyWhenItIsThisUsersPrivateFolder) {
   unsetenv("XDG_RUNTIME_DIR");  // each test runs in a process of its own
   setenv("TMPDIR", temp.c_str(), 1);
   const std::filesystem::path elsewhere = temp / "elsewhere";
-  // What another user left there first: nothing (made by us, the only case used), their own
-  // folder, a folder open to others, a link to a private folder.
+  // Left there first: nothing (we make it), another user's folder, one open to all, a link.
   const std::function<void()> plants[] = {
       [] {},
       [&] {
