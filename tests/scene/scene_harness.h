@@ -73,6 +73,7 @@ struct Harness {
     display.calls.clear(), sound.calls.clear(), journal.clear();
     return *window;
   }
+  void FrameASecondLater() { clock.Advance(1000), window->OnFrame(); }
   FakeDisplay::Sprite& Sprite(int32_t id) { return display.sprites[id]; }
   std::pair<int32_t, int32_t> At(int32_t id) { return {Sprite(id).x, Sprite(id).y}; }
   // Runs every handler of an ended window, as the event loop still may: none does anything.

@@ -1,4 +1,5 @@
 // The saver window on fakes: its load, what ends it, its frames, creatures and timers.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -70,12 +71,8 @@ TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
   EXPECT_EQ(h.statuses, std::vector<int>{kExitNoDisplay});
 
   m.display.fail_file = "Flock3.BMP";
-  try {
-    m.Make().Form_Load();
-    ADD_FAILURE() << "no AssetError";
-  } catch (const AssetError& e) {
-    EXPECT_NE(std::string(e.what()).find("/a/Flock3.BMP"), std::string::npos);
-  }
+  EXPECT_THAT([&] { m.Make().Form_Load(); },
+              ::testing::ThrowsMessage<AssetError>(::testing::HasSubstr("/a/Flock3.BMP")));
   EXPECT_EQ(m.display.Count("CloseDisplay"), 1u);
   m.window->Form_Unload();
   EXPECT_TRUE(m.statuses.empty());
@@ -139,8 +136,7 @@ const std::vector<std::string> kCloseDownCalls = {
     "StopAllSounds",           "ShowCursor 1"};
 
 TEST(Input, KeyButtonOrWheelClosesDownInOrderAndNothingRunsAfter) {
-  for (void (SaverWindow::*input)() :
-       {&SaverWindow::OnKey, &SaverWindow::OnButton, &SaverWindow::OnWheel}) {
+  for (auto input : {&W::OnKey, &W::OnButton, &W::OnWheel}) {
     Harness h;
     SaverWindow& w = h.Load();
     (w.*input)();
@@ -230,12 +226,11 @@ TEST(Frame, WithoutAnySceneANoticeOnBlackWithCreaturesAndTextsOverIt) {
                           "Birds Butter1 Butter2");
   w.OnFrame();
   const std::string notice = "DrawText You have not selected a Waterfall 215 295 65535";
-  const auto& calls = h.display.calls;
-  ASSERT_GE(calls.size(), 5u);
-  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 4),
+  ASSERT_GE(h.display.calls.size(), 5u);
+  EXPECT_EQ(std::vector(h.display.calls.begin(), h.display.calls.begin() + 4),
             (std::vector<std::string>{"CheckDisplay", "ClearBackBuffer 0",
                                       "SetTextFont Arial 30 1 0 0 0", notice}));
-  EXPECT_EQ(calls.back(), "Flip");
+  EXPECT_EQ(h.display.calls.back(), "Flip");
   EXPECT_EQ(h.display.Starting("DrawSprite"),
             Draws({S::kFlock, S::kB1, S::kB2, S::kB3, S::kB4, S::kB5}));
   // The clock shows midnight until the first one-second tick, then the message.
@@ -295,9 +290,7 @@ TEST(Frame, CreatureMovesWhenItsDelayHasPassedEvenAcrossTheTickWrap) {
     SCOPED_TRACE(std::to_string(last) + " -> " + std::to_string(now));
     Harness h;
     SaverWindow& w = h.Load({}, "Birds");
-    w.BirdSpeed = delay;
-    w.FlockLastMove = last;
-    h.clock.ticks = now;
+    w.BirdSpeed = delay, w.FlockLastMove = last, h.clock.ticks = now;
     w.OnFrame();
     EXPECT_EQ(h.display.Count("MoveSpriteX 6 1"), moves ? 1u : 0u);
     EXPECT_EQ(w.FlockLastMove, moves ? now : last);
@@ -312,11 +305,9 @@ TEST(Frame, ButterfliesShownFollowTheirSwitchesAndCount) {
   for (const auto& [b, drawn] : cases) {
     SCOPED_TRACE(b);
     Harness h;
-    SaverWindow& w = h.Load({{"one", "Butter1", {b[0]}}, {"one", "NumButter", {b[1]}},
-                             {"one", "Butter2", {b[2]}}, {"one", "waterfall1", "0"},
-                             {"one", "waterfall2", "0"}}, "");
-    h.clock.Advance(1000);
-    w.OnFrame();
+    h.Load({{"one", "Butter1", {b[0]}}, {"one", "NumButter", {b[1]}}, {"one", "Butter2", {b[2]}},
+            {"one", "waterfall1", "0"}, {"one", "waterfall2", "0"}}, "");
+    h.FrameASecondLater();
     EXPECT_EQ(h.display.Starting("DrawSprite"), Draws(drawn));
   }
 }
@@ -329,56 +320,45 @@ TEST(Creatures, FlockFliesRightAndReEntersFromTheLeftRestingUnlessAlways) {
     SCOPED_TRACE(bird_timer);
     Harness h;
     SaverWindow& w = h.Load({{"one", "BirdTimer", bird_timer}}, "Birds");
-    w.FlockWait = 7;
-    h.Sprite(S::kFlock).x = 800;
-    h.clock.Advance(1000);
-    w.OnFrame();  // 801: still on screen
+    w.FlockWait = 7, h.Sprite(S::kFlock).x = 800;
+    h.FrameASecondLater();  // 801: still on screen
     EXPECT_TRUE(w.FlockActive);
     h.random.values = {r};
-    h.clock.Advance(1000);
-    w.OnFrame();  // 802: placed back at the left
+    h.FrameASecondLater();  // 802: placed back at the left
     EXPECT_EQ(w.FlockX, 802);
     EXPECT_EQ(h.At(S::kFlock), std::pair(-118, new_y));
-    EXPECT_EQ(w.FlockActive, flies_on);
-    EXPECT_EQ(w.FlockWait, flies_on ? 7 : 0);
+    EXPECT_EQ(std::pair(w.FlockActive, int{w.FlockWait}), std::pair(flies_on, flies_on ? 7 : 0));
     h.display.calls.clear();
-    h.clock.Advance(1000);
-    w.OnFrame();  // a resting flock is neither moved nor drawn
+    h.FrameASecondLater();  // a resting flock is neither moved nor drawn
     EXPECT_EQ(h.display.Count("DrawSprite 6"), flies_on ? 1u : 0u);
     EXPECT_EQ(h.Sprite(S::kFlock).x, flies_on ? -117 : -118);
   }
 }
 
 TEST(Creatures, SingleBirdsClimbEverySecondStepAndRestAfterLeavingRight) {
-  struct Bird {
-    int32_t sprite;
-    void (SaverWindow::*move)();
-    bool SaverWindow::*active;
-    int16_t SaverWindow::*wait, SaverWindow::*step, SaverWindow::*x;
-  };
-  const Bird birds[] = {
+  using Count = int16_t W::*;  // the bird's wait, step and x
+  const std::tuple<int32_t, void (W::*)(), bool W::*, Count, Count, Count> birds[] = {
       {S::kBird1, &W::MoveBird2, &W::Bird1Active, &W::Bird1Wait, &W::Bird1Step, &W::Bird1X},
       {S::kBird2, &W::MoveBird3, &W::Bird2Active, &W::Bird2Wait, &W::Bird2Step, &W::Bird2X}};
-  for (const Bird& b : birds) {
+  for (const auto& [sprite, move, active, wait, step, x] : birds) {
     Harness h;
     SaverWindow& w = h.Load({}, "SingleBird");
     w.FlockWait = 9;
     for (double r : {0.0, 0.99999}) {  // twice over the edge
-      SCOPED_TRACE(std::to_string(b.sprite) + " r " + std::to_string(r));
-      w.*b.active = true, w.*b.wait = 11, w.*b.step = 0;
-      h.Sprite(b.sprite) = {.x = 799, .y = 300};
-      (w.*b.move)();  // 800, no climb
-      EXPECT_EQ(h.Sprite(b.sprite).y, 300);
-      (w.*b.move)();  // 801, climbs a pixel
-      EXPECT_EQ(h.Sprite(b.sprite).y, 299);
-      EXPECT_EQ(w.*b.step, 0);
-      EXPECT_TRUE(w.*b.active);
+      SCOPED_TRACE(std::to_string(sprite) + " r " + std::to_string(r));
+      w.*active = true, w.*wait = 11, w.*step = 0;
+      h.Sprite(sprite) = {.x = 799, .y = 300};
+      (w.*move)();  // 800, no climb
+      EXPECT_EQ(h.Sprite(sprite).y, 300);
+      (w.*move)();  // 801, climbs a pixel
+      EXPECT_EQ(h.Sprite(sprite).y, 299);
+      EXPECT_EQ(w.*step, 0);
+      EXPECT_TRUE(w.*active);
       h.random.values = {r};
-      (w.*b.move)();  // 802: back to the left, somewhere from 200 to 1199
-      EXPECT_EQ(w.*b.x, 802);
-      EXPECT_EQ(h.At(b.sprite), std::pair(-75, r == 0.0 ? 200 : 1199));
-      EXPECT_FALSE(w.*b.active);
-      EXPECT_EQ(w.*b.wait, 0);
+      (w.*move)();  // 802: back to the left, somewhere from 200 to 1199
+      EXPECT_EQ(w.*x, 802);
+      EXPECT_EQ(h.At(sprite), std::pair(-75, r == 0.0 ? 200 : 1199));
+      EXPECT_EQ(std::pair(w.*active, int{w.*wait}), std::pair(false, 0));  // and it rests
       EXPECT_EQ(w.FlockWait, 9);  // the flock's rest is its own
     }
   }
@@ -421,8 +401,7 @@ TEST(Creatures, ButterfliesReEnterAfterLeaving) {
     h.Sprite(S::kB5).y = -50;
     // Butterflies 1 and 2 step, the third past -75, the fourth down, the fifth past -50.
     h.random.values = {0.0, 0.0, 0.5, r, 0.5, 0.0, r};
-    h.clock.Advance(1000);
-    w.OnFrame();
+    h.FrameASecondLater();
     EXPECT_EQ(w.Butterfly1X, 200);
     EXPECT_EQ(w.Butterfly3X, -76);
     EXPECT_EQ(h.At(S::kB3), std::pair(805, r == 0.0 ? 60 : 559));
@@ -511,8 +490,7 @@ TEST(TimerSchedule, FiresOnItsIntervalKeepsPhaseAndNeverBursts) {
   EXPECT_EQ(order, "111");
   timers.RunDue(t0 + 10500);
   EXPECT_EQ(order, "11115");
-  timers.SetEnabled(five, false, t0 + 10500);
-  timers.SetEnabled(0, false, t0 + 10500);
+  timers.SetEnabled(five, false, t0 + 10500), timers.SetEnabled(0, false, t0 + 10500);
   EXPECT_EQ(timers.MillisecondsUntilDue(t0 + 10500), UINT32_MAX);
 }
 

@@ -115,9 +115,7 @@ TEST(FpsOverlay, ShowsTheFramesOfTheLastSecondOverEachFrame) {
   testing::FakeClock clock;
   testing::FakeDisplay display(clock);
   FpsOverlay fps(display, clock);
-  auto flips = [&](int n, uint32_t step) {
-    for (int i = 0; i < n; ++i) fps.Flip(), clock.Advance(step);
-  };
+  auto flips = [&](int n, uint32_t ms) { while (n-- > 0) fps.Flip(), clock.Advance(ms); };
   flips(25, 40);  // the first second: nothing measured yet
   EXPECT_TRUE(display.Starting("DrawText").empty());
   flips(1, 20);
@@ -186,10 +184,10 @@ TEST(RuntimeDir, TheTempFallbackIsUsedOnlyWhenItIsThisUsersPrivateFolder) {
   if (geteuid() != 0) GTEST_SKIP() << "planting another user's folder needs root";
   char pattern[] = "/tmp/larkspill-runtime-XXXXXX";
   const std::filesystem::path temp = mkdtemp(pattern);
-  const std::filesystem::path own = temp / ("larkspill-" + std::to_string(getuid()));
+  const std::filesystem::path own = temp / ("larkspill-" + std::to_string(getuid())),
+                              elsewhere = temp / "elsewhere";
   unsetenv("XDG_RUNTIME_DIR");  // each test runs in a process of its own
   setenv("TMPDIR", temp.c_str(), 1);
-  const std::filesystem::path elsewhere = temp / "elsewhere";
   // Left there first: nothing (we make it), another user's folder, one open to all, a link.
   const std::function<void()> plants[] = {
       [] {},
