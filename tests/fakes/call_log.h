@@ -7,21 +7,17 @@
 
 namespace larkspill::testing {
 
-// Calls recorded as lines of text ("SetSpriteX 6 801", "ShowCursor 0"), optionally copied into a
-// journal that several fakes share, so a test sees their calls in one order.
+// Calls recorded as text ("SetSpriteX 6 801"), also into a journal fakes may share for one order.
 class CallLog {
  public:
-  size_t Count(const std::string& call) const {
-    return std::count(calls.begin(), calls.end(), call);
-  }
+  size_t Count(const std::string& call) const { return std::ranges::count(calls, call); }
   // The recorded calls that begin with `prefix`, in order.
   std::vector<std::string> Starting(const std::string& prefix) const {
     std::vector<std::string> out;
-    for (const auto& c : calls)
-      if (c.compare(0, prefix.size(), prefix) == 0) out.push_back(c);
+    for (const std::string& c : calls)
+      if (c.starts_with(prefix)) out.push_back(c);
     return out;
   }
-
   std::vector<std::string> calls;
   std::vector<std::string>* journal = nullptr;
 

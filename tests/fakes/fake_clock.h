@@ -14,13 +14,11 @@ class FakeClock : public Clock {
   uint32_t TickCount() override { return ticks; }
   double SecondsSinceMidnight() override { return seconds_since_midnight; }
   std::string TimeText(double day_fraction) override {
-    long total = std::lround(day_fraction * 86400.0) % 86400;
+    const long s = std::lround(day_fraction * 86400.0) % 86400;
     char text[16];
-    std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", total / 3600, total / 60 % 60,
-                  total % 60);
+    std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
     return text;
   }
-
   // Moves both clocks on; the time of day wraps at midnight.
   void Advance(uint32_t milliseconds) {
     ticks += milliseconds;

@@ -8,9 +8,8 @@
 
 namespace larkspill::testing {
 
-// A sprite display that records every call ("LoadSpriteFrame 1 1 /a/1Butter1.BMP -1") and keeps
-// each sprite's position, frames and frame timing the way the real display does, so creatures
-// move and animate as they would on screen.
+// Records every call and keeps each sprite's place, frames and frame timing as the real display
+// does (up is a smaller y), so creatures move and animate as on screen.
 class FakeDisplay : public SpriteDisplay, public CallLog {
  public:
   struct Sprite {
@@ -18,29 +17,24 @@ class FakeDisplay : public SpriteDisplay, public CallLog {
     uint32_t last_change = 0;               // tick of the last frame change
     std::map<int32_t, std::string> frames;  // frame number -> file
   };
-
   explicit FakeDisplay(FakeClock& clock) : clock_(clock) {}
 
-  bool OpenDisplay(int32_t width, int32_t height, int32_t bits,
-                   const std::string& device) override {
-    Record("OpenDisplay", width, height, bits, "[" + device + "]");
-    return open_ok;
+  bool OpenDisplay(int32_t w, int32_t h, int32_t bits, const std::string& device) override {
+    return Record("OpenDisplay", w, h, bits, "[" + device + "]"), open_ok;
   }
   int32_t CreateSprite() override {
     Record("CreateSprite");
     sprites[next_id].last_change = clock_.ticks;
     return next_id++;
   }
-  void LoadSpriteFrame(int32_t sprite, int32_t frame, const std::string& path,
-                       int32_t key_mode) override {
-    Record("LoadSpriteFrame", sprite, frame, path, key_mode);
+  void LoadSpriteFrame(int32_t s, int32_t frame, const std::string& path, int32_t key) override {
+    Record("LoadSpriteFrame", s, frame, path, key);
     if (!fail_file.empty() && path.ends_with(fail_file)) throw AssetError("cannot load " + path);
-    sprites[sprite].frames[frame] = path;
+    sprites[s].frames[frame] = path;
   }
-  void SetSpriteFrame(int32_t sprite, int32_t frame) override {
-    Record("SetSpriteFrame", sprite, frame);
-    sprites[sprite].frame = frame;
-    sprites[sprite].last_change = clock_.ticks;
+  void SetSpriteFrame(int32_t s, int32_t frame) override {
+    Record("SetSpriteFrame", s, frame);
+    sprites[s].frame = frame, sprites[s].last_change = clock_.ticks;
   }
   void SetSpriteFrameDelay(int32_t s, int32_t ms) override {
     Record("SetSpriteFrameDelay", s, ms), sprites[s].delay = ms;
@@ -50,16 +44,14 @@ class FakeDisplay : public SpriteDisplay, public CallLog {
   void MoveSpriteX(int32_t s, int32_t d) override {
     Record("MoveSpriteX", s, d), sprites[s].x += d;
   }
-  // Up is a smaller y.
   void MoveSpriteY(int32_t s, int32_t d) override {
     Record("MoveSpriteY", s, d), sprites[s].y -= d;
   }
   int16_t GetSpriteX(int32_t s) override { return Record("GetSpriteX", s), int16_t(sprites[s].x); }
   int16_t GetSpriteY(int32_t s) override { return Record("GetSpriteY", s), int16_t(sprites[s].y); }
-  bool SpriteFrameDue(int32_t sprite) override {
-    Record("SpriteFrameDue", sprite);
-    const Sprite& s = sprites[sprite];
-    return clock_.ticks - s.last_change >= static_cast<uint32_t>(s.delay);
+  bool SpriteFrameDue(int32_t s) override {
+    Record("SpriteFrameDue", s);
+    return clock_.ticks - sprites[s].last_change >= static_cast<uint32_t>(sprites[s].delay);
   }
   void NextSpriteFrame(int32_t sprite) override {
     Record("NextSpriteFrame", sprite);
@@ -67,11 +59,11 @@ class FakeDisplay : public SpriteDisplay, public CallLog {
     s.frame = s.frames.empty() || s.frame >= s.frames.rbegin()->first ? 1 : s.frame + 1;
     s.last_change = clock_.ticks;
   }
-  void DrawSprite(int32_t sprite) override { Record("DrawSprite", sprite); }
+  void DrawSprite(int32_t s) override { Record("DrawSprite", s); }
   void ClearBackBuffer(int32_t colour) override { Record("ClearBackBuffer", colour); }
   void SetTextFont(const std::string& name, int32_t size, int32_t weight, bool italic,
-                   bool underline, bool strikeout) override {
-    Record("SetTextFont", name, size, weight, italic, underline, strikeout);
+                   bool underline, bool strike) override {
+    Record("SetTextFont", name, size, weight, italic, underline, strike);
   }
   void DrawText(const std::string& text, int32_t x, int32_t y, int32_t colour) override {
     Record("DrawText", text, x, y, colour);

@@ -5,24 +5,20 @@
 
 namespace larkspill::testing {
 
-// A desktop whose answers are set by the test; cursor, saver-running and instance calls are
-// recorded ("ShowCursor 0", "SetScreenSaverRunning 1", "PreviousInstanceRunning").
+// A desktop whose answers the test sets; cursor, saver-running and instance calls are recorded.
 class FakeWindowSystem : public WindowSystem, public CallLog {
  public:
   bool FindWindowByTitle(const std::string& title) override {
-    return std::find(window_titles.begin(), window_titles.end(), title) != window_titles.end();
+    return std::ranges::find(window_titles, title) != window_titles.end();
   }
   Rect DesktopRect() override { return {0, 0, 1920, 1080}; }
   void ShowCursor(bool show) override { Record("ShowCursor", show); }
   void SetScreenSaverRunning(bool running) override { Record("SetScreenSaverRunning", running); }
   bool MonitorPoweredOff() override { return false; }
-  bool PreviousInstanceRunning() override {
-    Record("PreviousInstanceRunning");
-    return previous_instance;
-  }
+  bool PreviousInstanceRunning() override { return Record("PreviousInstanceRunning"), previous; }
 
   std::vector<std::string> window_titles;  // top-level windows that exist
-  bool previous_instance = false;
+  bool previous = false;                   // what PreviousInstanceRunning says
 };
 
 }  // namespace larkspill::testing

@@ -5,8 +5,7 @@
 
 namespace larkspill::testing {
 
-// Records every call ("LoadSound /a/nccf01.wav", "SetSoundVolume 1 -911"); LoadSound hands out
-// ids 1, 2, 3 ...
+// Records every call ("SetSoundVolume 1 -911"); LoadSound hands out ids 1, 2, 3 ...
 class RecordingSoundDevice : public SoundDevice, public CallLog {
  public:
   int32_t LoadSound(const std::string& path) override {

@@ -1,0 +1,527 @@
+// The saver window on fakes: its load, what ends it, its frames, creatures and timers.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <tuple>
+
+#include "scene/exit_status.h"
+#include "scene/window_timer.h"
+#include "scene_harness.h"
+
+namespace larkspill::testing {
+namespace {
+
+using S = Harness::Sprites;
+using W = SaverWindow;
+
+std::vector<std::string> Numbered(const std::string& stem, int count) {
+  std::vector<std::string> out;
+  for (int i = 1; i <= count; ++i) out.push_back(stem + std::to_string(i) + ".BMP");
+  return out;
+}
+
+TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPlaces) {
+  struct SpriteRow {
+    std::vector<std::string> files;
+    int32_t key_mode, start_frame, delay, x, y;  // start_frame 0: a background, no frame or delay
+  };
+  Harness h;
+  SetRegistry(h.store);
+  h.Set({{"two", "WaterSpeed", "200"}});
+  h.display.next_id = 101;  // ids are whatever the display hands out
+  h.Make().Form_Load();
+  const auto b1 = Numbered("1Butter", 6), b2 = Numbered("2Butter", 6), bird = Numbered("Bird", 8);
+  const std::vector<SpriteRow> rows = {
+      {b1, -1, 1, 120, 200, 400}, {b1, -1, 1, 120, 600, 500}, {b1, -1, 5, 120, 750, 100},
+      {b2, -1, 4, 100, 700, 550}, {b2, -1, 3, 100, 100, 550},
+      {Numbered("Flock", 8), -1, 1, 100, -118, 100},
+      {bird, -1, 1, 100, -75, 300}, {bird, -1, 1, 100, -75, 450},
+      {Numbered("UK0", 3), -2, 1, 200, 279, 72}, {{"UK-bg01.bmp"}, -2, 0, 0, 0, 0},
+      {Numbered("UK2-0", 3), -1, 1, 200, 319, 110}, {Numbered("UK2-sm0", 3), -1, 1, 200, 191, 354},
+      {{"UK-02bgb.bmp"}, -2, 0, 0, 0, 0},
+  };
+  std::vector<std::string> expected = {"OpenDisplay 800 600 16 []"};
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const SpriteRow& r = rows[i];
+    const std::string id = std::to_string(101 + i) + " ";
+    expected.push_back("CreateSprite");
+    for (size_t f = 0; f < r.files.size(); ++f)
+      expected.push_back("LoadSpriteFrame " + id + std::to_string(f + 1) + " /a/" + r.files[f] +
+                         " " + std::to_string(r.key_mode));
+    if (r.start_frame != 0) {
+      expected.push_back("SetSpriteFrame " + id + std::to_string(r.start_frame));
+      expected.push_back("SetSpriteFrameDelay " + id + std::to_string(r.delay));
+    }
+    expected.push_back("SetSpriteY " + id + std::to_string(r.y));
+    expected.push_back("SetSpriteX " + id + std::to_string(r.x));
+  }
+  EXPECT_EQ(h.display.calls, expected);
+}
+
+// No 16-bit display, or a picture that cannot load: no sprite after it, no sound, nothing after.
+TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
+  Harness h, m;
+  h.display.open_ok = false;
+  h.Make().Form_Load();
+  EXPECT_EQ(h.boxes, (decltype(h.boxes){{"This program requires that you use a monitor that is "
+                                         "capable of displaying 64K colors.",
+                                         "Error opening Direct Draw!"}}));
+  EXPECT_EQ(h.display.Count("CreateSprite"), 0u);
+  EXPECT_EQ(h.statuses, std::vector<int>{kExitNoDisplay});
+
+  m.display.fail_file = "Flock3.BMP";
+  EXPECT_THAT([&] { m.Make().Form_Load(); },
+              ::testing::ThrowsMessage<AssetError>(::testing::HasSubstr("/a/Flock3.BMP")));
+  EXPECT_EQ(m.display.Count("CloseDisplay"), 1u);
+  m.window->Form_Unload();
+  EXPECT_TRUE(m.statuses.empty());
+  for (Harness* x : {&h, &m}) {
+    x->ExpectNothingRunsAfterTheEnd();
+    EXPECT_EQ(x->windows.calls, (std::vector<std::string>{"ShowCursor 0", "ShowCursor 1"}));
+    EXPECT_EQ(x->sound.Count("LoadSound /a/nccf01.wav"), 0u);
+  }
+}
+
+TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
+  Harness h;
+  h.store.journal = &h.journal;
+  SaverWindow& w = h.Make();
+  w.Form_Load();
+  std::vector<std::string> store_ops;
+  for (const auto& e : h.journal)
+    if (e.starts_with("Get ") || e.starts_with("Save ")) store_ops.push_back(e);
+  ASSERT_GT(store_ops.size(), 2u);
+  EXPECT_EQ(store_ops[0], "Get System/SetReg");
+  auto marker = std::find(store_ops.begin(), store_ops.end(), "Save System/SetReg");
+  ASSERT_NE(marker, store_ops.end());
+  auto is_save = [](const std::string& e) { return e.starts_with("Save "); };
+  EXPECT_TRUE(std::all_of(store_ops.begin() + 1, marker, is_save));
+  EXPECT_TRUE(std::none_of(marker + 1, store_ops.end(), is_save));
+
+  auto at = [&h](auto& e) { return std::ranges::find(h.journal, e) - h.journal.begin(); };
+  EXPECT_EQ(h.windows.calls, std::vector<std::string>{"ShowCursor 0"});
+  EXPECT_LT(at("Save System/SetReg"), at("ShowCursor 0"));
+  EXPECT_LT(at("ShowCursor 0"), at("OpenDisplay 800 600 16 []"));
+  EXPECT_LT(at("SetSpriteX 13 0"), at("LoadSound /a/nccf01.wav"));
+  EXPECT_EQ(h.sound.Count("PlaySoundLooped 1"), 1u);
+  EXPECT_EQ(w.MouseSens, 4);  // and it runs on the first-run values
+  EXPECT_EQ(w.BirdTimer, "20");
+}
+
+TEST(SaverLoad, StoredChoicesAndTheFirstRunMarker) {
+  // Stored; then BirdSpeed (77 stored, 25 if the first run writes again), font, seconds to silence.
+  using Text = const char*;
+  using Case = std::tuple<Text, Text, Text, Text, int, Text, int>;
+  for (const auto& [set_reg, check_font, font_name, sound_off, bird_speed, font, silence] :
+       {Case{"3", "1", "Liberation Serif", "Never", 25, "", 0},
+        Case{"2", "1.0", "DejaVu Sans", "5", 77, "Arial", 300},
+        Case{"2.0", "0", "Liberation Serif", "10", 77, "Liberation Serif", 600},
+        Case{"2", "yes", "DejaVu Sans", "Never", 77, "DejaVu Sans", 0}}) {
+    SCOPED_TRACE(std::string(set_reg) + " " + check_font);
+    Harness h;
+    SaverWindow& w = h.Load({{"one", "BirdSpeed", "77"}, {"one", "SoundOff", sound_off},
+                             {"Startup", "CheckFont", check_font},
+                             {"Startup", "FontName", font_name}, {"System", "SetReg", set_reg}});
+    EXPECT_EQ(w.BirdSpeed, bird_speed);
+    if (*font == 0) continue;  // the first run wrote over the rest
+    EXPECT_EQ(w.FontName, font);
+    EXPECT_EQ(w.Sound.SoundOffSeconds, silence);
+  }
+}
+
+const std::vector<std::string> kCloseDownCalls = {
+    "StopAllSounds",           "ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3",
+    "SetScreenSaverRunning 0", "ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3",
+    "StopAllSounds",           "ShowCursor 1"};
+
+TEST(Input, KeyButtonOrWheelClosesDownInOrderAndNothingRunsAfter) {
+  for (auto input : {&W::OnKey, &W::OnButton, &W::OnWheel}) {
+    Harness h;
+    SaverWindow& w = h.Load();
+    (w.*input)();
+    EXPECT_EQ(h.journal, kCloseDownCalls);
+    EXPECT_EQ(h.statuses, std::vector<int>{kExitOk});
+    h.ExpectNothingRunsAfterTheEnd();
+  }
+}
+
+TEST(Input, PointerEndsTheSaverOnTheMouseSensthMoveOfACountingWindow) {
+  // What the row shows, MouseSens, the time of day of each move, the move that ends it (-1: none).
+  using Case = std::tuple<const char*, const char*, std::vector<double>, int>;
+  std::vector<double> steady;
+  for (int i = 0; i < 60; ++i) steady.push_back(1000 + i * 0.25);
+  const Case cases[] = {
+      {"sens 1", "1", {500}, 0},
+      {"fourth counted before the reset test", "4", {100, 101, 102, 115}, 3},
+      {"moves within the half second the window opened", "4", {100.6, 100.7, 100.8, 100.9}, 3},
+      {"reset at 11 s", "4", {100, 111, 112, 113, 114}, -1},
+      {"fourth after the reset", "4", {100, 111, 112, 113, 114, 115}, 5},
+      {"sens 0", "0", steady, -1},
+      {"sens negative", "-3", steady, -1},
+      {"window opened before midnight closes after it", "4", {86395, 86398, 8, 9, 10, 11}, -1},
+      {"and counts afresh", "4", {86395, 86398, 8, 9, 10, 11, 12}, 6},
+      {"within ten seconds across midnight", "4", {86395, 86398, 2, 3}, 3},
+      // The window opens at the nearest second, a half to the even one.
+      {"101.5 opens at 102", "4", {101.5, 111.7, 112, 113}, 3},
+      {"100.5 opens at 100", "4", {100.5, 110.6, 111, 112}, -1},
+      {"200.49 opens at 200", "4", {200.49, 210.3, 211, 212}, -1},
+  };
+  for (const auto& [name, mouse_sens, times, ends_at] : cases) {
+    SCOPED_TRACE(name);
+    Harness h;
+    SaverWindow& w = h.Load({{"one", "MouseSens", mouse_sens}});
+    int ended_at = -1;
+    for (size_t i = 0; i < times.size(); ++i) {
+      h.clock.seconds_since_midnight = times[i];
+      w.OnPointerMoved();
+      if (w.Ended() && ended_at < 0) ended_at = static_cast<int>(i);
+    }
+    EXPECT_EQ(ended_at, ends_at);
+    EXPECT_EQ(h.statuses.size(), ends_at >= 0 ? 1u : 0u);
+    EXPECT_EQ(h.journal, ends_at >= 0 ? kCloseDownCalls : std::vector<std::string>{});
+  }
+}
+
+TEST(Input, TheMoveCountStopsAtItsMaximum) {
+  Harness h;
+  SaverWindow& w = h.Load({{"one", "MouseSens", "0"}});
+  w.MouseMoves = 32766;
+  for (int i = 0; i < 3; ++i) w.OnPointerMoved();
+  EXPECT_EQ(w.MouseMoves, 32767);
+  EXPECT_FALSE(w.Ended());
+  w.OnKey();  // keys still end it
+  EXPECT_TRUE(w.Ended());
+}
+
+std::vector<std::string> Draws(const std::vector<int32_t>& ids) {
+  std::vector<std::string> out;
+  for (int32_t id : ids) out.push_back("DrawSprite " + std::to_string(id));
+  return out;
+}
+
+TEST(Frame, FirstSceneComesFromTheEnabledWaterfallsAndDisabledScenesAreCorrected) {
+  // waterfall1, waterfall2, first scene, scene count, a stale scene set, the scene a frame draws.
+  const std::tuple<const char*, const char*, int16_t, int16_t, int16_t, int16_t> cases[] = {
+      {"1", "1", 1, 2, 2, 2}, {"1", "0", 1, 1, 2, 1}, {"0", "1", 2, 1, 1, 2},
+      {"2", "1", 2, 1, 2, 2}, {"0", "0", 0, 0, 0, 0}};
+  const std::vector<std::string> scenes[] = {
+      {}, Draws({S::kBg1, S::kWater1}), Draws({S::kBg2, S::kWater2, S::kWater2Small})};
+  for (const auto& [wf1, wf2, current, count, forced, drawn] : cases) {
+    SCOPED_TRACE(std::string(wf1) + "," + wf2);
+    Harness h;
+    SaverWindow& w = h.Load({{"one", "waterfall1", wf1}, {"one", "waterfall2", wf2}}, "");
+    EXPECT_EQ(std::pair(w.CurrentWaterfall, w.WaterfallCount), std::pair(current, count));
+    w.CurrentWaterfall = forced;
+    w.OnFrame();
+    EXPECT_EQ(w.CurrentWaterfall, drawn);
+    EXPECT_EQ(h.display.Starting("DrawSprite"), scenes[drawn]);
+  }
+}
+
+TEST(Frame, WithoutAnySceneANoticeOnBlackWithCreaturesAndTextsOverIt) {
+  Harness h;
+  SaverWindow& w = h.Load({{"one", "waterfall1", "0"}, {"one", "waterfall2", "0"},
+                           {"two", "ShowMessage", "1"}, {"two", "Message", "Gone fishing"}},
+                          "Birds Butter1 Butter2");
+  w.OnFrame();
+  const std::string notice = "DrawText You have not selected a Waterfall 215 295 65535";
+  ASSERT_GE(h.display.calls.size(), 5u);
+  EXPECT_EQ(std::vector(h.display.calls.begin(), h.display.calls.begin() + 4),
+            (std::vector<std::string>{"CheckDisplay", "ClearBackBuffer 0",
+                                      "SetTextFont Arial 30 1 0 0 0", notice}));
+  EXPECT_EQ(h.display.calls.back(), "Flip");
+  EXPECT_EQ(h.display.Starting("DrawSprite"),
+            Draws({S::kFlock, S::kB1, S::kB2, S::kB3, S::kB4, S::kB5}));
+  // The clock shows midnight until the first one-second tick, then the message.
+  EXPECT_EQ(h.display.Starting("DrawText"),
+            (std::vector<std::string>{notice, "DrawText 00:00:00 0 1 65535",
+                                      "DrawText Gone fishing 1 568 65535"}));
+  for (int i = 0; i < 200; ++i) w.Timer1_Timer();  // no timer rotates to a scene that is off
+  EXPECT_EQ(w.CurrentWaterfall, 0);
+}
+
+TEST(Frame, ClockCornerAndMessage) {
+  const std::tuple<const char*, const char*, std::string> cases[] = {  // PosClock, Clock, corner
+      {"1", "1", "0 1"},       {"2", "1", "1 545"}, {"3", "1", "650 1"}, {"4", "1", "650 550"},
+      {"3.6", "1", "650 550"}, {"0", "1", ""},      {"2", "0", ""}};
+  for (const auto& [pos_clock, clock, corner] : cases) {
+    SCOPED_TRACE(std::string(pos_clock) + " clock " + clock);
+    Harness h;
+    SaverWindow& w = h.Load({{"two", "PosClock", pos_clock}, {"one", "Clock", clock},
+                             {"one", "FontSize", "20"}, {"two", "ShowMessage", "1"},
+                             {"two", "Message", "Hello"}, {"two", "FontSizeMsg", "18"},
+                             {"Startup", "CheckFont", "0"}, {"Startup", "FontName", "DejaVu Sans"}},
+                            "");
+    h.clock.seconds_since_midnight = 12 * 3600 + 34 * 60 + 56;
+    w.Timer1_Timer();
+    h.clock.seconds_since_midnight += 0.7;  // frames between ticks show the tick's time
+    w.OnFrame();
+    std::vector<std::string> texts = {"DrawText Hello 1 568 65535"},
+                             fonts = {"SetTextFont DejaVu Sans 18 1 0 0 0"};
+    if (!corner.empty()) {
+      texts.insert(texts.begin(), "DrawText 12:34:56 " + corner + " 65535");
+      fonts.insert(fonts.begin(), "SetTextFont DejaVu Sans 20 1 0 0 0");
+    }
+    EXPECT_EQ(h.display.Starting("DrawText"), texts);
+    EXPECT_EQ(h.display.Starting("SetTextFont"), fonts);
+  }
+}
+
+TEST(Frame, LostDisplayStopsClosesUnloadsAndEndsWithoutFlip) {
+  Harness h;
+  SaverWindow& w = h.Load();
+  h.display.display_ok = false;
+  w.OnFrame();
+  // Sounds stop before the display closes; the saver-running flag is CloseDown's to clear.
+  EXPECT_EQ(h.journal, (std::vector<std::string>{
+                           "CheckDisplay", "StopAllSounds", "CloseDisplay", "ReleaseSound 1",
+                           "ReleaseSound 2", "ReleaseSound 3", "StopAllSounds", "ShowCursor 1"}));
+  EXPECT_EQ(h.statuses, std::vector<int>{kExitDisplayLost});
+  h.ExpectNothingRunsAfterTheEnd();
+}
+
+TEST(Frame, CreatureMovesWhenItsDelayHasPassedEvenAcrossTheTickWrap) {
+  const std::tuple<uint32_t, uint32_t, int16_t, bool> cases[] = {  // last step, now, delay, moves
+      {1000, 1024, 25, false},     {1000, 1025, 25, true}, {0xFFFFFFF0u, 8, 25, false},
+      {0xFFFFFFF0u, 9, 25, true},  {500, 500, 0, true},    {500, 500, -3, true},
+      {0, 0xFFFFFFFFu, 100, true}};
+  for (const auto& [last, now, delay, moves] : cases) {
+    SCOPED_TRACE(std::to_string(last) + " -> " + std::to_string(now));
+    Harness h;
+    SaverWindow& w = h.Load({}, "Birds");
+    w.BirdSpeed = delay, w.FlockLastMove = last, h.clock.ticks = now;
+    w.OnFrame();
+    EXPECT_EQ(h.display.Count("MoveSpriteX 6 1"), moves ? 1u : 0u);
+    EXPECT_EQ(w.FlockLastMove, moves ? now : last);
+  }
+}
+
+TEST(Frame, ButterfliesShownFollowTheirSwitchesAndCount) {
+  const std::pair<const char*, std::vector<int32_t>> cases[] = {  // Butter1 NumButter Butter2
+      {"130", {S::kB1, S::kB2, S::kB3}}, {"120", {S::kB1, S::kB2}},
+      {"111", {S::kB1, S::kB4, S::kB5}}, {"031", {S::kB4, S::kB5}},
+      {"030", {}},                       {"140", {S::kB1, S::kB2}}};
+  for (const auto& [b, drawn] : cases) {
+    SCOPED_TRACE(b);
+    Harness h;
+    h.Load({{"one", "Butter1", {b[0]}}, {"one", "NumButter", {b[1]}}, {"one", "Butter2", {b[2]}},
+            {"one", "waterfall1", "0"}, {"one", "waterfall2", "0"}}, "");
+    h.FrameASecondLater();
+    EXPECT_EQ(h.display.Starting("DrawSprite"), Draws(drawn));
+  }
+}
+
+TEST(Creatures, FlockFliesRightAndReEntersFromTheLeftRestingUnlessAlways) {
+  // BirdTimer, the random draw, the y it re-enters at, whether it flies on: only "Always" does.
+  const std::tuple<const char*, double, int32_t, bool> cases[] = {
+      {"20", 0.0, 10, false}, {"Always", 0.99999, 509, true}, {"always", 0.5, 260, false}};
+  for (const auto& [bird_timer, r, new_y, flies_on] : cases) {
+    SCOPED_TRACE(bird_timer);
+    Harness h;
+    SaverWindow& w = h.Load({{"one", "BirdTimer", bird_timer}}, "Birds");
+    w.FlockWait = 7, h.Sprite(S::kFlock).x = 800;
+    h.FrameASecondLater();  // 801: still on screen
+    EXPECT_TRUE(w.FlockActive);
+    h.random.values = {r};
+    h.FrameASecondLater();  // 802: placed back at the left
+    EXPECT_EQ(w.FlockX, 802);
+    EXPECT_EQ(h.At(S::kFlock), std::pair(-118, new_y));
+    EXPECT_EQ(std::pair(w.FlockActive, int{w.FlockWait}), std::pair(flies_on, flies_on ? 7 : 0));
+    h.display.calls.clear();
+    h.FrameASecondLater();  // a resting flock is neither moved nor drawn
+    EXPECT_EQ(h.display.Count("DrawSprite 6"), flies_on ? 1u : 0u);
+    EXPECT_EQ(h.Sprite(S::kFlock).x, flies_on ? -117 : -118);
+  }
+}
+
+TEST(Creatures, SingleBirdsClimbEverySecondStepAndRestAfterLeavingRight) {
+  using Count = int16_t W::*;  // the bird's wait, step and x
+  const std::tuple<int32_t, void (W::*)(), bool W::*, Count, Count, Count> birds[] = {
+      {S::kBird1, &W::MoveBird2, &W::Bird1Active, &W::Bird1Wait, &W::Bird1Step, &W::Bird1X},
+      {S::kBird2, &W::MoveBird3, &W::Bird2Active, &W::Bird2Wait, &W::Bird2Step, &W::Bird2X}};
+  for (const auto& [sprite, move, active, wait, step, x] : birds) {
+    Harness h;
+    SaverWindow& w = h.Load({}, "SingleBird");
+    w.FlockWait = 9;
+    for (double r : {0.0, 0.99999}) {  // twice over the edge
+      SCOPED_TRACE(std::to_string(sprite) + " r " + std::to_string(r));
+      w.*active = true, w.*wait = 11, w.*step = 0;
+      h.Sprite(sprite) = {.x = 799, .y = 300};
+      (w.*move)();  // 800, no climb
+      EXPECT_EQ(h.Sprite(sprite).y, 300);
+      (w.*move)();  // 801, climbs a pixel
+      EXPECT_EQ(h.Sprite(sprite).y, 299);
+      EXPECT_EQ(w.*step, 0);
+      EXPECT_TRUE(w.*active);
+      h.random.values = {r};
+      (w.*move)();  // 802: back to the left, somewhere from 200 to 1199
+      EXPECT_EQ(w.*x, 802);
+      EXPECT_EQ(h.At(sprite), std::pair(-75, r == 0.0 ? 200 : 1199));
+      EXPECT_EQ(std::pair(w.*active, int{w.*wait}), std::pair(false, 0));  // and it rests
+      EXPECT_EQ(w.FlockWait, 9);  // the flock's rest is its own
+    }
+  }
+}
+
+TEST(Creatures, ButterfliesStepAsTheRandomDrawSays) {
+  using Butterfly = std::tuple<void (W::*)(), int32_t, int16_t W::*>;
+  const std::vector<Butterfly> first_kind = {{&W::MoveButterfly1, S::kB1, &W::Butterfly1Dir},
+                                             {&W::MoveButterfly2, S::kB2, &W::Butterfly2Dir},
+                                             {&W::MoveButterfly3, S::kB3, &W::Butterfly3Dir}},
+                               second_kind = {{&W::MoveButterfly4, S::kB4, &W::Butterfly4Dir},
+                                              {&W::MoveButterfly5, S::kB5, &W::Butterfly5Dir}};
+  // The kind, the draw, the direction it gives, and the change of x and of screen y.
+  const std::tuple<bool, double, int16_t, int32_t, int32_t> steps[] = {
+      {true, 0.5, 2, -1, 1},   {true, 0.49999, 1, 0, -1}, {false, 0.0, 1, 0, -1},
+      {false, 0.33333, 1, 0, -1}, {false, 0.34, 2, 0, 1}, {false, 0.66666, 2, 0, 1},
+      {false, 0.67, 3, 0, -1}};
+  Harness h;
+  SaverWindow& w = h.Load();
+  for (const auto& [first, r, dir, dx, dy] : steps)
+    for (const auto& [move, sprite, dir_of] : first ? first_kind : second_kind) {
+      SCOPED_TRACE(std::to_string(sprite) + " r " + std::to_string(r));
+      const auto [x, y] = h.At(sprite);
+      h.random.values = {r};
+      (w.*move)();
+      EXPECT_EQ(h.At(sprite), std::pair(x + dx, y + dy));
+      EXPECT_EQ(w.*dir_of, dir);
+    }
+}
+
+TEST(Creatures, ButterfliesReEnterAfterLeaving) {
+  for (double r : {0.0, 0.99999}) {
+    Harness h;
+    SaverWindow& w = h.Load({{"one", "NumButter", "3"}}, "");
+    w.Timer4_Timer();
+    EXPECT_EQ(h.display.calls, (std::vector<std::string>{"MoveSpriteX 4 -1", "MoveSpriteX 5 -1"}));
+    EXPECT_EQ(h.Sprite(S::kB4).x, 699);
+    w.Butter1 = w.Butter2 = 1;
+    h.Sprite(S::kB3).x = -75;
+    h.Sprite(S::kB5).y = -50;
+    // Butterflies 1 and 2 step, the third past -75, the fourth down, the fifth past -50.
+    h.random.values = {0.0, 0.0, 0.5, r, 0.5, 0.0, r};
+    h.FrameASecondLater();
+    EXPECT_EQ(w.Butterfly1X, 200);
+    EXPECT_EQ(w.Butterfly3X, -76);
+    EXPECT_EQ(h.At(S::kB3), std::pair(805, r == 0.0 ? 60 : 559));
+    EXPECT_EQ(w.Butterfly4Y, 551);
+    EXPECT_EQ(w.Butterfly5Y, -51);
+    EXPECT_EQ(h.At(S::kB5), std::pair(r == 0.0 ? 1 : 800, 605));
+  }
+}
+
+TEST(SceneTimers, ScenesTakeTurnsEveryScrollSecSecondsOnlyWithBothEnabled) {
+  struct Case {
+    const char *wf1, *wf2, *scroll_sec;
+    int ticks;
+    std::vector<int> changes;  // tick numbers at which the scene changed
+    int16_t last_scene;
+  };
+  const Case cases[] = {
+      {"1", "1", "60", 180, {60, 120, 180}, 2}, {"1", "1", "1", 3, {1, 2, 3}, 2},
+      {"1", "0", "60", 300, {}, 1},             {"0", "1", "2", 10, {}, 2},
+      {"1", "1", "0", 100, {}, 1},              {"1", "1", "-60", 100, {}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.wf1) + c.wf2 + " every " + c.scroll_sec);
+    Harness h;
+    SaverWindow& w = h.Load({{"one", "waterfall1", c.wf1}, {"one", "waterfall2", c.wf2},
+                             {"one", "ScrollSec", c.scroll_sec}});
+    std::vector<int> changes;
+    int16_t scene = w.CurrentWaterfall;
+    for (int t = 1; t <= c.ticks; ++t) {
+      w.Timer1_Timer();
+      if (w.CurrentWaterfall != scene) {
+        changes.push_back(t);
+        EXPECT_EQ(w.ScrollCount, 0);
+        scene = w.CurrentWaterfall;
+      }
+    }
+    EXPECT_EQ(changes, c.changes);
+    EXPECT_EQ(w.CurrentWaterfall, c.last_scene);
+  }
+}
+
+TEST(SceneTimers, FlockAndSingleBirdsRestUnlessAlways) {
+  // BirdTimer, creatures on, the ticks the flock and each single bird first fly (0: not in 100).
+  const std::tuple<const char*, const char*, int, int, int> cases[] = {
+      {"10", "Birds SingleBird", 10, 6, 16}, {"60", "Birds SingleBird", 60, 6, 16},
+      {"soon", "Birds", 20, 0, 0},           {"Always", "Birds SingleBird", 0, 0, 0}};
+  for (const auto& [bird_timer, creatures, flock, bird1, bird2] : cases) {
+    SCOPED_TRACE(std::string(bird_timer) + " " + creatures);
+    Harness h;
+    SaverWindow& w = h.Load({{"one", "BirdTimer", bird_timer}}, creatures);
+    w.FlockActive = false;  // as the edge rule leaves it
+    w.FlockWait = 0;
+    std::vector<int> first(3);
+    for (int t = 1; t <= 100; ++t) {
+      w.Timer3_Timer();
+      const bool active[3] = {w.FlockActive, w.Bird1Active, w.Bird2Active};
+      for (int i = 0; i < 3; ++i)
+        if (first[i] == 0 && active[i]) first[i] = t;
+    }
+    EXPECT_EQ(first, (std::vector<int>{flock, bird1, bird2}));
+  }
+  Harness h;
+  SaverWindow& w = h.Load({}, "SingleBird");
+  w.Bird1Active = false, w.Bird1Wait = 0;
+  for (int t = 1; t < 30; ++t) w.Timer3_Timer();
+  EXPECT_FALSE(w.Bird1Active);
+  w.Timer3_Timer();
+  EXPECT_TRUE(w.Bird1Active);
+}
+
+// Also across the tick wrap; a disabled or zero-interval timer never fires.
+TEST(TimerSchedule, FiresOnItsIntervalKeepsPhaseAndNeverBursts) {
+  TimerSchedule timers;
+  std::string order;
+  const uint32_t t0 = 0xFFFFF000u;  // the tick count wraps while it runs
+  timers.Add("Timer1", 1000, true, [&] { order += '1'; }, t0);
+  const size_t five = timers.Add("Timer5", 0, false, [&] { order += '5'; }, t0);
+  for (uint32_t t : {999, 1016, 2000}) timers.RunDue(t0 + t);  // a frame late, phase kept
+  EXPECT_EQ(order, "11");
+  EXPECT_EQ(timers.MillisecondsUntilDue(t0 + 2400), 600u);
+  timers.SetEnabled(five, true, t0 + 2400);               // enabled with no interval: still nothing
+  for (uint32_t t : {9500, 9600}) timers.RunDue(t0 + t);  // seven missed: one tick, not seven
+  EXPECT_EQ(order, "111");
+  timers.SetInterval(five, 7500);
+  timers.RunDue(t0 + 9800);  // due at 9900, counted from its enabling, not from its adding
+  EXPECT_EQ(order, "111");
+  timers.RunDue(t0 + 10500);
+  EXPECT_EQ(order, "11115");
+  timers.SetEnabled(five, false, t0 + 10500), timers.SetEnabled(0, false, t0 + 10500);
+  EXPECT_EQ(timers.MillisecondsUntilDue(t0 + 10500), UINT32_MAX);
+}
+
+// Three minutes at 60 frames a second, the tick count wrapping to 0 a minute in.
+TEST(LongRun, TheTickCountWrapChangesNothing) {
+  Harness h;
+  h.clock.ticks = 0xFFFFFFFFu - 60'000u;
+  // The flock never rests, so its steps can be counted.
+  SaverWindow& w = h.Load({{"one", "BirdTimer", "Always"}, {"one", "ScrollSec", "60"}});
+  std::vector<int> steps(180);  // the flock's steps in each second
+  std::vector<int16_t> scenes;
+  int drifts = 0;
+  for (int frame = 0; frame < 180 * 60; ++frame) {
+    h.clock.Advance(frame % 3 == 2 ? 16 : 17);  // 50 ms every three frames
+    w.Timers().RunDue(h.clock.TickCount());
+    w.OnFrame();
+    steps[frame / 60] += static_cast<int>(h.display.Count("MoveSpriteX 6 1"));
+    drifts += static_cast<int>(h.display.Count("MoveSpriteX 4 -1"));
+    h.display.calls.clear();
+    if (frame % 60 == 59) scenes.push_back(w.CurrentWaterfall);
+  }
+  ASSERT_FALSE(w.Ended());
+  // BirdSpeed 25 against frames of 16 or 17 ms: a step every second frame, 30 a second.
+  for (size_t second = 1; second < steps.size(); ++second)
+    EXPECT_NEAR(steps[second], 30, 1) << "second " << second;
+  // The scenes took turns each minute, across the wrap as before it.
+  EXPECT_EQ(std::vector<int16_t>({scenes[58], scenes[61], scenes[121]}),
+            std::vector<int16_t>({1, 2, 1}));
+  EXPECT_EQ(drifts, 180 * 5);  // the second kind drift a pixel each 200 ms
+  EXPECT_EQ(h.sound.Count("PlaySound 4 -1 -1"), 3u);  // the eagle, on each minute
+}
+
+}  // namespace
+}  // namespace larkspill::testing

@@ -1,0 +1,195 @@
+// The hosts' parts: the power hook in front of the saver window, and the preview picture.
+#include <SDL.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <tuple>
+
+#include "scene/exit_status.h"
+#include "scene/scene_harness.h"
+#include "startup/power_hook.h"
+#include "startup/preview_window.h"
+
+namespace larkspill::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
+
+struct FakeMonitorPower : MonitorPower {
+  bool PoweredOff() override { return ++looks, off; }
+  void AllowPowerSaving(bool allow) override { allowed.push_back(allow); }
+  void ForceOn() override { ++forced_on, off = off && !force_on_works; }
+  bool off = false, force_on_works = true;
+  int looks = 0, forced_on = 0;
+  std::vector<bool> allowed;
+};
+
+using Message = std::tuple<uint32_t, uint32_t, int32_t>;
+const Message kPowerOff{kWmSysCommand, kScMonitorPower, kMonitorPowerOff};
+
+// A loaded saver window on fakes with the power hook in front of a recording procedure.
+struct PowerHarness : Harness {
+  explicit PowerHarness(const std::string& pwr_save) {
+    SetRegistry(store), Set({{"Startup", "PwrSave", pwr_save}});
+    hook = std::make_unique<PowerHook>(Make(), power);
+    hook->HookWindow([this](auto... message) { return passed.emplace_back(message...), 77; });
+    window->Form_Load();
+    hook->Start();
+    sound.calls.clear();
+  }
+  bool Timer5Enabled() const { return window->Timers().At(3).enabled; }
+  // Moves the clock on and runs what the event loop runs between frames.
+  void RunFor(uint32_t milliseconds, uint32_t step = 250) {
+    for (uint32_t done = 0; done < milliseconds; done += step)
+      clock.Advance(step), hook->Poll(clock.ticks), window->Timers().RunDue(clock.ticks);
+  }
+  int32_t Send(const Message& m) { return hook->WindowProc(get<0>(m), get<1>(m), get<2>(m)); }
+
+  FakeMonitorPower power;
+  std::vector<Message> passed;
+  std::unique_ptr<PowerHook> hook;
+};
+
+TEST(PowerHook, OnlyTheExactMonitorPowerCommandIsActedOnAsPwrSaveSays) {
+  // Near misses of the power command pass on to the previous procedure untouched.
+  const std::vector<Message> others = {
+      {kWmSysCommand, 0xF171, 2},   {kWmSysCommand, 0xF17F, 2},   {kWmSysCommand, 0xF140, 2},
+      {kWmSysCommand, 0xF060, 2},   {kWmSysCommand, 0xF010, 2},   {kWmSysCommand, 0xF160, 2},
+      {0x0111, kScMonitorPower, 2}, {kWmCreate, kScMonitorPower, 2}};
+  for (const std::string pwr_save : {"1", "0", "-1", "2"}) {
+    SCOPED_TRACE(pwr_save);
+    PowerHarness h(pwr_save);
+    const bool keeps_it_on = pwr_save != "0";
+    EXPECT_EQ(h.power.allowed, std::vector<bool>{!keeps_it_on});
+    for (const Message& m : others) EXPECT_EQ(h.Send(m), 77) << std::hex << get<1>(m);
+    EXPECT_EQ(std::pair(h.Timer5Enabled(), h.power.forced_on), std::pair(false, 0));
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(h.Send(kPowerOff), keeps_it_on ? 0 : 77);
+    std::vector<Message> passed = others;
+    if (!keeps_it_on) passed.insert(passed.end(), 2, kPowerOff);
+    EXPECT_EQ(h.passed, passed);
+    EXPECT_EQ(std::tuple(h.Timer5Enabled(), h.power.forced_on, h.hook->Withheld()),
+              keeps_it_on ? std::tuple(false, 2, 2) : std::tuple(true, 0, 0));
+  }
+}
+
+// The monitor is looked at each second; each new power-off seen there sends the command again.
+TEST(PowerHook, WithoutPwrSaveAPowerOffSilencesTheSoundsOnTheFourthTickAMinuteLater) {
+  PowerHarness h("0");
+  h.RunFor(10000, 100);
+  EXPECT_EQ(h.power.looks, 10);
+  EXPECT_FALSE(h.Timer5Enabled());
+  h.power.off = true;
+  h.RunFor(1000);
+  ASSERT_TRUE(h.Timer5Enabled());
+  // It was enabled at the look 250 ms into that second. Three ticks, 45 seconds: still playing.
+  h.RunFor(59000);
+  EXPECT_EQ(h.sound.Count("StopAllSounds"), 0u);
+  EXPECT_EQ(h.window->Timer5Count, 3);
+  h.sound.calls.clear();  // the eagle's minute call
+  h.RunFor(500);          // the fourth, a minute after the monitor went dark
+  EXPECT_EQ(h.window->Timer5Count, 4);
+  EXPECT_EQ(h.sound.calls,
+            (std::vector<std::string>{"StopAllSounds", "StopAllSounds", "ReleaseSound 1",
+                                      "ReleaseSound 2", "ReleaseSound 3"}));
+  // The monitor staying dark sends no further commands; the saver runs on in silence.
+  h.RunFor(120000);
+  EXPECT_EQ(h.passed.size(), 1u);
+  EXPECT_EQ(h.sound.Count("StopAllSounds"), 2u);
+  EXPECT_TRUE(h.statuses.empty());
+  for (int i = 0; i < 4; ++i) h.power.off = i % 2, h.RunFor(3000);  // on, off, on, off
+  EXPECT_EQ(h.passed, std::vector<Message>(3, kPowerOff));
+}
+
+// At every look while the monitor stays dark it is turned back on; the sounds play on.
+TEST(PowerHook, WithPwrSaveTheMonitorIsTurnedBackOnAndTheSoundsPlayOn) {
+  PowerHarness h("1");
+  h.power.off = true;
+  h.RunFor(1000);
+  EXPECT_EQ(std::pair(h.power.forced_on, h.power.off), std::pair(1, false));
+  h.RunFor(120000);
+  EXPECT_FALSE(h.Timer5Enabled());
+  EXPECT_EQ(h.sound.Count("StopAllSounds"), 0u);
+  h.power.force_on_works = false, h.power.off = true;
+  h.RunFor(5000);
+  EXPECT_EQ(h.power.forced_on, 6);
+  EXPECT_TRUE(h.passed.empty()) << "a withheld command reached the previous procedure";
+}
+
+namespace fs = std::filesystem;
+
+struct TempFolder {
+  TempFolder() : path(mkdtemp(std::string("/tmp/larkspill-preview-XXXXXX").data())) {}
+  ~TempFolder() { fs::remove_all(path); }
+  std::string File(const std::string& name) const { return (path / name).string(); }
+  fs::path path;
+};
+
+// Pixel (x, y) is palette entry (x + 3 y) % 256; BMP rows are stored bottom up.
+TEST(PreviewPicture, ReadsAPaletteBmpPixelForPixel) {
+  TempFolder folder;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 153, 115, 8, SDL_PIXELFORMAT_INDEX8);
+  ASSERT_NE(surface, nullptr) << SDL_GetError();
+  SDL_Color colours[256];
+  for (int i = 0; i < 256; ++i) colours[i] = SDL_Color{Uint8(i), Uint8(255 - i), Uint8(2 * i), 255};
+  SDL_SetPaletteColors(surface->format->palette, colours, 0, 256);
+  for (int y = 0; y < 115; ++y)
+    for (int x = 0; x < 153; ++x)
+      static_cast<Uint8*>(surface->pixels)[y * surface->pitch + x] = Uint8((x + 3 * y) % 256);
+  ASSERT_EQ(SDL_SaveBMP(surface, folder.File("p.bmp").c_str()), 0) << SDL_GetError();
+  SDL_FreeSurface(surface);
+  PreviewPicture picture = LoadPreviewPicture(folder.File("p.bmp"));
+  ASSERT_EQ(std::tuple(picture.width, picture.height, picture.pixels.size()),
+            std::tuple(153, 115, size_t{153 * 115}));
+  for (int y : {0, 1, 57, 114})
+    for (int x : {0, 1, 76, 152}) {
+      const uint32_t i = (x + 3 * y) % 256;
+      EXPECT_EQ(picture.pixels[y * 153 + x], (i << 16) | ((255 - i) << 8) | ((2 * i) & 0xFF))
+          << x << "," << y;
+    }
+}
+
+TEST(PreviewPicture, FilesThatAreNoPictureAreNamedInTheError) {
+  TempFolder folder;
+  std::ofstream(folder.File("text.bmp")) << "not a picture at all\n";
+  std::ofstream(folder.File("short.bmp")) << "BM";
+  fs::create_directory(folder.File("folder.bmp"));
+  for (const char* name : {"missing.bmp", "text.bmp", "short.bmp", "folder.bmp"}) {
+    EXPECT_THAT([&] { LoadPreviewPicture(folder.File(name)); },
+                ThrowsMessage<std::runtime_error>(HasSubstr(folder.File(name))));
+  }
+}
+
+TEST(PreviewPicture, TrueColourPixelsFollowTheVisualsMasks) {
+  const ColourMasks rgb888{0xFF0000, 0x00FF00, 0x0000FF}, bgr888{0x0000FF, 0x00FF00, 0xFF0000},
+      rgb565{0xF800, 0x07E0, 0x001F}, rgb555{0x7C00, 0x03E0, 0x001F},
+      rgb101010{0x3FF00000, 0x000FFC00, 0x3FF};
+  // Each channel keeps its top bits: 0x84 is 10000 in five bits, 100001 in six.
+  const std::tuple<uint32_t, ColourMasks, uint32_t> cases[] = {
+      {0x123456, rgb888, 0x123456}, {0x123456, bgr888, 0x563412}, {0xFFFFFF, rgb565, 0xFFFF},
+      {0xFF0000, rgb565, 0xF800},   {0x00FF00, rgb565, 0x07E0},   {0x0000FF, rgb565, 0x001F},
+      {0x848484, rgb565, (0x10u << 11) | (0x21u << 5) | 0x10u},   {0xFFFFFF, rgb555, 0x7FFF},
+      {0x000000, rgb555, 0},        {0xFF0080, rgb101010, (0x3FCu << 20) | 0x200u}};
+  for (const auto& [colour, masks, pixel] : cases)
+    EXPECT_EQ(TrueColourPixel(colour, masks), pixel) << std::hex << colour;
+}
+
+TEST(RunPreview, StartsThatCannotShowThePreviewEndAtOnceWithAReason) {
+  TempFolder folder;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(RunPreview(false, 0, folder.path.string(), nullptr), kExitUsage);
+  EXPECT_EQ(RunPreview(true, 0, folder.path.string(), nullptr), kExitUsage);
+  EXPECT_EQ(RunPreview(true, -5, folder.path.string(), nullptr), kExitUsage);
+  EXPECT_EQ(RunPreview(true, 12345, folder.path.string(), nullptr), kExitAssetError);
+  const std::string told = ::testing::internal::GetCapturedStderr();
+  for (const std::string& said : {std::string("window id"), std::string("window 0,"),
+                                  std::string("window -5,"), folder.File("preview.bmp")})
+    EXPECT_NE(told.find(said), std::string::npos) << said << " not in: " << told;
+}
+
+}  // namespace
+}  // namespace larkspill::testing
