@@ -4,11 +4,12 @@
 # part of ./test.sh or CI. The working tree is never written to, so stopping this at any moment
 # leaves the checkout as it was; the scratch copy is removed on the way out.
 #
-# usage: tools/fault_check.sh [-f FAULTS] [-b BUILD_DIR] [-R REGEX] [-L LABEL] [-o RESULTS] [N...]
+# usage: tools/fault_check.sh [-f FAULTS] [-b BUILD_DIR] [-t TARGETS] [-R REGEX] [-L LABEL] [-o RESULTS] [N...]
 #   N...        fault numbers (1 is the first entry of the list); default: all of them
 #   -f FAULTS   the fault list (default: tools/faults.txt of this tree)
 #   -b DIR      its own build tree, kept between runs so rebuilds are incremental
 #               (default: /tmp/larkspill-faults-build)
+#   -t TARGETS  build only these targets (space separated), for a quick look with -R or -L
 #   -R, -L      only the tests ctest selects with this regex or label; default: the whole suite,
 #               in stages (unit, dialog, integration, e2e, the rest) that stop at the first failure
 #   -o FILE     the machine-readable results (default: BUILD_DIR/fault-results.tsv), one line per
@@ -24,11 +25,13 @@ faults=$root/tools/faults.txt
 build=/tmp/larkspill-faults-build
 regex=
 label=
+targets=
 results=
-while getopts "f:b:R:L:o:h" opt; do
+while getopts "f:b:t:R:L:o:h" opt; do
   case $opt in
     f) faults=$(realpath "$OPTARG") ;;
     b) build=$(realpath -m "$OPTARG") ;;
+    t) targets=$OPTARG ;;
     R) regex=$OPTARG ;;
     L) label=$OPTARG ;;
     o) results=$(realpath -m "$OPTARG") ;;
@@ -90,7 +93,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >> "$log" 2>&1 ||
     { echo "fault_check: cannot configure $build (see $log)" >&2; exit 1; }
 fi
-if ! nice cmake --build "$build" -j2 >> "$log" 2>&1; then
+if ! nice cmake --build "$build" -j2 ${targets:+--target $targets} >> "$log" 2>&1; then
   echo "fault_check: the tree does not build without faults (see $log)" >&2
   exit 1
 fi
@@ -156,7 +159,7 @@ for n in "$@"; do
   cp "$scratch/$file" "$kept" 2>/dev/null
   if ! why=$(apply "$file" "$find" "$replace" 2>&1); then
     verdict="bad entry"; failed=$why; bad=$((bad + 1))
-  elif ! nice cmake --build "$build" -j2 >> "$log" 2>&1; then
+  elif ! nice cmake --build "$build" -j2 ${targets:+--target $targets} >> "$log" 2>&1; then
     verdict="did not build"; unbuilt=$((unbuilt + 1))
   elif failed=$(run_tests); then
     verdict="NOT caught"; missed=$((missed + 1))
