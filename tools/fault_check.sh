@@ -80,6 +80,9 @@ fi
 for e in "${entries[@]}"; do
   changed+=$'\n'${e%%$'\t'*}
 done
+# Files a run of another list left faulted in the build tree (it is not rebuilt after the last one).
+touched=$build/fault-touched
+[ -f "$touched" ] && changed+=$'\n'$(cat "$touched")
 while IFS= read -r f; do
   [ -n "$f" ] && [ -f "$scratch/$f" ] && touch "$scratch/$f"
 done <<< "$changed"
@@ -98,6 +101,7 @@ if ! nice cmake --build "$build" -j2 ${targets:+--target $targets} >> "$log" 2>&
   exit 1
 fi
 mv "$manifest.new" "$manifest"
+: > "$touched"
 
 # Puts the entry's replacement in place of its line; says why not when it cannot.
 apply() {
@@ -157,6 +161,7 @@ for n in "$@"; do
   echo "=== fault $n: $file: $what" >> "$log"
   kept=$build/fault-original
   cp "$scratch/$file" "$kept" 2>/dev/null
+  echo "$file" >> "$touched"
   if ! why=$(apply "$file" "$find" "$replace" 2>&1); then
     verdict="bad entry"; failed=$why; bad=$((bad + 1))
   elif ! nice cmake --build "$build" -j2 ${targets:+--target $targets} >> "$log" 2>&1; then
