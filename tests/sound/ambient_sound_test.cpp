@@ -67,8 +67,7 @@ TEST_F(AmbientSoundTest, SessionsLoadTheFourWavesAndReadTheSwitchesOnlyOneStarts
                           "LoadSound /a/jungle.wav", "LoadSound /a/eagle.wav"));
   EXPECT_EQ(sound.EagleSound, 4);
 
-  // The next session frees the first one's sounds, and what the store holds now replaces what
-  // was read before.
+  // The next session frees the first one's sounds and reads the switches from the store again.
   store.SaveSetting(kAppName, "two", "SoundWater", "0");
   store.SaveSetting(kAppName, "two", "SoundBirds", "2");
   store.SaveSetting(kAppName, "two", "SoundJungle", "-1");
