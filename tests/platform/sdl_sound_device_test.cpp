@@ -293,6 +293,10 @@ TEST_F(SdlSoundDeviceTest, AWaveInAnotherFormatIsConvertedAndOneCutShortPlaysSil
   ASSERT_GE(int64_t(out.size() / 2), cut.after + kRate * 6 / 5);
   const int64_t a_from = converted.after + kBuffer;
   EXPECT_NEAR(Rms(out, a_from, a_from + 4410), 8000 / std::sqrt(2), 200);
+  int crossings = 0;  // 441 Hz at the mixer's rate, so not played as if it were in its format
+  for (int64_t n = a_from; n < a_from + 4410; ++n)
+    crossings += (out[2 * n] < 0) != (out[2 * n + 2] < 0);
+  EXPECT_NEAR(crossings, 88, 2);
   // What is left of the file still plays each time round; the rest is silence.
   EXPECT_EQ(MaxAbs(out, cut.after + 8820, cut.after + 4 * 8820), 0);
   EXPECT_GT(MaxAbs(out, cut.after + kRate, cut.after + kRate + 2205), 7000);
