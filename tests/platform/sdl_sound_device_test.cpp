@@ -117,17 +117,12 @@ class SdlSoundDeviceTest : public ::testing::Test {
   fs::path Wave(const std::string& name, const std::vector<int16_t>& samples, uint32_t rate = kRate,
                 uint32_t channels = 2, uint32_t bits = 16, uint32_t claimed = 0) {
     const uint32_t held = uint32_t(samples.size() * 2), block = channels * bits / 8;
-    const uint32_t header[] = {0x46464952 /* RIFF */,
-                               36 + held,
-                               0x45564157 /* WAVE */,
-                               0x20746d66 /* fmt */,
-                               16,
-                               1 | channels << 16,
-                               rate,
-                               rate * block,
-                               block | bits << 16,
-                               0x61746164 /* data */,
-                               claimed != 0 ? claimed : held};
+    if (claimed == 0) claimed = held;
+    // "RIFF", its size, "WAVE", "fmt ", 16, PCM and the channels, rate, bytes a second, block
+    // and bits, "data", the samples' size.
+    const uint32_t header[] = {
+        0x46464952, 36 + held,    0x45564157,           0x20746d66, 16,     1 + channels * 65536,
+        rate,       rate * block, block + bits * 65536, 0x61746164, claimed};
     std::ofstream out(dir_ / name, std::ios::binary);
     out.write(reinterpret_cast<const char*>(header), sizeof header);
     out.write(reinterpret_cast<const char*>(samples.data()), held);
