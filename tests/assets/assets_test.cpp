@@ -35,16 +35,14 @@ struct Bitmap {
 // A bitmap of the asset folder as the saver's display reads it.
 Bitmap LoadBitmap(const std::string& name) {
   SDL_Surface* file = SDL_LoadBMP((kAssets / name).c_str());
-  if (file == nullptr) {
-    ADD_FAILURE() << name << ": " << SDL_GetError();
-    return {};
-  }
+  EXPECT_NE(file, nullptr) << name << ": " << SDL_GetError();
+  if (file == nullptr) return {};
   Bitmap out{file->w, file->h, file->format->BitsPerPixel, {}};
   SDL_Surface* rgb = SDL_ConvertSurfaceFormat(file, SDL_PIXELFORMAT_RGB24, 0);
   for (int y = 0; y < rgb->h; ++y) {
-    const uint8_t* row = static_cast<uint8_t*>(rgb->pixels) + y * rgb->pitch;
-    for (int x = 0; x < rgb->w; ++x)
-      out.rgb.push_back({row[3 * x], row[3 * x + 1], row[3 * x + 2]});
+    const auto* row =
+        reinterpret_cast<const Rgb*>(static_cast<uint8_t*>(rgb->pixels) + y * rgb->pitch);
+    out.rgb.insert(out.rgb.end(), row, row + rgb->w);
   }
   SDL_FreeSurface(rgb);
   SDL_FreeSurface(file);
@@ -131,19 +129,10 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
       EXPECT_TRUE(b.width == first.width && b.height == first.height) << name;
     }
   }
-  struct Sound {
-    const char* name;
-    double min_s, max_s;
-  };
-  for (const auto& [name, min_s, max_s] : {Sound{"nccf01.wav", 15, 1e9},
-                                           {"jungle.wav", 15, 1e9},
-                                           {"birds1.wav", 15, 1e9},
-                                           {"eagle.wav", 1, 3}}) {
-    const Wave w = LoadWave(name);
-    EXPECT_EQ(w.rate, 44100) << name;
-    EXPECT_EQ(w.channels, 2) << name;
-    EXPECT_TRUE(w.seconds() >= min_s && w.seconds() <= max_s) << name << " " << w.seconds();
-  }
+  const Wave eagle = LoadWave("eagle.wav");
+  EXPECT_TRUE(eagle.rate == 44100 && eagle.channels == 2 && eagle.seconds() >= 1 &&
+              eagle.seconds() <= 3)
+      << eagle.seconds();
   // The preview is a still of the first scene, rows the right way up: compare each quarter.
   const Bitmap p = LoadBitmap("preview.bmp"), bg = LoadBitmap("UK-bg01.bmp");
   ASSERT_FALSE(p.rgb.empty() || bg.rgb.empty());
@@ -173,10 +162,10 @@ TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
           const Rgb& p = b.at(x, y);
           if (IsKey(p)) continue;
           ++body;
-          int luma = (2 * p[0] + 5 * p[1] + p[2]) / 8;
+          const int luma = (2 * p[0] + 5 * p[1] + p[2]) / 8;
           light += luma >= 150, dark += luma <= 60;
-          bool border = x == 0 || y == 0 || x == b.width - 1 || y == b.height - 1;
-          if (border && edge_touch.empty()) edge_touch = where(x, y);
+          if ((x == 0 || y == 0 || x == b.width - 1 || y == b.height - 1) && edge_touch.empty())
+            edge_touch = where(x, y);
           if (LooksLikeKey(p) && keyed_out.empty()) keyed_out = where(x, y);
           bool beside_key =
               (x > 0 && IsKey(b.at(x - 1, y))) || (x + 1 < b.width && IsKey(b.at(x + 1, y))) ||
@@ -191,10 +180,8 @@ TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
       frames.push_back(b.rgb);
     }
     // The flock crosses bright sky and dark leaves: it needs light parts and dark ones.
-    if (&names == &kCreatures[3]) {
-      EXPECT_GT(light, all_body / 8) << "the flock has too little light to show on the forest";
-      EXPECT_GT(dark, all_body / 8) << "the flock has too little dark to show on the sky";
-    }
+    EXPECT_TRUE(&names != &kCreatures[3] || (light > all_body / 8 && dark > all_body / 8))
+        << "the flock's light " << light << " and dark " << dark << " of " << all_body;
     // A wing beat: every frame differs from the next, and the last from the first.
     for (size_t i = 0; i < frames.size(); ++i)
       EXPECT_NE(frames[i], frames[(i + 1) % frames.size()]) << names[i];
@@ -218,8 +205,8 @@ TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
     size_t moving = 0, area = 0;
     for (size_t f = 0; f < w.files.size(); ++f) {
       const Bitmap fr = LoadBitmap(w.files[f]);
-      ASSERT_LE(w.x + fr.width, bg.width) << w.files[f] << " runs off the screen";
-      ASSERT_LE(w.y + fr.height, bg.height) << w.files[f] << " runs off the screen";
+      ASSERT_TRUE(w.x + fr.width <= bg.width && w.y + fr.height <= bg.height)
+          << w.files[f] << " runs off the screen";
       area = size_t(fr.width) * fr.height;
       for (int y = 0; y < fr.height; ++y)
         for (int x = 0; x < fr.width; ++x) {
@@ -230,11 +217,9 @@ TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
               << w.files[f] << " at " << x << "," << y;
           // The first frame is the background itself; the others change only inside, never at
           // the rectangle's edge where a seam would show.
-          bool edge = x < 2 || y < 2 || x >= fr.width - 2 || y >= fr.height - 2;
-          if (f == 0 || edge) {
-            ASSERT_EQ(p, under) << w.files[f] << " differs from " << w.background << " at " << x
-                                << "," << y;
-          }
+          const bool edge = x < 2 || y < 2 || x >= fr.width - 2 || y >= fr.height - 2;
+          ASSERT_TRUE((f != 0 && !edge) || p == under)
+              << w.files[f] << " differs from " << w.background << " at " << x << "," << y;
           moving += p != under;
         }
     }
@@ -242,12 +227,12 @@ TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
   }
 }
 
-// Loops: unclipped, and joined at the loop point without a click or a bump.
-TEST(AssetFiles, LoopsAreSeamlessAndUnclipped) {
+// Loops: of the mixer's format, long, unclipped, joined without a click or a bump.
+TEST(AssetFiles, LoopsAreLongSeamlessAndUnclipped) {
   for (const char* name : {"nccf01.wav", "jungle.wav", "birds1.wav"}) {
     const Wave w = LoadWave(name);
+    ASSERT_TRUE(w.rate == 44100 && w.channels == 2 && w.seconds() >= 15) << name << w.seconds();
     for (const auto& ch : w.samples) {
-      ASSERT_GT(ch.size(), 44100u) << name;
       const size_t n = ch.size(), window = 4410;
       int peak = 0, max_step = 0;
       for (size_t i = 0; i < n; ++i) {
