@@ -30,8 +30,7 @@ class AmbientSoundTest : public ::testing::Test {
 
   // The saver window opening: settings read, sound-off set up, sounds started, counts at zero.
   void Open(const std::string& sound_off) {
-    sound.SoundEagle = 1;
-    sound.VolumeEagle = -775;
+    sound.SoundEagle = 1, sound.VolumeEagle = -775;
     sound.SoundOffSetting = sound_off;
     if (sound.SoundOffSetting != "Never") sound.SoundOff();
     sound.OpenDirectSoundSession("/a/");
