@@ -224,10 +224,10 @@ TEST_F(SdlSoundDeviceTest,
   EXPECT_EQ(MaxAbs(out, silent_from, restarted.before), 0);
   EXPECT_NEAR(Rms(out, restarted.after, restarted.after + 4400), full, 150);
 
-  const int64_t a_from = converted.after + kBuffer;
-  EXPECT_NEAR(Rms(out, a_from, a_from + 4410), 8000 / std::sqrt(2), 200);
+  const int64_t mono_from = converted.after + kBuffer;
+  EXPECT_NEAR(Rms(out, mono_from, mono_from + 4410), 8000 / std::sqrt(2), 200);
   int crossings = 0;  // 441 Hz at the mixer's rate, so not played as if it were in its format
-  for (int64_t n = a_from; n < a_from + 4410; ++n)
+  for (int64_t n = mono_from; n < mono_from + 4410; ++n)
     crossings += (out[2 * n] < 0) != (out[2 * n + 2] < 0);
   EXPECT_NEAR(crossings, 88, 2);
   // What is left of the file still plays each time round; the rest is silence.
