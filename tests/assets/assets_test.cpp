@@ -1,5 +1,4 @@
-// Checks the generated asset folder against what the scene, the sound schedule and the dialog
-// load, and that the generator is reproducible.
+// The generated assets as the scene, the sound schedule and the dialog load them; reproducible.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,7 +8,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -20,11 +18,6 @@ namespace {
 
 const fs::path kAssets = LARKSPILL_ASSET_DIR;
 using Rgb = std::array<uint8_t, 3>;
-
-std::vector<uint8_t> Bytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 struct Bitmap {
   int width = 0, height = 0, bits = 0;
@@ -120,10 +113,9 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
   };
   for (const Expect& e : pictures) {
     const Bitmap first = LoadBitmap(e.files[0]);
-    EXPECT_EQ(first.bits, e.bits) << e.files[0];
-    EXPECT_TRUE(first.width >= e.min_w && first.width <= e.max_w && first.height >= e.min_h &&
-                first.height <= e.max_h)
-        << e.files[0] << " " << first.width << "x" << first.height;
+    EXPECT_TRUE(first.bits == e.bits && first.width >= e.min_w && first.width <= e.max_w &&
+                first.height >= e.min_h && first.height <= e.max_h)
+        << e.files[0] << " " << first.width << "x" << first.height << "x" << first.bits;
     for (const std::string& name : e.files) {
       const Bitmap b = LoadBitmap(name);
       EXPECT_TRUE(b.width == first.width && b.height == first.height) << name;
@@ -136,16 +128,16 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
   // The preview is a still of the first scene, rows the right way up: compare each quarter.
   const Bitmap p = LoadBitmap("preview.bmp"), bg = LoadBitmap("UK-bg01.bmp");
   ASSERT_FALSE(p.rgb.empty() || bg.rgb.empty());
+  auto mean = [](const Bitmap& b, int q, size_t c) {  // of channel c over quarter q
+    const int w = b.width / 2, h = b.height / 2;
+    double sum = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) sum += b.at(q % 2 * w + x, q / 2 * h + y)[c];
+    return sum / (w * h);
+  };
   for (int q = 0; q < 4; ++q)
-    for (size_t c = 0; c < 3; ++c) {
-      double a = 0, b = 0;
-      for (int y = 0; y < 57; ++y)
-        for (int x = 0; x < 76; ++x) a += p.at(q % 2 * 76 + x, q / 2 * 57 + y)[c] / (57.0 * 76);
-      for (int y = 0; y < 300; ++y)
-        for (int x = 0; x < 400; ++x)
-          b += bg.at(q % 2 * 400 + x, q / 2 * 300 + y)[c] / (300.0 * 400);
-      EXPECT_NEAR(a, b, 12) << "quarter " << q << " channel " << c;
-    }
+    for (size_t c = 0; c < 3; ++c)
+      EXPECT_NEAR(mean(p, q, c), mean(bg, q, c), 12) << "quarter " << q << " channel " << c;
 }
 
 TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
@@ -154,9 +146,7 @@ TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
     size_t all_body = 0, light = 0, dark = 0;
     for (const std::string& name : names) {
       const Bitmap b = LoadBitmap(name);
-      size_t body = 0;
-      std::string edge_touch, keyed_out, fringe;
-      auto where = [](int x, int y) { return std::to_string(x) + "," + std::to_string(y); };
+      size_t body = 0, at_edge = 0, keyed_out = 0, fringe = 0;
       for (int y = 0; y < b.height; ++y)
         for (int x = 0; x < b.width; ++x) {
           const Rgb& p = b.at(x, y);
@@ -164,17 +154,16 @@ TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
           ++body;
           const int luma = (2 * p[0] + 5 * p[1] + p[2]) / 8;
           light += luma >= 150, dark += luma <= 60;
-          if ((x == 0 || y == 0 || x == b.width - 1 || y == b.height - 1) && edge_touch.empty())
-            edge_touch = where(x, y);
-          if (LooksLikeKey(p) && keyed_out.empty()) keyed_out = where(x, y);
+          at_edge += x == 0 || y == 0 || x == b.width - 1 || y == b.height - 1;
+          keyed_out += LooksLikeKey(p);
           bool beside_key =
               (x > 0 && IsKey(b.at(x - 1, y))) || (x + 1 < b.width && IsKey(b.at(x + 1, y))) ||
               (y > 0 && IsKey(b.at(x, y - 1))) || (y + 1 < b.height && IsKey(b.at(x, y + 1)));
-          if (beside_key && LooksLikeKeyFringe(p) && fringe.empty()) fringe = where(x, y);
+          fringe += beside_key && LooksLikeKeyFringe(p);
         }
-      EXPECT_EQ(edge_touch + keyed_out + fringe, "")
-          << name << ": cut off at its edge at (" << edge_touch << "), a colour the display "
-          << "would key out at (" << keyed_out << "), a pink fringe at (" << fringe << ")";
+      EXPECT_EQ(at_edge + keyed_out + fringe, 0u)
+          << name << ": pixels cut off at its edge " << at_edge << ", of a colour the display "
+          << "would key out " << keyed_out << ", in a pink fringe " << fringe;
       EXPECT_GT(body, b.rgb.size() / 25) << name << " is barely there";
       all_body += body;
       frames.push_back(b.rgb);
@@ -254,21 +243,16 @@ TEST(AssetFiles, LoopsAreLongSeamlessAndUnclipped) {
 }
 
 TEST(AssetGenerator, TwoRunsWriteIdenticalFiles) {
-  const fs::path base =
+  const std::string base =
       fs::temp_directory_path() / ("larkspill_assets_" + std::to_string(::getpid()));
   fs::remove_all(base);
-  for (const char* out : {"one", "two"}) {
-    const std::string command =
-        std::string("\"") + LARKSPILL_ASSETGEN + "\" \"" + (base / out).string() + "\"";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  }
-  size_t compared = 0;
-  for (const auto& entry : fs::directory_iterator(base / "one")) {
-    const fs::path name = entry.path().filename();
-    EXPECT_EQ(Bytes(entry.path()), Bytes(base / "two" / name)) << name;
-    EXPECT_EQ(Bytes(entry.path()), Bytes(kAssets / name)) << name << " differs from the build's";
-    ++compared;
-  }
-  EXPECT_EQ(compared, 47u);
+  // Both runs write the same 47 files, and the build's folder (which adds the help pages) has them.
+  for (const char* run : {"one", "two"})
+    ASSERT_EQ(std::system(("\"" LARKSPILL_ASSETGEN "\" " + base + "/" + run).c_str()), 0) << run;
+  for (const std::string& command :
+       {"diff -r " + base + "/one " + base + "/two",
+        "diff -r -x '*.htm' " + base + "/one '" + kAssets.string() + "'"})
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  EXPECT_EQ(std::distance(fs::directory_iterator(base + "/one"), {}), 47);
   fs::remove_all(base);
 }

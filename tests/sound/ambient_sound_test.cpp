@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,17 +28,9 @@ class AmbientSoundTest : public ::testing::Test {
     return device.calls;
   }
 
-  // The calls of a session opened on `folder` after the loads, which are always the same eight.
-  std::vector<std::string> Session(const std::string& folder) {
-    device.calls.clear();
-    sound.OpenDirectSoundSession(folder);
-    return {device.calls.begin() + 8, device.calls.end()};
-  }
-
   // The saver window opening: settings read, sound-off set up, sounds started, counts at zero.
   void Open(const std::string& sound_off) {
-    sound.SoundEagle = 1;
-    sound.VolumeEagle = -775;
+    sound.SoundEagle = 1, sound.VolumeEagle = -775;
     sound.SoundOffSetting = sound_off;
     if (sound.SoundOffSetting != "Never") sound.SoundOff();
     sound.OpenDirectSoundSession("/a/");
@@ -58,45 +51,49 @@ TEST_F(AmbientSoundTest, SessionsLoadTheFourWavesAndReadTheSwitchesOnlyOneStarts
   store.SaveSetting(kAppName, "Two", "SoundBirds", "1");  // SoundJungle absent: the saver reads 1
   sound.VolumeBirds = -2500;  // with the water's 0, both ends of the range pass unchanged
   sound.VolumeJungle = -1492;
-  EXPECT_THAT(Session("/a/"),
-              ElementsAre("PlaySoundLooped 1", "SetSoundVolume 1 0", "PlaySoundLooped 2",
-                          "SetSoundVolume 2 -2500", "PlaySoundLooped 3", "SetSoundVolume 3 -1492"));
-  EXPECT_THAT(std::vector<std::string>(device.calls.begin(), device.calls.begin() + 8),
+  sound.OpenDirectSoundSession("/a/");
+  EXPECT_THAT(device.calls,
               ElementsAre("ReleaseSound 0", "ReleaseSound 0", "ReleaseSound 0", "ReleaseSound 0",
                           "LoadSound /a/nccf01.wav", "LoadSound /a/birds1.wav",
-                          "LoadSound /a/jungle.wav", "LoadSound /a/eagle.wav"));
-  EXPECT_EQ(sound.EagleSound, 4);
+                          "LoadSound /a/jungle.wav", "LoadSound /a/eagle.wav", "PlaySoundLooped 1",
+                          "SetSoundVolume 1 0", "PlaySoundLooped 2", "SetSoundVolume 2 -2500",
+                          "PlaySoundLooped 3", "SetSoundVolume 3 -1492"));
 
   // The next session frees the first one's sounds and reads the switches from the store again.
   store.SaveSetting(kAppName, "two", "SoundWater", "0");
   store.SaveSetting(kAppName, "two", "SoundBirds", "2");
   store.SaveSetting(kAppName, "two", "SoundJungle", "-1");
-  EXPECT_THAT(Session("/b/"), ElementsAre("StopSound 5"));
-  EXPECT_THAT(std::vector<std::string>(device.calls.begin(), device.calls.begin() + 5),
+  device.calls.clear();
+  sound.OpenDirectSoundSession("/b/");
+  EXPECT_THAT(device.calls,
               ElementsAre("ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3", "ReleaseSound 4",
-                          "LoadSound /b/nccf01.wav"));
+                          "LoadSound /b/nccf01.wav", "LoadSound /b/birds1.wav",
+                          "LoadSound /b/jungle.wav", "LoadSound /b/eagle.wav", "StopSound 5"));
   EXPECT_EQ(Switches(), std::vector<int16_t>({0, 2, -1, 0}));
   EXPECT_EQ(sound.EagleSound, 8);
 }
 
 TEST_F(AmbientSoundTest, SoundOffTurnsListedMinutesIntoSecondsAndLeavesOtherNumbersAlone) {
-  // Compared as numbers, not texts; an unlisted number keeps what was there (123); a text that
-  // is no number becomes Never (0 here), said once, so the sound stays on.
+  // Compared as numbers, not texts; an unlisted number leaves the seconds at 0, so the sound falls
+  // silent on the first tick; a text that is no number (-1 here) becomes Never, said once.
   const std::vector<std::pair<std::string, int16_t>> table = {
-      {"1", 60},    {"45", 2700},         {"480", 28800}, {"1.0", 60}, {" 5 ", 300},
-      {"+10", 600}, {"4.8e2", 28800},     {"7", 123},     {"0", 123},  {"-1", 123},
-      {"1.5", 123}, {"99999999999", 123}, {"never", 0},   {"", 0},     {"off", 0}};
+      {"1", 60},    {"45", 2700},       {"480", 28800}, {"1.0", 60}, {" 5 ", 300},
+      {"+10", 600}, {"4.8e2", 28800},   {"7", 0},       {"0", 0},    {"-1", 0},
+      {"1.5", 0},   {"99999999999", 0}, {"never", -1},  {"", -1},    {"off", -1}};
   for (const auto& [text, seconds] : table) {
     AmbientSound fresh(device, store);
-    fresh.SoundOffSeconds = 123;
     fresh.SoundOffSetting = text;
     ::testing::internal::CaptureStderr();
     fresh.SoundOff();
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(fresh.SoundOffSeconds, seconds == 0 ? 123 : seconds) << "SoundOff \"" << text << "\"";
-    EXPECT_EQ(fresh.SoundOffSetting, seconds == 0 ? "Never" : text);
-    EXPECT_EQ(err.empty(), seconds != 0) << err;
-    EXPECT_THAT(err, HasSubstr(seconds == 0 ? "one/SoundOff holds \"" + text + "\"" : ""));
+    EXPECT_EQ(fresh.SoundOffSeconds, std::max<int16_t>(seconds, 0))
+        << "SoundOff \"" << text << "\"";
+    EXPECT_EQ(fresh.SoundOffSetting, seconds < 0 ? "Never" : text);
+    EXPECT_EQ(err.empty(), seconds >= 0) << err;
+    EXPECT_THAT(err, HasSubstr(seconds < 0 ? "one/SoundOff holds \"" + text + "\"" : ""));
+    device.calls.clear();
+    fresh.Timer1SoundOff();
+    EXPECT_EQ(device.Count("StopAllSounds"), seconds == 0 ? 1u : 0u) << text;
   }
 }
 
@@ -117,14 +114,6 @@ TEST_F(AmbientSoundTest, NeverKeepsEverySoundPlayingAndTheEagleCallsEachMinute) 
 }
 
 TEST_F(AmbientSoundTest, TheSoundFallsSilentOnItsTickThenOnEveryTickAcrossTheCountsWrap) {
-  AmbientSound unlisted(device, store);  // a minute value not in the list: no delay at all
-  unlisted.SoundEagle = 1;
-  unlisted.SoundOffSetting = "7";
-  unlisted.SoundOff();
-  unlisted.Timer1SoundOff();
-  EXPECT_THAT(device.calls, ElementsAre("StopAllSounds"));
-  EXPECT_EQ(unlisted.SoundEagle, 0);
-
   Open(ReadText(store, Reader::Saver, "one", "SoundOff"));  // absent: one minute
   ASSERT_EQ(sound.SoundOffSeconds, 60);
   sound.SoundWater = sound.SoundBirds = sound.SoundJungle = 1;
