@@ -28,14 +28,13 @@ for signal in INT HUP TERM; do
   others_can_grab "SIG$signal"
 done
 # The audio output was closed before SIGTERM was raised again (a call may be split in two lines).
-read -r fd closed raised < <(awk '
+awk '
   /openat\(.*audio\.raw/ { if ($NF ~ /^[0-9]+$/) fd = $NF; else waiting = $1; next }
   waiting != "" && $1 == waiting && /<\.\.\. openat resumed>/ { fd = $NF; waiting = ""; next }
   fd != "" && !closed && $0 ~ ("close\\(" fd "[) ]") { closed = NR }
   /tgkill\(.*SIGTERM/ { raised = NR }
-  END { print (fd == "" ? "none" : fd), closed + 0, raised + 0 }' "$WORK/trace")
-[ "$fd" != none ] && [ "$closed" -gt 0 ] && [ "$raised" -gt "$closed" ] ||
-  fail "SIGTERM: the audio output (fd $fd) was not closed before the signal was raised again"
+  END { exit !(fd != "" && closed && raised > closed) }' "$WORK/trace" ||
+  fail "SIGTERM: the audio output was not closed before the signal was raised again"
 
 # A signal during start-up, or while the sound loader is stuck opening a FIFO, ends it as promptly.
 mkfifo "$WORK/audio.fifo"
@@ -46,10 +45,10 @@ done
 
 # A picture missing, garbage, claiming 30000 x 30000 pixels in 1 KB, a FIFO: 2, named, usual memory.
 partial="$(dirname "$LARKSPILL_PARTIAL")/partial-assets"
+rm -rf "$partial" && mkdir -p "$partial" && find "$LARKSPILL_ASSETS" -maxdepth 1 -type f -exec cp {} "$partial"/ \;
 le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
 for case in "Flock5.BMP missing" "UK-02bgb.bmp garbage" "Bird3.BMP 30000 x 30000 pixels" "Flock5.BMP FIFO"; do
   set -- $case
-  rm -rf "$partial" && mkdir -p "$partial" && find "$LARKSPILL_ASSETS" -maxdepth 1 -type f -exec cp {} "$partial"/ \;
   rm "$partial/$1"
   case $2 in
     garbage) head -c 300 /dev/urandom >"$partial/$1" ;;
@@ -64,11 +63,11 @@ for case in "Flock5.BMP missing" "UK-02bgb.bmp garbage" "Bird3.BMP 30000 x 30000
   [[ $2 =~ missing|garbage ]] || want+=": .*${case#* }"
   grep -q "$want" "$WORK/stderr" || fail "$case: not named: $(err)"
   [ "$(tail -n 1 "$WORK/rss")" -lt 200000 ] || fail "$case: peak memory $(tail -n 1 "$WORK/rss") KB"
+  rm -f "$partial/$1" && cp "$LARKSPILL_ASSETS/$1" "$partial/"
 done
 no_saver_window "bad pictures"
 
 # A wave claiming 4 GB of samples in 1 KB, or a FIFO: silent, named once, memory as usual.
-rm "$partial/Flock5.BMP" && cp "$LARKSPILL_ASSETS/Flock5.BMP" "$partial/"
 printf '%s\n' "[System]" SetReg=2 "[one]" SoundOff=Never "[two]" SoundWater=0 SoundBirds=0 \
   SoundJungle=1 SoundEagle=0 | write_settings
 for case in lying FIFO; do
@@ -79,8 +78,7 @@ for case in lying FIFO; do
   fi
   LARKSPILL=$LARKSPILL_PARTIAL start_shown /s
   until_ok 5 grep -q "jungle.wav" "$WORK/stderr" || true
-  sleep 1
-  expect_running
+  runs_after 1
   peak=$(awk '/VmHWM/ {print $2}' "/proc/$APP_PID/status")
   term_ends "$case wave" 1
   [ "$(grep -c "cannot load sound $partial/jungle.wav: " "$WORK/stderr")" -eq 1 ] || fail "$case wave not named once: $(err)"
@@ -92,10 +90,9 @@ rm -rf "$partial" "$SETTINGS"
 
 # The X server gone at any moment: 3 (4 before a display opened), said, never Xlib's 1, nothing left.
 for delay in 0.005 0.03 0.1 0.2 0.3 window; do
-  [ -n "${XVFB_PID:-}" ] || start_display 800x600x24
+  start_display 800x600x24
   if [ $delay = window ]; then start_shown /s; sleep 0.5; else start_app /s; sleep "$delay"; fi
   kill "$XVFB_PID"
-  XVFB_PID=
   wait_exit "$APP_PID" 5
   case "$EXIT_STATUS" in
     3) grep -q "display went away" "$WORK/stderr" ;;
@@ -108,12 +105,9 @@ done
 for screen in 1x1x24 2x1x24; do
   start_display "$screen"
   start_app /s
-  sleep 2
-  expect_running
+  runs_after 2
   if [ $screen = 1x1x24 ]; then black "0 0"; else [ "$(pixel 0 0)" != "0 0 0" ] || fail "$screen: nothing drawn"; black "1 0"; fi
   term_ends "$screen" 1
-  kill "$XVFB_PID"
-  wait "$XVFB_PID" 2>/dev/null || true
 done
 
 # An 8-bit palette display cannot show the scene: the saver's message box, status 4 once closed.

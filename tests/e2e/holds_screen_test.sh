@@ -5,8 +5,7 @@ start_display 800x600x24
 
 holds_the_screen() {
   local setup=$1 shot="$shots/$1-intruder.png"
-  # A window that comes later and takes the focus stays behind (none of the stand-in's grey, which
-  # the scene's 16-bit colours never give); a key still ends the saver.
+  # A later window taking the focus stays behind (no stand-in grey, which 16-bit colours never give).
   start_shown /s
   sleep 2
   start_host 800 600 "Intruder" focus

@@ -1,18 +1,13 @@
 #!/usr/bin/env bash
 # What `cmake --install` gives the hosts (saver folder, form, desktop entry, manual), each readable.
-set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 : "${BUILD_DIR:?BUILD_DIR must name the build tree}"
-WORK=$(mktemp -d /tmp/larkspill-install.XXXXXX)
-trap 'rm -rf "$WORK"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$BUILD_DIR" --prefix "$WORK/prefix" >"$WORK/install.log" 2>&1 || fail "cmake --install: $(cat "$WORK/install.log")"
 share="$WORK/prefix/share"
 xml="$share/xscreensaver/config/larkspill.xml"
 desktop="$share/applications/screensavers/larkspill.desktop"
-for f in "$xml" "$desktop" "$share/man/man6/larkspill.6.gz" "$share/doc/larkspill/copyright"; do
-  [ -f "$f" ] || fail "not installed: ${f#"$WORK/prefix/"}"
-done
+for f in "$xml" "$desktop" "$share/man/man6/larkspill.6.gz" "$share/doc/larkspill/copyright"; do [ -f "$f" ] || fail "not installed: $f"; done
 # The hosts' saver folder holds the program (a relative link, so it holds in any install root).
 saver="$WORK/prefix/libexec/xscreensaver/larkspill"
 [ -x "$WORK/prefix/bin/larkspill" ] && [ -L "$saver" ] && [ "$(readlink -f "$saver")" = "$(readlink -f "$WORK/prefix/bin/larkspill")" ] ||

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# The saver in a window a stand-in host gives it (--window-id, -window-id, XSCREENSAVER_WINDOW, -root,
-# a preview pane): the host resizing, destroying or losing it; input, sound and signals.
+# The saver in a host's window (--window-id, -window-id, XSCREENSAVER_WINDOW, -root, /p): resized, lost.
 source "$(dirname "$0")/lib.sh"
 PICTURE="$LARKSPILL_ASSETS/preview.bmp"
 start_display 800x600x24
@@ -62,8 +61,7 @@ host_destroy
 ends_with 0 "pane destroyed"
 expect_no_x_error
 
-# XSCREENSAVER_WINDOW: letterboxed (267 x 200 centred), moving, deaf to input; a pane (under half
-# the screen), so no sound device.
+# XSCREENSAVER_WINDOW: letterboxed (267 x 200 centred), moving, deaf to input; a pane, so silent.
 start_host 400 200 "Host"
 rm -f "$SDL_DISKAUDIOFILE"
 XSCREENSAVER_WINDOW="$HOST_HEX" start_app -root
@@ -71,8 +69,7 @@ wait_drawn 200 100
 no_window_of_its_own XSCREENSAVER_WINDOW
 [ -z "$(host_children)" ] || fail "the saver put a window into the host's"
 black "5 100" "60 100" "340 100" "395 100"
-wait_drawn 75 100 1
-wait_drawn 325 100 1
+wait_drawn 75 100 1 && wait_drawn 325 100 1
 # Two pictures a second apart differ (the clock left out); pointer, buttons and keys leave it running.
 import -window root -crop 260x170+70+25 "$WORK/one.png"
 sleep 1
@@ -81,15 +78,13 @@ changed=$(import -window root -crop 260x170+70+25 png:- | compare -metric AE "$W
 xdotool mousemove 100 50 sleep 0.1 mousemove 300 150 sleep 0.1 mousemove 50 20 sleep 0.1 mousemove 350 180
 xdotool click 1 click 3
 xdotool key --window "$HOST_HEX" space Escape Return 2>/dev/null
-sleep 1
-expect_running
+runs_after 1
 # It follows the host's window: bars above and below; black at 1 x 1; the scene again once there is room.
 host_resize 200 300
 wait_drawn 100 150
 black "100 5" "100 70" "100 230" "100 295"
 host_resize 1 1
-sleep 0.5
-expect_running
+runs_after 0.5
 black "0 0"
 host_resize 400 200
 wait_drawn 200 100
@@ -99,14 +94,12 @@ expect_no_x_error
 xwininfo -id "$HOST_HEX" >/dev/null 2>&1 || fail "the host's window went with the saver"
 host_destroy
 
-# plays NAME: NAME.raw holds sound; start_hosted NAME W H: a saver in a host of its own, sound to NAME.raw.
+# plays NAME: NAME.raw holds sound; start_hosted NAME W H: a saver (pid in $NAME) in a host, sound to NAME.raw.
 plays() { [ -s "$WORK/$1.raw" ] && [ -n "$(head -c 2000000 "$WORK/$1.raw" | tr -d '\0' | head -c 1)" ]; }
-start_hosted() { start_host "$2" "$3" "$1"; SDL_DISKAUDIOFILE="$WORK/$1.raw" start_app --window-id "$HOST_HEX"; }
+start_hosted() { start_host "$2" "$3" "$1"; SDL_DISKAUDIOFILE="$WORK/$1.raw" start_app --window-id "$HOST_HEX"; printf -v "$1" %s "$APP_PID"; }
 # Two savers in monitor-sized windows: one plays; when it ends the other takes over; a third stays silent.
 start_hosted left 800 600
-left=$APP_PID
 start_hosted right 800 600
-right=$APP_PID
 until_ok 10 eval 'plays left || plays right' || fail "neither saver plays"
 sleep 1.5
 if plays left; then off=right; APP_PID=$left; else off=left; APP_PID=$right; fi

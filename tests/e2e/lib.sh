@@ -12,7 +12,7 @@ TITLE="Larkspill -  Get DirectX" DIALOG="Larkspill Control Box  Freeware for per
 trap 'kill -KILL "${PIDS[@]}" 2>/dev/null || true; kill ${XVFB_PID:-} 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-start_display() { start_xvfb "$1"; export DISPLAY="$XVFB_DISPLAY"; }
+start_display() { kill ${XVFB_PID:-} 2>/dev/null || true; start_xvfb "$1"; export DISPLAY="$XVFB_DISPLAY"; }  # in place of the last
 # Polls COMMAND every 0.1 s for up to SECONDS: until SECONDS COMMAND...
 until_ok() { local i; for i in $(seq 1 $(($1 * 10))); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
 
@@ -35,9 +35,9 @@ start_two_monitor_display() {
   return 1
 }
 
-# The pids of the Larkspills drawing on this test's display (a host may name it ":N.0").
-our_savers() { local pid; for pid in $(pgrep -x larkspill); do grep -qxzE "DISPLAY=$DISPLAY(\.0)?" "/proc/$pid/environ" 2>/dev/null && echo "$pid"; done; true; }
-savers_are() { [ "$(our_savers | wc -l)" -eq "$1" ]; }
+# on_display [NAME]: the pids of NAME's processes (Larkspills by default) on this test's display (or ":N.0").
+on_display() { local pid; for pid in $(pgrep -x "${1:-larkspill}"); do grep -qxzE "DISPLAY=$DISPLAY(\.0)?" "/proc/$pid/environ" 2>/dev/null && echo "$pid"; done; true; }
+savers_are() { [ "$(on_display | wc -l)" -eq "$1" ]; }
 
 # expect_scene X Y W H: that part of the screen shows the scene: many colours, not black.
 expect_scene() {
@@ -74,7 +74,7 @@ ends_with() { wait_exit "$APP_PID" "${3:-2}"; [ "$EXIT_STATUS" -eq "$1" ] || fai
 term_ends() { kill -TERM "$APP_PID"; ends_with 143 "$1" "${2:-2}"; }
 # geometry_is ID "X,Y WxH": where the window is (a pattern: "* 594x406").
 geometry_is() { eval "$(xdotool getwindowgeometry --shell "$1")"; [[ "$X,$Y ${WIDTH}x$HEIGHT" == $2 ]] || fail "window at $X,$Y ${WIDTH}x$HEIGHT, not $2"; }
-expect_running() { kill -0 "${1:-$APP_PID}" 2>/dev/null || fail "the program ended early; stderr: $(err)"; }
+runs_after() { sleep "$1"; kill -0 "$APP_PID" 2>/dev/null || fail "the program ended within $1 s; stderr: $(err)"; }
 
 # setting SECTION KEY: the stored value, read the way a person reads the file
 setting() {
@@ -89,21 +89,17 @@ black() { local xy; for xy in "$@"; do [ "$(pixel $xy)" = "0 0 0" ] || fail "not
 
 # Which background a screenshot shows: 1 or 2, the one nearer in a region no water covers.
 scene_of() {
-  local f d=()
+  local f
   for f in UK-bg01.bmp UK-02bgb.bmp; do
-    d+=("$(convert "$1" "$LARKSPILL_ASSETS/$f" -crop 160x120+0+440 +repage -resize '1x1!' -compose difference \
-      -composite -format '%[fx:r+g+b]' info:)")
-  done
-  awk -v a="${d[0]}" -v b="${d[1]}" 'BEGIN { print a + 0 < b + 0 ? 1 : 2 }'
+    convert "$1" "$LARKSPILL_ASSETS/$f" -crop 160x120+0+440 +repage -resize '1x1!' -compose difference -composite -format '%[fx:r+g+b]\n' info:
+  done | awk 'NR == 1 { a = $1 } NR == 2 { print a + 0 < $1 + 0 ? 1 : 2 }'
 }
 
 # start_host WIDTH HEIGHT [TITLE [focus]]: a stand-in host window; sets HOST_PID, HOST_HEX, HOST_DEC.
 start_host() {
-  local out
-  out=$(mktemp "$WORK/host.XXXXXX")
-  bg "$STAND_IN_HOST" "$@" >"$out"
-  HOST_PID=$! && until_ok 5 test -s "$out"
-  read -r HOST_HEX HOST_DEC <"$out" || fail "the stand-in host did not start"
+  bg "$STAND_IN_HOST" "$@" >"$WORK/host"
+  HOST_PID=$! && until_ok 5 test -s "$WORK/host"
+  read -r HOST_HEX HOST_DEC <"$WORK/host" || fail "the stand-in host did not start"
 }
 host_resize() { timeout 5 xdotool windowsize --sync "$HOST_HEX" "$1" "$2" && sleep 0.3 || fail "the host did not resize"; }
 # The host destroys its window in order and ends, or (kill) dies and the X server takes it.

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The real mate-screensaver: `--activate` starts Larkspill showing the scene, `--deactivate` ends it.
 if [ -z "${LARKSPILL_SAVER_FOLDER:-}" ]; then
-  # Its saver folder holds this build's program in a mount namespace of this test's own (on a CI
-  # machine allowing none, a link in the real folder for the test's length); a session bus of its own.
+  # This build in its saver folder by a private mount (else, on CI, a link for the test); its own bus.
   if unshare -m --propagation private true 2>/dev/null; then
     LARKSPILL_SAVER_FOLDER=bind exec unshare -m --propagation private dbus-run-session -- bash "$0"
   elif [ -n "${CI:-}" ] && [ "$(id -u)" -eq 0 ] && [ ! -e /usr/libexec/xscreensaver/larkspill ]; then
@@ -36,12 +35,12 @@ bg mate-screensaver --no-daemon --debug >"$WORK/mate.log" 2>&1
 until_ok 5 mate-screensaver-command --query >/dev/null 2>&1 || true
 mate-screensaver-command --activate >/dev/null || fail "mate-screensaver-command --activate failed"
 
-until_ok 10 savers_are 1 || fail "$(our_savers | wc -l) Larkspills, not 1"
+until_ok 10 savers_are 1 || fail "$(on_display | wc -l) Larkspills, not 1"
 sleep 2
 expect_scene 0 0 800 600
 [ -z "${LARKSPILL_SHOTS:-}" ] || import -window root "$LARKSPILL_SHOTS/mate-saver.png"
 grep -q 'No command set for job' "$WORK/mate.log" && fail "mate-screensaver found no command for Larkspill"
 
 mate-screensaver-command --deactivate >/dev/null || fail "mate-screensaver-command --deactivate failed"
-until_ok 1 savers_are 0 || fail "Larkspill still runs a second after --deactivate: $(our_savers)"
+until_ok 1 savers_are 0 || fail "Larkspill still runs a second after --deactivate: $(on_display)"
 echo "mate-screensaver: ok"

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# The saver's life: first run, ending it, a second start, the dialog; settings files a person or a
-# crash might leave; what it shows (scenes, notice, clock, message). SHOTS=dir keeps the screenshots.
+# The saver's life: first run, a second start, the dialog, files a person or a crash leaves, what it shows.
 source "$(dirname "$0")/lib.sh"
 start_display 800x600x24
 moves() { local x; for x in "$@"; do xdotool mousemove "$x" 100; sleep 0.2; done; }
@@ -9,13 +8,12 @@ second() { "$LARKSPILL" "$1" 2>"$WORK/second.err" & wait_exit $! 5; [ "$EXIT_STA
 
 # A fresh settings folder: the first start writes every first-run value and covers the screen.
 start_shown /s
-sleep 1
-expect_running
+runs_after 1
 [ "$(setting System SetReg)/$(setting two VolumeJungle)/$(setting two Message)" = "2/-1492/Place a Message Here" ] &&
   [ "$(grep -c '=' "$SETTINGS")" -eq 35 ] || fail "first run: $(cat "$SETTINGS")"
 geometry_is "$WIN" "0,0 800x600"
 second /s
-expect_running
+runs_after 0
 xdotool click 1
 ends_with 0 "button" 1
 
@@ -33,20 +31,18 @@ until_ok 2 on_top || fail "second /c: the dialog is not in front"
 term_ends "/c"
 kill "$over"
 
-# run_on WHAT [X...]: the saver runs on a file it only reads, which stays as it was (random bytes
-# may be kept aside or reported); with X, pointer moves then one more, which ends it.
+# run_on WHAT [X...]: a file the saver only reads stays as it was; pointer moves to X..., one more ends it.
 run_on() {
   cp "$SETTINGS" "$WORK/before.ini"
   start_shown /s
   sleep 1
   moves "${@:2}"
-  expect_running
+  runs_after 0
   if [ $# -gt 1 ]; then moves 600 && ends_with 0 "$1: one more pointer move" 1; else term_ends "$1"; fi
   [ "$1" = "random bytes" ] || cmp -s "$SETTINGS" "$WORK/before.ini" || fail "$1: the saver changed a file it only had to read"
 }
-mkdir -p "$(dirname "$SETTINGS")"
-head -c 4096 /dev/urandom >"$SETTINGS"
-run_on "random bytes"
+head -c 4096 /dev/urandom | write_settings
+run_on "random bytes"  # kept aside or reported
 cmp -s "$SETTINGS.bad" "$WORK/before.ini" || grep -q "is not a setting" "$WORK/stderr" ||
   fail "random bytes were neither kept nor reported"
 # Hostile values saved by an editor (BOM, CRLF, comments after headers): the sensitivity of 6 holds.
@@ -58,8 +54,7 @@ printf '%s\r\n' $'\xEF\xBB\xBF[One] ; creatures and timing' Birds=1 BirdSpeed=fa
 run_on "hostile values" 100 200 300 400 500
 
 # A FIFO where the file should be: nothing waits for a writer, the scene shows; the FIFO stays.
-rm -f "$SETTINGS"
-mkfifo "$SETTINGS"
+rm -f "$SETTINGS" && mkfifo "$SETTINGS"
 start_shown /s
 sleep 1.5
 expect_scene 0 0 800 600
@@ -89,20 +84,18 @@ yellow_in() { convert "$1" -crop "${2}x${3}+${4}+${5}" +repage -fx '(r>0.75 && g
 
 # run NAME WATERFALL1 WATERFALL2 SCROLLSEC POSCLOCK SHOWMESSAGE T...: screenshots NAME-T.png at T s.
 run() {
-  rm -rf "$XDG_CONFIG_HOME/larkspill"
   printf '%s\n' "[one]" BirdTimer=20 Birds=1 SingleBird=1 Butter1=1 Butter2=1 NumButter=3 BirdSpeed=25 \
     MouseSens=4 Clock=1 FontSize=24 Scroll=1 "Waterfall1=$2" "Waterfall2=$3" "ScrollSec=$4" \
     "[Startup]" CheckFont=1 PwrSave=1 "[two]" FontSizeMsg=24 "Message=Gone to the waterfall" \
     SoundWater=0 SoundBirds=0 SoundJungle=0 SoundEagle=0 WaterSpeed=150 "PosClock=$5" "ShowMessage=$6" \
     "[System]" SetReg=2 | write_settings
   start_shown /s
-  local start t name=$1
-  start=$(date +%s.%N)
+  local t name=$1 start=$EPOCHREALTIME
   for t in "${@:7}"; do
     sleep "$(python3 -c "import time; print(max(0, $start + $t - time.time()))")"
     import -window root "$shots/$name-$t.png"
   done
-  expect_running
+  runs_after 0
   term_ends "$name"
 }
 

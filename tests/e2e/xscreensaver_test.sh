@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
-# The real xscreensaver on two monitors: `-activate` starts a Larkspill on each, showing the scene,
-# one playing sound; `-deactivate` ends them with nothing left running, no session bus included.
+# The real xscreensaver on two monitors: a Larkspill showing the scene on each, one playing, none left.
 source "$(dirname "$0")/lib.sh"
 start_two_monitor_display || { echo "SKIPPED: Xorg with the dummy driver cannot run here"; exit 77; }
 unset DBUS_SESSION_BUS_ADDRESS  # startx and xscreensaver: no session bus
 
 # xscreensaver finds savers on PATH; its own user file lists Larkspill as the one to show.
 export HOME="$WORK/home" PATH="$WORK/bin:$PATH"
-mkdir -p "$HOME" "$WORK/bin"
-ln -s "$LARKSPILL" "$WORK/bin/larkspill"
+mkdir -p "$HOME" "$WORK/bin" && ln -s "$LARKSPILL" "$WORK/bin/larkspill"
 printf '%s:\t%s\n' mode one selected 0 timeout 0:30:00 lock False fade False unfade False splash False \
   dpmsEnabled False programs '"Larkspill"  larkspill -root  \n' >"$HOME/.xscreensaver"
 # xscreensaver runs no saver for root: here it runs as user 1000 in a user namespace, or as nobody.
@@ -25,22 +23,20 @@ bg "${as_user[@]}" xscreensaver -no-splash -verbose >"$WORK/xscreensaver.log" 2>
 until_ok 5 xscreensaver-command -time >/dev/null 2>&1 || true
 xscreensaver-command -activate >/dev/null || fail "xscreensaver-command -activate failed"
 
-until_ok 10 savers_are 2 || fail "$(our_savers | wc -l) Larkspills, not 2"
+until_ok 10 savers_are 2 || fail "$(on_display | wc -l) Larkspills, not 2"
 sleep 2
 expect_scene 0 0 800 600
 expect_scene 800 0 800 600
 [ -z "${LARKSPILL_SHOTS:-}" ] || import -window root "$LARKSPILL_SHOTS/xscreensaver-two-monitors.png"
-[ "$(for pid in $(our_savers); do ls -l "/proc/$pid/fd"; done 2>/dev/null | grep -c "$WORK/audio.raw")" -eq 1 ] ||
+[ "$(for pid in $(on_display); do ls -l "/proc/$pid/fd"; done 2>/dev/null | grep -c "$WORK/audio.raw")" -eq 1 ] ||
   fail "not one of the two savers plays sound"
 
-# No session bus is left for this display (of those started since this X server: dbus-launch and
-# its daemon outlive what started them).
+# No session bus started since this X server is left for its display (they outlive what started them).
 xscreensaver-command -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
-until_ok 1 savers_are 0 || fail "Larkspill still runs a second after -deactivate: $(our_savers)"
+until_ok 1 savers_are 0 || fail "Larkspill still runs a second after -deactivate: $(on_display)"
 started_at() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{print $20}'; }
-for pid in $(pgrep -x dbus-launch) $(pgrep -x dbus-daemon); do
-  [ "$(started_at "$pid")" -ge "$(started_at "$XVFB_PID")" ] 2>/dev/null || continue
-  ! { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxE "DISPLAY=$DISPLAY(\.0)?" ||
+for pid in $(on_display 'dbus-launch|dbus-daemon'); do
+  ! [ "$(started_at "$pid")" -ge "$(started_at "$XVFB_PID")" ] 2>/dev/null ||
     fail "a session bus was left behind on $DISPLAY: $(tr '\0' ' ' <"/proc/$pid/cmdline")"
 done
 grep -q 'larkspill' "$WORK/xscreensaver.log" || fail "xscreensaver's log never names Larkspill"

@@ -16,14 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string env = args.size() > 1 ? args.back() : std::string();
   for (const char* xsw : {static_cast<const char*>(nullptr), env.c_str()}) {
     larkspill::StartupOptions o = larkspill::ParseStartup(args, xsw);
-    if (o.switch_text.size() > 2) std::abort();
-    if (o.mode == larkspill::Mode::Preview && o.switch_text != "/p") std::abort();
-    if (o.mode == larkspill::Mode::Settings && o.switch_text != "/c") std::abort();
-    if (o.mode == larkspill::Mode::Host && o.error.empty() && o.host_window == 0 && !o.host_root) {
-      std::abort();
-    }
-    if (o.preview_has_number != (o.mode == larkspill::Mode::Preview &&
-                                 larkspill::LongestNumericTail(o.normalized).has_value())) {
+    const bool numbered = larkspill::LongestNumericTail(o.normalized).has_value();
+    if (o.switch_text.size() > 2 || (o.mode == larkspill::Mode::Preview && o.switch_text != "/p") ||
+        (o.mode == larkspill::Mode::Settings && o.switch_text != "/c") ||
+        (o.mode == larkspill::Mode::Host && o.error.empty() && o.host_window == 0 && !o.host_root) ||
+        o.preview_has_number != (o.mode == larkspill::Mode::Preview && numbered)) {
       std::abort();
     }
   }

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package and unpacks it into a scratch root: its files, the data folder fixed into
-# the program and its dependencies are checked, and lintian finds neither an error nor a warning.
-# usage: check_package.sh BUILD_DIR
+# check_package.sh BUILD_DIR: the Debian package's files, data folder and dependencies, unpacked into a
+# scratch root; lintian finds neither an error nor a warning.
 set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
 prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
@@ -9,8 +8,7 @@ fail() { echo "package: FAIL: $*" >&2; exit 1; }
 
 rm -f "$build"/larkspill_*.deb
 (cd "$build" && cpack -G DEB >/dev/null) || fail "cpack did not build a package"
-deb=$(ls "$build"/larkspill_*.deb | head -n 1)
-[ -f "$deb" ] || fail "no package in $build"
+deb=$(ls "$build"/larkspill_*.deb 2>/dev/null | head -n 1) || fail "no package in $build"
 
 root=$(mktemp -d /tmp/larkspill-pkg.XXXXXX)
 trap 'rm -rf "$root"' EXIT
@@ -34,8 +32,7 @@ stray=$(find "$root" -type f \( -name '*.a' -o -name '*test*' -o -name 'CMake*' 
 # (or, where the package is installed, runs until stopped).
 source "$(dirname "$0")/../../scripts/deps.sh"
 start_xvfb 800x600x24
-export XDG_CONFIG_HOME="$root/config" XDG_RUNTIME_DIR="$root/run" SDL_AUDIODRIVER=dummy
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+export XDG_CONFIG_HOME="$root/config" XDG_RUNTIME_DIR="$root/run" SDL_AUDIODRIVER=dummy && mkdir -m 700 "$XDG_RUNTIME_DIR"
 DISPLAY="$XVFB_DISPLAY" timeout 3 "$root/$rel/bin/larkspill" /s 2>"$root/stderr" && status=0 || status=$?
 { [ "$status" -eq 2 ] && grep -q "$prefix/share/larkspill/" "$root/stderr"; } || { [ "$status" -eq 124 ] && [ -d "$prefix/share/larkspill" ]; } ||
   fail "the installed program does not look in $prefix/share/larkspill (status $status: $(cat "$root/stderr"))"
