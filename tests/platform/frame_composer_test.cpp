@@ -4,8 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <climits>
-#include <cstring>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -17,6 +16,8 @@
 
 namespace larkspill {
 namespace {
+
+using ::testing::AllOf, ::testing::HasSubstr, ::testing::StartsWith, ::testing::ThrowsMessage;
 
 constexpr int kW = 40, kH = 30;
 constexpr auto kWide = SDL_PIXELFORMAT_RGB888;
@@ -71,28 +72,55 @@ void Draw(FrameComposer& c, int n) {
   c.Compose();
 }
 
-// Composed only where its drawings changed, a frame is as if composed whole; all change reported.
-TEST(FrameComposerTest, FramesComposedInPartsMatchFramesComposedWhole) {
-  Frame parts;
-  std::vector<uint32_t> before = parts.pixels;
-  for (int n = 0; n < 8; ++n) {
-    parts.composer.ClearChanged();
-    const int64_t composed_before = parts.composer.pixels_composed();
-    Draw(parts.composer, n);
-    Frame whole;
-    Draw(whole.composer, n);
-    for (int y = 0; y < kH; ++y) {
-      for (int x = 0; x < kW; ++x) {
-        ASSERT_EQ(parts.At(x, y), whole.At(x, y)) << "frame " << n << " at " << x << "," << y;
-        ASSERT_TRUE((before[size_t(y) * kW + x] & 0xFFFFFF) == parts.At(x, y) ||
-                    parts.composer.changed().Touches({x, y, x + 1, y + 1}))
-            << "frame " << n << " changed at " << x << "," << y << " unreported";
+// Composed only where its drawings changed, a frame is as if composed whole, all change is
+// reported, and a scaled window sent only what changed shows what one painted whole shows.
+TEST(FrameComposerTest, FramesComposedInPartsMatchFramesComposedWholeOnScaledWindowsToo) {
+  for (const auto& [w, h] : {std::pair{kW, kH}, {72, 54}, {144, 108}, {41, 31}}) {
+    Frame parts;
+    parts.composer.KeepScene(w != kW);
+    const auto wide_text = Text(1, w / 3, 6);
+    ScaledView view;
+    view.Place(w, h, kW, kH);
+    std::vector<uint32_t> shown(size_t(w) * h), before = parts.pixels;
+    pixman_image_t* window = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, shown.data(), w * 4);
+    SdlSurfacePtr surface(SDL_CreateRGBSurfaceWithFormatFrom(shown.data(), w, h, 32, w * 4, kWide));
+    // Sends the window what changed, or all; the texts drawn at its size, wider than on the frame.
+    auto send = [&](bool whole) {
+      std::vector<SharpText> texts;
+      for (const Drawing& d : parts.composer.shown())
+        if (d.text) texts.push_back(view.Sharp(wide_text, d.where));
+      Region boxes;
+      view.Changes(parts.composer.changed(), std::move(texts), whole, boxes);
+      for (const pixman_box32_t& box : boxes.Boxes())
+        view.Paint(parts.composer.frame(), parts.composer.scene(), box, window, surface.get(), 0, 0);
+    };
+    for (int n = 0; n < 8; ++n) {
+      parts.composer.ClearChanged();
+      const int64_t composed_before = parts.composer.pixels_composed();
+      Draw(parts.composer, n);
+      Frame whole;
+      Draw(whole.composer, n);
+      for (int y = 0; y < kH; ++y) {
+        for (int x = 0; x < kW; ++x) {
+          ASSERT_EQ(parts.At(x, y), whole.At(x, y)) << "frame " << n << " at " << x << "," << y;
+          ASSERT_TRUE((before[size_t(y) * kW + x] & 0xFFFFFF) == parts.At(x, y) ||
+                      parts.composer.changed().Touches({x, y, x + 1, y + 1}))
+              << "frame " << n << " changed at " << x << "," << y << " unreported";
+        }
+      }
+      if (n > 0 && n != 5 && n != 6) {
+        EXPECT_LT(parts.composer.pixels_composed() - composed_before, kW * kH / 2) << n;
+      }
+      before = parts.pixels;
+      if (w == kW) continue;  // no scaled window
+      send(n == 0);
+      const std::vector<uint32_t> sent = shown;
+      send(true);
+      for (size_t i = 0; i < shown.size(); ++i) {
+        ASSERT_EQ(sent[i] & 0xFFFFFF, shown[i] & 0xFFFFFF) << w << " wide, frame " << n << ":" << i;
       }
     }
-    if (n > 0 && n != 5 && n != 6) {
-      EXPECT_LT(parts.composer.pixels_composed() - composed_before, kW * kH / 2) << n;
-    }
-    before = parts.pixels;
+    pixman_image_unref(window);
   }
 }
 
@@ -116,42 +144,6 @@ TEST(ScaledViewTest, TheFrameIsLetterboxedAsLargeAsFits) {
       {3840, 2160, {480, 0, 2880, 2160}}, {1000, 500, {167, 0, 666, 500}},
       {640, 1000, {0, 260, 640, 480}},  {1, 1, {}}, {0, 600, {}}};
   for (const auto& c : cases) EXPECT_EQ(PlaceView(c.w, c.h, 800, 600), c.place) << c.w << " wide";
-}
-
-// What a scaled window is sent of a change makes it show what one painted whole shows.
-TEST(ScaledViewTest, WhatChangedOnAScaledWindowCoversEveryWindowPixelThatChanged) {
-  for (const auto& [w, h] : {std::pair{72, 54}, std::pair{144, 108}, std::pair{41, 31}}) {
-    Frame f;
-    f.composer.KeepScene(true);
-    const auto wide_text = Text(1, w / 3, 6);
-    ScaledView view;
-    view.Place(w, h, kW, kH);
-    std::vector<uint32_t> shown(size_t(w) * h);
-    pixman_image_t* window = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, shown.data(), w * 4);
-    SdlSurfacePtr surface(SDL_CreateRGBSurfaceWithFormatFrom(shown.data(), w, h, 32, w * 4, kWide));
-    // Sends the window what changed, or all; the texts drawn at its size, wider than on the frame.
-    auto send = [&](bool whole) {
-      std::vector<SharpText> texts;
-      for (const Drawing& d : f.composer.shown())
-        if (d.text) texts.push_back(view.Sharp(wide_text, d.where));
-      Region boxes;
-      view.Changes(f.composer.changed(), std::move(texts), whole, boxes);
-      for (const pixman_box32_t& box : boxes.Boxes()) {
-        view.Paint(f.composer.frame(), f.composer.scene(), box, window, surface.get(), 0, 0);
-      }
-    };
-    for (int n = 0; n < 8; ++n) {
-      f.composer.ClearChanged();
-      Draw(f.composer, n);
-      send(n == 0);
-      const std::vector<uint32_t> sent = shown;
-      send(true);
-      for (size_t i = 0; i < shown.size(); ++i) {
-        ASSERT_EQ(sent[i] & 0xFFFFFF, shown[i] & 0xFFFFFF) << w << " wide, frame " << n << ":" << i;
-      }
-    }
-    pixman_image_unref(window);
-  }
 }
 
 // A folder of the test's own for the files it writes.
@@ -183,11 +175,9 @@ TEST(PictureStoreTest, BadPicturesAreRefusedWithTheirName) {
   ASSERT_EQ(mkfifo((dir / "fifo.BMP").c_str(), 0600), 0);
   std::filesystem::create_directory(dir / "folder.BMP");
   const struct { std::string name, bytes, reason; } cases[] = {  // bytes "-": an empty file
-      {"Flock3.BMP", "", "no such file"},
-      {"empty.BMP", "-", "empty"},
+      {"Flock3.BMP", "", "no such file"}, {"empty.BMP", "-", "empty"},
+      {"fifo.BMP", "", "FIFO"}, {"folder.BMP", "", "folder"},
       {"garbage.BMP", std::string(500, 'x'), "not a BMP"},
-      {"fifo.BMP", "", "FIFO"},
-      {"folder.BMP", "", "folder"},
       {"huge.BMP", LyingBmp(30000, 30000, 32), "30000 x 30000 pixels, more than"},
       {"wide.BMP", LyingBmp(8192, 4096, 24), "8192 x 4096 pixels, more than"},
       {"upside.BMP", LyingBmp(100, INT32_MIN, 24), "2147483648 pixels, more than"},
@@ -201,49 +191,41 @@ TEST(PictureStoreTest, BadPicturesAreRefusedWithTheirName) {
   for (const auto& c : cases) {
     const std::string path = dir / c.name;
     if (!c.bytes.empty()) std::ofstream(path, std::ios::binary) << (c.bytes == "-" ? "" : c.bytes);
-    std::string error = "no error";
-    try {
-      store.Get(path, true);
-    } catch (const AssetError& e) {
-      error = e.what();
-    }
-    EXPECT_THAT(error, ::testing::StartsWith("cannot load picture " + path + ": "));
-    EXPECT_THAT(error, ::testing::HasSubstr(c.reason));
+    EXPECT_THAT([&] { store.Get(path, true); },
+                ThrowsMessage<AssetError>(AllOf(StartsWith("cannot load picture " + path + ": "),
+                                                HasSubstr(c.reason))));
   }
 }
 
 // Read here (24-bit) or by SDL (8-bit), colours quantise as SDL's RGB565 does; magenta is the key.
 TEST(PictureStoreTest, EveryColourQuantisesAsSdlDoesAndMagentaIsTheKey) {
   Folder dir;
-  std::vector<Uint8> rgb(256 * 2 * 3);  // every level of every colour, in rows that differ
-  for (size_t k = 0; k < rgb.size(); ++k) rgb[k] = Uint8(k * 97 / 3);
-  rgb[0] = 250, rgb[1] = 3, rgb[2] = 251;  // quantises to magenta
-  SdlSurfacePtr plain(SDL_CreateRGBSurfaceWithFormatFrom(rgb.data(), 256, 2, 24, 256 * 3,
-                                                         SDL_PIXELFORMAT_RGB24));
   SdlSurfacePtr indexed(SDL_CreateRGBSurfaceWithFormat(0, 256, 2, 8, SDL_PIXELFORMAT_INDEX8));
-  std::vector<SDL_Color> palette;
+  std::vector<SDL_Color> palette(256);  // all but one level of each colour; rows differ
   for (int i = 0; i < 256; ++i) {
-    palette.push_back({rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2], 255});
+    palette[i] = {Uint8(i * 97), Uint8(i * 57 + 1), Uint8(i * 31 + 2), 255};
     static_cast<Uint8*>(indexed->pixels)[i] = Uint8(i);
     static_cast<Uint8*>(indexed->pixels)[indexed->pitch + i] = Uint8(255 - i);
   }
+  palette[0] = {250, 3, 251, 255};  // quantises to magenta
   SDL_SetPaletteColors(indexed->format->palette, palette.data(), 0, 256);
+  SdlSurfacePtr plain(SDL_ConvertSurfaceFormat(indexed.get(), SDL_PIXELFORMAT_RGB24, 0));
+  SdlSurfacePtr sdl(SDL_ConvertSurfaceFormat(indexed.get(), SDL_PIXELFORMAT_RGB565, 0));
+  auto at = [](const SDL_Surface* s, int i) {
+    return static_cast<const uint32_t*>(s->pixels)[i / 256 * s->pitch / 4 + i % 256];
+  };
   PictureStore store;
   for (SDL_Surface* source : {plain.get(), indexed.get()}) {
     const std::string path = dir / (std::to_string(source->format->BitsPerPixel) + ".bmp");
     ASSERT_EQ(SDL_SaveBMP(source, path.c_str()), 0) << SDL_GetError();
-    SdlSurfacePtr sdl(SDL_ConvertSurfaceFormat(source, SDL_PIXELFORMAT_RGB565, 0));
     const SDL_Surface* opaque = store.Get(path, false).pixels.get();
     const SDL_Surface* keyed = store.Get(path, true).pixels.get();
     for (int i = 0; i < 512; ++i) {
       const uint32_t v = static_cast<Uint16*>(sdl->pixels)[i / 256 * sdl->pitch / 2 + i % 256];
       const uint32_t r = v >> 11, g = (v >> 5) & 63, b = v & 31;
       const uint32_t wide = (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
-      auto at = [i](const SDL_Surface* s) {
-        return static_cast<const uint32_t*>(s->pixels)[i / 256 * s->pitch / 4 + i % 256];
-      };
-      ASSERT_EQ(at(opaque) & 0xFFFFFF, wide) << path << ", pixel " << i;
-      ASSERT_EQ(at(keyed), wide == 0xFF00FF ? 0 : wide | 0xFF000000) << path << ", pixel " << i;
+      ASSERT_EQ(at(opaque, i) & 0xFFFFFF, wide) << path << ", pixel " << i;
+      ASSERT_EQ(at(keyed, i), wide == 0xFF00FF ? 0 : wide | 0xFF000000) << path << ", pixel " << i;
     }
     store.Get(path, false);  // not read again
   }
