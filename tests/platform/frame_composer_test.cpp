@@ -124,18 +124,16 @@ TEST(FrameComposerTest, FramesComposedInPartsMatchFramesComposedWholeOnScaledWin
   }
 }
 
+// In Draw's frames: a keyed picture off the left edge, over an opaque one, and over a fill.
 TEST(FrameComposerTest, KeyedPicturesShowWhatIsUnderTheirKeyAndFillsTakeTheirColour) {
-  TestPicture keyed(4, 2, 0x123456, true), opaque(4, 2, 0x123456, false);
-  Frame f;
-  f.composer.Add({.where = {0, 0, kW, kH}, .colour = 0xA0B0C0, .opaque = true});
-  f.composer.Add({.picture = keyed.image, .where = {0, 0, 4, 2}});
-  f.composer.Add({.picture = opaque.image, .where = {10, 0, 14, 2}, .opaque = true});
-  f.composer.Add({.picture = opaque.image, .where = {-2, 20, 2, 22}, .opaque = true});
-  f.composer.Compose();
-  const struct { int x, y; uint32_t colour; } expected[] = {
-      {0, 0, 0x123456}, {1, 1, 0xA0B0C0}, {2, 0, 0x123456}, {4, 0, 0xA0B0C0},
-      {11, 0, 0xFF00FF}, {12, 1, 0x123456}, {0, 20, 0x123456}, {2, 20, 0xA0B0C0}};
-  for (const auto& e : expected) EXPECT_EQ(f.At(e.x, e.y), e.colour) << e.x << "," << e.y;
+  const struct { int n, x, y; uint32_t colour; } expected[] = {
+      {0, 1, 0, 0xEEBB11}, {1, 2, 1, 0x336699}, {1, 3, 1, 0xEEBB11}, {1, 27, 4, 0xFF00FF},
+      {5, 30, 5, 0x0000FF}, {5, 31, 5, 0xEEBB11}, {5, 34, 25, 0x0000FF}, {5, 33, 25, 0x40C080}};
+  for (const auto& [n, x, y, colour] : expected) {
+    Frame f;
+    Draw(f.composer, n);
+    EXPECT_EQ(f.At(x, y), colour) << "frame " << n << " at " << x << "," << y;
+  }
 }
 
 TEST(ScaledViewTest, TheFrameIsLetterboxedAsLargeAsFits) {
