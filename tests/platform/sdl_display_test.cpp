@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <ranges>
 #include <tuple>
 
 #include "fakes/fake_clock.h"
@@ -16,7 +17,6 @@
 namespace larkspill {
 namespace {
 
-using testing::FakeClock;
 using ::testing::HasSubstr;
 
 constexpr auto kCaptureRgb = SDL_PIXELFORMAT_RGB888;  // 0x..RRGGBB
@@ -77,15 +77,18 @@ class SdlDisplayTest : public ::testing::Test {
     SDL_PushEvent(&event);
   }
   static std::vector<Uint32> WindowIds() {
-    std::vector<Uint32> ids;
-    for (Uint32 id = 1; id < 1000; ++id)
-      if (SDL_GetWindowFromID(id) != nullptr) ids.push_back(id);
-    return ids;
+    auto ids = std::views::iota(1u, 1000u) | std::views::filter(SDL_GetWindowFromID);
+    return {ids.begin(), ids.end()};
+  }
+  RecordingEvents Pump() {
+    RecordingEvents events;
+    display_->PumpEvents(events);
+    return events;
   }
 
   std::filesystem::path dir_ =
       std::filesystem::temp_directory_path() / ("larkspill_display_" + std::to_string(getpid()));
-  FakeClock clock_;
+  testing::FakeClock clock_;
   std::unique_ptr<SdlDisplay> display_;
 };
 
@@ -164,17 +167,16 @@ TEST_F(SdlDisplayTest, TextIsDrawnInItsColourAtItsPlace) {
 // Resized while shown: a 2 x 1 window has room for one pixel, the frame's middle; the rest black.
 TEST_F(SdlDisplayTest, AWindowOfAnySizeShowsTheFrameWhereThereIsRoom) {
   SDL_Window* window = SDL_GetWindowFromID(WindowIds().at(0));
-  const int sizes[][2] = {{1, 1}, {2, 1}, {1, 2}, {3, 2}, {801, 1}, {1, 601}, {400, 300}};
-  for (const auto& [w, h] : sizes) {
+  for (auto [w, h] : {std::pair{1, 1}, {2, 1}, {1, 2}, {3, 2}, {801, 1}, {1, 601}, {400, 300}}) {
     SDL_SetWindowSize(window, w, h);
-    RecordingEvents events;
-    display_->PumpEvents(events);
+    Pump();
     display_->ClearBackBuffer(kBlue);
     display_->Flip();
     SDL_Surface* shown = SDL_GetWindowSurface(window);
     ASSERT_EQ(shown->w, w);
     const int room = w * 3 >= h * 4 ? h * 4 / 3 * h : w * (w * 3 / 4);
-    EXPECT_EQ(Count(shown, 0, 0, w, shown->h, [](uint32_t c) { return c == kBlueRgb; }), room) << w << " x " << h;
+    EXPECT_EQ(Count(shown, 0, 0, w, shown->h, [](uint32_t c) { return c == kBlueRgb; }), room)
+        << w << " x " << h;
   }
   EXPECT_TRUE(display_->CheckDisplay());
 }
@@ -186,18 +188,15 @@ TEST_F(SdlDisplayTest, InputCountsUnlessTheHostOwnsItAndQuitCloseOrResetEndTheDi
     const int positions[][2] = {{10, 10}, {10, 10}, {12, 10}, {12, 11}, {12, 11}};
     for (const auto& [x, y] : positions) Push(SDL_MOUSEMOTION, 0, x, y);
     for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEWHEEL, SDL_KEYDOWN, SDL_KEYUP}) Push(type);
-    RecordingEvents events;
-    display_->PumpEvents(events);
     const int n = accept;  // moves, buttons, wheels, keys (down, not up), frames
-    EXPECT_EQ(events.Counts(), std::tuple(2 * n, n, n, n, 0));
+    EXPECT_EQ(Pump().Counts(), std::tuple(2 * n, n, n, n, 0));
     EXPECT_TRUE(display_->CheckDisplay());
   }
   for (Uint32 type : {Uint32{SDL_QUIT}, Uint32{SDL_WINDOWEVENT}, Uint32{SDL_RENDER_DEVICE_RESET}}) {
     Open({.title = "test", .fullscreen = false});
     SDL_Event event{.window = {.type = type, .event = SDL_WINDOWEVENT_CLOSE}};
     SDL_PushEvent(&event);
-    RecordingEvents events;
-    display_->PumpEvents(events);
+    Pump();
     EXPECT_FALSE(display_->CheckDisplay()) << type;
     display_->ClearBackBuffer(kBlack);  // harmless after the end
     display_->Flip();
@@ -271,44 +270,36 @@ class SdlDisplayMonitorsTest : public SdlDisplayTest {
 };
 
 TEST_F(SdlDisplayMonitorsTest, EveryMonitorShowsTheWholeFrameAndEachChangeAndTakesInput) {
-  EXPECT_EQ(display_->WindowCount(), 2);
+  const std::vector<Uint32> windows = WindowIds();
+  ASSERT_EQ(windows.size(), 2u);
   const int32_t dot = Sprite(Bmp("red.bmp", std::vector(10, 0xFF0000u)), kKeyOpaque, 100, 100);
   auto frame = [&](bool with_dot) {
-    RecordingEvents events;
-    display_->PumpEvents(events);
+    Pump();
     display_->ClearBackBuffer(0xFFFFFF);
     if (with_dot) display_->DrawSprite(dot);
     display_->Flip();
   };
   for (int i = 0; i < 3; ++i) frame(false);
-  // Each monitor shows the frame whole, not half of one stretched across both.
-  const int places[][2] = {{1, 1}, {798, 598}, {105, 100}};
-  for (int left : {0, 800}) {
-    for (const auto& [x, y] : places) {
-      EXPECT_EQ(ScreenPixel(left + x, y, 0xFFFFFFu), 0xFFFFFFu) << left + x << "," << y;
-    }
-  }
-  // A change to a small part of the frame reaches both monitors, and so does its undoing.
-  for (unsigned long colour : {0xFF0000ul, 0xFFFFFFul}) {
-    frame(colour == 0xFF0000ul);
-    for (int left : {0, 800}) EXPECT_EQ(ScreenPixel(left + 105, 100, colour), colour) << left;
+  // Each monitor shows the whole frame, not half of one across both; then a change and its undoing.
+  for (unsigned long dot_colour : {0xFFFFFFul, 0xFF0000ul, 0xFFFFFFul}) {
+    frame(dot_colour == 0xFF0000ul);
+    for (int left : {0, 800})
+      for (const auto& [x, y] : {std::pair{1, 1}, {798, 598}, {105, 100}}) {
+        const unsigned long colour = x == 105 ? dot_colour : 0xFFFFFFul;
+        EXPECT_EQ(ScreenPixel(left + x, y, colour), colour) << left + x << "," << y;
+      }
   }
 
-  const std::vector<Uint32> windows = WindowIds();
-  ASSERT_EQ(windows.size(), 2u);
-  RecordingEvents events;
   Push(SDL_MOUSEMOTION, windows[0], 5, 5);  // the pointer is here, whatever was reported before
-  for (int quiet = 0, tries = 0; quiet < 3 && tries < 100; ++tries, events = {}) {
+  for (int quiet = 0, tries = 0; quiet < 3 && tries < 100; ++tries) {
     SDL_Delay(20);  // until the window system's own reports of the pointer are over
-    display_->PumpEvents(events);
-    quiet = events.moves == 0 ? quiet + 1 : 0;
+    quiet = Pump().moves == 0 ? quiet + 1 : 0;
   }
   Push(SDL_MOUSEMOTION, windows[1], 5, 5);  // the same window place on the other monitor: a move
   Push(SDL_MOUSEMOTION, windows[1], 5, 5);  // no move
   Push(SDL_MOUSEMOTION, windows[0], 6, 5);  // a move
   for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_KEYDOWN}) Push(type, windows[1]);
-  display_->PumpEvents(events);
-  EXPECT_EQ(events.Counts(), std::tuple(2, 1, 0, 1, 0));
+  EXPECT_EQ(Pump().Counts(), std::tuple(2, 1, 0, 1, 0));
 }
 
 }  // namespace
