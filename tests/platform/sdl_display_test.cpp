@@ -7,7 +7,6 @@
 #include <X11/Xutil.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <ranges>
 #include <tuple>
@@ -71,7 +70,6 @@ class SdlDisplayTest : public ::testing::Test {
       for (int x = left; x < right; ++x) count += is(PixelOf(s, x, y));
     return count;
   }
-  // Queues an event from `window`, at (x, y) for a pointer move.
   static void Push(Uint32 type, Uint32 window = 0, int x = 0, int y = 0) {
     SDL_Event event{.motion = {.type = type, .windowID = window, .x = x, .y = y}};
     SDL_PushEvent(&event);
@@ -92,8 +90,9 @@ class SdlDisplayTest : public ::testing::Test {
   std::unique_ptr<SdlDisplay> display_;
 };
 
-// The facade wires the parts: a sprite's frame shown keyed or opaque where it was put and moved.
-TEST_F(SdlDisplayTest, SpritesShowTheirFrameKeyedOrOpaqueWhereTheyAre) {
+// The facade wires the parts: a sprite's frame shown keyed or opaque where it was put and moved,
+// and its next frame due once its delay has run out, the tick count wrapping at 32 bits.
+TEST_F(SdlDisplayTest, SpritesShowTheirFrameKeyedOrOpaqueWhereTheyAreAndStepWhenDue) {
   const auto keyed = Bmp("keyed.bmp", {kMagentaRgb, 0xC86432}), green = Bmp("g.bmp", {kGreenRgb});
   const int32_t a = Sprite(keyed, kKeyTransparent, 10, 20), b = Sprite(keyed, kKeyOpaque, 100, 200);
   display_->LoadSpriteFrame(a, 2, green, kKeyTransparent);
@@ -103,15 +102,13 @@ TEST_F(SdlDisplayTest, SpritesShowTheirFrameKeyedOrOpaqueWhereTheyAre) {
   EXPECT_THROW(display_->LoadSpriteFrame(a, 3, keyed + ".gone", kKeyTransparent), AssetError);
   auto at = [&](int x, int y) {
     display_->ClearBackBuffer(kBlue);
-    display_->DrawSprite(a);
-    display_->DrawSprite(b);
+    for (int32_t sprite : {a, b}) display_->DrawSprite(sprite);
     return PixelAt(x, y);
   };
   const uint32_t widened = 0xCE6531;  // (200, 100, 50) in RGB565
-  EXPECT_EQ(at(10, 20), kBlueRgb);
-  EXPECT_EQ(at(11, 20), widened);
-  EXPECT_EQ(at(100, 200), kMagentaRgb);
-  EXPECT_EQ(at(101, 200), widened);
+  for (auto [x, y, colour] : {std::tuple{10, 20, kBlueRgb}, {11, 20, widened},
+                              {100, 200, kMagentaRgb}, {101, 200, widened}})
+    EXPECT_EQ(at(x, y), colour) << x << "," << y;
   display_->NextSpriteFrame(a);
   EXPECT_EQ(at(10, 20), kGreenRgb);
   display_->NextSpriteFrame(a);  // wrapped after the highest frame
@@ -129,25 +126,24 @@ TEST_F(SdlDisplayTest, SpritesShowTheirFrameKeyedOrOpaqueWhereTheyAre) {
   EXPECT_EQ(at(95, 201), kBlueRgb);
   display_->SetSpriteX(b, 40000);
   EXPECT_EQ(display_->GetSpriteX(b), -25536);
-}
 
-TEST_F(SdlDisplayTest, FrameIsDueWhenItsDelayHasRunOutModulo32Bits) {
-  int32_t sprite = display_->CreateSprite();
-  display_->SetSpriteFrameDelay(sprite, 100);
+  display_->SetSpriteFrameDelay(b, 100);
   // At each tick count the frame is set (1) or advanced (2), counting from there, or neither (0).
   const struct { uint32_t ticks; int change; bool due; } steps[] = {
       {1000, 1, false}, {1099, 0, false}, {1100, 0, true}, {1100, 2, false},
       {0xFFFFFFF0u, 2, false}, {0x50, 0, false}, {0x54, 0, true}};
   for (const auto& step : steps) {
     clock_.ticks = step.ticks;
-    if (step.change == 1) display_->SetSpriteFrame(sprite, 1);
-    if (step.change == 2) display_->NextSpriteFrame(sprite);
-    EXPECT_EQ(display_->SpriteFrameDue(sprite), step.due) << step.ticks;
+    if (step.change == 1) display_->SetSpriteFrame(b, 1);
+    if (step.change == 2) display_->NextSpriteFrame(b);
+    EXPECT_EQ(display_->SpriteFrameDue(b), step.due) << step.ticks;
   }
 }
 
-// Cut where the frame ends; texts far off the frame or not UTF-8 are safe.
-TEST_F(SdlDisplayTest, TextIsDrawnInItsColourAtItsPlace) {
+// In an installed face; cut where the frame ends; texts far off the frame or not UTF-8 are safe.
+TEST_F(SdlDisplayTest, TextIsDrawnInItsColourAtItsPlaceInAFaceFoundByName) {
+  EXPECT_THAT(FontLookup().Find("Arial").path, HasSubstr("Liberation"));  // fonts-liberation
+  EXPECT_FALSE(FontLookup().Find("").path.empty());
   display_->ClearBackBuffer(kBlack);
   display_->SetTextFont("Arial", 30, 1, false, false, false);
   display_->DrawText("You have not selected a Waterfall", 215, 295, kYellow);
@@ -188,8 +184,7 @@ TEST_F(SdlDisplayTest, InputCountsUnlessTheHostOwnsItAndQuitCloseOrResetEndTheDi
     const int positions[][2] = {{10, 10}, {10, 10}, {12, 10}, {12, 11}, {12, 11}};
     for (const auto& [x, y] : positions) Push(SDL_MOUSEMOTION, 0, x, y);
     for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEWHEEL, SDL_KEYDOWN, SDL_KEYUP}) Push(type);
-    const int n = accept;  // moves, buttons, wheels, keys (down, not up), frames
-    EXPECT_EQ(Pump().Counts(), std::tuple(2 * n, n, n, n, 0));
+    EXPECT_EQ(Pump().Counts(), std::tuple(2 * accept, accept, accept, accept, 0));  // not key-ups
     EXPECT_TRUE(display_->CheckDisplay());
   }
   for (Uint32 type : {Uint32{SDL_QUIT}, Uint32{SDL_WINDOWEVENT}, Uint32{SDL_RENDER_DEVICE_RESET}}) {
@@ -225,12 +220,6 @@ TEST_F(SdlDisplayTest, ClosingReleasesEverythingAndNoDisplayMeansFalseNotAnError
   EXPECT_TRUE(display_->SaveScreenshot((dir_ / "shot.bmp").string()));
 }
 
-TEST(FontLookupTest, FaceNamesResolveToInstalledFiles) {
-  FontLookup lookup;
-  EXPECT_THAT(lookup.Find("Arial").path, HasSubstr("Liberation"));  // fonts-liberation
-  EXPECT_FALSE(lookup.Find("").path.empty());
-}
-
 // Full screen on two 800 x 600 monitors (the end-to-end tests' X server); skipped without Xorg.
 class SdlDisplayMonitorsTest : public SdlDisplayTest {
  protected:
@@ -240,11 +229,9 @@ class SdlDisplayMonitorsTest : public SdlDisplayTest {
         "/tests/e2e/lib.sh && start_two_monitor_display || exit 1; trap - EXIT; { while kill -0 " +
         std::to_string(getpid()) +
         "; do sleep 1; done; kill $XVFB_PID; rm -rf $WORK; } >/dev/null 2>&1 & echo $DISPLAY'";
-    if (FILE* out = popen(start.c_str(), "r")) {
-      char name[32] = {};
-      server_ = fgets(name, sizeof name, out) ? std::string(name, std::strcspn(name, "\n")) : "";
-      pclose(out);
-    }
+    std::unique_ptr<FILE, int (*)(FILE*)> out(popen(start.c_str(), "r"), pclose);
+    char name[32];
+    if (out && std::fscanf(out.get(), "%31s", name) == 1) server_ = name;
   }
   void SetUp() override {
     if (server_.empty()) GTEST_SKIP() << "no X server with two monitors here";
@@ -291,10 +278,9 @@ TEST_F(SdlDisplayMonitorsTest, EveryMonitorShowsTheWholeFrameAndEachChangeAndTak
   }
 
   Push(SDL_MOUSEMOTION, windows[0], 5, 5);  // the pointer is here, whatever was reported before
-  for (int quiet = 0, tries = 0; quiet < 3 && tries < 100; ++tries) {
-    SDL_Delay(20);  // until the window system's own reports of the pointer are over
+  // Until the window system's own reports of the pointer are over.
+  for (int quiet = 0, tries = 0; quiet < 3 && tries < 100; ++tries, SDL_Delay(20))
     quiet = Pump().moves == 0 ? quiet + 1 : 0;
-  }
   Push(SDL_MOUSEMOTION, windows[1], 5, 5);  // the same window place on the other monitor: a move
   Push(SDL_MOUSEMOTION, windows[1], 5, 5);  // no move
   Push(SDL_MOUSEMOTION, windows[0], 6, 5);  // a move
