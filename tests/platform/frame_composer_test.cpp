@@ -139,9 +139,7 @@ TEST(ScaledViewTest, TheFrameIsLetterboxedAsLargeAsFits) {
 }
 
 struct Folder {
-  std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("larkspill_parts_" + std::to_string(getpid()));
-  Folder() { std::filesystem::create_directories(path); }
+  std::filesystem::path path = mkdtemp(std::string("/tmp/larkspill-parts-XXXXXX").data());
   ~Folder() { std::filesystem::remove_all(path); }
   std::string operator/(const std::string& name) const { return (path / name).string(); }
 };

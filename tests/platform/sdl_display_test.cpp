@@ -40,7 +40,6 @@ class SdlDisplayTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
   void Open(SdlDisplayOptions options, const char* driver = "offscreen") {
     setenv("SDL_VIDEODRIVER", driver, 1);
-    std::filesystem::create_directories(dir_);
     display_ = std::make_unique<SdlDisplay>(clock_, options);
     ASSERT_TRUE(display_->OpenDisplay(800, 600, 16, ""));
   }
@@ -84,8 +83,7 @@ class SdlDisplayTest : public ::testing::Test {
     return events;
   }
 
-  std::filesystem::path dir_ =
-      std::filesystem::temp_directory_path() / ("larkspill_display_" + std::to_string(getpid()));
+  std::filesystem::path dir_ = mkdtemp(std::string("/tmp/larkspill-display-XXXXXX").data());
   testing::FakeClock clock_;
   std::unique_ptr<SdlDisplay> display_;
 };
@@ -277,8 +275,7 @@ TEST_F(SdlDisplayMonitorsTest, EveryMonitorShowsTheWholeFrameAndEachChangeAndTak
       }
   }
 
-  Push(SDL_MOUSEMOTION, windows[0], 5, 5);  // the pointer is here, whatever was reported before
-  // Until the window system's own reports of the pointer are over.
+  Push(SDL_MOUSEMOTION, windows[0], 5, 5);  // the pointer is here, once the system's reports end
   for (int quiet = 0, tries = 0; quiet < 3 && tries < 100; ++tries, SDL_Delay(20))
     quiet = Pump().moves == 0 ? quiet + 1 : 0;
   Push(SDL_MOUSEMOTION, windows[1], 5, 5);  // the same window place on the other monitor: a move
