@@ -18,7 +18,7 @@ namespace {
 
 using ::testing::HasSubstr;
 
-constexpr auto kCaptureRgb = SDL_PIXELFORMAT_RGB888;  // 0x..RRGGBB
+constexpr auto kXrgb = SDL_PIXELFORMAT_RGB888;  // 0x..RRGGBB
 constexpr uint32_t kMagentaRgb = 0xFF00FF, kBlueRgb = 0x0000FF, kGreenRgb = 0x00FF00;
 constexpr int32_t kBlue = 0xFF0000;  // as the scene gives colours
 bool Yellow(uint32_t c) { return c >> 16 > 180 && (c >> 8 & 255) > 180 && (c & 255) < 80; }
@@ -47,7 +47,7 @@ class SdlDisplayTest : public ::testing::Test {
   // Writes a 24-bit BMP of one row of these pixels (0xRRGGBB).
   std::string Bmp(const std::string& name, std::vector<uint32_t> row) {
     const int w = int(row.size());
-    SdlSurfacePtr s(SDL_CreateRGBSurfaceWithFormatFrom(row.data(), w, 1, 32, w * 4, kCaptureRgb));
+    SdlSurfacePtr s(SDL_CreateRGBSurfaceWithFormatFrom(row.data(), w, 1, 32, w * 4, kXrgb));
     std::string path = (dir_ / name).string();
     EXPECT_EQ(SDL_SaveBMP(s.get(), path.c_str()), 0) << SDL_GetError();
     return path;
