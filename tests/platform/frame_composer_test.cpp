@@ -118,11 +118,11 @@ TEST(FrameComposerTest, FramesComposedInPartsMatchFramesComposedWholeOnScaledWin
   }
 }
 
-// In Draw's frames: a keyed picture off the left edge, over an opaque one, and over a fill.
+// In Draw's frames: a keyed picture off the left edge and over a picture, an opaque one, fills.
 TEST(FrameComposerTest, KeyedPicturesShowWhatIsUnderTheirKeyAndFillsTakeTheirColour) {
   const struct { int n, x, y; uint32_t colour; } expected[] = {
-      {0, 1, 0, 0xEEBB11}, {1, 2, 1, 0x336699}, {1, 3, 1, 0xEEBB11}, {1, 27, 4, 0xFF00FF},
-      {5, 30, 5, 0x0000FF}, {5, 31, 5, 0xEEBB11}, {5, 34, 25, 0x0000FF}, {5, 33, 25, 0x40C080}};
+      {0, 1, 0, 0xEEBB11}, {1, 2, 1, 0x336699}, {1, 3, 1, 0xEEBB11}, {1, 9, 1, 0x336699},
+      {1, 26, 4, 0x11EE22}, {1, 27, 4, 0xFF00FF}, {5, 30, 5, 0x0000FF}, {5, 34, 25, 0x0000FF}};
   for (const auto& [n, x, y, colour] : expected) {
     Frame f;
     Draw(f.composer, n);
