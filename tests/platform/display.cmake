@@ -1,9 +1,8 @@
-# The SDL2 sprite display: offscreen driver, and an X server of its own with two monitors.
+# The SDL2 sprite display: offscreen driver, and two monitors on the end-to-end tests' X server.
 larkspill_add_test(NAME sdl_display_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/sdl_display_test.cpp
   LIBS larkspill_platform_display PkgConfig::X11
   LABEL integration)
-# Its X server is started by the end-to-end tests' helper.
 target_compile_definitions(sdl_display_test PRIVATE LARKSPILL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 # The display's pure parts: pictures, texts, the composer and the scaled view, in memory.
 larkspill_add_test(NAME frame_composer_test
