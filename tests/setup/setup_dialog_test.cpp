@@ -3,10 +3,6 @@
 
 #include <QTest>
 #include <QtWidgets>
-#include <memory>
-#include <string>
-#include <tuple>
-#include <vector>
 
 #include <fontconfig/fontconfig.h>
 
@@ -26,9 +22,8 @@ const char kDataDir[] = "/opt/larkspill data/share";
 // The families of the face in a font file, as the file itself names them.
 QStringList FamiliesInFile(const larkspill::FontFile& file) {
   QStringList families;
-  int faces = 0;
   FcPattern* face = FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(file.path.c_str()),
-                                    static_cast<unsigned>(file.index), nullptr, &faces);
+                                    static_cast<unsigned>(file.index), nullptr, nullptr);
   FcChar8* family = nullptr;
   for (int i = 0; face && FcPatternGetString(face, FC_FAMILY, i, &family) == FcResultMatch; ++i)
     families.append(QString::fromUtf8(reinterpret_cast<const char*>(family)));
@@ -38,13 +33,15 @@ QStringList FamiliesInFile(const larkspill::FontFile& file) {
 
 // The thumb of a scroll bar, in the bar's coordinates, from the bar's own style option.
 QRect ThumbRect(QScrollBar* bar) {
-  struct Peek : QScrollBar {
-    using QScrollBar::initStyleOption;
-  };
-  QStyleOptionSlider option;
-  (bar->*&Peek::initStyleOption)(&option);
-  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
-                                      bar);
+  struct Peek : QScrollBar { using QScrollBar::initStyleOption; };
+  QStyleOptionSlider o;
+  (bar->*&Peek::initStyleOption)(&o);
+  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &o, QStyle::SC_ScrollBarSlider, bar);
+}
+
+// "section/key" as its two names.
+std::pair<std::string, std::string> Key(const std::string& name) {
+  return {name.substr(0, name.find('/')), name.substr(name.find('/') + 1)};
 }
 
 }  // namespace
@@ -83,14 +80,18 @@ class SetupDialogTest : public QObject {
   }
 
   // What the named controls show, '|' separated: a box 1 or 0, a bar its value, a text box or
-  // list its text; "optPosClock" the numbers of the corners chosen.
-  QString Shown(std::initializer_list<const char*> names) {
+  // list its text, "optPosClock" the corners chosen; a "section/key" name, the value stored.
+  QString Shown(std::initializer_list<std::string> names) {
     QStringList out;
-    for (const char* name : names) {
-      QWidget* w = Find<QWidget>(name);
-      if (auto* box = qobject_cast<QCheckBox*>(w)) out << QString::number(box->isChecked());
+    for (const std::string& name : names) {
+      QWidget* w = name.find('/') == std::string::npos ? Find<QWidget>(name.c_str()) : nullptr;
+      if (w == nullptr) {
+        const auto [section, key] = Key(name);
+        out << QString::fromStdString(store_.GetSetting("Larkspill", section, key, "<absent>"));
+      } else if (auto* box = qobject_cast<QCheckBox*>(w)) out << QString::number(box->isChecked());
       else if (auto* bar = qobject_cast<QScrollBar*>(w)) out << QString::number(bar->value());
       else if (auto* edit = qobject_cast<QLineEdit*>(w)) out << edit->text();
+      else if (auto* label = qobject_cast<QLabel*>(w)) out << label->text();
       else if (auto* list = qobject_cast<QComboBox*>(w)) out << list->currentText();
       else if (qobject_cast<QRadioButton*>(w) != nullptr) {
         QString chosen;
@@ -109,21 +110,10 @@ class SetupDialogTest : public QObject {
     return out.join(' ');
   }
 
-  // The stored values of "section/key" names, '|' separated.
-  std::string Stored(std::initializer_list<std::string> names) {
-    std::string out;
-    for (const std::string& name : names) {
-      const size_t at = name.find('/');
-      out += store_.GetSetting("Larkspill", name.substr(0, at), name.substr(at + 1), "<absent>");
-      out += '|';
-    }
-    return out.substr(0, out.size() - 1);
-  }
   // Stores values of "section/key" names as if another program had, and forgets those writes.
   void Set(std::initializer_list<std::pair<std::string, const char*>> values) {
     for (const auto& [name, value] : values)
-      store_.SaveSetting("Larkspill", name.substr(0, name.find('/')),
-                         name.substr(name.find('/') + 1), value);
+      store_.SaveSetting("Larkspill", Key(name).first, Key(name).second, value);
     store_.ClearWrites();
   }
 
@@ -216,8 +206,7 @@ class SetupDialogTest : public QObject {
     QTest::keyClick(timer, Qt::Key_Return);
     QCOMPARE(TakeWrites(), "");
     QTest::keyClick(Find<QComboBox>("cboSoundOff"), Qt::Key_Down);
-    QCOMPARE(TakeWrites(), "SoundOff=1");
-    QCOMPARE(Shown({"cboSoundOff"}), "1");
+    QCOMPARE(TakeWrites() + "|" + Shown({"cboSoundOff"}), "SoundOff=1|1");
   }
 
   void uncheckingFastStartLoadsTheFontsAndWritesCheckFontLast() {
@@ -239,26 +228,24 @@ class SetupDialogTest : public QObject {
              "2 5 Verdana");
   }
 
-  // With fast start off the list loads at opening and the stored face is looked up by name: not
-  // listed, nothing is selected or written; a name from an older list (foundry in brackets) is its
-  // family; "Arial", which Linux desktops do not list, is Liberation Sans, which stands in for it.
+  // With fast start off the list loads at opening and the stored face is found by name, without a
+  // foundry in brackets; "Arial", which Linux desktops do not list, is Liberation Sans.
   void fontsLoadAtOpeningAndTheStoredFaceIsFound() {
     // The fonts listed, the stored position and name; the name shown, the position and name stored.
-    const std::tuple<QStringList, const char*, const char*, const char*, std::string> cases[] = {
-        {kFonts, "3", "verdana", "Verdana", "4|Verdana"},
-        {kFonts, "17", "Comic Sans", "", "17|Comic Sans"},
-        {kFonts, "0", "Verdana [monotype]", "Verdana", "4|Verdana"},
-        {{"DejaVu Sans", "Liberation Sans", "Verdana"}, "9", "Arial", "Liberation Sans",
-         "1|Liberation Sans"}};
-    for (const auto& [fonts, selected, name, shown, stored] : cases) {
+    const std::tuple<QStringList, const char*, const char*, const char*> cases[] = {
+        {kFonts, "3", "verdana", "Verdana|4|Verdana"}, {kFonts, "17", "Comic", "|17|Comic"},
+        {kFonts, "0", "Verdana [monotype]", "Verdana|4|Verdana"},
+        {{"DejaVu Sans", "Liberation Sans", "Verdana"}, "9", "Arial",
+         "Liberation Sans|1|Liberation Sans"}};
+    for (const auto& [fonts, selected, name, shown] : cases) {
       init();
       font_list_ = fonts;
       Set({{"Startup/CheckFont", "0"}, {"Startup/SelectedFont", selected},
            {"Startup/FontName", name}});
       Open(false);
       QVERIFY(font_calls_ == 1 && Find<QComboBox>("cboFontsScreen")->isEnabled());
-      QCOMPARE(Shown({"chkFonts", "cboFontsScreen"}), QStringLiteral("0|") + shown);
-      QCOMPARE(Stored({"Startup/SelectedFont", "Startup/FontName"}), stored);
+      QCOMPARE(Shown({"chkFonts", "cboFontsScreen", "Startup/SelectedFont", "Startup/FontName"}),
+               QStringLiteral("0|") + shown);
     }
   }
 
@@ -279,23 +266,23 @@ class SetupDialogTest : public QObject {
     }
   }
 
-  // A bar answers the keys with the writes of its Change handler, as a mouse change makes them;
-  // the water speed's slow end (500) is at the top, so Up and Home go there.
+  // A bar answers the keys with the writes a mouse change makes; the water speed's slow end is up.
   void keysMoveEveryBarAndWriteAsTheMouseDoes() {
     Open();
     // From the middle: Home, one step towards the end, Page Down, End, a step back, Page Up.
-    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
-        {"hsbScroll", "txtScroll", "498",
+    // The bar, the control that shows its value; the writes, and what that control shows after.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"hsbScroll", "txtScroll",
          "Scroll=1 ScrollSec=60 Scroll=2 ScrollSec=120 Scroll=3 ScrollSec=180 Scroll=500 "
-         "ScrollSec=30000 Scroll=499 ScrollSec=29940 Scroll=498 ScrollSec=29880"},
-        {"hsbJungleVolume", nullptr, nullptr,
+         "ScrollSec=30000 Scroll=499 ScrollSec=29940 Scroll=498 ScrollSec=29880|498"},
+        {"hsbJungleVolume", "hsbJungleVolume",
          "VolumeJungle=-2500 VolumeJungle=-2499 VolumeJungle=-2498 VolumeJungle=0 VolumeJungle=-1 "
-         "VolumeJungle=-2"},
-        {"vsbWaterSpeed", "txtWaterSpeed", "52",
-         "WaterSpeed=500 WaterSpeed=499 WaterSpeed=498 WaterSpeed=50 WaterSpeed=51 WaterSpeed=52"},
-        {"hsbButter", "txtButter", "1",
-         "NumButter=1 NumButter=2 NumButter=3 NumButter=2 NumButter=1"}};
-    for (const auto& [name, companion, shown, writes] : cases) {
+         "VolumeJungle=-2|-2"},
+        {"vsbWaterSpeed", "txtWaterSpeed", "WaterSpeed=500 WaterSpeed=499 WaterSpeed=498 "
+         "WaterSpeed=50 WaterSpeed=51 WaterSpeed=52|52"},
+        {"hsbButter", "txtButter",
+         "NumButter=1 NumButter=2 NumButter=3 NumButter=2 NumButter=1|1"}};
+    for (const auto& [name, companion, writes] : cases) {
       auto* bar = Find<QScrollBar>(name);
       QVERIFY2(bar->focusPolicy() & Qt::TabFocus, name);
       bar->setValue((bar->minimum() + bar->maximum()) / 2);
@@ -304,8 +291,7 @@ class SetupDialogTest : public QObject {
       for (Qt::Key key : {Qt::Key_Home, vertical ? Qt::Key_Down : Qt::Key_Right, Qt::Key_PageDown,
                           Qt::Key_End, vertical ? Qt::Key_Up : Qt::Key_Left, Qt::Key_PageUp})
         QTest::keyClick(bar, key);
-      QCOMPARE(TakeWrites(), QString::fromUtf8(writes));
-      if (companion != nullptr) QCOMPARE(Shown({companion}), QString::fromUtf8(shown));
+      QCOMPARE(TakeWrites() + "|" + Shown({companion}), QString::fromUtf8(writes));
     }
     auto* water = Find<QScrollBar>("vsbWaterSpeed");
     QVERIFY(ThumbRect(water).center().y() > water->height() / 2);  // 52 sits near "Fast"
@@ -329,8 +315,7 @@ class SetupDialogTest : public QObject {
     Set({{"two/WaterSpeed", "321"}});
     QEvent activated(QEvent::ActivationChange);
     QApplication::sendEvent(dialog_.get(), &activated);
-    QCOMPARE(Shown({"txtWaterSpeed"}), "321");
-    QCOMPARE(TakeWrites(), "WaterSpeed=321");
+    QCOMPARE(TakeWrites() + "|" + Shown({"txtWaterSpeed"}), "WaterSpeed=321|321");
   }
 
   // Keys whose absent default does not convert take their first-run value (NumButter, BirdSpeed,
@@ -339,30 +324,26 @@ class SetupDialogTest : public QObject {
     store_ = MemoryStore();
     store_.SetWhyCannotSave("the settings file is read-only");
     Open(false);
-    QCOMPARE(Shown({"hsbBirdSpeed", "vsbWaterSpeed", "hsbWaterVolume", "txtMouseS", "chkBirds",
-                    "chkSingleBird", "chkFonts", "chkPowerSave", "cboSoundOff", "cboBirds"}),
-             "25|50|0|2|1|1|1|1|1|");
-    QCOMPARE(font_calls_, 0);
     // The store holds what the dialog shows, the pick lists and the power box excepted.
-    QCOMPARE(Stored({"one/MouseSens", "one/NumButter", "one/Birds", "one/BirdTimer",
-                     "two/WaterSpeed", "two/VolumeEagle", "Startup/PwrSave"}),
-             "2|3|1|<absent>|50|0|<absent>");
-    QCOMPARE(Find<QLabel>("lblCannotSave")->text(),
-             QStringLiteral("Changes cannot be saved: the settings file is read-only."));
+    QCOMPARE(Shown({"hsbBirdSpeed", "vsbWaterSpeed", "hsbWaterVolume", "txtMouseS", "chkBirds",
+                    "chkSingleBird", "chkFonts", "chkPowerSave", "cboSoundOff", "cboBirds",
+                    "one/MouseSens", "one/NumButter", "one/Birds", "one/BirdTimer",
+                    "two/WaterSpeed", "two/VolumeEagle", "Startup/PwrSave", "lblCannotSave"}),
+             "25|50|0|2|1|1|1|1|1||2|3|1|<absent>|50|0|<absent>|"
+             "Changes cannot be saved: the settings file is read-only.");
+    QCOMPARE(font_calls_, 0);
   }
 
   void hostileStoresOpenAndTextsShowAsStored() {
-    const std::string huge(200 * 1024, 'w');
-    const std::vector<std::string> hostile = {"", "fast", "99999", "-99999", "2.5e9", "nan",
-                                              "1e999", huge, "Grüße 滝 = ; # [x]", "\n\t\r"};
+    const std::string hostile[] = {"", "fast", "99999", "-99999", "2.5e9", "nan", "1e999",
+                                   std::string(200 * 1024, 'w'), "Grüße 滝 = ; # [x]", "\n\t\r"};
     for (const std::string& value : hostile) {
       store_ = MemoryStore();
       for (const larkspill::SettingKey& k : larkspill::SettingKeys())
         store_.SaveSetting("Larkspill", k.section, k.key, value);
       Open(false);
       // Texts are shown and kept as they are stored, nothing cut short; numbers land in their bars.
-      QCOMPARE(Shown({"txtMessage"}).toStdString() + "|" + Stored({"two/Message"}),
-               value + "|" + value);
+      QCOMPARE(Shown({"txtMessage", "two/Message"}), QString::fromStdString(value + "|" + value));
       for (QScrollBar* b : dialog_->findChildren<QScrollBar*>())
         QVERIFY2(b->value() >= b->minimum() && b->value() <= b->maximum(),
                  qPrintable(b->objectName()));
@@ -373,8 +354,7 @@ class SetupDialogTest : public QObject {
     Open();
     // The access keys: Alt+G and Alt+H open the pages, Alt+O closes.
     QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
-    QTest::keyClick(dialog_.get(), Qt::Key_G, Qt::AltModifier);
-    QTest::keyClick(dialog_.get(), Qt::Key_H, Qt::AltModifier);
+    for (Qt::Key key : {Qt::Key_G, Qt::Key_H}) QTest::keyClick(dialog_.get(), key, Qt::AltModifier);
     QTRY_COMPARE(opened_, (QStringList{"file:///opt/larkspill%20data/share/index.htm",
                                        "file:///opt/larkspill%20data/share/support.htm"}));
     QString text;
