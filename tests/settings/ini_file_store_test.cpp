@@ -12,8 +12,7 @@
 #include <csignal>
 #include <fstream>
 #include <functional>
-#include <optional>
-#include <sstream>
+#include <iterator>
 #include <tuple>
 
 #include "settings/ini_format.h"
@@ -25,9 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string FileText(const fs::path& path) {
-  std::stringstream s;
-  s << std::ifstream(path, std::ios::binary).rdbuf();
-  return s.str();
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // What is at a path, links not followed: inode, mode, owner, size and a small file's text.
@@ -43,8 +41,7 @@ bool Once(const std::string& text, const std::string& what) {
   return text.find(what) != std::string::npos && text.find(what) == text.rfind(what);
 }
 
-// Expects `check`, run in a child process (as the user nobody when asked) that SIGALRM ends
-// after 10 s, to report `expected`.
+// Expects `check` in a child (as nobody when asked, ended by SIGALRM after 10 s) to say `expected`.
 void ExpectInChild(const std::function<std::string()>& check, const std::string& expected,
                    bool as_nobody = false) {
   const uid_t nobody = 65534;
@@ -79,12 +76,12 @@ class IniFileStoreTest : public ::testing::Test {
   std::vector<std::string> LeftBehind() const {
     std::vector<std::string> found;
     for (const auto& entry : fs::recursive_directory_iterator(dir_))
-      if (entry.path().filename().string().find(".tmp.") != std::string::npos)
-        found.push_back(entry.path().filename().string());
+      if (const std::string name = entry.path().filename(); name.find(".tmp.") != name.npos)
+        found.push_back(name);
     return found;
   }
   // The values of "section/key" names, '|' separated.
-  std::string Get(IniFileStore& store, std::initializer_list<std::string> names) {
+  static std::string Get(IniFileStore& store, std::initializer_list<std::string> names) {
     std::string out;
     for (const std::string& name : names) {
       const size_t slash = name.find('/');
@@ -162,10 +159,8 @@ TEST_F(IniFileStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
     bad_reads += problems.count != 0;
   }
   EXPECT_EQ(bad_reads, 0);
-  for (pid_t child : children) {
-    int status = 0;
+  for (int status = 0; pid_t child : children)
     ASSERT_TRUE(waitpid(child, &status, 0) == child && WIFEXITED(status) && !WEXITSTATUS(status));
-  }
   IniFileStore store(path_);
   EXPECT_EQ(Get(store, {"one/start"}), "1");
   for (int i = 0; i < kWritesEach; ++i) {
@@ -188,13 +183,11 @@ TEST(DefaultSettingsPath, FollowsXdgConfigHomeThenHomeThenThePasswordDatabase) {
 }
 
 TEST_F(IniFileStoreTest, LinksStayLinksAndPermissionBitsAreKept) {
-  // A link to the file (from the settings folder) or none; whether the file exists, its mode, the
-  // umask, and the mode it has after a save.
+  // A link to the file or none; whether it exists, its mode, the umask, its mode after a save.
   const std::tuple<const char*, bool, mode_t, mode_t, mode_t> cases[] = {
-               {nullptr, true, 0640, 022, 0640},
-               {nullptr, false, 0, 027, 0640},
-               {"../dotfiles/larkspill.ini", true, 0604, 022, 0604},
-               {"../dotfiles/larkspill.ini", false, 0, 002, 0664}};  // dangling
+      {nullptr, true, 0640, 022, 0640}, {nullptr, false, 0, 027, 0640},
+      {"../dotfiles/larkspill.ini", true, 0604, 022, 0604},
+      {"../dotfiles/larkspill.ini", false, 0, 002, 0664}};  // dangling
   for (const auto& [link_to, exists, mode, mask, expected] : cases) {
     SCOPED_TRACE(std::string(link_to ? link_to : "no link") + (exists ? "" : ", absent"));
     Fresh(nullptr);
@@ -214,9 +207,8 @@ TEST_F(IniFileStoreTest, LinksStayLinksAndPermissionBitsAreKept) {
   }
 }
 
-// A file its owner protected, another user's file, and anything but a regular file of a sane
-// size are never replaced, nor do they block: the values read (if any) and those saved for the
-// run are kept in memory. Root may write whatever the modes say, so some run as nobody.
+// A file its owner protected, another user's, or anything but a regular file of a sane size is
+// never replaced nor blocks: values are kept in memory. Root may write anyway: some run as nobody.
 TEST_F(IniFileStoreTest, ReadOnlyFilesAndAllButRegularFilesAreNeverReplacedAndNothingBlocks) {
   const fs::path elsewhere = dir_ / "elsewhere";
   const auto file = [this](uid_t owner, mode_t mode) {
@@ -265,11 +257,9 @@ TEST_F(IniFileStoreTest, ReadOnlyFilesAndAllButRegularFilesAreNeverReplacedAndNo
 TEST_F(IniFileStoreTest, PlantedLinksAreNeverFollowedAndNoBackupMeansNoRewrite) {
   const char* text = "[one]\nMouseSens=2\nnot a setting\n";
   // What is planted after "settings.ini": a link to the victim's file or a folder; rewritten?
-  const std::tuple<std::string, bool, bool> cases[] = {{"", false, true},
-               {".bad", false, false},
-               {".bad", true, true},
-               {".lock", true, false},
-               {".tmp." + std::to_string(getpid()), true, false}};
+  const std::tuple<std::string, bool, bool> cases[] = {
+      {"", false, true}, {".bad", false, false}, {".bad", true, true}, {".lock", true, false},
+      {".tmp." + std::to_string(getpid()), true, false}};
   const fs::path victim = dir_ / "victim";
   for (const auto& [suffix, link, rewritten] : cases) {
     SCOPED_TRACE(suffix + (link ? " link" : ""));
