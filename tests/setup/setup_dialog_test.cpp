@@ -10,17 +10,14 @@
 #include "settings/key_table.h"
 #include "settings/memory_store.h"
 
-using larkspill::MemoryStore;
-using larkspill::SetupDialog;
-
-namespace {
+namespace larkspill {
 
 // Fonts as a desktop might list them: unsorted, mixed case; the data folder holds the pages.
 const QStringList kFonts = {"Verdana", "Arial", "courier New", "DejaVu Sans", "Liberation Serif"};
 const char kDataDir[] = "/opt/larkspill data/share";
 
 // The families of the face in a font file, as the file itself names them.
-QStringList FamiliesInFile(const larkspill::FontFile& file) {
+static QStringList FamiliesInFile(const FontFile& file) {
   QStringList families;
   FcPattern* face = FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(file.path.c_str()),
                                     static_cast<unsigned>(file.index), nullptr, nullptr);
@@ -32,19 +29,12 @@ QStringList FamiliesInFile(const larkspill::FontFile& file) {
 }
 
 // The thumb of a scroll bar, in the bar's coordinates, from the bar's own style option.
-QRect ThumbRect(QScrollBar* bar) {
+static QRect ThumbRect(QScrollBar* bar) {
   struct Peek : QScrollBar { using QScrollBar::initStyleOption; };
   QStyleOptionSlider o;
   (bar->*&Peek::initStyleOption)(&o);
   return bar->style()->subControlRect(QStyle::CC_ScrollBar, &o, QStyle::SC_ScrollBarSlider, bar);
 }
-
-// "section/key" as its two names.
-std::pair<std::string, std::string> Key(const std::string& name) {
-  return {name.substr(0, name.find('/')), name.substr(name.find('/') + 1)};
-}
-
-}  // namespace
 
 class SetupDialogTest : public QObject {
   Q_OBJECT
@@ -53,7 +43,7 @@ class SetupDialogTest : public QObject {
   MemoryStore store_;
   std::unique_ptr<SetupDialog> dialog_;
   int font_calls_ = 0;
-  QStringList font_list_ = kFonts;
+  QStringList font_list_;
   QStringList opened_;
 
   // Opens the dialog on the store as it is now and forgets the writes made so far.
@@ -84,11 +74,12 @@ class SetupDialogTest : public QObject {
   QString Shown(std::initializer_list<std::string> names) {
     QStringList out;
     for (const std::string& name : names) {
-      QWidget* w = name.find('/') == std::string::npos ? Find<QWidget>(name.c_str()) : nullptr;
-      if (w == nullptr) {
-        const auto [section, key] = Key(name);
-        out << QString::fromStdString(store_.GetSetting("Larkspill", section, key, "<absent>"));
-      } else if (auto* box = qobject_cast<QCheckBox*>(w)) out << QString::number(box->isChecked());
+      const size_t at = name.find('/');
+      QWidget* w = at == std::string::npos ? Find<QWidget>(name.c_str()) : nullptr;
+      if (w == nullptr)
+        out << QString::fromStdString(
+            store_.GetSetting(kAppName, name.substr(0, at), name.substr(at + 1), "<absent>"));
+      else if (auto* box = qobject_cast<QCheckBox*>(w)) out << QString::number(box->isChecked());
       else if (auto* bar = qobject_cast<QScrollBar*>(w)) out << QString::number(bar->value());
       else if (auto* edit = qobject_cast<QLineEdit*>(w)) out << edit->text();
       else if (auto* label = qobject_cast<QLabel*>(w)) out << label->text();
@@ -113,7 +104,8 @@ class SetupDialogTest : public QObject {
   // Stores values of "section/key" names as if another program had, and forgets those writes.
   void Set(std::initializer_list<std::pair<std::string, const char*>> values) {
     for (const auto& [name, value] : values)
-      store_.SaveSetting("Larkspill", Key(name).first, Key(name).second, value);
+      store_.SaveSetting(kAppName, name.substr(0, name.find('/')), name.substr(name.find('/') + 1),
+                         value);
     store_.ClearWrites();
   }
 
@@ -131,10 +123,9 @@ class SetupDialogTest : public QObject {
   // Each test starts on a store holding the first-run values.
   void init() {
     store_ = MemoryStore();
-    larkspill::SetRegistry(store_);
+    SetRegistry(store_);
     store_.ClearWrites();
-    font_calls_ = 0;
-    opened_.clear();
+    font_calls_ = 0, font_list_ = kFonts, opened_.clear();
   }
   void cleanup() { dialog_.reset(); }
 
@@ -185,18 +176,16 @@ class SetupDialogTest : public QObject {
     Open();
     QTest::mouseClick(Option(3), Qt::LeftButton);
     QCOMPARE(TakeWrites(), "PosClock=4");
-    dialog_->BringToFront();  // loads again: the stored corner stays chosen
-    QCOMPARE(Shown({"optPosClock"}), "4");
-    TakeWrites();
+    dialog_->BringToFront();  // loads again: the stored corner stays chosen, nothing is written
+    QCOMPARE(TakeWrites() + "|" + Shown({"optPosClock"}), "|4");
 
     for (const char* box : {"chkBirds", "chkwf02", "chkPowerSave"})
       QTest::mouseClick(Find<QCheckBox>(box), Qt::LeftButton);
     QCOMPARE(TakeWrites(), "Birds=0 waterfall2=0 PwrSave=0");
 
     // Text boxes write on every change, also the empty text.
-    auto* message = Find<QLineEdit>("txtMessage");
-    message->selectAll();
-    QTest::keyClick(message, Qt::Key_Backspace);
+    Find<QLineEdit>("txtMessage")->selectAll();
+    QTest::keyClick(Find<QLineEdit>("txtMessage"), Qt::Key_Backspace);
     QCOMPARE(TakeWrites(), "Message=");
 
     // The pick lists write an entry picked from the list, never typed text.
@@ -252,13 +241,13 @@ class SetupDialogTest : public QObject {
   // Every family the dialog lists on this machine, and every name Qt's own list (and so older
   // versions of the dialog) gave, reaches the saver's lookup as a face of that family.
   void everyListedFontIsAFaceTheSaverFinds() {
-    QStringList names = larkspill::ScreenFontFamilies();
+    QStringList names = ScreenFontFamilies();
     QVERIFY(names.size() >= 3);  // fonts-dejavu-core and fonts-liberation at least
     QVERIFY2(names.filter(QStringLiteral("[")).isEmpty(), qPrintable(names.join(',')));
     names << "DejaVu Sans [PfEd]" << "Liberation Serif [1ASC ]";
     for (const QString& name : QFontDatabase::families())
       if (name.contains(QStringLiteral(" ["))) names.append(name);
-    larkspill::FontLookup lookup;
+    FontLookup lookup;
     for (const QString& name : names) {
       const QString family = name.left(name.indexOf(QStringLiteral(" [")));
       const QStringList found = FamiliesInFile(lookup.Find(name.toStdString()));
@@ -339,8 +328,7 @@ class SetupDialogTest : public QObject {
                                    std::string(200 * 1024, 'w'), "Grüße 滝 = ; # [x]", "\n\t\r"};
     for (const std::string& value : hostile) {
       store_ = MemoryStore();
-      for (const larkspill::SettingKey& k : larkspill::SettingKeys())
-        store_.SaveSetting("Larkspill", k.section, k.key, value);
+      for (const auto& k : SettingKeys()) store_.SaveSetting(kAppName, k.section, k.key, value);
       Open(false);
       // Texts are shown and kept as they are stored, nothing cut short; numbers land in their bars.
       QCOMPARE(Shown({"txtMessage", "two/Message"}), QString::fromStdString(value + "|" + value));
@@ -374,5 +362,7 @@ class SetupDialogTest : public QObject {
   }
 };
 
-QTEST_MAIN(SetupDialogTest)
+}  // namespace larkspill
+
+QTEST_MAIN(larkspill::SetupDialogTest)
 #include "setup_dialog_test.moc"
