@@ -60,15 +60,10 @@ void ExpectInChild(const std::function<std::string()>& check, const std::string&
 
 class IniFileStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/larkspill-settings-XXXXXX";
-    dir_ = mkdtemp(pattern);
-    path_ = dir_ / "larkspill" / "settings.ini";
-  }
   void TearDown() override { fs::remove_all(dir_); }
-  // A fresh settings folder holding `text` as the settings file (none when null).
+  // Fresh folders, the settings folder holding `text` as the settings file (none when null).
   void Fresh(const char* text) {
-    fs::remove_all(path_.parent_path());
+    fs::remove_all(dir_);
     fs::create_directories(path_.parent_path());
     if (text != nullptr) std::ofstream(path_) << text;
   }
@@ -91,8 +86,9 @@ class IniFileStoreTest : public ::testing::Test {
     return out.substr(0, out.size() - 1);
   }
 
-  fs::path dir_;
-  fs::path path_;
+  std::string pattern_ = "/tmp/larkspill-settings-XXXXXX";
+  const fs::path dir_ = mkdtemp(pattern_.data());
+  const fs::path path_ = dir_ / "larkspill" / "settings.ini";
 };
 
 TEST_F(IniFileStoreTest, ValuesSurviveANewStoreAndEditsMadeBetweenWritesAreKept) {
@@ -124,7 +120,6 @@ TEST_F(IniFileStoreTest, ValuesSurviveANewStoreAndEditsMadeBetweenWritesAreKept)
 }
 
 TEST_F(IniFileStoreTest, UnwritableFileKeepsValuesInMemoryAndSaysSoOnce) {
-  fs::create_directories(dir_);
   std::ofstream(dir_ / "larkspill") << "not a folder";  // where the settings folder should be
   testing::internal::CaptureStderr();
   IniFileStore store(path_);
@@ -152,13 +147,9 @@ TEST_F(IniFileStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
       store.SaveSetting(kAppName, c == 0 ? "one" : "two", "Key" + std::to_string(i), value(i, c));
     _exit(0);
   }
-  int bad_reads = 0;  // meanwhile every read of the file parses cleanly
-  for (int i = 0; i < 200; ++i) {
-    IniProblems problems;
-    IniDocument::Parse(FileText(path_), &problems);
-    bad_reads += problems.count != 0;
-  }
-  EXPECT_EQ(bad_reads, 0);
+  IniProblems problems;  // meanwhile every read of the file parses cleanly
+  for (int i = 0; i < 200; ++i) IniDocument::Parse(FileText(path_), &problems);
+  EXPECT_EQ(problems.count, 0u);
   for (int status = 0; pid_t child : children)
     ASSERT_TRUE(waitpid(child, &status, 0) == child && WIFEXITED(status) && !WEXITSTATUS(status));
   IniFileStore store(path_);
@@ -191,7 +182,6 @@ TEST_F(IniFileStoreTest, LinksStayLinksAndPermissionBitsAreKept) {
   for (const auto& [link_to, exists, mode, mask, expected] : cases) {
     SCOPED_TRACE(std::string(link_to ? link_to : "no link") + (exists ? "" : ", absent"));
     Fresh(nullptr);
-    fs::remove_all(dir_ / "dotfiles");
     fs::create_directories(dir_ / "dotfiles");
     const fs::path file = link_to != nullptr ? path_.parent_path() / link_to : path_;
     if (link_to != nullptr) fs::create_symlink(link_to, path_);
@@ -239,7 +229,6 @@ TEST_F(IniFileStoreTest, ReadOnlyFilesAndAllButRegularFilesAreNeverReplacedAndNo
     SCOPED_TRACE(&c - cases);
     if (c.as_nobody && geteuid() != 0) continue;  // acting as another user needs root
     Fresh(nullptr);
-    fs::remove_all(elsewhere);
     chmod(dir_.c_str(), 0755);
     chmod(path_.parent_path().c_str(), 0777);
     c.make();
