@@ -147,16 +147,15 @@ class SetupDialogTest : public QObject {
              "waterfall1=1 waterfall2=1 Message=Place a Message Here FontSizeMsg=24 PosClock=1");
   }
 
-  void draggingWritesEveryValueButTheEagleWritesTheLast() {
+  void barsWriteAsDraggedClickedOrKeyedButTheEagleOnlyWhereTheDragEnds() {
     Open();
     auto* water = Find<QScrollBar>("hsbWaterVolume");
     Drag(water, {6, 12, 18});
     // Each value as the thumb moves right, the last where it comes to rest.
     const QStringList writes = TakeWrites().split(' ');
     QVERIFY(writes.size() >= 3 && water->value() > -911);
-    for (int i = 0; i < writes.size(); ++i)
-      QVERIFY(writes[i].startsWith(QStringLiteral("VolumeWater=")) &&
-              (i == 0 || writes[i].mid(12).toInt() >= writes[i - 1].mid(12).toInt()));
+    QVERIFY(writes.filter("VolumeWater=").size() == writes.size() &&
+            std::ranges::is_sorted(writes, {}, [](const QString& w) { return w.mid(12).toInt(); }));
     QCOMPARE(writes.back(), QStringLiteral("VolumeWater=%1").arg(water->value()));
 
     auto* eagle = Find<QScrollBar>("hsbEagleVolume");
@@ -170,9 +169,35 @@ class SetupDialogTest : public QObject {
     auto* speed = Find<QScrollBar>("vsbWaterSpeed");
     QTest::mouseClick(speed, Qt::LeftButton, Qt::NoModifier, QPoint(speed->width() / 2, 4));
     QCOMPARE(TakeWrites(), "WaterSpeed=151");
+
+    // Keys write as the mouse does. Each bar from the middle: Home, a step, Page Down, End, a step
+    // back, Page Up; the bar, the control showing its value, the writes|what that control shows.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"hsbScroll", "txtScroll",
+         "Scroll=1 ScrollSec=60 Scroll=2 ScrollSec=120 Scroll=3 ScrollSec=180 Scroll=500 "
+         "ScrollSec=30000 Scroll=499 ScrollSec=29940 Scroll=498 ScrollSec=29880|498"},
+        {"hsbJungleVolume", "hsbJungleVolume",
+         "VolumeJungle=-2500 VolumeJungle=-2499 VolumeJungle=-2498 VolumeJungle=0 VolumeJungle=-1 "
+         "VolumeJungle=-2|-2"},
+        {"vsbWaterSpeed", "txtWaterSpeed", "WaterSpeed=500 WaterSpeed=499 WaterSpeed=498 "
+         "WaterSpeed=50 WaterSpeed=51 WaterSpeed=52|52"},
+        {"hsbButter", "txtButter",
+         "NumButter=1 NumButter=2 NumButter=3 NumButter=2 NumButter=1|1"}};
+    for (const auto& [name, companion, expected] : cases) {
+      auto* bar = Find<QScrollBar>(name);
+      QVERIFY2(bar->focusPolicy() & Qt::TabFocus, name);
+      bar->setValue((bar->minimum() + bar->maximum()) / 2);
+      TakeWrites();
+      const bool vertical = bar->orientation() == Qt::Vertical;
+      for (Qt::Key key : {Qt::Key_Home, vertical ? Qt::Key_Down : Qt::Key_Right, Qt::Key_PageDown,
+                          Qt::Key_End, vertical ? Qt::Key_Up : Qt::Key_Left, Qt::Key_PageUp})
+        QTest::keyClick(bar, key);
+      QCOMPARE(TakeWrites() + "|" + Shown({companion}), QString::fromUtf8(expected));
+    }
+    QVERIFY(ThumbRect(speed).center().y() > speed->height() / 2);  // 52 sits near "Fast"
   }
 
-  void choicesWriteAsTheUserMakesThem() {
+  void choicesWriteAsTheUserMakesThemAndFastStartOffLoadsTheFonts() {
     Open();
     QTest::mouseClick(Option(3), Qt::LeftButton);
     QCOMPARE(TakeWrites(), "PosClock=4");
@@ -196,10 +221,8 @@ class SetupDialogTest : public QObject {
     QCOMPARE(TakeWrites(), "");
     QTest::keyClick(Find<QComboBox>("cboSoundOff"), Qt::Key_Down);
     QCOMPARE(TakeWrites() + "|" + Shown({"cboSoundOff"}), "SoundOff=1|1");
-  }
 
-  void uncheckingFastStartLoadsTheFontsAndWritesCheckFontLast() {
-    Open();
+    // Unchecking fast start loads the fonts and writes CheckFont last.
     auto* check = Find<QCheckBox>("chkFonts");
     auto* fonts = Find<QComboBox>("cboFontsScreen");
     QTest::mouseClick(check, Qt::LeftButton);
@@ -253,37 +276,6 @@ class SetupDialogTest : public QObject {
       const QStringList found = FamiliesInFile(lookup.Find(name.toStdString()));
       QVERIFY2(found.contains(family), qPrintable(name + " -> " + found.join(',')));
     }
-  }
-
-  // A bar answers the keys with the writes a mouse change makes; the water speed's slow end is up.
-  void keysMoveEveryBarAndWriteAsTheMouseDoes() {
-    Open();
-    // From the middle: Home, one step towards the end, Page Down, End, a step back, Page Up.
-    // The bar, the control that shows its value; the writes, and what that control shows after.
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"hsbScroll", "txtScroll",
-         "Scroll=1 ScrollSec=60 Scroll=2 ScrollSec=120 Scroll=3 ScrollSec=180 Scroll=500 "
-         "ScrollSec=30000 Scroll=499 ScrollSec=29940 Scroll=498 ScrollSec=29880|498"},
-        {"hsbJungleVolume", "hsbJungleVolume",
-         "VolumeJungle=-2500 VolumeJungle=-2499 VolumeJungle=-2498 VolumeJungle=0 VolumeJungle=-1 "
-         "VolumeJungle=-2|-2"},
-        {"vsbWaterSpeed", "txtWaterSpeed", "WaterSpeed=500 WaterSpeed=499 WaterSpeed=498 "
-         "WaterSpeed=50 WaterSpeed=51 WaterSpeed=52|52"},
-        {"hsbButter", "txtButter",
-         "NumButter=1 NumButter=2 NumButter=3 NumButter=2 NumButter=1|1"}};
-    for (const auto& [name, companion, writes] : cases) {
-      auto* bar = Find<QScrollBar>(name);
-      QVERIFY2(bar->focusPolicy() & Qt::TabFocus, name);
-      bar->setValue((bar->minimum() + bar->maximum()) / 2);
-      TakeWrites();
-      const bool vertical = bar->orientation() == Qt::Vertical;
-      for (Qt::Key key : {Qt::Key_Home, vertical ? Qt::Key_Down : Qt::Key_Right, Qt::Key_PageDown,
-                          Qt::Key_End, vertical ? Qt::Key_Up : Qt::Key_Left, Qt::Key_PageUp})
-        QTest::keyClick(bar, key);
-      QCOMPARE(TakeWrites() + "|" + Shown({companion}), QString::fromUtf8(writes));
-    }
-    auto* water = Find<QScrollBar>("vsbWaterSpeed");
-    QVERIFY(ThumbRect(water).center().y() > water->height() / 2);  // 52 sits near "Fast"
   }
 
   // A second start brings the open dialog to the front, showing what the store holds by then, as
