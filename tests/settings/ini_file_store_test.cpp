@@ -79,9 +79,8 @@ class IniFileStoreTest : public ::testing::Test {
   static std::string Get(IniFileStore& store, std::initializer_list<std::string> names) {
     std::string out;
     for (const std::string& name : names) {
-      const size_t slash = name.find('/');
-      out += store.GetSetting(kAppName, name.substr(0, slash), name.substr(slash + 1), "<absent>");
-      out += '|';
+      const size_t at = name.find('/');
+      out += store.GetSetting(kAppName, name.substr(0, at), name.substr(at + 1), "<absent>") + '|';
     }
     return out.substr(0, out.size() - 1);
   }
@@ -210,11 +209,8 @@ TEST_F(IniFileStoreTest, ReadOnlyFilesAndAllButRegularFilesAreNeverReplacedAndNo
   };
   const std::string read_only = "2|the settings file is read-only|9";
   const std::string not_a_file = "<absent>|the settings file is not a regular file|9";
-  const struct {
-    std::function<void()> make;
-    bool as_nobody;
-    std::string seen;  // MouseSens as read, why it cannot be saved, and as saved for the run
-  } cases[] = {
+  // How the path is made, whether the child is nobody; MouseSens read, why not saved, and saved.
+  const struct { std::function<void()> make; bool as_nobody; std::string seen; } cases[] = {
       {file(0, 0444), false, read_only},       // protected by its owner, run as root
       {file(65534, 0444), true, read_only},    // protected by its owner, run as the owner
       {file(0, 0644), true, read_only},        // another user's, in a folder anyone may write
@@ -243,7 +239,7 @@ TEST_F(IniFileStoreTest, ReadOnlyFilesAndAllButRegularFilesAreNeverReplacedAndNo
   }
 }
 
-TEST_F(IniFileStoreTest, PlantedLinksAreNeverFollowedAndNoBackupMeansNoRewrite) {
+TEST_F(IniFileStoreTest, PlantedOrSwappedInLinksAreNeverFollowedAndNoBackupMeansNoRewrite) {
   const char* text = "[one]\nMouseSens=2\nnot a setting\n";
   // What is planted after "settings.ini": a link to the victim's file or a folder; rewritten?
   const std::tuple<std::string, bool, bool> cases[] = {
@@ -269,18 +265,13 @@ TEST_F(IniFileStoreTest, PlantedLinksAreNeverFollowedAndNoBackupMeansNoRewrite) 
     if (rewritten) EXPECT_EQ(FileText(path_.string() + ".bad"), text);
     else EXPECT_NE(store.WhyCannotSave(), "");
   }
-}
-
-TEST_F(IniFileStoreTest, OnlyTheFileLookedAtIsOpenedNotALinkOrAFileSwappedInSince) {
-  Fresh("[one]\nClock=0\n");
-  std::ofstream(dir_ / "victim") << "[one]\nSecret=1\n";
+  // Only the file looked at is opened: not a link, even to it, nor another file swapped in since.
   struct stat seen {}, opened {};
   ASSERT_EQ(lstat(path_.c_str(), &seen), 0);
   bool changed = true;
   const int fd = OpenAsSeen(path_, &seen, &opened, &changed);
   EXPECT_TRUE(fd >= 0 && !changed);
   close(fd);
-  // A link, even to the file seen, or another file in its place is not opened.
   fs::rename(path_, dir_ / "seen");
   for (const char* to : {"seen", "victim", ""}) {
     if (*to != '\0') fs::create_symlink(dir_ / to, path_);
