@@ -12,9 +12,8 @@
 
 namespace larkspill {
 
-// Fonts as a desktop might list them: unsorted, mixed case; the data folder holds the pages.
+// Fonts as a desktop might list them: unsorted, mixed case.
 const QStringList kFonts = {"Verdana", "Arial", "courier New", "DejaVu Sans", "Liberation Serif"};
-const char kDataDir[] = "/opt/larkspill data/share";
 
 // The families of the face in a font file, as the file itself names them.
 static QStringList FamiliesInFile(const FontFile& file) {
@@ -49,7 +48,7 @@ class SetupDialogTest : public QObject {
   // Opens the dialog on the store as it is now and forgets the writes made so far.
   void Open(bool forget_load_writes = true) {
     dialog_ = std::make_unique<SetupDialog>(
-        store_, kDataDir, [this] { return ++font_calls_, font_list_; },
+        store_, "/opt/larkspill data/share", [this] { return ++font_calls_, font_list_; },
         [this](const QString& url) { opened_.append(url); });
     dialog_->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog_.get()));
@@ -257,9 +256,8 @@ class SetupDialogTest : public QObject {
     QStringList names = ScreenFontFamilies();
     QVERIFY(names.size() >= 3);  // fonts-dejavu-core and fonts-liberation at least
     QVERIFY2(names.filter(QStringLiteral("[")).isEmpty(), qPrintable(names.join(',')));
-    names << "DejaVu Sans [PfEd]" << "Liberation Serif [1ASC ]";
-    for (const QString& name : QFontDatabase::families())
-      if (name.contains(QStringLiteral(" ["))) names.append(name);
+    names << "DejaVu Sans [PfEd]" << "Liberation Serif [1ASC ]"
+          << QFontDatabase::families().filter(" [");
     FontLookup lookup;
     for (const QString& name : names) {
       const QString family = name.left(name.indexOf(QStringLiteral(" [")));
