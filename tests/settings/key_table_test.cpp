@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "settings/memory_store.h"
 
 namespace larkspill {
@@ -12,18 +14,15 @@ TEST(KeyTable, SetRegistryWritesEveryKeyInOrderMarkerLast) {
   SetRegistry(store);
   // Sections come as One, then Startup, then Two, then System, whose SetReg=2 marker is last.
   std::string order;
-  for (const auto& w : store.Writes()) {
-    char s = static_cast<char>(std::tolower(w.section[0]));
-    if (order.empty() || order.back() != s) order += s;
-  }
-  EXPECT_EQ(order, "osts");
+  for (const auto& w : store.Writes()) order += static_cast<char>(std::tolower(w.section[0]));
+  EXPECT_EQ(std::string(order.begin(), std::unique(order.begin(), order.end())), "osts");
   EXPECT_EQ(store.Writes().back().key + "=" + store.Writes().back().value, "SetReg=2");
   EXPECT_EQ(store.GetSetting(kAppName, "one", "SoundOff", "x"), "Never");
 }
 
 // "text=number" as read. Absent, each reader has its own default; an empty default, no number or
 // one beyond 16 bits gives the first-run value; halves go to even.
-TEST(KeyTable, ReadersDefaultsAndConversionsOfStoredText) {
+TEST(KeyTable, ReadersDefaultsConversionsOfStoredTextAndUnknownKeys) {
   constexpr Reader S = Reader::Saver, D = Reader::Dialog;
   const struct {
     Reader reader;
@@ -54,10 +53,7 @@ TEST(KeyTable, ReadersDefaultsAndConversionsOfStoredText) {
   EXPECT_EQ(ReadLong(store, Reader::Saver, "one", "ScrollSec"), 30000000);
   store.SaveSetting(kAppName, "one", "ScrollSec", "3e10");
   EXPECT_EQ(ReadLong(store, Reader::Saver, "one", "ScrollSec"), 60);
-}
-
-TEST(KeyTable, UnknownKeysAreAProgrammingError) {
-  MemoryStore store;
+  // Keys are found whatever their case; an unknown key is a programming error.
   EXPECT_EQ(FindSettingKey("ONE", "birdspeed")->first_run, std::string("25"));
   EXPECT_EQ(FindSettingKey("one", "nosuch"), nullptr);
   EXPECT_THROW(ReadText(store, Reader::Saver, "one", "nosuch"), std::invalid_argument);
