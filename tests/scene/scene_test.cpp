@@ -1,6 +1,5 @@
 // The saver window on fakes: its load, what ends it, its frames, creatures and timers.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <tuple>
@@ -15,46 +14,31 @@ namespace {
 using S = Harness::Sprites;
 using W = SaverWindow;
 
-std::vector<std::string> Numbered(const std::string& stem, int count) {
-  std::vector<std::string> out;
-  for (int i = 1; i <= count; ++i) out.push_back(stem + std::to_string(i) + ".BMP");
-  return out;
-}
-
 TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPlaces) {
-  struct SpriteRow {
-    std::vector<std::string> files;
-    int32_t key_mode, start_frame, delay, x, y;  // start_frame 0: a background, no frame or delay
-  };
   Harness h;
   SetRegistry(h.store);
   h.Set({{"two", "WaterSpeed", "200"}});
   h.display.next_id = 101;  // ids are whatever the display hands out
   h.Make().Form_Load();
-  const auto b1 = Numbered("1Butter", 6), b2 = Numbered("2Butter", 6), bird = Numbered("Bird", 8);
-  const std::vector<SpriteRow> rows = {
-      {b1, -1, 1, 120, 200, 400}, {b1, -1, 1, 120, 600, 500}, {b1, -1, 5, 120, 750, 100},
-      {b2, -1, 4, 100, 700, 550}, {b2, -1, 3, 100, 100, 550},
-      {Numbered("Flock", 8), -1, 1, 100, -118, 100},
-      {bird, -1, 1, 100, -75, 300}, {bird, -1, 1, 100, -75, 450},
-      {Numbered("UK0", 3), -2, 1, 200, 279, 72}, {{"UK-bg01.bmp"}, -2, 0, 0, 0, 0},
-      {Numbered("UK2-0", 3), -1, 1, 200, 319, 110}, {Numbered("UK2-sm0", 3), -1, 1, 200, 191, 354},
-      {{"UK-02bgb.bmp"}, -2, 0, 0, 0, 0},
-  };
+  // Frames (stem1.BMP ...; 0: one background file), key mode, start frame, delay, x, y.
+  const std::tuple<std::string, int, int, int, int, int, int> rows[] = {
+      {"1Butter", 6, -1, 1, 120, 200, 400}, {"1Butter", 6, -1, 1, 120, 600, 500},
+      {"1Butter", 6, -1, 5, 120, 750, 100}, {"2Butter", 6, -1, 4, 100, 700, 550},
+      {"2Butter", 6, -1, 3, 100, 100, 550}, {"Flock", 8, -1, 1, 100, -118, 100},
+      {"Bird", 8, -1, 1, 100, -75, 300},    {"Bird", 8, -1, 1, 100, -75, 450},
+      {"UK0", 3, -2, 1, 200, 279, 72},      {"UK-bg01.bmp", 0, -2, 0, 0, 0, 0},
+      {"UK2-0", 3, -1, 1, 200, 319, 110},   {"UK2-sm0", 3, -1, 1, 200, 191, 354},
+      {"UK-02bgb.bmp", 0, -2, 0, 0, 0, 0}};
   std::vector<std::string> expected = {"OpenDisplay 800 600 16 []"};
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const SpriteRow& r = rows[i];
-    const std::string id = std::to_string(101 + i) + " ";
+  int32_t id = 101;
+  for (const auto& [stem, frames, key, start, delay, x, y] : rows) {
     expected.push_back("CreateSprite");
-    for (size_t f = 0; f < r.files.size(); ++f)
-      expected.push_back("LoadSpriteFrame " + id + std::to_string(f + 1) + " /a/" + r.files[f] +
-                         " " + std::to_string(r.key_mode));
-    if (r.start_frame != 0) {
-      expected.push_back("SetSpriteFrame " + id + std::to_string(r.start_frame));
-      expected.push_back("SetSpriteFrameDelay " + id + std::to_string(r.delay));
-    }
-    expected.push_back("SetSpriteY " + id + std::to_string(r.y));
-    expected.push_back("SetSpriteX " + id + std::to_string(r.x));
+    for (int f = 1; f <= std::max(frames, 1); ++f)
+      expected.push_back(Call("LoadSpriteFrame", id, f,
+                              "/a/" + (frames ? stem + std::to_string(f) + ".BMP" : stem), key));
+    if (start) expected.insert(expected.end(), {Call("SetSpriteFrame", id, start),
+                                                Call("SetSpriteFrameDelay", id, delay)});
+    expected.insert(expected.end(), {Call("SetSpriteY", id, y), Call("SetSpriteX", id++, x)});
   }
   EXPECT_EQ(h.display.calls, expected);
 }
@@ -88,20 +72,15 @@ TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
   h.store.journal = &h.journal;
   SaverWindow& w = h.Make();
   w.Form_Load();
-  std::vector<std::string> store_ops;
-  for (const auto& e : h.journal)
-    if (e.starts_with("Get ") || e.starts_with("Save ")) store_ops.push_back(e);
-  ASSERT_GT(store_ops.size(), 2u);
-  EXPECT_EQ(store_ops[0], "Get System/SetReg");
-  auto marker = std::find(store_ops.begin(), store_ops.end(), "Save System/SetReg");
-  ASSERT_NE(marker, store_ops.end());
+  // The marker is read first, then only saves up to the marker's (no cursor, display or sound yet).
+  const auto marker = std::ranges::find(h.journal, "Save System/SetReg");
+  ASSERT_NE(marker, h.journal.end());
+  EXPECT_EQ(h.journal[0], "Get System/SetReg");
   auto is_save = [](const std::string& e) { return e.starts_with("Save "); };
-  EXPECT_TRUE(std::all_of(store_ops.begin() + 1, marker, is_save));
-  EXPECT_TRUE(std::none_of(marker + 1, store_ops.end(), is_save));
-
+  EXPECT_TRUE(std::all_of(h.journal.begin() + 1, marker, is_save));
+  EXPECT_TRUE(std::none_of(marker + 1, h.journal.end(), is_save));
   auto at = [&h](auto& e) { return std::ranges::find(h.journal, e) - h.journal.begin(); };
   EXPECT_EQ(h.windows.calls, std::vector<std::string>{"ShowCursor 0"});
-  EXPECT_LT(at("Save System/SetReg"), at("ShowCursor 0"));
   EXPECT_LT(at("ShowCursor 0"), at("OpenDisplay 800 600 16 []"));
   EXPECT_LT(at("SetSpriteX 13 0"), at("LoadSound /a/nccf01.wav"));
   EXPECT_EQ(h.sound.Count("PlaySoundLooped 1"), 1u);
@@ -135,10 +114,14 @@ const std::vector<std::string> kCloseDownCalls = {
     "SetScreenSaverRunning 0", "ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3",
     "StopAllSounds",           "ShowCursor 1"};
 
+// Also once the pointer's move count has stopped at its maximum.
 TEST(Input, KeyButtonOrWheelClosesDownInOrderAndNothingRunsAfter) {
   for (auto input : {&W::OnKey, &W::OnButton, &W::OnWheel}) {
     Harness h;
-    SaverWindow& w = h.Load();
+    SaverWindow& w = h.Load({{"one", "MouseSens", "0"}});
+    w.MouseMoves = 32766;
+    for (int i = 0; i < 3; ++i) w.OnPointerMoved();
+    EXPECT_EQ(w.MouseMoves, 32767);
     (w.*input)();
     EXPECT_EQ(h.journal, kCloseDownCalls);
     EXPECT_EQ(h.statuses, std::vector<int>{kExitOk});
@@ -181,17 +164,6 @@ TEST(Input, PointerEndsTheSaverOnTheMouseSensthMoveOfACountingWindow) {
     EXPECT_EQ(h.statuses.size(), ends_at >= 0 ? 1u : 0u);
     EXPECT_EQ(h.journal, ends_at >= 0 ? kCloseDownCalls : std::vector<std::string>{});
   }
-}
-
-TEST(Input, TheMoveCountStopsAtItsMaximum) {
-  Harness h;
-  SaverWindow& w = h.Load({{"one", "MouseSens", "0"}});
-  w.MouseMoves = 32766;
-  for (int i = 0; i < 3; ++i) w.OnPointerMoved();
-  EXPECT_EQ(w.MouseMoves, 32767);
-  EXPECT_FALSE(w.Ended());
-  w.OnKey();  // keys still end it
-  EXPECT_TRUE(w.Ended());
 }
 
 std::vector<std::string> Draws(const std::vector<int32_t>& ids) {
@@ -412,34 +384,25 @@ TEST(Creatures, ButterfliesReEnterAfterLeaving) {
 }
 
 TEST(SceneTimers, ScenesTakeTurnsEveryScrollSecSecondsOnlyWithBothEnabled) {
-  struct Case {
-    const char *wf1, *wf2, *scroll_sec;
-    int ticks;
-    std::vector<int> changes;  // tick numbers at which the scene changed
-    int16_t last_scene;
-  };
-  const Case cases[] = {
-      {"1", "1", "60", 180, {60, 120, 180}, 2}, {"1", "1", "1", 3, {1, 2, 3}, 2},
-      {"1", "0", "60", 300, {}, 1},             {"0", "1", "2", 10, {}, 2},
-      {"1", "1", "0", 100, {}, 1},              {"1", "1", "-60", 100, {}, 1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.wf1) + c.wf2 + " every " + c.scroll_sec);
+  // waterfall1, waterfall2, ScrollSec, ticks run, the ticks the scene changed at, the last scene.
+  using Case = std::tuple<const char*, const char*, const char*, int, std::vector<int>, int16_t>;
+  for (const auto& [wf1, wf2, scroll_sec, ticks, changes, last_scene] :
+       {Case{"1", "1", "60", 180, {60, 120, 180}, 2}, Case{"1", "1", "1", 3, {1, 2, 3}, 2},
+        Case{"1", "0", "60", 300, {}, 1}, Case{"0", "1", "2", 10, {}, 2},
+        Case{"1", "1", "0", 100, {}, 1}, Case{"1", "1", "-60", 100, {}, 1}}) {
+    SCOPED_TRACE(std::string(wf1) + wf2 + " every " + scroll_sec);
     Harness h;
-    SaverWindow& w = h.Load({{"one", "waterfall1", c.wf1}, {"one", "waterfall2", c.wf2},
-                             {"one", "ScrollSec", c.scroll_sec}});
-    std::vector<int> changes;
-    int16_t scene = w.CurrentWaterfall;
-    for (int t = 1; t <= c.ticks; ++t) {
+    SaverWindow& w = h.Load({{"one", "waterfall1", wf1}, {"one", "waterfall2", wf2},
+                             {"one", "ScrollSec", scroll_sec}});
+    std::vector<int> changed;
+    for (int t = 1, scene = w.CurrentWaterfall; t <= ticks; ++t) {
       w.Timer1_Timer();
-      if (w.CurrentWaterfall != scene) {
-        changes.push_back(t);
-        EXPECT_EQ(w.ScrollCount, 0);
-        scene = w.CurrentWaterfall;
-      }
+      if (w.CurrentWaterfall == scene) continue;
+      changed.push_back(t), scene = w.CurrentWaterfall;
+      EXPECT_EQ(w.ScrollCount, 0);
     }
-    EXPECT_EQ(changes, c.changes);
-    EXPECT_EQ(w.CurrentWaterfall, c.last_scene);
+    EXPECT_EQ(changed, changes);
+    EXPECT_EQ(w.CurrentWaterfall, last_scene);
   }
 }
 
@@ -463,13 +426,6 @@ TEST(SceneTimers, FlockAndSingleBirdsRestUnlessAlways) {
     }
     EXPECT_EQ(first, (std::vector<int>{flock, bird1, bird2}));
   }
-  Harness h;
-  SaverWindow& w = h.Load({}, "SingleBird");
-  w.Bird1Active = false, w.Bird1Wait = 0;
-  for (int t = 1; t < 30; ++t) w.Timer3_Timer();
-  EXPECT_FALSE(w.Bird1Active);
-  w.Timer3_Timer();
-  EXPECT_TRUE(w.Bird1Active);
 }
 
 // Also across the tick wrap; a disabled or zero-interval timer never fires.
