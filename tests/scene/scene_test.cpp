@@ -166,28 +166,35 @@ TEST(Input, PointerEndsTheSaverOnTheMouseSensthMoveOfACountingWindow) {
   }
 }
 
-std::vector<std::string> Draws(const std::vector<int32_t>& ids) {
+using Ids = std::vector<int32_t>;
+
+std::vector<std::string> Draws(const Ids& ids) {
   std::vector<std::string> out;
   for (int32_t id : ids) out.push_back("DrawSprite " + std::to_string(id));
   return out;
 }
 
-TEST(Frame, FirstSceneComesFromTheEnabledWaterfallsAndDisabledScenesAreCorrected) {
-  // waterfall1, waterfall2, first scene, scene count, a stale scene set, the scene a frame draws.
-  const std::tuple<const char*, const char*, int16_t, int16_t, int16_t, int16_t> cases[] = {
-      {"1", "1", 1, 2, 2, 2}, {"1", "0", 1, 1, 2, 1}, {"0", "1", 2, 1, 1, 2},
-      {"2", "1", 2, 1, 2, 2}, {"0", "0", 0, 0, 0, 0}};
-  const std::vector<std::string> scenes[] = {
-      {}, Draws({S::kBg1, S::kWater1}), Draws({S::kBg2, S::kWater2, S::kWater2Small})};
-  for (const auto& [wf1, wf2, current, count, forced, drawn] : cases) {
-    SCOPED_TRACE(std::string(wf1) + "," + wf2);
+TEST(Frame, ScenesAndButterfliesDrawnFollowTheirSwitchesAndCount) {
+  // waterfall1 waterfall2 Butter1 NumButter Butter2; the first scene and the count; a stale scene
+  // set; the scene a frame draws (a switched-off one corrected) and the butterflies after it.
+  const std::tuple<const char*, int16_t, int16_t, int16_t, int16_t, Ids> cases[] = {
+      {"11130", 1, 2, 2, 2, {S::kB1, S::kB2, S::kB3}}, {"10120", 1, 1, 2, 1, {S::kB1, S::kB2}},
+      {"01111", 2, 1, 1, 2, {S::kB1, S::kB4, S::kB5}}, {"21031", 2, 1, 2, 2, {S::kB4, S::kB5}},
+      {"00030", 0, 0, 0, 0, {}},                       {"00140", 0, 0, 0, 0, {S::kB1, S::kB2}}};
+  const Ids scenes[] = {{}, {S::kBg1, S::kWater1}, {S::kBg2, S::kWater2, S::kWater2Small}};
+  for (const auto& [sw, current, count, forced, drawn, butterflies] : cases) {
+    SCOPED_TRACE(sw);
     Harness h;
-    SaverWindow& w = h.Load({{"one", "waterfall1", wf1}, {"one", "waterfall2", wf2}}, "");
+    SaverWindow& w = h.Load({{"one", "waterfall1", {sw[0]}}, {"one", "waterfall2", {sw[1]}},
+                             {"one", "Butter1", {sw[2]}}, {"one", "NumButter", {sw[3]}},
+                             {"one", "Butter2", {sw[4]}}}, "");
     EXPECT_EQ(std::pair(w.CurrentWaterfall, w.WaterfallCount), std::pair(current, count));
     w.CurrentWaterfall = forced;
     w.OnFrame();
     EXPECT_EQ(w.CurrentWaterfall, drawn);
-    EXPECT_EQ(h.display.Starting("DrawSprite"), scenes[drawn]);
+    Ids ids = scenes[drawn];
+    ids.insert(ids.end(), butterflies.begin(), butterflies.end());
+    EXPECT_EQ(h.display.Starting("DrawSprite"), Draws(ids));
   }
 }
 
@@ -266,21 +273,6 @@ TEST(Frame, CreatureMovesWhenItsDelayHasPassedEvenAcrossTheTickWrap) {
     w.OnFrame();
     EXPECT_EQ(h.display.Count("MoveSpriteX 6 1"), moves ? 1u : 0u);
     EXPECT_EQ(w.FlockLastMove, moves ? now : last);
-  }
-}
-
-TEST(Frame, ButterfliesShownFollowTheirSwitchesAndCount) {
-  const std::pair<const char*, std::vector<int32_t>> cases[] = {  // Butter1 NumButter Butter2
-      {"130", {S::kB1, S::kB2, S::kB3}}, {"120", {S::kB1, S::kB2}},
-      {"111", {S::kB1, S::kB4, S::kB5}}, {"031", {S::kB4, S::kB5}},
-      {"030", {}},                       {"140", {S::kB1, S::kB2}}};
-  for (const auto& [b, drawn] : cases) {
-    SCOPED_TRACE(b);
-    Harness h;
-    h.Load({{"one", "Butter1", {b[0]}}, {"one", "NumButter", {b[1]}}, {"one", "Butter2", {b[2]}},
-            {"one", "waterfall1", "0"}, {"one", "waterfall2", "0"}}, "");
-    h.FrameASecondLater();
-    EXPECT_EQ(h.display.Starting("DrawSprite"), Draws(drawn));
   }
 }
 
