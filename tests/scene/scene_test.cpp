@@ -114,17 +114,24 @@ const std::vector<std::string> kCloseDownCalls = {
     "SetScreenSaverRunning 0", "ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3",
     "StopAllSounds",           "ShowCursor 1"};
 
-// Also once the pointer's move count has stopped at its maximum.
-TEST(Input, KeyButtonOrWheelClosesDownInOrderAndNothingRunsAfter) {
-  for (auto input : {&W::OnKey, &W::OnButton, &W::OnWheel}) {
+// Also once the pointer's move count has stopped at its maximum. Sounds stop before a lost display
+// closes; the saver-running flag is CloseDown's to clear.
+TEST(Input, KeyButtonWheelOrALostDisplayCloseDownInOrderAndNothingRunsAfter) {
+  const std::vector<std::string> lost = {"CheckDisplay",   "StopAllSounds",  "CloseDisplay",
+                                         "ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3",
+                                         "StopAllSounds",  "ShowCursor 1"};
+  for (const auto& [input, calls, status] :
+       {std::tuple(&W::OnKey, kCloseDownCalls, kExitOk), {&W::OnButton, kCloseDownCalls, kExitOk},
+        {&W::OnWheel, kCloseDownCalls, kExitOk}, {&W::OnFrame, lost, kExitDisplayLost}}) {
     Harness h;
     SaverWindow& w = h.Load({{"one", "MouseSens", "0"}});
     w.MouseMoves = 32766;
     for (int i = 0; i < 3; ++i) w.OnPointerMoved();
     EXPECT_EQ(w.MouseMoves, 32767);
+    h.display.display_ok = input != &W::OnFrame;
     (w.*input)();
-    EXPECT_EQ(h.journal, kCloseDownCalls);
-    EXPECT_EQ(h.statuses, std::vector<int>{kExitOk});
+    EXPECT_EQ(h.journal, calls);
+    EXPECT_EQ(h.statuses, std::vector<int>{status});
     h.ExpectNothingRunsAfterTheEnd();
   }
 }
@@ -245,19 +252,6 @@ TEST(Frame, ClockCornerAndMessage) {
     EXPECT_EQ(h.display.Starting("DrawText"), texts);
     EXPECT_EQ(h.display.Starting("SetTextFont"), fonts);
   }
-}
-
-TEST(Frame, LostDisplayStopsClosesUnloadsAndEndsWithoutFlip) {
-  Harness h;
-  SaverWindow& w = h.Load();
-  h.display.display_ok = false;
-  w.OnFrame();
-  // Sounds stop before the display closes; the saver-running flag is CloseDown's to clear.
-  EXPECT_EQ(h.journal, (std::vector<std::string>{
-                           "CheckDisplay", "StopAllSounds", "CloseDisplay", "ReleaseSound 1",
-                           "ReleaseSound 2", "ReleaseSound 3", "StopAllSounds", "ShowCursor 1"}));
-  EXPECT_EQ(h.statuses, std::vector<int>{kExitDisplayLost});
-  h.ExpectNothingRunsAfterTheEnd();
 }
 
 TEST(Frame, CreatureMovesWhenItsDelayHasPassedEvenAcrossTheTickWrap) {

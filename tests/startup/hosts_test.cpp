@@ -172,16 +172,16 @@ TEST(PreviewPicture, TrueColourPixelsFollowTheVisualsMasks) {
 }
 
 TEST(RunPreview, StartsThatCannotShowThePreviewEndAtOnceWithAReason) {
-  TempFolder folder;
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(RunPreview(false, 0, folder.path.string(), nullptr), kExitUsage);
-  EXPECT_EQ(RunPreview(true, 0, folder.path.string(), nullptr), kExitUsage);
-  EXPECT_EQ(RunPreview(true, -5, folder.path.string(), nullptr), kExitUsage);
-  EXPECT_EQ(RunPreview(true, 12345, folder.path.string(), nullptr), kExitAssetError);
-  const std::string told = ::testing::internal::GetCapturedStderr();
-  for (const std::string& said : {std::string("window id"), std::string("window 0,"),
-                                  std::string("window -5,"), folder.File("preview.bmp")})
-    EXPECT_NE(told.find(said), std::string::npos) << said << " not in: " << told;
+  TempFolder folder;  // no preview.bmp in it
+  for (const auto& [has_number, window, status, said] :
+       {std::tuple(false, 0, kExitUsage, std::string("window id")),
+        std::tuple(true, 0, kExitUsage, std::string("window 0,")),
+        std::tuple(true, -5, kExitUsage, std::string("window -5,")),
+        std::tuple(true, 12345, kExitAssetError, folder.File("preview.bmp"))}) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(RunPreview(has_number, window, folder.path.string(), nullptr), status);
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(), HasSubstr(said)) << window;
+  }
 }
 
 }  // namespace

@@ -133,11 +133,9 @@ TEST(Dispatch, SingleInstanceRuleAndBadHostArguments) {
       {"/s", true, false, "", kExitOk},      // refused: another saver runs
       {"/s", true, true, "saver", kExitOk},  // the display settings' preview is the other instance
       {"", true, false, "saver", kExitOk},   // an empty command line is never refused
-      {"/c", true, false, "settings", kExitOk},
-      {"/p 5", true, false, "preview", kExitOk},
-      {"/a", true, false, "password", kExitOk},
+      {"/c", true, false, "settings", kExitOk},  {"/p 5", true, false, "preview", kExitOk},
+      {"/a", true, false, "password", kExitOk},  {"/x", false, false, "", kExitOk},
       {"-root", true, false, "host", kExitOk},  // hosts start one per monitor
-      {"/x", false, false, "", kExitOk},
       {"--window-id nope", false, false, "", kExitUsage}};
   ::testing::internal::CaptureStderr();
   for (const auto& [line, other_instance, display_properties, runs, status] : cases) {
@@ -153,7 +151,6 @@ TEST(Dispatch, SingleInstanceRuleAndBadHostArguments) {
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("\"nope\""), std::string::npos);
 }
 
-// Asks, from a fresh process, whether another instance holds the lock.
 bool ChildSeesAnother(const std::filesystem::path& path) {
   pid_t child = fork();
   if (child == 0) _exit(InstanceLock(path).OtherInstanceRunning() ? 1 : 0);
