@@ -20,7 +20,6 @@ std::string Call(std::string call, const Args&... args) {
 class CallLog {
  public:
   size_t Count(const std::string& call) const { return std::ranges::count(calls, call); }
-  // The recorded calls that begin with `prefix`, in order.
   std::vector<std::string> Starting(const std::string& prefix) const {
     std::vector<std::string> out;
     for (const std::string& c : calls)

@@ -91,8 +91,7 @@ TEST(PowerHook, WithoutPwrSaveAPowerOffSilencesTheSoundsOnTheFourthTickAMinuteLa
   h.RunFor(10000, 100);
   EXPECT_EQ(h.power.looks, 10);
   EXPECT_FALSE(h.Timer5Enabled());
-  h.power.off = true;
-  h.RunFor(1000);
+  h.power.off = true, h.RunFor(1000);
   ASSERT_TRUE(h.Timer5Enabled());
   // It was enabled at the look 250 ms into that second. Three ticks, 45 seconds: still playing.
   h.RunFor(59000);
@@ -106,10 +105,9 @@ TEST(PowerHook, WithoutPwrSaveAPowerOffSilencesTheSoundsOnTheFourthTickAMinuteLa
                                       "ReleaseSound 2", "ReleaseSound 3"}));
   // The monitor staying dark sends no further commands; the saver runs on in silence.
   h.RunFor(120000);
-  EXPECT_EQ(h.passed.size(), 1u);
   EXPECT_EQ(h.sound.Count("StopAllSounds"), 2u);
   EXPECT_TRUE(h.statuses.empty());
-  for (int i = 0; i < 4; ++i) h.power.off = i % 2, h.RunFor(3000);  // on, off, on, off
+  for (int i = 0; i < 4; ++i) h.power.off = i % 2, h.RunFor(3000);  // on, off, on, off: two more
   EXPECT_EQ(h.passed, std::vector<Message>(3, kPowerOff));
 }
 
