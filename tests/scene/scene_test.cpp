@@ -159,10 +159,9 @@ TEST(Input, PointerEndsTheSaverOnTheMouseSensthMoveOfACountingWindow) {
     Harness h;
     SaverWindow& w = h.Load({{"one", "MouseSens", mouse_sens}});
     int ended_at = -1;
-    for (size_t i = 0; i < times.size(); ++i) {
-      h.clock.seconds_since_midnight = times[i];
-      w.OnPointerMoved();
-      if (w.Ended() && ended_at < 0) ended_at = static_cast<int>(i);
+    for (int i = 0; i < std::ssize(times); ++i) {
+      h.clock.seconds_since_midnight = times[i], w.OnPointerMoved();
+      if (w.Ended() && ended_at < 0) ended_at = i;
     }
     EXPECT_EQ(ended_at, ends_at);
     EXPECT_EQ(h.statuses.size(), ends_at >= 0 ? 1u : 0u);
@@ -172,9 +171,10 @@ TEST(Input, PointerEndsTheSaverOnTheMouseSensthMoveOfACountingWindow) {
 
 using Ids = std::vector<int32_t>;
 
-std::vector<std::string> Draws(const Ids& ids) {
+std::vector<std::string> Draws(Ids ids, const Ids& more = {}) {
+  ids.insert(ids.end(), more.begin(), more.end());
   std::vector<std::string> out;
-  for (int32_t id : ids) out.push_back("DrawSprite " + std::to_string(id));
+  for (int32_t id : ids) out.push_back(Call("DrawSprite", id));
   return out;
 }
 
@@ -196,9 +196,7 @@ TEST(Frame, ScenesAndButterfliesDrawnFollowTheirSwitchesAndCount) {
     w.CurrentWaterfall = forced;
     w.OnFrame();
     EXPECT_EQ(w.CurrentWaterfall, drawn);
-    Ids ids = scenes[drawn];
-    ids.insert(ids.end(), butterflies.begin(), butterflies.end());
-    EXPECT_EQ(h.display.Starting("DrawSprite"), Draws(ids));
+    EXPECT_EQ(h.display.Starting("DrawSprite"), Draws(scenes[drawn], butterflies));
   }
 }
 
@@ -436,7 +434,7 @@ TEST(LongRun, TheTickCountWrapChangesNothing) {
   // The flock never rests, so its steps can be counted.
   SaverWindow& w = h.Load({{"one", "BirdTimer", "Always"}, {"one", "ScrollSec", "60"}});
   std::vector<int> steps(180);  // the flock's steps in each second
-  std::vector<int16_t> scenes;
+  std::vector<int> scenes;
   int drifts = 0;
   for (int frame = 0; frame < 180 * 60; ++frame) {
     h.clock.Advance(frame % 3 == 2 ? 16 : 17);  // 50 ms every three frames
@@ -452,8 +450,7 @@ TEST(LongRun, TheTickCountWrapChangesNothing) {
   for (size_t second = 1; second < steps.size(); ++second)
     EXPECT_NEAR(steps[second], 30, 1) << "second " << second;
   // The scenes took turns each minute, across the wrap as before it.
-  EXPECT_EQ(std::vector<int16_t>({scenes[58], scenes[61], scenes[121]}),
-            std::vector<int16_t>({1, 2, 1}));
+  EXPECT_EQ(std::vector({scenes[58], scenes[61], scenes[121]}), std::vector({1, 2, 1}));
   EXPECT_EQ(drifts, 180 * 5);  // the second kind drift a pixel each 200 ms
   EXPECT_EQ(h.sound.Count("PlaySound 4 -1 -1"), 3u);  // the eagle, on each minute
 }
