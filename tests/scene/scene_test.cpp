@@ -200,52 +200,45 @@ TEST(Frame, ScenesAndButterfliesDrawnFollowTheirSwitchesAndCount) {
   }
 }
 
-TEST(Frame, WithoutAnySceneANoticeOnBlackWithCreaturesAndTextsOverIt) {
-  Harness h;
-  SaverWindow& w = h.Load({{"one", "waterfall1", "0"}, {"one", "waterfall2", "0"},
-                           {"two", "ShowMessage", "1"}, {"two", "Message", "Gone fishing"}},
-                          "Birds Butter1 Butter2");
-  w.OnFrame();
-  const std::string notice = "DrawText You have not selected a Waterfall 215 295 65535";
-  ASSERT_GE(h.display.calls.size(), 5u);
-  EXPECT_EQ(std::vector(h.display.calls.begin(), h.display.calls.begin() + 4),
-            (std::vector<std::string>{"CheckDisplay", "ClearBackBuffer 0",
-                                      "SetTextFont Arial 30 1 0 0 0", notice}));
-  EXPECT_EQ(h.display.calls.back(), "Flip");
-  EXPECT_EQ(h.display.Starting("DrawSprite"),
-            Draws({S::kFlock, S::kB1, S::kB2, S::kB3, S::kB4, S::kB5}));
-  // The clock shows midnight until the first one-second tick, then the message.
-  EXPECT_EQ(h.display.Starting("DrawText"),
-            (std::vector<std::string>{notice, "DrawText 00:00:00 0 1 65535",
-                                      "DrawText Gone fishing 1 568 65535"}));
-  for (int i = 0; i < 200; ++i) w.Timer1_Timer();  // no timer rotates to a scene that is off
-  EXPECT_EQ(w.CurrentWaterfall, 0);
-}
-
-TEST(Frame, ClockCornerAndMessage) {
+// Without any scene a frame is a notice on black with the creatures over it, then the clock in its
+// corner (midnight until the first one-second tick, then the tick's time) and the message.
+TEST(Frame, WithoutAnySceneANoticeOnBlackThenCreaturesClockCornerAndMessage) {
   const std::tuple<const char*, const char*, std::string> cases[] = {  // PosClock, Clock, corner
       {"1", "1", "0 1"},       {"2", "1", "1 545"}, {"3", "1", "650 1"}, {"4", "1", "650 550"},
       {"3.6", "1", "650 550"}, {"0", "1", ""},      {"2", "0", ""}};
+  const std::string notice = "DrawText You have not selected a Waterfall 215 295 65535";
   for (const auto& [pos_clock, clock, corner] : cases) {
     SCOPED_TRACE(std::string(pos_clock) + " clock " + clock);
     Harness h;
     SaverWindow& w = h.Load({{"two", "PosClock", pos_clock}, {"one", "Clock", clock},
                              {"one", "FontSize", "20"}, {"two", "ShowMessage", "1"},
                              {"two", "Message", "Hello"}, {"two", "FontSizeMsg", "18"},
-                             {"Startup", "CheckFont", "0"}, {"Startup", "FontName", "DejaVu Sans"}},
-                            "");
+                             {"Startup", "CheckFont", "0"}, {"Startup", "FontName", "DejaVu Sans"},
+                             {"one", "waterfall1", "0"}, {"one", "waterfall2", "0"}},
+                            "Birds Butter1 Butter2");
     h.clock.seconds_since_midnight = 12 * 3600 + 34 * 60 + 56;
-    w.Timer1_Timer();
-    h.clock.seconds_since_midnight += 0.7;  // frames between ticks show the tick's time
-    w.OnFrame();
-    std::vector<std::string> texts = {"DrawText Hello 1 568 65535"},
-                             fonts = {"SetTextFont DejaVu Sans 18 1 0 0 0"};
-    if (!corner.empty()) {
-      texts.insert(texts.begin(), "DrawText 12:34:56 " + corner + " 65535");
-      fonts.insert(fonts.begin(), "SetTextFont DejaVu Sans 20 1 0 0 0");
+    for (const std::string time : {"00:00:00", "12:34:56"}) {
+      w.OnFrame();
+      std::vector<std::string> calls = {"CheckDisplay", "ClearBackBuffer 0",
+                                        "SetTextFont Arial 30 1 0 0 0", notice};
+      ASSERT_GE(h.display.calls.size(), 5u);
+      EXPECT_EQ(std::vector(h.display.calls.begin(), h.display.calls.begin() + 4), calls);
+      EXPECT_EQ(h.display.calls.back(), "Flip");
+      EXPECT_EQ(h.display.Starting("DrawSprite"),
+                Draws({S::kFlock, S::kB1, S::kB2, S::kB3, S::kB4, S::kB5}));
+      std::vector<std::string> texts = {notice, "DrawText Hello 1 568 65535"},
+                               fonts = {calls[2], "SetTextFont DejaVu Sans 18 1 0 0 0"};
+      if (!corner.empty()) {
+        texts.insert(texts.begin() + 1, "DrawText " + time + " " + corner + " 65535");
+        fonts.insert(fonts.begin() + 1, "SetTextFont DejaVu Sans 20 1 0 0 0");
+      }
+      EXPECT_EQ(h.display.Starting("DrawText"), texts);
+      EXPECT_EQ(h.display.Starting("SetTextFont"), fonts);
+      h.display.calls.clear(), w.Timer1_Timer();
+      h.clock.seconds_since_midnight += 0.7;  // frames between ticks show the tick's time
     }
-    EXPECT_EQ(h.display.Starting("DrawText"), texts);
-    EXPECT_EQ(h.display.Starting("SetTextFont"), fonts);
+    for (int i = 0; i < 200; ++i) w.Timer1_Timer();  // no timer rotates to a scene that is off
+    EXPECT_EQ(w.CurrentWaterfall, 0);
   }
 }
 
