@@ -177,22 +177,17 @@ TEST(InstanceLock, TrueExactlyWhileAnotherInstanceLives) {
 TEST(RuntimeDir, TheTempFallbackIsUsedOnlyWhenItIsThisUsersPrivateFolder) {
   if (geteuid() != 0) GTEST_SKIP() << "planting another user's folder needs root";
   char pattern[] = "/tmp/larkspill-runtime-XXXXXX";
-  const std::filesystem::path temp = mkdtemp(pattern);
-  const std::filesystem::path own = temp / ("larkspill-" + std::to_string(getuid())),
-                              elsewhere = temp / "elsewhere";
+  const std::filesystem::path temp = mkdtemp(pattern), elsewhere = temp / "elsewhere",
+                              own = temp / ("larkspill-" + std::to_string(getuid()));
   unsetenv("XDG_RUNTIME_DIR");  // each test runs in a process of its own
   setenv("TMPDIR", temp.c_str(), 1);
   // Left there first: nothing (we make it), another user's folder, one open to all, a link.
   const std::function<void()> plants[] = {
       [] {},
+      [&] { mkdir(own.c_str(), 0700); ASSERT_EQ(chown(own.c_str(), 65534, 65534), 0); },
+      [&] { mkdir(own.c_str(), 0700), chmod(own.c_str(), 0777); },
       [&] {
-        std::filesystem::create_directory(own), chmod(own.c_str(), 0700);
-        ASSERT_EQ(chown(own.c_str(), 65534, 65534), 0);
-      },
-      [&] { std::filesystem::create_directory(own), chmod(own.c_str(), 0777); },
-      [&] {
-        std::filesystem::create_directory(elsewhere), chmod(elsewhere.c_str(), 0700);
-        std::filesystem::create_directory_symlink(elsewhere, own);
+        mkdir(elsewhere.c_str(), 0700), std::filesystem::create_directory_symlink(elsewhere, own);
       }};
   for (const auto& plant : plants) {
     const bool used = &plant == plants;
