@@ -70,8 +70,7 @@ TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
 TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
   Harness h;
   h.store.journal = &h.journal;
-  SaverWindow& w = h.Make();
-  w.Form_Load();
+  h.Make().Form_Load();
   // The marker is read first, then only saves up to the marker's (no cursor, display or sound yet).
   const auto marker = std::ranges::find(h.journal, "Save System/SetReg");
   ASSERT_NE(marker, h.journal.end());
@@ -84,19 +83,18 @@ TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
   EXPECT_LT(at("ShowCursor 0"), at("OpenDisplay 800 600 16 []"));
   EXPECT_LT(at("SetSpriteX 13 0"), at("LoadSound /a/nccf01.wav"));
   EXPECT_EQ(h.sound.Count("PlaySoundLooped 1"), 1u);
-  EXPECT_EQ(w.MouseSens, 4);  // and it runs on the first-run values
-  EXPECT_EQ(w.BirdTimer, "20");
+  EXPECT_EQ(h.window->MouseSens, 4);  // and it runs on the first-run values
+  EXPECT_EQ(h.window->BirdTimer, "20");
 }
 
 TEST(SaverLoad, StoredChoicesAndTheFirstRunMarker) {
   // Stored; then BirdSpeed (77 stored, 25 if the first run writes again), font, seconds to silence.
-  using Text = const char*;
-  using Case = std::tuple<Text, Text, Text, Text, int, Text, int>;
+  using Row = std::tuple<const char*, const char*, const char*, const char*, int, const char*, int>;
   for (const auto& [set_reg, check_font, font_name, sound_off, bird_speed, font, silence] :
-       {Case{"3", "1", "Liberation Serif", "Never", 25, "", 0},
-        Case{"2", "1.0", "DejaVu Sans", "5", 77, "Arial", 300},
-        Case{"2.0", "0", "Liberation Serif", "10", 77, "Liberation Serif", 600},
-        Case{"2", "yes", "DejaVu Sans", "Never", 77, "DejaVu Sans", 0}}) {
+       {Row{"3", "1", "Liberation Serif", "Never", 25, "", 0},
+        Row{"2", "1.0", "DejaVu Sans", "5", 77, "Arial", 300},
+        Row{"2.0", "0", "Liberation Serif", "10", 77, "Liberation Serif", 600},
+        Row{"2", "yes", "DejaVu Sans", "Never", 77, "DejaVu Sans", 0}}) {
     SCOPED_TRACE(std::string(set_reg) + " " + check_font);
     Harness h;
     SaverWindow& w = h.Load({{"one", "BirdSpeed", "77"}, {"one", "SoundOff", sound_off},
@@ -234,8 +232,7 @@ TEST(Frame, WithoutAnySceneANoticeOnBlackThenCreaturesClockCornerAndMessage) {
       }
       EXPECT_EQ(h.display.Starting("DrawText"), texts);
       EXPECT_EQ(h.display.Starting("SetTextFont"), fonts);
-      h.display.calls.clear(), w.Timer1_Timer();
-      h.clock.seconds_since_midnight += 0.7;  // frames between ticks show the tick's time
+      h.display.calls.clear(), w.Timer1_Timer(), h.clock.seconds_since_midnight += 0.7;
     }
     for (int i = 0; i < 200; ++i) w.Timer1_Timer();  // no timer rotates to a scene that is off
     EXPECT_EQ(w.CurrentWaterfall, 0);
@@ -251,8 +248,7 @@ TEST(Frame, CreatureMovesWhenItsDelayHasPassedEvenAcrossTheTickWrap) {
     SCOPED_TRACE(std::to_string(last) + " -> " + std::to_string(now));
     Harness h;
     SaverWindow& w = h.Load({}, "Birds");
-    w.BirdSpeed = delay, w.FlockLastMove = last, h.clock.ticks = now;
-    w.OnFrame();
+    w.BirdSpeed = delay, w.FlockLastMove = last, h.clock.ticks = now, w.OnFrame();
     EXPECT_EQ(h.display.Count("MoveSpriteX 6 1"), moves ? 1u : 0u);
     EXPECT_EQ(w.FlockLastMove, moves ? now : last);
   }
@@ -274,8 +270,7 @@ TEST(Creatures, FlockFliesRightAndReEntersFromTheLeftRestingUnlessAlways) {
     EXPECT_EQ(w.FlockX, 802);
     EXPECT_EQ(h.At(S::kFlock), std::pair(-118, new_y));
     EXPECT_EQ(std::pair(w.FlockActive, int{w.FlockWait}), std::pair(flies_on, flies_on ? 7 : 0));
-    h.display.calls.clear();
-    h.FrameASecondLater();  // a resting flock is neither moved nor drawn
+    h.display.calls.clear(), h.FrameASecondLater();  // a resting flock is neither moved nor drawn
     EXPECT_EQ(h.display.Count("DrawSprite 6"), flies_on ? 1u : 0u);
     EXPECT_EQ(h.Sprite(S::kFlock).x, flies_on ? -117 : -118);
   }
@@ -369,21 +364,19 @@ TEST(SceneTimers, ScenesTakeTurnsEveryScrollSecSecondsOnlyWithBothEnabled) {
 }
 
 TEST(SceneTimers, FlockAndSingleBirdsRestUnlessAlways) {
-  // BirdTimer, creatures on, the ticks the flock and each single bird first fly (0: not in 100).
+  // BirdTimer, creatures on, the ticks the flock and each single bird first fly (101: not in 100).
   const std::tuple<const char*, const char*, int, int, int> cases[] = {
       {"10", "Birds SingleBird", 10, 6, 16}, {"60", "Birds SingleBird", 60, 6, 16},
-      {"soon", "Birds", 20, 0, 0},           {"Always", "Birds SingleBird", 0, 0, 0}};
+      {"soon", "Birds", 20, 101, 101},       {"Always", "Birds SingleBird", 101, 101, 101}};
   for (const auto& [bird_timer, creatures, flock, bird1, bird2] : cases) {
     SCOPED_TRACE(std::string(bird_timer) + " " + creatures);
     Harness h;
     SaverWindow& w = h.Load({{"one", "BirdTimer", bird_timer}}, creatures);
     w.FlockActive = false, w.FlockWait = 0;  // as the edge rule leaves it
-    std::vector<int> first(3);
+    std::vector<int> first(3, 1);  // each first flies a tick after the ticks it rested
     for (int t = 1; t <= 100; ++t) {
       w.Timer3_Timer();
-      const bool active[3] = {w.FlockActive, w.Bird1Active, w.Bird2Active};
-      for (int i = 0; i < 3; ++i)
-        if (first[i] == 0 && active[i]) first[i] = t;
+      first[0] += !w.FlockActive, first[1] += !w.Bird1Active, first[2] += !w.Bird2Active;
     }
     EXPECT_EQ(first, (std::vector<int>{flock, bird1, bird2}));
   }

@@ -141,7 +141,7 @@ TEST(Dispatch, SingleInstanceRuleAndBadHostArguments) {
   for (const auto& [line, other_instance, display_properties, runs, status] : cases) {
     testing::FakeWindowSystem windows;
     windows.previous = other_instance;
-    if (display_properties) windows.window_titles = {"Display Properties"};
+    if (display_properties) windows.titles = {"Display Properties"};
     ran.clear();
     EXPECT_EQ(Main(ParseStartup(Split(line), nullptr), windows, runners), status) << line;
     EXPECT_EQ(ran, runs) << line;
