@@ -7,11 +7,19 @@
 
 namespace larkspill::testing {
 
-// Calls recorded as text ("SetSpriteX 6 801"), also into a journal fakes may share for one order.
+inline std::string CallArg(const std::string& s) { return s; }
+inline std::string CallArg(int64_t v) { return std::to_string(v); }
+// A call as the fakes record it: Call("SetSpriteX", 6, 801) is "SetSpriteX 6 801".
+template <typename... Args>
+std::string Call(std::string call, const Args&... args) {
+  ((call += " " + CallArg(args)), ...);
+  return call;
+}
+
+// Calls recorded as text, also into a journal fakes may share for one order.
 class CallLog {
  public:
   size_t Count(const std::string& call) const { return std::ranges::count(calls, call); }
-  // The recorded calls that begin with `prefix`, in order.
   std::vector<std::string> Starting(const std::string& prefix) const {
     std::vector<std::string> out;
     for (const std::string& c : calls)
@@ -23,15 +31,10 @@ class CallLog {
 
  protected:
   template <typename... Args>
-  void Record(std::string call, const Args&... args) {
-    ((call += " " + Text(args)), ...);
-    if (journal) journal->push_back(call);
-    calls.push_back(std::move(call));
+  void Record(const Args&... args) {
+    if (journal) journal->push_back(Call(args...));
+    calls.push_back(Call(args...));
   }
-
- private:
-  static std::string Text(const std::string& s) { return s; }
-  static std::string Text(int64_t v) { return std::to_string(v); }
 };
 
 }  // namespace larkspill::testing

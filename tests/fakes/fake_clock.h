@@ -19,7 +19,6 @@ class FakeClock : public Clock {
     std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
     return text;
   }
-  // Moves both clocks on; the time of day wraps at midnight.
   void Advance(uint32_t milliseconds) {
     ticks += milliseconds;
     seconds_since_midnight = std::fmod(seconds_since_midnight + milliseconds / 1000.0, 86400.0);

@@ -1,11 +1,9 @@
 // The hosts' parts: the power hook in front of the saver window, and the preview picture.
 #include <SDL.h>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <stdexcept>
 #include <tuple>
 
@@ -17,8 +15,7 @@
 namespace larkspill::testing {
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::ThrowsMessage;
+using ::testing::HasSubstr, ::testing::ThrowsMessage;
 
 struct FakeMonitorPower : MonitorPower {
   bool PoweredOff() override { return ++looks, off; }
@@ -55,6 +52,8 @@ struct PowerHarness : Harness {
   std::unique_ptr<PowerHook> hook;
 };
 
+// Unless PwrSave is 0 the command is withheld, and a monitor that stays dark is turned back on at
+// every look while the sounds play on.
 TEST(PowerHook, OnlyTheExactMonitorPowerCommandIsActedOnAsPwrSaveSays) {
   // Near misses of the power command pass on to the previous procedure untouched.
   const std::vector<Message> others = {
@@ -74,6 +73,15 @@ TEST(PowerHook, OnlyTheExactMonitorPowerCommandIsActedOnAsPwrSaveSays) {
     EXPECT_EQ(h.passed, passed);
     EXPECT_EQ(std::tuple(h.Timer5Enabled(), h.power.forced_on, h.hook->Withheld()),
               keeps_it_on ? std::tuple(false, 2, 2) : std::tuple(true, 0, 0));
+    if (!keeps_it_on) continue;
+    h.power.off = true, h.RunFor(1000);
+    EXPECT_EQ(std::pair(h.power.forced_on, h.power.off), std::pair(3, false));
+    h.RunFor(120000);
+    EXPECT_FALSE(h.Timer5Enabled());
+    EXPECT_EQ(h.sound.Count("StopAllSounds"), 0u);
+    h.power.force_on_works = false, h.power.off = true, h.RunFor(5000);
+    EXPECT_EQ(h.power.forced_on, 8);
+    EXPECT_EQ(h.passed, others) << "a withheld command reached the previous procedure";
   }
 }
 
@@ -83,41 +91,23 @@ TEST(PowerHook, WithoutPwrSaveAPowerOffSilencesTheSoundsOnTheFourthTickAMinuteLa
   h.RunFor(10000, 100);
   EXPECT_EQ(h.power.looks, 10);
   EXPECT_FALSE(h.Timer5Enabled());
-  h.power.off = true;
-  h.RunFor(1000);
+  h.power.off = true, h.RunFor(1000);
   ASSERT_TRUE(h.Timer5Enabled());
   // It was enabled at the look 250 ms into that second. Three ticks, 45 seconds: still playing.
   h.RunFor(59000);
   EXPECT_EQ(h.sound.Count("StopAllSounds"), 0u);
   EXPECT_EQ(h.window->Timer5Count, 3);
-  h.sound.calls.clear();  // the eagle's minute call
-  h.RunFor(500);          // the fourth, a minute after the monitor went dark
+  h.sound.calls.clear(), h.RunFor(500);  // past the eagle's call: the fourth, a minute after dark
   EXPECT_EQ(h.window->Timer5Count, 4);
   EXPECT_EQ(h.sound.calls,
             (std::vector<std::string>{"StopAllSounds", "StopAllSounds", "ReleaseSound 1",
                                       "ReleaseSound 2", "ReleaseSound 3"}));
   // The monitor staying dark sends no further commands; the saver runs on in silence.
   h.RunFor(120000);
-  EXPECT_EQ(h.passed.size(), 1u);
   EXPECT_EQ(h.sound.Count("StopAllSounds"), 2u);
   EXPECT_TRUE(h.statuses.empty());
-  for (int i = 0; i < 4; ++i) h.power.off = i % 2, h.RunFor(3000);  // on, off, on, off
+  for (int i = 0; i < 4; ++i) h.power.off = i % 2, h.RunFor(3000);  // on, off, on, off: two more
   EXPECT_EQ(h.passed, std::vector<Message>(3, kPowerOff));
-}
-
-// At every look while the monitor stays dark it is turned back on; the sounds play on.
-TEST(PowerHook, WithPwrSaveTheMonitorIsTurnedBackOnAndTheSoundsPlayOn) {
-  PowerHarness h("1");
-  h.power.off = true;
-  h.RunFor(1000);
-  EXPECT_EQ(std::pair(h.power.forced_on, h.power.off), std::pair(1, false));
-  h.RunFor(120000);
-  EXPECT_FALSE(h.Timer5Enabled());
-  EXPECT_EQ(h.sound.Count("StopAllSounds"), 0u);
-  h.power.force_on_works = false, h.power.off = true;
-  h.RunFor(5000);
-  EXPECT_EQ(h.power.forced_on, 6);
-  EXPECT_TRUE(h.passed.empty()) << "a withheld command reached the previous procedure";
 }
 
 namespace fs = std::filesystem;
@@ -137,20 +127,17 @@ TEST(PreviewPicture, ReadsAPaletteBmpPixelForPixel) {
   SDL_Color colours[256];
   for (int i = 0; i < 256; ++i) colours[i] = SDL_Color{Uint8(i), Uint8(255 - i), Uint8(2 * i), 255};
   SDL_SetPaletteColors(surface->format->palette, colours, 0, 256);
+  std::vector<uint32_t> expected;  // every pixel, top row first
   for (int y = 0; y < 115; ++y)
-    for (int x = 0; x < 153; ++x)
-      static_cast<Uint8*>(surface->pixels)[y * surface->pitch + x] = Uint8((x + 3 * y) % 256);
+    for (uint32_t x = 0, i; x < 153; ++x) {
+      static_cast<Uint8*>(surface->pixels)[y * surface->pitch + x] = i = (x + 3 * y) % 256;
+      expected.push_back((i << 16) | ((255 - i) << 8) | ((2 * i) & 0xFF));
+    }
   ASSERT_EQ(SDL_SaveBMP(surface, folder.File("p.bmp").c_str()), 0) << SDL_GetError();
   SDL_FreeSurface(surface);
   PreviewPicture picture = LoadPreviewPicture(folder.File("p.bmp"));
-  ASSERT_EQ(std::tuple(picture.width, picture.height, picture.pixels.size()),
-            std::tuple(153, 115, size_t{153 * 115}));
-  for (int y : {0, 1, 57, 114})
-    for (int x : {0, 1, 76, 152}) {
-      const uint32_t i = (x + 3 * y) % 256;
-      EXPECT_EQ(picture.pixels[y * 153 + x], (i << 16) | ((255 - i) << 8) | ((2 * i) & 0xFF))
-          << x << "," << y;
-    }
+  EXPECT_EQ(std::pair(picture.width, picture.height), std::pair(153, 115));
+  EXPECT_TRUE(picture.pixels == expected) << "the pixels differ from the palette's colours";
 }
 
 TEST(PreviewPicture, FilesThatAreNoPictureAreNamedInTheError) {
@@ -179,16 +166,16 @@ TEST(PreviewPicture, TrueColourPixelsFollowTheVisualsMasks) {
 }
 
 TEST(RunPreview, StartsThatCannotShowThePreviewEndAtOnceWithAReason) {
-  TempFolder folder;
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(RunPreview(false, 0, folder.path.string(), nullptr), kExitUsage);
-  EXPECT_EQ(RunPreview(true, 0, folder.path.string(), nullptr), kExitUsage);
-  EXPECT_EQ(RunPreview(true, -5, folder.path.string(), nullptr), kExitUsage);
-  EXPECT_EQ(RunPreview(true, 12345, folder.path.string(), nullptr), kExitAssetError);
-  const std::string told = ::testing::internal::GetCapturedStderr();
-  for (const std::string& said : {std::string("window id"), std::string("window 0,"),
-                                  std::string("window -5,"), folder.File("preview.bmp")})
-    EXPECT_NE(told.find(said), std::string::npos) << said << " not in: " << told;
+  TempFolder folder;  // no preview.bmp in it
+  for (const auto& [has_number, window, status, said] :
+       {std::tuple(false, 0, kExitUsage, std::string("window id")),
+        std::tuple(true, 0, kExitUsage, std::string("window 0,")),
+        std::tuple(true, -5, kExitUsage, std::string("window -5,")),
+        std::tuple(true, 12345, kExitAssetError, folder.File("preview.bmp"))}) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(RunPreview(has_number, window, folder.path.string(), nullptr), status);
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(), HasSubstr(said)) << window;
+  }
 }
 
 }  // namespace
