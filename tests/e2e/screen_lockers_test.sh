@@ -37,11 +37,20 @@ lockers_win() {
   end_locker
 
   # A locker that grabs the keyboard before it shows anything (xsecurelock, mate-screensaver): the
-  # saver steps aside at the grab.
+  # saver steps aside at the grab. One that shows its window first, before the grab: at the window.
+  # A small override-redirect window (a notification) does not end it.
   start_shown /s
   sleep 1
   "$STAND_IN_HOST" --grab >/dev/null || fail "$setup: another program could not grab the keyboard and pointer"
   ends_with 0 "$setup: another program's grab" 1
+  start_shown /s
+  sleep 1
+  start_host 400 300 Notification override
+  runs_after 0.5
+  host_destroy
+  start_host 800 600 Locker override
+  ends_with 0 "$setup: another program's full-screen window" 1
+  host_destroy
 }
 
 lockers_win bare
