@@ -83,7 +83,7 @@ TEST(CommandLine, HostOptionsOverrideSettingsForOneRun) {
       {"-root --waterfall=1", "1 0 - - -"},     {"-root -waterfall BOTH", "1 1 - - -"},
       {"-root -waterfall 3", "- - - - -w"},     {"-root -waterfall", "- - - - -w"},
       {"-root -no-clock --clock", "- - 1 - -"}, {"-root -no-sound", "- - - 0 0n"},
-      {"-root --sound -fps", "- - - 1 1f"},
+      {"-root --sound -fps", "- - - 1 1f"},     {"-waterfall -root -fps", "- - - - -fw"},
       {"-root -geometry 1x1 -fps --visual default", "- - - - -f"}};
   for (const auto& [line, expected] : cases) {
     StartupOptions o = ParseStartup(Split(line), "0x400001");
