@@ -34,10 +34,11 @@ bool SocketAddress(const std::string& path, sockaddr_un* address) {
 }
 
 // Asks the dialog listening on `path` to come to the front; true once it has said it did.
+// Never blocks past `patience`: a stopped dialog's full queue refuses the connection at once.
 bool AskToFront(const std::string& path, std::chrono::milliseconds patience) {
   sockaddr_un address;
   if (!SocketAddress(path, &address)) return false;
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   std::string reply;
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
