@@ -51,6 +51,7 @@ struct IgnoredEvents : DisplayEvents {
   void OnButton() override {}
   void OnWheel() override {}
   void OnKey() override {}
+  void OnScreenTaken() override {}
 };
 
 void BM_SaverFrame(benchmark::State& state) {

@@ -4,13 +4,14 @@
 LARKSPILL_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libfontconfig-dev libcairo2-dev
-  libx11-dev libxext-dev libpixman-1-dev qt6-base-dev
+  libx11-dev libxext-dev libxss-dev libsystemd-dev libpixman-1-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth xdotool x11-utils imagemagick sox libxml2-utils groff-base python3-numpy openbox time
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   clang libclang-rt-14-dev
   xscreensaver mate-screensaver dbus-x11 lintian strace
+  i3lock suckless-tools python3-dbus python3-gi
 )
 
 install_deps() {

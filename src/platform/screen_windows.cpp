@@ -33,6 +33,17 @@ bool OnX11() {
   return std::string_view(SDL_GetCurrentVideoDriver()) == "x11";
 }
 
+bool LockerHoldsScreen(int monitors) {
+  std::vector<X11ScreenHold::Area> areas;
+  for (int monitor = 0; monitor < monitors; ++monitor) {
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(monitor, &bounds) == 0) {
+      areas.push_back({bounds.x, bounds.y, bounds.w, bounds.h});
+    }
+  }
+  return X11ScreenHold::LockerHoldsScreen(areas);
+}
+
 }  // namespace
 
 bool ScreenWindows::StartVideo() {
@@ -88,6 +99,8 @@ bool ScreenWindows::Add(SDL_Window* window) {
 bool ScreenWindows::Open(int32_t width, int32_t height) {
   Close();
   lost_ = false;
+  screen_taken_ = false;
+  taken_told_ = false;
   pointer_known_ = false;
   if (options_.embed_window != 0) {
     // Errors about the host's window must not end the program when its owner destroys it.
@@ -109,18 +122,22 @@ bool ScreenWindows::Open(int32_t width, int32_t height) {
   // that is a borderless override-redirect window the size of the monitor: full screen with or
   // without a window manager, and never stacked below another window by one (Hold).
   const int monitors = std::max(1, SDL_GetNumVideoDisplays());
+  // Under a screen lock the saver stands aside before it shows anything; its windows are made
+  // but never shown.
+  screen_taken_ = OnX11() && options_.accept_input && LockerHoldsScreen(monitors);
+  const Uint32 shown = screen_taken_ ? SDL_WINDOW_HIDDEN : 0;
   for (int monitor = 0; monitor < monitors; ++monitor) {
     SDL_Rect bounds{};
     SDL_Window* window = nullptr;
     if (OnX11() && SDL_GetDisplayBounds(monitor, &bounds) == 0) {
       SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "1");
       window = SDL_CreateWindow(options_.title.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
-                                SDL_WINDOW_BORDERLESS);
+                                SDL_WINDOW_BORDERLESS | shown);
       SDL_ResetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT);
     } else {
       window = SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_UNDEFINED_DISPLAY(monitor),
                                 SDL_WINDOWPOS_UNDEFINED_DISPLAY(monitor), width, height,
-                                SDL_WINDOW_FULLSCREEN_DESKTOP);
+                                SDL_WINDOW_FULLSCREEN_DESKTOP | shown);
     }
     if (!Add(window)) return false;
   }
@@ -160,7 +177,7 @@ void ScreenWindows::WatchHostWindow() {
 
 void ScreenWindows::Hold() {
   if (!options_.fullscreen || options_.embed_window != 0 || !options_.accept_input) return;
-  if (!OnX11()) return;
+  if (!OnX11() || screen_taken_) return;
   std::vector<unsigned long> windows;
   for (const Window& w : windows_) {
     SDL_SysWMinfo wm;
@@ -267,24 +284,12 @@ void ScreenWindows::Pump(DisplayEvents& events, const std::function<bool(const X
     }
   }
   if (hold_ && !lost_) {
-    held_input_.clear();
-    hold_->Pump(held_input_, std::chrono::steady_clock::now());
-    for (const X11ScreenHold::Input& input : held_input_) {
-      switch (input.kind) {
-        case X11ScreenHold::Input::kKey:
-          events.OnKey();
-          break;
-        case X11ScreenHold::Input::kButton:
-          events.OnButton();
-          break;
-        case X11ScreenHold::Input::kWheel:
-          events.OnWheel();
-          break;
-        case X11ScreenHold::Input::kPointer:
-          PointerAt(input.x, input.y, events);
-          break;
-      }
-    }
+    hold_->Pump(std::chrono::steady_clock::now());
+    if (hold_->ScreenTaken()) screen_taken_ = true;
+  }
+  if (screen_taken_ && !taken_told_) {
+    taken_told_ = true;
+    events.OnScreenTaken();
   }
   Lost();
 }

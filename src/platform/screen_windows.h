@@ -33,8 +33,8 @@ struct SdlDisplayOptions {
 };
 
 // The windows that show the frame and what happens to them: the host's window, or one
-// full-screen window on each monitor (on X11 kept on top with the keyboard and pointer held),
-// or one resizable window; their events, and whether they are gone.
+// full-screen window on each monitor (on X11 kept on top with the focus, until a screen locker
+// takes the screen), or one resizable window; their events, and whether they are gone.
 class ScreenWindows {
  public:
   explicit ScreenWindows(const SdlDisplayOptions& options) : options_(options) {}
@@ -47,13 +47,15 @@ class ScreenWindows {
   bool StartVideo();
   void StopVideo();
   // Opens the windows, for a frame of `width` x `height`; false (with SDL's error) on failure.
+  // Where a screen locker already holds the screen, they are made hidden and the first Pump
+  // tells that the screen is taken.
   bool Open(int32_t width, int32_t height);
-  // In its own full-screen windows on X11 the saver keeps them above every other window and
-  // takes the keyboard and pointer.
+  // In its own full-screen windows on X11 the saver keeps them above every other window, with
+  // the keyboard focus, and watches for a screen locker.
   void Hold();
-  // Lets go of the keyboard and pointer.
+  // Stops keeping the windows on top.
   void LetGo() { hold_.reset(); }
-  // Lets go of the keyboard and pointer and closes the windows.
+  // Stops keeping the windows on top and closes them.
   void Close();
   // After the window system is closed, when no request about the windows can come back:
   // errors about them no longer count.
@@ -63,7 +65,8 @@ class ScreenWindows {
   SDL_Window* window(size_t i) const { return windows_[i].window.get(); }
   Uint32 window_id(size_t i) const { return windows_[i].id; }
 
-  // Handles every pending event: input to `events` (when accepted), X events to `x_event`, the
+  // Handles every pending event: input to `events` (when accepted) and, once, a screen locker
+  // taking the screen; X events to `x_event`, the
   // window whose pixels must all be sent again to `renew`. Closing or losing a window marks the
   // windows lost.
   void Pump(DisplayEvents& events, const std::function<bool(const _XEvent&)>& x_event,
@@ -87,8 +90,9 @@ class ScreenWindows {
   std::vector<Window> windows_;
   _XDisplay* host_display_ = nullptr;  // SDL's X connection, when drawing into a host's window
   std::unique_ptr<X11ScreenHold> hold_;
-  std::vector<X11ScreenHold::Input> held_input_;  // scratch: what the grabs brought
   bool lost_ = false;
+  bool screen_taken_ = false;  // a screen locker or another saver wants the screen
+  bool taken_told_ = false;
   bool pointer_known_ = false;
   int32_t pointer_x_ = 0;  // on the desktop, so moving from one monitor's window to another's
   int32_t pointer_y_ = 0;  // compares like positions

@@ -20,8 +20,14 @@ std::vector<unsigned long> g_own_windows;
 bool g_own_window_failed = false;
 bool g_other_error_told = false;
 int g_closing_status = -1;
+Display* g_trapped_display = nullptr;
+bool g_trap_caught = false;
 
-int OnXError(Display*, XErrorEvent* error) {
+int OnXError(Display* display, XErrorEvent* error) {
+  if (display == g_trapped_display) {
+    g_trap_caught = true;
+    return 0;
+  }
   if (std::find(g_own_windows.begin(), g_own_windows.end(), error->resourceid) !=
       g_own_windows.end()) {
     g_own_window_failed = true;
@@ -75,6 +81,22 @@ void ForgetOwnXWindows() {
 
 bool OwnXWindowFailed() {
   return g_own_window_failed;
+}
+
+XErrorTrap::XErrorTrap(Display* display) : display_(display), outer_(g_trapped_display) {
+  XSync(display_, False);  // earlier requests' errors are not this trap's
+  g_trapped_display = display_;
+  g_trap_caught = false;
+}
+
+XErrorTrap::~XErrorTrap() {
+  XSync(display_, False);
+  g_trapped_display = outer_;
+}
+
+bool XErrorTrap::Caught() {
+  XSync(display_, False);
+  return g_trap_caught;
 }
 
 }  // namespace larkspill

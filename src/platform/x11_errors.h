@@ -2,6 +2,8 @@
 
 #include <functional>
 
+typedef struct _XDisplay Display;
+
 namespace larkspill {
 
 // Xlib's handlers for the whole program. Xlib's own end the program with status 1 on the first
@@ -29,5 +31,21 @@ void WatchOwnXWindow(unsigned long window);
 void ForgetOwnXWindows();
 // Whether a request about one of the watched windows was refused.
 bool OwnXWindowFailed();
+
+// While one lives, requests on `display` that the server refuses are expected (a window another
+// client unmapped or destroyed a moment ago): noted, never fatal, never said.
+class XErrorTrap {
+ public:
+  explicit XErrorTrap(Display* display);
+  ~XErrorTrap();
+  XErrorTrap(const XErrorTrap&) = delete;
+  XErrorTrap& operator=(const XErrorTrap&) = delete;
+  // Whether a request made so far was refused; waits for the server's answers.
+  bool Caught();
+
+ private:
+  Display* display_;
+  Display* outer_;
+};
 
 }  // namespace larkspill

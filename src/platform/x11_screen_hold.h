@@ -9,60 +9,71 @@ typedef union _XEvent XEvent;
 
 namespace larkspill {
 
-// Holds the screen for the full-screen saver on X11: its windows (one per monitor) stay above
-// every other window, and the keyboard and pointer are grabbed for them, so every key, button and
-// pointer move reaches the saver wherever another program put the focus.
+// Keeps the full-screen saver's windows (one per monitor) above every ordinary window on X11,
+// with the keyboard focus, and notices when a screen locker or another saver wants the screen.
 //
-// It has an X connection of its own: the grabs belong to it, so SDL, which lets go of its own
-// grabs whenever its window loses the focus, cannot drop them, and the input they bring is read
-// here. The windows are override-redirect, so no window manager stacks, moves or focuses them; a
-// window mapped or restacked later by anyone is answered by raising the saver's again.
+// It holds no grab: a locker (i3lock, slock, xsecurelock, the hosts' own lock) must get the
+// keyboard and pointer the moment it asks, and most ask only for a fraction of a second before
+// giving up. Keys reach the saver through the focus, which it takes back from any window that
+// takes it; pointer moves and buttons reach it because its windows cover every monitor.
+//
+// The screen counts as taken, and the saver steps aside, when another client grabs the keyboard
+// (a locker's first act; a window manager's key binding is a key as well), maps an
+// override-redirect window over a whole monitor (a locker's or another saver's window), or when
+// the X screen saver turns on at the end of the idle time (what xss-lock and light-locker lock on).
+//
+// It has an X connection of its own, so that what it selects and asks never mixes with SDL's.
 class X11ScreenHold {
  public:
   using Clock = std::chrono::steady_clock;
-  // Grabs another client holds are tried again this often.
-  static constexpr auto kGrabRetry = std::chrono::milliseconds(100);
-  // Raising answers another window's change at once, then at most this often, so two programs
-  // that both want to be on top take turns instead of flooding the X server.
-  static constexpr auto kRaiseSpacing = std::chrono::milliseconds(100);
+  // Raising and taking the focus back answer another window's change at once, then at most this
+  // often, so two programs that both want to be on top take turns instead of flooding the server.
+  static constexpr auto kRestoreSpacing = std::chrono::milliseconds(100);
 
-  // What the grabs brought.
-  struct Input {
-    enum Kind { kKey, kButton, kWheel, kPointer } kind;
-    int x = 0;  // kPointer: where the pointer is on the desktop
-    int y = 0;
+  struct Area {
+    int x = 0, y = 0, width = 0, height = 0;
   };
 
   // Holds the screen for `windows` (SDL's, on the display SDL uses); null when no connection of
   // its own can be opened.
   static std::unique_ptr<X11ScreenHold> Take(const std::vector<unsigned long>& windows);
-  // Gives the keyboard and the pointer back.
   ~X11ScreenHold();
   X11ScreenHold(const X11ScreenHold&) = delete;
   X11ScreenHold& operator=(const X11ScreenHold&) = delete;
 
-  // Reads what the X server told since the last call, adding the input to `input`; then raises
-  // the windows, maps them again and retries the grabs, as far as is due by `now`.
-  void Pump(std::vector<Input>& input, Clock::time_point now);
+  // Whether a screen locker holds the screen already: the topmost window is another client's
+  // override-redirect window covering one of `monitors`, and another client holds the keyboard.
+  // A grab alone (an open menu) or a full-screen window alone (a video) is no lock.
+  static bool LockerHoldsScreen(const std::vector<Area>& monitors);
+
+  // Reads what the X server told since the last call; then maps, raises and focuses the windows
+  // again, as far as is due by `now`, unless the screen was taken.
+  void Pump(Clock::time_point now);
 
   // Whether another client destroyed one of the saver's windows.
   bool WindowGone() const { return window_gone_; }
+  // Whether a locker, another saver or the X screen saver has taken the screen.
+  bool ScreenTaken() const { return screen_taken_; }
 
  private:
   X11ScreenHold(Display* display, std::vector<unsigned long> windows);
   bool Own(unsigned long window) const;
-  void Notice(const XEvent& event, std::vector<Input>& input);
-  void TryGrabs();
+  void Notice(const XEvent& event);
+  // Whether another client's override-redirect window now covers one of the saver's monitors.
+  bool CoversAMonitor(unsigned long window);
+  void TakeFocus();
 
   Display* display_;
   std::vector<unsigned long> windows_;
-  bool keyboard_held_ = false;
-  bool pointer_held_ = false;
+  std::vector<Area> monitors_;   // where the saver's windows are
+  int screen_saver_event_ = -1;  // MIT-SCREEN-SAVER's notify event, where the server has it
   bool raise_wanted_ = true;
+  bool focus_wanted_ = true;
   bool map_wanted_ = false;
+  bool viewable_ = true;
   bool window_gone_ = false;
-  Clock::time_point next_grab_{};
-  Clock::time_point next_raise_{};
+  bool screen_taken_ = false;
+  Clock::time_point next_restore_{};
 };
 
 }  // namespace larkspill

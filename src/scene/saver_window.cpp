@@ -143,6 +143,10 @@ void SaverWindow::OnKey() {
   CloseDown();
 }
 
+void SaverWindow::OnScreenTaken() {
+  CloseDown();
+}
+
 void SaverWindow::CloseDown() {
   if (ended_) return;
   ended_ = true;

@@ -61,6 +61,8 @@ class SaverWindow : public DisplayEvents {
   // The wheel is a mouse button to the user: turning it ends the saver as a press does.
   void OnWheel() override;
   void OnKey() override;
+  // Ends the saver as a key does: a locker's screen must never wait behind it.
+  void OnScreenTaken() override;
 
   // Once a second: clock time, sound-off count, scene rotation, the eagle.
   void Timer1_Timer();

@@ -69,6 +69,9 @@ class DisplayEvents {
   // A turn of the mouse wheel, which X11 reports as a press of buttons 4 to 7.
   virtual void OnWheel() = 0;
   virtual void OnKey() = 0;
+  // A screen locker or another saver has taken the screen (or the session is locking): the
+  // saver steps aside.
+  virtual void OnScreenTaken() = 0;
 };
 
 }  // namespace larkspill

@@ -20,8 +20,8 @@ class MonitorPower {
   virtual ~MonitorPower() = default;
   // True while the monitor is powered down (standby, suspend or off).
   virtual bool PoweredOff() = 0;
-  // True: the desktop may blank and power down the monitor at its own time-outs.
-  // False: its screen saver and power-down time-outs are held off.
+  // True: the monitor may power down at the desktop's time-outs.
+  // False: its power-down time-outs are held off (never the idle clock screen lockers use).
   virtual void AllowPowerSaving(bool allow) = 0;
   // Turns a powered-down monitor back on.
   virtual void ForceOn() = 0;

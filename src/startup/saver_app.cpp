@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/instance_lock.h"
+#include "platform/login_session_watch.h"
 #include "platform/sdl_display.h"
 #include "platform/sdl_sound_device.h"
 #include "platform/soundscape_lock.h"
@@ -49,40 +50,56 @@ int IgnoreXError(Display*, XErrorEvent*) {
   return 0;
 }
 
-// The monitor's power on X11: its state from DPMS, the desktop's time-outs through SDL's
-// screen-saver switch (which suspends the X screen saver, and DPMS with it), and a DPMS
-// power-on for a monitor that went dark all the same.
+// The monitor's power on X11, through DPMS. Keeping it on switches DPMS's own time-outs off for
+// the run and puts them back at the end; the X screen saver's idle clock, which screen lockers
+// wait on, is never held or reset.
 class SystemMonitorPower : public MonitorPower {
  public:
   explicit SystemMonitorPower(WindowSystem& windows) : windows_(windows) {}
   ~SystemMonitorPower() override {
-    if (display_ != nullptr) XCloseDisplay(display_);
+    if (display_ == nullptr) return;
+    if (dpms_held_off_) DPMSEnable(display_);
+    XCloseDisplay(display_);
   }
   SystemMonitorPower(const SystemMonitorPower&) = delete;
   SystemMonitorPower& operator=(const SystemMonitorPower&) = delete;
 
   bool PoweredOff() override { return windows_.MonitorPoweredOff(); }
   void AllowPowerSaving(bool allow) override {
-    if (allow) {
-      SDL_EnableScreenSaver();
-    } else {
-      SDL_DisableScreenSaver();
+    if (!Dpms()) return;
+    CARD16 level = 0;
+    BOOL enabled = False;
+    if (!allow && !dpms_held_off_ && DPMSInfo(display_, &level, &enabled) && enabled) {
+      DPMSDisable(display_);
+      dpms_held_off_ = true;
+    } else if (allow && dpms_held_off_) {
+      DPMSEnable(display_);
+      dpms_held_off_ = false;
     }
+    XFlush(display_);
   }
   void ForceOn() override {
-    if (display_ == nullptr) display_ = XOpenDisplay(nullptr);
-    if (display_ == nullptr) return;
-    int event_base = 0, error_base = 0;
-    if (DPMSQueryExtension(display_, &event_base, &error_base) && DPMSCapable(display_)) {
-      DPMSForceLevel(display_, DPMSModeOn);
-    }
-    XForceScreenSaver(display_, ScreenSaverReset);
+    if (!Dpms()) return;
+    DPMSForceLevel(display_, DPMSModeOn);
     XFlush(display_);
   }
 
  private:
+  // A connection to a display whose monitors take DPMS commands.
+  bool Dpms() {
+    if (display_ == nullptr && !tried_) {
+      tried_ = true;
+      display_ = XOpenDisplay(nullptr);
+    }
+    int event_base = 0, error_base = 0;
+    return display_ != nullptr && DPMSQueryExtension(display_, &event_base, &error_base) &&
+           DPMSCapable(display_);
+  }
+
   WindowSystem& windows_;
   Display* display_ = nullptr;
+  bool tried_ = false;
+  bool dpms_held_off_ = false;
 };
 
 // What a host's window is to the saver: gone, one that takes input but cannot be drawn into, or
@@ -256,7 +273,11 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   // monitor dark, which it already is when we hear of it.
   std::optional<SystemMonitorPower> power;
   std::optional<PowerHook> hook;
+  // Under a host the host is the screen locker; in its own windows the saver hears the login
+  // manager's lock and sleep announcements itself.
+  std::optional<LoginSessionWatch> login;
   if (!hosted) {
+    login.emplace();
     power.emplace(windows);
     hook.emplace(window, *power);
     hook->HookWindow([](uint32_t, uint32_t, int32_t) { return 0; });
@@ -297,6 +318,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
       return ending(128 + signal);
     }
     display.PumpEvents(window);
+    if (login && login->LockComing()) window.OnScreenTaken();
     if (status >= 0) break;
     if (hook) hook->Poll(clock.TickCount());
     window.Timers().RunDue(clock.TickCount());

@@ -114,3 +114,22 @@ wait_drawn() { until_ok "${3:-10}" drawn "$1" "$2" || fail "nothing drawn at $1,
 expect_no_x_error() { ! grep -qi 'X Error\|BadWindow\|BadDrawable' "${1:-$WORK/stderr}" || fail "X error: $(cat "${1:-$WORK/stderr}")"; }
 # Fails unless another client can grab the keyboard and the pointer: others_can_grab WHEN
 others_can_grab() { "$STAND_IN_HOST" --grab >"$WORK/grab" || fail "$1: keyboard or pointer still held ($(cat "$WORK/grab"))"; }
+
+# start_xscreensaver "NAME:\tVALUE" ...: the real xscreensaver daemon with these settings, in its own
+# home. It runs nothing for root: here it runs as user 1000 in a user namespace, or as nobody; 1 where
+# neither can reach the build.
+start_xscreensaver() {
+  local as_user=()
+  export HOME="$WORK/home" PATH="$WORK/bin:$PATH"
+  mkdir -p "$HOME" "$WORK/bin" && ln -sf "$LARKSPILL" "$WORK/bin/larkspill"
+  printf '%b\n' "$@" fade:\tFalse unfade:\tFalse splash:\tFalse dpmsEnabled:\tFalse >"$HOME/.xscreensaver"
+  if [ "$(id -u)" -eq 0 ]; then
+    as_user=(unshare --user --map-user=1000 --map-group=1000)
+    if ! "${as_user[@]}" true 2>/dev/null; then
+      as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+      chmod 755 "$WORK" && chown -R 65534 "$WORK" && "${as_user[@]}" test -x "$LARKSPILL" -a -r "$LARKSPILL_ASSETS/UK-bg01.bmp" || return 1
+    fi
+  fi
+  bg "${as_user[@]}" xscreensaver -no-splash -verbose >"$WORK/xscreensaver.log" 2>&1
+  until_ok 5 xscreensaver-command -time >/dev/null 2>&1 || true
+}

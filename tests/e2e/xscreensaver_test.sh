@@ -5,22 +5,8 @@ start_two_monitor_display || { echo "SKIPPED: Xorg with the dummy driver cannot 
 unset DBUS_SESSION_BUS_ADDRESS  # startx and xscreensaver: no session bus
 
 # xscreensaver finds savers on PATH; its own user file lists Larkspill as the one to show.
-export HOME="$WORK/home" PATH="$WORK/bin:$PATH"
-mkdir -p "$HOME" "$WORK/bin" && ln -s "$LARKSPILL" "$WORK/bin/larkspill"
-printf '%s:\t%s\n' mode one selected 0 timeout 0:30:00 lock False fade False unfade False splash False \
-  dpmsEnabled False programs '"Larkspill"  larkspill -root  \n' >"$HOME/.xscreensaver"
-# xscreensaver runs no saver for root: here it runs as user 1000 in a user namespace, or as nobody.
-as_user=()
-if [ "$(id -u)" -eq 0 ]; then
-  as_user=(unshare --user --map-user=1000 --map-group=1000)
-  if ! "${as_user[@]}" true 2>/dev/null; then
-    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-    chmod 755 "$WORK" && chown -R 65534 "$WORK" && "${as_user[@]}" test -x "$LARKSPILL" -a -r "$LARKSPILL_ASSETS/UK-bg01.bmp" ||
-      { echo "SKIPPED: no user namespace, and the build is out of an ordinary user's reach"; exit 77; }
-  fi
-fi
-bg "${as_user[@]}" xscreensaver -no-splash -verbose >"$WORK/xscreensaver.log" 2>&1
-until_ok 5 xscreensaver-command -time >/dev/null 2>&1 || true
+start_xscreensaver 'mode:\tone' 'selected:\t0' 'timeout:\t0:30:00' 'lock:\tFalse' 'programs:\t"Larkspill"  larkspill -root  \\n' ||
+  { echo "SKIPPED: no user namespace, and the build is out of an ordinary user's reach"; exit 77; }
 xscreensaver-command -activate >/dev/null || fail "xscreensaver-command -activate failed"
 
 until_ok 10 savers_are 2 || fail "$(on_display | wc -l) Larkspills, not 2"

@@ -29,8 +29,9 @@ struct RecordingEvents : DisplayEvents {
   void OnButton() override { ++buttons; }
   void OnWheel() override { ++wheels; }
   void OnKey() override { ++keys; }
+  void OnScreenTaken() override { ++taken; }
   auto Counts() const { return std::tuple(moves, buttons, wheels, keys, frames); }
-  int frames = 0, moves = 0, buttons = 0, wheels = 0, keys = 0;
+  int frames = 0, moves = 0, buttons = 0, wheels = 0, keys = 0, taken = 0;
 };
 
 // A display on SDL's offscreen driver, with a folder for the pictures a test writes.
