@@ -267,10 +267,14 @@ void SdlDisplay::Present(Screen& screen) {
     screen.whole = true;
     if (!screen.view.exact()) composer_->KeepScene(true);
   }
+  // Parts that came into sight are exposed, and so sent whole: only then can the visible part grow.
+  if (screen.whole) screen.visible = screen.presenter->Visible(w, h);
   std::vector<SharpText> sharp;
   if (!screen.view.exact() && composer_->texts_known()) {
     for (const Drawing& drawing : composer_->shown()) {
       if (!drawing.text) continue;
+      // A text out of sight is not drawn at the view's size: at a huge window's scale it is large.
+      if (IsEmpty(Intersect(screen.view.WindowBox(drawing.where), screen.visible))) continue;
       if (auto text = texts_.Scaled(*drawing.text, screen.view.scale_y())) {
         sharp.push_back(screen.view.Sharp(std::move(text), drawing.where));
       }
@@ -278,9 +282,12 @@ void SdlDisplay::Present(Screen& screen) {
   }
   window_changes_.Clear();
   screen.view.Changes(composer_->changed(), std::move(sharp), screen.whole, window_changes_);
+  window_changes_.Clip(screen.visible);
   if (screen.whole || !window_changes_.Empty()) {
     screen.presenter->Show(screen.view, *composer_, window_changes_, screen.whole);
-    pixels_presented_ += screen.whole ? int64_t{w} * h : window_changes_.Area();
+    const pixman_box32_t& v = screen.visible;
+    pixels_presented_ +=
+        screen.whole ? int64_t{v.x2 - v.x1} * (v.y2 - v.y1) : window_changes_.Area();
   }
   screen.whole = false;
 }

@@ -105,7 +105,8 @@ class SdlDisplay : public SpriteDisplay {
     ScaledView view;
     int w = 0;  // the window's size as last seen
     int h = 0;
-    bool whole = true;  // everything must be shown again (new, resized or exposed)
+    pixman_box32_t visible{};  // the part of the window on the screen, as of the last whole
+    bool whole = true;         // everything must be shown again (new, resized or exposed)
   };
 
   Sprite& SpriteAt(int32_t sprite);

@@ -51,6 +51,19 @@ ends_with 1 "an input-only host window"
 grep -q "input-only" "$WORK/stderr" || fail "an input-only host window is not named: $(err)"
 host_destroy
 
+# A host window far larger than the screen: only the part on the screen is sent (each frame at most
+# the screen's pixels), and a part that comes into sight shows the scene.
+start_host 16000 16000 "Host"
+LARKSPILL_TRACE=1 start_app --window-id "$HOST_HEX"
+sleep 1
+xdotool windowmove "$HOST_HEX" -7600 -7700
+sleep 1
+expect_scene 200 150 400 300
+term_ends "a huge host window" 1
+read -r frames sent < <(awk '/trace frames/ { f = $3 } /pixels_presented/ { p = $3 } END { print f, p }' "$WORK/stderr")
+[ "$sent" -le $((frames * 800 * 600)) ] || fail "a huge host window: $sent pixels sent in $frames frames"
+host_destroy
+
 # The preview (/pID): a child filling the pane, never focused, its picture clipped or black beyond.
 picture_at() { local xy; for xy in "$@"; do [ "$(pixel $xy)" = "$(pixel $xy "$PICTURE")" ] || fail "pane pixel $xy is not the picture's"; done; }
 corners=("0 0" "76 57" "152 0" "0 114" "152 114" "120 30")
