@@ -57,7 +57,7 @@ start_host 16000 16000 "Host"
 LARKSPILL_TRACE=1 start_app --window-id "$HOST_HEX"
 sleep 1
 xdotool windowmove "$HOST_HEX" -7600 -7700
-sleep 1
+wait_drawn 400 300 5
 expect_scene 200 150 400 300
 term_ends "a huge host window" 1
 read -r frames sent < <(awk '/trace frames/ { f = $3 } /pixels_presented/ { p = $3 } END { print f, p }' "$WORK/stderr")
