@@ -4,7 +4,7 @@
 LARKSPILL_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libfontconfig-dev libcairo2-dev
-  libx11-dev libxext-dev libxss-dev libsystemd-dev libpixman-1-dev qt6-base-dev
+  libx11-dev libxext-dev libxss-dev libxrandr-dev libsystemd-dev libpixman-1-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth xdotool x11-utils imagemagick sox libxml2-utils groff-base python3-numpy openbox time
@@ -37,9 +37,9 @@ install_deps() {
 }
 
 # Starts Xvfb on a display number the server itself finds free (no race with a server started at
-# the same moment) and sets XVFB_DISPLAY and XVFB_PID.
+# the same moment) and sets XVFB_DISPLAY and XVFB_PID: start_xvfb [WxHxDEPTH [SERVER OPTIONS...]].
 start_xvfb() {
-  start_x_server Xvfb -screen 0 "${1:-800x600x24}" -nolisten tcp || { echo "could not start Xvfb" >&2; return 1; }
+  start_x_server Xvfb -screen 0 "${1:-800x600x24}" -nolisten tcp "${@:2}" || { echo "could not start Xvfb" >&2; return 1; }
 }
 
 # start_x_server SERVER ARGS...: sets XVFB_PID and XVFB_DISPLAY once the server answers; 1 if it

@@ -30,6 +30,13 @@ void Region::Add(int64_t x, int64_t y, int64_t w, int64_t h, const pixman_box32_
                              static_cast<unsigned>(box.y2 - box.y1));
 }
 
+void Region::Clip(const pixman_box32_t& box) {
+  if (IsEmpty(box)) return Clear();
+  pixman_region32_intersect_rect(&region_, &region_, box.x1, box.y1,
+                                 static_cast<unsigned>(box.x2 - box.x1),
+                                 static_cast<unsigned>(box.y2 - box.y1));
+}
+
 bool Region::Touches(const pixman_box32_t& box) const {
   if (IsEmpty(box)) return false;
   pixman_box32_t copy = box;

@@ -26,6 +26,8 @@ class Region {
   // Adds the part of the rectangle (x, y, w, h) inside `clip`; nothing when it is empty.
   void Add(int64_t x, int64_t y, int64_t w, int64_t h, const pixman_box32_t& clip);
   void Add(const Region& other) { pixman_region32_union(&region_, &region_, &other.region_); }
+  // Keeps only the part inside `box`.
+  void Clip(const pixman_box32_t& box);
   void Clear() { pixman_region32_clear(&region_); }
   bool Empty() const { return pixman_region32_not_empty(&region_) == 0; }
   bool Touches(const pixman_box32_t& box) const;

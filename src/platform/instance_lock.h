@@ -5,9 +5,10 @@
 
 namespace larkspill {
 
-// The folder for this user's run-time files (locks): $XDG_RUNTIME_DIR, or else
-// <temp>/larkspill-UID, made 0700 and used only when it is a real folder of this user's with mode
-// 0700, since anyone may create it first. Empty, with the reason in `why`, when there is none.
+// The folder for this user's run-time files (locks, the dialog's socket): $XDG_RUNTIME_DIR when
+// it is a real folder of this user's that nobody else may write, or else <temp>/larkspill-UID,
+// made 0700 and used only when it is a real folder of this user's with mode 0700, since anyone
+// may create it first. Empty when there is none; `why` says what was passed over, and why.
 std::filesystem::path RuntimeDir(std::string* why = nullptr);
 
 // Tells whether another instance of the program runs. Every instance holds a shared lock on one

@@ -35,6 +35,17 @@ void ScaledView::Place(int window_w, int window_h, int frame_w, int frame_h) {
   texts_.clear();
 }
 
+pixman_box32_t ScaledView::WindowBox(const pixman_box32_t& frame_box) const {
+  auto at = [](int64_t frame, double scale, int place) {
+    return static_cast<int32_t>(std::clamp<int64_t>(std::llround(frame * scale) + place,
+                                                    -(int64_t{1} << 30), int64_t{1} << 30));
+  };
+  return {at(int64_t{frame_box.x1} - 1, scale_x_, place_.x),
+          at(int64_t{frame_box.y1} - 1, scale_y_, place_.y),
+          at(int64_t{frame_box.x2} + 1, scale_x_, place_.x),
+          at(int64_t{frame_box.y2} + 1, scale_y_, place_.y)};
+}
+
 SharpText ScaledView::Sharp(std::shared_ptr<const TextPixels> text,
                             const pixman_box32_t& frame_box) const {
   const SDL_Surface* surface = text->surface.get();

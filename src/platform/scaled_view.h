@@ -46,6 +46,8 @@ class ScaledView {
     return {place_.x, place_.y, place_.x + place_.w, place_.y + place_.h};
   }
 
+  // The window pixels a frame box reaches on the view, a frame pixel more on each side.
+  pixman_box32_t WindowBox(const pixman_box32_t& frame_box) const;
   // `text`, rendered at the view's size, for a text drawn at `frame_box` on the frame.
   SharpText Sharp(std::shared_ptr<const TextPixels> text, const pixman_box32_t& frame_box) const;
   // Adds to `out` the window pixels that show `frame_changed` (the whole view when `whole`), and

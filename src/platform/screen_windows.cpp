@@ -33,15 +33,17 @@ bool OnX11() {
   return std::string_view(SDL_GetCurrentVideoDriver()) == "x11";
 }
 
-bool LockerHoldsScreen(int monitors) {
-  std::vector<X11ScreenHold::Area> areas;
-  for (int monitor = 0; monitor < monitors; ++monitor) {
+// Where the monitors are now: RandR's list, or SDL's where the X server has none. SDL reads its
+// list once, so only RandR's follows a monitor resized, added, removed or moved.
+std::vector<X11ScreenHold::Area> MonitorAreas() {
+  std::vector<X11ScreenHold::Area> areas = X11ScreenHold::Monitors();
+  for (int monitor = 0; areas.empty() && monitor < SDL_GetNumVideoDisplays(); ++monitor) {
     SDL_Rect bounds{};
     if (SDL_GetDisplayBounds(monitor, &bounds) == 0) {
       areas.push_back({bounds.x, bounds.y, bounds.w, bounds.h});
     }
   }
-  return X11ScreenHold::LockerHoldsScreen(areas);
+  return areas;
 }
 
 }  // namespace
@@ -97,6 +99,12 @@ bool ScreenWindows::Add(SDL_Window* window) {
 }
 
 bool ScreenWindows::Open(int32_t width, int32_t height) {
+  if (OpenWindows(width, height)) return true;
+  lost_ = true;
+  return false;
+}
+
+bool ScreenWindows::OpenWindows(int32_t width, int32_t height) {
   Close();
   lost_ = false;
   screen_taken_ = false;
@@ -121,25 +129,28 @@ bool ScreenWindows::Open(int32_t width, int32_t height) {
   // Every monitor shows the whole scene, each in a window covering just that monitor. On X11
   // that is a borderless override-redirect window the size of the monitor: full screen with or
   // without a window manager, and never stacked below another window by one (Hold).
-  const int monitors = std::max(1, SDL_GetNumVideoDisplays());
+  const std::vector<X11ScreenHold::Area> monitors =
+      OnX11() ? MonitorAreas() : std::vector<X11ScreenHold::Area>{};
   // Under a screen lock the saver stands aside before it shows anything; its windows are made
   // but never shown.
-  screen_taken_ = OnX11() && options_.accept_input && LockerHoldsScreen(monitors);
+  screen_taken_ =
+      !monitors.empty() && options_.accept_input && X11ScreenHold::LockerHoldsScreen(monitors);
   const Uint32 shown = screen_taken_ ? SDL_WINDOW_HIDDEN : 0;
-  for (int monitor = 0; monitor < monitors; ++monitor) {
-    SDL_Rect bounds{};
-    SDL_Window* window = nullptr;
-    if (OnX11() && SDL_GetDisplayBounds(monitor, &bounds) == 0) {
-      SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "1");
-      window = SDL_CreateWindow(options_.title.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
-                                SDL_WINDOW_BORDERLESS | shown);
-      SDL_ResetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT);
-    } else {
-      window = SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_UNDEFINED_DISPLAY(monitor),
-                                SDL_WINDOWPOS_UNDEFINED_DISPLAY(monitor), width, height,
-                                SDL_WINDOW_FULLSCREEN_DESKTOP | shown);
-    }
+  for (const X11ScreenHold::Area& monitor : monitors) {
+    SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "1");
+    SDL_Window* window =
+        SDL_CreateWindow(options_.title.c_str(), monitor.x, monitor.y, monitor.width,
+                         monitor.height, SDL_WINDOW_BORDERLESS | shown);
+    SDL_ResetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT);
     if (!Add(window)) return false;
+  }
+  for (int monitor = 0; monitors.empty() && monitor < std::max(1, SDL_GetNumVideoDisplays());
+       ++monitor) {
+    if (!Add(SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_UNDEFINED_DISPLAY(monitor),
+                              SDL_WINDOWPOS_UNDEFINED_DISPLAY(monitor), width, height,
+                              SDL_WINDOW_FULLSCREEN_DESKTOP))) {
+      return false;
+    }
   }
   return true;
 }

@@ -46,7 +46,8 @@ class ScreenWindows {
   // power saving and signals left to others); false, having said why, when there is no display.
   bool StartVideo();
   void StopVideo();
-  // Opens the windows, for a frame of `width` x `height`; false (with SDL's error) on failure.
+  // Opens the windows (again), for a frame of `width` x `height`; false (with SDL's error), and
+  // the windows lost, on failure.
   // Where a screen locker already holds the screen, they are made hidden and the first Pump
   // tells that the screen is taken.
   bool Open(int32_t width, int32_t height);
@@ -55,6 +56,8 @@ class ScreenWindows {
   void Hold();
   // Stops keeping the windows on top.
   void LetGo() { hold_.reset(); }
+  // Whether the monitors changed since the held windows were opened: time to open them again.
+  bool MonitorsChanged() const { return hold_ && hold_->MonitorsChanged(); }
   // Stops keeping the windows on top and closes them.
   void Close();
   // After the window system is closed, when no request about the windows can come back:
@@ -82,6 +85,7 @@ class ScreenWindows {
     SdlWindowPtr window;
     Uint32 id = 0;
   };
+  bool OpenWindows(int32_t width, int32_t height);
   bool Add(SDL_Window* window);
   void WatchHostWindow();
   void PointerAt(int32_t x, int32_t y, DisplayEvents& events);

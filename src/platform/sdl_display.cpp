@@ -85,13 +85,7 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
     composer_ = std::make_unique<FrameComposer>(frame_pixels_.data(), width, height, width * 4);
   }
   if (composer_->frame() == nullptr || composer_->frame_surface() == nullptr) return fail("frame");
-  for (size_t i = 0; i < windows_.count(); ++i) {
-    Screen& screen = screens_.emplace_back();
-    screen.window_id = windows_.window_id(i);
-    screen.presenter = X11Presenter::For(windows_.window(i), *composer_, shared_frame_.get());
-    if (!screen.presenter) screen.presenter = std::make_unique<SdlSurfacePresenter>(windows_.window(i));
-  }
-  windows_.Hold();
+  MakeScreens();
   if (!texts_.Start()) return fail("fonts");
 
   int refresh = 0;
@@ -106,6 +100,32 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   open_ = true;
   if (trace_) trace_->OpenEnds();
   return true;
+}
+
+// A screen for each window, then the windows held.
+void SdlDisplay::MakeScreens() {
+  for (size_t i = 0; i < windows_.count(); ++i) {
+    Screen& screen = screens_.emplace_back();
+    screen.window_id = windows_.window_id(i);
+    screen.presenter = X11Presenter::For(windows_.window(i), *composer_, shared_frame_.get());
+    if (!screen.presenter) {
+      screen.presenter = std::make_unique<SdlSurfacePresenter>(windows_.window(i));
+    }
+  }
+  windows_.Hold();
+}
+
+// New windows and screens for the monitors as they are now; the frame, its pictures and
+// everything drawn stay, and the next frame is sent whole.
+void SdlDisplay::FollowMonitors() {
+  screens_.clear();
+  if (!windows_.Open(logical_width_, logical_height_)) {
+    std::fprintf(stderr, "larkspill: cannot open the windows for the new monitors: %s\n",
+                 SDL_GetError());
+    return;
+  }
+  MakeScreens();
+  SDL_ShowCursor(cursor_visible_ ? SDL_ENABLE : SDL_DISABLE);
 }
 
 int32_t SdlDisplay::CreateSprite() {
@@ -217,8 +237,8 @@ void SdlDisplay::DrawText(const std::string& text, int32_t x, int32_t y, int32_t
   // that could be rendered within one picture.
   int64_t max_width = static_cast<int64_t>(logical_width_) - x;
   if (max_width <= 0 || max_width > 16384 || y >= logical_height_) return;
-  std::shared_ptr<const TextPixels> rendered =
-      texts_.Render(text, static_cast<uint32_t>(colour) & 0xFFFFFF, static_cast<int32_t>(max_width));
+  std::shared_ptr<const TextPixels> rendered = texts_.Render(
+      text, static_cast<uint32_t>(colour) & 0xFFFFFF, static_cast<int32_t>(max_width));
   if (!rendered) return;
   if (trace_) trace_->Text(text, x, y);
   const SDL_Surface* surface = rendered->surface.get();
@@ -247,10 +267,14 @@ void SdlDisplay::Present(Screen& screen) {
     screen.whole = true;
     if (!screen.view.exact()) composer_->KeepScene(true);
   }
+  // Parts that came into sight are exposed, and so sent whole: only then can the visible part grow.
+  if (screen.whole) screen.visible = screen.presenter->Visible(w, h);
   std::vector<SharpText> sharp;
   if (!screen.view.exact() && composer_->texts_known()) {
     for (const Drawing& drawing : composer_->shown()) {
       if (!drawing.text) continue;
+      // A text out of sight is not drawn at the view's size: at a huge window's scale it is large.
+      if (IsEmpty(Intersect(screen.view.WindowBox(drawing.where), screen.visible))) continue;
       if (auto text = texts_.Scaled(*drawing.text, screen.view.scale_y())) {
         sharp.push_back(screen.view.Sharp(std::move(text), drawing.where));
       }
@@ -258,9 +282,12 @@ void SdlDisplay::Present(Screen& screen) {
   }
   window_changes_.Clear();
   screen.view.Changes(composer_->changed(), std::move(sharp), screen.whole, window_changes_);
+  window_changes_.Clip(screen.visible);
   if (screen.whole || !window_changes_.Empty()) {
     screen.presenter->Show(screen.view, *composer_, window_changes_, screen.whole);
-    pixels_presented_ += screen.whole ? int64_t{w} * h : window_changes_.Area();
+    const pixman_box32_t& v = screen.visible;
+    pixels_presented_ +=
+        screen.whole ? int64_t{v.x2 - v.x1} * (v.y2 - v.y1) : window_changes_.Area();
   }
   screen.whole = false;
 }
@@ -281,6 +308,7 @@ void SdlDisplay::PumpEvents(DisplayEvents& events) {
           if (screen.window_id == window_id) screen.whole = true;
         }
       });
+  if (open_ && windows_.MonitorsChanged()) FollowMonitors();
 }
 
 void SdlDisplay::SetCursorVisible(bool visible) {

@@ -105,12 +105,15 @@ class SdlDisplay : public SpriteDisplay {
     ScaledView view;
     int w = 0;  // the window's size as last seen
     int h = 0;
-    bool whole = true;  // everything must be shown again (new, resized or exposed)
+    pixman_box32_t visible{};  // the part of the window on the screen, as of the last whole
+    bool whole = true;         // everything must be shown again (new, resized or exposed)
   };
 
   Sprite& SpriteAt(int32_t sprite);
   bool Drawable() const { return open_ && !windows_.lost(); }
   void Present(Screen& screen);
+  void MakeScreens();
+  void FollowMonitors();
   void ReleaseAll();
 
   Clock& clock_;
@@ -132,7 +135,7 @@ class SdlDisplay : public SpriteDisplay {
   Region window_changes_;  // scratch: what one window is sent
   FramePacer pacer_;
   int64_t pixels_presented_ = 0;
-  int64_t pixels_composed_before_ = 0;  // by composers of earlier openings
+  int64_t pixels_composed_before_ = 0;   // by composers of earlier openings
   std::unique_ptr<DisplayTrace> trace_;  // only with LARKSPILL_TRACE set
 };
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,6 +31,12 @@ bool SoundscapeLock::TryTake() {
     if (fd_ < 0) {
       std::fprintf(stderr, "larkspill: cannot open the sound lock %s: %s; playing sound anyway\n",
                    path_.c_str(), std::strerror(errno));
+      failed_ = true;
+      return true;
+    }
+    if (struct stat st {}; ::fstat(fd_, &st) == 0 && st.st_uid != ::getuid()) {
+      std::fprintf(stderr, "larkspill: the sound lock %s belongs to another user and is not "
+                   "trusted; playing sound anyway\n", path_.c_str());
       failed_ = true;
       return true;
     }

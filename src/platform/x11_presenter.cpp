@@ -212,6 +212,23 @@ bool X11Presenter::Size(int* w, int* h, bool* renewed) {
   return *w > 0 && *h > 0;
 }
 
+// A host's window may be far larger than the screen, or partly off it; only the part inside the
+// root window shows.
+pixman_box32_t X11Presenter::Visible(int w, int h) {
+  const Window root = DefaultRootWindow(display_);
+  Window child = 0, ignored = 0;
+  int x = 0, y = 0, root_x = 0, root_y = 0;
+  unsigned root_w = 0, root_h = 0, border = 0, depth = 0;
+  if (!XTranslateCoordinates(display_, x_window_, root, 0, 0, &x, &y, &child) ||
+      !XGetGeometry(display_, root, &ignored, &root_x, &root_y, &root_w, &root_h, &border,
+                    &depth)) {
+    return {0, 0, w, h};
+  }
+  return {std::clamp(-x, 0, w), std::clamp(-y, 0, h),
+          std::clamp(static_cast<int>(root_w) - x, 0, w),
+          std::clamp(static_cast<int>(root_h) - y, 0, h)};
+}
+
 void X11Presenter::Show(const ScaledView& view, const FrameComposer& frame, const Region& boxes,
                         bool whole) {
   if (whole) {

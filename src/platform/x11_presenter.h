@@ -65,6 +65,7 @@ class X11Presenter : public Presenter {
   ~X11Presenter() override;
 
   bool Size(int* w, int* h, bool* renewed) override;
+  pixman_box32_t Visible(int w, int h) override;
   void Show(const ScaledView& view, const FrameComposer& frame, const Region& boxes,
             bool whole) override;
   bool TakeEvent(const _XEvent& event) override;

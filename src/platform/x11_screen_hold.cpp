@@ -1,6 +1,7 @@
 #include "platform/x11_screen_hold.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/scrnsaver.h>
 
 #include <algorithm>
@@ -42,7 +43,34 @@ bool TopmostShown(Display* display, XWindowAttributes& shown) {
   return found;
 }
 
+// The active monitors, each area once, in order; empty without RandR 1.5.
+std::vector<X11ScreenHold::Area> MonitorsOn(Display* display) {
+  int event_base = 0, error_base = 0, major = 0, minor = 0;
+  std::vector<X11ScreenHold::Area> areas;
+  if (!XRRQueryExtension(display, &event_base, &error_base) ||
+      !XRRQueryVersion(display, &major, &minor) || major * 100 + minor < 105) {
+    return areas;
+  }
+  int count = 0;
+  XRRMonitorInfo* monitors = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
+  for (int i = 0; i < count; ++i) {
+    areas.push_back({monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height});
+  }
+  if (monitors != nullptr) XRRFreeMonitors(monitors);
+  std::sort(areas.begin(), areas.end());
+  areas.erase(std::unique(areas.begin(), areas.end()), areas.end());
+  return areas;
+}
+
 }  // namespace
+
+std::vector<X11ScreenHold::Area> X11ScreenHold::Monitors() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return {};
+  std::vector<Area> areas = MonitorsOn(display);
+  XCloseDisplay(display);
+  return areas;
+}
 
 std::unique_ptr<X11ScreenHold> X11ScreenHold::Take(const std::vector<unsigned long>& windows) {
   if (windows.empty()) return nullptr;
@@ -81,8 +109,16 @@ X11ScreenHold::X11ScreenHold(Display* display, std::vector<unsigned long> window
       XSelectInput(display_, window, FocusChangeMask);
     }
   }
+  std::sort(monitors_.begin(), monitors_.end());
+  monitors_.erase(std::unique(monitors_.begin(), monitors_.end()), monitors_.end());
   // Every top-level window mapped, restacked, unmapped or destroyed is told through the root.
   XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+  int randr_error_base = 0;
+  if (XRRQueryExtension(display_, &randr_event_, &randr_error_base)) {
+    XRRSelectInput(display_, DefaultRootWindow(display_),
+                   RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+    CheckMonitors();  // they may have changed while the windows were being made
+  }
   int event_base = 0, error_base = 0;
   if (XScreenSaverQueryExtension(display_, &event_base, &error_base)) {
     screen_saver_event_ = event_base + ScreenSaverNotify;
@@ -105,6 +141,7 @@ void X11ScreenHold::Pump(Clock::time_point now) {
     XNextEvent(display_, &event);
     Notice(event);
   }
+  if (randr_told_) CheckMonitors();
   if (window_gone_ || screen_taken_) return;
   if (map_wanted_) {
     for (unsigned long window : windows_) XMapRaised(display_, window);
@@ -133,6 +170,12 @@ void X11ScreenHold::TakeFocus() {
   if (Own(focus)) return;
   XErrorTrap trap(display_);
   XSetInputFocus(display_, windows_.front(), RevertToParent, CurrentTime);
+}
+
+void X11ScreenHold::CheckMonitors() {
+  randr_told_ = false;
+  const std::vector<Area> now = MonitorsOn(display_);
+  if (!now.empty() && now != monitors_) monitors_changed_ = true;
 }
 
 bool X11ScreenHold::CoversAMonitor(unsigned long window) {
@@ -179,7 +222,12 @@ void X11ScreenHold::Notice(const XEvent& event) {
       if (Own(event.xdestroywindow.window)) window_gone_ = true;
       break;
     default:
-      if (event.type == screen_saver_event_) {
+      if (randr_event_ >= 0 && (event.type == randr_event_ + RRScreenChangeNotify ||
+                                event.type == randr_event_ + RRNotify)) {
+        XEvent copy = event;
+        XRRUpdateConfiguration(&copy);  // Xlib's idea of the screen's size follows
+        randr_told_ = true;
+      } else if (event.type == screen_saver_event_) {
         const auto& notice = reinterpret_cast<const XScreenSaverNotifyEvent&>(event);
         // The idle time ran out. A forced turn-on is the monitor powering down (or a program
         // asking), which the power settings answer.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <compare>
 #include <memory>
 #include <vector>
 
@@ -22,6 +23,9 @@ namespace larkspill {
 // override-redirect window over a whole monitor (a locker's or another saver's window), or when
 // the X screen saver turns on at the end of the idle time (what xss-lock and light-locker lock on).
 //
+// It also notices when the monitors change (RandR: a monitor resized, added, removed or moved), so
+// that the saver can cover them again.
+//
 // It has an X connection of its own, so that what it selects and asks never mixes with SDL's.
 class X11ScreenHold {
  public:
@@ -32,7 +36,12 @@ class X11ScreenHold {
 
   struct Area {
     int x = 0, y = 0, width = 0, height = 0;
+    auto operator<=>(const Area&) const = default;
   };
+
+  // The monitors as RandR has them now, each area once, in order; empty where the X server has
+  // no monitor list (RandR before 1.5) or cannot be reached.
+  static std::vector<Area> Monitors();
 
   // Holds the screen for `windows` (SDL's, on the display SDL uses); null when no connection of
   // its own can be opened.
@@ -54,6 +63,8 @@ class X11ScreenHold {
   bool WindowGone() const { return window_gone_; }
   // Whether a locker, another saver or the X screen saver has taken the screen.
   bool ScreenTaken() const { return screen_taken_; }
+  // Whether the monitors are no longer where the saver's windows are.
+  bool MonitorsChanged() const { return monitors_changed_; }
 
  private:
   X11ScreenHold(Display* display, std::vector<unsigned long> windows);
@@ -62,17 +73,21 @@ class X11ScreenHold {
   // Whether another client's override-redirect window now covers one of the saver's monitors.
   bool CoversAMonitor(unsigned long window);
   void TakeFocus();
+  void CheckMonitors();
 
   Display* display_;
   std::vector<unsigned long> windows_;
   std::vector<Area> monitors_;   // where the saver's windows are
   int screen_saver_event_ = -1;  // MIT-SCREEN-SAVER's notify event, where the server has it
+  int randr_event_ = -1;         // RandR's first event, where the server has it
+  bool randr_told_ = false;      // RandR told of a change not yet checked
   bool raise_wanted_ = true;
   bool focus_wanted_ = true;
   bool map_wanted_ = false;
   bool viewable_ = true;
   bool window_gone_ = false;
   bool screen_taken_ = false;
+  bool monitors_changed_ = false;
   Clock::time_point next_restore_{};
 };
 

@@ -33,14 +33,24 @@ bool SocketAddress(const std::string& path, sockaddr_un* address) {
   return true;
 }
 
+// Whether the process at the other end of the connected socket `fd` runs as this user: only this
+// user's own dialog is asked, and only this user's own starts are answered.
+bool PeerIsThisUser(int fd) {
+  ucred peer{};
+  socklen_t size = sizeof(peer);
+  return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
+}
+
 // Asks the dialog listening on `path` to come to the front; true once it has said it did.
+// Never blocks past `patience`: a stopped dialog's full queue refuses the connection at once.
 bool AskToFront(const std::string& path, std::chrono::milliseconds patience) {
   sockaddr_un address;
   if (!SocketAddress(path, &address)) return false;
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   std::string reply;
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
+      PeerIsThisUser(fd) &&
       ::send(fd, kAsk, sizeof(kAsk) - 1, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof(kAsk) - 1)) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
     while (reply.size() < sizeof(kDone) - 1) {
@@ -77,6 +87,13 @@ SingleDialog::Start SingleDialog::Claim(std::chrono::milliseconds patience) {
   if (lock_fd_ < 0) {
     std::fprintf(stderr, "larkspill: cannot open %s (%s); another settings dialog may be open\n",
                  lock_path_.c_str(), std::strerror(errno));
+    return Start::Open;
+  }
+  if (struct stat st {}; ::fstat(lock_fd_, &st) == 0 && st.st_uid != ::getuid()) {
+    std::fprintf(stderr, "larkspill: %s belongs to another user and is not trusted\n",
+                 lock_path_.c_str());
+    ::close(lock_fd_);
+    lock_fd_ = -1;
     return Start::Open;
   }
   const auto deadline = std::chrono::steady_clock::now() + patience;
@@ -129,6 +146,10 @@ void SingleDialog::Listen(QObject* owner, std::function<void()> to_front) {
   QObject::connect(notifier, &QSocketNotifier::activated, notifier, [fd, to_front] {
     const int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) return;
+    if (!PeerIsThisUser(client)) {
+      ::close(client);
+      return;
+    }
     // The asker writes its one short line as soon as it has connected.
     char question[sizeof(kAsk)] = {};
     pollfd readable{client, POLLIN, 0};

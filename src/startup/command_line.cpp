@@ -66,6 +66,15 @@ written with two dashes. Settings: larkspill /c; more in man 6 larkspill.
 
 namespace {
 
+// The value of the option at `args[i]`: after its '=', else the next word, which it then
+// consumes. A next word that starts with '-' is the next option, never a value: nullopt.
+std::optional<std::string> OptionValue(const std::vector<std::string>& args, size_t& i) {
+  const std::string& a = args[i];
+  if (size_t eq = a.find('='); eq != std::string::npos) return a.substr(eq + 1);
+  if (i + 1 < args.size() && !args[i + 1].starts_with('-')) return args[++i];
+  return std::nullopt;
+}
+
 // Reads one host option into `options`; true when `args[i]` was one (a value it takes is
 // consumed with it).
 bool ReadHostOption(const std::vector<std::string>& args, size_t& i, StartupOptions& options) {
@@ -85,18 +94,16 @@ bool ReadHostOption(const std::vector<std::string>& args, size_t& i, StartupOpti
     }
     options.no_sound = a == "-no-sound";
   } else if (a == "-waterfall" || a.rfind("-waterfall=", 0) == 0) {
-    std::string value;
-    if (size_t eq = a.find('='); eq != std::string::npos) {
-      value = a.substr(eq + 1);
-    } else if (i + 1 < args.size()) {
-      value = args[++i];
-    }
-    const std::string lowered = NormalizeCommandLine(value);
-    if (lowered == "1" || lowered == "2" || lowered == "both") {
+    const std::optional<std::string> value = OptionValue(args, i);
+    const std::string lowered = NormalizeCommandLine(value.value_or(""));
+    if (!value) {
+      options.warnings.push_back("-waterfall is missing its value (1, 2 or both); the stored "
+                                 "waterfalls are shown");
+    } else if (lowered == "1" || lowered == "2" || lowered == "both") {
       set("one", "waterfall1", lowered == "2" ? "0" : "1");
       set("one", "waterfall2", lowered == "1" ? "0" : "1");
     } else {
-      options.warnings.push_back("-waterfall takes 1, 2 or both, not \"" + value +
+      options.warnings.push_back("-waterfall takes 1, 2 or both, not \"" + *value +
                                  "\"; the stored waterfalls are shown");
     }
   } else {
@@ -121,16 +128,13 @@ StartupOptions ParseStartup(const std::vector<std::string>& args,
     } else if (a == "-window-id" || a == "--window-id" || a.rfind("--window-id=", 0) == 0 ||
                a.rfind("-window-id=", 0) == 0) {
       host = true;
-      std::string value;
-      if (size_t eq = a.find('='); eq != std::string::npos) {
-        value = a.substr(eq + 1);
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      }
-      std::optional<uint64_t> id = ParseWindowId(value);
-      if (!id) {
+      const std::optional<std::string> value = OptionValue(args, i);
+      std::optional<uint64_t> id = ParseWindowId(value.value_or(""));
+      if (!value) {
+        options.error = "--window-id is missing its window id (decimal or 0x hexadecimal)";
+      } else if (!id) {
         options.error = "--window-id needs a window id in decimal or 0x hexadecimal, not \"" +
-                        value + "\"";
+                        *value + "\"";
       } else {
         options.host_window = *id;
       }

@@ -40,9 +40,9 @@ int Run(int argc, char** argv) {
 
   std::string no_runtime_dir;
   const std::filesystem::path runtime_dir = RuntimeDir(&no_runtime_dir);
-  if (runtime_dir.empty()) {
-    std::fprintf(stderr, "larkspill: %s; a second saver or settings dialog is not kept out\n",
-                 no_runtime_dir.c_str());
+  if (!no_runtime_dir.empty()) {
+    std::fprintf(stderr, "larkspill: %s%s\n", no_runtime_dir.c_str(),
+                 runtime_dir.empty() ? "; a second saver or settings dialog is not kept out" : "");
   }
   InstanceLock lock(runtime_dir.empty() ? runtime_dir : runtime_dir / "larkspill.lock");
   X11WindowSystem windows(lock);

@@ -102,8 +102,10 @@ class SystemMonitorPower : public MonitorPower {
   bool dpms_held_off_ = false;
 };
 
-// Whether the X window exists; nullopt without an X display to ask.
-std::optional<bool> WindowExists(uint64_t id) {
+// What a host's window is to the saver: gone, one that takes input but cannot be drawn into, or
+// a window to draw into; nullopt without an X display to ask.
+enum class HostWindow { Missing, InputOnlyClass, Drawable };
+std::optional<HostWindow> HostWindowState(uint64_t id) {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return std::nullopt;
   XSync(display, False);
@@ -113,7 +115,8 @@ std::optional<bool> WindowExists(uint64_t id) {
   XSync(display, False);
   XSetErrorHandler(previous);
   XCloseDisplay(display);
-  return found != 0;
+  if (found == 0) return HostWindow::Missing;
+  return attributes.c_class == InputOnly ? HostWindow::InputOnlyClass : HostWindow::Drawable;
 }
 
 // Whether a host's window is a preview pane (a settings app's thumbnail) rather than a screen:
@@ -200,12 +203,30 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   const bool hosted = target.embed_window != 0;
   // A host runs its own screen saver and power saving; ours must never hold them off.
   if (hosted) SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  if (hosted && WindowExists(target.embed_window) == false) {
-    std::fprintf(stderr, "larkspill: the host's window %llu (0x%llx) does not exist\n",
+  const std::optional<HostWindow> host_window =
+      hosted ? HostWindowState(target.embed_window) : std::nullopt;
+  if (host_window == HostWindow::Missing || host_window == HostWindow::InputOnlyClass) {
+    std::fprintf(stderr, "larkspill: the host's window %llu (0x%llx) %s\n",
                  static_cast<unsigned long long>(target.embed_window),
-                 static_cast<unsigned long long>(target.embed_window));
+                 static_cast<unsigned long long>(target.embed_window),
+                 host_window == HostWindow::Missing
+                     ? "does not exist"
+                     : "is an input-only window, which cannot be drawn into");
     return kExitUsage;
   }
+  // A host ends the saver by destroying its window, at any moment, the start included: that is a
+  // normal end, not a lost or missing display.
+  auto host_ended = [&](int status) {
+    return hosted && (status == kExitDisplayLost || status == kExitNoDisplay) &&
+           HostWindowState(target.embed_window) == HostWindow::Missing;
+  };
+  // Under a host nobody is there to click a box away: its text goes to the log alone, and only
+  // when the host's window is still there (else it would name the wrong cause).
+  std::string unshown_box;
+  auto message_box = [&](const std::string& text, const std::string& title) {
+    if (!hosted) return ShowMessageBox(text, title);
+    unshown_box = title + ": " + text;
+  };
 
   IniFileStore file_store(DefaultSettingsPath(), PendingSignal);
   OverriddenStore store(file_store, choices.overrides);
@@ -242,7 +263,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   if (asset_path.empty() || asset_path.back() != '/') asset_path += '/';
   SpriteDisplay& shown = choices.show_fps ? static_cast<SpriteDisplay&>(fps) : display;
   SaverServices services{
-      shown, sound, store, windows, clock, random, asset_path, ShowMessageBox, [&status](int s) {
+      shown, sound, store, windows, clock, random, asset_path, message_box, [&status](int s) {
         if (status < 0) status = s;
       }};
   SaverWindow window(services);
@@ -274,6 +295,8 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     window.Form_Unload();
     return ending(kExitAssetError);
   }
+  if (status >= 0 && host_ended(status)) return ending(kExitOk);
+  if (!unshown_box.empty()) std::fprintf(stderr, "larkspill: %s\n", unshown_box.c_str());
   if (status >= 0) return ending(status);
   windows.SetScreenSaverRunning(true);
   bool first_frame_shown = false;
@@ -314,10 +337,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
       open_sound_if_ours();
     }
   }
-  // A host ends the saver by destroying its window: that is a normal end, not a lost display.
-  if (hosted && status == kExitDisplayLost && WindowExists(target.embed_window) == false) {
-    status = kExitOk;
-  }
+  if (host_ended(status)) status = kExitOk;
   if (status == kExitDisplayLost) SayDisplayLost();
   return ending(status);
 }

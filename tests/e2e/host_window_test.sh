@@ -16,6 +16,18 @@ for case in "--window-id HEX destroy" "-window-id DEC kill"; do
   expect_no_x_error
 done
 
+# A host that destroys its window at any moment of the saver's start: a normal end (1 when it was
+# gone before the saver looked), never a box waiting for a click.
+for ms in $(seq 0 7 140); do
+  start_host 800 600 "Host"
+  start_app --window-id "$HOST_HEX"
+  sleep "$(printf '0.%03d' "$ms")"
+  host_destroy
+  wait_exit "$APP_PID" 5
+  [ "$EXIT_STATUS" -le 1 ] || fail "host window gone after $ms ms: status $EXIT_STATUS; $(err)"
+  ! xwininfo -root -children | grep -q 'Direct Draw' || fail "a message box after $ms ms"
+done
+
 # -root with no window from the host: the root window, the whole screen.
 start_app -root
 wait_drawn 400 300
@@ -32,6 +44,25 @@ for case in "|--window-id 0x7ffff1|0x7ffff1" "|--window-id 0x12zz|0x12zz" "|/p|w
   [ "$status" -eq 1 ] && grep -q -- "$reason" "$WORK/err" || fail "$case: status $status: $(cat "$WORK/err")"
   expect_no_x_error "$WORK/err"
 done
+
+start_host 320 240 "Host" input-only
+start_app --window-id "$HOST_HEX"
+ends_with 1 "an input-only host window"
+grep -q "input-only" "$WORK/stderr" || fail "an input-only host window is not named: $(err)"
+host_destroy
+
+# A host window far larger than the screen: only the part on the screen is sent (each frame at most
+# the screen's pixels), and a part that comes into sight shows the scene.
+start_host 16000 16000 "Host"
+LARKSPILL_TRACE=1 start_app --window-id "$HOST_HEX"
+sleep 1
+xdotool windowmove "$HOST_HEX" -7600 -7700
+wait_drawn 400 300 5
+expect_scene 200 150 400 300
+term_ends "a huge host window" 1
+read -r frames sent < <(awk '/trace frames/ { f = $3 } /pixels_presented/ { p = $3 } END { print f, p }' "$WORK/stderr")
+[ "$sent" -le $((frames * 800 * 600)) ] || fail "a huge host window: $sent pixels sent in $frames frames"
+host_destroy
 
 # The preview (/pID): a child filling the pane, never focused, its picture clipped or black beyond.
 picture_at() { local xy; for xy in "$@"; do [ "$(pixel $xy)" = "$(pixel $xy "$PICTURE")" ] || fail "pane pixel $xy is not the picture's"; done; }

@@ -12,7 +12,7 @@ TITLE="Larkspill -  Get DirectX" DIALOG="Larkspill Control Box  Freeware for per
 trap 'kill -KILL "${PIDS[@]}" 2>/dev/null || true; kill ${XVFB_PID:-} 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-start_display() { kill ${XVFB_PID:-} 2>/dev/null || true; start_xvfb "$1"; export DISPLAY="$XVFB_DISPLAY"; }  # in place of the last
+start_display() { kill ${XVFB_PID:-} 2>/dev/null || true; start_xvfb "$@"; export DISPLAY="$XVFB_DISPLAY"; }  # in place of the last
 # Polls COMMAND every 0.1 s for up to SECONDS: until SECONDS COMMAND...
 until_ok() { local i; for i in $(seq 1 $(($1 * 10))); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
 

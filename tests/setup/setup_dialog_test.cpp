@@ -4,11 +4,18 @@
 #include <QTest>
 #include <QtWidgets>
 
+#include <fcntl.h>
 #include <fontconfig/fontconfig.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/font_lookup.h"
 #include "settings/key_table.h"
 #include "settings/memory_store.h"
+#include "setup/single_dialog.h"
 
 namespace larkspill {
 
@@ -334,6 +341,37 @@ class SetupDialogTest : public QObject {
         QVERIFY2(b->value() >= b->minimum() && b->value() <= b->maximum(),
                  qPrintable(b->objectName()));
     }
+  }
+
+  // A stopped dialog (its claim held, its queue full, nobody answering): a later start gives up
+  // after its patience instead of hanging.
+  void aStoppedDialogIsAskedOnlyForAWhile() {
+    QTemporaryDir dir;
+    const int claim = ::open(qPrintable(dir.filePath("larkspill-dialog.lock")), O_RDWR | O_CREAT,
+                             0600);
+    QVERIFY(::flock(claim, LOCK_EX) == 0);
+    sockaddr_un address{AF_UNIX, {}};
+    qstrncpy(address.sun_path, qPrintable(dir.filePath("larkspill-dialog.socket")),
+             sizeof(address.sun_path));
+    auto* at = reinterpret_cast<const sockaddr*>(&address);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    QVERIFY(::bind(listener, at, sizeof(address)) == 0 && ::listen(listener, 0) == 0);
+    std::vector<int> queued;
+    while (queued.size() < 64) {
+      queued.push_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
+      if (::connect(queued.back(), at, sizeof(address)) != 0) break;
+    }
+    const pid_t asker = ::fork();
+    if (asker == 0) {
+      ::alarm(5);  // a hang ends the asker by SIGALRM
+      SingleDialog later(dir.path().toStdString());
+      _exit(static_cast<int>(later.Claim(std::chrono::milliseconds(300))));
+    }
+    int status = 0;
+    ::waitpid(asker, &status, 0);
+    for (int fd : queued) ::close(fd);
+    ::close(listener), ::close(claim);
+    QCOMPARE(status, W_EXITCODE(static_cast<int>(SingleDialog::Start::NoAnswer), 0));
   }
 };
 

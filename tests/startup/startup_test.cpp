@@ -83,7 +83,7 @@ TEST(CommandLine, HostOptionsOverrideSettingsForOneRun) {
       {"-root --waterfall=1", "1 0 - - -"},     {"-root -waterfall BOTH", "1 1 - - -"},
       {"-root -waterfall 3", "- - - - -w"},     {"-root -waterfall", "- - - - -w"},
       {"-root -no-clock --clock", "- - 1 - -"}, {"-root -no-sound", "- - - 0 0n"},
-      {"-root --sound -fps", "- - - 1 1f"},
+      {"-root --sound -fps", "- - - 1 1f"},     {"-waterfall -root -fps", "- - - - -fw"},
       {"-root -geometry 1x1 -fps --visual default", "- - - - -f"}};
   for (const auto& [line, expected] : cases) {
     StartupOptions o = ParseStartup(Split(line), "0x400001");
@@ -171,6 +171,12 @@ TEST(InstanceLock, TrueExactlyWhileAnotherInstanceLives) {
     EXPECT_TRUE(InstanceLock(path).OtherInstanceRunning());
   }
   EXPECT_FALSE(ChildSeesAnother(path));  // both gone: no stale claim
+  if (geteuid() == 0) {  // another user's lock file, even held, is no instance of ours
+    InstanceLock held(path);
+    held.OtherInstanceRunning();
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(ChildSeesAnother(path));
+  }
   std::filesystem::remove_all(dir);
 }
 
@@ -196,9 +202,18 @@ TEST(RuntimeDir, TheTempFallbackIsUsedOnlyWhenItIsThisUsersPrivateFolder) {
     EXPECT_EQ(RuntimeDir(&why), used ? own : std::filesystem::path()) << &plant - plants;
     EXPECT_EQ(why.empty(), used) << why;
   }
-  // The host's folder comes first.
-  setenv("XDG_RUNTIME_DIR", temp.c_str(), 1);
-  EXPECT_EQ(RuntimeDir(), temp);
+  // The host's folder comes first, when it too is this user's and nobody else may write there.
+  std::filesystem::remove_all(own);
+  const std::filesystem::path shared = temp / "shared", theirs = temp / "theirs", link = temp / "l";
+  mkdir(shared.c_str(), 0), chmod(shared.c_str(), 01777), mkdir(theirs.c_str(), 0700);
+  ASSERT_EQ(chown(theirs.c_str(), 65534, 65534) | symlink(temp.c_str(), link.c_str()), 0);
+  for (const std::string& host :
+       {shared.string(), theirs.string(), link.string() + "/", temp.string()}) {
+    setenv("XDG_RUNTIME_DIR", host.c_str(), 1);
+    std::string why;
+    EXPECT_EQ(RuntimeDir(&why), host == temp ? temp : own) << host;
+    EXPECT_EQ(why.empty(), host == temp) << why;
+  }
   std::filesystem::remove_all(temp);
 }
 
