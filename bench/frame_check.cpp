@@ -21,7 +21,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/sdl_display.h"
+#include "platform/display/sdl_display.h"
 #include "scene/clock.h"
 
 namespace larkspill {

@@ -12,13 +12,13 @@
 #include <optional>
 #include <string>
 
-#include "platform/instance_lock.h"
-#include "platform/login_session_watch.h"
-#include "platform/sdl_display.h"
-#include "platform/sdl_sound_device.h"
-#include "platform/soundscape_lock.h"
-#include "platform/system_clock.h"
-#include "platform/x11_errors.h"
+#include "platform/display/sdl_display.h"
+#include "platform/sound/sdl_sound_device.h"
+#include "platform/system/instance_lock.h"
+#include "platform/system/login_session_watch.h"
+#include "platform/system/soundscape_lock.h"
+#include "platform/system/system_clock.h"
+#include "platform/x11/x11_errors.h"
 #include "scene/exit_status.h"
 #include "scene/random.h"
 #include "scene/saver_window.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/x11_window_system.h"
+#include "platform/x11/x11_window_system.h"
 #include "startup/command_line.h"
 
 namespace larkspill {

@@ -6,7 +6,7 @@
 
 #include <fontconfig/fontconfig.h>
 
-#include "platform/font_lookup.h"
+#include "platform/display/font_lookup.h"
 #include "settings/key_table.h"
 #include "settings/memory_store.h"
 

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/frame/presenter.h"
+
+struct _XDisplay;  // Xlib's Display
+struct _XGC;       // Xlib's GC
+struct _XImage;    // Xlib's XImage
+union _XEvent;     // Xlib's XEvent
+
+namespace larkspill {
+
+// An image in memory shared with the X server (MIT-SHM): putting a part of it on a window is a
+// short request and no copy through the connection. The server reads the memory when it handles
+// the request, so the image is not written again before the server has said it has read it.
+class X11SharedImage {
+ public:
+  // A w x h image of 32-bit pixels as `window` keeps them; null where SDL's window is not on
+  // X11, the server is on another machine or keeps pixels otherwise than 8 bits a colour.
+  static std::unique_ptr<X11SharedImage> ForWindow(SDL_Window* window, int w, int h);
+  ~X11SharedImage();
+  X11SharedImage(const X11SharedImage&) = delete;
+  X11SharedImage& operator=(const X11SharedImage&) = delete;
+
+  uint32_t* pixels() const;
+  int stride() const;
+  int width() const;
+  int height() const;
+  // Puts the w x h part at (x, y) of the image at (to_x, to_y) of `window`; with `tell`, asks
+  // for the server's word when it has read it (and what was put before).
+  void Put(unsigned long window, _XGC* gc, int x, int y, int to_x, int to_y, int w, int h,
+           bool tell);
+  // Waits, where the server has not already said so, until it has read everything it was
+  // asked to put.
+  void WaitForReading();
+  // Takes the server's word that it has read this image; false for any other event.
+  bool OnEvent(const _XEvent& event);
+
+ private:
+  X11SharedImage() = default;
+  struct Segment;
+  std::unique_ptr<Segment> segment_;
+  _XDisplay* display_ = nullptr;
+  _XImage* image_ = nullptr;
+  int completion_type_ = 0;
+  int told_ = 0;         // requests sent that will say when they are read, not yet answered
+  bool untold_ = false;  // a request sent after them that will not say
+};
+
+// Shows the frame on an X window on SDL's own X connection, when the window keeps pixels as the
+// frame does (32 bits, 8 bits a colour): exact parts straight from the frame (from shared memory
+// when there is some); scaled parts painted into a strip of shared memory and put from there
+// (a band buffer sent through the connection where memory cannot be shared). No copy of the
+// window's pixels is kept here.
+class X11Presenter : public Presenter {
+ public:
+  // Null where the window is not on X11 or keeps pixels in another way.
+  static std::unique_ptr<X11Presenter> For(SDL_Window* window, const FrameComposer& frame,
+                                           X11SharedImage* shared);
+  ~X11Presenter() override;
+
+  bool Size(int* w, int* h, bool* renewed) override;
+  void Show(const ScaledView& view, const FrameComposer& frame, const Region& boxes,
+            bool whole) override;
+  bool TakeEvent(const _XEvent& event) override;
+
+  // The strip of shared memory scaled parts go through holds at most this many pixels.
+  static constexpr int kStripPixels = 1 << 20;
+
+ private:
+  X11Presenter() = default;
+  void PutScaled(const ScaledView& view, const FrameComposer& frame, const pixman_box32_t& box);
+  void SendBand(const ScaledView& view, const FrameComposer& frame, const pixman_box32_t& band);
+  void DropStrip();
+
+  SDL_Window* window_ = nullptr;
+  _XDisplay* display_ = nullptr;
+  unsigned long x_window_ = 0;
+  _XGC* gc_ = nullptr;
+  _XImage* frame_image_ = nullptr;  // the frame's pixels as an X image
+  X11SharedImage* shared_ = nullptr;  // the frame, when shared with the server
+  std::unique_ptr<X11SharedImage> strip_;  // scaled parts, when memory can be shared
+  pixman_image_t* strip_image_ = nullptr;  // the strip's pixels for pixman
+  SdlSurfacePtr strip_surface_;            // and for SDL, where texts are blended
+  int strip_row_ = 0;                      // the strip's first row not yet used
+  bool strip_tried_ = false;
+  std::vector<uint32_t> band_;  // a scaled band on its way through the connection
+};
+
+}  // namespace larkspill
