@@ -3,5 +3,5 @@ add_library(larkspill_power_hook STATIC ${CMAKE_CURRENT_LIST_DIR}/power_hook.cpp
 target_include_directories(larkspill_power_hook PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(larkspill_power_hook PUBLIC larkspill_scene)
 
-target_link_libraries(larkspill_saver_app PUBLIC larkspill_power_hook PkgConfig::X11)
-target_link_libraries(larkspill_saver_app PUBLIC larkspill_platform_preview)
+target_link_libraries(larkspill_saver_app PUBLIC larkspill_power_hook larkspill_platform_x11
+  larkspill_platform_preview)

@@ -11,6 +11,7 @@
 #include "platform/system/instance_lock.h"
 #include "platform/x11/preview_window.h"
 #include "platform/x11/x11_errors.h"
+#include "platform/x11/x11_host_window.h"
 #include "platform/x11/x11_window_system.h"
 #include "scene/exit_status.h"
 #include "settings/ini_file_store.h"

@@ -38,10 +38,6 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
 // that says so.
 int ReportNoDisplay();
 
-// The id of the X display's root window, for a host that names no window of its own; 0 when
-// there is no X display.
-uint64_t RootWindowId();
-
 // The signal that asked the program to end, or 0.
 int PendingSignal();
 // SIGTERM, SIGINT and SIGHUP ask the running mode to end in order.
