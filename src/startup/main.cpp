@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/system/instance_lock.h"
+#include "platform/system/runtime_dir.h"
 #include "platform/x11/preview_window.h"
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_host_window.h"

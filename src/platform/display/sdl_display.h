@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/display/display_trace.h"
 #include "platform/display/frame_pacer.h"
 #include "platform/display/picture_store.h"
 #include "platform/display/screen_windows.h"

@@ -26,7 +26,4 @@ class SdlSurfacePresenter : public Presenter {
   std::vector<SDL_Rect> rects_;  // scratch: the rectangles one Show updates
 };
 
-// The pixman format of an SDL pixel format; 0 when pixman has none like it.
-pixman_format_code_t PixmanFormatOf(Uint32 sdl_format);
-
 }  // namespace larkspill

@@ -1,14 +1,8 @@
 #pragma once
 
 #include <filesystem>
-#include <string>
 
 namespace larkspill {
-
-// The folder for this user's run-time files (locks): $XDG_RUNTIME_DIR, or else
-// <temp>/larkspill-UID, made 0700 and used only when it is a real folder of this user's with mode
-// 0700, since anyone may create it first. Empty, with the reason in `why`, when there is none.
-std::filesystem::path RuntimeDir(std::string* why = nullptr);
 
 // Tells whether another instance of the program runs. Every instance holds a shared lock on one
 // file for as long as it lives; the kernel drops the lock with the process, so a crashed
