@@ -150,10 +150,6 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     hook->HookWindow([](uint32_t, uint32_t, int32_t) { return 0; });
   }
 
-  // The desktop as it is before the display takes the screen; the window covers it.
-  Rect target_rect = windows.DesktopRect();
-  (void)target_rect;
-
   try {
     window.Form_Load();
   } catch (const AssetError& error) {

@@ -75,14 +75,11 @@ class SdlDisplay : public SpriteDisplay {
 
   // What the display has done so far, for tests and measurements.
   int PictureDecodes() const { return pictures_.decodes(); }
-  int FontOpens() const { return texts_.font_opens(); }
-  int TextRenders() const { return texts_.text_renders(); }
   // How the frame reaches the screen, and on how many windows.
   std::string RendererName() const;
   int WindowCount() const { return static_cast<int>(screens_.size()); }
-  // Frame pixels composed and window pixels sent so far (each window counted).
+  // Frame pixels composed so far.
   int64_t PixelsComposed() const;
-  int64_t PixelsPresented() const { return pixels_presented_; }
 
   static constexpr int kMinFontSize = TextCache::kMinFontSize;
   static constexpr int kMaxFontSize = TextCache::kMaxFontSize;

@@ -11,12 +11,6 @@ namespace larkspill {
 struct SdlWindowDeleter {
   void operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
 };
-struct SdlRendererDeleter {
-  void operator()(SDL_Renderer* renderer) const { SDL_DestroyRenderer(renderer); }
-};
-struct SdlTextureDeleter {
-  void operator()(SDL_Texture* texture) const { SDL_DestroyTexture(texture); }
-};
 struct SdlSurfaceDeleter {
   void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
 };
@@ -25,8 +19,6 @@ struct TtfFontDeleter {
 };
 
 using SdlWindowPtr = std::unique_ptr<SDL_Window, SdlWindowDeleter>;
-using SdlRendererPtr = std::unique_ptr<SDL_Renderer, SdlRendererDeleter>;
-using SdlTexturePtr = std::unique_ptr<SDL_Texture, SdlTextureDeleter>;
 using SdlSurfacePtr = std::unique_ptr<SDL_Surface, SdlSurfaceDeleter>;
 using TtfFontPtr = std::unique_ptr<TTF_Font, TtfFontDeleter>;
 

@@ -102,10 +102,8 @@ void X11WindowSystem::SetCursorHandler(std::function<void(bool)> handler) {
   if (cursor_handler_) cursor_handler_(cursor_visible_);
 }
 
-void X11WindowSystem::SetScreenSaverRunning(bool running) {
-  // Linux desktops have no such flag to set; the saver keeps it for its own use.
-  saver_running_ = running;
-}
+// Linux desktops have no such flag to set.
+void X11WindowSystem::SetScreenSaverRunning(bool) {}
 
 bool X11WindowSystem::MonitorPoweredOff() {
   Display* display = Connection();

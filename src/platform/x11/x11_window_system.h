@@ -27,7 +27,6 @@ class X11WindowSystem : public WindowSystem {
 
   // Where the cursor's visibility goes: the display that owns the pointer over the saver.
   void SetCursorHandler(std::function<void(bool)> handler);
-  bool ScreenSaverRunning() const { return saver_running_; }
 
  private:
   Display* Connection();
@@ -36,7 +35,6 @@ class X11WindowSystem : public WindowSystem {
   Display* display_ = nullptr;
   bool tried_ = false;
   bool cursor_visible_ = true;
-  bool saver_running_ = false;
   std::function<void(bool)> cursor_handler_;
 };
 
