@@ -84,7 +84,8 @@ FrameComposer::FrameComposer(uint32_t* pixels, int width, int height, int stride
   Drawing black{.where = bounds_, .opaque = true};
   shown_.push_back(black);
   shown_known_ = true;
-  PaintDrawing(black, frame_, frame_surface_.get(), bounds_);
+  layers_[0] = {frame_, frame_surface_.get(), true};
+  PaintOn(layers_[0], black, bounds_);
 }
 
 FrameComposer::~FrameComposer() {
@@ -106,11 +107,16 @@ void FrameComposer::KeepScene(bool keep) {
                                     width_ * 4);
   scene_surface_.reset(SDL_CreateRGBSurfaceWithFormatFrom(scene_pixels_.data(), width_, height_,
                                                           32, width_ * 4, kWideFormat));
+  layers_[1] = {scene_, scene_surface_.get(), false};
   if (shown_known_) {
-    for (const Drawing& d : shown_) {
-      if (!d.text) PaintDrawing(d, scene_, scene_surface_.get(), bounds_);
-    }
+    for (const Drawing& d : shown_) PaintOn(layers_[1], d, bounds_);
   }
+}
+
+void FrameComposer::PaintOn(const Layer& layer, const Drawing& drawing,
+                            const pixman_box32_t& clip) {
+  if (drawing.text && !layer.texts) return;
+  PaintDrawing(drawing, layer.image, layer.surface, clip);
 }
 
 void FrameComposer::Add(Drawing drawing) {
@@ -181,10 +187,7 @@ void FrameComposer::Repaint(Region& region) {
       }
     }
     for (size_t i = first; i < shown_.size(); ++i) {
-      PaintDrawing(shown_[i], frame_, frame_surface_.get(), box);
-      if (scene_ != nullptr && !shown_[i].text) {
-        PaintDrawing(shown_[i], scene_, scene_surface_.get(), box);
-      }
+      for (const Layer& layer : layers()) PaintOn(layer, shown_[i], box);
     }
     pixels_composed_ += static_cast<int64_t>(box.x2 - box.x1) * (box.y2 - box.y1);
   }
@@ -192,10 +195,7 @@ void FrameComposer::Repaint(Region& region) {
 }
 
 void FrameComposer::PaintAll(const Drawing& drawing) {
-  PaintDrawing(drawing, frame_, frame_surface_.get(), bounds_);
-  if (scene_ != nullptr && !drawing.text) {
-    PaintDrawing(drawing, scene_, scene_surface_.get(), bounds_);
-  }
+  for (const Layer& layer : layers()) PaintOn(layer, drawing, bounds_);
 }
 
 }  // namespace larkspill

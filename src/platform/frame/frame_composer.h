@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <pixman.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -64,7 +65,7 @@ struct Drawing {
 // pixels show are composed again, each with every drawing that touches it, in order. What
 // changed since the windows were last shown is kept for them as a region.
 //
-// With a scene layer kept, the same drawings without the texts are composed beside the frame:
+// With a scene layer kept, the drawings are composed into it as into the frame, texts left out:
 // a scaled screen shows the scene filtered to its size and the texts rendered at that size.
 //
 // Pictures and fills are composed by pixman; texts are blended by SDL, as they always were.
@@ -110,6 +111,15 @@ class FrameComposer {
   static constexpr size_t kMaxShownDrawings = 256;
 
  private:
+  // A picture the drawings are composed into, and whether it shows their texts.
+  struct Layer {
+    pixman_image_t* image = nullptr;
+    SDL_Surface* surface = nullptr;  // the same pixels, for SDL's text blending
+    bool texts = true;
+  };
+  // The frame, and the scene layer while it is kept.
+  std::span<const Layer> layers() const { return {layers_.data(), scene_ != nullptr ? 2u : 1u}; }
+  static void PaintOn(const Layer& layer, const Drawing& drawing, const pixman_box32_t& clip);
   void Repaint(Region& region);
   void PaintAll(const Drawing& drawing);
 
@@ -121,6 +131,7 @@ class FrameComposer {
   pixman_image_t* scene_ = nullptr;
   SdlSurfacePtr scene_surface_;
   std::vector<uint32_t> scene_pixels_;
+  std::array<Layer, 2> layers_;
   std::function<void()> before_writing_;
   std::vector<Drawing> pending_;
   std::vector<Drawing> shown_;
