@@ -3,12 +3,14 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <span>
 #include <thread>
 #include <vector>
 
 #include "creatures.h"
 #include "dialog_pictures.h"
 #include "picture.h"
+#include "scene/scene_layout.h"
 #include "sound_synth.h"
 #include "waterfall_scene.h"
 
@@ -33,10 +35,11 @@ bool WriteFile(const std::filesystem::path& folder, const File& file, std::strin
   return true;
 }
 
-void AddFrames(std::vector<File>& files, const std::string& prefix,
+// The frames under the names the scene loads them by, one name a frame.
+void AddFrames(std::vector<File>& files, std::span<const char* const> names,
                const std::vector<Picture>& frames) {
-  for (size_t i = 0; i < frames.size(); ++i)
-    files.push_back({prefix + std::to_string(i + 1) + ".BMP", EncodeBmp24(frames[i])});
+  for (size_t i = 0; i < frames.size() && i < names.size(); ++i)
+    files.push_back({names[i], EncodeBmp24(frames[i])});
 }
 
 }  // namespace
@@ -66,10 +69,10 @@ bool GenerateAssets(const std::filesystem::path& folder, std::string& error) {
   scene_thread.join();
 
   std::vector<File> files;
-  AddFrames(files, "1Butter", DrawButterflyKind1());
-  AddFrames(files, "2Butter", DrawButterflyKind2());
-  AddFrames(files, "Flock", DrawFlock());
-  AddFrames(files, "Bird", DrawBird());
+  AddFrames(files, scene_layout::kFirstKindButterfly, DrawButterflyKind1());
+  AddFrames(files, scene_layout::kSecondKindButterfly, DrawButterflyKind2());
+  AddFrames(files, scene_layout::kFlock, DrawFlock());
+  AddFrames(files, scene_layout::kBird, DrawBird());
   for (int i = 0; i < 2; ++i) {
     const SceneLayout& layout = layouts[i];
     files.push_back({layout.background_file, EncodeBmp24(scenes[i].background)});

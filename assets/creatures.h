@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "picture.h"
+#include "scene/scene_layout.h"
 
 namespace larkspill::assets {
 
-inline constexpr int kButterflyFrames = 6;
-inline constexpr int kBirdFrames = 8;
+inline constexpr int kButterflyFrames = int(scene_layout::kFirstKindButterfly.size());
+inline constexpr int kBirdFrames = int(scene_layout::kBird.size());
 
 // Butterflies of the first kind: orange with black veins, drifting left.
 std::vector<Picture> DrawButterflyKind1();

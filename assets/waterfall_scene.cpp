@@ -481,14 +481,21 @@ struct Renderer {
   }
 };
 
+// A water sprite as the scene lays it out, with the rectangle painted for it.
+WaterSprite WaterOf(const scene_layout::Water& w) {
+  WaterSprite sprite{{}, w.place.x, w.place.y, w.width, w.height, w.keyed};
+  std::copy(w.files.begin(), w.files.end(), sprite.files.begin());
+  return sprite;
+}
+
 }  // namespace
 
 SceneLayout SceneOneLayout() {
   SceneLayout l;
   l.number = 1;
   l.seed = 1201;
-  l.background_file = "UK-bg01.bmp";
-  l.water.push_back({{"UK01.BMP", "UK02.BMP", "UK03.BMP"}, 279, 72, 240, 440, false});
+  l.background_file = scene_layout::kBackground1;
+  l.water.push_back(WaterOf(scene_layout::kWater1));
   l.falls.push_back({84, 468, 338, 424, 316, 462});
   l.pools.push_back({392, 548, 340, 78, 1.0f});
   l.boulders = {{170, 520, 70, 45}, {238, 548, 46, 30}, {612, 515, 64, 48}, {560, 556, 40, 26}};
@@ -503,9 +510,9 @@ SceneLayout SceneTwoLayout() {
   SceneLayout l;
   l.number = 2;
   l.seed = 2203;
-  l.background_file = "UK-02bgb.bmp";
-  l.water.push_back({{"UK2-01.BMP", "UK2-02.BMP", "UK2-03.BMP"}, 319, 110, 200, 270, true});
-  l.water.push_back({{"UK2-sm01.BMP", "UK2-sm02.BMP", "UK2-sm03.BMP"}, 191, 354, 100, 150, true});
+  l.background_file = scene_layout::kBackground2;
+  l.water.push_back(WaterOf(scene_layout::kWater2));
+  l.water.push_back(WaterOf(scene_layout::kWater2Small));
   l.falls.push_back({120, 352, 356, 482, 342, 498, 0.64f, 12, 0.45f});
   l.falls.push_back({392, 482, 214, 262, 206, 276});
   l.pools.push_back({392, 372, 190, 21, 0.7f});

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "picture.h"
+#include "scene/scene_layout.h"
 
 namespace larkspill::assets {
 
-inline constexpr int kSceneWidth = 800;
-inline constexpr int kSceneHeight = 600;
+inline constexpr int kSceneWidth = scene_layout::kWidth;
+inline constexpr int kSceneHeight = scene_layout::kHeight;
 // The water animations loop over this many frames.
-inline constexpr int kWaterFrames = 3;
+inline constexpr int kWaterFrames = std::tuple_size_v<decltype(scene_layout::Water::files)>;
 
 // One water animation of a scene: where the sprite sits and whether the scene keys it.
 struct WaterSprite {

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/sdl_display.h"
+#include "platform/display/sdl_display.h"
 #include "scene/clock.h"
 
 namespace larkspill {

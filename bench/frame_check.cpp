@@ -19,13 +19,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string>
 
-#include "platform/sdl_display.h"
+#include "platform/display/sdl_display.h"
 #include "scene/clock.h"
+#include "scene/scene_layout.h"
 
 namespace larkspill {
 namespace {
+
+namespace layout = scene_layout;
 
 class ScriptClock : public Clock {
  public:
@@ -84,30 +88,35 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
   }
   SdlDisplay display(clock, options);
   if (!display.OpenDisplay(800, 600, 16, "")) return 1;
-  auto sprite = [&](std::initializer_list<const char*> files, int32_t key, int x0, int y0) {
+  auto sprite = [&](std::span<const char* const> files, int32_t key, layout::Place at) {
     int32_t id = display.CreateSprite();
     int32_t frame = 1;
     for (const char* file : files) display.LoadSpriteFrame(id, frame++, assets + "/" + file, key);
     display.SetSpriteFrameDelay(id, 100);
-    display.SetSpriteX(id, x0);
-    display.SetSpriteY(id, y0);
+    display.SetSpriteX(id, at.x);
+    display.SetSpriteY(id, at.y);
     return id;
   };
   const int32_t opaque = kKeyOpaque;
   const int32_t keyed = kKeyTransparent;
-  int32_t background1 = sprite({"UK-bg01.bmp"}, opaque, 0, 0);
-  int32_t water1 = sprite({"UK01.BMP", "UK02.BMP", "UK03.BMP"}, opaque, 279, 72);
-  int32_t background2 = sprite({"UK-02bgb.bmp"}, opaque, 0, 0);
-  int32_t water2 = sprite({"UK2-01.BMP", "UK2-02.BMP", "UK2-03.BMP"}, keyed, 319, 110);
+  const std::span<const char* const> butterfly1 = layout::kFirstKindButterfly;
+  const std::span<const char* const> butterfly2 = layout::kSecondKindButterfly;
+  const std::span<const char* const> flock = layout::kFlock;
+  const std::span<const char* const> bird = layout::kBird;
+  const char* const two_kinds_of_wing[] = {butterfly1[0], butterfly1[3]};
+  int32_t background1 = sprite({&layout::kBackground1, 1}, opaque, {0, 0});
+  int32_t water1 = sprite(layout::kWater1.files, opaque, layout::kWater1.place);
+  int32_t background2 = sprite({&layout::kBackground2, 1}, opaque, {0, 0});
+  int32_t water2 = sprite(layout::kWater2.files, keyed, layout::kWater2.place);
   int32_t creatures[8] = {
-      sprite({"1Butter1.BMP", "1Butter2.BMP", "1Butter3.BMP"}, keyed, 200, 400),
-      sprite({"1Butter4.BMP", "1Butter5.BMP", "1Butter6.BMP"}, keyed, 600, 500),
-      sprite({"2Butter1.BMP", "2Butter2.BMP", "2Butter3.BMP"}, keyed, 750, 100),
-      sprite({"2Butter4.BMP", "2Butter5.BMP", "2Butter6.BMP"}, keyed, 700, 550),
-      sprite({"Flock1.BMP", "Flock2.BMP", "Flock3.BMP", "Flock4.BMP"}, keyed, -118, 100),
-      sprite({"Bird1.BMP", "Bird2.BMP", "Bird3.BMP", "Bird4.BMP"}, keyed, -75, 300),
-      sprite({"Bird5.BMP", "Bird6.BMP", "Bird7.BMP", "Bird8.BMP"}, keyed, 400, 450),
-      sprite({"1Butter1.BMP", "1Butter4.BMP"}, keyed, 390, 300),
+      sprite(butterfly1.first(3), keyed, layout::kButterflyStarts[0]),
+      sprite(butterfly1.subspan(3), keyed, layout::kButterflyStarts[1]),
+      sprite(butterfly2.first(3), keyed, layout::kButterflyStarts[2]),
+      sprite(butterfly2.subspan(3), keyed, layout::kButterflyStarts[3]),
+      sprite(flock.first(4), keyed, layout::kFlockStart),
+      sprite(bird.first(4), keyed, layout::kBirdStarts[0]),
+      sprite(bird.subspan(4), keyed, {400, 450}),
+      sprite(two_kinds_of_wing, keyed, {390, 300}),
   };
   const int steps[8][2] = {{-1, 1}, {-1, -1}, {0, 1}, {-2, 1}, {1, 0}, {1, 1}, {3, -1}, {0, 0}};
 

@@ -9,11 +9,11 @@
 #include "scene/clock.h"
 #include "scene/random.h"
 #include "scene/sprite_display.h"
+#include "scene/window_system.h"
 #include "scene/window_timer.h"
 #include "settings/settings_store.h"
 #include "sound/ambient_sound.h"
 #include "sound/sound_device.h"
-#include "startup/window_system.h"
 
 namespace larkspill {
 

@@ -2,24 +2,13 @@
 
 #include "scene/exit_status.h"
 #include "scene/saver_window.h"
+#include "scene/scene_layout.h"
 
 namespace larkspill {
 
 namespace {
 
-constexpr std::array<const char*, 6> kFirstKindButterfly = {
-    "1Butter1.BMP", "1Butter2.BMP", "1Butter3.BMP", "1Butter4.BMP", "1Butter5.BMP", "1Butter6.BMP"};
-constexpr std::array<const char*, 6> kSecondKindButterfly = {
-    "2Butter1.BMP", "2Butter2.BMP", "2Butter3.BMP", "2Butter4.BMP", "2Butter5.BMP", "2Butter6.BMP"};
-constexpr std::array<const char*, 8> kFlock = {"Flock1.BMP", "Flock2.BMP", "Flock3.BMP",
-                                               "Flock4.BMP", "Flock5.BMP", "Flock6.BMP",
-                                               "Flock7.BMP", "Flock8.BMP"};
-constexpr std::array<const char*, 8> kBird = {"Bird1.BMP", "Bird2.BMP", "Bird3.BMP", "Bird4.BMP",
-                                              "Bird5.BMP", "Bird6.BMP", "Bird7.BMP", "Bird8.BMP"};
-constexpr std::array<const char*, 3> kWater1 = {"UK01.BMP", "UK02.BMP", "UK03.BMP"};
-constexpr std::array<const char*, 3> kWater2 = {"UK2-01.BMP", "UK2-02.BMP", "UK2-03.BMP"};
-constexpr std::array<const char*, 3> kWater2Small = {"UK2-sm01.BMP", "UK2-sm02.BMP",
-                                                     "UK2-sm03.BMP"};
+using namespace scene_layout;
 
 constexpr int32_t kButterflyDelay = 120;
 constexpr int32_t kSecondKindDelay = 100;
@@ -30,7 +19,7 @@ constexpr int32_t kBirdDelay = 100;
 void SaverWindow::OpenDirectDrawSession() {
   AssetPath = services_.asset_path;
 
-  if (!services_.display.OpenDisplay(800, 600, 16, "")) {
+  if (!services_.display.OpenDisplay(kWidth, kHeight, 16, "")) {
     if (services_.message_box) {
       services_.message_box(kNoDisplayText, kNoDisplayTitle);
     }
@@ -40,24 +29,31 @@ void SaverWindow::OpenDirectDrawSession() {
     return;
   }
 
-  ButterflySprite1 =
-      BuildSprite(kFirstKindButterfly, kKeyTransparent, 1, kButterflyDelay, 200, 400);
-  ButterflySprite2 =
-      BuildSprite(kFirstKindButterfly, kKeyTransparent, 1, kButterflyDelay, 600, 500);
-  ButterflySprite3 =
-      BuildSprite(kFirstKindButterfly, kKeyTransparent, 5, kButterflyDelay, 750, 100);
-  ButterflySprite4 =
-      BuildSprite(kSecondKindButterfly, kKeyTransparent, 4, kSecondKindDelay, 700, 550);
-  ButterflySprite5 =
-      BuildSprite(kSecondKindButterfly, kKeyTransparent, 3, kSecondKindDelay, 100, 550);
-  FlockSprite = BuildSprite(kFlock, kKeyTransparent, 1, kBirdDelay, -118, 100);
-  BirdSprite1 = BuildSprite(kBird, kKeyTransparent, 1, kBirdDelay, -75, 300);
-  BirdSprite2 = BuildSprite(kBird, kKeyTransparent, 1, kBirdDelay, -75, 450);
-  Water1Sprite = BuildSprite(kWater1, kKeyOpaque, 1, WaterSpeed, 279, 72);
-  BuildBackground(Background1Sprite, "UK-bg01.bmp");
-  Water2Sprite = BuildSprite(kWater2, kKeyTransparent, 1, WaterSpeed, 319, 110);
-  Water2SmallSprite = BuildSprite(kWater2Small, kKeyTransparent, 1, WaterSpeed, 191, 354);
-  BuildBackground(Background2Sprite, "UK-02bgb.bmp");
+  const std::array<Place, 5>& butterfly = kButterflyStarts;
+  ButterflySprite1 = BuildSprite(kFirstKindButterfly, kKeyTransparent, 1, kButterflyDelay,
+                                 butterfly[0].x, butterfly[0].y);
+  ButterflySprite2 = BuildSprite(kFirstKindButterfly, kKeyTransparent, 1, kButterflyDelay,
+                                 butterfly[1].x, butterfly[1].y);
+  ButterflySprite3 = BuildSprite(kFirstKindButterfly, kKeyTransparent, 5, kButterflyDelay,
+                                 butterfly[2].x, butterfly[2].y);
+  ButterflySprite4 = BuildSprite(kSecondKindButterfly, kKeyTransparent, 4, kSecondKindDelay,
+                                 butterfly[3].x, butterfly[3].y);
+  ButterflySprite5 = BuildSprite(kSecondKindButterfly, kKeyTransparent, 3, kSecondKindDelay,
+                                 butterfly[4].x, butterfly[4].y);
+  FlockSprite = BuildSprite(kFlock, kKeyTransparent, 1, kBirdDelay, kFlockStart.x, kFlockStart.y);
+  BirdSprite1 =
+      BuildSprite(kBird, kKeyTransparent, 1, kBirdDelay, kBirdStarts[0].x, kBirdStarts[0].y);
+  BirdSprite2 =
+      BuildSprite(kBird, kKeyTransparent, 1, kBirdDelay, kBirdStarts[1].x, kBirdStarts[1].y);
+  auto water = [this](const Water& w) {
+    return BuildSprite(w.files, w.keyed ? kKeyTransparent : kKeyOpaque, 1, WaterSpeed, w.place.x,
+                       w.place.y);
+  };
+  Water1Sprite = water(kWater1);
+  BuildBackground(Background1Sprite, kBackground1);
+  Water2Sprite = water(kWater2);
+  Water2SmallSprite = water(kWater2Small);
+  BuildBackground(Background2Sprite, kBackground2);
 }
 
 // A sprite whose frames are the files in order, placed with its start frame and frame delay.

@@ -17,12 +17,6 @@ namespace larkspill {
 // no home folder at all (never a shared folder another user could have made first).
 std::filesystem::path DefaultSettingsPath();
 
-// Opens `file` for reading, never through a link, if it is still the file `seen` describes (null:
-// none was there), so that nothing put in its place since it was looked at is read; `opened` gets
-// its state. -1 otherwise, with `changed` telling a different file (or none) from an error (errno).
-int OpenAsSeen(const std::filesystem::path& file, const struct stat* seen, struct stat* opened,
-               bool* changed);
-
 // The settings file. Reads parse the file once and again only when it changes; every write takes
 // an exclusive lock, changes the entries and replaces the file atomically, so two programs
 // writing at once lose nothing and a reader never sees half a file.

@@ -193,6 +193,4 @@ std::string ShownValue(std::string_view value) {
 
 std::optional<int16_t> ToInteger(std::string_view text) { return ToRounded<int16_t>(text); }
 
-std::optional<int32_t> ToLong(std::string_view text) { return ToRounded<int32_t>(text); }
-
 }  // namespace larkspill

@@ -61,6 +61,5 @@ std::string ShownValue(std::string_view value);
 std::optional<double> ParseNumber(std::string_view text);
 // ParseNumber rounded half to even into the type's range; nullopt when it does not fit.
 std::optional<int16_t> ToInteger(std::string_view text);
-std::optional<int32_t> ToLong(std::string_view text);
 
 }  // namespace larkspill

@@ -29,7 +29,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/font_lookup.h"
+#include "platform/display/font_lookup.h"
 #include "settings/key_table.h"
 
 namespace larkspill {

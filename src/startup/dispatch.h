@@ -2,8 +2,8 @@
 
 #include <functional>
 
+#include "scene/window_system.h"
 #include "startup/command_line.h"
-#include "startup/window_system.h"
 
 namespace larkspill {
 

@@ -8,15 +8,17 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/instance_lock.h"
-#include "platform/x11_errors.h"
-#include "platform/x11_window_system.h"
+#include "platform/system/instance_lock.h"
+#include "platform/system/runtime_dir.h"
+#include "platform/x11/preview_window.h"
+#include "platform/x11/x11_errors.h"
+#include "platform/x11/x11_host_window.h"
+#include "platform/x11/x11_window_system.h"
 #include "scene/exit_status.h"
 #include "settings/ini_file_store.h"
 #include "setup/dialog_module.h"
 #include "startup/command_line.h"
 #include "startup/dispatch.h"
-#include "startup/preview_window.h"
 #include "startup/saver_app.h"
 
 #ifndef LARKSPILL_ASSET_DIR

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "scene/monitor_power.h"
 #include "scene/saver_window.h"
 
 namespace larkspill {
@@ -13,19 +14,6 @@ inline constexpr uint32_t kWmSysCommand = 0x0112;
 inline constexpr uint32_t kScMonitorPower = 0xF170;
 // The power command's lParam when the monitor is being powered down.
 inline constexpr int32_t kMonitorPowerOff = 2;
-
-// The monitor's power as the saver can steer it from its own full-screen window.
-class MonitorPower {
- public:
-  virtual ~MonitorPower() = default;
-  // True while the monitor is powered down (standby, suspend or off).
-  virtual bool PoweredOff() = 0;
-  // True: the monitor may power down at the desktop's time-outs.
-  // False: its power-down time-outs are held off (never the idle clock screen lockers use).
-  virtual void AllowPowerSaving(bool allow) = 0;
-  // Turns a powered-down monitor back on.
-  virtual void ForceOn() = 0;
-};
 
 // A window procedure: a message, its two parameters, a result.
 using WindowProcedure = std::function<int32_t(uint32_t message, uint32_t wParam, int32_t lParam)>;

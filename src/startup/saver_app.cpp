@@ -1,8 +1,6 @@
 #include "startup/saver_app.h"
 
 #include <SDL.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/dpms.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -12,13 +10,15 @@
 #include <optional>
 #include <string>
 
-#include "platform/instance_lock.h"
-#include "platform/login_session_watch.h"
-#include "platform/sdl_display.h"
-#include "platform/sdl_sound_device.h"
-#include "platform/soundscape_lock.h"
-#include "platform/system_clock.h"
-#include "platform/x11_errors.h"
+#include "platform/display/sdl_display.h"
+#include "platform/sound/sdl_sound_device.h"
+#include "platform/system/instance_lock.h"
+#include "platform/system/login_session_watch.h"
+#include "platform/system/soundscape_lock.h"
+#include "platform/system/system_clock.h"
+#include "platform/x11/x11_errors.h"
+#include "platform/x11/x11_host_window.h"
+#include "platform/x11/x11_monitor_power.h"
 #include "scene/exit_status.h"
 #include "scene/random.h"
 #include "scene/saver_window.h"
@@ -46,126 +46,11 @@ void ShowMessageBox(const std::string& text, const std::string& title) {
   SDL_ShowSimpleMessageBox(0, title.c_str(), text.c_str(), nullptr);
 }
 
-int IgnoreXError(Display*, XErrorEvent*) {
-  return 0;
-}
-
-// The monitor's power on X11, through DPMS. Keeping it on switches DPMS's own time-outs off for
-// the run and puts them back at the end; the X screen saver's idle clock, which screen lockers
-// wait on, is never held or reset.
-class SystemMonitorPower : public MonitorPower {
- public:
-  explicit SystemMonitorPower(WindowSystem& windows) : windows_(windows) {}
-  ~SystemMonitorPower() override {
-    if (display_ == nullptr) return;
-    if (dpms_held_off_) DPMSEnable(display_);
-    XCloseDisplay(display_);
-  }
-  SystemMonitorPower(const SystemMonitorPower&) = delete;
-  SystemMonitorPower& operator=(const SystemMonitorPower&) = delete;
-
-  bool PoweredOff() override { return windows_.MonitorPoweredOff(); }
-  void AllowPowerSaving(bool allow) override {
-    if (!Dpms()) return;
-    CARD16 level = 0;
-    BOOL enabled = False;
-    if (!allow && !dpms_held_off_ && DPMSInfo(display_, &level, &enabled) && enabled) {
-      DPMSDisable(display_);
-      dpms_held_off_ = true;
-    } else if (allow && dpms_held_off_) {
-      DPMSEnable(display_);
-      dpms_held_off_ = false;
-    }
-    XFlush(display_);
-  }
-  void ForceOn() override {
-    if (!Dpms()) return;
-    DPMSForceLevel(display_, DPMSModeOn);
-    XFlush(display_);
-  }
-
- private:
-  // A connection to a display whose monitors take DPMS commands.
-  bool Dpms() {
-    if (display_ == nullptr && !tried_) {
-      tried_ = true;
-      display_ = XOpenDisplay(nullptr);
-    }
-    int event_base = 0, error_base = 0;
-    return display_ != nullptr && DPMSQueryExtension(display_, &event_base, &error_base) &&
-           DPMSCapable(display_);
-  }
-
-  WindowSystem& windows_;
-  Display* display_ = nullptr;
-  bool tried_ = false;
-  bool dpms_held_off_ = false;
-};
-
-// What a host's window is to the saver: gone, one that takes input but cannot be drawn into, or
-// a window to draw into; nullopt without an X display to ask.
-enum class HostWindow { Missing, InputOnlyClass, Drawable };
-std::optional<HostWindow> HostWindowState(uint64_t id) {
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return std::nullopt;
-  XSync(display, False);
-  XErrorHandler previous = XSetErrorHandler(IgnoreXError);
-  XWindowAttributes attributes{};
-  const Status found = XGetWindowAttributes(display, static_cast<Window>(id), &attributes);
-  XSync(display, False);
-  XSetErrorHandler(previous);
-  XCloseDisplay(display);
-  if (found == 0) return HostWindow::Missing;
-  return attributes.c_class == InputOnly ? HostWindow::InputOnlyClass : HostWindow::Drawable;
-}
-
-// Whether a host's window is a preview pane (a settings app's thumbnail) rather than a screen:
-// less than half the area of the monitor it is on (the X screen where SDL knows no monitor
-// there). A host's saver window covers its whole monitor; the preview panes of the hosts'
-// settings programs are a quarter of it or less. Unknown, as for a window already gone, counts
-// as a screen.
-bool IsPreviewPane(uint64_t id) {
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return false;
-  XSync(display, False);
-  XErrorHandler previous = XSetErrorHandler(IgnoreXError);
-  XWindowAttributes window{};
-  XWindowAttributes root{};
-  int x = 0, y = 0;
-  Window child = 0;
-  const bool known = XGetWindowAttributes(display, static_cast<Window>(id), &window) != 0 &&
-                     XGetWindowAttributes(display, DefaultRootWindow(display), &root) != 0 &&
-                     XTranslateCoordinates(display, static_cast<Window>(id),
-                                           DefaultRootWindow(display), 0, 0, &x, &y, &child) != 0;
-  XSync(display, False);
-  XSetErrorHandler(previous);
-  XCloseDisplay(display);
-  if (!known) return false;
-  SDL_Rect monitor{0, 0, root.width, root.height};
-  const SDL_Point centre{x + window.width / 2, y + window.height / 2};
-  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
-    SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_PointInRect(&centre, &bounds)) {
-      monitor = bounds;
-      break;
-    }
-  }
-  return int64_t{window.width} * window.height * 2 < int64_t{monitor.w} * monitor.h;
-}
-
 }  // namespace
 
 int ReportNoDisplay() {
   ShowMessageBox(SaverWindow::kNoDisplayText, SaverWindow::kNoDisplayTitle);
   return kExitNoDisplay;
-}
-
-uint64_t RootWindowId() {
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return 0;
-  const uint64_t root = DefaultRootWindow(display);
-  XCloseDisplay(display);
-  return root;
 }
 
 int PendingSignal() {
@@ -271,7 +156,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   // In its own window the saver keeps or gives up the monitor as PwrSave says; under a host
   // the host decides. The desktop's own handling of a power-off that passes is to leave the
   // monitor dark, which it already is when we hear of it.
-  std::optional<SystemMonitorPower> power;
+  std::optional<X11MonitorPower> power;
   std::optional<PowerHook> hook;
   // Under a host the host is the screen locker; in its own windows the saver hears the login
   // manager's lock and sleep announcements itself.
@@ -282,10 +167,6 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     hook.emplace(window, *power);
     hook->HookWindow([](uint32_t, uint32_t, int32_t) { return 0; });
   }
-
-  // The desktop as it is before the display takes the screen; the window covers it.
-  Rect target_rect = windows.DesktopRect();
-  (void)target_rect;
 
   try {
     window.Form_Load();

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/x11_window_system.h"
+#include "platform/x11/x11_window_system.h"
 #include "startup/command_line.h"
 
 namespace larkspill {
@@ -37,10 +37,6 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
 // Tells the user that no display could be opened, as the saver does, and gives the status
 // that says so.
 int ReportNoDisplay();
-
-// The id of the X display's root window, for a host that names no window of its own; 0 when
-// there is no X display.
-uint64_t RootWindowId();
 
 // The signal that asked the program to end, or 0.
 int PendingSignal();

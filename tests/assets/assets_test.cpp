@@ -9,8 +9,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "scene/scene_layout.h"
 
 namespace fs = std::filesystem;
 
@@ -75,15 +78,16 @@ auto LooksLikeKeyFringe = [](const Rgb& c) {
   return c[0] > 110 && c[2] > 110 && c[1] + 60 < std::min(c[0], c[2]);
 };
 
-std::vector<std::string> Numbered(const std::string& prefix, int count) {
-  std::vector<std::string> names;
-  for (int i = 1; i <= count; ++i) names.push_back(prefix + std::to_string(i) + ".BMP");
-  return names;
+namespace layout = larkspill::scene_layout;
+
+std::vector<std::string> Names(std::span<const char* const> files) {
+  return {files.begin(), files.end()};
 }
 
 // The creatures' frames; their sizes are what the motion rules allow.
-const std::vector<std::string> kCreatures[] = {Numbered("1Butter", 6), Numbered("2Butter", 6),
-                                               Numbered("Bird", 8), Numbered("Flock", 8)};
+const std::vector<std::string> kCreatures[] = {
+    Names(layout::kFirstKindButterfly), Names(layout::kSecondKindButterfly), Names(layout::kBird),
+    Names(layout::kFlock)};
 
 double ChannelRms(const std::vector<int16_t>& s, size_t from, size_t count) {
   double sum = 0;
@@ -99,14 +103,14 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
     int min_w, max_w, min_h, max_h, bits;
   };
   const Expect pictures[] = {
-      {{"UK-bg01.bmp", "UK-02bgb.bmp"}, 800, 800, 600, 600, 24},
+      {{layout::kBackground1, layout::kBackground2}, 800, 800, 600, 600, 24},
       {kCreatures[0], 50, 75, 1, 75, 24},
       {kCreatures[1], 40, 75, 1, 50, 24},
       {kCreatures[2], 60, 75, 1, 110, 24},
       {kCreatures[3], 90, 118, 1, 100, 24},
-      {{"UK01.BMP", "UK02.BMP", "UK03.BMP"}, 41, 800, 1, 600, 24},
-      {{"UK2-01.BMP", "UK2-02.BMP", "UK2-03.BMP"}, 41, 800, 1, 600, 24},
-      {{"UK2-sm01.BMP", "UK2-sm02.BMP", "UK2-sm03.BMP"}, 41, 800, 1, 600, 24},
+      {Names(layout::kWater1.files), 41, 800, 1, 600, 24},
+      {Names(layout::kWater2.files), 41, 800, 1, 600, 24},
+      {Names(layout::kWater2Small.files), 41, 800, 1, 600, 24},
       {{"preview.bmp"}, 153, 153, 115, 115, 8},
       {{"dialog-wf1.bmp", "dialog-wf2.bmp"}, 40, 40, 30, 30, 24},
       {{"dialog-screen.bmp"}, 70, 70, 62, 62, 24},
@@ -126,7 +130,7 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
               eagle.seconds() <= 3)
       << eagle.seconds();
   // The preview is a still of the first scene, rows the right way up: compare each quarter.
-  const Bitmap p = LoadBitmap("preview.bmp"), bg = LoadBitmap("UK-bg01.bmp");
+  const Bitmap p = LoadBitmap("preview.bmp"), bg = LoadBitmap(layout::kBackground1);
   ASSERT_FALSE(p.rgb.empty() || bg.rgb.empty());
   auto mean = [](const Bitmap& b, int q, size_t c) {  // of channel c over quarter q
     const int w = b.width / 2, h = b.height / 2;
@@ -184,11 +188,12 @@ TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
     int x, y;
     bool keyed;
   };
-  const Water waters[] = {
-      {{"UK01.BMP", "UK02.BMP", "UK03.BMP"}, "UK-bg01.bmp", 279, 72, false},
-      {{"UK2-01.BMP", "UK2-02.BMP", "UK2-03.BMP"}, "UK-02bgb.bmp", 319, 110, true},
-      {{"UK2-sm01.BMP", "UK2-sm02.BMP", "UK2-sm03.BMP"}, "UK-02bgb.bmp", 191, 354, true},
+  auto row = [](const layout::Water& w, const char* background) {
+    return Water{Names(w.files), background, w.place.x, w.place.y, w.keyed};
   };
+  const Water waters[] = {row(layout::kWater1, layout::kBackground1),
+                          row(layout::kWater2, layout::kBackground2),
+                          row(layout::kWater2Small, layout::kBackground2)};
   for (const Water& w : waters) {
     const Bitmap bg = LoadBitmap(w.background);
     size_t moving = 0, area = 0;

@@ -18,8 +18,7 @@ int main(int argc, char** argv) {
   const int width = argc > 2 ? std::atoi(argv[1]) : 0, height = argc > 2 ? std::atoi(argv[2]) : 0;
   if (!grab && (width < 1 || height < 1)) {
     std::fprintf(stderr, "usage: stand_in_host WIDTH HEIGHT [TITLE [focus|override|input-only]]"
-                         " | --grab [SECONDS]
-");
+                         " | --grab [SECONDS]\n");
     return 2;
   }
   Display* display = XOpenDisplay(nullptr);

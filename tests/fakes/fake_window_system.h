@@ -1,7 +1,7 @@
 #pragma once
 
 #include "fakes/call_log.h"
-#include "startup/window_system.h"
+#include "scene/window_system.h"
 
 namespace larkspill::testing {
 

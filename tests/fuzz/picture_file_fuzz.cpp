@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/picture_file.h"
+#include "platform/files/picture_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace larkspill;

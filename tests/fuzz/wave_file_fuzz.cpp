@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/regular_file.h"
-#include "platform/wave_file.h"
+#include "platform/files/regular_file.h"
+#include "platform/files/wave_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace larkspill;

@@ -1,4 +1,4 @@
-#include "platform/frame_composer.h"
+#include "platform/frame/frame_composer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,9 +9,9 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/picture_store.h"
-#include "platform/scaled_view.h"
-#include "platform/text_cache.h"
+#include "platform/display/picture_store.h"
+#include "platform/display/text_cache.h"
+#include "platform/frame/scaled_view.h"
 #include "scene/sprite_display.h"
 
 namespace larkspill {

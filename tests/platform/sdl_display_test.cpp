@@ -1,4 +1,4 @@
-#include "platform/sdl_display.h"
+#include "platform/display/sdl_display.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

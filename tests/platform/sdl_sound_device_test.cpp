@@ -1,5 +1,5 @@
 // The SDL2_mixer sound device on SDL's disk audio driver, whose raw output the tests measure.
-#include "platform/sdl_sound_device.h"
+#include "platform/sound/sdl_sound_device.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>

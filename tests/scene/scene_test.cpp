@@ -2,9 +2,11 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <span>
 #include <tuple>
 
 #include "scene/exit_status.h"
+#include "scene/scene_layout.h"
 #include "scene/window_timer.h"
 #include "scene_harness.h"
 
@@ -20,25 +22,36 @@ TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPl
   h.Set({{"two", "WaterSpeed", "200"}});
   h.display.next_id = 101;  // ids are whatever the display hands out
   h.Make().Form_Load();
-  // Frames (stem1.BMP ...; 0: one background file), key mode, start frame, delay, x, y.
-  const std::tuple<std::string, int, int, int, int, int, int> rows[] = {
-      {"1Butter", 6, -1, 1, 120, 200, 400}, {"1Butter", 6, -1, 1, 120, 600, 500},
-      {"1Butter", 6, -1, 5, 120, 750, 100}, {"2Butter", 6, -1, 4, 100, 700, 550},
-      {"2Butter", 6, -1, 3, 100, 100, 550}, {"Flock", 8, -1, 1, 100, -118, 100},
-      {"Bird", 8, -1, 1, 100, -75, 300},    {"Bird", 8, -1, 1, 100, -75, 450},
-      {"UK0", 3, -2, 1, 200, 279, 72},      {"UK-bg01.bmp", 0, -2, 0, 0, 0, 0},
-      {"UK2-0", 3, -1, 1, 200, 319, 110},   {"UK2-sm0", 3, -1, 1, 200, 191, 354},
-      {"UK-02bgb.bmp", 0, -2, 0, 0, 0, 0}};
+  // Files, key mode, start frame (0: a background, with no frame delay), delay, place.
+  using namespace scene_layout;
+  const struct {
+    std::span<const char* const> files;
+    int key, start, delay;
+    Place at;
+  } rows[] = {{kFirstKindButterfly, -1, 1, 120, kButterflyStarts[0]},
+              {kFirstKindButterfly, -1, 1, 120, kButterflyStarts[1]},
+              {kFirstKindButterfly, -1, 5, 120, kButterflyStarts[2]},
+              {kSecondKindButterfly, -1, 4, 100, kButterflyStarts[3]},
+              {kSecondKindButterfly, -1, 3, 100, kButterflyStarts[4]},
+              {kFlock, -1, 1, 100, kFlockStart},
+              {kBird, -1, 1, 100, kBirdStarts[0]},
+              {kBird, -1, 1, 100, kBirdStarts[1]},
+              {kWater1.files, -2, 1, 200, kWater1.place},
+              {{&kBackground1, 1}, -2, 0, 0, {0, 0}},
+              {kWater2.files, -1, 1, 200, kWater2.place},
+              {kWater2Small.files, -1, 1, 200, kWater2Small.place},
+              {{&kBackground2, 1}, -2, 0, 0, {0, 0}}};
   std::vector<std::string> expected = {"OpenDisplay 800 600 16 []"};
   int32_t id = 101;
-  for (const auto& [stem, frames, key, start, delay, x, y] : rows) {
+  for (const auto& [files, key, start, delay, at] : rows) {
     expected.push_back("CreateSprite");
-    for (int f = 1; f <= std::max(frames, 1); ++f)
-      expected.push_back(Call("LoadSpriteFrame", id, f,
-                              "/a/" + (frames ? stem + std::to_string(f) + ".BMP" : stem), key));
-    if (start) expected.insert(expected.end(), {Call("SetSpriteFrame", id, start),
-                                                Call("SetSpriteFrameDelay", id, delay)});
-    expected.insert(expected.end(), {Call("SetSpriteY", id, y), Call("SetSpriteX", id++, x)});
+    for (size_t f = 0; f < files.size(); ++f)
+      expected.push_back(
+          Call("LoadSpriteFrame", id, int(f + 1), "/a/" + std::string(files[f]), key));
+    if (start)
+      expected.insert(expected.end(),
+                      {Call("SetSpriteFrame", id, start), Call("SetSpriteFrameDelay", id, delay)});
+    expected.insert(expected.end(), {Call("SetSpriteY", id, at.y), Call("SetSpriteX", id++, at.x)});
   }
   EXPECT_EQ(h.display.calls, expected);
 }

@@ -17,6 +17,7 @@
 
 #include "settings/ini_format.h"
 #include "settings/key_table.h"
+#include "settings/settings_file.h"
 
 namespace larkspill {
 namespace {

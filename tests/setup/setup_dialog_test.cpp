@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/font_lookup.h"
+#include "platform/display/font_lookup.h"
 #include "settings/key_table.h"
 #include "settings/memory_store.h"
 #include "setup/single_dialog.h"

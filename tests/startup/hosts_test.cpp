@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "platform/x11/preview_window.h"
 #include "scene/exit_status.h"
 #include "scene/scene_harness.h"
 #include "startup/power_hook.h"
-#include "startup/preview_window.h"
 
 namespace larkspill::testing {
 namespace {

@@ -10,7 +10,8 @@
 
 #include "fakes/fake_display.h"
 #include "fakes/fake_window_system.h"
-#include "platform/instance_lock.h"
+#include "platform/system/instance_lock.h"
+#include "platform/system/runtime_dir.h"
 #include "scene/exit_status.h"
 #include "settings/memory_store.h"
 #include "startup/command_line.h"

@@ -1,0 +1,43 @@
+#include "platform/display/picture_store.h"
+
+#include "platform/files/picture_file.h"
+#include "platform/files/regular_file.h"
+#include "scene/sprite_display.h"
+
+namespace larkspill {
+
+void KeyOnMagenta(SDL_Surface* wide) {
+  for (int y = 0; y < wide->h; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(wide->pixels) +
+                                            static_cast<size_t>(y) * wide->pitch);
+    for (int x = 0; x < wide->w; ++x) {
+      row[x] = (row[x] & 0xFFFFFF) == 0xFF00FF ? 0 : (row[x] | 0xFF000000);
+    }
+  }
+}
+
+const Picture& PictureStore::Get(const std::string& path, bool keyed) {
+  auto key = std::make_pair(path, keyed);
+  if (auto it = pictures_.find(key); it != pictures_.end()) return *it->second;
+
+  std::string error;
+  RegularFile file = OpenRegularFile(path, &error);
+  SdlSurfacePtr wide;
+  if (file.IsOpen()) {
+    ++decodes_;
+    // The display shows 16 bits per pixel: every picture is quantised to RGB565 once, here.
+    wide = ReadWidePicture(file.fd(), file.size(), rows_, &error);
+  }
+  if (!wide) throw AssetError("cannot load picture " + path + ": " + error);
+  if (keyed) KeyOnMagenta(wide.get());
+  auto made = std::make_unique<Picture>();
+  made->image = pixman_image_create_bits(keyed ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8, wide->w,
+                                         wide->h, static_cast<uint32_t*>(wide->pixels),
+                                         wide->pitch);
+  if (made->image == nullptr) throw AssetError("cannot load picture " + path + ": out of memory");
+  made->pixels = std::move(wide);
+  made->keyed = keyed;
+  return *pictures_.emplace(key, std::move(made)).first->second;
+}
+
+}  // namespace larkspill

@@ -1,0 +1,370 @@
+#include "platform/display/sdl_display.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "platform/display/sdl_surface_presenter.h"
+#include "platform/files/picture_file.h"
+#include "platform/x11/x11_presenter.h"
+
+namespace larkspill {
+namespace {
+
+// What CaptureFrame hands out.
+constexpr auto kCaptureFormat = SDL_PIXELFORMAT_ARGB8888;
+constexpr int kDefaultFontSize = 16;
+
+// A scene colour (red + 256 * green + 65536 * blue) as 0xRRGGBB.
+uint32_t Rgb(int32_t colour) {
+  const auto c = static_cast<uint32_t>(colour);
+  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+// The box of a w x h picture at (x, y); far-off places are cut to what 32 bits hold.
+pixman_box32_t BoxAt(int32_t x, int32_t y, int w, int h) {
+  auto end = [](int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)); };
+  return {x, y, end(int64_t{x} + w), end(int64_t{y} + h)};
+}
+
+}  // namespace
+
+SdlDisplay::SdlDisplay(Clock& clock, SdlDisplayOptions options)
+    : clock_(clock), options_(std::move(options)), trace_(DisplayTrace::FromEnvironment()) {}
+
+SdlDisplay::~SdlDisplay() {
+  CloseDisplay();
+}
+
+bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
+                             const std::string& /*device*/) {
+  if (open_) return true;
+  if (trace_) trace_->OpenBegins();
+  if (width <= 0 || height <= 0 || width > 8192 || height > 8192) {
+    std::fprintf(stderr, "larkspill: cannot open a display of %d x %d pixels\n", width, height);
+    return false;
+  }
+  logical_width_ = width;
+  logical_height_ = height;
+
+  if (!windows_.StartVideo()) return false;
+  video_started_ = true;
+  // The clock and the message need the font list, made ready while the window comes up. Not
+  // before SDL's start: it may start a D-Bus session bus, whose child process must not be forked
+  // while other threads are busy.
+  texts_.Prepare();
+
+  auto fail = [this](const char* what) {
+    std::fprintf(stderr, "larkspill: cannot open the display: %s: %s\n", what, SDL_GetError());
+    CloseDisplay();
+    return false;
+  };
+  if (!windows_.Open(width, height)) {
+    return fail(options_.embed_window != 0 ? "host window" : "window");
+  }
+  // A palette display (8-bit pseudo-colour) cannot show the scene's 16-bit colours.
+  for (size_t i = 0; i < windows_.count(); ++i) {
+    const Uint32 format = SDL_GetWindowPixelFormat(windows_.window(i));
+    if (SDL_ISPIXELFORMAT_INDEXED(format) || SDL_BITSPERPIXEL(format) < 15) {
+      std::fprintf(stderr,
+                   "larkspill: cannot open the display: its colours come from a palette or have "
+                   "fewer than 15 bits a pixel, too few for the scene's\n");
+      CloseDisplay();
+      return false;
+    }
+  }
+
+  shared_frame_ = X11SharedImage::ForWindow(windows_.window(0), width, height);
+  if (shared_frame_) {
+    composer_ = std::make_unique<FrameComposer>(shared_frame_->pixels(), width, height,
+                                                shared_frame_->stride());
+    composer_->SetBeforeWriting([frame = shared_frame_.get()] { frame->WaitForReading(); });
+  } else {
+    frame_pixels_.assign(static_cast<size_t>(width) * height, 0);
+    composer_ = std::make_unique<FrameComposer>(frame_pixels_.data(), width, height, width * 4);
+  }
+  if (composer_->frame() == nullptr || composer_->frame_surface() == nullptr) return fail("frame");
+  MakeScreens();
+  if (!texts_.Start()) return fail("fonts");
+
+  int refresh = 0;
+  SDL_DisplayMode mode{};
+  int display_index = SDL_GetWindowDisplayIndex(windows_.window(0));
+  if (display_index >= 0 && SDL_GetCurrentDisplayMode(display_index, &mode) == 0) {
+    refresh = mode.refresh_rate;
+  }
+  pacer_.Start(refresh);
+
+  SDL_ShowCursor(cursor_visible_ ? SDL_ENABLE : SDL_DISABLE);
+  open_ = true;
+  if (trace_) trace_->OpenEnds();
+  return true;
+}
+
+// A screen for each window, then the windows held.
+void SdlDisplay::MakeScreens() {
+  for (size_t i = 0; i < windows_.count(); ++i) {
+    Screen& screen = screens_.emplace_back();
+    screen.window_id = windows_.window_id(i);
+    screen.presenter = X11Presenter::For(windows_.window(i), *composer_, shared_frame_.get());
+    if (!screen.presenter) {
+      screen.presenter = std::make_unique<SdlSurfacePresenter>(windows_.window(i));
+    }
+  }
+  windows_.Hold();
+}
+
+// New windows and screens for the monitors as they are now; the frame, its pictures and
+// everything drawn stay, and the next frame is sent whole.
+void SdlDisplay::FollowMonitors() {
+  screens_.clear();
+  if (!windows_.Open(logical_width_, logical_height_)) {
+    std::fprintf(stderr, "larkspill: cannot open the windows for the new monitors: %s\n",
+                 SDL_GetError());
+    return;
+  }
+  MakeScreens();
+  SDL_ShowCursor(cursor_visible_ ? SDL_ENABLE : SDL_DISABLE);
+}
+
+int32_t SdlDisplay::CreateSprite() {
+  Sprite sprite;
+  sprite.last_change = clock_.TickCount();
+  sprites_.push_back(std::move(sprite));
+  return static_cast<int32_t>(sprites_.size());
+}
+
+SdlDisplay::Sprite& SdlDisplay::SpriteAt(int32_t sprite) {
+  if (sprite < 1 || static_cast<size_t>(sprite) > sprites_.size()) {
+    throw std::out_of_range("there is no sprite " + std::to_string(sprite));
+  }
+  return sprites_[static_cast<size_t>(sprite) - 1];
+}
+
+void SdlDisplay::LoadSpriteFrame(int32_t sprite, int32_t frame, const std::string& path,
+                                 int32_t key_mode) {
+  Sprite& target = SpriteAt(sprite);
+  if (frame < 1 || frame > kMaxFrames) {
+    throw std::out_of_range("frame " + std::to_string(frame) + " of sprite " +
+                            std::to_string(sprite) + " is outside 1 to " +
+                            std::to_string(kMaxFrames));
+  }
+  if (!open_) throw std::logic_error("cannot load picture " + path + ": the display is not open");
+  const Picture& picture = pictures_.Get(path, key_mode == kKeyTransparent);
+  if (target.frames.size() < static_cast<size_t>(frame)) target.frames.resize(frame, nullptr);
+  target.frames[frame - 1] = &picture;
+  if (trace_) trace_->PictureLoaded();
+}
+
+void SdlDisplay::SetSpriteFrame(int32_t sprite, int32_t frame) {
+  Sprite& target = SpriteAt(sprite);
+  target.frame = frame;
+  target.last_change = clock_.TickCount();
+}
+
+void SdlDisplay::SetSpriteFrameDelay(int32_t sprite, int32_t milliseconds) {
+  SpriteAt(sprite).delay = milliseconds;
+}
+
+void SdlDisplay::SetSpriteX(int32_t sprite, int32_t x) {
+  SpriteAt(sprite).x = x;
+}
+void SdlDisplay::SetSpriteY(int32_t sprite, int32_t y) {
+  SpriteAt(sprite).y = y;
+}
+
+// Positions wrap at 32 bits rather than overflow.
+void SdlDisplay::MoveSpriteX(int32_t sprite, int32_t step) {
+  Sprite& target = SpriteAt(sprite);
+  if (trace_) trace_->MovedX(sprite);
+  target.x = static_cast<int32_t>(static_cast<uint32_t>(target.x) + static_cast<uint32_t>(step));
+}
+
+void SdlDisplay::MoveSpriteY(int32_t sprite, int32_t step) {
+  Sprite& target = SpriteAt(sprite);
+  if (trace_) trace_->MovedY(sprite);
+  target.y = static_cast<int32_t>(static_cast<uint32_t>(target.y) - static_cast<uint32_t>(step));
+}
+
+int16_t SdlDisplay::GetSpriteX(int32_t sprite) {
+  return static_cast<int16_t>(SpriteAt(sprite).x);
+}
+int16_t SdlDisplay::GetSpriteY(int32_t sprite) {
+  return static_cast<int16_t>(SpriteAt(sprite).y);
+}
+
+bool SdlDisplay::SpriteFrameDue(int32_t sprite) {
+  Sprite& target = SpriteAt(sprite);
+  uint32_t elapsed = clock_.TickCount() - target.last_change;
+  return static_cast<int64_t>(elapsed) >= target.delay;
+}
+
+void SdlDisplay::NextSpriteFrame(int32_t sprite) {
+  Sprite& target = SpriteAt(sprite);
+  auto highest = static_cast<int32_t>(target.frames.size());
+  target.frame = (target.frame >= 1 && target.frame < highest) ? target.frame + 1 : 1;
+  target.last_change = clock_.TickCount();
+}
+
+void SdlDisplay::DrawSprite(int32_t sprite) {
+  Sprite& target = SpriteAt(sprite);
+  if (!Drawable()) return;
+  if (target.frame < 1 || static_cast<size_t>(target.frame) > target.frames.size()) return;
+  const Picture* picture = target.frames[target.frame - 1];
+  if (picture == nullptr) return;
+  if (trace_) trace_->Drawn(sprite);
+  composer_->Add({.picture = picture->image,
+                  .where = BoxAt(target.x, target.y, picture->pixels->w, picture->pixels->h),
+                  .opaque = !picture->keyed});
+}
+
+void SdlDisplay::ClearBackBuffer(int32_t colour) {
+  if (!Drawable()) return;
+  composer_->Add(
+      {.where = {0, 0, logical_width_, logical_height_}, .colour = Rgb(colour), .opaque = true});
+}
+
+void SdlDisplay::SetTextFont(const std::string& name, int32_t size, int32_t /*weight*/,
+                             bool /*italic*/, bool /*underline*/, bool /*strikeout*/) {
+  texts_.SetFont(name, size);
+}
+
+void SdlDisplay::DrawText(const std::string& text, int32_t x, int32_t y, int32_t colour) {
+  if (!Drawable() || text.empty()) return;
+  if (!texts_.font_chosen()) texts_.SetFont("", kDefaultFontSize);
+  // Only what can show on the frame is rendered; a text starting far left of it shows nothing
+  // that could be rendered within one picture.
+  int64_t max_width = static_cast<int64_t>(logical_width_) - x;
+  if (max_width <= 0 || max_width > 16384 || y >= logical_height_) return;
+  std::shared_ptr<const TextPixels> rendered = texts_.Render(
+      text, static_cast<uint32_t>(colour) & 0xFFFFFF, static_cast<int32_t>(max_width));
+  if (!rendered) return;
+  if (trace_) trace_->Text(text, x, y);
+  const SDL_Surface* surface = rendered->surface.get();
+  composer_->Add({.text = std::move(rendered), .where = BoxAt(x, y, surface->w, surface->h)});
+}
+
+void SdlDisplay::Flip() {
+  if (!Drawable() || windows_.Lost(/*check_host=*/true)) return;
+  composer_->Compose();
+  for (Screen& screen : screens_) Present(screen);
+  composer_->ClearChanged();
+  if (trace_) trace_->Flipped();
+  pacer_.Pace();
+}
+
+// Sends one window what changed of the frame, or everything when it is new, resized or exposed.
+void SdlDisplay::Present(Screen& screen) {
+  int w = 0;
+  int h = 0;
+  bool renewed = false;
+  if (!screen.presenter->Size(&w, &h, &renewed)) return;
+  if (renewed || w != screen.w || h != screen.h) {
+    screen.w = w;
+    screen.h = h;
+    screen.view.Place(w, h, logical_width_, logical_height_);
+    screen.whole = true;
+    if (!screen.view.exact()) composer_->KeepScene(true);
+  }
+  // Parts that came into sight are exposed, and so sent whole: only then can the visible part grow.
+  if (screen.whole) screen.visible = screen.presenter->Visible(w, h);
+  std::vector<SharpText> sharp;
+  if (!screen.view.exact() && composer_->texts_known()) {
+    for (const Drawing& drawing : composer_->shown()) {
+      if (!drawing.text) continue;
+      // A text out of sight is not drawn at the view's size: at a huge window's scale it is large.
+      if (IsEmpty(Intersect(screen.view.WindowBox(drawing.where), screen.visible))) continue;
+      if (auto text = texts_.Scaled(*drawing.text, screen.view.scale_y())) {
+        sharp.push_back(screen.view.Sharp(std::move(text), drawing.where));
+      }
+    }
+  }
+  window_changes_.Clear();
+  screen.view.Changes(composer_->changed(), std::move(sharp), screen.whole, window_changes_);
+  window_changes_.Clip(screen.visible);
+  if (screen.whole || !window_changes_.Empty()) {
+    screen.presenter->Show(screen.view, *composer_, window_changes_, screen.whole);
+    const pixman_box32_t& v = screen.visible;
+    pixels_presented_ +=
+        screen.whole ? int64_t{v.x2 - v.x1} * (v.y2 - v.y1) : window_changes_.Area();
+  }
+  screen.whole = false;
+}
+
+void SdlDisplay::PumpEvents(DisplayEvents& events) {
+  if (!video_started_) return;
+  windows_.Pump(
+      events,
+      [this](const XEvent& event) {
+        if (shared_frame_ && shared_frame_->OnEvent(event)) return true;
+        for (Screen& screen : screens_) {
+          if (screen.presenter->TakeEvent(event)) return true;
+        }
+        return false;
+      },
+      [this](Uint32 window_id) {
+        for (Screen& screen : screens_) {
+          if (screen.window_id == window_id) screen.whole = true;
+        }
+      });
+  if (open_ && windows_.MonitorsChanged()) FollowMonitors();
+}
+
+void SdlDisplay::SetCursorVisible(bool visible) {
+  cursor_visible_ = visible;
+  if (video_started_) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool SdlDisplay::CheckDisplay() {
+  return open_ && !windows_.Lost();
+}
+
+SdlSurfacePtr SdlDisplay::CaptureFrame() {
+  if (!open_ || !composer_) return nullptr;
+  composer_->Compose();
+  return SdlSurfacePtr(SDL_ConvertSurfaceFormat(composer_->frame_surface(), kCaptureFormat, 0));
+}
+
+bool SdlDisplay::SaveScreenshot(const std::string& bmp_path) {
+  SdlSurfacePtr frame = CaptureFrame();
+  return frame && SDL_SaveBMP(frame.get(), bmp_path.c_str()) == 0;
+}
+
+std::string SdlDisplay::RendererName() const {
+  if (screens_.empty()) return {};
+  return "window surface (" + std::string(SDL_GetCurrentVideoDriver()) + ")";
+}
+
+int64_t SdlDisplay::PixelsComposed() const {
+  return pixels_composed_before_ + (composer_ ? composer_->pixels_composed() : 0);
+}
+
+void SdlDisplay::ReleaseAll() {
+  windows_.LetGo();  // the keyboard and pointer first: the rest may take a while
+  screens_.clear();
+  for (Sprite& sprite : sprites_) sprite.frames.clear();
+  pictures_.Clear();
+  if (composer_) pixels_composed_before_ += composer_->pixels_composed();
+  composer_.reset();
+  shared_frame_.reset();
+  frame_pixels_ = {};
+  windows_.Close();
+}
+
+void SdlDisplay::CloseDisplay() {
+  if (trace_ && open_) {
+    trace_->Print(RendererName(), WindowCount(), PixelsComposed(), pixels_presented_);
+  }
+  ReleaseAll();
+  texts_.Stop();
+  if (video_started_) {
+    windows_.StopVideo();
+    video_started_ = false;
+  }
+  // Only now, after the last request about the windows has been answered.
+  windows_.Forget();
+  open_ = false;
+}
+
+}  // namespace larkspill

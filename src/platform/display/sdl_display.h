@@ -1,0 +1,140 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/display/display_trace.h"
+#include "platform/display/frame_pacer.h"
+#include "platform/display/picture_store.h"
+#include "platform/display/screen_windows.h"
+#include "platform/display/text_cache.h"
+#include "platform/files/sdl_ptrs.h"
+#include "platform/frame/frame_composer.h"
+#include "platform/frame/presenter.h"
+#include "platform/frame/scaled_view.h"
+#include "scene/clock.h"
+#include "scene/sprite_display.h"
+
+namespace larkspill {
+
+class X11SharedImage;
+
+// The sprite display on SDL2: an 800 x 600 frame composed in memory and shown on any window or
+// screen size (in full-screen mode on every monitor), letterboxed and, when not at its own
+// size, filtered to the screen's size with its texts drawn at that size. Pictures are quantised
+// to 16 bits per pixel (RGB565); texts come from fonts that fontconfig finds by face name.
+//
+// It puts together the parts in this folder: the pictures (PictureStore), the texts
+// (TextCache), the frame's drawings and what changed (FrameComposer), how each window shows the
+// frame (ScaledView) and receives it (a Presenter: X11Presenter, or SdlSurfacePresenter), the
+// windows and their events (ScreenWindows) and the frame rate (FramePacer). docs/ARCHITECTURE.md
+// draws how a frame flows through them.
+//
+// Unknown sprite ids raise std::out_of_range; drawing while the display is closed draws nothing.
+class SdlDisplay : public SpriteDisplay {
+ public:
+  SdlDisplay(Clock& clock, SdlDisplayOptions options);
+  ~SdlDisplay() override;
+  SdlDisplay(const SdlDisplay&) = delete;
+  SdlDisplay& operator=(const SdlDisplay&) = delete;
+
+  bool OpenDisplay(int32_t width, int32_t height, int32_t bits, const std::string& device) override;
+  int32_t CreateSprite() override;
+  void LoadSpriteFrame(int32_t sprite, int32_t frame, const std::string& path,
+                       int32_t key_mode) override;
+  void SetSpriteFrame(int32_t sprite, int32_t frame) override;
+  void SetSpriteFrameDelay(int32_t sprite, int32_t milliseconds) override;
+  void SetSpriteX(int32_t sprite, int32_t x) override;
+  void SetSpriteY(int32_t sprite, int32_t y) override;
+  void MoveSpriteX(int32_t sprite, int32_t step) override;
+  void MoveSpriteY(int32_t sprite, int32_t step) override;
+  int16_t GetSpriteX(int32_t sprite) override;
+  int16_t GetSpriteY(int32_t sprite) override;
+  bool SpriteFrameDue(int32_t sprite) override;
+  void NextSpriteFrame(int32_t sprite) override;
+  void DrawSprite(int32_t sprite) override;
+  void ClearBackBuffer(int32_t colour) override;
+  void SetTextFont(const std::string& name, int32_t size, int32_t weight, bool italic,
+                   bool underline, bool strikeout) override;
+  void DrawText(const std::string& text, int32_t x, int32_t y, int32_t colour) override;
+  void Flip() override;
+  bool CheckDisplay() override;
+  void CloseDisplay() override;
+
+  // Handles every pending window-system event (ScreenWindows::Pump).
+  void PumpEvents(DisplayEvents& events);
+  void SetCursorVisible(bool visible);
+
+  // The frame with everything drawn so far (after Flip: as last shown), 32-bit ARGB at the
+  // logical size; null when the display is closed.
+  SdlSurfacePtr CaptureFrame();
+  // Writes CaptureFrame() as a BMP file; false when there is no frame or the file fails.
+  bool SaveScreenshot(const std::string& bmp_path);
+
+  // What the display has done so far, for tests and measurements.
+  int PictureDecodes() const { return pictures_.decodes(); }
+  // How the frame reaches the screen, and on how many windows.
+  std::string RendererName() const;
+  int WindowCount() const { return static_cast<int>(screens_.size()); }
+  // Frame pixels composed so far.
+  int64_t PixelsComposed() const;
+
+  static constexpr int kMinFontSize = TextCache::kMinFontSize;
+  static constexpr int kMaxFontSize = TextCache::kMaxFontSize;
+  static constexpr size_t kTextCacheSize = TextCache::kCacheSize;
+  // Frames beyond this number are refused, so a wild frame number cannot exhaust memory.
+  static constexpr int32_t kMaxFrames = 1000;
+
+ private:
+  struct Sprite {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t frame = 1;
+    int32_t delay = 0;
+    uint32_t last_change = 0;
+    std::vector<const Picture*> frames;  // frame n at index n - 1; null where none is loaded
+  };
+  // A window showing the frame.
+  struct Screen {
+    Uint32 window_id = 0;
+    std::unique_ptr<Presenter> presenter;
+    ScaledView view;
+    int w = 0;  // the window's size as last seen
+    int h = 0;
+    pixman_box32_t visible{};  // the part of the window on the screen, as of the last whole
+    bool whole = true;         // everything must be shown again (new, resized or exposed)
+  };
+
+  Sprite& SpriteAt(int32_t sprite);
+  bool Drawable() const { return open_ && !windows_.lost(); }
+  void Present(Screen& screen);
+  void MakeScreens();
+  void FollowMonitors();
+  void ReleaseAll();
+
+  Clock& clock_;
+  SdlDisplayOptions options_;
+  int32_t logical_width_ = 0;
+  int32_t logical_height_ = 0;
+  bool video_started_ = false;
+  bool open_ = false;
+  bool cursor_visible_ = true;
+
+  ScreenWindows windows_{options_};
+  PictureStore pictures_;
+  TextCache texts_;
+  std::vector<Sprite> sprites_;  // sprite id n at index n - 1
+  std::unique_ptr<X11SharedImage> shared_frame_;
+  std::vector<uint32_t> frame_pixels_;  // the frame's pixels, when not shared with X
+  std::unique_ptr<FrameComposer> composer_;
+  std::vector<Screen> screens_;
+  Region window_changes_;  // scratch: what one window is sent
+  FramePacer pacer_;
+  int64_t pixels_presented_ = 0;
+  int64_t pixels_composed_before_ = 0;   // by composers of earlier openings
+  std::unique_ptr<DisplayTrace> trace_;  // only with LARKSPILL_TRACE set
+};
+
+}  // namespace larkspill

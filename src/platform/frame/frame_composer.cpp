@@ -1,0 +1,208 @@
+#include "platform/frame/frame_composer.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "platform/files/picture_file.h"
+
+namespace larkspill {
+namespace {
+
+bool Covers(const pixman_box32_t& outer, const pixman_box32_t& inner) {
+  return outer.x1 <= inner.x1 && outer.y1 <= inner.y1 && outer.x2 >= inner.x2 &&
+         outer.y2 >= inner.y2;
+}
+
+}  // namespace
+
+pixman_box32_t Intersect(const pixman_box32_t& a, const pixman_box32_t& b) {
+  return {std::max(a.x1, b.x1), std::max(a.y1, b.y1), std::min(a.x2, b.x2), std::min(a.y2, b.y2)};
+}
+
+void Region::Add(int64_t x, int64_t y, int64_t w, int64_t h, const pixman_box32_t& clip) {
+  pixman_box32_t box{static_cast<int32_t>(std::clamp<int64_t>(x, clip.x1, clip.x2)),
+                     static_cast<int32_t>(std::clamp<int64_t>(y, clip.y1, clip.y2)),
+                     static_cast<int32_t>(std::clamp<int64_t>(x + w, clip.x1, clip.x2)),
+                     static_cast<int32_t>(std::clamp<int64_t>(y + h, clip.y1, clip.y2))};
+  if (IsEmpty(box)) return;
+  pixman_region32_union_rect(&region_, &region_, box.x1, box.y1,
+                             static_cast<unsigned>(box.x2 - box.x1),
+                             static_cast<unsigned>(box.y2 - box.y1));
+}
+
+void Region::Clip(const pixman_box32_t& box) {
+  if (IsEmpty(box)) return Clear();
+  pixman_region32_intersect_rect(&region_, &region_, box.x1, box.y1,
+                                 static_cast<unsigned>(box.x2 - box.x1),
+                                 static_cast<unsigned>(box.y2 - box.y1));
+}
+
+bool Region::Touches(const pixman_box32_t& box) const {
+  if (IsEmpty(box)) return false;
+  pixman_box32_t copy = box;
+  return pixman_region32_contains_rectangle(&region_, &copy) != PIXMAN_REGION_OUT;
+}
+
+int64_t Region::Area() const {
+  int64_t area = 0;
+  for (const pixman_box32_t& box : Boxes()) {
+    area += static_cast<int64_t>(box.x2 - box.x1) * (box.y2 - box.y1);
+  }
+  return area;
+}
+
+std::span<const pixman_box32_t> Region::Boxes() const {
+  int count = 0;
+  const pixman_box32_t* boxes = pixman_region32_rectangles(&region_, &count);
+  return {boxes, static_cast<size_t>(count)};
+}
+
+void PaintDrawing(const Drawing& drawing, pixman_image_t* target, SDL_Surface* target_surface,
+                  const pixman_box32_t& clip) {
+  const pixman_box32_t box = Intersect(drawing.where, clip);
+  if (IsEmpty(box)) return;
+  const int w = box.x2 - box.x1;
+  const int h = box.y2 - box.y1;
+  if (drawing.text) {
+    SDL_Rect inside{box.x1, box.y1, w, h};
+    SDL_Rect at{drawing.where.x1, drawing.where.y1, 0, 0};
+    SDL_SetClipRect(target_surface, &inside);
+    SDL_BlitSurface(drawing.text->surface.get(), nullptr, target_surface, &at);
+    SDL_SetClipRect(target_surface, nullptr);
+  } else if (drawing.picture != nullptr) {
+    // An opaque picture replaces what is there; a keyed one shows it where its key is.
+    pixman_image_composite32(drawing.opaque ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, drawing.picture,
+                             nullptr, target, box.x1 - drawing.where.x1,
+                             box.y1 - drawing.where.y1, 0, 0, box.x1, box.y1, w, h);
+  } else {
+    const pixman_color_t colour{static_cast<uint16_t>(((drawing.colour >> 16) & 0xFF) * 257),
+                                static_cast<uint16_t>(((drawing.colour >> 8) & 0xFF) * 257),
+                                static_cast<uint16_t>((drawing.colour & 0xFF) * 257), 0xFFFF};
+    pixman_image_fill_boxes(PIXMAN_OP_SRC, target, &colour, 1, &box);
+  }
+}
+
+FrameComposer::FrameComposer(uint32_t* pixels, int width, int height, int stride)
+    : width_(width), height_(height), bounds_{0, 0, width, height} {
+  frame_ = pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, pixels, stride);
+  frame_surface_.reset(
+      SDL_CreateRGBSurfaceWithFormatFrom(pixels, width, height, 32, stride, kWideFormat));
+  // Until the first frame covers it whole, the frame is black.
+  Drawing black{.where = bounds_, .opaque = true};
+  shown_.push_back(black);
+  shown_known_ = true;
+  layers_[0] = {frame_, frame_surface_.get(), true};
+  PaintOn(layers_[0], black, bounds_);
+}
+
+FrameComposer::~FrameComposer() {
+  KeepScene(false);
+  if (frame_ != nullptr) pixman_image_unref(frame_);
+}
+
+void FrameComposer::KeepScene(bool keep) {
+  if (!keep) {
+    if (scene_ != nullptr) pixman_image_unref(scene_);
+    scene_ = nullptr;
+    scene_surface_.reset();
+    scene_pixels_ = {};
+    return;
+  }
+  if (scene_ != nullptr) return;
+  scene_pixels_.assign(static_cast<size_t>(width_) * height_, 0);
+  scene_ = pixman_image_create_bits(PIXMAN_x8r8g8b8, width_, height_, scene_pixels_.data(),
+                                    width_ * 4);
+  scene_surface_.reset(SDL_CreateRGBSurfaceWithFormatFrom(scene_pixels_.data(), width_, height_,
+                                                          32, width_ * 4, kWideFormat));
+  layers_[1] = {scene_, scene_surface_.get(), false};
+  if (shown_known_) {
+    for (const Drawing& d : shown_) PaintOn(layers_[1], d, bounds_);
+  }
+}
+
+void FrameComposer::PaintOn(const Layer& layer, const Drawing& drawing,
+                            const pixman_box32_t& clip) {
+  if (drawing.text && !layer.texts) return;
+  PaintDrawing(drawing, layer.image, layer.surface, clip);
+}
+
+void FrameComposer::Add(Drawing drawing) {
+  pending_.push_back(std::move(drawing));
+  if (pending_.size() >= kMaxPendingDrawings) Compose();
+}
+
+void FrameComposer::Compose() {
+  if (pending_.empty()) return;
+  if (before_writing_) before_writing_();
+  size_t cover = pending_.size();
+  for (size_t i = pending_.size(); i-- > 0;) {
+    if (pending_[i].opaque && Covers(pending_[i].where, bounds_)) {
+      cover = i;
+      break;
+    }
+  }
+
+  Region region;
+  auto add = [&](const pixman_box32_t& b) {
+    region.Add(b.x1, b.y1, int64_t{b.x2} - b.x1, int64_t{b.y2} - b.y1, bounds_);
+  };
+  if (cover < pending_.size()) {
+    std::vector<Drawing> frame(std::make_move_iterator(pending_.begin() + cover),
+                               std::make_move_iterator(pending_.end()));
+    if (shown_known_) {
+      for (size_t i = 0; i < std::max(frame.size(), shown_.size()); ++i) {
+        const Drawing* now = i < frame.size() ? &frame[i] : nullptr;
+        const Drawing* before = i < shown_.size() ? &shown_[i] : nullptr;
+        if (now != nullptr && before != nullptr && *now == *before) continue;
+        if (now != nullptr) add(now->where);
+        if (before != nullptr) add(before->where);
+      }
+    } else {
+      add(bounds_);
+    }
+    shown_ = std::move(frame);
+    shown_known_ = true;
+    Repaint(region);
+  } else if (shown_known_ && shown_.size() + pending_.size() <= kMaxShownDrawings) {
+    // Drawn over the frame as it is: the frame shows the old list followed by the new drawings.
+    for (const Drawing& d : pending_) add(d.where);
+    shown_.insert(shown_.end(), std::make_move_iterator(pending_.begin()),
+                  std::make_move_iterator(pending_.end()));
+    Repaint(region);
+  } else {
+    for (const Drawing& d : pending_) {
+      PaintAll(d);
+      changed_.Add(d.where.x1, d.where.y1, int64_t{d.where.x2} - d.where.x1,
+                   int64_t{d.where.y2} - d.where.y1, bounds_);
+    }
+    shown_.clear();
+    shown_known_ = false;
+  }
+  pending_.clear();
+}
+
+// Composes the frame (and the scene) again inside the region: in each of its boxes, every
+// drawing that touches it, in order, from the last one that covers the box (what lies under an
+// opaque drawing cannot show).
+void FrameComposer::Repaint(Region& region) {
+  for (const pixman_box32_t& box : region.Boxes()) {
+    size_t first = 0;
+    for (size_t i = shown_.size(); i-- > 0;) {
+      if (shown_[i].opaque && Covers(shown_[i].where, box)) {
+        first = i;
+        break;
+      }
+    }
+    for (size_t i = first; i < shown_.size(); ++i) {
+      for (const Layer& layer : layers()) PaintOn(layer, shown_[i], box);
+    }
+    pixels_composed_ += static_cast<int64_t>(box.x2 - box.x1) * (box.y2 - box.y1);
+  }
+  changed_.Add(region);
+}
+
+void FrameComposer::PaintAll(const Drawing& drawing) {
+  for (const Layer& layer : layers()) PaintOn(layer, drawing, bounds_);
+}
+
+}  // namespace larkspill

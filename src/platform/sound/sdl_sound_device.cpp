@@ -1,0 +1,302 @@
+#include "platform/sound/sdl_sound_device.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+namespace larkspill {
+
+std::string SdlSoundDevice::ErrorText(const char* error, const char* fallback) {
+  return (error != nullptr && *error != '\0') ? std::string(error) : std::string(fallback);
+}
+
+SdlSoundDevice::SdlSoundDevice(Opening opening) {
+  if (opening == Opening::Now) OpenNow();
+}
+
+SdlSoundDevice::~SdlSoundDevice() {
+  bool left_behind = false;
+  if (loader_.joinable()) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    stopping_ = true;
+    loads_.clear();
+    changed_.notify_all();
+    // A loader stuck in a system call (a file on a hung file system, an audio server that does
+    // not answer) must not hold up the end of the program.
+    if (!changed_.wait_for(lock, std::chrono::milliseconds(kLoaderWaitMs),
+                           [this] { return loader_done_; })) {
+      lock.unlock();
+      std::lock_guard<std::mutex> gate(gate_->mutex);  // the loader is outside it, or finishing
+      lock.lock();
+      left_behind = !loader_done_;
+      gate_->abandoned = left_behind;
+    }
+  }
+  if (left_behind) {
+    std::fprintf(stderr, "larkspill: the sound loader is stuck in a system call; left behind\n");
+    loader_.detach();
+  } else if (loader_.joinable()) {
+    loader_.join();
+  }
+  if (open_) {
+    Mix_HaltChannel(-1);
+    for (size_t ch = 0; ch < channels_.size(); ++ch) {
+      Mix_UnregisterAllEffects(static_cast<int>(ch));
+    }
+    sounds_.clear();  // frees the chunks while the mixer is still open
+    silent_chunk_.reset();
+    // A loader left behind may still be using the mixer: it closes the mixer itself.
+    if (!left_behind) Mix_CloseAudio();
+  }
+  if (subsystem_ && !left_behind) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void SdlSoundDevice::MixerOpened(const std::string& error) {
+  if (!error.empty()) {
+    GiveUp(error);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  opening_ = false;
+  open_ = true;
+  silence_.assign(static_cast<size_t>(kBufferFrames) * kChannels * sizeof(int16_t), 0);
+  silent_chunk_.reset(Mix_QuickLoad_RAW(silence_.data(), static_cast<Uint32>(silence_.size())));
+  changed_.notify_all();
+}
+
+void SdlSoundDevice::OpenNow() {
+  if (started_) return;
+  started_ = true;
+  // The audio subsystem starts on the program's own thread, as SDL's start-up is not safe to
+  // run beside the display's; the device itself opens on the loader thread.
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    subsystem_ = true;
+    loader_ = std::thread([this, gate = gate_] { LoaderMain(gate); });
+    return;
+  }
+  GiveUp(ErrorText(SDL_GetError(), "the audio system could not be started"));
+}
+
+void SdlSoundDevice::GiveUp(const std::string& reason) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  opening_ = false;
+  silent_reason_ = reason;
+  std::fprintf(stderr, "larkspill: no sound: %s\n", silent_reason_.c_str());
+  // Nothing more will load: every sound stays silent.
+  for (auto& [id, sound] : sounds_) {
+    sound.loading = false;
+    sound.wanted = Wanted::Nothing;
+  }
+  loading_ -= static_cast<int>(loads_.size());
+  loads_.clear();
+  changed_.notify_all();
+}
+
+template <typename Blocking>
+bool SdlSoundDevice::OutsideGate(std::unique_lock<std::mutex>& gate_lock, const LoaderGate& gate,
+                                 Blocking blocking) {
+  gate_lock.unlock();
+  blocking();
+  gate_lock.lock();
+  return !gate.abandoned;
+}
+
+void SdlSoundDevice::LoaderMain(const std::shared_ptr<LoaderGate>& gate) {
+  std::unique_lock<std::mutex> gate_lock(gate->mutex);
+  // Opening the device happens outside the gate, as it may block (an audio server that does not
+  // answer). A loader left behind meanwhile goes no further, and closes the audio device it has
+  // opened: nothing may play once the device's owner has closed it.
+  std::string failure;
+  bool opened = false;
+  const bool present = OutsideGate(gate_lock, *gate, [&opened, &failure] {
+    // No changes allowed: the mixer always works in one format and SDL converts for the device.
+    opened =
+        Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, kChannels, kBufferFrames, nullptr, 0) == 0;
+    if (!opened) failure = ErrorText(Mix_GetError(), "the audio device could not be opened");
+  });
+  if (!present && opened) Mix_CloseAudio();
+  if (present) {
+    MixerOpened(failure);
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (open_) {
+      changed_.wait(lock, [this] { return stopping_ || !loads_.empty(); });
+      if (stopping_) break;
+      Load load = std::move(loads_.front());
+      loads_.pop_front();
+      // Looking at the file (and converting one that must be held in memory) is done while the
+      // program goes on.
+      lock.unlock();
+      std::string error;
+      Wave wave;
+      if (!OutsideGate(gate_lock, *gate, [&] { wave = OpenWave(load.path, &error); })) break;
+      lock.lock();
+      Loaded(load.id, load.path, std::move(wave), error);
+      --loading_;
+      changed_.notify_all();
+    }
+    if (gate->abandoned) {
+      Mix_CloseAudio();  // the device was left open for this loader to close
+    } else {
+      if (!lock.owns_lock()) lock.lock();
+      loader_done_ = true;
+      changed_.notify_all();
+    }
+  }
+  gate_lock.unlock();
+  // SDL keeps an error text for each thread that had one; this thread's goes with it.
+  SDL_TLSCleanup();
+}
+
+void SdlSoundDevice::Loaded(int32_t id, const std::string& path, Wave wave,
+                            const std::string& error) {
+  Sound* sound = Find(id);
+  if (sound == nullptr) return;  // released while it loaded
+  sound->loading = false;
+  const Wanted wanted = sound->wanted;
+  sound->wanted = Wanted::Nothing;
+  if (!wave.Playable()) {
+    if (reported_files_.insert(path).second) {
+      std::fprintf(stderr, "larkspill: cannot load sound %s: %s; it stays silent\n", path.c_str(),
+                   error.c_str());
+    }
+    return;
+  }
+  sound->wave = std::move(wave);
+  sound->channel = TakeChannel();
+  if (sound->channel < 0) {
+    std::fprintf(stderr, "larkspill: no mixer channel for sound %s: %s; it stays silent\n",
+                 path.c_str(), ErrorText(Mix_GetError(), "out of memory").c_str());
+    sound->wave = Wave();
+    return;
+  }
+  channels_[sound->channel]->gain.store(sound->gain);
+  if (wanted == Wanted::Loop) Start(*sound, -1);
+  if (wanted == Wanted::Once) Start(*sound, 0);
+}
+
+void SdlSoundDevice::WaitForOpen(std::unique_lock<std::mutex>& lock) {
+  changed_.wait(lock, [this] { return !opening_; });
+}
+
+void SdlSoundDevice::WaitForLoads() {
+  OpenNow();  // one made to open later opens now: waiting for it would never end
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return !opening_ && loading_ == 0; });
+}
+
+std::string SdlSoundDevice::SilentReason() {
+  OpenNow();  // one made to open later opens now: waiting for it would never end
+  std::unique_lock<std::mutex> lock(mutex_);
+  WaitForOpen(lock);
+  return silent_reason_;
+}
+
+std::optional<SdlSoundDevice::Format> SdlSoundDevice::DeviceFormat() {
+  OpenNow();  // one made to open later opens now: waiting for it would never end
+  std::unique_lock<std::mutex> lock(mutex_);
+  WaitForOpen(lock);
+  if (!open_) return std::nullopt;
+  int frequency = 0;
+  Uint16 format = 0;
+  int channels = 0;
+  if (Mix_QuerySpec(&frequency, &format, &channels) == 0) return std::nullopt;
+  return Format{frequency, channels};
+}
+
+double SdlSoundDevice::GainOf(int32_t volume) {
+  const int32_t clamped = std::clamp(volume, kMinVolume, kMaxVolume);
+  return std::pow(10.0, clamped / 2000.0);
+}
+
+SdlSoundDevice::Sound* SdlSoundDevice::Find(int32_t id) {
+  auto it = sounds_.find(id);
+  return it == sounds_.end() ? nullptr : &it->second;
+}
+
+int SdlSoundDevice::TakeChannel() {
+  if (!free_channels_.empty()) {
+    const int ch = free_channels_.back();
+    free_channels_.pop_back();
+    return ch;
+  }
+  const int ch = static_cast<int>(channels_.size());
+  if (Mix_AllocateChannels(-1) <= ch && Mix_AllocateChannels(ch + 1) <= ch) return -1;
+  channels_.push_back(std::make_unique<Channel>());
+  return ch;
+}
+
+int32_t SdlSoundDevice::LoadSound(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const int32_t id = next_id_++;
+  Sound& sound = sounds_[id];
+  if (opening_ || open_) {
+    loads_.push_back(Load{id, path});
+    ++loading_;
+    changed_.notify_all();
+  } else {
+    sound.loading = false;  // silent: nothing will ever load
+  }
+  return id;
+}
+
+void SdlSoundDevice::Ask(int32_t id, Wanted wanted) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Sound* sound = Find(id);
+  if (sound == nullptr) return;
+  if (sound->loading) {
+    sound->wanted = wanted;
+  } else if (sound->wave.Playable() && sound->channel >= 0) {
+    if (wanted == Wanted::Nothing) {
+      Mix_HaltChannel(sound->channel);
+    } else {
+      Start(*sound, wanted == Wanted::Loop ? -1 : 0);
+    }
+  }
+}
+
+void SdlSoundDevice::PlaySound(int32_t id, int32_t /*flags1*/, int32_t /*flags2*/) {
+  Ask(id, Wanted::Once);
+}
+
+void SdlSoundDevice::PlaySoundLooped(int32_t id) {
+  Ask(id, Wanted::Loop);
+}
+
+void SdlSoundDevice::StopSound(int32_t id) {
+  Ask(id, Wanted::Nothing);
+}
+
+void SdlSoundDevice::ReleaseSound(int32_t id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = sounds_.find(id);
+  if (it == sounds_.end()) return;
+  const int ch = it->second.channel;
+  if (ch >= 0) {
+    Mix_HaltChannel(ch);
+    Mix_UnregisterAllEffects(ch);
+    channels_[ch]->gain.store(1.0f);
+    free_channels_.push_back(ch);
+  }
+  sounds_.erase(it);  // one still loading is freed by the loader
+}
+
+void SdlSoundDevice::StopAllSounds() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto& [id, sound] : sounds_) sound.wanted = Wanted::Nothing;
+  if (open_) Mix_HaltChannel(-1);
+}
+
+void SdlSoundDevice::SetSoundVolume(int32_t id, int32_t volume) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Sound* sound = Find(id);
+  if (sound == nullptr) return;
+  sound->gain = static_cast<float>(GainOf(volume));
+  if (sound->channel >= 0) channels_[sound->channel]->gain.store(sound->gain);
+}
+
+}  // namespace larkspill
