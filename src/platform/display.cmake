@@ -29,5 +29,5 @@ target_include_directories(larkspill_platform_display PUBLIC ${PROJECT_SOURCE_DI
 target_link_libraries(larkspill_platform_display
   PUBLIC PkgConfig::SDL2 PkgConfig::SDL2_TTF larkspill_platform_fonts larkspill_platform_files
          larkspill_platform_frame
-  PRIVATE PkgConfig::X11 larkspill_platform_system
+  PRIVATE PkgConfig::X11 larkspill_platform_system larkspill_platform_wayland
 )

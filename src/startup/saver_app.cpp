@@ -18,6 +18,7 @@
 #include "platform/sdl_sound_device.h"
 #include "platform/soundscape_lock.h"
 #include "platform/system_clock.h"
+#include "platform/wayland/wayland_screens.h"
 #include "platform/x11_errors.h"
 #include "scene/exit_status.h"
 #include "scene/random.h"
@@ -218,6 +219,11 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   display_options.accept_input = !target.host_owns_input;
   display_options.video_driver = "x11";
   SdlDisplay display(clock, display_options);
+  // On a Wayland desktop whose compositor has the layer shell the saver is its own client there;
+  // elsewhere (X11, GNOME's Wayland through Xwayland, any host's window) it is an X11 client.
+  if (!hosted) {
+    if (auto wayland = WaylandScreens::Connect()) display.UseWayland(std::move(wayland));
+  }
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
   // Made before the sound device, so that the lock is let go only after the device has closed.
   SoundscapeLock soundscape(runtime_dir.empty() ? runtime_dir
