@@ -42,6 +42,7 @@ class SdlDisplay : public SpriteDisplay {
 
   // Shows the frame on these Wayland screens instead of SDL's windows; before OpenDisplay.
   void UseWayland(std::unique_ptr<WaylandScreens> screens);
+  bool OnWayland() const { return wayland_ != nullptr; }
 
   bool OpenDisplay(int32_t width, int32_t height, int32_t bits, const std::string& device) override;
   int32_t CreateSprite() override;

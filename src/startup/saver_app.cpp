@@ -324,7 +324,11 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   if (hosted && status == kExitDisplayLost && WindowExists(target.embed_window) == false) {
     status = kExitOk;
   }
-  if (status == kExitDisplayLost) SayDisplayLost();
+  if (status == kExitDisplayLost && display.OnWayland()) {
+    std::fprintf(stderr, "larkspill: the Wayland display went away\n");
+  } else if (status == kExitDisplayLost) {
+    SayDisplayLost();
+  }
   return ending(status);
 }
 

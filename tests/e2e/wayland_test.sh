@@ -11,11 +11,12 @@ nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups env -u DISPLAY XDG_RU
   HOME="$WORK/wl-home" XDG_CONFIG_HOME="$WORK/wl-home/config" WAYLAND_DISPLAY=wayland-1)
 "${nobody[@]}" test -x "$LARKSPILL" -a -r "$LARKSPILL_ASSETS/UK-bg01.bmp" ||
   { echo "SKIPPED: the build is out of an ordinary user's reach"; exit 77; }
-printf '%s\n' 'output HEADLESS-1 resolution 800x600 position 0 0' \
+printf '%s\n' 'xwayland disable' 'output HEADLESS-1 resolution 800x600 position 0 0' \
   'output HEADLESS-2 resolution 1600x1200 position 800 0 scale 2' 'output HEADLESS-3 resolution 640x480 position 1600 0' \
   >"$WORK/wl-home/sway.conf"
 bg "${nobody[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
   WLR_RENDERER_ALLOW_SOFTWARE=1 sway -c "$WORK/wl-home/sway.conf" >"$WORK/sway.log" 2>&1
+SWAY_PID=$!
 until_ok 10 eval 'ls "$WORK"/wl-run/sway-ipc.*.sock >/dev/null 2>&1' || fail "sway did not start: $(tail -5 "$WORK/sway.log")"
 nobody+=(SWAYSOCK="$(ls "$WORK"/wl-run/sway-ipc.*.sock)")
 as_nobody() { "${nobody[@]}" "$@"; }
@@ -94,4 +95,11 @@ bg "${nobody[@]}" QT_QPA_PLATFORM= "$LARKSPILL" /c >"$WORK/stdout" 2>"$WORK/stde
 APP_PID=$!
 until_ok 10 eval 'as_nobody swaymsg -t get_tree | grep -qF "\"name\": \"$DIALOG\""' || fail "/c showed no dialog on Wayland: $(err)"
 term_ends "the dialog on Wayland"
+
+# The compositor going away: the lost display's status and one line saying so.
+start_saver
+kill -KILL "$SWAY_PID"
+ends_with 3 "the compositor gone"
+[ "$(grep -c '^larkspill:' "$WORK/stderr")" -eq 1 ] && grep -q 'Wayland display went away' "$WORK/stderr" ||
+  fail "the compositor gone: not one line saying so: $(err)"
 echo "wayland: ok"
