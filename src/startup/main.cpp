@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <csignal>
@@ -73,11 +74,23 @@ int Run(int argc, char** argv) {
   runners.settings = [&] {
     // Every change is stored the moment it is made, so a signal may end the dialog outright.
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SIG_DFL);
-    // Qt on X11 would abort without a display: say so and end instead.
+    // Qt aborts without a display it can reach: say so and end instead. With only a Wayland
+    // display, Qt's own choice would still be X11; the Wayland platform is asked for where it is
+    // installed.
     const char* platform = std::getenv("QT_QPA_PLATFORM");
-    const bool on_x11 = platform == nullptr || *platform == '\0'
-                            ? std::getenv("WAYLAND_DISPLAY") == nullptr
-                            : std::string_view(platform).starts_with("xcb");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool chosen = platform != nullptr && *platform != '\0';
+    if (!chosen && wayland != nullptr && *wayland != '\0' && RootWindowId() == 0) {
+      if (::access(LARKSPILL_QT_PLATFORMS "/libqwayland-generic.so", R_OK) != 0) {
+        std::fprintf(stderr,
+                     "larkspill: the settings dialog needs an X display or Qt's Wayland platform "
+                     "(the qt6-wayland package), and neither is there\n");
+        return static_cast<int>(kExitNoDisplay);
+      }
+      setenv("QT_QPA_PLATFORM", "wayland", 1);
+    }
+    const bool on_x11 = chosen ? std::string_view(platform).starts_with("xcb")
+                               : wayland == nullptr || *wayland == '\0';
     if (on_x11 && RootWindowId() == 0) {
       const char* display = std::getenv("DISPLAY");
       std::fprintf(stderr, "larkspill: the settings dialog needs an X display, and %s%s\n",

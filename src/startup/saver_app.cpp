@@ -19,6 +19,7 @@
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_host_window.h"
 #include "platform/x11/x11_monitor_power.h"
+#include "platform/wayland/wayland_screens.h"
 #include "scene/exit_status.h"
 #include "scene/random.h"
 #include "scene/saver_window.h"
@@ -124,6 +125,11 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   display_options.accept_input = !target.host_owns_input;
   display_options.video_driver = "x11";
   SdlDisplay display(clock, display_options);
+  // On a Wayland desktop whose compositor has the layer shell the saver is its own client there;
+  // elsewhere (X11, GNOME's Wayland through Xwayland, any host's window) it is an X11 client.
+  if (!hosted) {
+    if (auto wayland = WaylandScreens::Connect()) display.UseWayland(std::move(wayland));
+  }
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
   // Made before the sound device, so that the lock is let go only after the device has closed.
   SoundscapeLock soundscape(runtime_dir.empty() ? runtime_dir
@@ -219,7 +225,11 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     }
   }
   if (host_ended(status)) status = kExitOk;
-  if (status == kExitDisplayLost) SayDisplayLost();
+  if (status == kExitDisplayLost && display.OnWayland()) {
+    std::fprintf(stderr, "larkspill: the Wayland display went away\n");
+  } else if (status == kExitDisplayLost) {
+    SayDisplayLost();
+  }
   return ending(status);
 }
 

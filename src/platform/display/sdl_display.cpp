@@ -7,6 +7,8 @@
 
 #include "platform/display/sdl_surface_presenter.h"
 #include "platform/files/picture_file.h"
+#include "platform/wayland/wayland_presenter.h"
+#include "platform/wayland/wayland_screens.h"
 #include "platform/x11/x11_presenter.h"
 
 namespace larkspill {
@@ -37,6 +39,10 @@ SdlDisplay::~SdlDisplay() {
   CloseDisplay();
 }
 
+void SdlDisplay::UseWayland(std::unique_ptr<WaylandScreens> screens) {
+  wayland_ = std::move(screens);
+}
+
 bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
                              const std::string& /*device*/) {
   if (open_) return true;
@@ -47,6 +53,7 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   }
   logical_width_ = width;
   logical_height_ = height;
+  if (wayland_) return OpenOnWayland();
 
   if (!windows_.StartVideo()) return false;
   video_started_ = true;
@@ -246,7 +253,7 @@ void SdlDisplay::DrawText(const std::string& text, int32_t x, int32_t y, int32_t
 }
 
 void SdlDisplay::Flip() {
-  if (!Drawable() || windows_.Lost(/*check_host=*/true)) return;
+  if (!Drawable() || (!wayland_ && windows_.Lost(/*check_host=*/true))) return;
   composer_->Compose();
   for (Screen& screen : screens_) Present(screen);
   composer_->ClearChanged();
@@ -293,6 +300,12 @@ void SdlDisplay::Present(Screen& screen) {
 }
 
 void SdlDisplay::PumpEvents(DisplayEvents& events) {
+  if (wayland_) {
+    if (!open_) return;
+    wayland_->Pump(events);
+    if (wayland_->TakeOutputsChanged()) FollowWaylandOutputs();
+    return;
+  }
   if (!video_started_) return;
   windows_.Pump(
       events,
@@ -317,7 +330,15 @@ void SdlDisplay::SetCursorVisible(bool visible) {
 }
 
 bool SdlDisplay::CheckDisplay() {
-  return open_ && !windows_.Lost();
+  return open_ && !Lost();
+}
+
+bool SdlDisplay::Lost() {
+  return wayland_ ? wayland_->Lost() : windows_.Lost();
+}
+
+bool SdlDisplay::WaylandLost() const {
+  return wayland_->Lost();
 }
 
 SdlSurfacePtr SdlDisplay::CaptureFrame() {
@@ -333,6 +354,7 @@ bool SdlDisplay::SaveScreenshot(const std::string& bmp_path) {
 
 std::string SdlDisplay::RendererName() const {
   if (screens_.empty()) return {};
+  if (wayland_) return "shared memory (wayland)";
   return "window surface (" + std::string(SDL_GetCurrentVideoDriver()) + ")";
 }
 
@@ -350,6 +372,7 @@ void SdlDisplay::ReleaseAll() {
   shared_frame_.reset();
   frame_pixels_ = {};
   windows_.Close();
+  if (wayland_) wayland_->Close();
 }
 
 void SdlDisplay::CloseDisplay() {
@@ -365,6 +388,40 @@ void SdlDisplay::CloseDisplay() {
   // Only now, after the last request about the windows has been answered.
   windows_.Forget();
   open_ = false;
+}
+
+// On a Wayland compositor: the frame composed in memory and shown on an overlay surface of every
+// output; no SDL video at all.
+bool SdlDisplay::OpenOnWayland() {
+  texts_.Prepare();
+  if (!wayland_->Open()) {
+    CloseDisplay();
+    return false;
+  }
+  frame_pixels_.assign(static_cast<size_t>(logical_width_) * logical_height_, 0);
+  composer_ = std::make_unique<FrameComposer>(frame_pixels_.data(), logical_width_,
+                                              logical_height_, logical_width_ * 4);
+  if (composer_->frame() == nullptr || composer_->frame_surface() == nullptr || !texts_.Start()) {
+    std::fprintf(stderr, "larkspill: cannot open the display: %s\n",
+                 composer_->frame() == nullptr ? "frame" : "fonts");
+    CloseDisplay();
+    return false;
+  }
+  FollowWaylandOutputs();
+  pacer_.Start(wayland_->RefreshRate());
+  open_ = true;
+  if (trace_) trace_->OpenEnds();
+  return true;
+}
+
+// A screen for every output there is now; each is sent whole.
+void SdlDisplay::FollowWaylandOutputs() {
+  screens_.clear();
+  wayland_->ForgetGoneOutputs();
+  for (auto& output : wayland_->outputs()) {
+    Screen& screen = screens_.emplace_back();
+    screen.presenter = std::make_unique<WaylandPresenter>(*wayland_, *output);
+  }
 }
 
 }  // namespace larkspill

@@ -19,6 +19,7 @@
 
 namespace larkspill {
 
+class WaylandScreens;
 class X11SharedImage;
 
 // The sprite display on SDL2: an 800 x 600 frame composed in memory and shown on any window or
@@ -39,6 +40,10 @@ class SdlDisplay : public SpriteDisplay {
   ~SdlDisplay() override;
   SdlDisplay(const SdlDisplay&) = delete;
   SdlDisplay& operator=(const SdlDisplay&) = delete;
+
+  // Shows the frame on these Wayland screens instead of SDL's windows; before OpenDisplay.
+  void UseWayland(std::unique_ptr<WaylandScreens> screens);
+  bool OnWayland() const { return wayland_ != nullptr; }
 
   bool OpenDisplay(int32_t width, int32_t height, int32_t bits, const std::string& device) override;
   int32_t CreateSprite() override;
@@ -108,7 +113,11 @@ class SdlDisplay : public SpriteDisplay {
   };
 
   Sprite& SpriteAt(int32_t sprite);
-  bool Drawable() const { return open_ && !windows_.lost(); }
+  bool Drawable() const { return open_ && !(wayland_ ? WaylandLost() : windows_.lost()); }
+  bool WaylandLost() const;
+  bool Lost();
+  bool OpenOnWayland();
+  void FollowWaylandOutputs();
   void Present(Screen& screen);
   void MakeScreens();
   void FollowMonitors();
@@ -123,6 +132,7 @@ class SdlDisplay : public SpriteDisplay {
   bool cursor_visible_ = true;
 
   ScreenWindows windows_{options_};
+  std::unique_ptr<WaylandScreens> wayland_;  // the screens on Wayland, in place of SDL's windows
   PictureStore pictures_;
   TextCache texts_;
   std::vector<Sprite> sprites_;  // sprite id n at index n - 1

@@ -1,0 +1,392 @@
+#include "platform/wayland/wayland_screens.h"
+
+#include <linux/input-event-codes.h>
+#include <poll.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "scene/sprite_display.h"
+// The layer shell's header names an argument "namespace", a keyword in C++.
+#define namespace layer_namespace
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#undef namespace
+
+namespace larkspill {
+namespace {
+
+// How long the keyboard or the pointer may be away from the saver's surfaces before the screen
+// counts as taken: moving between two outputs sends it away from one surface and to the other in
+// one go.
+constexpr auto kInputAway = std::chrono::milliseconds(200);
+// How long Open waits for the compositor to size the surfaces.
+constexpr int kConfigureRounds = 50;
+
+}  // namespace
+
+struct WaylandScreens::Listeners {
+  static WaylandScreens& Of(void* data) { return *static_cast<WaylandScreens*>(data); }
+
+  static void Global(void* data, wl_registry* registry, uint32_t name, const char* interface,
+                     uint32_t version) {
+    WaylandScreens& s = Of(data);
+    const std::string_view kind(interface);
+    if (kind == wl_compositor_interface.name && version >= 1) {
+      s.compositor_ = static_cast<wl_compositor*>(
+          wl_registry_bind(registry, name, &wl_compositor_interface, std::min(version, 4u)));
+    } else if (kind == wl_shm_interface.name) {
+      s.shm_ = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+    } else if (kind == wl_seat_interface.name && s.seat_ == nullptr) {
+      s.seat_ = static_cast<wl_seat*>(
+          wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, 5u)));
+      wl_seat_add_listener(s.seat_, &kSeat, data);
+    } else if (kind == zwlr_layer_shell_v1_interface.name) {
+      s.layer_shell_ = static_cast<zwlr_layer_shell_v1*>(
+          wl_registry_bind(registry, name, &zwlr_layer_shell_v1_interface, std::min(version, 3u)));
+    } else if (kind == wl_output_interface.name && version >= 2) {
+      s.AddOutput(name, std::min(version, 3u));
+    }
+  }
+  static void GlobalRemove(void* data, wl_registry*, uint32_t name) { Of(data).RemoveOutput(name); }
+  static constexpr wl_registry_listener kRegistry{Global, GlobalRemove};
+
+  // The outputs: where they are, their refresh rate and scale.
+  static void Geometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t,
+                       const char*, const char*, int32_t) {
+    auto& output = *static_cast<WaylandOutput*>(data);
+    output.x = x;
+    output.y = y;
+  }
+  static void Mode(void* data, wl_output*, uint32_t flags, int32_t, int32_t, int32_t refresh) {
+    if (flags & WL_OUTPUT_MODE_CURRENT) static_cast<WaylandOutput*>(data)->refresh_mhz = refresh;
+  }
+  static void Done(void*, wl_output*) {}
+  static void Scale(void* data, wl_output*, int32_t factor) {
+    auto& output = *static_cast<WaylandOutput*>(data);
+    if (factor >= 1 && factor <= 8 && factor != output.scale) {
+      output.scale = factor;
+      output.renew = true;
+      if (output.surface != nullptr) wl_surface_set_buffer_scale(output.surface, factor);
+    }
+  }
+  static constexpr wl_output_listener kOutput{Geometry, Mode, Done, Scale};
+
+  // The saver's surfaces: their size, or the compositor closing one (its output went).
+  static void Configure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width,
+                        uint32_t height) {
+    auto& output = *static_cast<WaylandOutput*>(data);
+    zwlr_layer_surface_v1_ack_configure(layer, serial);
+    if (static_cast<int32_t>(width) != output.width ||
+        static_cast<int32_t>(height) != output.height) {
+      output.renew = true;
+    }
+    output.width = static_cast<int32_t>(std::min(width, 16384u));
+    output.height = static_cast<int32_t>(std::min(height, 16384u));
+    output.configured = true;
+  }
+  static void Closed(void* data, zwlr_layer_surface_v1*) {
+    static_cast<WaylandOutput*>(data)->closed = true;
+  }
+  static constexpr zwlr_layer_surface_v1_listener kLayer{Configure, Closed};
+
+  static void Capabilities(void* data, wl_seat* seat, uint32_t caps) {
+    WaylandScreens& s = Of(data);
+    if ((caps & WL_SEAT_CAPABILITY_KEYBOARD) && s.keyboard_ == nullptr) {
+      s.keyboard_ = wl_seat_get_keyboard(seat);
+      wl_keyboard_add_listener(s.keyboard_, &kKeyboard, data);
+    }
+    if ((caps & WL_SEAT_CAPABILITY_POINTER) && s.pointer_ == nullptr) {
+      s.pointer_ = wl_seat_get_pointer(seat);
+      wl_pointer_add_listener(s.pointer_, &kPointer, data);
+    }
+  }
+  static void SeatName(void*, wl_seat*, const char*) {}
+  static constexpr wl_seat_listener kSeat{Capabilities, SeatName};
+
+  // Keys: any key pressed ends the saver; the keyboard leaving its surfaces means a locker.
+  static void Keymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { ::close(fd); }
+  static void KeyboardEnter(void* data, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*) {
+    WaylandScreens& s = Of(data);
+    if (s.OutputOf(surface) != nullptr) s.keyboard_away_since_ = {};
+  }
+  static void KeyboardLeave(void* data, wl_keyboard*, uint32_t, wl_surface*) {
+    WaylandScreens& s = Of(data);
+    if (s.open_) s.keyboard_away_since_ = std::chrono::steady_clock::now();
+  }
+  static void Key(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
+    WaylandScreens& s = Of(data);
+    if (state == WL_KEYBOARD_KEY_STATE_PRESSED && s.events_ != nullptr) s.events_->OnKey();
+  }
+  static void Modifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
+  static void RepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
+  static constexpr wl_keyboard_listener kKeyboard{Keymap,    KeyboardEnter, KeyboardLeave, Key,
+                                                  Modifiers, RepeatInfo};
+
+  // The pointer: hidden over the saver; moves, buttons and the wheel reach the scene.
+  static void PointerEnter(void* data, wl_pointer* pointer, uint32_t serial, wl_surface* surface,
+                           wl_fixed_t x, wl_fixed_t y) {
+    WaylandScreens& s = Of(data);
+    wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);
+    s.pointer_serial_ = serial;
+    if (s.OutputOf(surface) != nullptr) s.pointer_away_since_ = {};
+    s.PointerAt(surface, wl_fixed_to_double(x), wl_fixed_to_double(y));
+  }
+  // Over surfaces that cover every output the pointer leaves one only for another of them, or for
+  // something put over them (a locker's surface), or when another client takes all input.
+  static void PointerLeave(void* data, wl_pointer*, uint32_t, wl_surface*) {
+    WaylandScreens& s = Of(data);
+    s.entered_ = nullptr;
+    if (s.open_) s.pointer_away_since_ = std::chrono::steady_clock::now();
+  }
+  static void Motion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
+    WaylandScreens& s = Of(data);
+    s.PointerAt(s.entered_, wl_fixed_to_double(x), wl_fixed_to_double(y));
+  }
+  static void Button(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t button,
+                     uint32_t state) {
+    WaylandScreens& s = Of(data);
+    if (state != WL_POINTER_BUTTON_STATE_PRESSED || s.events_ == nullptr) return;
+    // Some compositors send the wheel's tilt as buttons, as X11 does.
+    if (button >= BTN_MOUSE && button < BTN_JOYSTICK) s.events_->OnButton();
+  }
+  static void Axis(void* data, wl_pointer*, uint32_t, uint32_t, wl_fixed_t value) {
+    WaylandScreens& s = Of(data);
+    if (value != 0 && s.events_ != nullptr) s.events_->OnWheel();
+  }
+  static void Frame(void*, wl_pointer*) {}
+  static void AxisSource(void*, wl_pointer*, uint32_t) {}
+  static void AxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
+  static void AxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
+  static constexpr wl_pointer_listener kPointer{PointerEnter, PointerLeave, Motion,
+                                                Button,       Axis,         Frame,
+                                                AxisSource,   AxisStop,     AxisDiscrete};
+};
+
+std::unique_ptr<WaylandScreens> WaylandScreens::Connect() {
+  const char* name = std::getenv("WAYLAND_DISPLAY");
+  if (name == nullptr || name[0] == '\0') return nullptr;
+  std::unique_ptr<WaylandScreens> screens(new WaylandScreens());
+  screens->display_ = wl_display_connect(nullptr);
+  if (screens->display_ == nullptr) return nullptr;
+  screens->registry_ = wl_display_get_registry(screens->display_);
+  wl_registry_add_listener(screens->registry_, &Listeners::kRegistry, screens.get());
+  // The globals, then what the outputs and the seat say of themselves.
+  screens->Roundtrip();
+  screens->Roundtrip();
+  if (screens->lost_ || screens->compositor_ == nullptr || screens->shm_ == nullptr ||
+      screens->layer_shell_ == nullptr) {
+    return nullptr;
+  }
+  return screens;
+}
+
+WaylandScreens::~WaylandScreens() {
+  Close();
+  for (auto& output : outputs_) {
+    if (wl_output_get_version(output->output) >= 3) {
+      wl_output_release(output->output);
+    } else {
+      wl_output_destroy(output->output);
+    }
+  }
+  outputs_.clear();
+  if (keyboard_ != nullptr) wl_keyboard_destroy(keyboard_);
+  if (pointer_ != nullptr) wl_pointer_destroy(pointer_);
+  if (seat_ != nullptr) wl_seat_destroy(seat_);
+  if (layer_shell_ != nullptr) zwlr_layer_shell_v1_destroy(layer_shell_);
+  if (shm_ != nullptr) wl_shm_destroy(shm_);
+  if (compositor_ != nullptr) wl_compositor_destroy(compositor_);
+  if (registry_ != nullptr) wl_registry_destroy(registry_);
+  if (display_ != nullptr) {
+    wl_display_flush(display_);
+    wl_display_disconnect(display_);
+  }
+}
+
+void WaylandScreens::Roundtrip() {
+  if (!lost_ && wl_display_roundtrip(display_) < 0) lost_ = true;
+}
+
+void WaylandScreens::AddOutput(uint32_t name, uint32_t version) {
+  auto output = std::make_unique<WaylandOutput>();
+  output->name = name;
+  output->output =
+      static_cast<wl_output*>(wl_registry_bind(registry_, name, &wl_output_interface, version));
+  wl_output_add_listener(output->output, &Listeners::kOutput, output.get());
+  if (open_) {
+    MakeSurface(*output);
+    outputs_changed_ = true;
+  }
+  outputs_.push_back(std::move(output));
+}
+
+void WaylandScreens::RemoveOutput(uint32_t name) {
+  for (auto& output : outputs_) {
+    if (output->name != name || output->gone) continue;
+    output->gone = true;
+    output->configured = false;
+    outputs_changed_ = true;
+  }
+}
+
+void WaylandScreens::MakeSurface(WaylandOutput& output) {
+  output.surface = wl_compositor_create_surface(compositor_);
+  output.layer = zwlr_layer_shell_v1_get_layer_surface(
+      layer_shell_, output.surface, output.output, ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "larkspill");
+  zwlr_layer_surface_v1_add_listener(output.layer, &Listeners::kLayer, &output);
+  zwlr_layer_surface_v1_set_anchor(
+      output.layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                        ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+  // Over panels too, with every key.
+  zwlr_layer_surface_v1_set_exclusive_zone(output.layer, -1);
+  zwlr_layer_surface_v1_set_keyboard_interactivity(output.layer, 1);
+  zwlr_layer_surface_v1_set_size(output.layer, 0, 0);
+  wl_surface_set_buffer_scale(output.surface, output.scale);
+  wl_surface_commit(output.surface);  // a first commit with no buffer asks for a size
+}
+
+bool WaylandScreens::Open() {
+  Close();
+  for (auto& output : outputs_) {
+    if (!output->gone) MakeSurface(*output);
+  }
+  if (outputs_.empty()) {
+    std::fprintf(stderr, "larkspill: the Wayland compositor has no outputs to show the saver on\n");
+    return false;
+  }
+  for (int round = 0; round < kConfigureRounds && !lost_; ++round) {
+    Roundtrip();
+    if (std::all_of(outputs_.begin(), outputs_.end(),
+                    [](const auto& o) { return o->gone || o->configured; })) {
+      break;
+    }
+  }
+  open_ = !lost_ && std::any_of(outputs_.begin(), outputs_.end(),
+                                [](const auto& o) { return o->configured; });
+  if (!open_) {
+    std::fprintf(stderr, "larkspill: the Wayland compositor gave the saver no surface to show\n");
+  }
+  return open_;
+}
+
+void WaylandScreens::Close() {
+  open_ = false;
+  for (auto& output : outputs_) {
+    if (output->frame_callback != nullptr) wl_callback_destroy(output->frame_callback);
+    if (output->layer != nullptr) zwlr_layer_surface_v1_destroy(output->layer);
+    if (output->surface != nullptr) wl_surface_destroy(output->surface);
+    output->frame_callback = nullptr;
+    output->layer = nullptr;
+    output->surface = nullptr;
+    output->configured = false;
+    output->renew = true;
+  }
+  if (display_ != nullptr) wl_display_flush(display_);
+}
+
+void WaylandScreens::ForgetGoneOutputs() {
+  for (auto& output : outputs_) {
+    if (!output->gone) continue;
+    if (output->frame_callback != nullptr) wl_callback_destroy(output->frame_callback);
+    if (output->layer != nullptr) zwlr_layer_surface_v1_destroy(output->layer);
+    if (output->surface != nullptr) wl_surface_destroy(output->surface);
+    if (wl_output_get_version(output->output) >= 3) {
+      wl_output_release(output->output);
+    } else {
+      wl_output_destroy(output->output);
+    }
+  }
+  std::erase_if(outputs_, [](const auto& o) { return o->gone; });
+}
+
+WaylandOutput* WaylandScreens::OutputOf(wl_surface* surface) {
+  for (auto& output : outputs_) {
+    if (surface != nullptr && output->surface == surface) return output.get();
+  }
+  return nullptr;
+}
+
+// The pointer at a place on a surface, as a place on the desktop. The first report only says
+// where the pointer already is, and a report of the same place is no movement; neither counts.
+void WaylandScreens::PointerAt(wl_surface* surface, double x, double y) {
+  entered_ = surface;
+  const WaylandOutput* output = OutputOf(surface);
+  if (output == nullptr) return;
+  x += output->x;
+  y += output->y;
+  if (pointer_known_ && (x != pointer_x_ || y != pointer_y_) && events_ != nullptr) {
+    events_->OnPointerMoved();
+  }
+  pointer_known_ = true;
+  pointer_x_ = x;
+  pointer_y_ = y;
+}
+
+void WaylandScreens::Pump(DisplayEvents& events) {
+  if (lost_) return;
+  events_ = &events;
+  while (!lost_ && wl_display_prepare_read(display_) != 0) {
+    if (wl_display_dispatch_pending(display_) < 0) lost_ = true;
+  }
+  if (!lost_) {
+    Flush();
+    pollfd connection{wl_display_get_fd(display_), POLLIN, 0};
+    if (::poll(&connection, 1, 0) > 0) {
+      if (wl_display_read_events(display_) < 0) lost_ = true;
+    } else {
+      wl_display_cancel_read(display_);
+    }
+    if (!lost_ && wl_display_dispatch_pending(display_) < 0) lost_ = true;
+  }
+  for (auto& output : outputs_) {
+    if (output->closed && !output->gone) {
+      output->gone = true;
+      outputs_changed_ = true;
+    }
+  }
+  // Every output gone, or every surface closed by the compositor: nothing left to show on.
+  if (open_ && std::none_of(outputs_.begin(), outputs_.end(),
+                            [](const auto& o) { return !o->gone && o->configured; })) {
+    if (!outputs_changed_) lost_ = true;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  for (const auto away : {keyboard_away_since_, pointer_away_since_}) {
+    if (away != std::chrono::steady_clock::time_point{} && now - away >= kInputAway) {
+      screen_taken_ = true;
+    }
+  }
+  if (screen_taken_ && !taken_told_) {
+    taken_told_ = true;
+    events.OnScreenTaken();
+  }
+  events_ = nullptr;
+}
+
+void WaylandScreens::Flush() {
+  if (lost_) return;
+  if (wl_display_flush(display_) < 0 && errno != EAGAIN) lost_ = true;
+}
+
+bool WaylandScreens::TakeOutputsChanged() {
+  const bool changed = outputs_changed_;
+  outputs_changed_ = false;
+  // A compositor may show its own cursor again when the outputs change.
+  if (changed && pointer_ != nullptr && pointer_serial_ != 0) {
+    wl_pointer_set_cursor(pointer_, pointer_serial_, nullptr, 0, 0);
+  }
+  return changed;
+}
+
+int WaylandScreens::RefreshRate() const {
+  int32_t highest = 0;
+  for (const auto& output : outputs_) highest = std::max(highest, output->refresh_mhz);
+  return (highest + 500) / 1000;
+}
+
+}  // namespace larkspill

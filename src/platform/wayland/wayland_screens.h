@@ -1,0 +1,128 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct wl_buffer;
+struct wl_callback;
+struct wl_compositor;
+struct wl_display;
+struct wl_keyboard;
+struct wl_output;
+struct wl_pointer;
+struct wl_registry;
+struct wl_seat;
+struct wl_shm;
+struct wl_surface;
+struct zwlr_layer_shell_v1;
+struct zwlr_layer_surface_v1;
+
+namespace larkspill {
+
+class DisplayEvents;
+
+// One output of the compositor and the saver's surface on it: an overlay-layer surface anchored
+// to every edge, so it covers the whole output above windows, panels and fullscreen programs.
+struct WaylandOutput {
+  uint32_t name = 0;  // the compositor's name for the output, to know when it goes
+  wl_output* output = nullptr;
+  int32_t scale = 1;  // the output's integer scale: buffers are this many times the surface size
+  int32_t x = 0;      // where the output is on the desktop, for pointer positions
+  int32_t y = 0;
+  int32_t refresh_mhz = 0;  // its current mode's refresh rate, in millihertz; 0 when unknown
+  wl_surface* surface = nullptr;
+  zwlr_layer_surface_v1* layer = nullptr;
+  int32_t width = 0;  // the surface's size as the compositor configured it, in surface units
+  int32_t height = 0;
+  bool configured = false;
+  bool closed = false;  // the compositor closed the surface (its output is going)
+  bool gone = false;  // the output went away; forgotten once nothing refers to it
+  bool renew = true;  // its pixels must all be sent again (new size, new scale, new buffers)
+  wl_callback* frame_callback = nullptr;  // the last frame not yet shown by the compositor
+};
+
+// The saver's screens on a Wayland compositor that offers the layer shell (sway, Hyprland,
+// labwc, river, Wayfire, KDE Plasma): a surface on every output, outputs that come and go while
+// it runs, and the seat's keyboard and pointer, which it holds exclusively while it shows.
+//
+// A screen locker takes the keyboard or the pointer from it (the compositor sends them away from
+// the saver's surfaces and to none of them): the screen is then taken and the saver steps aside,
+// as on X11.
+class WaylandScreens {
+ public:
+  // Connects to the compositor WAYLAND_DISPLAY names; null, quietly, where there is none or it
+  // offers no layer shell or shared memory (GNOME), so the caller goes on with X11.
+  static std::unique_ptr<WaylandScreens> Connect();
+  ~WaylandScreens();
+  WaylandScreens(const WaylandScreens&) = delete;
+  WaylandScreens& operator=(const WaylandScreens&) = delete;
+
+  // Puts a surface on every output and waits for the compositor to size them; false (said on
+  // the standard error) when it has no outputs or does not answer.
+  bool Open();
+  // Destroys the surfaces; the connection stays for a later Open.
+  void Close();
+
+  wl_display* display() const { return display_; }
+  wl_shm* shm() const { return shm_; }
+  std::vector<std::unique_ptr<WaylandOutput>>& outputs() { return outputs_; }
+
+  // Reads what the compositor sent, without waiting: input goes to `events`, once, so does a
+  // screen taken by a locker. Sends what was asked of it.
+  void Pump(DisplayEvents& events);
+  // Sends the requests made since the last Pump (the frame's buffers).
+  void Flush();
+
+  // Whether the connection was lost (the compositor ended or refused a request).
+  bool Lost() const { return lost_; }
+  // Whether outputs came or went since the last call; the caller then builds its screens again.
+  bool TakeOutputsChanged();
+  // The highest refresh rate of the outputs, in frames a second; 0 when none says.
+  int RefreshRate() const;
+  // Drops the outputs that went away; called once nothing refers to them any more.
+  void ForgetGoneOutputs();
+
+ private:
+  struct Listeners;  // what the compositor calls back
+  friend struct Listeners;
+
+  WaylandScreens() = default;
+  void AddOutput(uint32_t name, uint32_t version);
+  void RemoveOutput(uint32_t name);
+  void MakeSurface(WaylandOutput& output);
+  WaylandOutput* OutputOf(wl_surface* surface);
+  void PointerAt(wl_surface* surface, double x, double y);
+  void Roundtrip();
+
+  wl_display* display_ = nullptr;
+  wl_registry* registry_ = nullptr;
+  wl_compositor* compositor_ = nullptr;
+  wl_shm* shm_ = nullptr;
+  wl_seat* seat_ = nullptr;
+  zwlr_layer_shell_v1* layer_shell_ = nullptr;
+  wl_keyboard* keyboard_ = nullptr;
+  wl_pointer* pointer_ = nullptr;
+  std::vector<std::unique_ptr<WaylandOutput>> outputs_;
+  bool open_ = false;
+  bool lost_ = false;
+  bool outputs_changed_ = false;
+
+  DisplayEvents* events_ = nullptr;  // where input goes, during Pump
+  wl_surface* entered_ = nullptr;    // the surface the pointer is over
+  uint32_t pointer_serial_ = 0;      // its last enter, which hiding the cursor names
+  // The keyboard or the pointer left the saver's surfaces at this time (zero: it is on one, or
+  // never was); a moment later with no surface of ours having it back, a locker has it.
+  std::chrono::steady_clock::time_point keyboard_away_since_{};
+  std::chrono::steady_clock::time_point pointer_away_since_{};
+  bool screen_taken_ = false;
+  bool taken_told_ = false;
+  bool pointer_known_ = false;
+  double pointer_x_ = 0;  // on the desktop
+  double pointer_y_ = 0;
+};
+
+}  // namespace larkspill

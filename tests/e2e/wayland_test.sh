@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Larkspill as a native client of a real Wayland compositor: sway, headless, with two outputs (one
+# at scale 2), input from a virtual keyboard and pointer, swaylock as the locker.
+source "$(dirname "$0")/lib.sh"
+: "${WAYLAND_INPUT:?WAYLAND_INPUT must name the virtual keyboard and pointer client}"
+
+# sway refuses to run as root: the compositor and every client on it run as nobody.
+chmod 755 "$WORK"
+mkdir -m 700 "$WORK/wl-run" "$WORK/wl-home" && chown 65534:65534 "$WORK/wl-run" "$WORK/wl-home"
+nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups env -u DISPLAY XDG_RUNTIME_DIR="$WORK/wl-run"
+  HOME="$WORK/wl-home" XDG_CONFIG_HOME="$WORK/wl-home/config" WAYLAND_DISPLAY=wayland-1)
+"${nobody[@]}" test -x "$LARKSPILL" -a -r "$LARKSPILL_ASSETS/UK-bg01.bmp" ||
+  { echo "SKIPPED: the build is out of an ordinary user's reach"; exit 77; }
+printf '%s\n' 'xwayland disable' 'output HEADLESS-1 resolution 800x600 position 0 0' \
+  'output HEADLESS-2 resolution 1600x1200 position 800 0 scale 2' 'output HEADLESS-3 resolution 640x480 position 1600 0' \
+  >"$WORK/wl-home/sway.conf"
+bg "${nobody[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+  WLR_RENDERER_ALLOW_SOFTWARE=1 sway -c "$WORK/wl-home/sway.conf" >"$WORK/sway.log" 2>&1
+SWAY_PID=$!
+until_ok 10 eval 'ls "$WORK"/wl-run/sway-ipc.*.sock >/dev/null 2>&1' || fail "sway did not start: $(tail -5 "$WORK/sway.log")"
+nobody+=(SWAYSOCK="$(ls "$WORK"/wl-run/sway-ipc.*.sock)")
+as_nobody() { "${nobody[@]}" "$@"; }
+as_nobody swaymsg create_output >/dev/null
+until_ok 5 eval '[ "$(as_nobody swaymsg -t get_outputs | grep -c "\"name\": \"HEADLESS")" -eq 2 ]' || fail "no second output"
+
+# The tests' hands: commands on a pipe, each answered "ok" once the compositor has had it.
+mkfifo "$WORK/hands" && exec 7<>"$WORK/hands"
+"${nobody[@]}" "$WAYLAND_INPUT" <&7 >"$WORK/hands.out" 2>&1 &  # not bg: that would read /dev/null
+PIDS+=("$!")
+until_ok 5 grep -q ready "$WORK/hands.out" || fail "no virtual keyboard and pointer: $(cat "$WORK/hands.out")"
+hand() {
+  local before; before=$(grep -c ok "$WORK/hands.out" || true)
+  echo "$*" >&7
+  until_ok 5 eval '[ "$(grep -c ok "$WORK/hands.out")" -gt '"$before"' ]' || fail "the virtual hands did not do \"$*\": $(cat "$WORK/hands.out"; tail -5 "$WORK/sway.log"; pgrep -a wayland_input)"
+}
+
+start_saver() {
+  rm -f "$WORK/wl-home/audio.raw"
+  bg "${nobody[@]}" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/wl-home/audio.raw" "$LARKSPILL" /s >"$WORK/stdout" 2>"$WORK/stderr"
+  APP_PID=$!
+  until_ok 10 test -s "$WORK/wl-home/audio.raw" || fail "the saver did not start: $(err)"
+}
+shot() { as_nobody grim -s 1 "$WORK/wl-home/wl.png" && cp "$WORK/wl-home/wl.png" "$WORK/wl.png" && cp "$WORK/wl.png" "$shots/wayland-$1.png"; }
+# scene_at X Y W H: that part of the last shot shows the scene: many colours, not black.
+scene_at() {
+  local figures
+  figures=$(convert "$WORK/wl.png" -crop "$3x$4+$1+$2" +repage -format '%k %[fx:int(mean*1000)]' info:)
+  [ "${figures% *}" -gt 1000 ] && [ "${figures#* }" -gt 100 ] || fail "no scene at $3x$4+$1+$2: $figures"
+}
+
+# Both outputs show the scene; a window opened later stays behind it, and a key ends it.
+start_saver
+sleep 2
+bg "${nobody[@]}" foot -o colors.background=ff0000 -o main.font=monospace:size=40 sleep 60
+sleep 2
+shot windows
+scene_at 0 0 800 600
+scene_at 800 0 800 600
+[ "$(convert "$WORK/wl.png" -crop 800x600+0+0 -fill black +opaque '#ff0000' -fill white -opaque '#ff0000' -format '%[fx:int(mean*w*h)]' info:)" -eq 0 ] ||
+  fail "the later window shows over the scene"
+hand key
+ends_with 0 "a key"
+
+# An output added while it runs is covered; the MouseSens-th pointer move (4) ends it.
+start_saver
+sleep 1.5
+as_nobody swaymsg create_output >/dev/null
+sleep 1.5
+shot added
+scene_at 1600 0 640 480
+for move in 1 2 3; do hand move 5 5; done
+runs_after 0.5
+hand move 5 5
+ends_with 0 "the fourth pointer move"
+
+# A button ends it; so does SIGTERM, by the signal.
+start_saver
+hand button
+ends_with 0 "a button"
+start_saver
+term_ends "SIGTERM"
+
+# swaylock started over it takes the screen: the saver steps aside, the locker stays.
+start_saver
+sleep 1
+bg "${nobody[@]}" swaylock -c 00ff00
+LOCKER=$!
+ends_with 0 "swaylock over the saver" 2
+sleep 1
+kill -0 "$LOCKER" 2>/dev/null || fail "swaylock did not hold the screen"
+kill -KILL "$LOCKER"
+
+# The settings dialog with only a Wayland display: shown on it, never an abort.
+bg "${nobody[@]}" QT_QPA_PLATFORM= "$LARKSPILL" /c >"$WORK/stdout" 2>"$WORK/stderr"
+APP_PID=$!
+until_ok 10 eval 'as_nobody swaymsg -t get_tree | grep -qF "\"name\": \"$DIALOG\""' || fail "/c showed no dialog on Wayland: $(err)"
+term_ends "the dialog on Wayland"
+
+# The compositor going away: the lost display's status and one line saying so.
+start_saver
+kill -KILL "$SWAY_PID"
+ends_with 3 "the compositor gone"
+[ "$(grep -c '^larkspill:' "$WORK/stderr")" -eq 1 ] && grep -q 'Wayland display went away' "$WORK/stderr" ||
+  fail "the compositor gone: not one line saying so: $(err)"
+echo "wayland: ok"
