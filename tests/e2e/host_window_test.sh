@@ -59,9 +59,9 @@ sleep 1
 xdotool windowmove "$HOST_HEX" -7600 -7700
 wait_drawn 400 300 5
 expect_scene 200 150 400 300
-term_ends "a huge host window" 1
-read -r frames sent < <(awk '/trace frames/ { f = $3 } /pixels_presented/ { p = $3 } END { print f, p }' "$WORK/stderr")
-[ "$sent" -le $((frames * 800 * 600)) ] || fail "a huge host window: $sent pixels sent in $frames frames"
+term_ends "a huge host window"
+read -r frames sent < <(awk '/trace frames/ { f = $3 } /pixels_presented/ { p = $3 } END { print f, p }' "$WORK/stderr") || true
+[ -n "${sent:-}" ] && [ "$sent" -le $((frames * 800 * 600)) ] || fail "a huge host window: ${sent:-no} pixels sent in ${frames:-no} frames: $(err)"
 host_destroy
 
 # The preview (/pID): a child filling the pane, never focused, its picture clipped or black beyond.
