@@ -39,8 +39,10 @@ install_deps() {
 
 # Starts Xvfb on a display number the server itself finds free (no race with a server started at
 # the same moment) and sets XVFB_DISPLAY and XVFB_PID: start_xvfb [WxHxDEPTH [SERVER OPTIONS...]].
+# It never resets: a server that resets whenever its last client leaves drops the next client that
+# connects during the reset.
 start_xvfb() {
-  start_x_server Xvfb -screen 0 "${1:-800x600x24}" -nolisten tcp "${@:2}" || { echo "could not start Xvfb" >&2; return 1; }
+  start_x_server Xvfb -screen 0 "${1:-800x600x24}" -nolisten tcp -noreset "${@:2}" || { echo "could not start Xvfb" >&2; return 1; }
 }
 
 # start_x_server SERVER ARGS...: sets XVFB_PID and XVFB_DISPLAY once the server answers; 1 if it

@@ -3,7 +3,7 @@
 # and the saver goes on, sound and all.
 source "$(dirname "$0")/lib.sh"
 # The server's largest screen is the one it starts with, so it starts large and is made small.
-start_display 1600x1200x24 -noreset
+start_display 1600x1200x24
 xrandr --newmode 800x600 0 800 800 800 800 600 600 600 600 && xrandr --addmode screen 800x600 &&
   xrandr -s 800x600 || fail "RandR could not make the screen 800x600"
 

@@ -60,8 +60,7 @@ until_ok 20 eval "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'wi
 lockers_win openbox
 
 # The idle clock runs while the saver shows: the X screen saver turns on at its time-out (what
-# xss-lock and light-locker lock on), and the saver steps aside for it. Xvfb forgets its screen-saver
-# settings when its last client leaves: the window manager above stays connected.
+# xss-lock and light-locker lock on), and the saver steps aside for it.
 xset s 3 0
 start_shown /s
 until_ok 8 eval '[ "$(xssstate -s)" = on ]' || fail "the X screen saver never turned on while the saver ran"
