@@ -193,8 +193,9 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   bool sound_wanted = false;
   bool sound_opened = false;
   uint32_t last_sound_try = clock.TickCount();
+  bool sound_asked_shown = false;  // a try was made with the frame surely seen
   auto open_sound_if_ours = [&] {
-    if (!sound_wanted || sound_opened || !soundscape.TryTake()) return;
+    if (!sound_wanted || sound_opened || !display.SurelyShown() || !soundscape.TryTake()) return;
     sound_opened = true;
     sound.OpenNow();
   };
@@ -214,12 +215,16 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     if (!first_frame_shown) {
       first_frame_shown = true;
       sound_wanted = !choices.no_sound && !(hosted && IsPreviewPane(target.embed_window));
+      sound_asked_shown = display.SurelyShown();
       open_sound_if_ours();
       // The desktop hears the saver's wish about power saving once the first frame is up:
       // telling it takes a few milliseconds (over D-Bus on some desktops).
       if (hook) hook->Start();
-    } else if (!sound_opened && sound_wanted && clock.TickCount() - last_sound_try >= 1000) {
-      // Another saver plays the soundscape; once it has ended, this one takes it over.
+    } else if (!sound_opened && sound_wanted &&
+               (!sound_asked_shown || clock.TickCount() - last_sound_try >= 1000)) {
+      // Another saver plays the soundscape; once it has ended, this one takes it over. The first
+      // try waits only for the frame to be surely seen.
+      sound_asked_shown = display.SurelyShown();
       last_sound_try = clock.TickCount();
       open_sound_if_ours();
     }

@@ -90,6 +90,17 @@ sleep 1
 kill -0 "$LOCKER" 2>/dev/null || fail "swaylock did not hold the screen"
 kill -KILL "$LOCKER"
 
+# Started under swaylock: it ends within about a second, before any sound.
+bg "${nobody[@]}" swaylock -c 00ff00
+LOCKER=$!
+sleep 1
+rm -f "$WORK/wl-home/audio.raw"
+bg "${nobody[@]}" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/wl-home/audio.raw" "$LARKSPILL" /s >"$WORK/stdout" 2>"$WORK/stderr"
+APP_PID=$!
+ends_with 0 "the saver under swaylock" 2
+[ ! -e "$WORK/wl-home/audio.raw" ] || fail "the saver played under swaylock"
+kill -KILL "$LOCKER"
+
 # The settings dialog with only a Wayland display: shown on it, never an abort.
 bg "${nobody[@]}" QT_QPA_PLATFORM= "$LARKSPILL" /c >"$WORK/stdout" 2>"$WORK/stderr"
 APP_PID=$!

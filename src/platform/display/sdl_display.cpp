@@ -337,6 +337,10 @@ bool SdlDisplay::Lost() {
   return wayland_ ? wayland_->Lost() : windows_.Lost();
 }
 
+bool SdlDisplay::SurelyShown() const {
+  return !wayland_ || wayland_->Shown();
+}
+
 bool SdlDisplay::WaylandLost() const {
   return wayland_->Lost();
 }

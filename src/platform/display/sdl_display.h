@@ -44,6 +44,9 @@ class SdlDisplay : public SpriteDisplay {
   // Shows the frame on these Wayland screens instead of SDL's windows; before OpenDisplay.
   void UseWayland(std::unique_ptr<WaylandScreens> screens);
   bool OnWayland() const { return wayland_ != nullptr; }
+  // Whether the frame is surely seen: on X11 once shown; on Wayland once the seat's input has
+  // reached the saver's surfaces (under a held lock it never does).
+  bool SurelyShown() const;
 
   bool OpenDisplay(int32_t width, int32_t height, int32_t bits, const std::string& device) override;
   int32_t CreateSprite() override;

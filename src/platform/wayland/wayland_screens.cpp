@@ -25,6 +25,9 @@ namespace {
 // counts as taken: moving between two outputs sends it away from one surface and to the other in
 // one go.
 constexpr auto kInputAway = std::chrono::milliseconds(200);
+// How long the surfaces may wait for the seat's input after they are made: longer, and a locker
+// holds the screen.
+constexpr auto kNeverShown = std::chrono::seconds(1);
 // How long Open waits for the compositor to size the surfaces.
 constexpr int kConfigureRounds = 50;
 
@@ -97,6 +100,7 @@ struct WaylandScreens::Listeners {
 
   static void Capabilities(void* data, wl_seat* seat, uint32_t caps) {
     WaylandScreens& s = Of(data);
+    s.seat_has_input_ = (caps & (WL_SEAT_CAPABILITY_KEYBOARD | WL_SEAT_CAPABILITY_POINTER)) != 0;
     if ((caps & WL_SEAT_CAPABILITY_KEYBOARD) && s.keyboard_ == nullptr) {
       s.keyboard_ = wl_seat_get_keyboard(seat);
       wl_keyboard_add_listener(s.keyboard_, &kKeyboard, data);
@@ -113,7 +117,9 @@ struct WaylandScreens::Listeners {
   static void Keymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { ::close(fd); }
   static void KeyboardEnter(void* data, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*) {
     WaylandScreens& s = Of(data);
-    if (s.OutputOf(surface) != nullptr) s.keyboard_away_since_ = {};
+    if (s.OutputOf(surface) == nullptr) return;
+    s.keyboard_away_since_ = {};
+    s.input_came_ = true;
   }
   static void KeyboardLeave(void* data, wl_keyboard*, uint32_t, wl_surface*) {
     WaylandScreens& s = Of(data);
@@ -134,7 +140,10 @@ struct WaylandScreens::Listeners {
     WaylandScreens& s = Of(data);
     wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);
     s.pointer_serial_ = serial;
-    if (s.OutputOf(surface) != nullptr) s.pointer_away_since_ = {};
+    if (s.OutputOf(surface) != nullptr) {
+      s.pointer_away_since_ = {};
+      s.input_came_ = true;
+    }
     s.PointerAt(surface, wl_fixed_to_double(x), wl_fixed_to_double(y));
   }
   // Over surfaces that cover every output the pointer leaves one only for another of them, or for
@@ -269,6 +278,7 @@ bool WaylandScreens::Open() {
   }
   open_ = !lost_ && std::any_of(outputs_.begin(), outputs_.end(),
                                 [](const auto& o) { return o->configured; });
+  opened_at_ = std::chrono::steady_clock::now();
   if (!open_) {
     std::fprintf(stderr, "larkspill: the Wayland compositor gave the saver no surface to show\n");
   }
@@ -361,6 +371,9 @@ void WaylandScreens::Pump(DisplayEvents& events) {
       screen_taken_ = true;
     }
   }
+  // Shown over everything, the saver's surfaces get the pointer and the keyboard at once; under a
+  // held lock they never do.
+  if (open_ && !Shown() && now - opened_at_ >= kNeverShown) screen_taken_ = true;
   if (screen_taken_ && !taken_told_) {
     taken_told_ = true;
     events.OnScreenTaken();

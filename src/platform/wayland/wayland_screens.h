@@ -77,6 +77,9 @@ class WaylandScreens {
   // Sends the requests made since the last Pump (the frame's buffers).
   void Flush();
 
+  // Whether the saver's surfaces are surely on top: the seat's input reached one of them, or the
+  // seat has none to give. The sound waits for it.
+  bool Shown() const { return input_came_ || !seat_has_input_; }
   // Whether the connection was lost (the compositor ended or refused a request).
   bool Lost() const { return lost_; }
   // Whether outputs came or went since the last call; the caller then builds its screens again.
@@ -119,6 +122,9 @@ class WaylandScreens {
   std::chrono::steady_clock::time_point keyboard_away_since_{};
   std::chrono::steady_clock::time_point pointer_away_since_{};
   bool screen_taken_ = false;
+  bool seat_has_input_ = false;
+  bool input_came_ = false;  // the pointer or the keyboard entered a surface of the saver's
+  std::chrono::steady_clock::time_point opened_at_{};
   bool taken_told_ = false;
   bool pointer_known_ = false;
   double pointer_x_ = 0;  // on the desktop
