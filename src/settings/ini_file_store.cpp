@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -21,6 +20,9 @@
 #include <utility>
 #include <vector>
 
+#include "os/fd.h"
+#include "os/lock_file.h"
+#include "os/paths.h"
 #include "settings/ini_format.h"
 #include "settings/settings_file.h"
 
@@ -67,23 +69,8 @@ void ReportOnce(std::set<std::string>& reported, const std::string& kind,
 }  // namespace
 
 std::filesystem::path DefaultSettingsPath() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config != nullptr && config[0] == '/') return fs::path(config) / "larkspill" / "settings.ini";
-  fs::path home;
-  const char* env_home = std::getenv("HOME");
-  if (env_home != nullptr && env_home[0] == '/') {
-    home = env_home;
-  } else {
-    std::vector<char> buffer(16384);
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/') {
-      home = found->pw_dir;
-    }
-  }
-  if (home.empty()) return {};
-  return home / ".config" / "larkspill" / "settings.ini";
+  const fs::path config = ConfigHome();
+  return config.empty() ? config : config / "larkspill" / "settings.ini";
 }
 
 struct IniFileStore::State {
@@ -245,14 +232,11 @@ std::string IniFileStore::Write(const std::string& app, const std::vector<Entry>
   // file in turn; the settings file itself is replaced on each write and cannot carry the lock.
   fs::path lock_path = path_;
   lock_path += ".lock";
-  Fd lock(::open(lock_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
-  struct stat lock_st {};
-  if (lock.get() < 0 || ::fstat(lock.get(), &lock_st) != 0) {
-    return "cannot be locked: " + lock_path.string() + ": " + Errno();
-  }
-  if (!S_ISREG(lock_st.st_mode)) return "cannot be locked: " + lock_path.string() + " is no file";
+  const LockFile lock = OpenLockFile(lock_path);
+  if (lock.not_a_file) return "cannot be locked: " + lock_path.string() + " is no file";
+  if (!lock.fd.valid()) return "cannot be locked: " + lock_path.string() + ": " + lock.why;
   const int wait_ms = s.lock_timed_out ? kLockRetryWaitMs : kLockWaitMs;
-  if (std::string why = WaitForLock(lock.get(), wait_ms, pending_signal_); !why.empty()) {
+  if (std::string why = WaitForLock(lock.fd.get(), wait_ms, pending_signal_); !why.empty()) {
     if (why == kTimedOut) {
       s.lock_timed_out = true;
       return "is locked: another program has held " + lock_path.filename().string() +

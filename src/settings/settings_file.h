@@ -1,32 +1,15 @@
 #pragma once
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <ctime>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 
-// The settings file on disk, below the store: descriptors, links followed by hand, the bounded
-// lock wait, temporary files left by writers that died.
+// The settings file on disk, below the store: links followed by hand, files opened only as they
+// were seen, temporary files left by writers that died. Descriptors and the lock are os/'s.
 namespace larkspill {
-
-// A file descriptor closed when it goes out of scope.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // The text of errno.
 std::string Errno();
@@ -65,15 +48,6 @@ std::optional<Target> Resolve(const std::filesystem::path& path, std::string* wh
 // Removes the temporary files of writers that died before renaming theirs: NAME.tmp.PID of a
 // process that no longer exists, owned by this user.
 void RemoveStaleTemps(const std::filesystem::path& dir, const std::string& name);
-
-// What WaitForLock says when the wait ran out.
-inline constexpr const char* kTimedOut = "timed out";
-
-// Takes the exclusive lock on `fd`, waiting at most `wait_ms` and ending the wait when
-// `pending_signal` reports an end signal. The wait blocks in flock(), so the lock goes to a waiter
-// as soon as it is free; a timer of this thread interrupts it every 100 ms to look at the clock
-// and the signal (the end signals interrupt it too, but one may come just before the call).
-std::string WaitForLock(int fd, int wait_ms, const std::function<int()>& pending_signal);
 
 // Opens `file` for reading, never through a link, if it is still the file `seen` describes (null:
 // none was there), so that nothing put in its place since it was looked at is read; `opened` gets

@@ -16,6 +16,9 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
+
+#include "os/lock_file.h"
 
 namespace larkspill {
 
@@ -46,7 +49,8 @@ bool PeerIsThisUser(int fd) {
 bool AskToFront(const std::string& path, std::chrono::milliseconds patience) {
   sockaddr_un address;
   if (!SocketAddress(path, &address)) return false;
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  const Fd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  const int fd = socket.get();
   if (fd < 0) return false;
   std::string reply;
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
@@ -64,7 +68,6 @@ bool AskToFront(const std::string& path, std::chrono::milliseconds patience) {
       reply.append(buffer, static_cast<size_t>(got));
     }
   }
-  ::close(fd);
   return reply == kDone;
 }
 
@@ -76,41 +79,36 @@ SingleDialog::SingleDialog(std::filesystem::path runtime_dir) {
   socket_path_ = runtime_dir / "larkspill-dialog.socket";
 }
 
-SingleDialog::~SingleDialog() {
-  if (lock_fd_ >= 0) ::close(lock_fd_);
-}
+SingleDialog::~SingleDialog() = default;
 
 SingleDialog::Start SingleDialog::Claim(std::chrono::milliseconds patience) {
   if (lock_path_.empty()) return Start::Open;
-  // Close-on-exec: a browser started from the dialog must not hold the claim after it has gone.
-  lock_fd_ = ::open(lock_path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (lock_fd_ < 0) {
+  // Closed on exec: a browser started from the dialog must not hold the claim after it has gone.
+  LockFile lock = OpenLockFile(lock_path_);
+  if (!lock.fd.valid()) {
     std::fprintf(stderr, "larkspill: cannot open %s (%s); another settings dialog may be open\n",
-                 lock_path_.c_str(), std::strerror(errno));
+                 lock_path_.c_str(), lock.why.c_str());
     return Start::Open;
   }
-  if (struct stat st {}; ::fstat(lock_fd_, &st) == 0 && st.st_uid != ::getuid()) {
+  if (!OwnedByThisUser(lock.fd)) {
     std::fprintf(stderr, "larkspill: %s belongs to another user and is not trusted\n",
                  lock_path_.c_str());
-    ::close(lock_fd_);
-    lock_fd_ = -1;
     return Start::Open;
   }
+  lock_ = std::move(lock.fd);
   const auto deadline = std::chrono::steady_clock::now() + patience;
   for (;;) {
-    if (::flock(lock_fd_, LOCK_EX | LOCK_NB) == 0) return Start::Open;
+    if (::flock(lock_.get(), LOCK_EX | LOCK_NB) == 0) return Start::Open;
     if (errno != EWOULDBLOCK && errno != EINTR) {
       std::fprintf(stderr, "larkspill: cannot lock %s (%s); another settings dialog may be open\n",
                    lock_path_.c_str(), std::strerror(errno));
-      ::close(lock_fd_);
-      lock_fd_ = -1;
+      lock_.reset();
       return Start::Open;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (AskToFront(socket_path_.string(), std::max(left, std::chrono::milliseconds(0)))) {
-      ::close(lock_fd_);
-      lock_fd_ = -1;
+      lock_.reset();
       return Start::AlreadyOpen;
     }
     if (std::chrono::steady_clock::now() >= deadline) return Start::NoAnswer;
@@ -120,46 +118,45 @@ SingleDialog::Start SingleDialog::Claim(std::chrono::milliseconds patience) {
 }
 
 void SingleDialog::Listen(QObject* owner, std::function<void()> to_front) {
-  if (lock_fd_ < 0) return;
+  if (!lock_.valid()) return;
   sockaddr_un address;
   const std::string path = socket_path_.string();
   if (!SocketAddress(path, &address)) {
     std::fprintf(stderr, "larkspill: the runtime folder's name is too long for %s\n", path.c_str());
     return;
   }
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  Fd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   // A socket left behind by a dialog that ended without removing it; only the holder of the lock
   // gets here, so it is nobody's.
   ::unlink(path.c_str());
-  if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-      ::listen(fd, 4) != 0) {
-    std::fprintf(stderr, "larkspill: cannot listen on %s: %s\n", path.c_str(), std::strerror(errno));
-    if (fd >= 0) ::close(fd);
+  if (!listener.valid() ||
+      ::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+      ::listen(listener.get(), 4) != 0) {
+    std::fprintf(stderr, "larkspill: cannot listen on %s: %s\n", path.c_str(),
+                 std::strerror(errno));
     return;
   }
   ::chmod(path.c_str(), 0600);  // the user's own, whatever the umask
+  // From here on the notifier's end closes it.
+  const int fd = listener.release();
   auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, owner);
   QObject::connect(notifier, &QObject::destroyed, [fd, path] {
     ::close(fd);
     ::unlink(path.c_str());
   });
   QObject::connect(notifier, &QSocketNotifier::activated, notifier, [fd, to_front] {
-    const int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) return;
-    if (!PeerIsThisUser(client)) {
-      ::close(client);
-      return;
-    }
+    const Fd client(::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC));
+    if (!client.valid() || !PeerIsThisUser(client.get())) return;
     // The asker writes its one short line as soon as it has connected.
     char question[sizeof(kAsk)] = {};
-    pollfd readable{client, POLLIN, 0};
+    pollfd readable{client.get(), POLLIN, 0};
     if (::poll(&readable, 1, 200) == 1 &&
-        ::recv(client, question, sizeof(question), 0) == static_cast<ssize_t>(sizeof(kAsk) - 1) &&
+        ::recv(client.get(), question, sizeof(question), 0) ==
+            static_cast<ssize_t>(sizeof(kAsk) - 1) &&
         std::memcmp(question, kAsk, sizeof(kAsk) - 1) == 0) {
       to_front();
-      ::send(client, kDone, sizeof(kDone) - 1, MSG_NOSIGNAL);
+      ::send(client.get(), kDone, sizeof(kDone) - 1, MSG_NOSIGNAL);
     }
-    ::close(client);
   });
 }
 

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "os/fd.h"
+
 class QObject;
 
 namespace larkspill {
@@ -36,7 +38,7 @@ class SingleDialog {
  private:
   std::filesystem::path lock_path_;
   std::filesystem::path socket_path_;
-  int lock_fd_ = -1;
+  Fd lock_;
 };
 
 }  // namespace larkspill

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "os/paths.h"
 #include "platform/system/instance_lock.h"
-#include "platform/system/runtime_dir.h"
 #include "platform/x11/preview_window.h"
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_host_window.h"

@@ -10,16 +10,17 @@
 #include <optional>
 #include <string>
 
+#include "os/paths.h"
 #include "platform/display/sdl_display.h"
 #include "platform/sound/sdl_sound_device.h"
 #include "platform/system/instance_lock.h"
 #include "platform/system/login_session_watch.h"
 #include "platform/system/soundscape_lock.h"
 #include "platform/system/system_clock.h"
+#include "platform/wayland/wayland_screens.h"
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_host_window.h"
 #include "platform/x11/x11_monitor_power.h"
-#include "platform/wayland/wayland_screens.h"
 #include "scene/exit_status.h"
 #include "scene/random.h"
 #include "scene/saver_window.h"
@@ -77,11 +78,9 @@ void EndBySignalIfAsked() {
 void UseOnlyAnExistingSessionBus() {
   const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
   if (address != nullptr && address[0] != '\0') return;
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::string folder = runtime != nullptr && runtime[0] == '/'
-                           ? std::string(runtime)
-                           : "/run/user/" + std::to_string(::getuid());
-  setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + folder + "/bus").c_str(), 1);
+  std::filesystem::path folder = SessionRuntimeDir();
+  if (folder.empty()) folder = "/run/user/" + std::to_string(::getuid());
+  setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (folder / "bus").string()).c_str(), 1);
 }
 
 int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSystem& windows,

@@ -89,13 +89,17 @@ done
 rm -rf "$partial" "$SETTINGS"
 
 # The X server gone at any moment: 3 (4 before a display opened), said, never Xlib's 1, nothing left.
-for delay in 0.005 0.03 0.1 0.2 0.3 window; do
+# The preview in a pane says it in the same one line.
+for delay in 0.005 0.03 0.1 0.2 0.3 window preview; do
   start_display 800x600x24
-  if [ $delay = window ]; then start_shown /s; sleep 0.5; else start_app /s; sleep "$delay"; fi
+  if [ $delay = window ]; then start_shown /s; sleep 0.5
+  elif [ $delay = preview ]; then start_host 200 150 Pane; start_shown "/p$HOST_DEC" Preview
+  else start_app /s; sleep "$delay"; fi
   kill "$XVFB_PID"
   wait_exit "$APP_PID" 5
   case "$EXIT_STATUS" in
-    3) grep -q "display went away" "$WORK/stderr" ;;
+    3) [ $delay != preview ] || [ "$(grep -c '^larkspill:' "$WORK/stderr")" -eq 1 ] &&
+       grep -q "display went away" "$WORK/stderr" ;;
     4) [ $delay != window ] && grep -q "64K colors" "$WORK/stderr" ;;
     *) false ;;
   esac || fail "X server gone after $delay: status $EXIT_STATUS: $(err)"

@@ -10,8 +10,9 @@
 
 #include "fakes/fake_display.h"
 #include "fakes/fake_window_system.h"
+#include "os/lock_file.h"
+#include "os/paths.h"
 #include "platform/system/instance_lock.h"
-#include "platform/system/runtime_dir.h"
 #include "scene/exit_status.h"
 #include "settings/memory_store.h"
 #include "startup/command_line.h"
@@ -177,6 +178,33 @@ TEST(InstanceLock, TrueExactlyWhileAnotherInstanceLives) {
     held.OtherInstanceRunning();
     ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
     EXPECT_FALSE(ChildSeesAnother(path));
+  }
+  std::filesystem::remove_all(dir);
+}
+
+TEST(LockFile, OnlyARegularFileIsOpenedNeverThroughALinkNorWaitedOnAsAFifo) {
+  char pattern[] = "/tmp/larkspill-lockfile-XXXXXX";
+  const std::filesystem::path dir = mkdtemp(pattern), path = dir / "x.lock";
+  // What is in the lock's place: nothing (made 0600), a link, a FIFO, a folder.
+  const std::tuple<std::function<void()>, bool, bool> cases[] = {
+      {[] {}, true, false},
+      {[&] { symlink((dir / "elsewhere").c_str(), path.c_str()); }, false, false},
+      {[&] { mkfifo(path.c_str(), 0600); }, false, true},
+      {[&] { mkdir(path.c_str(), 0700); }, false, false}};
+  for (const auto& [plant, opened, not_a_file] : cases) {
+    std::filesystem::remove_all(path), plant();
+    const LockFile lock = OpenLockFile(path);
+    EXPECT_EQ(lock.fd.valid(), opened) << lock.why;
+    EXPECT_EQ(lock.not_a_file, not_a_file) << lock.why;
+    EXPECT_EQ(lock.why.empty(), opened) << lock.why;
+    if (!opened) continue;
+    struct stat st {};
+    EXPECT_TRUE(fstat(lock.fd.get(), &st) == 0 && (st.st_mode & 0777) == 0600);
+    EXPECT_TRUE(OwnedByThisUser(lock.fd));
+    if (geteuid() == 0) {  // another user's file is opened, but not trusted
+      ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+      EXPECT_FALSE(OwnedByThisUser(lock.fd));
+    }
   }
   std::filesystem::remove_all(dir);
 }

@@ -13,22 +13,6 @@
 namespace larkspill {
 namespace {
 
-// The host window we draw into and whether the X server has reported it gone. Xlib's error
-// handler is process-wide, so this state is too; only one display embeds at a time.
-::Window g_host_window = 0;
-bool g_host_window_failed = false;
-XErrorHandler g_previous_error_handler = nullptr;
-
-// Errors about the host's window mean its owner destroyed it: noted, not fatal. Any other error
-// goes to the handler that was there before.
-int HostWindowErrorHandler(Display* display, XErrorEvent* error) {
-  if (g_host_window != 0 && error->resourceid == g_host_window) {
-    g_host_window_failed = true;
-    return 0;
-  }
-  return g_previous_error_handler != nullptr ? g_previous_error_handler(display, error) : 0;
-}
-
 bool OnX11() {
   return std::string_view(SDL_GetCurrentVideoDriver()) == "x11";
 }
@@ -111,12 +95,11 @@ bool ScreenWindows::OpenWindows(int32_t width, int32_t height) {
   taken_told_ = false;
   pointer_known_ = false;
   if (options_.embed_window != 0) {
-    // Errors about the host's window must not end the program when its owner destroys it.
-    g_host_window = static_cast<::Window>(options_.embed_window);
-    g_host_window_failed = false;
-    g_previous_error_handler = XSetErrorHandler(HostWindowErrorHandler);
+    // Errors about the host's window mean its owner destroyed it: noted, never fatal.
+    ForgetOwnXWindows();
+    WatchOwnXWindow(options_.embed_window);
     if (!Add(SDL_CreateWindowFrom(reinterpret_cast<const void*>(options_.embed_window))) ||
-        g_host_window_failed) {
+        OwnXWindowFailed()) {
       return false;
     }
     WatchHostWindow();
@@ -173,13 +156,15 @@ void ScreenWindows::WatchHostWindow() {
   XSync(x_display, False);
   if (options_.accept_input) {
     // Another client (the host) may hold the button presses; then we keep structure events only.
-    bool failed_before = g_host_window_failed;
-    XSelectInput(
-        x_display, host,
-        StructureNotifyMask | ExposureMask | PointerMotionMask | ButtonPressMask | KeyPressMask);
-    XSync(x_display, False);
-    if (!failed_before && g_host_window_failed) {
-      g_host_window_failed = false;
+    bool refused = false;
+    {
+      XErrorTrap trap(x_display);
+      XSelectInput(
+          x_display, host,
+          StructureNotifyMask | ExposureMask | PointerMotionMask | ButtonPressMask | KeyPressMask);
+      refused = trap.Caught();
+    }
+    if (refused) {
       XSelectInput(x_display, host, StructureNotifyMask | ExposureMask);
       XSync(x_display, False);
     }
@@ -208,16 +193,6 @@ void ScreenWindows::Close() {
 
 void ScreenWindows::Forget() {
   ForgetOwnXWindows();
-  if (options_.embed_window != 0 && g_host_window == options_.embed_window) {
-    XErrorHandler current = XSetErrorHandler(g_previous_error_handler);
-    if (current != HostWindowErrorHandler) {
-      // A handler installed after ours stays; ours, beneath it, now only passes errors on.
-      XSetErrorHandler(current);
-    } else {
-      g_previous_error_handler = nullptr;
-    }
-    g_host_window = 0;
-  }
 }
 
 bool ScreenWindows::Lost(bool check_host) {
@@ -227,13 +202,9 @@ bool ScreenWindows::Lost(bool check_host) {
   if (check_host && host_display_ != nullptr &&
       XCheckTypedWindowEvent(host_display_, static_cast<::Window>(options_.embed_window),
                              DestroyNotify, &gone)) {
-    g_host_window_failed = true;
-  }
-  if (options_.embed_window != 0) {
-    if (g_host_window_failed) lost_ = true;
-  } else if ((hold_ && hold_->WindowGone()) || OwnXWindowFailed()) {
     lost_ = true;
   }
+  if ((hold_ && hold_->WindowGone()) || OwnXWindowFailed()) lost_ = true;
   return lost_;
 }
 
@@ -262,7 +233,7 @@ void ScreenWindows::Pump(DisplayEvents& events, const std::function<bool(const X
           if (x_event(x)) break;
           if (options_.embed_window != 0 && x.type == DestroyNotify &&
               x.xdestroywindow.window == static_cast<::Window>(options_.embed_window)) {
-            g_host_window_failed = true;
+            lost_ = true;
           }
         }
         break;

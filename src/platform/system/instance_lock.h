@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "os/fd.h"
+
 namespace larkspill {
 
 // Tells whether another instance of the program runs. Every instance holds a shared lock on one
@@ -20,7 +22,7 @@ class InstanceLock {
 
  private:
   std::filesystem::path path_;
-  int fd_ = -1;
+  Fd fd_;
   bool probed_ = false;
   bool other_ = false;
 };

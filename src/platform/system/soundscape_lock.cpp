@@ -1,22 +1,17 @@
 #include "platform/system/soundscape_lock.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <utility>
+
+#include "os/lock_file.h"
 
 namespace larkspill {
 
 SoundscapeLock::SoundscapeLock(std::filesystem::path path) : path_(std::move(path)) {}
 
-SoundscapeLock::~SoundscapeLock() {
-  if (fd_ >= 0) ::close(fd_);
-}
+SoundscapeLock::~SoundscapeLock() = default;
 
 bool SoundscapeLock::TryTake() {
   if (held_ || failed_) return true;
@@ -25,23 +20,25 @@ bool SoundscapeLock::TryTake() {
     failed_ = true;
     return true;
   }
-  if (fd_ < 0) {
-    // Never through a link: the folder is the user's own, and a link there is not ours.
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
-    if (fd_ < 0) {
+  if (!fd_.valid()) {
+    LockFile lock = OpenLockFile(path_);
+    if (!lock.fd.valid()) {
       std::fprintf(stderr, "larkspill: cannot open the sound lock %s: %s; playing sound anyway\n",
-                   path_.c_str(), std::strerror(errno));
+                   path_.c_str(), lock.why.c_str());
       failed_ = true;
       return true;
     }
-    if (struct stat st {}; ::fstat(fd_, &st) == 0 && st.st_uid != ::getuid()) {
-      std::fprintf(stderr, "larkspill: the sound lock %s belongs to another user and is not "
-                   "trusted; playing sound anyway\n", path_.c_str());
+    if (!OwnedByThisUser(lock.fd)) {
+      std::fprintf(stderr,
+                   "larkspill: the sound lock %s belongs to another user and is not "
+                   "trusted; playing sound anyway\n",
+                   path_.c_str());
       failed_ = true;
       return true;
     }
+    fd_ = std::move(lock.fd);
   }
-  held_ = ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+  held_ = ::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0;
   return held_;
 }
 

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "os/fd.h"
+
 namespace larkspill {
 
 // One soundscape per session: of all the savers a user runs at once (a host starts one per
@@ -22,7 +24,7 @@ class SoundscapeLock {
 
  private:
   std::filesystem::path path_;
-  int fd_ = -1;
+  Fd fd_;
   bool held_ = false;
   bool failed_ = false;
 };

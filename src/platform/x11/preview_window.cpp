@@ -16,34 +16,10 @@
 
 #include "platform/files/picture_file.h"
 #include "platform/files/regular_file.h"
+#include "platform/x11/x11_errors.h"
 #include "scene/exit_status.h"
 
 namespace larkspill {
-namespace {
-
-// Errors about a window that has gone (the pane's owner destroyed it while we worked with it)
-// are the normal way preview mode ends; they are noted, never fatal. Xlib's handler is
-// process-wide, so this flag is too.
-bool g_window_gone = false;
-bool g_other_error_told = false;
-
-int PreviewErrorHandler(Display*, XErrorEvent* error) {
-  if (error->error_code == BadWindow || error->error_code == BadDrawable) {
-    g_window_gone = true;
-  } else if (!g_other_error_told) {
-    g_other_error_told = true;
-    std::fprintf(stderr, "larkspill: the X server refused request %d (error %d); going on\n",
-                 error->request_code, error->error_code);
-  }
-  return 0;
-}
-
-int PreviewIoErrorHandler(Display*) {
-  std::fprintf(stderr, "larkspill: the connection to the X display was lost\n");
-  std::_Exit(kExitDisplayLost);
-}
-
-}  // namespace
 
 PreviewPicture LoadPreviewPicture(const std::string& path) {
   std::string error;
@@ -92,8 +68,6 @@ struct PreviewWindow::State {
   std::function<int()> pending_signal;
 
   Display* display = nullptr;
-  XErrorHandler previous_handler = nullptr;
-  XIOErrorHandler previous_io_handler = nullptr;
   Window window = 0;
   bool window_destroyed = false;
   GC gc = nullptr;
@@ -164,12 +138,11 @@ struct PreviewWindow::State {
     if (gc != nullptr) XFreeGC(display, gc);
     gc = nullptr;
     // Leave nothing behind in a pane that still exists.
-    if (window != 0 && !window_destroyed && !g_window_gone) XDestroyWindow(display, window);
+    if (window != 0 && !window_destroyed && !OwnXWindowFailed()) XDestroyWindow(display, window);
     XSync(display, False);
     XCloseDisplay(display);
     display = nullptr;
-    XSetErrorHandler(previous_handler);
-    XSetIOErrorHandler(previous_io_handler);
+    ForgetOwnXWindows();
   }
 };
 
@@ -193,16 +166,14 @@ int PreviewWindow::Run() {
                  XDisplayName(nullptr));
     return kExitNoDisplay;
   }
-  g_window_gone = false;
-  g_other_error_told = false;
-  s.previous_handler = XSetErrorHandler(PreviewErrorHandler);
-  s.previous_io_handler = XSetIOErrorHandler(PreviewIoErrorHandler);
-
   // The pane's client area; asking for it also tells us whether the pane exists.
   XWindowAttributes pane{};
-  const Status found = XGetWindowAttributes(s.display, s.parent, &pane);
-  XSync(s.display, False);
-  if (!found || g_window_gone) {
+  bool found = false;
+  {
+    XErrorTrap trap(s.display);
+    found = XGetWindowAttributes(s.display, s.parent, &pane) != 0 && !trap.Caught();
+  }
+  if (!found) {
     std::fprintf(stderr, "larkspill: /p names window %u (0x%x), which does not exist\n",
                  static_cast<unsigned>(s.parent), static_cast<unsigned>(s.parent));
     return kExitUsage;
@@ -221,6 +192,9 @@ int PreviewWindow::Run() {
   s.width = std::max(pane.width, 1);
   s.height = std::max(pane.height, 1);
 
+  // Errors about the pane or our window mean the pane's owner destroyed it: the normal way
+  // preview mode ends, noted and never fatal.
+  WatchOwnXWindow(s.parent);
   // Its size changes and its end reach us through the pane's structure events.
   XSelectInput(s.display, s.parent, StructureNotifyMask);
   XSetWindowAttributes attributes{};
@@ -232,6 +206,7 @@ int PreviewWindow::Run() {
   s.window = XCreateWindow(s.display, s.parent, 0, 0, static_cast<unsigned>(s.width),
                            static_cast<unsigned>(s.height), 0, CopyFromParent, InputOutput,
                            CopyFromParent, CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
+  WatchOwnXWindow(s.window);
   XStoreName(s.display, s.window, PreviewWindow::kCaption);
   if (XWMHints* hints = XAllocWMHints()) {
     hints->flags = InputHint;
@@ -274,7 +249,7 @@ int PreviewWindow::Run() {
       }
     }
     // A request that met a vanished window: the pane is going, and so are we.
-    if (g_window_gone) return kExitOk;
+    if (OwnXWindowFailed()) return kExitOk;
     if (int signal = s.pending_signal ? s.pending_signal() : 0; signal != 0) return 128 + signal;
     pollfd readable{connection, POLLIN, 0};
     poll(&readable, 1, 200);

@@ -6,10 +6,11 @@ typedef struct _XDisplay Display;
 
 namespace larkspill {
 
-// Xlib's handlers for the whole program. Xlib's own end the program with status 1 on the first
-// refused request or lost connection; ours follow the program's exit statuses instead. They are
-// installed first thing in main, so they hold for every X connection, ours and SDL's alike (SDL's
-// own handler passes errors on to the one it found).
+// Xlib's handlers for the whole program, and the only ones: Xlib's own end the program with
+// status 1 on the first refused request or lost connection; ours follow the program's exit
+// statuses instead. They are installed first thing in main, so they hold for every X connection,
+// ours and SDL's alike (SDL's own handler passes errors on to the one it found). A request that
+// may fail goes in an XErrorTrap; a window whose loss ends the program is watched.
 void InstallXErrorHandlers();
 
 // What must happen before the program ends because the X connection was lost: the sounds
@@ -17,15 +18,16 @@ void InstallXErrorHandlers();
 // kExitDisplayLost. Null clears it.
 void SetXConnectionLostAction(std::function<void()> action);
 
-// The one line the program says when the display went away.
+// The one line the program says when the display went away, in every mode.
 void SayDisplayLost();
 
 // The program has ended its mode with `status` and closes its X connections: a server found gone
 // now changes neither the status nor what was said.
 void ClosingDownWith(int status);
 
-// The saver's own windows. Once another client destroys one, every request about it is refused:
-// noted here, never fatal, and seen by the display as the end of its session.
+// The windows whose loss ends the program: the saver's own, the host's window it draws into, the
+// preview pane and the preview in it. Once another client destroys one, every request about it is
+// refused: noted here, never fatal, and seen by the mode as the end of its session.
 void WatchOwnXWindow(unsigned long window);
 // After the windows are gone for good: errors about them no longer count.
 void ForgetOwnXWindows();

@@ -3,25 +3,19 @@
 #include <SDL.h>
 #include <X11/Xlib.h>
 
+#include "platform/x11/x11_errors.h"
+
 namespace larkspill {
-namespace {
-
-// A window that is gone is an answer to these questions, not an error.
-int IgnoreXError(Display*, XErrorEvent*) {
-  return 0;
-}
-
-}  // namespace
 
 std::optional<HostWindow> HostWindowState(uint64_t id) {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return std::nullopt;
-  XSync(display, False);
-  XErrorHandler previous = XSetErrorHandler(IgnoreXError);
   XWindowAttributes attributes{};
-  const Status found = XGetWindowAttributes(display, static_cast<Window>(id), &attributes);
-  XSync(display, False);
-  XSetErrorHandler(previous);
+  Status found = 0;
+  {
+    XErrorTrap trap(display);  // a window that is gone is an answer here, not an error
+    found = XGetWindowAttributes(display, static_cast<Window>(id), &attributes);
+  }
   XCloseDisplay(display);
   if (found == 0) return HostWindow::Missing;
   return attributes.c_class == InputOnly ? HostWindow::InputOnlyClass : HostWindow::Drawable;
@@ -30,18 +24,18 @@ std::optional<HostWindow> HostWindowState(uint64_t id) {
 bool IsPreviewPane(uint64_t id) {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return false;
-  XSync(display, False);
-  XErrorHandler previous = XSetErrorHandler(IgnoreXError);
   XWindowAttributes window{};
   XWindowAttributes root{};
   int x = 0, y = 0;
   Window child = 0;
-  const bool known = XGetWindowAttributes(display, static_cast<Window>(id), &window) != 0 &&
-                     XGetWindowAttributes(display, DefaultRootWindow(display), &root) != 0 &&
-                     XTranslateCoordinates(display, static_cast<Window>(id),
-                                           DefaultRootWindow(display), 0, 0, &x, &y, &child) != 0;
-  XSync(display, False);
-  XSetErrorHandler(previous);
+  bool known = false;
+  {
+    XErrorTrap trap(display);
+    known = XGetWindowAttributes(display, static_cast<Window>(id), &window) != 0 &&
+            XGetWindowAttributes(display, DefaultRootWindow(display), &root) != 0 &&
+            XTranslateCoordinates(display, static_cast<Window>(id), DefaultRootWindow(display), 0,
+                                  0, &x, &y, &child) != 0;
+  }
   XCloseDisplay(display);
   if (!known) return false;
   SDL_Rect monitor{0, 0, root.width, root.height};

@@ -6,19 +6,10 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_window_parts.h"
 
 namespace larkspill {
-namespace {
-
-// Notes an X error instead of ending the program, while a request that may fail is tried.
-bool g_x_request_failed = false;
-int NoteXError(Display*, XErrorEvent*) {
-  g_x_request_failed = true;
-  return 0;
-}
-
-}  // namespace
 
 struct X11SharedImage::Segment {
   XShmSegmentInfo info{};
@@ -29,8 +20,7 @@ std::unique_ptr<X11SharedImage> X11SharedImage::ForWindow(SDL_Window* window, in
   Window x_window = 0;
   XWindowAttributes attributes{};
   if (!X11Parts(window, &display, &x_window) || !XShmQueryExtension(display) ||
-      XGetWindowAttributes(display, x_window, &attributes) == 0 ||
-      !FrameLikeVisual(attributes)) {
+      XGetWindowAttributes(display, x_window, &attributes) == 0 || !FrameLikeVisual(attributes)) {
     return nullptr;
   }
   std::unique_ptr<X11SharedImage> shared(new X11SharedImage);
@@ -54,13 +44,8 @@ std::unique_ptr<X11SharedImage> X11SharedImage::ForWindow(SDL_Window* window, in
   bool attached = false;
   if (segment.shmaddr != reinterpret_cast<char*>(-1)) {
     // A server on another machine cannot attach: that is an X error to note, not to die of.
-    XSync(display, False);
-    g_x_request_failed = false;
-    XErrorHandler previous = XSetErrorHandler(NoteXError);
-    attached = XShmAttach(display, &segment) != 0;
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    attached = attached && !g_x_request_failed;
+    XErrorTrap trap(display);
+    attached = XShmAttach(display, &segment) != 0 && !trap.Caught();
   }
   // The segment goes when both sides let go of it, even if this process is killed.
   shmctl(segment.shmid, IPC_RMID, nullptr);

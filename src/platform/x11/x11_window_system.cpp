@@ -9,12 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/x11/x11_errors.h"
+
 namespace larkspill {
 namespace {
-
-// Window errors (a window that vanished while we looked at it) are expected while walking the
-// tree; they must not end the program.
-int IgnoreXError(Display*, XErrorEvent*) { return 0; }
 
 std::string WindowTitle(Display* display, Window window) {
   Atom net_wm_name = XInternAtom(display, "_NET_WM_NAME", False);
@@ -23,8 +21,8 @@ std::string WindowTitle(Display* display, Window window) {
   int format = 0;
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
-  if (XGetWindowProperty(display, window, net_wm_name, 0, 1024, False, utf8, &type, &format,
-                         &count, &after, &data) == Success &&
+  if (XGetWindowProperty(display, window, net_wm_name, 0, 1024, False, utf8, &type, &format, &count,
+                         &after, &data) == Success &&
       data != nullptr) {
     std::string title(reinterpret_cast<char*>(data), count);
     XFree(data);
@@ -58,7 +56,8 @@ Display* X11WindowSystem::Connection() {
 bool X11WindowSystem::FindWindowByTitle(const std::string& title) {
   Display* display = Connection();
   if (display == nullptr) return false;
-  auto previous = XSetErrorHandler(IgnoreXError);
+  // A window that vanishes while the tree is walked is expected, not an error.
+  XErrorTrap trap(display);
   // Top-level windows are the root's children, or their children where a window manager has
   // put each client inside a frame of its own.
   bool found = false;
@@ -79,8 +78,6 @@ bool X11WindowSystem::FindWindowByTitle(const std::string& title) {
     }
     if (children != nullptr) XFree(children);
   }
-  XSync(display, False);
-  XSetErrorHandler(previous);
   return found;
 }
 
@@ -118,6 +115,8 @@ bool X11WindowSystem::MonitorPoweredOff() {
   return enabled && level != DPMSModeOn;
 }
 
-bool X11WindowSystem::PreviousInstanceRunning() { return lock_.OtherInstanceRunning(); }
+bool X11WindowSystem::PreviousInstanceRunning() {
+  return lock_.OtherInstanceRunning();
+}
 
 }  // namespace larkspill
