@@ -7,7 +7,6 @@
 
 #include "platform/display/sdl_surface_presenter.h"
 #include "platform/files/picture_file.h"
-#include "platform/wayland/wayland_presenter.h"
 #include "platform/wayland/wayland_screens.h"
 #include "platform/x11/x11_presenter.h"
 
@@ -37,10 +36,6 @@ SdlDisplay::SdlDisplay(Clock& clock, SdlDisplayOptions options)
 
 SdlDisplay::~SdlDisplay() {
   CloseDisplay();
-}
-
-void SdlDisplay::UseWayland(std::unique_ptr<WaylandScreens> screens) {
-  wayland_ = std::move(screens);
 }
 
 bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
@@ -337,14 +332,6 @@ bool SdlDisplay::Lost() {
   return wayland_ ? wayland_->Lost() : windows_.Lost();
 }
 
-bool SdlDisplay::SurelyShown() const {
-  return !wayland_ || wayland_->Shown();
-}
-
-bool SdlDisplay::WaylandLost() const {
-  return wayland_->Lost();
-}
-
 SdlSurfacePtr SdlDisplay::CaptureFrame() {
   if (!open_ || !composer_) return nullptr;
   composer_->Compose();
@@ -392,40 +379,6 @@ void SdlDisplay::CloseDisplay() {
   // Only now, after the last request about the windows has been answered.
   windows_.Forget();
   open_ = false;
-}
-
-// On a Wayland compositor: the frame composed in memory and shown on an overlay surface of every
-// output; no SDL video at all.
-bool SdlDisplay::OpenOnWayland() {
-  texts_.Prepare();
-  if (!wayland_->Open()) {
-    CloseDisplay();
-    return false;
-  }
-  frame_pixels_.assign(static_cast<size_t>(logical_width_) * logical_height_, 0);
-  composer_ = std::make_unique<FrameComposer>(frame_pixels_.data(), logical_width_,
-                                              logical_height_, logical_width_ * 4);
-  if (composer_->frame() == nullptr || composer_->frame_surface() == nullptr || !texts_.Start()) {
-    std::fprintf(stderr, "larkspill: cannot open the display: %s\n",
-                 composer_->frame() == nullptr ? "frame" : "fonts");
-    CloseDisplay();
-    return false;
-  }
-  FollowWaylandOutputs();
-  pacer_.Start(wayland_->RefreshRate());
-  open_ = true;
-  if (trace_) trace_->OpenEnds();
-  return true;
-}
-
-// A screen for every output there is now; each is sent whole.
-void SdlDisplay::FollowWaylandOutputs() {
-  screens_.clear();
-  wayland_->ForgetGoneOutputs();
-  for (auto& output : wayland_->outputs()) {
-    Screen& screen = screens_.emplace_back();
-    screen.presenter = std::make_unique<WaylandPresenter>(*wayland_, *output);
-  }
 }
 
 }  // namespace larkspill

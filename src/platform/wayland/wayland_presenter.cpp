@@ -7,10 +7,7 @@
 #include <cstdio>
 
 namespace larkspill {
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 WaylandPresenter::WaylandPresenter(WaylandScreens& screens, WaylandOutput& output)
     : screens_(screens), output_(output) {}
@@ -68,10 +65,10 @@ bool WaylandPresenter::MakeBuffers(int w, int h) {
     ::close(fd);
     static const wl_buffer_listener listener{Released};
     wl_buffer_add_listener(b.buffer, &listener, &b);
-    b.image = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, static_cast<uint32_t*>(b.pixels),
-                                       stride);
-    b.surface.reset(SDL_CreateRGBSurfaceWithFormatFrom(b.pixels, w, h, 32, stride,
-                                                       SDL_PIXELFORMAT_RGB888));
+    b.image =
+        pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, static_cast<uint32_t*>(b.pixels), stride);
+    b.surface.reset(
+        SDL_CreateRGBSurfaceWithFormatFrom(b.pixels, w, h, 32, stride, SDL_PIXELFORMAT_RGB888));
     b.busy = false;
     b.whole = true;
     b.owed.Clear();
@@ -100,8 +97,8 @@ void WaylandPresenter::FreeBuffers() {
   width_ = height_ = 0;
 }
 
-void WaylandPresenter::Show(const ScaledView& view, const FrameComposer& frame,
-                            const Region& boxes, bool whole) {
+void WaylandPresenter::Show(const ScaledView& view, const FrameComposer& frame, const Region& boxes,
+                            bool whole) {
   waiting_.Add(boxes);
   waiting_whole_ = waiting_whole_ || whole;
   if (output_.frame_callback != nullptr || output_.surface == nullptr) return;

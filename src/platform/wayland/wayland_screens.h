@@ -40,8 +40,8 @@ struct WaylandOutput {
   int32_t height = 0;
   bool configured = false;
   bool closed = false;  // the compositor closed the surface (its output is going)
-  bool gone = false;  // the output went away; forgotten once nothing refers to it
-  bool renew = true;  // its pixels must all be sent again (new size, new scale, new buffers)
+  bool gone = false;    // the output went away; forgotten once nothing refers to it
+  bool renew = true;    // its pixels must all be sent again (new size, new scale, new buffers)
   wl_callback* frame_callback = nullptr;  // the last frame not yet shown by the compositor
 };
 
@@ -92,12 +92,15 @@ class WaylandScreens {
  private:
   struct Listeners;  // what the compositor calls back
   friend struct Listeners;
+  struct InputListeners;  // what the seat calls back (wayland_input.cpp)
+  friend struct InputListeners;
 
   WaylandScreens() = default;
   void AddOutput(uint32_t name, uint32_t version);
   void RemoveOutput(uint32_t name);
   void MakeSurface(WaylandOutput& output);
   WaylandOutput* OutputOf(wl_surface* surface);
+  void ListenToSeat();
   void PointerAt(wl_surface* surface, double x, double y);
   void Roundtrip();
 
