@@ -120,12 +120,9 @@ TEST(FrameComposerTest, FramesComposedInPartsMatchFramesComposedWholeOnScaledWin
 
 // In Draw's frames: a keyed picture off the left edge and over a picture, an opaque one, fills.
 TEST(FrameComposerTest, KeyedPicturesShowWhatIsUnderTheirKeyAndFillsTakeTheirColour) {
-  const struct {
-    int n, x, y;
-    uint32_t colour;
-  } expected[] = {{0, 1, 0, 0xEEBB11},  {1, 2, 1, 0x336699},  {1, 3, 1, 0xEEBB11},
-                  {1, 9, 1, 0x336699},  {1, 26, 4, 0x11EE22}, {1, 27, 4, 0xFF00FF},
-                  {5, 30, 5, 0x0000FF}, {5, 34, 25, 0x0000FF}};
+  const struct { int n, x, y; uint32_t colour; } expected[] = {
+      {0, 1, 0, 0xEEBB11}, {1, 2, 1, 0x336699}, {1, 3, 1, 0xEEBB11}, {1, 9, 1, 0x336699},
+      {1, 26, 4, 0x11EE22}, {1, 27, 4, 0xFF00FF}, {5, 30, 5, 0x0000FF}, {5, 34, 25, 0x0000FF}};
   for (const auto& [n, x, y, colour] : expected) {
     Frame f;
     Draw(f.composer, n);
@@ -134,16 +131,10 @@ TEST(FrameComposerTest, KeyedPicturesShowWhatIsUnderTheirKeyAndFillsTakeTheirCol
 }
 
 TEST(ScaledViewTest, TheFrameIsLetterboxedAsLargeAsFits) {
-  const struct {
-    int w, h;
-    ViewPlace place;
-  } cases[] = {{800, 600, {0, 0, 800, 600}},
-               {1920, 1080, {240, 0, 1440, 1080}},
-               {3840, 2160, {480, 0, 2880, 2160}},
-               {1000, 500, {167, 0, 666, 500}},
-               {640, 1000, {0, 260, 640, 480}},
-               {1, 1, {}},
-               {0, 600, {}}};
+  const struct { int w, h; ViewPlace place; } cases[] = {
+      {800, 600, {0, 0, 800, 600}},     {1920, 1080, {240, 0, 1440, 1080}},
+      {3840, 2160, {480, 0, 2880, 2160}}, {1000, 500, {167, 0, 666, 500}},
+      {640, 1000, {0, 260, 640, 480}},  {1, 1, {}}, {0, 600, {}}};
   for (const auto& c : cases) EXPECT_EQ(PlaceView(c.w, c.h, 800, 600), c.place) << c.w << " wide";
 }
 
@@ -157,14 +148,10 @@ struct Folder {
 std::string LyingBmp(int32_t width, int32_t height, uint16_t bits, uint32_t compression = 0,
                      uint32_t colours = 0, size_t pixel_bytes = 1000) {
   std::string file = "BM" + std::string(52, '\0') + std::string(pixel_bytes, '\x7f');
-  const std::pair<size_t, uint32_t> fields[] = {{2, uint32_t(file.size())},
-                                                {10, 54 + (bits <= 8 ? 4u << bits : 0u)},
-                                                {14, 40},
-                                                {18, uint32_t(width)},
-                                                {22, uint32_t(height)},
-                                                {26, 1 | uint32_t{bits} << 16},
-                                                {30, compression},
-                                                {46, colours}};
+  const std::pair<size_t, uint32_t> fields[] = {
+      {2, uint32_t(file.size())}, {10, 54 + (bits <= 8 ? 4u << bits : 0u)}, {14, 40},
+      {18, uint32_t(width)}, {22, uint32_t(height)}, {26, 1 | uint32_t{bits} << 16},
+      {30, compression}, {46, colours}};
   for (auto [at, value] : fields)
     for (int i = 0; i < 4; ++i) file[at + i] = static_cast<char>(value >> (8 * i));
   return file;
@@ -175,15 +162,9 @@ TEST(PictureStoreTest, BadPicturesAreRefusedWithTheirName) {
   Folder dir;
   ASSERT_EQ(mkfifo((dir / "fifo.BMP").c_str(), 0600), 0);
   std::filesystem::create_directory(dir / "folder.BMP");
-  const struct {
-    std::string name, bytes, reason;
-  } cases[] = {
-      // bytes "-": an empty file
-      {"Flock3.BMP", "", "no such file"},
-      {"empty.BMP", "-", "empty"},
-      {"fifo.BMP", "", "FIFO"},
-      {"folder.BMP", "", "folder"},
-      {"garbage.BMP", std::string(500, 'x'), "not a BMP"},
+  const struct { std::string name, bytes, reason; } cases[] = {  // bytes "-": an empty file
+      {"Flock3.BMP", "", "no such file"}, {"empty.BMP", "-", "empty"}, {"fifo.BMP", "", "FIFO"},
+      {"folder.BMP", "", "folder"}, {"garbage.BMP", std::string(500, 'x'), "not a BMP"},
       {"huge.BMP", LyingBmp(30000, 30000, 32), "30000 x 30000 pixels, more than"},
       {"wide.BMP", LyingBmp(8192, 4096, 24), "8192 x 4096 pixels, more than"},
       {"upside.BMP", LyingBmp(100, INT32_MIN, 24), "2147483648 pixels, more than"},
@@ -198,8 +179,8 @@ TEST(PictureStoreTest, BadPicturesAreRefusedWithTheirName) {
     const std::string path = dir / c.name;
     if (!c.bytes.empty()) std::ofstream(path, std::ios::binary) << (c.bytes == "-" ? "" : c.bytes);
     EXPECT_THAT([&] { store.Get(path, true); },
-                ThrowsMessage<AssetError>(
-                    AllOf(StartsWith("cannot load picture " + path + ": "), HasSubstr(c.reason))));
+                ThrowsMessage<AssetError>(AllOf(StartsWith("cannot load picture " + path + ": "),
+                                                HasSubstr(c.reason))));
   }
 }
 

@@ -99,8 +99,8 @@ void PaintDrawing(const Drawing& drawing, pixman_image_t* target, SDL_Surface* t
   } else if (drawing.picture != nullptr) {
     // An opaque picture replaces what is there; a keyed one shows it where its key is.
     pixman_image_composite32(drawing.opaque ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, drawing.picture,
-                             nullptr, target, box.x1 - drawing.where.x1, box.y1 - drawing.where.y1,
-                             0, 0, box.x1, box.y1, w, h);
+                             nullptr, target, box.x1 - drawing.where.x1,
+                             box.y1 - drawing.where.y1, 0, 0, box.x1, box.y1, w, h);
   } else {
     const pixman_color_t colour{static_cast<uint16_t>(((drawing.colour >> 16) & 0xFF) * 257),
                                 static_cast<uint16_t>(((drawing.colour >> 8) & 0xFF) * 257),
@@ -137,10 +137,10 @@ void FrameComposer::KeepScene(bool keep) {
   }
   if (scene_ != nullptr) return;
   scene_pixels_.assign(static_cast<size_t>(width_) * height_, 0);
-  scene_ =
-      pixman_image_create_bits(PIXMAN_x8r8g8b8, width_, height_, scene_pixels_.data(), width_ * 4);
-  scene_surface_.reset(SDL_CreateRGBSurfaceWithFormatFrom(scene_pixels_.data(), width_, height_, 32,
-                                                          width_ * 4, kWideFormat));
+  scene_ = pixman_image_create_bits(PIXMAN_x8r8g8b8, width_, height_, scene_pixels_.data(),
+                                    width_ * 4);
+  scene_surface_.reset(SDL_CreateRGBSurfaceWithFormatFrom(scene_pixels_.data(), width_, height_,
+                                                          32, width_ * 4, kWideFormat));
   layers_[1] = {scene_, scene_surface_.get(), false};
   if (shown_known_) {
     for (const Drawing& d : shown_) PaintOn(layers_[1], d, bounds_);
@@ -208,9 +208,9 @@ void FrameComposer::Compose() {
   pending_.clear();
 }
 
-// Composes the frame (and the scene) again where the places lie: in each box of their region, every
-// drawing that touches it, in order, from the last one that covers the box (what lies under an
-// opaque drawing cannot show).
+// Composes the frame (and the scene) again where the places are: in each box of their region,
+// every drawing that touches it, in order, from the last one that covers the box (what lies under
+// an opaque drawing cannot show).
 void FrameComposer::Repaint(std::span<const pixman_box32_t> places) {
   Region region;
   region.Add(places, bounds_);

@@ -54,15 +54,15 @@ struct TextPixels {
 // One drawing of a frame: a picture at its place, a text at its place, or the place filled with
 // `colour` (0xRRGGBB). Two drawings that compare equal leave the same pixels.
 struct Drawing {
-  pixman_image_t* picture = nullptr;       // opaque: x8r8g8b8; keyed: a8r8g8b8, the key at alpha 0
+  pixman_image_t* picture = nullptr;  // opaque: x8r8g8b8; keyed: a8r8g8b8, the key at alpha 0
   std::shared_ptr<const TextPixels> text;  // alive while a frame shows it
   pixman_box32_t where{};
   uint32_t colour = 0;
   bool opaque = false;
   bool operator==(const Drawing& other) const {
     return picture == other.picture && text == other.text && colour == other.colour &&
-           where.x1 == other.where.x1 && where.y1 == other.where.y1 && where.x2 == other.where.x2 &&
-           where.y2 == other.where.y2;
+           where.x1 == other.where.x1 && where.y1 == other.where.y1 &&
+           where.x2 == other.where.x2 && where.y2 == other.where.y2;
   }
 };
 
@@ -154,8 +154,6 @@ void PaintDrawing(const Drawing& drawing, pixman_image_t* target, SDL_Surface* t
 
 // The box of pixels both boxes hold (empty, x1 >= x2 or y1 >= y2, when none).
 pixman_box32_t Intersect(const pixman_box32_t& a, const pixman_box32_t& b);
-inline bool IsEmpty(const pixman_box32_t& box) {
-  return box.x1 >= box.x2 || box.y1 >= box.y2;
-}
+inline bool IsEmpty(const pixman_box32_t& box) { return box.x1 >= box.x2 || box.y1 >= box.y2; }
 
 }  // namespace larkspill
