@@ -367,5 +367,17 @@ TEST_F(SdlSoundDeviceTest, WithoutAnAudioDeviceItRunsSilentAndSaysWhyOnce) {
   EXPECT_THAT(err, ::testing::MatchesRegex("larkspill: no sound: [^\n]*nonexistent[^\n]*\n"));
 }
 
+// Every sample at gains from the volume range's ends and the first-run volumes, and a tie.
+TEST(ScaleSamplesTest, EverySampleRoundsAsLrintfDoes) {
+  for (float gain : {float(SdlSoundDevice::GainOf(-10000)), float(SdlSoundDevice::GainOf(-193)),
+                     float(SdlSoundDevice::GainOf(-911)), float(SdlSoundDevice::GainOf(-1)), 0.5f}) {
+    std::vector<int16_t> samples(65536);
+    for (int i = 0; i < 65536; ++i) samples[i] = int16_t(i - 32768);
+    ScaleSamples(samples.data(), int(samples.size()), gain);
+    for (int i = 0; i < 65536; ++i)
+      ASSERT_EQ(samples[i], std::lrintf(float(i - 32768) * gain)) << "sample " << i - 32768;
+  }
+}
+
 }  // namespace
 }  // namespace larkspill

@@ -30,6 +30,33 @@ void Region::Add(int64_t x, int64_t y, int64_t w, int64_t h, const pixman_box32_
                              static_cast<unsigned>(box.y2 - box.y1));
 }
 
+void Region::Add(std::span<const pixman_box32_t> boxes, const pixman_box32_t& clip) {
+  std::vector<pixman_box32_t> inside;
+  inside.reserve(boxes.size());
+  for (const pixman_box32_t& box : boxes) {
+    const pixman_box32_t part = Intersect(box, clip);
+    if (!IsEmpty(part)) inside.push_back(part);
+  }
+  if (inside.empty()) return;
+  pixman_region32_t added;
+  pixman_region32_init_rects(&added, inside.data(), static_cast<int>(inside.size()));
+  pixman_region32_union(&region_, &region_, &added);
+  pixman_region32_fini(&added);
+}
+
+void Region::AddMoved(const Region& other, int dx, int dy, const pixman_box32_t& clip) {
+  if (other.Empty() || IsEmpty(clip)) return;
+  pixman_region32_t moved;
+  pixman_region32_init(&moved);
+  pixman_region32_copy(&moved, &other.region_);
+  pixman_region32_translate(&moved, dx, dy);
+  pixman_region32_intersect_rect(&moved, &moved, clip.x1, clip.y1,
+                                 static_cast<unsigned>(clip.x2 - clip.x1),
+                                 static_cast<unsigned>(clip.y2 - clip.y1));
+  pixman_region32_union(&region_, &region_, &moved);
+  pixman_region32_fini(&moved);
+}
+
 void Region::Clip(const pixman_box32_t& box) {
   if (IsEmpty(box)) return Clear();
   pixman_region32_intersect_rect(&region_, &region_, box.x1, box.y1,
@@ -142,10 +169,10 @@ void FrameComposer::Compose() {
     }
   }
 
-  Region region;
-  auto add = [&](const pixman_box32_t& b) {
-    region.Add(b.x1, b.y1, int64_t{b.x2} - b.x1, int64_t{b.y2} - b.y1, bounds_);
-  };
+  // The places that changed, gathered first and made a region at once.
+  std::vector<pixman_box32_t>& places = places_;
+  places.clear();
+  auto add = [&](const pixman_box32_t& b) { places.push_back(b); };
   if (cover < pending_.size()) {
     std::vector<Drawing> frame(std::make_move_iterator(pending_.begin() + cover),
                                std::make_move_iterator(pending_.end()));
@@ -162,13 +189,13 @@ void FrameComposer::Compose() {
     }
     shown_ = std::move(frame);
     shown_known_ = true;
-    Repaint(region);
+    Repaint(places);
   } else if (shown_known_ && shown_.size() + pending_.size() <= kMaxShownDrawings) {
     // Drawn over the frame as it is: the frame shows the old list followed by the new drawings.
     for (const Drawing& d : pending_) add(d.where);
     shown_.insert(shown_.end(), std::make_move_iterator(pending_.begin()),
                   std::make_move_iterator(pending_.end()));
-    Repaint(region);
+    Repaint(places);
   } else {
     for (const Drawing& d : pending_) {
       PaintAll(d);
@@ -181,10 +208,12 @@ void FrameComposer::Compose() {
   pending_.clear();
 }
 
-// Composes the frame (and the scene) again inside the region: in each of its boxes, every
-// drawing that touches it, in order, from the last one that covers the box (what lies under an
-// opaque drawing cannot show).
-void FrameComposer::Repaint(Region& region) {
+// Composes the frame (and the scene) again where the places are: in each box of their region,
+// every drawing that touches it, in order, from the last one that covers the box (what lies under
+// an opaque drawing cannot show).
+void FrameComposer::Repaint(std::span<const pixman_box32_t> places) {
+  Region region;
+  region.Add(places, bounds_);
   for (const pixman_box32_t& box : region.Boxes()) {
     size_t first = 0;
     for (size_t i = shown_.size(); i-- > 0;) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace larkspill {
 
@@ -75,11 +76,9 @@ void ScaledView::Changes(const Region& frame_changed, std::vector<SharpText> tex
     texts_ = std::move(texts);
     return;
   }
-  for (const pixman_box32_t& b : frame_changed.Boxes()) {
-    if (exact_) {
-      out.Add(int64_t{b.x1} + place_.x, int64_t{b.y1} + place_.y, b.x2 - b.x1, b.y2 - b.y1, view);
-      continue;
-    }
+  if (exact_) out.AddMoved(frame_changed, place_.x, place_.y, view);
+  for (const pixman_box32_t& b :
+       exact_ ? std::span<const pixman_box32_t>{} : frame_changed.Boxes()) {
     // A filtered window pixel reads the frame pixels on both sides of its centre: one frame pixel
     // more on each side holds every window pixel a change reaches.
     const auto left = static_cast<int64_t>(std::floor((b.x1 - 1) * scale_x_));

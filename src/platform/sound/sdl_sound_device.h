@@ -21,6 +21,9 @@ struct Mix_Chunk;
 
 namespace larkspill {
 
+// Scales `count` samples by `gain` (at most 1), each product rounded as lrintf rounds it.
+void ScaleSamples(int16_t* samples, int count, float gain);
+
 // The sound device on SDL2_mixer: each loaded sound has a mixer channel of its own, loops repeat
 // without a gap, and the volume is an exact gain applied to the sound's samples. Without an
 // audio device the saver runs silent: every operation is accepted and does nothing. One

@@ -6,7 +6,6 @@
 #include <SDL_mixer.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,15 +17,10 @@ namespace larkspill {
 
 namespace {
 
-// Scales a buffer of samples by a gain.
+// Scales a buffer of samples by its channel's gain.
 void Scale(void* stream, int len, float gain) {
   if (gain == 1.0f) return;
-  auto* samples = static_cast<Sint16*>(stream);
-  const int count = len / static_cast<int>(sizeof(Sint16));
-  for (int i = 0; i < count; ++i) {
-    // The gain never exceeds 1, so the product always fits.
-    samples[i] = static_cast<Sint16>(std::lrintf(static_cast<float>(samples[i]) * gain));
-  }
+  ScaleSamples(static_cast<Sint16*>(stream), len / static_cast<int>(sizeof(Sint16)), gain);
 }
 
 // A channel's gain on what it mixes. Runs on the mixer thread.
@@ -36,6 +30,23 @@ void SDLCALL ApplyGain(int /*chan*/, void* stream, int len, void* udata) {
 }
 
 }  // namespace
+
+// Adding and taking away 1.5 * 2^23 rounds to the nearest whole number, ties to even, as lrintf
+// does (the sum keeps no bits below 1), without a call per sample; in blocks of a fixed length
+// the compiler does eight samples at once.
+void ScaleSamples(int16_t* samples, int count, float gain) {
+  constexpr float kRound = 12582912.0f;
+  auto scale = [gain](int16_t& sample) {
+    const float product = static_cast<float>(sample) * gain;
+    sample = static_cast<int16_t>((product + kRound) - kRound);
+  };
+  constexpr int kBlock = 8;
+  int i = 0;
+  for (; i + kBlock <= count; i += kBlock) {
+    for (int j = 0; j < kBlock; ++j) scale(samples[i + j]);
+  }
+  for (; i < count; ++i) scale(samples[i]);
+}
 
 // The samples of a channel playing from its file, read in place of the silence the mixer gives
 // it, then scaled by its gain. Runs on the mixer thread. A file that has become shorter or
