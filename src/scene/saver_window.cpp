@@ -33,9 +33,7 @@ SaverWindow::SaverWindow(SaverServices services)
 
 void SaverWindow::Form_Load() {
   // A store without the first-run marker gets every first-run value before anything is read.
-  if (ReadInteger(services_.store, Reader::Saver, "System", "SetReg") != 2) {
-    SetRegistry(services_.store);
-  }
+  WriteFirstRunValuesIfNew(services_.store);
 
   FlockActive = true;
   Bird1Active = false;

@@ -139,6 +139,10 @@ void SetRegistry(SettingsStore& store) {
   store.SaveSettings(kAppName, entries);
 }
 
+void WriteFirstRunValuesIfNew(SettingsStore& store) {
+  if (ReadInteger(store, Reader::Saver, "System", "SetReg") != 2) SetRegistry(store);
+}
+
 std::string ReadText(SettingsStore& store, Reader reader, std::string_view section,
                      std::string_view key) {
   bool stored = false;

@@ -38,6 +38,11 @@ const SettingKey* FindSettingKey(std::string_view section, std::string_view key)
 // Writes every first-run value, in table order, marker last, as one write where the store can.
 void SetRegistry(SettingsStore& store);
 
+// Writes the first-run values unless the store holds the first-run marker: the first thing the
+// saver and the dialog each do, so that whichever starts first writes them, once, and a choice
+// made in the dialog before the saver's first start survives it.
+void WriteFirstRunValuesIfNew(SettingsStore& store);
+
 enum class Reader { Saver, Dialog };
 
 // The stored text, or the reader's absent default from the table.

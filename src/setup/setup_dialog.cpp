@@ -742,6 +742,8 @@ void SetupDialog::LoadCombo(QComboBox* combo, const QString& text) {
 // Loading
 
 void SetupDialog::Form_Load() {
+  // Opened before the saver ever ran, the dialog shows and keeps the first-run values.
+  WriteFirstRunValuesIfNew(store_);
   // Selecting the stored position writes that entry's name over the stored one, so the name is
   // read first: the font the user chose stays chosen.
   const QString font_name = ReadString("Startup", "FontName");

@@ -12,7 +12,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "fakes/fake_display.h"
+#include "fakes/fake_window_system.h"
+#include "fakes/recording_sound_device.h"
 #include "platform/display/font_lookup.h"
+#include "scene/saver_window.h"
 #include "settings/key_table.h"
 #include "settings/memory_store.h"
 #include "setup/single_dialog.h"
@@ -150,6 +154,25 @@ class SetupDialogTest : public QObject {
              "VolumeWater=-911 VolumeBirds=-193 VolumeJungle=-1492 VolumeEagle=-775 WaterSpeed=150 "
              "MouseSens=4 SoundWater=1 SoundBirds=1 SoundJungle=1 SoundEagle=1 Clock=1 FontSize=24 "
              "waterfall1=1 waterfall2=1 Message=Place a Message Here FontSizeMsg=24 PosClock=1");
+  }
+
+  // Whichever of dialog and saver starts first writes the first-run values: a message typed in
+  // the dialog before the saver ever ran is the one the saver's first start shows.
+  void aChoiceMadeBeforeTheSaversFirstStartSurvivesIt() {
+    store_ = MemoryStore();
+    Open();
+    Find<QLineEdit>("txtMessage")->setText("Gone fishing");
+    dialog_.reset();
+    testing::FakeClock clock;
+    testing::FakeDisplay display{clock};
+    testing::RecordingSoundDevice sound;
+    testing::FakeWindowSystem windows;
+    SeededRandom random;
+    SaverWindow saver({display, sound, store_, windows, clock, random, "/a/", {}, {}});
+    saver.Form_Load();
+    QCOMPARE(QString::fromStdString(saver.Message) + "|" +
+                 Shown({"two/Message", "two/FontSizeMsg", "one/BirdTimer", "System/SetReg"}),
+             "Gone fishing|Gone fishing|24|20|2");
   }
 
   void barsWriteAsDraggedClickedOrKeyedButTheEagleOnlyWhereTheDragEnds() {
@@ -312,10 +335,12 @@ class SetupDialogTest : public QObject {
     QCOMPARE(TakeWrites(), "");
   }
 
-  // Keys whose absent default does not convert take their first-run value (NumButter, BirdSpeed,
-  // Birds, SingleBird); the others' absent "1" is brought into range where a bar cannot show it.
+  // On a store holding only the first-run marker, keys whose absent default does not convert take
+  // their first-run value (NumButter, BirdSpeed, Birds, SingleBird); the others' absent "1" is
+  // brought into range where a bar cannot show it.
   void opensOnAnEmptyReadOnlyStoreAndSaysChangesCannotBeSaved() {
     store_ = MemoryStore();
+    Set({{"System/SetReg", "2"}});
     store_.SetWhyCannotSave("the settings file is read-only");
     Open(false);
     // The store holds what the dialog shows, the pick lists and the power box excepted.
@@ -334,6 +359,7 @@ class SetupDialogTest : public QObject {
     for (const std::string& value : hostile) {
       store_ = MemoryStore();
       for (const auto& k : SettingKeys()) store_.SaveSetting(kAppName, k.section, k.key, value);
+      Set({{"System/SetReg", "2"}});  // else the first-run values replace them
       Open(false);
       // Texts are shown and kept as they are stored, nothing cut short; numbers land in their bars.
       QCOMPARE(Shown({"txtMessage", "two/Message"}), QString::fromStdString(value + "|" + value));
