@@ -47,7 +47,7 @@ void SaverWindow::Form_Load() {
 
   ReadSettings();
   if (ParseNumber(CheckFont) == 1.0) FontName = "Arial";
-  PwrSave = ReadInteger(services_.store, Reader::Saver, "Startup", "PwrSave");
+  PwrSave = ReadInteger(services_.store, Reader::Saver, Key::PwrSave);
   if (Sound.SoundOffSetting != "Never") Sound.SoundOff();
 
   services_.windows.ShowCursor(false);
@@ -71,36 +71,36 @@ void SaverWindow::Form_Load() {
 void SaverWindow::ReadSettings() {
   SettingsStore& s = services_.store;
   const Reader r = Reader::Saver;
-  NumButter = ReadInteger(s, r, "one", "NumButter");
-  BirdSpeed = ReadInteger(s, r, "one", "BirdSpeed");
-  SingleBird = ReadInteger(s, r, "one", "SingleBird");
-  BirdTimer = ReadText(s, r, "one", "BirdTimer");
-  Butter1 = ReadInteger(s, r, "one", "Butter1");
-  Butter2 = ReadInteger(s, r, "one", "Butter2");
-  Birds = ReadInteger(s, r, "one", "Birds");
-  FontName = ReadText(s, r, "Startup", "FontName");
-  Scroll = ReadInteger(s, r, "one", "Scroll");
-  Sound.VolumeWater = ReadInteger(s, r, "two", "VolumeWater");
-  Sound.VolumeBirds = ReadInteger(s, r, "two", "VolumeBirds");
-  Sound.VolumeJungle = ReadInteger(s, r, "two", "VolumeJungle");
-  Sound.VolumeEagle = ReadInteger(s, r, "two", "VolumeEagle");
-  WaterSpeed = ReadInteger(s, r, "two", "WaterSpeed");
-  MouseSens = ReadInteger(s, r, "one", "MouseSens");
-  Sound.SoundWater = ReadInteger(s, r, "two", "SoundWater");
-  Sound.SoundBirds = ReadInteger(s, r, "two", "SoundBirds");
-  Sound.SoundJungle = ReadInteger(s, r, "two", "SoundJungle");
-  Sound.SoundEagle = ReadInteger(s, r, "two", "SoundEagle");
-  Clock = ReadInteger(s, r, "one", "Clock");
-  FontSize = ReadInteger(s, r, "one", "FontSize");
-  waterfall1 = ReadInteger(s, r, "one", "waterfall1");
-  waterfall2 = ReadInteger(s, r, "one", "waterfall2");
-  ShowMessage = ReadInteger(s, r, "two", "ShowMessage");
-  Message = ReadText(s, r, "two", "Message");
-  FontSizeMsg = ReadInteger(s, r, "two", "FontSizeMsg");
-  PosClock = ReadNumericInteger(s, r, "two", "PosClock");
-  ScrollSec = ReadLong(s, r, "one", "ScrollSec");
-  Sound.SoundOffSetting = ReadText(s, r, "one", "SoundOff");
-  CheckFont = ReadText(s, r, "Startup", "CheckFont");
+  NumButter = ReadInteger(s, r, Key::NumButter);
+  BirdSpeed = ReadInteger(s, r, Key::BirdSpeed);
+  SingleBird = ReadInteger(s, r, Key::SingleBird);
+  BirdTimer = ReadText(s, r, Key::BirdTimer);
+  Butter1 = ReadInteger(s, r, Key::Butter1);
+  Butter2 = ReadInteger(s, r, Key::Butter2);
+  Birds = ReadInteger(s, r, Key::Birds);
+  FontName = ReadText(s, r, Key::FontName);
+  Scroll = ReadInteger(s, r, Key::Scroll);
+  Sound.VolumeWater = ReadInteger(s, r, Key::VolumeWater);
+  Sound.VolumeBirds = ReadInteger(s, r, Key::VolumeBirds);
+  Sound.VolumeJungle = ReadInteger(s, r, Key::VolumeJungle);
+  Sound.VolumeEagle = ReadInteger(s, r, Key::VolumeEagle);
+  WaterSpeed = ReadInteger(s, r, Key::WaterSpeed);
+  MouseSens = ReadInteger(s, r, Key::MouseSens);
+  Sound.SoundWater = ReadInteger(s, r, Key::SoundWater);
+  Sound.SoundBirds = ReadInteger(s, r, Key::SoundBirds);
+  Sound.SoundJungle = ReadInteger(s, r, Key::SoundJungle);
+  Sound.SoundEagle = ReadInteger(s, r, Key::SoundEagle);
+  Clock = ReadInteger(s, r, Key::Clock);
+  FontSize = ReadInteger(s, r, Key::FontSize);
+  waterfall1 = ReadInteger(s, r, Key::Waterfall1);
+  waterfall2 = ReadInteger(s, r, Key::Waterfall2);
+  ShowMessage = ReadInteger(s, r, Key::ShowMessage);
+  Message = ReadText(s, r, Key::Message);
+  FontSizeMsg = ReadInteger(s, r, Key::FontSizeMsg);
+  PosClock = ReadNumericInteger(s, r, Key::PosClock);
+  ScrollSec = ReadLong(s, r, Key::ScrollSec);
+  Sound.SoundOffSetting = ReadText(s, r, Key::SoundOff);
+  CheckFont = ReadText(s, r, Key::CheckFont);
 }
 
 void SaverWindow::OnPointerMoved() {

@@ -695,36 +695,34 @@ void SetupDialog::ConnectHandlers() {
 // ---------------------------------------------------------------------------------------------
 // Store access
 
-void SetupDialog::Save(const char* section, const char* key, const QString& value) {
-  store_.SaveSetting(kAppName, section, key, value.toStdString());
+void SetupDialog::Save(Key key, const QString& value) {
+  WriteSetting(store_, key, value.toStdString());
 }
 
-void SetupDialog::SaveCheck(const char* section, const char* key, const QCheckBox* box) {
-  Save(section, key, CheckText(box));
+void SetupDialog::SaveCheck(Key key, const QCheckBox* box) {
+  Save(key, CheckText(box));
 }
 
-void SetupDialog::SaveBar(const char* section, const char* key, const QScrollBar* bar,
-                          QLineEdit* companion) {
+void SetupDialog::SaveBar(Key key, const QScrollBar* bar, QLineEdit* companion) {
   const QString text = QString::number(bar->value());
-  Save(section, key, text);
+  Save(key, text);
   if (companion != nullptr) companion->setText(text);
 }
 
-int16_t SetupDialog::ReadNumber(const char* section, const char* key) {
-  return ReadInteger(store_, Reader::Dialog, section, key);
+int16_t SetupDialog::ReadNumber(Key key) {
+  return ReadInteger(store_, Reader::Dialog, key);
 }
 
-QString SetupDialog::ReadString(const char* section, const char* key) {
-  return QString::fromStdString(ReadText(store_, Reader::Dialog, section, key));
+QString SetupDialog::ReadString(Key key) {
+  return QString::fromStdString(ReadText(store_, Reader::Dialog, key));
 }
 
-void SetupDialog::LoadCheck(QCheckBox* box, const char* section, const char* key) {
-  box->setChecked(ReadNumber(section, key) == 1);
+void SetupDialog::LoadCheck(QCheckBox* box, Key key) {
+  box->setChecked(ReadNumber(key) == 1);
 }
 
-void SetupDialog::LoadBar(QScrollBar* bar, const char* section, const char* key,
-                          void (SetupDialog::*change)()) {
-  const int stored = ReadNumber(section, key);
+void SetupDialog::LoadBar(QScrollBar* bar, Key key, void (SetupDialog::*change)()) {
+  const int stored = ReadNumber(key);
   const int before = bar->value();
   bar->setValue(stored);  // runs the bar's Change when the thumb moves
   // A stored value outside the range shows at the nearest end; when that end is where the thumb
@@ -746,41 +744,41 @@ void SetupDialog::Form_Load() {
   WriteFirstRunValuesIfNew(store_);
   // Selecting the stored position writes that entry's name over the stored one, so the name is
   // read first: the font the user chose stays chosen.
-  const QString font_name = ReadString("Startup", "FontName");
-  LoadCheck(chkFonts, "Startup", "CheckFont");
+  const QString font_name = ReadString(Key::FontName);
+  LoadCheck(chkFonts, Key::CheckFont);
   // Loading again (a second start brought this dialog to the front) keeps a list already filled.
   if (!chkFonts->isChecked() && cboFontsScreen->count() == 0) LoadFonts();
-  LoadBar(hsbButter, "one", "NumButter", &SetupDialog::hsbButter_Change);
-  LoadBar(hsbBirdSpeed, "one", "BirdSpeed", &SetupDialog::hsbBirdSpeed_Change);
-  LoadCheck(chkSingleBird, "one", "SingleBird");
-  LoadCombo(cboBirds, ReadString("one", "BirdTimer"));
-  LoadCheck(chkBirds, "one", "Birds");
-  LoadCheck(chkButterfly1, "one", "Butter1");
-  LoadCheck(chkButterfly2, "one", "Butter2");
-  LoadBar(hsbScroll, "one", "Scroll", &SetupDialog::hsbScroll_Change);
-  LoadBar(hsbWaterVolume, "two", "VolumeWater", &SetupDialog::hsbWaterVolume_Change);
-  LoadBar(hsbBirdsVolume, "two", "VolumeBirds", &SetupDialog::hsbBirdsVolume_Change);
-  LoadBar(hsbJungleVolume, "two", "VolumeJungle", &SetupDialog::hsbJungleVolume_Change);
-  LoadBar(hsbEagleVolume, "two", "VolumeEagle", &SetupDialog::hsbEagleVolume_Change);
-  LoadBar(vsbWaterSpeed, "two", "WaterSpeed", &SetupDialog::vsbWaterSpeed_Change);
-  LoadBar(hsbMouseS, "one", "MouseSens", &SetupDialog::hsbMouseS_Change);
-  LoadCheck(chkSoundWater, "two", "SoundWater");
-  LoadCheck(chkSoundBirds, "two", "SoundBirds");
-  LoadCheck(chkSoundJungle, "two", "SoundJungle");
-  LoadCheck(chkSoundEagle, "two", "SoundEagle");
-  LoadCheck(chkClock, "one", "Clock");
-  txtFontSize->setText(ReadString("one", "FontSize"));
-  LoadCheck(chkwf01, "one", "waterfall1");
-  LoadCheck(chkwf02, "one", "waterfall2");
-  LoadCheck(chkShowMessage, "two", "ShowMessage");
-  txtMessage->setText(ReadString("two", "Message"));
-  txtFontSizeMsg->setText(ReadString("two", "FontSizeMsg"));
+  LoadBar(hsbButter, Key::NumButter, &SetupDialog::hsbButter_Change);
+  LoadBar(hsbBirdSpeed, Key::BirdSpeed, &SetupDialog::hsbBirdSpeed_Change);
+  LoadCheck(chkSingleBird, Key::SingleBird);
+  LoadCombo(cboBirds, ReadString(Key::BirdTimer));
+  LoadCheck(chkBirds, Key::Birds);
+  LoadCheck(chkButterfly1, Key::Butter1);
+  LoadCheck(chkButterfly2, Key::Butter2);
+  LoadBar(hsbScroll, Key::Scroll, &SetupDialog::hsbScroll_Change);
+  LoadBar(hsbWaterVolume, Key::VolumeWater, &SetupDialog::hsbWaterVolume_Change);
+  LoadBar(hsbBirdsVolume, Key::VolumeBirds, &SetupDialog::hsbBirdsVolume_Change);
+  LoadBar(hsbJungleVolume, Key::VolumeJungle, &SetupDialog::hsbJungleVolume_Change);
+  LoadBar(hsbEagleVolume, Key::VolumeEagle, &SetupDialog::hsbEagleVolume_Change);
+  LoadBar(vsbWaterSpeed, Key::WaterSpeed, &SetupDialog::vsbWaterSpeed_Change);
+  LoadBar(hsbMouseS, Key::MouseSens, &SetupDialog::hsbMouseS_Change);
+  LoadCheck(chkSoundWater, Key::SoundWater);
+  LoadCheck(chkSoundBirds, Key::SoundBirds);
+  LoadCheck(chkSoundJungle, Key::SoundJungle);
+  LoadCheck(chkSoundEagle, Key::SoundEagle);
+  LoadCheck(chkClock, Key::Clock);
+  txtFontSize->setText(ReadString(Key::FontSize));
+  LoadCheck(chkwf01, Key::Waterfall1);
+  LoadCheck(chkwf02, Key::Waterfall2);
+  LoadCheck(chkShowMessage, Key::ShowMessage);
+  txtMessage->setText(ReadString(Key::Message));
+  txtFontSizeMsg->setText(ReadString(Key::FontSizeMsg));
 
   // The corner: the stored number, rounded as the saver rounds it, minus 1 is the option's index.
   // A number outside 1 to 4 means no clock in the saver, so no option is selected (also none
   // that an earlier loading selected) and nothing is written.
-  PosClock = ReadString("two", "PosClock");
-  const int index = ReadNumericInteger(store_, Reader::Dialog, "two", "PosClock") - 1;
+  PosClock = ReadString(Key::PosClock);
+  const int index = ReadNumericInteger(store_, Reader::Dialog, Key::PosClock) - 1;
   if (index >= 0 && index <= 3) {
     optPosClock[static_cast<size_t>(index)]->setChecked(true);
   } else if (QAbstractButton* shown = optPosClockGroup->checkedButton()) {
@@ -790,9 +788,9 @@ void SetupDialog::Form_Load() {
     optPosClockGroup->setExclusive(true);
   }
 
-  LoadCombo(cboSoundOff, ReadString("one", "SoundOff"));
+  LoadCombo(cboSoundOff, ReadString(Key::SoundOff));
   if (!chkFonts->isChecked()) {
-    SelectFontAt(ReadNumber("Startup", "SelectedFont"));
+    SelectFontAt(ReadNumber(Key::SelectedFont));
     SelectFontNamed(font_name);
   }
 
@@ -800,7 +798,7 @@ void SetupDialog::Form_Load() {
   // showing it writes nothing.
   {
     const QSignalBlocker quiet(chkPowerSave);
-    chkPowerSave->setChecked(ReadInteger(store_, Reader::Saver, "Startup", "PwrSave") != 0);
+    chkPowerSave->setChecked(ReadInteger(store_, Reader::Saver, Key::PwrSave) != 0);
   }
 
   // Companions show their bar's value even where loading did not move the bar.
@@ -815,116 +813,116 @@ void SetupDialog::Form_Load() {
 // Handlers
 
 void SetupDialog::chkBirds_Click() {
-  SaveCheck("one", "Birds", chkBirds);
+  SaveCheck(Key::Birds, chkBirds);
 }
 void SetupDialog::chkButterfly1_Click() {
-  SaveCheck("one", "Butter1", chkButterfly1);
+  SaveCheck(Key::Butter1, chkButterfly1);
 }
 void SetupDialog::chkButterfly2_Click() {
-  SaveCheck("one", "Butter2", chkButterfly2);
+  SaveCheck(Key::Butter2, chkButterfly2);
 }
 void SetupDialog::chkClock_Click() {
-  SaveCheck("one", "Clock", chkClock);
+  SaveCheck(Key::Clock, chkClock);
 }
 void SetupDialog::chkSingleBird_Click() {
-  SaveCheck("one", "SingleBird", chkSingleBird);
+  SaveCheck(Key::SingleBird, chkSingleBird);
 }
 void SetupDialog::chkwf01_Click() {
-  SaveCheck("one", "waterfall1", chkwf01);
+  SaveCheck(Key::Waterfall1, chkwf01);
 }
 void SetupDialog::chkwf02_Click() {
-  SaveCheck("one", "waterfall2", chkwf02);
+  SaveCheck(Key::Waterfall2, chkwf02);
 }
 void SetupDialog::chkShowMessage_Click() {
-  SaveCheck("two", "ShowMessage", chkShowMessage);
+  SaveCheck(Key::ShowMessage, chkShowMessage);
 }
 void SetupDialog::chkSoundWater_Click() {
-  SaveCheck("two", "SoundWater", chkSoundWater);
+  SaveCheck(Key::SoundWater, chkSoundWater);
 }
 void SetupDialog::chkSoundBirds_Click() {
-  SaveCheck("two", "SoundBirds", chkSoundBirds);
+  SaveCheck(Key::SoundBirds, chkSoundBirds);
 }
 void SetupDialog::chkSoundJungle_Click() {
-  SaveCheck("two", "SoundJungle", chkSoundJungle);
+  SaveCheck(Key::SoundJungle, chkSoundJungle);
 }
 void SetupDialog::chkSoundEagle_Click() {
-  SaveCheck("two", "SoundEagle", chkSoundEagle);
+  SaveCheck(Key::SoundEagle, chkSoundEagle);
 }
 void SetupDialog::chkPowerSave_Click() {
-  SaveCheck("Startup", "PwrSave", chkPowerSave);
+  SaveCheck(Key::PwrSave, chkPowerSave);
 }
 
 void SetupDialog::chkFonts_Click() {
   if (chkFonts->isChecked()) {
     cboFontsScreen->setEnabled(false);
   } else {
-    const QString font_name = ReadString("Startup", "FontName");  // before selecting overwrites it
+    const QString font_name = ReadString(Key::FontName);  // before selecting overwrites it
     cboFontsScreen->setEnabled(true);
     LoadFonts();
-    SelectFontAt(ReadNumber("Startup", "SelectedFont"));
+    SelectFontAt(ReadNumber(Key::SelectedFont));
     SelectFontNamed(font_name);
   }
-  SaveCheck("Startup", "CheckFont", chkFonts);
+  SaveCheck(Key::CheckFont, chkFonts);
 }
 
 void SetupDialog::cboBirds_Click(int index) {
   cboBirds->setEditText(cboBirds->itemText(index));
-  Save("one", "BirdTimer", cboBirds->itemText(index));
+  Save(Key::BirdTimer, cboBirds->itemText(index));
 }
 
 void SetupDialog::cboSoundOff_Click(int index) {
   cboSoundOff->setEditText(cboSoundOff->itemText(index));
-  Save("one", "SoundOff", cboSoundOff->itemText(index));
+  Save(Key::SoundOff, cboSoundOff->itemText(index));
 }
 
 void SetupDialog::cboFontsScreen_Change() {
-  Save("Startup", "SelectedFont", QString::number(cboFontsScreen->currentIndex()));
-  Save("Startup", "FontName", cboFontsScreen->currentText());
+  Save(Key::SelectedFont, QString::number(cboFontsScreen->currentIndex()));
+  Save(Key::FontName, cboFontsScreen->currentText());
 }
 
 void SetupDialog::optPosClock_Click(int index) {
   PosClock = QString::number(index + 1);
-  Save("two", "PosClock", PosClock);
+  Save(Key::PosClock, PosClock);
 }
 
 void SetupDialog::txtFontSize_Change() {
-  Save("one", "FontSize", txtFontSize->text());
+  Save(Key::FontSize, txtFontSize->text());
 }
 void SetupDialog::txtFontSizeMsg_Change() {
-  Save("two", "FontSizeMsg", txtFontSizeMsg->text());
+  Save(Key::FontSizeMsg, txtFontSizeMsg->text());
 }
 void SetupDialog::txtMessage_Change() {
-  Save("two", "Message", txtMessage->text());
+  Save(Key::Message, txtMessage->text());
 }
 
 void SetupDialog::hsbScroll_Change() {
-  SaveBar("one", "Scroll", hsbScroll, txtScroll);
-  Save("one", "ScrollSec", QString::number(hsbScroll->value() * 60));
+  SaveBar(Key::Scroll, hsbScroll, txtScroll);
+  Save(Key::ScrollSec, QString::number(hsbScroll->value() * 60));
 }
 
 void SetupDialog::hsbMouseS_Change() {
-  SaveBar("one", "MouseSens", hsbMouseS, txtMouseS);
+  SaveBar(Key::MouseSens, hsbMouseS, txtMouseS);
 }
 void SetupDialog::vsbWaterSpeed_Change() {
-  SaveBar("two", "WaterSpeed", vsbWaterSpeed, txtWaterSpeed);
+  SaveBar(Key::WaterSpeed, vsbWaterSpeed, txtWaterSpeed);
 }
 void SetupDialog::hsbBirdSpeed_Change() {
-  SaveBar("one", "BirdSpeed", hsbBirdSpeed, TxtBirdSpeed);
+  SaveBar(Key::BirdSpeed, hsbBirdSpeed, TxtBirdSpeed);
 }
 void SetupDialog::hsbButter_Change() {
-  SaveBar("one", "NumButter", hsbButter, txtButter);
+  SaveBar(Key::NumButter, hsbButter, txtButter);
 }
 void SetupDialog::hsbWaterVolume_Change() {
-  SaveBar("two", "VolumeWater", hsbWaterVolume, nullptr);
+  SaveBar(Key::VolumeWater, hsbWaterVolume, nullptr);
 }
 void SetupDialog::hsbBirdsVolume_Change() {
-  SaveBar("two", "VolumeBirds", hsbBirdsVolume, nullptr);
+  SaveBar(Key::VolumeBirds, hsbBirdsVolume, nullptr);
 }
 void SetupDialog::hsbJungleVolume_Change() {
-  SaveBar("two", "VolumeJungle", hsbJungleVolume, nullptr);
+  SaveBar(Key::VolumeJungle, hsbJungleVolume, nullptr);
 }
 void SetupDialog::hsbEagleVolume_Change() {
-  SaveBar("two", "VolumeEagle", hsbEagleVolume, nullptr);
+  SaveBar(Key::VolumeEagle, hsbEagleVolume, nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -965,7 +963,7 @@ void SetupDialog::LoadFonts() {
     cboFontsScreen->addItems(names);
     cboFontsScreen->setCurrentIndex(-1);
   }
-  SelectFontAt(ReadNumber("Startup", "SelectedFont"));
+  SelectFontAt(ReadNumber(Key::SelectedFont));
 }
 
 void SetupDialog::SelectFontAt(int position) {

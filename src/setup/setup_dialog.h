@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "settings/key_table.h"
 #include "settings/settings_store.h"
 
 class QButtonGroup;
@@ -129,15 +130,14 @@ class SetupDialog : public QDialog {
   void SelectFontNamed(const QString& stored);
   void Navigate(const QString& url);
 
-  void Save(const char* section, const char* key, const QString& value);
-  void SaveCheck(const char* section, const char* key, const QCheckBox* box);
-  void SaveBar(const char* section, const char* key, const QScrollBar* bar, QLineEdit* companion);
-  int16_t ReadNumber(const char* section, const char* key);
-  QString ReadString(const char* section, const char* key);
+  void Save(Key key, const QString& value);
+  void SaveCheck(Key key, const QCheckBox* box);
+  void SaveBar(Key key, const QScrollBar* bar, QLineEdit* companion);
+  int16_t ReadNumber(Key key);
+  QString ReadString(Key key);
   // Sets a check box from a stored switch: checked only for exactly 1.
-  void LoadCheck(QCheckBox* box, const char* section, const char* key);
-  void LoadBar(QScrollBar* bar, const char* section, const char* key,
-               void (SetupDialog::*change)());
+  void LoadCheck(QCheckBox* box, Key key);
+  void LoadBar(QScrollBar* bar, Key key, void (SetupDialog::*change)());
   static void LoadCombo(QComboBox* combo, const QString& text);
 
   SettingsStore& store_;

@@ -45,8 +45,8 @@ void AmbientSound::OpenDirectSoundSession(const std::string& asset_path) {
   EagleSound = TegoDS1.LoadSound(asset_path + "eagle.wav");
 
   // A switch starts its loop only at exactly 1 and stops it only at exactly 0.
-  auto start_loop = [this](int16_t& sound_switch, const char* key, int32_t id, int16_t volume) {
-    sound_switch = ReadInteger(store_, Reader::Saver, "two", key);
+  auto start_loop = [this](int16_t& sound_switch, Key key, int32_t id, int16_t volume) {
+    sound_switch = ReadInteger(store_, Reader::Saver, key);
     if (sound_switch == 1) {
       TegoDS1.PlaySoundLooped(id);
       TegoDS1.SetSoundVolume(id, volume);
@@ -54,9 +54,9 @@ void AmbientSound::OpenDirectSoundSession(const std::string& asset_path) {
       TegoDS1.StopSound(id);
     }
   };
-  start_loop(SoundWater, "SoundWater", WaterSound, VolumeWater);
-  start_loop(SoundBirds, "SoundBirds", BirdsSound, VolumeBirds);
-  start_loop(SoundJungle, "SoundJungle", JungleSound, VolumeJungle);
+  start_loop(SoundWater, Key::SoundWater, WaterSound, VolumeWater);
+  start_loop(SoundBirds, Key::SoundBirds, BirdsSound, VolumeBirds);
+  start_loop(SoundJungle, Key::SoundJungle, JungleSound, VolumeJungle);
   // The eagle waits for its first minute to pass.
 }
 

@@ -313,7 +313,7 @@ TEST_F(IniFileStoreTest, FirstRunValuesNeverReplaceWhatCouldNotBeRead) {
     SCOPED_TRACE(text);
     Fresh(text);
     IniFileStore store(path_);
-    if (ReadInteger(store, Reader::Saver, "System", "SetReg") != 2) SetRegistry(store);
+    WriteFirstRunValuesIfNew(store);
     IniFileStore fresh(path_);
     EXPECT_EQ(Get(fresh, {"one/mousesens", "one/birds", "two/volumewater", "system/setreg"}),
               values + std::string("|-911|2"));
