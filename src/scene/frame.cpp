@@ -17,7 +17,7 @@ constexpr ClockCorner kClockCorners[4] = {{0, 1}, {1, 545}, {650, 1}, {650, 550}
 
 }  // namespace
 
-void SaverWindow::GetCheckedWaterfalls() {
+void SaverWindow::PickFirstScene() {
   if (waterfall2 == 1) {
     Waterfall2Enabled = true;
     CurrentWaterfall = 2;
@@ -37,7 +37,7 @@ void SaverWindow::OnFrame() {
     ended_ = true;
     services_.sound.StopAllSounds();
     d.CloseDisplay();
-    Form_Unload();
+    Unload();
     EndProgram(kExitDisplayLost);
     return;
   }

@@ -22,16 +22,16 @@ SaverWindow::SaverWindow(SaverServices services)
     : services_(std::move(services)), Sound(services_.sound, services_.store) {
   const uint32_t now = services_.clock.TickCount();
   timers_.Add(
-      "Timer1", 1000, true, [this] { Timer1_Timer(); }, now);
+      "every second", 1000, true, [this] { EverySecond(); }, now);
   timers_.Add(
-      "Timer3", 1000, true, [this] { Timer3_Timer(); }, now);
+      "rested birds", 1000, true, [this] { LetRestedBirdsFly(); }, now);
   timers_.Add(
-      "Timer4", 200, true, [this] { Timer4_Timer(); }, now);
-  timer5_ = timers_.Add(
-      "Timer5", 15000, false, [this] { Timer5_Timer(); }, now);
+      "butterfly drift", 200, true, [this] { DriftSecondKindButterflies(); }, now);
+  power_off_timer_ = timers_.Add(
+      "power-off", 15000, false, [this] { PowerOffTick(); }, now);
 }
 
-void SaverWindow::Form_Load() {
+void SaverWindow::Load() {
   // A store without the first-run marker gets every first-run value before anything is read.
   WriteFirstRunValuesIfNew(services_.store);
 
@@ -51,21 +51,21 @@ void SaverWindow::Form_Load() {
   if (Sound.SoundOffSetting != "Never") Sound.SoundOff();
 
   services_.windows.ShowCursor(false);
-  GetCheckedWaterfalls();
+  PickFirstScene();
   ScrollCount = 0;
 
   try {
-    OpenDirectDrawSession();
+    OpenDisplayAndBuildScene();
   } catch (const AssetError&) {
     // Give the screen and the cursor back before the error ends the program.
     ended_ = true;
     services_.display.CloseDisplay();
-    Form_Unload();
+    Unload();
     throw;
   }
   if (ended_) return;  // no display could be opened
 
-  Sound.OpenDirectSoundSession(AssetPath);
+  Sound.LoadSounds(AssetPath);
 }
 
 void SaverWindow::ReadSettings() {
@@ -148,25 +148,19 @@ void SaverWindow::OnScreenTaken() {
 void SaverWindow::CloseDown() {
   if (ended_) return;
   ended_ = true;
-  SoundDevice& sound = services_.sound;
-  sound.StopAllSounds();
-  sound.ReleaseSound(Sound.WaterSound);
-  sound.ReleaseSound(Sound.BirdsSound);
-  sound.ReleaseSound(Sound.JungleSound);
+  services_.sound.StopAllSounds();
+  Sound.ReleaseLoops();
   services_.windows.SetScreenSaverRunning(false);
-  Form_Unload();
+  Unload();
   EndProgram(kExitOk);
 }
 
-void SaverWindow::Form_Unload() {
+void SaverWindow::Unload() {
   if (unloaded_) return;
   unloaded_ = true;
   ended_ = true;
-  SoundDevice& sound = services_.sound;
-  sound.ReleaseSound(Sound.WaterSound);
-  sound.ReleaseSound(Sound.BirdsSound);
-  sound.ReleaseSound(Sound.JungleSound);
-  sound.StopAllSounds();
+  Sound.ReleaseLoops();
+  services_.sound.StopAllSounds();
   services_.windows.ShowCursor(true);
 }
 

@@ -51,7 +51,7 @@ class SaverWindow : public DisplayEvents {
   // Loads the settings (writing the first-run values when the store has none), hides the
   // cursor, opens the display, builds the scene and starts the sounds. An AssetError leaves the
   // display closed and the cursor shown again, and is passed on.
-  void Form_Load();
+  void Load();
 
   // Composes and shows one frame; a lost display ends the saver instead.
   void OnFrame() override;
@@ -65,32 +65,33 @@ class SaverWindow : public DisplayEvents {
   void OnScreenTaken() override;
 
   // Once a second: clock time, sound-off count, scene rotation, the eagle.
-  void Timer1_Timer();
+  void EverySecond();
   // Once a second: lets resting birds fly again.
-  void Timer3_Timer();
+  void LetRestedBirdsFly();
   // Every 200 ms: drifts the second kind of butterfly left.
-  void Timer4_Timer();
+  void DriftSecondKindButterflies();
   // Power-off timer: on its fourth tick after the monitor went dark, silences the sounds.
-  void Timer5_Timer();
+  void PowerOffTick();
 
-  // Timer1 1000 ms, Timer3 1000 ms, Timer4 200 ms enabled; Timer5 15000 ms, disabled.
+  // Every second, the rested birds' second, the 200 ms drift enabled; the 15-second power-off
+  // tick, disabled.
   TimerSchedule& Timers() { return timers_; }
-  // Called by the power hook when the monitor has powered off; enabling it again changes
+  // Called by the power watch when the monitor has powered off; starting it again changes
   // nothing.
-  void EnableTimer5();
+  void StartPowerOffCountdown();
 
   // Orderly end: stops and releases the sounds, clears the saver-running flag, unloads the
   // window and asks the program to end with kExitOk. Nothing of the window runs afterwards.
   void CloseDown();
   // Releases the sounds and shows the cursor again; runs once, however the saver ends.
-  void Form_Unload();
+  void Unload();
   // True once the saver has ended; every handler then returns at once.
   bool Ended() const { return ended_; }
 
   // Picks the first enabled scene, the first waterfall winning when both are enabled.
-  void GetCheckedWaterfalls();
+  void PickFirstScene();
   // Opens the 800 x 600 display and builds all thirteen sprites of the scene.
-  void OpenDirectDrawSession();
+  void OpenDisplayAndBuildScene();
 
   // One step of each creature.
   void MoveBird1();
@@ -105,7 +106,7 @@ class SaverWindow : public DisplayEvents {
   // The sound variables and procedures.
   AmbientSound Sound;
 
-  // Settings, read once by Form_Load.
+  // Settings, read once by Load.
   int16_t NumButter = 0;
   int16_t BirdSpeed = 0;
   int16_t SingleBird = 0;
@@ -127,7 +128,7 @@ class SaverWindow : public DisplayEvents {
   int16_t PosClock = 0;
   int32_t ScrollSec = 0;
   std::string CheckFont;
-  int16_t PwrSave = 0;  // read by the power hook
+  int16_t PwrSave = 0;  // read by the power watch
 
   // Sprites.
   std::string AssetPath;
@@ -191,8 +192,8 @@ class SaverWindow : public DisplayEvents {
   int16_t MouseMoves = 0;
   int32_t FirstMoveTime = 0;  // whole seconds since midnight; 0: no counting window open
 
-  // Power-off timer ticks.
-  int16_t Timer5Count = 0;
+  // Ticks of the power-off timer.
+  int16_t PowerOffTicks = 0;
 
  private:
   void ReadSettings();
@@ -212,7 +213,7 @@ class SaverWindow : public DisplayEvents {
   int32_t RandomInt(int32_t n, int32_t k);
 
   TimerSchedule timers_;
-  size_t timer5_ = 0;
+  size_t power_off_timer_ = 0;
   bool ended_ = false;
   bool unloaded_ = false;
 };

@@ -16,7 +16,7 @@ constexpr int32_t kBirdDelay = 100;
 
 }  // namespace
 
-void SaverWindow::OpenDirectDrawSession() {
+void SaverWindow::OpenDisplayAndBuildScene() {
   AssetPath = services_.asset_path;
 
   if (!services_.display.OpenDisplay(kWidth, kHeight, 16, "")) {
@@ -24,7 +24,7 @@ void SaverWindow::OpenDirectDrawSession() {
       services_.message_box(kNoDisplayText, kNoDisplayTitle);
     }
     // Without a display there is nothing to show: end instead of running on blind.
-    Form_Unload();
+    Unload();
     EndProgram(kExitNoDisplay);
     return;
   }

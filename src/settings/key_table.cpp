@@ -137,7 +137,7 @@ const SettingKey& Setting(Key key) {
   return kKeys[static_cast<size_t>(key)];
 }
 
-void SetRegistry(SettingsStore& store) {
+void WriteFirstRunValues(SettingsStore& store) {
   std::vector<SettingsStore::Entry> entries;
   entries.reserve(std::size(kKeys));
   // After a reading problem an absent entry may be one the user wrote that could not be read:
@@ -151,7 +151,7 @@ void SetRegistry(SettingsStore& store) {
 }
 
 void WriteFirstRunValuesIfNew(SettingsStore& store) {
-  if (ReadInteger(store, Reader::Saver, Key::SetReg) != 2) SetRegistry(store);
+  if (ReadInteger(store, Reader::Saver, Key::SetReg) != 2) WriteFirstRunValues(store);
 }
 
 std::string ReadText(SettingsStore& store, Reader reader, Key key) {

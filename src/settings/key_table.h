@@ -78,7 +78,7 @@ std::span<const SettingKey> SettingKeys();
 const SettingKey& Setting(Key key);
 
 // Writes every first-run value, in table order, marker last, as one write where the store can.
-void SetRegistry(SettingsStore& store);
+void WriteFirstRunValues(SettingsStore& store);
 
 // Writes the first-run values unless the store holds the first-run marker: the first thing the
 // saver and the dialog each do, so that whichever starts first writes them, once, and a choice

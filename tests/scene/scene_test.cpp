@@ -18,10 +18,10 @@ using W = SaverWindow;
 
 TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPlaces) {
   Harness h;
-  SetRegistry(h.store);
+  WriteFirstRunValues(h.store);
   h.Set({{"two", "WaterSpeed", "200"}});
   h.display.next_id = 101;  // ids are whatever the display hands out
-  h.Make().Form_Load();
+  h.Make().Load();
   // Files, key mode, start frame (0: a background, with no frame delay), delay, place.
   using namespace scene_layout;
   const struct {
@@ -60,7 +60,7 @@ TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPl
 TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
   Harness h, m;
   h.display.open_ok = false;
-  h.Make().Form_Load();
+  h.Make().Load();
   EXPECT_EQ(h.boxes, (decltype(h.boxes){{"This program requires that you use a monitor that is "
                                          "capable of displaying 64K colors.",
                                          "Error opening Direct Draw!"}}));
@@ -68,10 +68,10 @@ TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
   EXPECT_EQ(h.statuses, std::vector<int>{kExitNoDisplay});
 
   m.display.fail_file = "Flock3.BMP";
-  EXPECT_THAT([&] { m.Make().Form_Load(); },
+  EXPECT_THAT([&] { m.Make().Load(); },
               ::testing::ThrowsMessage<AssetError>(::testing::HasSubstr("/a/Flock3.BMP")));
   EXPECT_EQ(m.display.Count("CloseDisplay"), 1u);
-  m.window->Form_Unload();
+  m.window->Unload();
   EXPECT_TRUE(m.statuses.empty());
   for (Harness* x : {&h, &m}) {
     x->ExpectNothingRunsAfterTheEnd();
@@ -83,7 +83,7 @@ TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
 TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
   Harness h;
   h.store.journal = &h.journal;
-  h.Make().Form_Load();
+  h.Make().Load();
   // The marker is read first, then only saves up to the marker's (no cursor, display or sound yet).
   const auto marker = std::ranges::find(h.journal, "Save System/SetReg");
   ASSERT_NE(marker, h.journal.end());
@@ -245,9 +245,9 @@ TEST(Frame, WithoutAnySceneANoticeOnBlackThenCreaturesClockCornerAndMessage) {
       }
       EXPECT_EQ(h.display.Starting("DrawText"), texts);
       EXPECT_EQ(h.display.Starting("SetTextFont"), fonts);
-      h.display.calls.clear(), w.Timer1_Timer(), h.clock.seconds_since_midnight += 0.7;
+      h.display.calls.clear(), w.EverySecond(), h.clock.seconds_since_midnight += 0.7;
     }
-    for (int i = 0; i < 200; ++i) w.Timer1_Timer();  // no timer rotates to a scene that is off
+    for (int i = 0; i < 200; ++i) w.EverySecond();  // no timer rotates to a scene that is off
     EXPECT_EQ(w.CurrentWaterfall, 0);
   }
 }
@@ -366,7 +366,7 @@ TEST(SceneTimers, ScenesTakeTurnsEveryScrollSecSecondsOnlyWithBothEnabled) {
                              {"one", "ScrollSec", scroll_sec}});
     std::vector<int> changed;
     for (int t = 1, scene = w.CurrentWaterfall; t <= ticks; ++t) {
-      w.Timer1_Timer();
+      w.EverySecond();
       if (w.CurrentWaterfall == scene) continue;
       changed.push_back(t), scene = w.CurrentWaterfall;
       EXPECT_EQ(w.ScrollCount, 0);
@@ -388,7 +388,7 @@ TEST(SceneTimers, FlockAndSingleBirdsRestUnlessAlways) {
     w.FlockActive = false, w.FlockWait = 0;  // as the edge rule leaves it
     std::vector<int> first(3, 1);  // each first flies a tick after the ticks it rested
     for (int t = 1; t <= 100; ++t) {
-      w.Timer3_Timer();
+      w.LetRestedBirdsFly();
       first[0] += !w.FlockActive, first[1] += !w.Bird1Active, first[2] += !w.Bird2Active;
     }
     EXPECT_EQ(first, (std::vector<int>{flock, bird1, bird2}));

@@ -123,7 +123,7 @@ TEST_F(IniFileStoreTest, UnwritableFileKeepsValuesInMemoryAndSaysSoOnce) {
   std::ofstream(dir_ / "larkspill") << "not a folder";  // where the settings folder should be
   testing::internal::CaptureStderr();
   IniFileStore store(path_);
-  SetRegistry(store);
+  WriteFirstRunValues(store);
   store.SaveSetting(kAppName, "two", "Message", "sooner");  // fails again, but says nothing new
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(Get(store, {"two/VolumeWater"}), "-911");

@@ -11,7 +11,7 @@ namespace {
 
 TEST(KeyTable, SetRegistryWritesEveryKeyInOrderMarkerLast) {
   MemoryStore store;
-  SetRegistry(store);
+  WriteFirstRunValues(store);
   // Sections come as One, then Startup, then Two, then System, whose SetReg=2 marker is last.
   std::string order;
   for (const auto& w : store.Writes()) order += static_cast<char>(std::tolower(w.section[0]));
@@ -57,7 +57,7 @@ TEST(KeyTable, ReadersDefaultsConversionsOfStoredTextAndSpelling) {
   // The file keeps the spelling it always had: "One"/"Waterfall1" as first written, found again
   // by every reader and writer whatever the case.
   store.ClearWrites();
-  SetRegistry(store);
+  WriteFirstRunValues(store);
   EXPECT_EQ(store.Writes()[15].section + "/" + store.Writes()[15].key, "One/Waterfall1");
   WriteSetting(store, Key::Waterfall1, "0");
   EXPECT_EQ(store.GetSetting(kAppName, "ONE", "WATERFALL1", "") + store.Writes().back().key,

@@ -132,7 +132,7 @@ class SetupDialogTest : public QObject {
   // Each test starts on a store holding the first-run values.
   void init() {
     store_ = MemoryStore();
-    SetRegistry(store_);
+    WriteFirstRunValues(store_);
     store_.ClearWrites();
     font_calls_ = 0, font_list_ = kFonts, opened_.clear();
   }
@@ -169,7 +169,7 @@ class SetupDialogTest : public QObject {
     testing::FakeWindowSystem windows;
     SeededRandom random;
     SaverWindow saver({display, sound, store_, windows, clock, random, "/a/", {}, {}});
-    saver.Form_Load();
+    saver.Load();
     QCOMPARE(QString::fromStdString(saver.Message) + "|" +
                  Shown({"two/Message", "two/FontSizeMsg", "one/BirdTimer", "System/SetReg"}),
              "Gone fishing|Gone fishing|24|20|2");

@@ -24,7 +24,7 @@ class AmbientSoundTest : public ::testing::Test {
   // The calls made by the next `n` runs of the saver window's one-second timer's sound duties.
   std::vector<std::string> Ticks(int n) {
     device.calls.clear();
-    for (int i = 0; i < n; ++i) sound.Timer1SoundOff(), sound.Timer1Eagle();
+    for (int i = 0; i < n; ++i) sound.CountTowardsSoundOff(), sound.CountTowardsEagleCall();
     return device.calls;
   }
 
@@ -33,7 +33,7 @@ class AmbientSoundTest : public ::testing::Test {
     sound.SoundEagle = 1, sound.VolumeEagle = -775;
     sound.SoundOffSetting = sound_off;
     if (sound.SoundOffSetting != "Never") sound.SoundOff();
-    sound.OpenDirectSoundSession("/a/");
+    sound.LoadSounds("/a/");
     sound.SoundOffCount = sound.EagleCount = 0;
   }
 
@@ -51,7 +51,7 @@ TEST_F(AmbientSoundTest, SessionsLoadTheFourWavesAndReadTheSwitchesOnlyOneStarts
   store.SaveSetting(kAppName, "Two", "SoundBirds", "1");  // SoundJungle absent: the saver reads 1
   sound.VolumeBirds = -2500;  // with the water's 0, both ends of the range pass unchanged
   sound.VolumeJungle = -1492;
-  sound.OpenDirectSoundSession("/a/");
+  sound.LoadSounds("/a/");
   EXPECT_THAT(device.calls,
               ElementsAre("ReleaseSound 0", "ReleaseSound 0", "ReleaseSound 0", "ReleaseSound 0",
                           "LoadSound /a/nccf01.wav", "LoadSound /a/birds1.wav",
@@ -64,7 +64,7 @@ TEST_F(AmbientSoundTest, SessionsLoadTheFourWavesAndReadTheSwitchesOnlyOneStarts
   store.SaveSetting(kAppName, "two", "SoundBirds", "2");
   store.SaveSetting(kAppName, "two", "SoundJungle", "-1");
   device.calls.clear();
-  sound.OpenDirectSoundSession("/b/");
+  sound.LoadSounds("/b/");
   EXPECT_THAT(device.calls,
               ElementsAre("ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3", "ReleaseSound 4",
                           "LoadSound /b/nccf01.wav", "LoadSound /b/birds1.wav",
@@ -92,7 +92,7 @@ TEST_F(AmbientSoundTest, SoundOffTurnsListedMinutesIntoSecondsAndLeavesOtherNumb
     EXPECT_EQ(err.empty(), seconds >= 0) << err;
     EXPECT_THAT(err, HasSubstr(seconds < 0 ? "one/SoundOff holds \"" + text + "\"" : ""));
     device.calls.clear();
-    fresh.Timer1SoundOff();
+    fresh.CountTowardsSoundOff();
     EXPECT_EQ(device.Count("StopAllSounds"), seconds == 0 ? 1u : 0u) << text;
   }
 }
