@@ -293,10 +293,6 @@ QComboBox* MakePickList(QWidget* parent, const char* name, const QStringList& en
   return combo;
 }
 
-QString CheckText(const QCheckBox* box) {
-  return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-}
-
 }  // namespace
 
 QStringList ScreenFontFamilies() {
@@ -329,17 +325,18 @@ SetupDialog::SetupDialog(SettingsStore& store, std::string asset_dir, FontSource
   setFixedSize(kClientWidth, kClientHeight);
   setFont(FittedFont(font()));
   BuildControls();
-  ConnectHandlers();
-  Form_Load();
+  BindControls();
+  ConnectButtons();
+  ShowStore();
   // A settings file the user protected is shown but never written: said once, beside the tabs.
   if (const std::string why = store_.WhyCannotSave(); !why.empty()) {
-    SSTab1->setCornerWidget(Make<QLabel>(
-        SSTab1, "lblCannotSave", "Changes cannot be saved: " + QString::fromStdString(why) + "."));
+    tabs_->setCornerWidget(Make<QLabel>(
+        tabs_, "lblCannotSave", "Changes cannot be saved: " + QString::fromStdString(why) + "."));
   }
 }
 
 void SetupDialog::BringToFront() {
-  Form_Load();
+  ShowStore();
   if (isMinimized()) showNormal();
   show();
   raise();
@@ -348,7 +345,7 @@ void SetupDialog::BringToFront() {
 
 void SetupDialog::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Load();
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) ShowStore();
 }
 
 QString SetupDialog::AboutText(const QString& home_page) {
@@ -378,10 +375,10 @@ QString SetupDialog::AboutText(const QString& home_page) {
 // Controls
 
 void SetupDialog::BuildControls() {
-  SSTab1 = Make<QTabWidget>(this, "SSTab1");
-  SSTab1->setGeometry(4, 4, kClientWidth - 8, kClientHeight - kButtonBarHeight - 8);
-  SSTab1->addTab(BuildSettingsPage(), QStringLiteral("Settings"));
-  SSTab1->addTab(BuildTextPage(), QStringLiteral("Text"));
+  tabs_ = Make<QTabWidget>(this, "SSTab1");
+  tabs_->setGeometry(4, 4, kClientWidth - 8, kClientHeight - kButtonBarHeight - 8);
+  tabs_->addTab(BuildSettingsPage(), QStringLiteral("Settings"));
+  tabs_->addTab(BuildTextPage(), QStringLiteral("Text"));
   BuildButtonBar();
   SetTabOrder();
 }
@@ -391,7 +388,7 @@ void SetupDialog::BuildControls() {
 // hidden page's controls are passed by.
 void SetupDialog::SetTabOrder() {
   const std::vector<QWidget*> chain = {
-      SSTab1->tabBar(),
+      tabs_->tabBar(),
       // "Settings": scenes, clock; sound, mouse, water speed; creatures; power saving.
       chkwf01, chkwf02, hsbScroll, chkClock, optPosClock[0], optPosClock[2], optPosClock[1],
       optPosClock[3], txtFontSize, chkSoundWater, hsbWaterVolume, chkSoundBirds, hsbBirdsVolume,
@@ -422,7 +419,7 @@ QLabel* SetupDialog::MakePicture(QWidget* parent, const char* name, const char* 
 }
 
 QWidget* SetupDialog::BuildSettingsPage() {
-  auto* page = new QWidget(SSTab1);
+  auto* page = new QWidget(tabs_);
   page->setObjectName(QStringLiteral("SettingsPage"));
 
   // Scenes and their scroll-through time.
@@ -561,7 +558,7 @@ QWidget* SetupDialog::BuildSettingsPage() {
 }
 
 QWidget* SetupDialog::BuildTextPage() {
-  auto* page = new QWidget(SSTab1);
+  auto* page = new QWidget(tabs_);
   page->setObjectName(QStringLiteral("TextPage"));
 
   QGroupBox* frame5 = MakeFrame(page, "Frame5", "Show Message", 6, 4, 570, 116);
@@ -599,7 +596,7 @@ void SetupDialog::BuildButtonBar() {
   auto* bar = Make<QFrame>(this, "Picture1");
   bar->setFrameStyle(QFrame::Panel | QFrame::Raised);
   bar->setGeometry(0, kClientHeight - kButtonBarHeight, kClientWidth, kButtonBarHeight);
-  Picture1 = bar;
+  button_bar_ = bar;
   const struct {
     QPushButton** button;
     const char* name;
@@ -631,65 +628,91 @@ void SetupDialog::BuildButtonBar() {
 // ---------------------------------------------------------------------------------------------
 // Wiring
 
-void SetupDialog::ConnectScrollBar(QScrollBar* bar, bool has_scroll, std::function<void()> change) {
+void SetupDialog::ConnectScrollBar(QScrollBar* bar, bool while_dragged,
+                                   std::function<void()> change) {
   // The value the thumb had when a drag began, so that the end of a drag that moved it runs
-  // `Change` once more with the final value.
+  // `change` once more with the final value.
   auto drag_start = std::make_shared<int>(bar->value());
   connect(bar, &QScrollBar::sliderPressed, this, [bar, drag_start] { *drag_start = bar->value(); });
-  connect(bar, &QScrollBar::valueChanged, this, [bar, has_scroll, change] {
-    if (!bar->isSliderDown() || has_scroll) change();
+  connect(bar, &QScrollBar::valueChanged, this, [bar, while_dragged, change] {
+    if (!bar->isSliderDown() || while_dragged) change();
   });
   connect(bar, &QScrollBar::sliderReleased, this, [bar, drag_start, change] {
     if (bar->value() != *drag_start) change();
   });
 }
 
-void SetupDialog::ConnectHandlers() {
-  const std::pair<QCheckBox*, void (SetupDialog::*)()> checks[] = {
-      {chkBirds, &SetupDialog::chkBirds_Click},
-      {chkButterfly1, &SetupDialog::chkButterfly1_Click},
-      {chkButterfly2, &SetupDialog::chkButterfly2_Click},
-      {chkClock, &SetupDialog::chkClock_Click},
-      {chkSingleBird, &SetupDialog::chkSingleBird_Click},
-      {chkwf01, &SetupDialog::chkwf01_Click},
-      {chkwf02, &SetupDialog::chkwf02_Click},
-      {chkShowMessage, &SetupDialog::chkShowMessage_Click},
-      {chkSoundWater, &SetupDialog::chkSoundWater_Click},
-      {chkSoundBirds, &SetupDialog::chkSoundBirds_Click},
-      {chkSoundJungle, &SetupDialog::chkSoundJungle_Click},
-      {chkSoundEagle, &SetupDialog::chkSoundEagle_Click},
-      {chkPowerSave, &SetupDialog::chkPowerSave_Click},
-      {chkFonts, &SetupDialog::chkFonts_Click},
+void SetupDialog::BindControls() {
+  using K = Kind;
+  constexpr WriteRule kRests = WriteRule::WhenThumbRests;
+  // In loading order: each control that loading moves writes then, in this order.
+  bindings_ = {
+      {hsbButter, Key::NumButter, K::Bar, WriteRule::OnChange, txtButter},
+      {hsbBirdSpeed, Key::BirdSpeed, K::Bar, WriteRule::OnChange, TxtBirdSpeed},
+      {chkSingleBird, Key::SingleBird, K::Check},
+      {cboBirds, Key::BirdTimer, K::PickList},
+      {chkBirds, Key::Birds, K::Check},
+      {chkButterfly1, Key::Butter1, K::Check},
+      {chkButterfly2, Key::Butter2, K::Check},
+      {hsbScroll, Key::Scroll, K::Bar, WriteRule::WithScrollSeconds, txtScroll},
+      {hsbWaterVolume, Key::VolumeWater, K::Bar},
+      {hsbBirdsVolume, Key::VolumeBirds, K::Bar},
+      {hsbJungleVolume, Key::VolumeJungle, K::Bar},
+      {hsbEagleVolume, Key::VolumeEagle, K::Bar, kRests},
+      {vsbWaterSpeed, Key::WaterSpeed, K::Bar, WriteRule::OnChange, txtWaterSpeed},
+      {hsbMouseS, Key::MouseSens, K::Bar, WriteRule::OnChange, txtMouseS},
+      {chkSoundWater, Key::SoundWater, K::Check},
+      {chkSoundBirds, Key::SoundBirds, K::Check},
+      {chkSoundJungle, Key::SoundJungle, K::Check},
+      {chkSoundEagle, Key::SoundEagle, K::Check},
+      {chkClock, Key::Clock, K::Check},
+      {txtFontSize, Key::FontSize, K::Text},
+      {chkwf01, Key::Waterfall1, K::Check},
+      {chkwf02, Key::Waterfall2, K::Check},
+      {chkShowMessage, Key::ShowMessage, K::Check},
+      {txtMessage, Key::Message, K::Text},
+      {txtFontSizeMsg, Key::FontSizeMsg, K::Text},
+      {cboSoundOff, Key::SoundOff, K::PickList},
+      {chkPowerSave, Key::PwrSave, K::Switch},
   };
-  for (const auto& [box, handler] : checks) connect(box, &QCheckBox::toggled, this, handler);
+  for (const Binding& b : bindings_) {
+    const Binding* binding = &b;
+    const auto write = [this, binding] { Write(*binding, ValueOf(*binding)); };
+    switch (b.kind) {
+      case Kind::Check:
+      case Kind::Switch:
+        connect(static_cast<QCheckBox*>(b.control), &QCheckBox::toggled, this, write);
+        break;
+      case Kind::Bar:
+        ConnectScrollBar(static_cast<QScrollBar*>(b.control), b.rule != WriteRule::WhenThumbRests,
+                         write);
+        break;
+      case Kind::Text:
+        connect(static_cast<QLineEdit*>(b.control), &QLineEdit::textChanged, this, write);
+        break;
+      case Kind::PickList: {
+        auto* list = static_cast<QComboBox*>(b.control);
+        connect(list, &QComboBox::activated, this, [this, binding, list](int index) {
+          list->setEditText(list->itemText(index));
+          Write(*binding, list->itemText(index));
+        });
+        break;
+      }
+    }
+  }
 
-  connect(cboBirds, &QComboBox::activated, this, &SetupDialog::cboBirds_Click);
-  connect(cboSoundOff, &QComboBox::activated, this, &SetupDialog::cboSoundOff_Click);
-  connect(cboFontsScreen, &QComboBox::currentIndexChanged, this,
-          &SetupDialog::cboFontsScreen_Change);
+  connect(chkFonts, &QCheckBox::toggled, this, &SetupDialog::FastStartClicked);
+  connect(cboFontsScreen, &QComboBox::currentIndexChanged, this, &SetupDialog::FontPicked);
   connect(optPosClockGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-    if (checked) optPosClock_Click(id);
+    if (checked) CornerPicked(id);
   });
+}
 
-  connect(txtFontSize, &QLineEdit::textChanged, this, &SetupDialog::txtFontSize_Change);
-  connect(txtFontSizeMsg, &QLineEdit::textChanged, this, &SetupDialog::txtFontSizeMsg_Change);
-  connect(txtMessage, &QLineEdit::textChanged, this, &SetupDialog::txtMessage_Change);
-
-  ConnectScrollBar(hsbScroll, true, [this] { hsbScroll_Change(); });
-  ConnectScrollBar(hsbMouseS, true, [this] { hsbMouseS_Change(); });
-  ConnectScrollBar(vsbWaterSpeed, true, [this] { vsbWaterSpeed_Change(); });
-  ConnectScrollBar(hsbBirdSpeed, true, [this] { hsbBirdSpeed_Change(); });
-  ConnectScrollBar(hsbButter, true, [this] { hsbButter_Change(); });
-  ConnectScrollBar(hsbWaterVolume, true, [this] { hsbWaterVolume_Change(); });
-  ConnectScrollBar(hsbBirdsVolume, true, [this] { hsbBirdsVolume_Change(); });
-  ConnectScrollBar(hsbJungleVolume, true, [this] { hsbJungleVolume_Change(); });
-  // The eagle's volume is written only when its thumb comes to rest.
-  ConnectScrollBar(hsbEagleVolume, false, [this] { hsbEagleVolume_Change(); });
-
-  connect(cmdOK, &QPushButton::clicked, this, &SetupDialog::cmdOK_Click);
-  connect(cmdWeb, &QPushButton::clicked, this, &SetupDialog::cmdWeb_Click);
-  connect(cmdHelp, &QPushButton::clicked, this, &SetupDialog::cmdHelp_Click);
-  connect(cmdAbout, &QPushButton::clicked, this, &SetupDialog::cmdAbout_Click);
+void SetupDialog::ConnectButtons() {
+  connect(cmdOK, &QPushButton::clicked, this, &SetupDialog::close);
+  connect(cmdWeb, &QPushButton::clicked, this, &SetupDialog::OpenHomePage);
+  connect(cmdHelp, &QPushButton::clicked, this, &SetupDialog::OpenSupportPage);
+  connect(cmdAbout, &QPushButton::clicked, this, &SetupDialog::ShowAbout);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -697,16 +720,6 @@ void SetupDialog::ConnectHandlers() {
 
 void SetupDialog::Save(Key key, const QString& value) {
   WriteSetting(store_, key, value.toStdString());
-}
-
-void SetupDialog::SaveCheck(Key key, const QCheckBox* box) {
-  Save(key, CheckText(box));
-}
-
-void SetupDialog::SaveBar(Key key, const QScrollBar* bar, QLineEdit* companion) {
-  const QString text = QString::number(bar->value());
-  Save(key, text);
-  if (companion != nullptr) companion->setText(text);
 }
 
 int16_t SetupDialog::ReadNumber(Key key) {
@@ -717,63 +730,95 @@ QString SetupDialog::ReadString(Key key) {
   return QString::fromStdString(ReadText(store_, Reader::Dialog, key));
 }
 
-void SetupDialog::LoadCheck(QCheckBox* box, Key key) {
-  box->setChecked(ReadNumber(key) == 1);
+QString SetupDialog::ValueOf(const Binding& binding) {
+  switch (binding.kind) {
+    case Kind::Check:
+    case Kind::Switch:
+      return static_cast<QCheckBox*>(binding.control)->isChecked() ? QStringLiteral("1")
+                                                                   : QStringLiteral("0");
+    case Kind::Bar:
+      return QString::number(static_cast<QScrollBar*>(binding.control)->value());
+    case Kind::Text:
+      return static_cast<QLineEdit*>(binding.control)->text();
+    case Kind::PickList:
+      return static_cast<QComboBox*>(binding.control)->currentText();
+  }
+  return {};
 }
 
-void SetupDialog::LoadBar(QScrollBar* bar, Key key, void (SetupDialog::*change)()) {
-  const int stored = ReadNumber(key);
-  const int before = bar->value();
-  bar->setValue(stored);  // runs the bar's Change when the thumb moves
-  // A stored value outside the range shows at the nearest end; when that end is where the thumb
-  // already was, nothing ran, so write it here: the store then holds what the dialog shows.
-  if (bar->value() != stored && bar->value() == before) (this->*change)();
-}
-
-void SetupDialog::LoadCombo(QComboBox* combo, const QString& text) {
-  // Setting the text runs no handler: the list only writes when the user picks an entry.
-  combo->setCurrentIndex(combo->findText(text, Qt::MatchExactly));
-  combo->setEditText(text);
+void SetupDialog::Write(const Binding& binding, const QString& value) {
+  Save(binding.key, value);
+  if (binding.companion != nullptr) binding.companion->setText(value);
+  if (binding.rule == WriteRule::WithScrollSeconds)
+    Save(Key::ScrollSec, QString::number(value.toInt() * 60));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Loading
 
-void SetupDialog::Form_Load() {
+void SetupDialog::ShowStore() {
   // Opened before the saver ever ran, the dialog shows and keeps the first-run values.
   WriteFirstRunValuesIfNew(store_);
   // Selecting the stored position writes that entry's name over the stored one, so the name is
   // read first: the font the user chose stays chosen.
   const QString font_name = ReadString(Key::FontName);
-  LoadCheck(chkFonts, Key::CheckFont);
+  ShowFastStart();
+  for (const Binding& b : bindings_) Show(b);
+  ShowClockCorner();
+  if (!chkFonts->isChecked()) {
+    SelectFontAt(ReadNumber(Key::SelectedFont));
+    SelectFontNamed(font_name);
+  }
+  // Companions show their bar's value even where loading did not move the bar.
+  for (const Binding& b : bindings_) {
+    if (b.companion != nullptr) b.companion->setText(ValueOf(b));
+  }
+}
+
+void SetupDialog::Show(const Binding& binding) {
+  switch (binding.kind) {
+    case Kind::Check:
+      static_cast<QCheckBox*>(binding.control)->setChecked(ReadNumber(binding.key) == 1);
+      break;
+    case Kind::Switch: {
+      // Shows what the saver will do (any value but 0 keeps the monitor on); writes nothing.
+      const QSignalBlocker quiet(binding.control);
+      static_cast<QCheckBox*>(binding.control)
+          ->setChecked(ReadInteger(store_, Reader::Saver, binding.key) != 0);
+      break;
+    }
+    case Kind::Bar: {
+      auto* bar = static_cast<QScrollBar*>(binding.control);
+      const int stored = ReadNumber(binding.key);
+      const int before = bar->value();
+      bar->setValue(stored);  // writes when the thumb moves
+      // A stored value outside the range shows at the nearest end; when that end is where the
+      // thumb already was, nothing was written, so write it here: the store then holds what the
+      // dialog shows.
+      if (bar->value() != stored && bar->value() == before) Write(binding, ValueOf(binding));
+      break;
+    }
+    case Kind::Text:
+      static_cast<QLineEdit*>(binding.control)->setText(ReadString(binding.key));
+      break;
+    case Kind::PickList: {
+      // Setting the text writes nothing: the list only writes when the user picks an entry.
+      auto* list = static_cast<QComboBox*>(binding.control);
+      const QString text = ReadString(binding.key);
+      list->setCurrentIndex(list->findText(text, Qt::MatchExactly));
+      list->setEditText(text);
+      break;
+    }
+  }
+}
+
+void SetupDialog::ShowFastStart() {
+  chkFonts->setChecked(ReadNumber(Key::CheckFont) == 1);
   // Loading again (a second start brought this dialog to the front) keeps a list already filled.
   if (!chkFonts->isChecked() && cboFontsScreen->count() == 0) LoadFonts();
-  LoadBar(hsbButter, Key::NumButter, &SetupDialog::hsbButter_Change);
-  LoadBar(hsbBirdSpeed, Key::BirdSpeed, &SetupDialog::hsbBirdSpeed_Change);
-  LoadCheck(chkSingleBird, Key::SingleBird);
-  LoadCombo(cboBirds, ReadString(Key::BirdTimer));
-  LoadCheck(chkBirds, Key::Birds);
-  LoadCheck(chkButterfly1, Key::Butter1);
-  LoadCheck(chkButterfly2, Key::Butter2);
-  LoadBar(hsbScroll, Key::Scroll, &SetupDialog::hsbScroll_Change);
-  LoadBar(hsbWaterVolume, Key::VolumeWater, &SetupDialog::hsbWaterVolume_Change);
-  LoadBar(hsbBirdsVolume, Key::VolumeBirds, &SetupDialog::hsbBirdsVolume_Change);
-  LoadBar(hsbJungleVolume, Key::VolumeJungle, &SetupDialog::hsbJungleVolume_Change);
-  LoadBar(hsbEagleVolume, Key::VolumeEagle, &SetupDialog::hsbEagleVolume_Change);
-  LoadBar(vsbWaterSpeed, Key::WaterSpeed, &SetupDialog::vsbWaterSpeed_Change);
-  LoadBar(hsbMouseS, Key::MouseSens, &SetupDialog::hsbMouseS_Change);
-  LoadCheck(chkSoundWater, Key::SoundWater);
-  LoadCheck(chkSoundBirds, Key::SoundBirds);
-  LoadCheck(chkSoundJungle, Key::SoundJungle);
-  LoadCheck(chkSoundEagle, Key::SoundEagle);
-  LoadCheck(chkClock, Key::Clock);
-  txtFontSize->setText(ReadString(Key::FontSize));
-  LoadCheck(chkwf01, Key::Waterfall1);
-  LoadCheck(chkwf02, Key::Waterfall2);
-  LoadCheck(chkShowMessage, Key::ShowMessage);
-  txtMessage->setText(ReadString(Key::Message));
-  txtFontSizeMsg->setText(ReadString(Key::FontSizeMsg));
+}
 
+void SetupDialog::ShowClockCorner() {
   // The corner: the stored number, rounded as the saver rounds it, minus 1 is the option's index.
   // A number outside 1 to 4 means no clock in the saver, so no option is selected (also none
   // that an earlier loading selected) and nothing is written.
@@ -787,72 +832,12 @@ void SetupDialog::Form_Load() {
     shown->setChecked(false);
     optPosClockGroup->setExclusive(true);
   }
-
-  LoadCombo(cboSoundOff, ReadString(Key::SoundOff));
-  if (!chkFonts->isChecked()) {
-    SelectFontAt(ReadNumber(Key::SelectedFont));
-    SelectFontNamed(font_name);
-  }
-
-  // The power-saving box shows what the saver will do (any value but 0 keeps the monitor on);
-  // showing it writes nothing.
-  {
-    const QSignalBlocker quiet(chkPowerSave);
-    chkPowerSave->setChecked(ReadInteger(store_, Reader::Saver, Key::PwrSave) != 0);
-  }
-
-  // Companions show their bar's value even where loading did not move the bar.
-  txtScroll->setText(QString::number(hsbScroll->value()));
-  txtMouseS->setText(QString::number(hsbMouseS->value()));
-  txtWaterSpeed->setText(QString::number(vsbWaterSpeed->value()));
-  TxtBirdSpeed->setText(QString::number(hsbBirdSpeed->value()));
-  txtButter->setText(QString::number(hsbButter->value()));
 }
 
 // ---------------------------------------------------------------------------------------------
-// Handlers
+// The special cases
 
-void SetupDialog::chkBirds_Click() {
-  SaveCheck(Key::Birds, chkBirds);
-}
-void SetupDialog::chkButterfly1_Click() {
-  SaveCheck(Key::Butter1, chkButterfly1);
-}
-void SetupDialog::chkButterfly2_Click() {
-  SaveCheck(Key::Butter2, chkButterfly2);
-}
-void SetupDialog::chkClock_Click() {
-  SaveCheck(Key::Clock, chkClock);
-}
-void SetupDialog::chkSingleBird_Click() {
-  SaveCheck(Key::SingleBird, chkSingleBird);
-}
-void SetupDialog::chkwf01_Click() {
-  SaveCheck(Key::Waterfall1, chkwf01);
-}
-void SetupDialog::chkwf02_Click() {
-  SaveCheck(Key::Waterfall2, chkwf02);
-}
-void SetupDialog::chkShowMessage_Click() {
-  SaveCheck(Key::ShowMessage, chkShowMessage);
-}
-void SetupDialog::chkSoundWater_Click() {
-  SaveCheck(Key::SoundWater, chkSoundWater);
-}
-void SetupDialog::chkSoundBirds_Click() {
-  SaveCheck(Key::SoundBirds, chkSoundBirds);
-}
-void SetupDialog::chkSoundJungle_Click() {
-  SaveCheck(Key::SoundJungle, chkSoundJungle);
-}
-void SetupDialog::chkSoundEagle_Click() {
-  SaveCheck(Key::SoundEagle, chkSoundEagle);
-}
-void SetupDialog::chkPowerSave_Click() {
-  SaveCheck(Key::PwrSave, chkPowerSave);
-}
-
-void SetupDialog::chkFonts_Click() {
+void SetupDialog::FastStartClicked() {
   if (chkFonts->isChecked()) {
     cboFontsScreen->setEnabled(false);
   } else {
@@ -862,83 +847,30 @@ void SetupDialog::chkFonts_Click() {
     SelectFontAt(ReadNumber(Key::SelectedFont));
     SelectFontNamed(font_name);
   }
-  SaveCheck(Key::CheckFont, chkFonts);
+  Save(Key::CheckFont, chkFonts->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void SetupDialog::cboBirds_Click(int index) {
-  cboBirds->setEditText(cboBirds->itemText(index));
-  Save(Key::BirdTimer, cboBirds->itemText(index));
-}
-
-void SetupDialog::cboSoundOff_Click(int index) {
-  cboSoundOff->setEditText(cboSoundOff->itemText(index));
-  Save(Key::SoundOff, cboSoundOff->itemText(index));
-}
-
-void SetupDialog::cboFontsScreen_Change() {
+void SetupDialog::FontPicked() {
   Save(Key::SelectedFont, QString::number(cboFontsScreen->currentIndex()));
   Save(Key::FontName, cboFontsScreen->currentText());
 }
 
-void SetupDialog::optPosClock_Click(int index) {
+void SetupDialog::CornerPicked(int index) {
   PosClock = QString::number(index + 1);
   Save(Key::PosClock, PosClock);
-}
-
-void SetupDialog::txtFontSize_Change() {
-  Save(Key::FontSize, txtFontSize->text());
-}
-void SetupDialog::txtFontSizeMsg_Change() {
-  Save(Key::FontSizeMsg, txtFontSizeMsg->text());
-}
-void SetupDialog::txtMessage_Change() {
-  Save(Key::Message, txtMessage->text());
-}
-
-void SetupDialog::hsbScroll_Change() {
-  SaveBar(Key::Scroll, hsbScroll, txtScroll);
-  Save(Key::ScrollSec, QString::number(hsbScroll->value() * 60));
-}
-
-void SetupDialog::hsbMouseS_Change() {
-  SaveBar(Key::MouseSens, hsbMouseS, txtMouseS);
-}
-void SetupDialog::vsbWaterSpeed_Change() {
-  SaveBar(Key::WaterSpeed, vsbWaterSpeed, txtWaterSpeed);
-}
-void SetupDialog::hsbBirdSpeed_Change() {
-  SaveBar(Key::BirdSpeed, hsbBirdSpeed, TxtBirdSpeed);
-}
-void SetupDialog::hsbButter_Change() {
-  SaveBar(Key::NumButter, hsbButter, txtButter);
-}
-void SetupDialog::hsbWaterVolume_Change() {
-  SaveBar(Key::VolumeWater, hsbWaterVolume, nullptr);
-}
-void SetupDialog::hsbBirdsVolume_Change() {
-  SaveBar(Key::VolumeBirds, hsbBirdsVolume, nullptr);
-}
-void SetupDialog::hsbJungleVolume_Change() {
-  SaveBar(Key::VolumeJungle, hsbJungleVolume, nullptr);
-}
-void SetupDialog::hsbEagleVolume_Change() {
-  SaveBar(Key::VolumeEagle, hsbEagleVolume, nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Commands
 
-void SetupDialog::cmdOK_Click() {
-  close();
-}
-void SetupDialog::cmdWeb_Click() {
+void SetupDialog::OpenHomePage() {
   Navigate(PageUrl(asset_dir_, kHomePage));
 }
-void SetupDialog::cmdHelp_Click() {
+void SetupDialog::OpenSupportPage() {
   Navigate(PageUrl(asset_dir_, kSupportPage));
 }
 
-void SetupDialog::cmdAbout_Click() {
+void SetupDialog::ShowAbout() {
   QMessageBox about(QMessageBox::NoIcon, QStringLiteral("Larkspill"),
                     AboutText(PageUrl(asset_dir_, kHomePage)), QMessageBox::Ok, this);
   about.setObjectName(QStringLiteral("AboutBox"));

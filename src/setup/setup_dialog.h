@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "settings/key_table.h"
 #include "settings/settings_store.h"
@@ -79,48 +80,51 @@ class SetupDialog : public QDialog {
   QLabel* MakePicture(QWidget* parent, const char* name, const char* file, int x, int y, int w,
                       int h);
 
-  void Form_Load();
-  void ConnectHandlers();
+  // How a control shows its setting and when it writes it back.
+  enum class Kind {
+    Check,     // a switch ticked only at exactly 1, written "1" or "0" when clicked
+    Switch,    // a switch ticked at anything but 0 as the saver reads it; shown without a write
+    Bar,       // a scroll bar, written as it moves; shown at the nearest end when out of range
+    Text,      // a text box, written on every change
+    PickList,  // a list that writes only an entry the user picks
+  };
+  enum class WriteRule {
+    OnChange,           // as the value changes, also while the thumb is dragged
+    WhenThumbRests,     // a bar written when its thumb comes to rest, not during a drag
+    WithScrollSeconds,  // the scroll-through minutes, written with the same time in seconds
+  };
+  // One control and the setting it shows: what loading, every write and the wiring go by.
+  struct Binding {
+    QWidget* control;
+    Key key;
+    Kind kind;
+    WriteRule rule = WriteRule::OnChange;
+    QLineEdit* companion = nullptr;  // shows a bar's value
+  };
 
-  // Scroll bars: `Change` runs when the value changes other than by dragging and once when a
-  // drag ends; `Scroll` runs for each value while the thumb is dragged, for bars that have it.
-  void ConnectScrollBar(QScrollBar* bar, bool has_scroll, std::function<void()> change);
+  // The bindings in loading order, each connected to the one write path.
+  void BindControls();
+  void ConnectButtons();
+  // Shows what the store holds now in every control; a control that changes writes as usual.
+  void ShowStore();
+  void Show(const Binding& binding);
+  void Write(const Binding& binding, const QString& value);
+  static QString ValueOf(const Binding& binding);
 
-  // Handlers, one per control and event.
-  void chkBirds_Click();
-  void chkButterfly1_Click();
-  void chkButterfly2_Click();
-  void chkClock_Click();
-  void chkSingleBird_Click();
-  void chkwf01_Click();
-  void chkwf02_Click();
-  void chkShowMessage_Click();
-  void chkSoundWater_Click();
-  void chkSoundBirds_Click();
-  void chkSoundJungle_Click();
-  void chkSoundEagle_Click();
-  void chkPowerSave_Click();
-  void chkFonts_Click();
-  void cboBirds_Click(int index);
-  void cboSoundOff_Click(int index);
-  void cboFontsScreen_Change();
-  void optPosClock_Click(int index);
-  void txtFontSize_Change();
-  void txtFontSizeMsg_Change();
-  void txtMessage_Change();
-  void hsbScroll_Change();
-  void hsbMouseS_Change();
-  void vsbWaterSpeed_Change();
-  void hsbBirdSpeed_Change();
-  void hsbButter_Change();
-  void hsbWaterVolume_Change();
-  void hsbBirdsVolume_Change();
-  void hsbJungleVolume_Change();
-  void hsbEagleVolume_Change();
-  void cmdOK_Click();
-  void cmdWeb_Click();
-  void cmdHelp_Click();
-  void cmdAbout_Click();
+  // Scroll bars: `change` runs when the value changes other than by dragging and once when a
+  // drag ends; while the thumb is dragged it runs for each value when `while_dragged`.
+  void ConnectScrollBar(QScrollBar* bar, bool while_dragged, std::function<void()> change);
+
+  // The special cases: the font list behind the fast-start box, the clock corner.
+  void ShowFastStart();
+  void FastStartClicked();
+  void FontPicked();
+  void ShowClockCorner();
+  void CornerPicked(int index);
+
+  void OpenHomePage();
+  void OpenSupportPage();
+  void ShowAbout();
 
   // Fills the font list with the screen fonts, sorted, and selects the stored position.
   void LoadFonts();
@@ -131,14 +135,8 @@ class SetupDialog : public QDialog {
   void Navigate(const QString& url);
 
   void Save(Key key, const QString& value);
-  void SaveCheck(Key key, const QCheckBox* box);
-  void SaveBar(Key key, const QScrollBar* bar, QLineEdit* companion);
   int16_t ReadNumber(Key key);
   QString ReadString(Key key);
-  // Sets a check box from a stored switch: checked only for exactly 1.
-  void LoadCheck(QCheckBox* box, Key key);
-  void LoadBar(QScrollBar* bar, Key key, void (SetupDialog::*change)());
-  static void LoadCombo(QComboBox* combo, const QString& text);
 
   SettingsStore& store_;
   std::string asset_dir_;
@@ -148,8 +146,10 @@ class SetupDialog : public QDialog {
   // The clock position text, kept as read and as written.
   QString PosClock;
 
-  QTabWidget* SSTab1 = nullptr;
-  QWidget* Picture1 = nullptr;
+  std::vector<Binding> bindings_;
+
+  QTabWidget* tabs_ = nullptr;
+  QWidget* button_bar_ = nullptr;
 
   QCheckBox* chkwf01 = nullptr;
   QCheckBox* chkwf02 = nullptr;
