@@ -35,13 +35,11 @@ void SaverWindow::Load() {
   // A store without the first-run marker gets every first-run value before anything is read.
   WriteFirstRunValuesIfNew(services_.store);
 
-  FlockActive = true;
-  Bird1Active = false;
-  Bird1Wait = 24;
-  Bird2Wait = 14;
-  ButterflyDelay = 15;
-  Butterfly4Delay = 25;
-  Butterfly5Delay = 6;
+  flock.flying = true;
+  single_birds[0].flying = false;
+  // The single birds first fly six and sixteen seconds in.
+  single_birds[0].rested = 24;
+  single_birds[1].rested = 14;
   WaterfallCount = 0;
   CurrentWaterfall = 0;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "scene/clock.h"
+#include "scene/creatures.h"
 #include "scene/random.h"
 #include "scene/sprite_display.h"
 #include "scene/window_system.h"
@@ -32,8 +34,8 @@ struct SaverServices {
 };
 
 // The full-screen saver window: its load, the frame it composes, the creatures, its timers, the
-// input that ends it and its close-down. Every piece of scene state is a public member so the
-// event loop, the power hook and tests can see it.
+// input that ends it and its close-down. The creatures are objects of their own; the rest of the
+// scene state is public so the event loop, the power watch and tests can see it.
 class SaverWindow : public DisplayEvents {
  private:
   // Declared first: Sound and the timers are built from it.
@@ -93,16 +95,6 @@ class SaverWindow : public DisplayEvents {
   // Opens the 800 x 600 display and builds all thirteen sprites of the scene.
   void OpenDisplayAndBuildScene();
 
-  // One step of each creature.
-  void MoveBird1();
-  void MoveBird2();
-  void MoveBird3();
-  void MoveButterfly1();
-  void MoveButterfly2();
-  void MoveButterfly3();
-  void MoveButterfly4();
-  void MoveButterfly5();
-
   // The sound variables and procedures.
   AmbientSound Sound;
 
@@ -132,14 +124,6 @@ class SaverWindow : public DisplayEvents {
 
   // Sprites.
   std::string AssetPath;
-  int32_t ButterflySprite1 = 0;
-  int32_t ButterflySprite2 = 0;
-  int32_t ButterflySprite3 = 0;
-  int32_t ButterflySprite4 = 0;
-  int32_t ButterflySprite5 = 0;
-  int32_t FlockSprite = 0;
-  int32_t BirdSprite1 = 0;
-  int32_t BirdSprite2 = 0;
   int32_t Water1Sprite = 0;
   int32_t Background1Sprite = 0;
   int32_t Water2Sprite = 0;
@@ -154,39 +138,11 @@ class SaverWindow : public DisplayEvents {
   double ClockTime = 0;  // time of day shown by the clock, as a fraction of a day
   int32_t ScrollCount = 0;
 
-  // Creatures.
-  bool FlockActive = false;
-  int16_t FlockWait = 0;
-  int16_t FlockX = 0;
-  bool Bird1Active = false;
-  bool Bird2Active = false;
-  int16_t Bird1Wait = 0;
-  int16_t Bird2Wait = 0;
-  int16_t Bird1Step = 0;
-  int16_t Bird2Step = 0;
-  int16_t Bird1X = 0;
-  int16_t Bird2X = 0;
-  int16_t Butterfly1Dir = 0;
-  int16_t Butterfly2Dir = 0;
-  int16_t Butterfly3Dir = 0;
-  int16_t Butterfly4Dir = 0;
-  int16_t Butterfly5Dir = 0;
-  int16_t Butterfly1X = 0;
-  int16_t Butterfly2X = 0;
-  int16_t Butterfly3X = 0;
-  int16_t Butterfly4Y = 0;
-  int16_t Butterfly5Y = 0;
-  uint32_t FlockLastMove = 0;
-  uint32_t Bird1LastMove = 0;
-  uint32_t Bird2LastMove = 0;
-  uint32_t Butterfly1LastMove = 0;
-  uint32_t Butterfly2LastMove = 0;
-  uint32_t Butterfly3LastMove = 0;
-  uint32_t Butterfly4LastMove = 0;
-  uint32_t Butterfly5LastMove = 0;
-  int16_t ButterflyDelay = 0;
-  int16_t Butterfly4Delay = 0;
-  int16_t Butterfly5Delay = 0;
+  // Creatures, in the order they are built and drawn.
+  std::array<DriftingButterfly, 3> drifting_butterflies;
+  std::array<ClimbingButterfly, 2> climbing_butterflies;
+  Flock flock;
+  std::array<larkspill::SingleBird, 2> single_birds;
 
   // Input.
   int16_t MouseMoves = 0;
@@ -201,16 +157,10 @@ class SaverWindow : public DisplayEvents {
                       int32_t delay, int32_t x, int32_t y);
   void BuildBackground(int32_t& sprite, const char* file);
   void AnimateIfDue(int32_t sprite);
-  void MoveIfDue(void (SaverWindow::*procedure)(), int32_t delay, uint32_t& last_move);
-  void SingleBirdStep(int32_t sprite, int16_t& step, int16_t& x, bool& active, int16_t& wait);
-  void FirstKindStep(int32_t sprite, int16_t& dir);
-  void SecondKindStep(int32_t sprite, int16_t& dir);
   void DrawScene();
   void DrawCreatures();
   void DrawTexts();
   void EndProgram(int status);
-  // Int(r * n + k): a random whole number from k to k + n - 1.
-  int32_t RandomInt(int32_t n, int32_t k);
 
   TimerSchedule timers_;
   size_t power_off_timer_ = 0;

@@ -10,8 +10,6 @@ namespace {
 
 // ScrollCount goes back to 0 after this many seconds so it can never overflow.
 constexpr int32_t kScrollCountLimit = 28800000;
-// Seconds a single bird rests between flights.
-constexpr int16_t kSingleBirdRest = 30;
 // The flock's rest when BirdTimer holds neither "Always" nor a number: the first-run value.
 constexpr double kDefaultFlockRest = 20;
 // Power-off timer tick on which the sounds are silenced.
@@ -45,33 +43,15 @@ void SaverWindow::LetRestedBirdsFly() {
   if (ended_) return;
   if (BirdTimer == "Always") return;
 
-  if (Birds == 1) {
-    CountUp(FlockWait);
-    const std::optional<double> rest = ParseNumber(BirdTimer);
-    if (FlockWait >= rest.value_or(kDefaultFlockRest)) {
-      FlockWait = 0;
-      FlockActive = true;
-    }
-  }
-
+  if (Birds == 1) flock.Rest(ParseNumber(BirdTimer).value_or(kDefaultFlockRest));
   if (SingleBird == 1) {
-    CountUp(Bird1Wait);
-    if (Bird1Wait >= kSingleBirdRest) {
-      Bird1Wait = 0;
-      Bird1Active = true;
-    }
-    CountUp(Bird2Wait);
-    if (Bird2Wait >= kSingleBirdRest) {
-      Bird2Wait = 0;
-      Bird2Active = true;
-    }
+    for (larkspill::SingleBird& bird : single_birds) bird.Rest();
   }
 }
 
 void SaverWindow::DriftSecondKindButterflies() {
   if (ended_) return;
-  services_.display.MoveSpriteX(ButterflySprite4, -1);
-  services_.display.MoveSpriteX(ButterflySprite5, -1);
+  for (ClimbingButterfly& b : climbing_butterflies) b.Drift();
 }
 
 void SaverWindow::PowerOffTick() {

@@ -261,9 +261,9 @@ TEST(Frame, CreatureMovesWhenItsDelayHasPassedEvenAcrossTheTickWrap) {
     SCOPED_TRACE(std::to_string(last) + " -> " + std::to_string(now));
     Harness h;
     SaverWindow& w = h.Load({}, "Birds");
-    w.BirdSpeed = delay, w.FlockLastMove = last, h.clock.ticks = now, w.OnFrame();
-    EXPECT_EQ(h.display.Count("MoveSpriteX 6 1"), moves ? 1u : 0u);
-    EXPECT_EQ(w.FlockLastMove, moves ? now : last);
+    w.BirdSpeed = delay, w.flock.SetLastStep(last), h.clock.ticks = now, w.OnFrame();
+    EXPECT_EQ(w.flock.X(), moves ? -117 : -118);
+    EXPECT_EQ(w.flock.LastStep(), moves ? now : last);
   }
 }
 
@@ -275,14 +275,14 @@ TEST(Creatures, FlockFliesRightAndReEntersFromTheLeftRestingUnlessAlways) {
     SCOPED_TRACE(bird_timer);
     Harness h;
     SaverWindow& w = h.Load({{"one", "BirdTimer", bird_timer}}, "Birds");
-    w.FlockWait = 7, h.Sprite(S::kFlock).x = 800;
+    w.flock.rested = 7, w.flock.MoveTo(800, 100);
     h.FrameASecondLater();  // 801: still on screen
-    EXPECT_TRUE(w.FlockActive);
+    EXPECT_TRUE(w.flock.flying);
     h.random.values = {r};
     h.FrameASecondLater();  // 802: placed back at the left
-    EXPECT_EQ(w.FlockX, 802);
     EXPECT_EQ(h.At(S::kFlock), std::pair(-118, new_y));
-    EXPECT_EQ(std::pair(w.FlockActive, int{w.FlockWait}), std::pair(flies_on, flies_on ? 7 : 0));
+    EXPECT_EQ(std::pair(w.flock.flying, int{w.flock.rested}),
+              std::pair(flies_on, flies_on ? 7 : 0));
     h.display.calls.clear(), h.FrameASecondLater();  // a resting flock is neither moved nor drawn
     EXPECT_EQ(h.display.Count("DrawSprite 6"), flies_on ? 1u : 0u);
     EXPECT_EQ(h.Sprite(S::kFlock).x, flies_on ? -117 : -118);
@@ -290,40 +290,30 @@ TEST(Creatures, FlockFliesRightAndReEntersFromTheLeftRestingUnlessAlways) {
 }
 
 TEST(Creatures, SingleBirdsClimbEverySecondStepAndRestAfterLeavingRight) {
-  using Count = int16_t W::*;  // the bird's wait, step and x
-  const std::tuple<int32_t, void (W::*)(), bool W::*, Count, Count, Count> birds[] = {
-      {S::kBird1, &W::MoveBird2, &W::Bird1Active, &W::Bird1Wait, &W::Bird1Step, &W::Bird1X},
-      {S::kBird2, &W::MoveBird3, &W::Bird2Active, &W::Bird2Wait, &W::Bird2Step, &W::Bird2X}};
-  for (const auto& [sprite, move, active, wait, step, x] : birds) {
+  for (const auto& [i, sprite] : {std::pair(0, S::kBird1), std::pair(1, S::kBird2)}) {
     Harness h;
     SaverWindow& w = h.Load({}, "SingleBird");
-    w.FlockWait = 9;
+    SingleBird& bird = w.single_birds[i];
+    w.flock.rested = 9;
     for (double r : {0.0, 0.99999}) {  // twice over the edge
       SCOPED_TRACE(std::to_string(sprite) + " r " + std::to_string(r));
-      w.*active = true, w.*wait = 11, w.*step = 0;
-      h.Sprite(sprite) = {.x = 799, .y = 300};
-      (w.*move)();  // 800, no climb
+      bird.flying = true, bird.rested = 11, bird.steps = 0;
+      bird.MoveTo(799, 300);
+      bird.Step();  // 800, no climb
       EXPECT_EQ(h.Sprite(sprite).y, 300);
-      (w.*move)();  // 801, climbs a pixel
-      EXPECT_EQ(h.Sprite(sprite).y, 299);
-      EXPECT_EQ(std::pair(w.*active, int{w.*step}), std::pair(true, 0));
+      bird.Step();  // 801, climbs a pixel
+      EXPECT_EQ(h.At(sprite), std::pair(801, 299));
+      EXPECT_EQ(std::pair(bird.flying, int{bird.steps}), std::pair(true, 0));
       h.random.values = {r};
-      (w.*move)();  // 802: back to the left, somewhere from 200 to 1199
-      EXPECT_EQ(w.*x, 802);
+      bird.Step();  // 802: back to the left, somewhere from 200 to 1199
       EXPECT_EQ(h.At(sprite), std::pair(-75, r == 0.0 ? 200 : 1199));
-      EXPECT_EQ(std::pair(w.*active, int{w.*wait}), std::pair(false, 0));  // and it rests
-      EXPECT_EQ(w.FlockWait, 9);  // the flock's rest is its own
+      EXPECT_EQ(std::pair(bird.flying, int{bird.rested}), std::pair(false, 0));  // and it rests
+      EXPECT_EQ(w.flock.rested, 9);  // the flock's rest is its own
     }
   }
 }
 
 TEST(Creatures, ButterfliesStepAsTheRandomDrawSaysAndReEnterAfterLeaving) {
-  using Butterfly = std::tuple<void (W::*)(), int32_t, int16_t W::*>;
-  const std::vector<Butterfly> first_kind = {{&W::MoveButterfly1, S::kB1, &W::Butterfly1Dir},
-                                             {&W::MoveButterfly2, S::kB2, &W::Butterfly2Dir},
-                                             {&W::MoveButterfly3, S::kB3, &W::Butterfly3Dir}},
-                               second_kind = {{&W::MoveButterfly4, S::kB4, &W::Butterfly4Dir},
-                                              {&W::MoveButterfly5, S::kB5, &W::Butterfly5Dir}};
   // The kind, the draw, the direction it gives, and the change of x and of screen y.
   const std::tuple<bool, double, int16_t, int32_t, int32_t> steps[] = {
       {true, 0.5, 2, -1, 1},   {true, 0.49999, 1, 0, -1}, {false, 0.0, 1, 0, -1},
@@ -332,23 +322,31 @@ TEST(Creatures, ButterfliesStepAsTheRandomDrawSaysAndReEnterAfterLeaving) {
   for (double r : {0.0, 0.99999}) {
     Harness h;
     SaverWindow& w = h.Load();
-    h.Sprite(S::kB3).x = -75;
-    h.Sprite(S::kB5).y = -50;
+    auto& drifting = w.drifting_butterflies;
+    auto& climbing = w.climbing_butterflies;
+    drifting[2].MoveTo(-75, drifting[2].Y());
+    climbing[1].MoveTo(climbing[1].X(), -50);
     // Butterflies 1 and 2 step, the third past -75, the fourth down, the fifth past -50.
     h.random.values = {0.0, 0.0, 0.5, r, 0.5, 0.0, r};
     h.FrameASecondLater();
-    EXPECT_EQ(std::pair(int{w.Butterfly1X}, int{w.Butterfly3X}), std::pair(200, -76));
+    EXPECT_EQ(std::pair(int{drifting[0].X()}, int{climbing[0].Y()}), std::pair(200, 551));
     EXPECT_EQ(h.At(S::kB3), std::pair(805, r == 0.0 ? 60 : 559));
-    EXPECT_EQ(std::pair(int{w.Butterfly4Y}, int{w.Butterfly5Y}), std::pair(551, -51));
     EXPECT_EQ(h.At(S::kB5), std::pair(r == 0.0 ? 1 : 800, 605));
+    using Butterfly = std::tuple<Creature*, int32_t, int16_t*>;
+    const std::vector<Butterfly> first_kind = {{&drifting[0], S::kB1, &drifting[0].last_draw},
+                                               {&drifting[1], S::kB2, &drifting[1].last_draw},
+                                               {&drifting[2], S::kB3, &drifting[2].last_draw}},
+                                 second_kind = {{&climbing[0], S::kB4, &climbing[0].last_draw},
+                                                {&climbing[1], S::kB5, &climbing[1].last_draw}};
     for (const auto& [first, draw, dir, dx, dy] : steps)
-      for (const auto& [move, sprite, dir_of] : first ? first_kind : second_kind) {
+      for (const auto& [butterfly, sprite, last_draw] : first ? first_kind : second_kind) {
         SCOPED_TRACE(std::to_string(sprite) + " draw " + std::to_string(draw));
         const auto [x, y] = h.At(sprite);
         h.random.values = {draw};
-        (w.*move)();
+        butterfly->Step();
         EXPECT_EQ(h.At(sprite), std::pair(x + dx, y + dy));
-        EXPECT_EQ(w.*dir_of, dir);
+        EXPECT_EQ(std::pair(int{butterfly->X()}, int{butterfly->Y()}), h.At(sprite));
+        EXPECT_EQ(*last_draw, dir);
       }
   }
 }
@@ -385,11 +383,12 @@ TEST(SceneTimers, FlockAndSingleBirdsRestUnlessAlways) {
     SCOPED_TRACE(std::string(bird_timer) + " " + creatures);
     Harness h;
     SaverWindow& w = h.Load({{"one", "BirdTimer", bird_timer}}, creatures);
-    w.FlockActive = false, w.FlockWait = 0;  // as the edge rule leaves it
+    w.flock.flying = false, w.flock.rested = 0;  // as the edge rule leaves it
     std::vector<int> first(3, 1);  // each first flies a tick after the ticks it rested
     for (int t = 1; t <= 100; ++t) {
       w.LetRestedBirdsFly();
-      first[0] += !w.FlockActive, first[1] += !w.Bird1Active, first[2] += !w.Bird2Active;
+      first[0] += !w.flock.flying, first[1] += !w.single_birds[0].flying,
+          first[2] += !w.single_birds[1].flying;
     }
     EXPECT_EQ(first, (std::vector<int>{flock, bird1, bird2}));
   }
@@ -425,13 +424,15 @@ TEST(LongRun, TheTickCountWrapChangesNothing) {
   SaverWindow& w = h.Load({{"one", "BirdTimer", "Always"}, {"one", "ScrollSec", "60"}});
   std::vector<int> steps(180);  // the flock's steps in each second
   std::vector<int> scenes;
-  size_t drifts = 0;
+  int drifts = 0;
   for (int frame = 0; frame < 180 * 60; ++frame) {
     h.clock.Advance(frame % 3 == 2 ? 16 : 17);  // 50 ms every three frames
+    const int drifted_from = w.climbing_butterflies[0].X() + w.climbing_butterflies[1].X();
+    const uint32_t last_step = w.flock.LastStep();
     w.Timers().RunDue(h.clock.TickCount());
+    drifts += drifted_from - w.climbing_butterflies[0].X() - w.climbing_butterflies[1].X();
     w.OnFrame();
-    steps[frame / 60] += static_cast<int>(h.display.Count("MoveSpriteX 6 1"));
-    drifts += h.display.Count("MoveSpriteX 4 -1") + h.display.Count("MoveSpriteX 5 -1");
+    steps[frame / 60] += w.flock.LastStep() != last_step;
     h.display.calls.clear();
     if (frame % 60 == 59) scenes.push_back(w.CurrentWaterfall);
   }
@@ -441,7 +442,7 @@ TEST(LongRun, TheTickCountWrapChangesNothing) {
     EXPECT_NEAR(steps[second], 30, 1) << "second " << second;
   // The scenes took turns each minute, across the wrap as before it.
   EXPECT_EQ(std::vector({scenes[58], scenes[61], scenes[121]}), std::vector({1, 2, 1}));
-  EXPECT_EQ(drifts, 2u * 180 * 5);  // the second kind drift a pixel each 200 ms
+  EXPECT_EQ(drifts, 2 * 180 * 5);                     // the second kind drift a pixel each 200 ms
   EXPECT_EQ(h.sound.Count("PlaySound 4 -1 -1"), 3u);  // the eagle, on each minute
 }
 
