@@ -12,19 +12,16 @@
 #include "settings/key_table.h"
 #include "settings/settings_store.h"
 
-class QButtonGroup;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
 class QScrollBar;
 class QTabWidget;
 class QWidget;
 
 namespace larkspill {
+
+class SettingsPage;
+class TextPage;
 
 // Returns the names of the screen fonts; asked only when the font list is filled.
 using FontSource = std::function<QStringList()>;
@@ -63,7 +60,7 @@ class SetupDialog : public QDialog {
   void BringToFront();
 
   // The clock position as the dialog last read or wrote it ("1" to "4" once a corner is chosen).
-  const QString& ClockPositionText() const { return PosClock; }
+  const QString& ClockPositionText() const { return clock_position_; }
 
  protected:
   // Coming back to the dialog shows the store as it is now: the saver's first start or a hand
@@ -71,14 +68,10 @@ class SetupDialog : public QDialog {
   void changeEvent(QEvent* event) override;
 
  private:
-  // Control construction, by page and frame.
+  // The window: the two pages on their tabs, the button bar, the Tab order.
   void BuildControls();
-  QWidget* BuildSettingsPage();
-  QWidget* BuildTextPage();
   void BuildButtonBar();
   void SetTabOrder();
-  QLabel* MakePicture(QWidget* parent, const char* name, const char* file, int x, int y, int w,
-                      int h);
 
   // How a control shows its setting and when it writes it back.
   enum class Kind {
@@ -115,12 +108,14 @@ class SetupDialog : public QDialog {
   // drag ends; while the thumb is dragged it runs for each value when `while_dragged`.
   void ConnectScrollBar(QScrollBar* bar, bool while_dragged, std::function<void()> change);
 
-  // The special cases: the font list behind the fast-start box, the clock corner.
+  // The special cases: the font list behind the fast-start box, the clock corner, the
+  // scroll-through time also written in seconds.
   void ShowFastStart();
   void FastStartClicked();
   void FontPicked();
   void ShowClockCorner();
   void CornerPicked(int index);
+  void WriteScrollSeconds(const QString& minutes);
 
   void OpenHomePage();
   void OpenSupportPage();
@@ -144,61 +139,20 @@ class SetupDialog : public QDialog {
   UrlOpener open_url_;
 
   // The clock position text, kept as read and as written.
-  QString PosClock;
+  QString clock_position_;
 
   std::vector<Binding> bindings_;
 
   QTabWidget* tabs_ = nullptr;
   QWidget* button_bar_ = nullptr;
 
-  QCheckBox* chkwf01 = nullptr;
-  QCheckBox* chkwf02 = nullptr;
-  QScrollBar* hsbScroll = nullptr;
-  QLineEdit* txtScroll = nullptr;
+  SettingsPage* settings_ = nullptr;
+  TextPage* text_ = nullptr;
 
-  QCheckBox* chkClock = nullptr;
-  std::array<QRadioButton*, 4> optPosClock{};
-  QButtonGroup* optPosClockGroup = nullptr;
-  QLineEdit* txtFontSize = nullptr;
-
-  QScrollBar* hsbMouseS = nullptr;
-  QLineEdit* txtMouseS = nullptr;
-
-  QCheckBox* chkSoundWater = nullptr;
-  QCheckBox* chkSoundBirds = nullptr;
-  QCheckBox* chkSoundJungle = nullptr;
-  QCheckBox* chkSoundEagle = nullptr;
-  QScrollBar* hsbWaterVolume = nullptr;
-  QScrollBar* hsbBirdsVolume = nullptr;
-  QScrollBar* hsbJungleVolume = nullptr;
-  QScrollBar* hsbEagleVolume = nullptr;
-  QComboBox* cboSoundOff = nullptr;
-
-  QScrollBar* vsbWaterSpeed = nullptr;
-  QLineEdit* txtWaterSpeed = nullptr;
-
-  QCheckBox* chkBirds = nullptr;
-  QComboBox* cboBirds = nullptr;
-  QCheckBox* chkSingleBird = nullptr;
-  QScrollBar* hsbBirdSpeed = nullptr;
-  QLineEdit* TxtBirdSpeed = nullptr;
-  QScrollBar* hsbButter = nullptr;
-  QLineEdit* txtButter = nullptr;
-  QCheckBox* chkButterfly1 = nullptr;
-  QCheckBox* chkButterfly2 = nullptr;
-
-  QCheckBox* chkPowerSave = nullptr;
-
-  QCheckBox* chkShowMessage = nullptr;
-  QLineEdit* txtMessage = nullptr;
-  QCheckBox* chkFonts = nullptr;
-  QComboBox* cboFontsScreen = nullptr;
-  QLineEdit* txtFontSizeMsg = nullptr;
-
-  QPushButton* cmdWeb = nullptr;
-  QPushButton* cmdHelp = nullptr;
-  QPushButton* cmdAbout = nullptr;
-  QPushButton* cmdOK = nullptr;
+  QPushButton* website_button_ = nullptr;
+  QPushButton* help_button_ = nullptr;
+  QPushButton* about_button_ = nullptr;
+  QPushButton* ok_button_ = nullptr;
 };
 
 }  // namespace larkspill

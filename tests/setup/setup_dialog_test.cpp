@@ -38,12 +38,13 @@ static QStringList FamiliesInFile(const FontFile& file) {
   return families;
 }
 
-// The thumb of a scroll bar, in the bar's coordinates, from the bar's own style option.
-static QRect ThumbRect(QScrollBar* bar) {
+// A part of a scroll bar (the thumb unless said), in the bar's coordinates, from the bar's own
+// style option.
+static QRect ThumbRect(QScrollBar* bar, QStyle::SubControl part = QStyle::SC_ScrollBarSlider) {
   struct Peek : QScrollBar { using QScrollBar::initStyleOption; };
   QStyleOptionSlider o;
   (bar->*&Peek::initStyleOption)(&o);
-  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &o, QStyle::SC_ScrollBarSlider, bar);
+  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &o, part, bar);
 }
 
 class SetupDialogTest : public QObject {
@@ -93,7 +94,8 @@ class SetupDialogTest : public QObject {
       else if (auto* bar = qobject_cast<QScrollBar*>(w)) out << QString::number(bar->value());
       else if (auto* edit = qobject_cast<QLineEdit*>(w)) out << edit->text();
       else if (auto* label = qobject_cast<QLabel*>(w)) out << label->text();
-      else if (auto* list = qobject_cast<QComboBox*>(w)) out << list->currentText();
+      else if (auto* list = qobject_cast<QComboBox*>(w))
+        out << (list->currentIndex() < 0 ? list->placeholderText() : list->currentText());
       else if (qobject_cast<QRadioButton*>(w) != nullptr) {
         QString chosen;
         for (int i = 0; i < 4; ++i) chosen += Option(i)->isChecked() ? QString::number(i + 1) : "";
@@ -175,6 +177,26 @@ class SetupDialogTest : public QObject {
              "Gone fishing|Gone fishing|24|20|2");
   }
 
+  // Every thumb stands out from its groove, also at either end of its bar.
+  void thumbsShowAgainstTheirGroove() {
+    Open();
+    for (QScrollBar* bar : dialog_->findChildren<QScrollBar*>()) {
+      if (bar->objectName().isEmpty()) continue;  // a list's own, not the dialog's
+      for (int value : {bar->minimum(), bar->maximum()}) {
+        bar->setValue(value);
+        const QRect groove = ThumbRect(bar, QStyle::SC_ScrollBarGroove), thumb = ThumbRect(bar);
+        // The groove's middle, or a point between its middle and the far end from the thumb.
+        QPoint empty = groove.center();
+        if (thumb.contains(empty))
+          empty = (empty + (value == bar->minimum() ? groove.bottomRight() : groove.topLeft())) / 2;
+        const QImage image = bar->grab().toImage();
+        const int contrast = qAbs(qGray(image.pixel(thumb.center())) - qGray(image.pixel(empty)));
+        QVERIFY2(contrast >= 48, qPrintable(bar->objectName() + " " + QString::number(contrast)));
+      }
+    }
+    TakeWrites();
+  }
+
   void barsWriteAsDraggedClickedOrKeyedButTheEagleOnlyWhereTheDragEnds() {
     Open();
     auto* water = Find<QScrollBar>("hsbWaterVolume");
@@ -233,11 +255,9 @@ class SetupDialogTest : public QObject {
     // Text boxes write on every change, also the empty text.
     Find<QLineEdit>("txtMessage")->selectAll();
     QTest::keyClick(Find<QLineEdit>("txtMessage"), Qt::Key_Backspace);
-    // The pick lists write an entry picked from the list, never typed text.
-    auto* timer = Find<QComboBox>("cboBirds");
-    timer->lineEdit()->selectAll();
-    QTest::keyClicks(timer, "25");
-    QTest::keyClick(timer, Qt::Key_Return);
+    // The pick lists take no typing and write an entry picked from the list.
+    QVERIFY(!Find<QComboBox>("cboBirds")->isEditable() &&
+            !Find<QComboBox>("cboSoundOff")->isEditable());
     QTest::keyClick(Find<QComboBox>("cboSoundOff"), Qt::Key_Down);
     QCOMPARE(TakeWrites() + "|" + Shown({"cboSoundOff"}),
              "Birds=0 waterfall2=0 PwrSave=0 Message= SoundOff=1|1");
@@ -300,12 +320,17 @@ class SetupDialogTest : public QObject {
   // does coming back to its window; only what changed behind the dialog is written back.
   void broughtToTheFrontItShowsTheStoreAsItIsNowAndItsButtonsWork() {
     Open();
-    Set({{"one/Clock", "0"}, {"one/Scroll", "7"}, {"one/SoundOff", "45"}, {"two/PosClock", "9"},
-         {"two/Message", "Gone fishing"}, {"Startup/PwrSave", "2"}});  // any PwrSave but 0 is on
+    Set({{"one/Clock", "0"},
+         {"one/Scroll", "7"},
+         {"one/SoundOff", "45"},
+         {"two/PosClock", "9"},
+         {"two/Message", "Gone fishing"},
+         {"Startup/PwrSave", "2"},   // any PwrSave but 0 is on
+         {"one/BirdTimer", "25"}});  // no entry of its list: shown, not written
     dialog_->BringToFront();
     QCOMPARE(Shown({"chkPowerSave", "chkClock", "txtScroll", "txtMessage", "cboSoundOff",
-                    "optPosClock"}),
-             "1|0|7|Gone fishing|45|");
+                    "optPosClock", "cboBirds"}),
+             "1|0|7|Gone fishing|45||25");
     dialog_->BringToFront();  // again: nothing more is written
     QCOMPARE(TakeWrites(), "Scroll=7 ScrollSec=420 Clock=0 Message=Gone fishing");
 
