@@ -320,13 +320,9 @@ class SetupDialogTest : public QObject {
   // does coming back to its window; only what changed behind the dialog is written back.
   void broughtToTheFrontItShowsTheStoreAsItIsNowAndItsButtonsWork() {
     Open();
-    Set({{"one/Clock", "0"},
-         {"one/Scroll", "7"},
-         {"one/SoundOff", "45"},
-         {"two/PosClock", "9"},
-         {"two/Message", "Gone fishing"},
-         {"Startup/PwrSave", "2"},   // any PwrSave but 0 is on
-         {"one/BirdTimer", "25"}});  // no entry of its list: shown, not written
+    // Any PwrSave but 0 is on; a BirdTimer that is no entry of its list is shown, not written.
+    Set({{"one/Clock", "0"}, {"one/Scroll", "7"}, {"one/SoundOff", "45"}, {"two/PosClock", "9"},
+         {"two/Message", "Gone fishing"}, {"Startup/PwrSave", "2"}, {"one/BirdTimer", "25"}});
     dialog_->BringToFront();
     QCOMPARE(Shown({"chkPowerSave", "chkClock", "txtScroll", "txtMessage", "cboSoundOff",
                     "optPosClock", "cboBirds"}),
