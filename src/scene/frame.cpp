@@ -131,8 +131,10 @@ void SaverWindow::DrawTexts() {
 }
 
 void SaverWindow::AnimateIfDue(int32_t sprite) {
-  SpriteDisplay& d = services_.display;
-  if (d.SpriteFrameDue(sprite)) d.NextSpriteFrame(sprite);
+  auto animation = animations_.find(sprite);
+  if (animation == animations_.end()) return;
+  if (const int32_t frame = animation->second.NextIfDue(services_.clock.TickCount()))
+    services_.display.SetSpriteFrame(sprite, frame);
 }
 
 }  // namespace larkspill

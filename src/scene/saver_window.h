@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 
 #include "scene/clock.h"
 #include "scene/creatures.h"
 #include "scene/random.h"
+#include "scene/sprite_animation.h"
 #include "scene/sprite_display.h"
 #include "scene/window_system.h"
 #include "scene/window_timer.h"
@@ -162,6 +164,8 @@ class SaverWindow : public DisplayEvents {
   void DrawTexts();
   void EndProgram(int status);
 
+  // The animated sprites' frames, by sprite id.
+  std::map<int32_t, SpriteAnimation> animations_;
   TimerSchedule timers_;
   size_t power_off_timer_ = 0;
   bool ended_ = false;

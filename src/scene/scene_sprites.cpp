@@ -68,7 +68,9 @@ int32_t SaverWindow::BuildSprite(std::span<const char* const> files, int32_t key
     d.LoadSpriteFrame(sprite, static_cast<int32_t>(i + 1), AssetPath + files[i], key_mode);
   }
   d.SetSpriteFrame(sprite, start_frame);
-  d.SetSpriteFrameDelay(sprite, delay);
+  animations_.insert_or_assign(
+      sprite, SpriteAnimation(static_cast<int32_t>(files.size()), start_frame, delay,
+                              services_.clock.TickCount()));
   d.SetSpriteY(sprite, y);
   d.SetSpriteX(sprite, x);
   return sprite;

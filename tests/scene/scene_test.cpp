@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <map>
 #include <span>
 #include <tuple>
 
@@ -21,8 +23,9 @@ TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPl
   WriteFirstRunValues(h.store);
   h.Set({{"two", "WaterSpeed", "200"}});
   h.display.next_id = 101;  // ids are whatever the display hands out
+  h.clock.ticks = 0xFFFFFFFFu - 300;  // the frames below run across the tick wrap
   h.Make().Load();
-  // Files, key mode, start frame (0: a background, with no frame delay), delay, place.
+  // Files, key mode, start frame (0: a background, never animated), delay, place.
   using namespace scene_layout;
   const struct {
     std::span<const char* const> files;
@@ -48,12 +51,28 @@ TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPl
     for (size_t f = 0; f < files.size(); ++f)
       expected.push_back(
           Call("LoadSpriteFrame", id, int(f + 1), "/a/" + std::string(files[f]), key));
-    if (start)
-      expected.insert(expected.end(),
-                      {Call("SetSpriteFrame", id, start), Call("SetSpriteFrameDelay", id, delay)});
+    if (start) expected.push_back(Call("SetSpriteFrame", id, start));
     expected.insert(expected.end(), {Call("SetSpriteY", id, at.y), Call("SetSpriteX", id++, at.x)});
   }
   EXPECT_EQ(h.display.calls, expected);
+  // Each animated sprite shows its next frame on its delay, after its last the first.
+  std::map<int32_t, std::string> shown;  // sprite id: "ms:frame ..."
+  for (uint32_t ms = 1; ms <= 600; ++ms) {
+    h.display.calls.clear(), h.clock.Advance(1), h.window->OnFrame();
+    for (const std::string& call : h.display.Starting("SetSpriteFrame")) {
+      int sprite = 0, frame = 0;
+      std::sscanf(call.c_str(), "SetSpriteFrame %d %d", &sprite, &frame);
+      shown[sprite] += std::to_string(ms) + ":" + std::to_string(frame) + " ";
+    }
+  }
+  for (int i : {0, 2, 3, 5, 8}) {  // the drawn ones: butterflies, the flock, the first water
+    std::string expected_frames;
+    for (int frame = rows[i].start, ms = rows[i].delay; ms <= 600; ms += rows[i].delay) {
+      frame = frame < static_cast<int>(rows[i].files.size()) ? frame + 1 : 1;
+      expected_frames += std::to_string(ms) + ":" + std::to_string(frame) + " ";
+    }
+    EXPECT_EQ(shown[101 + i], expected_frames) << "sprite " << 101 + i;
+  }
 }
 
 // No 16-bit display, or a picture that cannot load: no sprite after it, no sound, nothing after.
