@@ -197,6 +197,33 @@ class SetupDialogTest : public QObject {
     TakeWrites();
   }
 
+  // Each control shows its own key (every key holds a value no other holds) and opening changes
+  // no stored value it can show; a switch holds only at exactly 1, so 2 shows unticked and stays.
+  void openingShowsEachKeyInItsOwnControlAndChangesNone() {
+    // Control, key and its value, ';' between them.
+    const QString table =
+        "txtFontSize one/FontSize 17;txtFontSizeMsg two/FontSizeMsg 19;hsbScroll one/Scroll 7;"
+        "hsbMouseS one/MouseSens 5;vsbWaterSpeed two/WaterSpeed 321;"
+        "hsbBirdSpeed one/BirdSpeed 33;hsbButter one/NumButter 2;"
+        "hsbWaterVolume two/VolumeWater -11;hsbBirdsVolume two/VolumeBirds -22;"
+        "hsbJungleVolume two/VolumeJungle -33;hsbEagleVolume two/VolumeEagle -44;"
+        "txtMessage two/Message Hi;cboBirds one/BirdTimer 40;cboSoundOff one/SoundOff 90;"
+        "optPosClock two/PosClock 3;chkBirds one/Birds 2;chkSingleBird one/SingleBird 2;"
+        "chkButterfly1 one/Butter1 2;chkButterfly2 one/Butter2 2;chkClock one/Clock 2;"
+        "chkwf01 one/waterfall1 2;chkwf02 one/waterfall2 2;chkShowMessage two/ShowMessage 2;"
+        "chkSoundWater two/SoundWater 2;chkSoundBirds two/SoundBirds 2;"
+        "chkSoundJungle two/SoundJungle 2;chkSoundEagle two/SoundEagle 2";
+    const QStringList cases = table.split(';');
+    for (const QString& c : cases)
+      Set({{c.section(' ', 1, 1).toStdString(), qPrintable(c.section(' ', 2))}});
+    Open(false);
+    for (const QString& c : cases) {
+      const QString shown = c.startsWith("chk") ? "0" : c.section(' ', 2);
+      QCOMPARE(Shown({c.section(' ', 0, 0).toStdString(), c.section(' ', 1, 1).toStdString()}),
+               shown + "|" + c.section(' ', 2));
+    }
+  }
+
   void barsWriteAsDraggedClickedOrKeyedButTheEagleOnlyWhereTheDragEnds() {
     Open();
     auto* water = Find<QScrollBar>("hsbWaterVolume");

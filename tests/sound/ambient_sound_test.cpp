@@ -76,10 +76,12 @@ TEST_F(AmbientSoundTest, SessionsLoadTheFourWavesAndReadTheSwitchesOnlyOneStarts
 TEST_F(AmbientSoundTest, SoundOffTurnsListedMinutesIntoSecondsAndLeavesOtherNumbersAlone) {
   // Compared as numbers, not texts; an unlisted number leaves the seconds at 0, so the sound falls
   // silent on the first tick; a text that is no number (-1 here) becomes Never, said once.
-  const std::vector<std::pair<std::string, int16_t>> table = {
-      {"1", 60},    {"45", 2700},       {"480", 28800}, {"1.0", 60}, {" 5 ", 300},
-      {"+10", 600}, {"4.8e2", 28800},   {"7", 0},       {"0", 0},    {"-1", 0},
-      {"1.5", 0},   {"99999999999", 0}, {"never", -1},  {"", -1},    {"off", -1}};
+  std::vector<std::pair<std::string, int16_t>> table = {
+      {"1.0", 60}, {" 5 ", 300}, {"+10", 600},       {"4.8e2", 28800}, {"7", 0}, {"0", 0},
+      {"-1", 0},   {"1.5", 0},   {"99999999999", 0}, {"never", -1},    {"", -1}, {"off", -1}};
+  // Every choice the dialog offers is that many minutes.
+  for (int minutes : {1, 2, 3, 4, 5, 10, 15, 20, 30, 45, 60, 90, 120, 180, 240, 300, 360, 420, 480})
+    table.emplace_back(std::to_string(minutes), static_cast<int16_t>(minutes * 60));
   for (const auto& [text, seconds] : table) {
     AmbientSound fresh(device, store);
     fresh.SoundOffSetting = text;
