@@ -46,7 +46,7 @@ void SaverWindow::Load() {
   ReadSettings();
   if (ParseNumber(CheckFont) == 1.0) FontName = "Arial";
   PwrSave = ReadInteger(services_.store, Reader::Saver, Key::PwrSave);
-  if (Sound.SoundOffSetting != "Never") Sound.SoundOff();
+  if (Sound.SoundOffSetting != "Never") Sound.SetSoundOffSeconds();
 
   services_.windows.ShowCursor(false);
   PickFirstScene();

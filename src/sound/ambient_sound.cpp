@@ -58,7 +58,7 @@ void AmbientSound::LoadSounds(const std::string& asset_path) {
   // The eagle waits for its first minute to pass.
 }
 
-void AmbientSound::SoundOff() {
+void AmbientSound::SetSoundOffSeconds() {
   if (SoundOffSetting == kNever) return;
   const std::optional<double> minutes = ParseNumber(SoundOffSetting);
   if (!minutes) {

@@ -19,10 +19,10 @@ class AmbientSound {
   // loops at their volumes. The eagle is loaded, not started.
   void LoadSounds(const std::string& asset_path);
   // Turns the SoundOff minutes into SoundOffSeconds; a number not in the list leaves it alone.
-  void SoundOff();
-  // The one-second timer's sound-off duty (its step 2).
+  void SetSoundOffSeconds();
+  // Once a second: counts towards the sound-off time and silences every sound once it is up.
   void CountTowardsSoundOff();
-  // The one-second timer's eagle duty (its step 4).
+  // Once a second: counts towards the eagle's call, once a minute.
   void CountTowardsEagleCall();
   // Releases the water, bird song and jungle loops; the eagle's call is kept.
   void ReleaseLoops();

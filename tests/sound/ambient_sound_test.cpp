@@ -32,7 +32,7 @@ class AmbientSoundTest : public ::testing::Test {
   void Open(const std::string& sound_off) {
     sound.SoundEagle = 1, sound.VolumeEagle = -775;
     sound.SoundOffSetting = sound_off;
-    if (sound.SoundOffSetting != "Never") sound.SoundOff();
+    if (sound.SoundOffSetting != "Never") sound.SetSoundOffSeconds();
     sound.LoadSounds("/a/");
     sound.SoundOffCount = sound.EagleCount = 0;
   }
@@ -86,7 +86,7 @@ TEST_F(AmbientSoundTest, SoundOffTurnsListedMinutesIntoSecondsAndLeavesOtherNumb
     AmbientSound fresh(device, store);
     fresh.SoundOffSetting = text;
     ::testing::internal::CaptureStderr();
-    fresh.SoundOff();
+    fresh.SetSoundOffSeconds();
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(fresh.SoundOffSeconds, std::max<int16_t>(seconds, 0))
         << "SoundOff \"" << text << "\"";
