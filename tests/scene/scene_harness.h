@@ -92,7 +92,7 @@ struct Harness {
   }
 
   FakeClock clock;
-  FakeDisplay display{clock};
+  FakeDisplay display;
   RecordingSoundDevice sound;
   JournalStore store;
   FakeWindowSystem windows;

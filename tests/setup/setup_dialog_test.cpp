@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "fakes/fake_clock.h"
 #include "fakes/fake_display.h"
 #include "fakes/fake_window_system.h"
 #include "fakes/recording_sound_device.h"
@@ -166,7 +167,7 @@ class SetupDialogTest : public QObject {
     Find<QLineEdit>("txtMessage")->setText("Gone fishing");
     dialog_.reset();
     testing::FakeClock clock;
-    testing::FakeDisplay display{clock};
+    testing::FakeDisplay display;
     testing::RecordingSoundDevice sound;
     testing::FakeWindowSystem windows;
     SeededRandom random;
