@@ -57,10 +57,9 @@ class File {
 
 // Every key the saver reads, as its start reads them.
 void SaverReads(SettingsStore& store) {
-  if (ReadInteger(store, Reader::Saver, "System", "SetReg") != 2) SetRegistry(store);
+  WriteFirstRunValuesIfNew(store);
   for (const SettingKey& k : SettingKeys()) {
-    if (k.saver_default != nullptr)
-      benchmark::DoNotOptimize(ReadText(store, Reader::Saver, k.section, k.key));
+    if (k.saver_default != nullptr) benchmark::DoNotOptimize(ReadText(store, Reader::Saver, k.id));
   }
 }
 
@@ -85,9 +84,9 @@ void DialogOpening(benchmark::State& state, const std::string& text) {
     int writes = 0;
     for (const SettingKey& k : SettingKeys()) {
       if (k.dialog_default == nullptr) continue;
-      std::string value = ReadText(store, Reader::Dialog, k.section, k.key);
+      std::string value = ReadText(store, Reader::Dialog, k.id);
       if (writes < 12 && k.conversion == Conversion::Integer) {
-        store.SaveSetting(kAppName, k.section, k.key, value);
+        WriteSetting(store, k.id, value);
         ++writes;
       }
     }
@@ -98,9 +97,9 @@ void DialogOpening(benchmark::State& state, const std::string& text) {
 void DialogClick(benchmark::State& state, const std::string& text) {
   File file(text);
   IniFileStore store(file.path());
-  ReadText(store, Reader::Dialog, "one", "Birds");
+  ReadText(store, Reader::Dialog, Key::Birds);
   int i = 0;
-  for (auto _ : state) store.SaveSetting(kAppName, "one", "Birds", std::to_string(++i % 2));
+  for (auto _ : state) WriteSetting(store, Key::Birds, std::to_string(++i % 2));
 }
 
 const std::string& Keys() {

@@ -44,7 +44,7 @@ class FirstPaint : public QObject {
 
 double OpenOnce(bool load_fonts, int* font_count) {
   larkspill::MemoryStore store;
-  larkspill::SetRegistry(store);
+  larkspill::WriteFirstRunValues(store);
   store.SaveSetting(larkspill::kAppName, "Startup", "CheckFont", load_fonts ? "0" : "1");
   QElapsedTimer timer;
   timer.start();
@@ -80,7 +80,7 @@ double ProcessOnce(Display* x, const char* program, bool load_fonts) {
   std::filesystem::permissions(dir / "run", std::filesystem::perms::owner_all);
   {
     larkspill::IniFileStore store(dir / "config" / "larkspill" / "settings.ini");
-    larkspill::SetRegistry(store);
+    larkspill::WriteFirstRunValues(store);
     store.SaveSetting(larkspill::kAppName, "Startup", "CheckFont", load_fonts ? "0" : "1");
   }
   const Window root = DefaultRootWindow(x);

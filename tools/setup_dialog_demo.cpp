@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
       grab = argv[++i];
   }
   larkspill::MemoryStore store;
-  larkspill::SetRegistry(store);
+  larkspill::WriteFirstRunValues(store);
   if (grab == nullptr) return larkspill::RunSettingsDialog(argc, argv, store, assets);
 
   const QString dir = QString::fromLocal8Bit(grab);

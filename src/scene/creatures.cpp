@@ -1,79 +1,101 @@
-#include "scene/saver_window.h"
+#include "scene/creatures.h"
+
+#include <cmath>
+#include <limits>
 
 namespace larkspill {
 
-// The flock flies level to the right, a pixel a step.
-void SaverWindow::MoveBird1() {
-  services_.display.MoveSpriteX(FlockSprite, 1);
+namespace {
+
+// Seconds a single bird rests between flights.
+constexpr int16_t kSingleBirdRest = 30;
+
+// Counts one more second, stopping at the counter's maximum rather than wrapping.
+void CountUp(int16_t& counter) {
+  if (counter < std::numeric_limits<int16_t>::max()) ++counter;
 }
 
-void SaverWindow::MoveBird2() {
-  SingleBirdStep(BirdSprite1, Bird1Step, Bird1X, Bird1Active, Bird1Wait);
+}  // namespace
+
+void Creature::Attach(SpriteDisplay& display, Random& random, int32_t sprite, int16_t x,
+                      int16_t y) {
+  display_ = &display, random_ = &random;
+  sprite_ = sprite, x_ = x, y_ = y;
 }
 
-void SaverWindow::MoveBird3() {
-  SingleBirdStep(BirdSprite2, Bird2Step, Bird2X, Bird2Active, Bird2Wait);
+void Creature::MoveTo(int16_t x, int16_t y) {
+  if (display_ == nullptr) return;  // not built: the display could not be opened
+  if (y != y_) display_->SetSpriteY(sprite_, y);
+  if (x != x_) display_->SetSpriteX(sprite_, x);
+  x_ = x, y_ = y;
 }
 
-// A single bird flies right and climbs a pixel every second step. Past the right edge it goes
-// back to the left, somewhere from y 200 to 1199 (often below the screen, from where it climbs
-// into view), and rests until the creature timer counts its wait up again.
-void SaverWindow::SingleBirdStep(int32_t sprite, int16_t& step, int16_t& x, bool& active,
-                                 int16_t& wait) {
-  SpriteDisplay& d = services_.display;
-  d.MoveSpriteX(sprite, 1);
-  ++step;
-  if (step == 2) {
-    d.MoveSpriteY(sprite, 1);
-    step = 0;
+void Creature::StepIfDue(uint32_t now, int32_t delay) {
+  const uint32_t elapsed = now - last_step_;
+  if (static_cast<int64_t>(elapsed) < delay) return;
+  Step();
+  last_step_ = now;
+}
+
+int32_t Creature::RandomInt(int32_t n, int32_t k) {
+  return static_cast<int32_t>(std::floor(random_->Next() * n + k));
+}
+
+void Flock::Step() {
+  MoveTo(static_cast<int16_t>(X() + 1), Y());
+}
+
+void Flock::ReEnterIfGone(bool never_rests) {
+  if (X() <= 801) return;
+  MoveTo(-118, static_cast<int16_t>(RandomInt(500, 10)));
+  if (!never_rests) flying = false, rested = 0;
+}
+
+void Flock::Rest(double rest_seconds) {
+  CountUp(rested);
+  if (rested >= rest_seconds) rested = 0, flying = true;
+}
+
+void SingleBird::Step() {
+  ++steps;
+  int16_t y = Y();
+  if (steps == 2) --y, steps = 0;
+  MoveTo(static_cast<int16_t>(X() + 1), y);
+  if (X() > 801) {
+    MoveTo(-75, static_cast<int16_t>(RandomInt(1000, 200)));
+    flying = false, rested = 0;
   }
-  x = d.GetSpriteX(sprite);
-  if (x > 801) {
-    d.SetSpriteX(sprite, -75);
-    d.SetSpriteY(sprite, RandomInt(1000, 200));
-    active = false;
-    wait = 0;
-  }
 }
 
-void SaverWindow::MoveButterfly1() {
-  FirstKindStep(ButterflySprite1, Butterfly1Dir);
-}
-void SaverWindow::MoveButterfly2() {
-  FirstKindStep(ButterflySprite2, Butterfly2Dir);
-}
-void SaverWindow::MoveButterfly3() {
-  FirstKindStep(ButterflySprite3, Butterfly3Dir);
-}
-void SaverWindow::MoveButterfly4() {
-  SecondKindStep(ButterflySprite4, Butterfly4Dir);
-}
-void SaverWindow::MoveButterfly5() {
-  SecondKindStep(ButterflySprite5, Butterfly5Dir);
+void SingleBird::Rest() {
+  CountUp(rested);
+  if (rested >= kSingleBirdRest) rested = 0, flying = true;
 }
 
-// Even odds of a pixel down and left, or a pixel up: a slow leftward flutter.
-void SaverWindow::FirstKindStep(int32_t sprite, int16_t& dir) {
-  SpriteDisplay& d = services_.display;
-  dir = static_cast<int16_t>(RandomInt(2, 1));
-  if (dir == 2) {
-    d.MoveSpriteY(sprite, -1);
-    d.MoveSpriteX(sprite, -1);
+void DriftingButterfly::Step() {
+  last_draw = static_cast<int16_t>(RandomInt(2, 1));
+  if (last_draw == 2) {
+    MoveTo(static_cast<int16_t>(X() - 1), static_cast<int16_t>(Y() + 1));
   } else {
-    d.MoveSpriteY(sprite, 1);
+    MoveTo(X(), static_cast<int16_t>(Y() - 1));
   }
 }
 
-// One chance in three of a pixel down, two of a pixel up: a slow climb. The drift timer adds
-// the leftward move.
-void SaverWindow::SecondKindStep(int32_t sprite, int16_t& dir) {
-  SpriteDisplay& d = services_.display;
-  dir = static_cast<int16_t>(RandomInt(3, 1));
-  if (dir == 2) {
-    d.MoveSpriteY(sprite, -1);
-  } else if (dir == 1 || dir == 3) {
-    d.MoveSpriteY(sprite, 1);
-  }
+void DriftingButterfly::ReEnterIfGone() {
+  if (X() < -75) MoveTo(805, static_cast<int16_t>(RandomInt(500, 60)));
+}
+
+void ClimbingButterfly::Step() {
+  last_draw = static_cast<int16_t>(RandomInt(3, 1));
+  MoveTo(X(), static_cast<int16_t>(last_draw == 2 ? Y() + 1 : Y() - 1));
+}
+
+void ClimbingButterfly::Drift() {
+  MoveTo(static_cast<int16_t>(X() - 1), Y());
+}
+
+void ClimbingButterfly::ReEnterIfGone() {
+  if (Y() < -50) MoveTo(static_cast<int16_t>(RandomInt(800, 1)), 605);
 }
 
 }  // namespace larkspill

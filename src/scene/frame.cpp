@@ -1,5 +1,3 @@
-#include <cmath>
-
 #include "scene/exit_status.h"
 #include "scene/saver_window.h"
 
@@ -15,9 +13,13 @@ struct ClockCorner {
 // Upper left, lower left, upper right, lower right: PosClock 1 to 4.
 constexpr ClockCorner kClockCorners[4] = {{0, 1}, {1, 545}, {650, 1}, {650, 550}};
 
+// Milliseconds between the butterflies' steps: the first kind's, and each of the second kind's.
+constexpr int32_t kDriftingStepDelay = 15;
+constexpr int32_t kClimbingStepDelays[2] = {25, 6};
+
 }  // namespace
 
-void SaverWindow::GetCheckedWaterfalls() {
+void SaverWindow::PickFirstScene() {
   if (waterfall2 == 1) {
     Waterfall2Enabled = true;
     CurrentWaterfall = 2;
@@ -37,7 +39,7 @@ void SaverWindow::OnFrame() {
     ended_ = true;
     services_.sound.StopAllSounds();
     d.CloseDisplay();
-    Form_Unload();
+    Unload();
     EndProgram(kExitDisplayLost);
     return;
   }
@@ -73,86 +75,44 @@ void SaverWindow::DrawScene() {
 
 void SaverWindow::DrawCreatures() {
   SpriteDisplay& d = services_.display;
+  const uint32_t now = services_.clock.TickCount();
 
-  if (Birds == 1 && FlockActive) {
-    AnimateIfDue(FlockSprite);
-    MoveIfDue(&SaverWindow::MoveBird1, BirdSpeed, FlockLastMove);
-    d.DrawSprite(FlockSprite);
-    FlockX = d.GetSpriteX(FlockSprite);
-    if (FlockX > 801) {
-      d.SetSpriteX(FlockSprite, -118);
-      d.SetSpriteY(FlockSprite, RandomInt(500, 10));
-      if (BirdTimer != "Always") {
-        FlockActive = false;
-        FlockWait = 0;
-      }
-    }
+  if (Birds == 1 && flock.flying) {
+    AnimateIfDue(flock.Sprite());
+    flock.StepIfDue(now, BirdSpeed);
+    d.DrawSprite(flock.Sprite());
+    flock.ReEnterIfGone(BirdTimer == "Always");
   }
 
   if (SingleBird == 1) {
-    if (Bird2Active) {
-      AnimateIfDue(BirdSprite2);
-      MoveIfDue(&SaverWindow::MoveBird3, BirdSpeed, Bird2LastMove);
-      d.DrawSprite(BirdSprite2);
-    }
-    if (Bird1Active) {
-      AnimateIfDue(BirdSprite1);
-      MoveIfDue(&SaverWindow::MoveBird2, BirdSpeed, Bird1LastMove);
-      d.DrawSprite(BirdSprite1);
+    for (larkspill::SingleBird* bird : {&single_birds[1], &single_birds[0]}) {
+      if (!bird->flying) continue;
+      AnimateIfDue(bird->Sprite());
+      bird->StepIfDue(now, BirdSpeed);
+      d.DrawSprite(bird->Sprite());
     }
   }
 
   if (Butter1 == 1) {
-    struct FirstKind {
-      int32_t sprite;
-      void (SaverWindow::*move)();
-      uint32_t& last_move;
-      int16_t& x;
-    };
-    const FirstKind first_kind[3] = {
-        {ButterflySprite1, &SaverWindow::MoveButterfly1, Butterfly1LastMove, Butterfly1X},
-        {ButterflySprite2, &SaverWindow::MoveButterfly2, Butterfly2LastMove, Butterfly2X},
-        {ButterflySprite3, &SaverWindow::MoveButterfly3, Butterfly3LastMove, Butterfly3X},
-    };
     // Butterflies 1 and 2 show from NumButter 1 and 2 up; the third only at exactly 3.
     const bool shown[3] = {NumButter >= 1, NumButter >= 2, NumButter == 3};
-    for (int i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < 3; ++i) {
       if (!shown[i]) continue;
-      const FirstKind& b = first_kind[i];
-      AnimateIfDue(b.sprite);
-      d.DrawSprite(b.sprite);
-      MoveIfDue(b.move, ButterflyDelay, b.last_move);
-      b.x = d.GetSpriteX(b.sprite);
-      if (b.x < -75) {
-        d.SetSpriteX(b.sprite, 805);
-        d.SetSpriteY(b.sprite, RandomInt(500, 60));
-      }
+      DriftingButterfly& b = drifting_butterflies[i];
+      AnimateIfDue(b.Sprite());
+      d.DrawSprite(b.Sprite());
+      b.StepIfDue(now, kDriftingStepDelay);
+      b.ReEnterIfGone();
     }
   }
 
   if (Butter2 == 1) {
-    struct SecondKind {
-      int32_t sprite;
-      void (SaverWindow::*move)();
-      int16_t delay;
-      uint32_t& last_move;
-      int16_t& y;
-    };
-    const SecondKind second_kind[2] = {
-        {ButterflySprite4, &SaverWindow::MoveButterfly4, Butterfly4Delay, Butterfly4LastMove,
-         Butterfly4Y},
-        {ButterflySprite5, &SaverWindow::MoveButterfly5, Butterfly5Delay, Butterfly5LastMove,
-         Butterfly5Y},
-    };
-    for (const SecondKind& b : second_kind) {
-      AnimateIfDue(b.sprite);
-      d.DrawSprite(b.sprite);
-      MoveIfDue(b.move, b.delay, b.last_move);
-      b.y = d.GetSpriteY(b.sprite);
-      if (b.y < -50) {
-        d.SetSpriteX(b.sprite, RandomInt(800, 1));
-        d.SetSpriteY(b.sprite, 605);
-      }
+    for (size_t i = 0; i < 2; ++i) {
+      ClimbingButterfly& b = climbing_butterflies[i];
+      AnimateIfDue(b.Sprite());
+      d.DrawSprite(b.Sprite());
+      b.StepIfDue(now, kClimbingStepDelays[i]);
+      b.ReEnterIfGone();
     }
   }
 }
@@ -171,22 +131,10 @@ void SaverWindow::DrawTexts() {
 }
 
 void SaverWindow::AnimateIfDue(int32_t sprite) {
-  SpriteDisplay& d = services_.display;
-  if (d.SpriteFrameDue(sprite)) d.NextSpriteFrame(sprite);
-}
-
-// Runs a creature's step once its delay has passed since its last step. The tick difference is
-// taken modulo 2^32, so the tick counter wrapping round does not stall anything; a delay of 0 or
-// less means a step every frame.
-void SaverWindow::MoveIfDue(void (SaverWindow::*procedure)(), int32_t delay, uint32_t& last_move) {
-  const uint32_t elapsed = services_.clock.TickCount() - last_move;
-  if (static_cast<int64_t>(elapsed) < delay) return;
-  (this->*procedure)();
-  last_move = services_.clock.TickCount();
-}
-
-int32_t SaverWindow::RandomInt(int32_t n, int32_t k) {
-  return static_cast<int32_t>(std::floor(services_.random.Next() * n + k));
+  auto animation = animations_.find(sprite);
+  if (animation == animations_.end()) return;
+  if (const int32_t frame = animation->second.NextIfDue(services_.clock.TickCount()))
+    services_.display.SetSpriteFrame(sprite, frame);
 }
 
 }  // namespace larkspill

@@ -22,87 +22,83 @@ SaverWindow::SaverWindow(SaverServices services)
     : services_(std::move(services)), Sound(services_.sound, services_.store) {
   const uint32_t now = services_.clock.TickCount();
   timers_.Add(
-      "Timer1", 1000, true, [this] { Timer1_Timer(); }, now);
+      "every second", 1000, true, [this] { EverySecond(); }, now);
   timers_.Add(
-      "Timer3", 1000, true, [this] { Timer3_Timer(); }, now);
+      "rested birds", 1000, true, [this] { LetRestedBirdsFly(); }, now);
   timers_.Add(
-      "Timer4", 200, true, [this] { Timer4_Timer(); }, now);
-  timer5_ = timers_.Add(
-      "Timer5", 15000, false, [this] { Timer5_Timer(); }, now);
+      "butterfly drift", 200, true, [this] { DriftSecondKindButterflies(); }, now);
+  power_off_timer_ = timers_.Add(
+      "power-off", 15000, false, [this] { PowerOffTick(); }, now);
 }
 
-void SaverWindow::Form_Load() {
+void SaverWindow::Load() {
   // A store without the first-run marker gets every first-run value before anything is read.
-  if (ReadInteger(services_.store, Reader::Saver, "System", "SetReg") != 2) {
-    SetRegistry(services_.store);
-  }
+  WriteFirstRunValuesIfNew(services_.store);
 
-  FlockActive = true;
-  Bird1Active = false;
-  Bird1Wait = 24;
-  Bird2Wait = 14;
-  ButterflyDelay = 15;
-  Butterfly4Delay = 25;
-  Butterfly5Delay = 6;
+  flock.flying = true;
+  single_birds[0].flying = false;
+  // The single birds first fly six and sixteen seconds in.
+  single_birds[0].rested = 24;
+  single_birds[1].rested = 14;
   WaterfallCount = 0;
   CurrentWaterfall = 0;
 
   ReadSettings();
   if (ParseNumber(CheckFont) == 1.0) FontName = "Arial";
-  PwrSave = ReadInteger(services_.store, Reader::Saver, "Startup", "PwrSave");
-  if (Sound.SoundOffSetting != "Never") Sound.SoundOff();
+  PwrSave = ReadInteger(services_.store, Reader::Saver, Key::PwrSave);
+  if (Sound.SoundOffSetting != "Never") Sound.SetSoundOffSeconds();
 
   services_.windows.ShowCursor(false);
-  GetCheckedWaterfalls();
+  PickFirstScene();
   ScrollCount = 0;
 
   try {
-    OpenDirectDrawSession();
+    OpenDisplayAndBuildScene();
   } catch (const AssetError&) {
     // Give the screen and the cursor back before the error ends the program.
     ended_ = true;
     services_.display.CloseDisplay();
-    Form_Unload();
+    Unload();
     throw;
   }
   if (ended_) return;  // no display could be opened
 
-  Sound.OpenDirectSoundSession(AssetPath);
+  Sound.LoadSounds(AssetPath);
 }
 
 void SaverWindow::ReadSettings() {
   SettingsStore& s = services_.store;
   const Reader r = Reader::Saver;
-  NumButter = ReadInteger(s, r, "one", "NumButter");
-  BirdSpeed = ReadInteger(s, r, "one", "BirdSpeed");
-  SingleBird = ReadInteger(s, r, "one", "SingleBird");
-  BirdTimer = ReadText(s, r, "one", "BirdTimer");
-  Butter1 = ReadInteger(s, r, "one", "Butter1");
-  Butter2 = ReadInteger(s, r, "one", "Butter2");
-  Birds = ReadInteger(s, r, "one", "Birds");
-  FontName = ReadText(s, r, "Startup", "FontName");
-  Scroll = ReadInteger(s, r, "one", "Scroll");
-  Sound.VolumeWater = ReadInteger(s, r, "two", "VolumeWater");
-  Sound.VolumeBirds = ReadInteger(s, r, "two", "VolumeBirds");
-  Sound.VolumeJungle = ReadInteger(s, r, "two", "VolumeJungle");
-  Sound.VolumeEagle = ReadInteger(s, r, "two", "VolumeEagle");
-  WaterSpeed = ReadInteger(s, r, "two", "WaterSpeed");
-  MouseSens = ReadInteger(s, r, "one", "MouseSens");
-  Sound.SoundWater = ReadInteger(s, r, "two", "SoundWater");
-  Sound.SoundBirds = ReadInteger(s, r, "two", "SoundBirds");
-  Sound.SoundJungle = ReadInteger(s, r, "two", "SoundJungle");
-  Sound.SoundEagle = ReadInteger(s, r, "two", "SoundEagle");
-  Clock = ReadInteger(s, r, "one", "Clock");
-  FontSize = ReadInteger(s, r, "one", "FontSize");
-  waterfall1 = ReadInteger(s, r, "one", "waterfall1");
-  waterfall2 = ReadInteger(s, r, "one", "waterfall2");
-  ShowMessage = ReadInteger(s, r, "two", "ShowMessage");
-  Message = ReadText(s, r, "two", "Message");
-  FontSizeMsg = ReadInteger(s, r, "two", "FontSizeMsg");
-  PosClock = ReadNumericInteger(s, r, "two", "PosClock");
-  ScrollSec = ReadLong(s, r, "one", "ScrollSec");
-  Sound.SoundOffSetting = ReadText(s, r, "one", "SoundOff");
-  CheckFont = ReadText(s, r, "Startup", "CheckFont");
+  NumButter = ReadInteger(s, r, Key::NumButter);
+  BirdSpeed = ReadInteger(s, r, Key::BirdSpeed);
+  SingleBird = ReadInteger(s, r, Key::SingleBird);
+  BirdTimer = ReadText(s, r, Key::BirdTimer);
+  Butter1 = ReadInteger(s, r, Key::Butter1);
+  Butter2 = ReadInteger(s, r, Key::Butter2);
+  Birds = ReadInteger(s, r, Key::Birds);
+  FontName = ReadText(s, r, Key::FontName);
+  Scroll = ReadInteger(s, r, Key::Scroll);
+  Sound.VolumeWater = ReadInteger(s, r, Key::VolumeWater);
+  Sound.VolumeBirds = ReadInteger(s, r, Key::VolumeBirds);
+  Sound.VolumeJungle = ReadInteger(s, r, Key::VolumeJungle);
+  Sound.VolumeEagle = ReadInteger(s, r, Key::VolumeEagle);
+  WaterSpeed = ReadInteger(s, r, Key::WaterSpeed);
+  MouseSens = ReadInteger(s, r, Key::MouseSens);
+  Sound.SoundWater = ReadInteger(s, r, Key::SoundWater);
+  Sound.SoundBirds = ReadInteger(s, r, Key::SoundBirds);
+  Sound.SoundJungle = ReadInteger(s, r, Key::SoundJungle);
+  Sound.SoundEagle = ReadInteger(s, r, Key::SoundEagle);
+  Clock = ReadInteger(s, r, Key::Clock);
+  FontSize = ReadInteger(s, r, Key::FontSize);
+  waterfall1 = ReadInteger(s, r, Key::Waterfall1);
+  waterfall2 = ReadInteger(s, r, Key::Waterfall2);
+  ShowMessage = ReadInteger(s, r, Key::ShowMessage);
+  Message = ReadText(s, r, Key::Message);
+  FontSizeMsg = ReadInteger(s, r, Key::FontSizeMsg);
+  PosClock = ReadNumericInteger(s, r, Key::PosClock);
+  ScrollSec = ReadLong(s, r, Key::ScrollSec);
+  Sound.SoundOffSetting = ReadText(s, r, Key::SoundOff);
+  CheckFont = ReadText(s, r, Key::CheckFont);
 }
 
 void SaverWindow::OnPointerMoved() {
@@ -150,25 +146,19 @@ void SaverWindow::OnScreenTaken() {
 void SaverWindow::CloseDown() {
   if (ended_) return;
   ended_ = true;
-  SoundDevice& sound = services_.sound;
-  sound.StopAllSounds();
-  sound.ReleaseSound(Sound.WaterSound);
-  sound.ReleaseSound(Sound.BirdsSound);
-  sound.ReleaseSound(Sound.JungleSound);
+  services_.sound.StopAllSounds();
+  Sound.ReleaseLoops();
   services_.windows.SetScreenSaverRunning(false);
-  Form_Unload();
+  Unload();
   EndProgram(kExitOk);
 }
 
-void SaverWindow::Form_Unload() {
+void SaverWindow::Unload() {
   if (unloaded_) return;
   unloaded_ = true;
   ended_ = true;
-  SoundDevice& sound = services_.sound;
-  sound.ReleaseSound(Sound.WaterSound);
-  sound.ReleaseSound(Sound.BirdsSound);
-  sound.ReleaseSound(Sound.JungleSound);
-  sound.StopAllSounds();
+  Sound.ReleaseLoops();
+  services_.sound.StopAllSounds();
   services_.windows.ShowCursor(true);
 }
 

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 
 #include "scene/clock.h"
+#include "scene/creatures.h"
 #include "scene/random.h"
+#include "scene/sprite_animation.h"
 #include "scene/sprite_display.h"
 #include "scene/window_system.h"
 #include "scene/window_timer.h"
@@ -32,8 +36,8 @@ struct SaverServices {
 };
 
 // The full-screen saver window: its load, the frame it composes, the creatures, its timers, the
-// input that ends it and its close-down. Every piece of scene state is a public member so the
-// event loop, the power hook and tests can see it.
+// input that ends it and its close-down. The creatures are objects of their own; the rest of the
+// scene state is public so the event loop, the power watch and tests can see it.
 class SaverWindow : public DisplayEvents {
  private:
   // Declared first: Sound and the timers are built from it.
@@ -51,7 +55,7 @@ class SaverWindow : public DisplayEvents {
   // Loads the settings (writing the first-run values when the store has none), hides the
   // cursor, opens the display, builds the scene and starts the sounds. An AssetError leaves the
   // display closed and the cursor shown again, and is passed on.
-  void Form_Load();
+  void Load();
 
   // Composes and shows one frame; a lost display ends the saver instead.
   void OnFrame() override;
@@ -65,47 +69,38 @@ class SaverWindow : public DisplayEvents {
   void OnScreenTaken() override;
 
   // Once a second: clock time, sound-off count, scene rotation, the eagle.
-  void Timer1_Timer();
+  void EverySecond();
   // Once a second: lets resting birds fly again.
-  void Timer3_Timer();
+  void LetRestedBirdsFly();
   // Every 200 ms: drifts the second kind of butterfly left.
-  void Timer4_Timer();
+  void DriftSecondKindButterflies();
   // Power-off timer: on its fourth tick after the monitor went dark, silences the sounds.
-  void Timer5_Timer();
+  void PowerOffTick();
 
-  // Timer1 1000 ms, Timer3 1000 ms, Timer4 200 ms enabled; Timer5 15000 ms, disabled.
+  // Every second, the rested birds' second, the 200 ms drift enabled; the 15-second power-off
+  // tick, disabled.
   TimerSchedule& Timers() { return timers_; }
-  // Called by the power hook when the monitor has powered off; enabling it again changes
+  // Called by the power watch when the monitor has powered off; starting it again changes
   // nothing.
-  void EnableTimer5();
+  void StartPowerOffCountdown();
 
   // Orderly end: stops and releases the sounds, clears the saver-running flag, unloads the
   // window and asks the program to end with kExitOk. Nothing of the window runs afterwards.
   void CloseDown();
   // Releases the sounds and shows the cursor again; runs once, however the saver ends.
-  void Form_Unload();
+  void Unload();
   // True once the saver has ended; every handler then returns at once.
   bool Ended() const { return ended_; }
 
   // Picks the first enabled scene, the first waterfall winning when both are enabled.
-  void GetCheckedWaterfalls();
+  void PickFirstScene();
   // Opens the 800 x 600 display and builds all thirteen sprites of the scene.
-  void OpenDirectDrawSession();
-
-  // One step of each creature.
-  void MoveBird1();
-  void MoveBird2();
-  void MoveBird3();
-  void MoveButterfly1();
-  void MoveButterfly2();
-  void MoveButterfly3();
-  void MoveButterfly4();
-  void MoveButterfly5();
+  void OpenDisplayAndBuildScene();
 
   // The sound variables and procedures.
   AmbientSound Sound;
 
-  // Settings, read once by Form_Load.
+  // Settings, read once by Load.
   int16_t NumButter = 0;
   int16_t BirdSpeed = 0;
   int16_t SingleBird = 0;
@@ -127,18 +122,10 @@ class SaverWindow : public DisplayEvents {
   int16_t PosClock = 0;
   int32_t ScrollSec = 0;
   std::string CheckFont;
-  int16_t PwrSave = 0;  // read by the power hook
+  int16_t PwrSave = 0;  // read by the power watch
 
   // Sprites.
   std::string AssetPath;
-  int32_t ButterflySprite1 = 0;
-  int32_t ButterflySprite2 = 0;
-  int32_t ButterflySprite3 = 0;
-  int32_t ButterflySprite4 = 0;
-  int32_t ButterflySprite5 = 0;
-  int32_t FlockSprite = 0;
-  int32_t BirdSprite1 = 0;
-  int32_t BirdSprite2 = 0;
   int32_t Water1Sprite = 0;
   int32_t Background1Sprite = 0;
   int32_t Water2Sprite = 0;
@@ -153,46 +140,18 @@ class SaverWindow : public DisplayEvents {
   double ClockTime = 0;  // time of day shown by the clock, as a fraction of a day
   int32_t ScrollCount = 0;
 
-  // Creatures.
-  bool FlockActive = false;
-  int16_t FlockWait = 0;
-  int16_t FlockX = 0;
-  bool Bird1Active = false;
-  bool Bird2Active = false;
-  int16_t Bird1Wait = 0;
-  int16_t Bird2Wait = 0;
-  int16_t Bird1Step = 0;
-  int16_t Bird2Step = 0;
-  int16_t Bird1X = 0;
-  int16_t Bird2X = 0;
-  int16_t Butterfly1Dir = 0;
-  int16_t Butterfly2Dir = 0;
-  int16_t Butterfly3Dir = 0;
-  int16_t Butterfly4Dir = 0;
-  int16_t Butterfly5Dir = 0;
-  int16_t Butterfly1X = 0;
-  int16_t Butterfly2X = 0;
-  int16_t Butterfly3X = 0;
-  int16_t Butterfly4Y = 0;
-  int16_t Butterfly5Y = 0;
-  uint32_t FlockLastMove = 0;
-  uint32_t Bird1LastMove = 0;
-  uint32_t Bird2LastMove = 0;
-  uint32_t Butterfly1LastMove = 0;
-  uint32_t Butterfly2LastMove = 0;
-  uint32_t Butterfly3LastMove = 0;
-  uint32_t Butterfly4LastMove = 0;
-  uint32_t Butterfly5LastMove = 0;
-  int16_t ButterflyDelay = 0;
-  int16_t Butterfly4Delay = 0;
-  int16_t Butterfly5Delay = 0;
+  // Creatures, in the order they are built and drawn.
+  std::array<DriftingButterfly, 3> drifting_butterflies;
+  std::array<ClimbingButterfly, 2> climbing_butterflies;
+  Flock flock;
+  std::array<larkspill::SingleBird, 2> single_birds;
 
   // Input.
   int16_t MouseMoves = 0;
   int32_t FirstMoveTime = 0;  // whole seconds since midnight; 0: no counting window open
 
-  // Power-off timer ticks.
-  int16_t Timer5Count = 0;
+  // Ticks of the power-off timer.
+  int16_t PowerOffTicks = 0;
 
  private:
   void ReadSettings();
@@ -200,19 +159,15 @@ class SaverWindow : public DisplayEvents {
                       int32_t delay, int32_t x, int32_t y);
   void BuildBackground(int32_t& sprite, const char* file);
   void AnimateIfDue(int32_t sprite);
-  void MoveIfDue(void (SaverWindow::*procedure)(), int32_t delay, uint32_t& last_move);
-  void SingleBirdStep(int32_t sprite, int16_t& step, int16_t& x, bool& active, int16_t& wait);
-  void FirstKindStep(int32_t sprite, int16_t& dir);
-  void SecondKindStep(int32_t sprite, int16_t& dir);
   void DrawScene();
   void DrawCreatures();
   void DrawTexts();
   void EndProgram(int status);
-  // Int(r * n + k): a random whole number from k to k + n - 1.
-  int32_t RandomInt(int32_t n, int32_t k);
 
+  // The animated sprites' frames, by sprite id.
+  std::map<int32_t, SpriteAnimation> animations_;
   TimerSchedule timers_;
-  size_t timer5_ = 0;
+  size_t power_off_timer_ = 0;
   bool ended_ = false;
   bool unloaded_ = false;
 };

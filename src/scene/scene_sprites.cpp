@@ -16,7 +16,7 @@ constexpr int32_t kBirdDelay = 100;
 
 }  // namespace
 
-void SaverWindow::OpenDirectDrawSession() {
+void SaverWindow::OpenDisplayAndBuildScene() {
   AssetPath = services_.asset_path;
 
   if (!services_.display.OpenDisplay(kWidth, kHeight, 16, "")) {
@@ -24,27 +24,30 @@ void SaverWindow::OpenDirectDrawSession() {
       services_.message_box(kNoDisplayText, kNoDisplayTitle);
     }
     // Without a display there is nothing to show: end instead of running on blind.
-    Form_Unload();
+    Unload();
     EndProgram(kExitNoDisplay);
     return;
   }
 
-  const std::array<Place, 5>& butterfly = kButterflyStarts;
-  ButterflySprite1 = BuildSprite(kFirstKindButterfly, kKeyTransparent, 1, kButterflyDelay,
-                                 butterfly[0].x, butterfly[0].y);
-  ButterflySprite2 = BuildSprite(kFirstKindButterfly, kKeyTransparent, 1, kButterflyDelay,
-                                 butterfly[1].x, butterfly[1].y);
-  ButterflySprite3 = BuildSprite(kFirstKindButterfly, kKeyTransparent, 5, kButterflyDelay,
-                                 butterfly[2].x, butterfly[2].y);
-  ButterflySprite4 = BuildSprite(kSecondKindButterfly, kKeyTransparent, 4, kSecondKindDelay,
-                                 butterfly[3].x, butterfly[3].y);
-  ButterflySprite5 = BuildSprite(kSecondKindButterfly, kKeyTransparent, 3, kSecondKindDelay,
-                                 butterfly[4].x, butterfly[4].y);
-  FlockSprite = BuildSprite(kFlock, kKeyTransparent, 1, kBirdDelay, kFlockStart.x, kFlockStart.y);
-  BirdSprite1 =
-      BuildSprite(kBird, kKeyTransparent, 1, kBirdDelay, kBirdStarts[0].x, kBirdStarts[0].y);
-  BirdSprite2 =
-      BuildSprite(kBird, kKeyTransparent, 1, kBirdDelay, kBirdStarts[1].x, kBirdStarts[1].y);
+  // Each creature's sprite, built at its start with its start frame.
+  const auto attach = [this](Creature& creature, std::span<const char* const> files,
+                             int32_t start_frame, int32_t delay, Place at) {
+    const int32_t sprite = BuildSprite(files, kKeyTransparent, start_frame, delay, at.x, at.y);
+    creature.Attach(services_.display, services_.random, sprite, static_cast<int16_t>(at.x),
+                    static_cast<int16_t>(at.y));
+  };
+  const int32_t first_kind_frames[3] = {1, 1, 5};
+  for (size_t i = 0; i < 3; ++i) {
+    attach(drifting_butterflies[i], kFirstKindButterfly, first_kind_frames[i], kButterflyDelay,
+           kButterflyStarts[i]);
+  }
+  const int32_t second_kind_frames[2] = {4, 3};
+  for (size_t i = 0; i < 2; ++i) {
+    attach(climbing_butterflies[i], kSecondKindButterfly, second_kind_frames[i], kSecondKindDelay,
+           kButterflyStarts[3 + i]);
+  }
+  attach(flock, kFlock, 1, kBirdDelay, kFlockStart);
+  for (size_t i = 0; i < 2; ++i) attach(single_birds[i], kBird, 1, kBirdDelay, kBirdStarts[i]);
   auto water = [this](const Water& w) {
     return BuildSprite(w.files, w.keyed ? kKeyTransparent : kKeyOpaque, 1, WaterSpeed, w.place.x,
                        w.place.y);
@@ -65,7 +68,9 @@ int32_t SaverWindow::BuildSprite(std::span<const char* const> files, int32_t key
     d.LoadSpriteFrame(sprite, static_cast<int32_t>(i + 1), AssetPath + files[i], key_mode);
   }
   d.SetSpriteFrame(sprite, start_frame);
-  d.SetSpriteFrameDelay(sprite, delay);
+  animations_.insert_or_assign(
+      sprite, SpriteAnimation(static_cast<int32_t>(files.size()), start_frame, delay,
+                              services_.clock.TickCount()));
   d.SetSpriteY(sprite, y);
   d.SetSpriteX(sprite, x);
   return sprite;

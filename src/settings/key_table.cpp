@@ -7,7 +7,6 @@
 #include <mutex>
 #include <set>
 #include <cctype>
-#include <stdexcept>
 #include <vector>
 
 #include "settings/ini_format.h"
@@ -16,57 +15,74 @@ namespace larkspill {
 namespace {
 
 using C = Conversion;
+using K = Key;
 
-// Every setting, in the order the first-run writer stores them.
+enum class Section { One, Startup, Two, System };
+
+// A row with its section's two spellings: readers and writers spell "one", the first-run writer
+// "One"; `first_run_key` is the key's spelling there where it differs.
+constexpr SettingKey Row(Key id, Section section, const char* key, const char* first_run,
+                         const char* saver_default, const char* dialog_default, Conversion c,
+                         const char* first_run_key = nullptr) {
+  constexpr const char* kSpelling[][2] = {
+      {"one", "One"}, {"Startup", "Startup"}, {"two", "Two"}, {"System", "System"}};
+  const auto* spelling = kSpelling[static_cast<int>(section)];
+  const char* const written_key = first_run_key != nullptr ? first_run_key : key;
+  return {id, spelling[0], key, spelling[1], written_key, first_run, saver_default, dialog_default,
+          c};
+}
+
+constexpr Section One = Section::One, Startup = Section::Startup, Two = Section::Two;
+
+// Every setting, in the order of Key.
 constexpr SettingKey kKeys[] = {
-    {"One", "Birds", "1", "1", "", C::Integer},
-    {"one", "BirdSpeed", "25", "", "", C::Integer},
-    {"One", "BirdTimer", "20", "", "", C::Text},
-    {"One", "Butter1", "1", "", "", C::Integer},
-    {"One", "Butter2", "1", "", "", C::Integer},
-    {"One", "Clock", "1", "1", "1", C::Integer},
-    {"One", "FontSize", "24", "1", "1", C::Integer},
-    {"One", "Monitor", "Never", nullptr, nullptr, C::Text},
-    {"One", "MouseSens", "4", "1", "1", C::Integer},
-    {"One", "NumButter", "3", "", "", C::Integer},
-    {"One", "Power", "0", nullptr, nullptr, C::Text},
-    {"One", "Scroll", "1", "1", "1", C::Integer},
-    {"One", "ScrollSec", "60", "1", nullptr, C::Long},
-    {"One", "SingleBird", "1", "", "", C::Integer},
-    {"One", "SoundOff", "Never", "1", "1", C::Text},
-    {"One", "Waterfall1", "1", "1", "1", C::Integer},
-    {"One", "Waterfall2", "1", "1", "1", C::Integer},
-    {"Startup", "CheckFont", "1", "1", "1", C::Text},
-    {"Startup", "FontName", "Arial", "1", "1", C::Text},
-    {"Startup", "SelectedFont", "2", nullptr, "1", C::Integer},
-    {"Startup", "PwrSave", "1", "1", nullptr, C::Integer},
-    {"Two", "FontSizeMsg", "24", "1", "1", C::Integer},
-    {"Two", "Message", "Place a Message Here", "1", "1", C::Text},
-    {"Two", "PosClock", "1", "1", "1", C::NumericThenInteger},
-    {"Two", "ShowMessage", "0", "1", "1", C::Integer},
-    {"Two", "SoundBirds", "1", "1", "1", C::Integer},
-    {"Two", "SoundEagle", "1", "1", "1", C::Integer},
-    {"Two", "SoundJungle", "1", "1", "1", C::Integer},
-    {"Two", "SoundWater", "1", "1", "1", C::Integer},
-    {"Two", "VolumeBirds", "-193", "1", "1", C::Integer},
-    {"Two", "VolumeEagle", "-775", "1", "1", C::Integer},
-    {"Two", "VolumeJungle", "-1492", "1", "1", C::Integer},
-    {"Two", "VolumeWater", "-911", "1", "1", C::Integer},
-    {"Two", "WaterSpeed", "150", "1", "1", C::Integer},
-    {"System", "SetReg", "2", "1", nullptr, C::Integer},
+    Row(K::Birds, One, "Birds", "1", "1", "", C::Integer),
+    Row(K::BirdSpeed, One, "BirdSpeed", "25", "", "", C::Integer),
+    Row(K::BirdTimer, One, "BirdTimer", "20", "", "", C::Text),
+    Row(K::Butter1, One, "Butter1", "1", "", "", C::Integer),
+    Row(K::Butter2, One, "Butter2", "1", "", "", C::Integer),
+    Row(K::Clock, One, "Clock", "1", "1", "1", C::Integer),
+    Row(K::FontSize, One, "FontSize", "24", "1", "1", C::Integer),
+    Row(K::Monitor, One, "Monitor", "Never", nullptr, nullptr, C::Text),
+    Row(K::MouseSens, One, "MouseSens", "4", "1", "1", C::Integer),
+    Row(K::NumButter, One, "NumButter", "3", "", "", C::Integer),
+    Row(K::Power, One, "Power", "0", nullptr, nullptr, C::Text),
+    Row(K::Scroll, One, "Scroll", "1", "1", "1", C::Integer),
+    Row(K::ScrollSec, One, "ScrollSec", "60", "1", nullptr, C::Long),
+    Row(K::SingleBird, One, "SingleBird", "1", "", "", C::Integer),
+    Row(K::SoundOff, One, "SoundOff", "Never", "1", "1", C::Text),
+    Row(K::Waterfall1, One, "waterfall1", "1", "1", "1", C::Integer, "Waterfall1"),
+    Row(K::Waterfall2, One, "waterfall2", "1", "1", "1", C::Integer, "Waterfall2"),
+    Row(K::CheckFont, Startup, "CheckFont", "1", "1", "1", C::Text),
+    Row(K::FontName, Startup, "FontName", "Arial", "1", "1", C::Text),
+    Row(K::SelectedFont, Startup, "SelectedFont", "2", nullptr, "1", C::Integer),
+    Row(K::PwrSave, Startup, "PwrSave", "1", "1", nullptr, C::Integer),
+    Row(K::FontSizeMsg, Two, "FontSizeMsg", "24", "1", "1", C::Integer),
+    Row(K::Message, Two, "Message", "Place a Message Here", "1", "1", C::Text),
+    Row(K::PosClock, Two, "PosClock", "1", "1", "1", C::NumericThenInteger),
+    Row(K::ShowMessage, Two, "ShowMessage", "0", "1", "1", C::Integer),
+    Row(K::SoundBirds, Two, "SoundBirds", "1", "1", "1", C::Integer),
+    Row(K::SoundEagle, Two, "SoundEagle", "1", "1", "1", C::Integer),
+    Row(K::SoundJungle, Two, "SoundJungle", "1", "1", "1", C::Integer),
+    Row(K::SoundWater, Two, "SoundWater", "1", "1", "1", C::Integer),
+    Row(K::VolumeBirds, Two, "VolumeBirds", "-193", "1", "1", C::Integer),
+    Row(K::VolumeEagle, Two, "VolumeEagle", "-775", "1", "1", C::Integer),
+    Row(K::VolumeJungle, Two, "VolumeJungle", "-1492", "1", "1", C::Integer),
+    Row(K::VolumeWater, Two, "VolumeWater", "-911", "1", "1", C::Integer),
+    Row(K::WaterSpeed, Two, "WaterSpeed", "150", "1", "1", C::Integer),
+    Row(K::SetReg, Section::System, "SetReg", "2", "1", nullptr, C::Integer),
 };
+
+constexpr bool InKeyOrder() {
+  for (size_t i = 0; i < std::size(kKeys); ++i) {
+    if (static_cast<size_t>(kKeys[i].id) != i) return false;
+  }
+  return true;
+}
+static_assert(InKeyOrder() && std::size(kKeys) == static_cast<size_t>(Key::SetReg) + 1);
 
 // Stands for "absent" in a read, so that a stored text can be told from the reader's default.
 const std::string kAbsent("\x01\x02" "absent" "\x02\x01");
-
-const SettingKey& KeyOrDie(std::string_view section, std::string_view key) {
-  const SettingKey* found = FindSettingKey(section, key);
-  if (found == nullptr) {
-    throw std::invalid_argument("unknown setting " + std::string(section) + "/" +
-                                std::string(key));
-  }
-  return *found;
-}
 
 // Reads the stored text; `stored` tells whether the entry was there.
 std::string Read(SettingsStore& store, Reader reader, const SettingKey& k, bool* stored) {
@@ -102,8 +118,8 @@ std::optional<T> ToRounded(std::string_view text) {
 }
 
 template <typename T>
-T ReadNumber(SettingsStore& store, Reader reader, std::string_view section, std::string_view key) {
-  const SettingKey& k = KeyOrDie(section, key);
+T ReadNumber(SettingsStore& store, Reader reader, Key key) {
+  const SettingKey& k = Setting(key);
   bool stored = false;
   std::string value = Read(store, reader, k, &stored);
   if (std::optional<T> converted = ToRounded<T>(value)) return *converted;
@@ -117,16 +133,11 @@ T ReadNumber(SettingsStore& store, Reader reader, std::string_view section, std:
 
 std::span<const SettingKey> SettingKeys() { return kKeys; }
 
-const SettingKey* FindSettingKey(std::string_view section, std::string_view key) {
-  std::string s = FoldCase(section);
-  std::string k = FoldCase(key);
-  for (const SettingKey& entry : kKeys) {
-    if (FoldCase(entry.section) == s && FoldCase(entry.key) == k) return &entry;
-  }
-  return nullptr;
+const SettingKey& Setting(Key key) {
+  return kKeys[static_cast<size_t>(key)];
 }
 
-void SetRegistry(SettingsStore& store) {
+void WriteFirstRunValues(SettingsStore& store) {
   std::vector<SettingsStore::Entry> entries;
   entries.reserve(std::size(kKeys));
   // After a reading problem an absent entry may be one the user wrote that could not be read:
@@ -134,30 +145,35 @@ void SetRegistry(SettingsStore& store) {
   const bool keep_present = !store.ReadCleanly();
   for (const SettingKey& k : kKeys) {
     const bool marker = &k == &kKeys[std::size(kKeys) - 1];
-    entries.push_back({k.section, k.key, k.first_run, keep_present && !marker});
+    entries.push_back({k.first_run_section, k.first_run_key, k.first_run, keep_present && !marker});
   }
   store.SaveSettings(kAppName, entries);
 }
 
-std::string ReadText(SettingsStore& store, Reader reader, std::string_view section,
-                     std::string_view key) {
+void WriteFirstRunValuesIfNew(SettingsStore& store) {
+  if (ReadInteger(store, Reader::Saver, Key::SetReg) != 2) WriteFirstRunValues(store);
+}
+
+std::string ReadText(SettingsStore& store, Reader reader, Key key) {
   bool stored = false;
-  return Read(store, reader, KeyOrDie(section, key), &stored);
+  return Read(store, reader, Setting(key), &stored);
 }
 
-int16_t ReadInteger(SettingsStore& store, Reader reader, std::string_view section,
-                    std::string_view key) {
-  return ReadNumber<int16_t>(store, reader, section, key);
+int16_t ReadInteger(SettingsStore& store, Reader reader, Key key) {
+  return ReadNumber<int16_t>(store, reader, key);
 }
 
-int32_t ReadLong(SettingsStore& store, Reader reader, std::string_view section,
-                 std::string_view key) {
-  return ReadNumber<int32_t>(store, reader, section, key);
+int32_t ReadLong(SettingsStore& store, Reader reader, Key key) {
+  return ReadNumber<int32_t>(store, reader, key);
 }
 
-int16_t ReadNumericInteger(SettingsStore& store, Reader reader, std::string_view section,
-                           std::string_view key) {
-  return ReadNumber<int16_t>(store, reader, section, key);
+int16_t ReadNumericInteger(SettingsStore& store, Reader reader, Key key) {
+  return ReadNumber<int16_t>(store, reader, key);
+}
+
+void WriteSetting(SettingsStore& store, Key key, const std::string& value) {
+  const SettingKey& k = Setting(key);
+  store.SaveSetting(kAppName, k.section, k.key, value);
 }
 
 std::optional<double> ParseNumber(std::string_view text) {

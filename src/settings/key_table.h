@@ -18,40 +18,86 @@ enum class Conversion {
   Text,                // used as read
 };
 
+// Every setting, in the order the first-run writer stores them; the first-run marker is last.
+enum class Key : uint8_t {
+  Birds,
+  BirdSpeed,
+  BirdTimer,
+  Butter1,
+  Butter2,
+  Clock,
+  FontSize,
+  Monitor,
+  MouseSens,
+  NumButter,
+  Power,
+  Scroll,
+  ScrollSec,
+  SingleBird,
+  SoundOff,
+  Waterfall1,
+  Waterfall2,
+  CheckFont,
+  FontName,
+  SelectedFont,
+  PwrSave,
+  FontSizeMsg,
+  Message,
+  PosClock,
+  ShowMessage,
+  SoundBirds,
+  SoundEagle,
+  SoundJungle,
+  SoundWater,
+  VolumeBirds,
+  VolumeEagle,
+  VolumeJungle,
+  VolumeWater,
+  WaterSpeed,
+  SetReg
+};
+
 // One setting: where it lives, its first-run value, what each reader passes when it is absent,
 // and how the saver converts it.
 struct SettingKey {
-  const char* section;         // as the first-run writer spells it: "One", "Startup", "Two", "System"
-  const char* key;             // as the first-run writer spells it: "Waterfall1", "BirdSpeed", ...
-  const char* first_run;       // the value SetRegistry writes
-  const char* saver_default;   // absent default of the saver's read; nullptr: the saver never reads it
-  const char* dialog_default;  // absent default of the dialog's read; nullptr: the dialog never reads it
+  Key id;
+  const char* section;            // as read and written: "one", "Startup", "two", "System"
+  const char* key;                // as read and written: "waterfall1", "BirdSpeed", ...
+  const char* first_run_section;  // as the first-run writer spells it in the file: "One", "Two"
+  const char* first_run_key;      // as the first-run writer spells it: "Waterfall1"
+  const char* first_run;          // the value the first-run writer stores
+  const char*
+      saver_default;  // absent default of the saver's read; nullptr: the saver never reads it
+  const char*
+      dialog_default;  // absent default of the dialog's read; nullptr: the dialog never reads it
   Conversion conversion;
 };
 
-// Every key, in the order SetRegistry writes them; the first-run marker System/SetReg is last.
+// Every key, in the order of Key.
 std::span<const SettingKey> SettingKeys();
-
-// The key with this section and name, compared without regard to case; nullptr when unknown.
-const SettingKey* FindSettingKey(std::string_view section, std::string_view key);
+const SettingKey& Setting(Key key);
 
 // Writes every first-run value, in table order, marker last, as one write where the store can.
-void SetRegistry(SettingsStore& store);
+void WriteFirstRunValues(SettingsStore& store);
+
+// Writes the first-run values unless the store holds the first-run marker: the first thing the
+// saver and the dialog each do, so that whichever starts first writes them, once, and a choice
+// made in the dialog before the saver's first start survives it.
+void WriteFirstRunValuesIfNew(SettingsStore& store);
 
 enum class Reader { Saver, Dialog };
 
 // The stored text, or the reader's absent default from the table.
-std::string ReadText(SettingsStore& store, Reader reader, std::string_view section,
-                     std::string_view key);
+std::string ReadText(SettingsStore& store, Reader reader, Key key);
 
 // Conversions on reading. A text that does not convert (empty, "fast", out of range) takes the
 // key's first-run value instead, and standard error says so once per key.
-int16_t ReadInteger(SettingsStore& store, Reader reader, std::string_view section,
-                    std::string_view key);
-int32_t ReadLong(SettingsStore& store, Reader reader, std::string_view section,
-                 std::string_view key);
-int16_t ReadNumericInteger(SettingsStore& store, Reader reader, std::string_view section,
-                           std::string_view key);
+int16_t ReadInteger(SettingsStore& store, Reader reader, Key key);
+int32_t ReadLong(SettingsStore& store, Reader reader, Key key);
+int16_t ReadNumericInteger(SettingsStore& store, Reader reader, Key key);
+
+// Stores a value where readers find it.
+void WriteSetting(SettingsStore& store, Key key, const std::string& value);
 
 // A stored text as a message shows it: at most 40 characters and "...", control characters as '?'.
 std::string ShownValue(std::string_view value);

@@ -1,36 +1,25 @@
 #include "setup/setup_dialog.h"
 
-#include <QApplication>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFile>
-#include <QFontMetrics>
+#include <QEvent>
 #include <QFrame>
-#include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPixmap>
-#include <QPointer>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QSignalBlocker>
-#include <QStyleFactory>
-#include <QStyleOptionFocusRect>
 #include <QTabWidget>
 #include <QUrl>
-#include <algorithm>
-#include <limits>
 #include <utility>
 #include <vector>
 
 #include "platform/display/font_lookup.h"
 #include "settings/key_table.h"
+#include "setup/dialog_pages.h"
+#include "setup/dialog_widgets.h"
 
 namespace larkspill {
 
@@ -41,261 +30,6 @@ constexpr int kClientHeight = 406;
 constexpr int kButtonBarHeight = 40;
 
 const char* const kCaption = "Larkspill Control Box  Freeware for personal use";
-
-// The page is laid out for a desktop font of about 8 points, the size whose widest labels (those
-// with a gap for a control) just fit their frames. A larger desktop font is brought down, in the
-// same family, to the largest size at which they fit, so no label is cut off.
-QFont FittedFont(QFont font) {
-  const struct {
-    const char* text;
-    int width;
-  } budgets[] = {
-      {"Every                   Minutes", 146},
-      {"Turn sound off after:                    min.", 212},
-      {"every                       seconds", 158},
-      {"Set scroll-through time:", 146},
-  };
-  const auto fits = [&budgets](const QFont& f) {
-    const QFontMetrics metrics(f);
-    if (metrics.height() > 15) return false;
-    for (const auto& budget : budgets) {
-      if (metrics.horizontalAdvance(QString::fromLatin1(budget.text)) > budget.width) return false;
-    }
-    return true;
-  };
-  if (fits(font)) return font;
-  QFont smaller = font;
-  if (font.pointSizeF() > 0) {
-    for (double points = font.pointSizeF() - 0.5; points >= 6.0; points -= 0.5) {
-      smaller.setPointSizeF(points);
-      if (fits(smaller)) return smaller;
-    }
-  } else if (font.pixelSize() > 0) {
-    for (int pixels = font.pixelSize() - 1; pixels >= 8; --pixels) {
-      smaller.setPixelSize(pixels);
-      if (fits(smaller)) return smaller;
-    }
-  }
-  return smaller;
-}
-
-// Creates a named control. Controls inside a frame get the plain font back, since the frame's
-// own font is bold for its caption.
-template <typename W, typename... Args>
-W* Make(QWidget* parent, const char* name, Args&&... args) {
-  auto* w = new W(std::forward<Args>(args)..., parent);
-  w->setObjectName(QString::fromLatin1(name));
-  if (qobject_cast<QGroupBox*>(parent) != nullptr) {
-    QFont plain = w->font();
-    plain.setBold(false);
-    w->setFont(plain);
-  }
-  return w;
-}
-
-QGroupBox* MakeFrame(QWidget* parent, const char* name, const char* caption, int x, int y, int w,
-                     int h) {
-  auto* frame = Make<QGroupBox>(parent, name, QString::fromLatin1(caption));
-  QFont bold = frame->font();
-  bold.setBold(true);
-  frame->setFont(bold);
-  frame->setGeometry(x, y, w, h);
-  return frame;
-}
-
-// A label that keeps its runs of spaces: some labels leave a gap for a control to sit in.
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
-  auto* label = Make<QLabel>(parent, name);
-  label->setTextFormat(Qt::PlainText);
-  label->setText(QString::fromLatin1(text));
-  label->adjustSize();
-  label->move(x, y);
-  return label;
-}
-
-QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* text, int x, int y) {
-  auto* box = Make<QCheckBox>(parent, name, QString::fromLatin1(text));
-  box->adjustSize();
-  box->move(x, y);
-  return box;
-}
-
-// The desktop's style with three changes for this dialog's small controls: a small square
-// scroll-bar thumb (the bars are short and their page step is 1, and a long thumb would leave the
-// short water-speed bar almost no travel), a focus frame round the scroll bar that the keys move
-// (most styles draw none on a scroll bar), and a font list that drops down as a scrolling list of
-// a few entries instead of covering the screen.
-class DialogStyle : public QProxyStyle {
- public:
-  using QProxyStyle::QProxyStyle;
-  int pixelMetric(PixelMetric metric, const QStyleOption* option,
-                  const QWidget* widget) const override {
-    if (metric == PM_ScrollBarSliderMin) {
-      return QProxyStyle::pixelMetric(PM_ScrollBarExtent, option, widget);
-    }
-    return QProxyStyle::pixelMetric(metric, option, widget);
-  }
-  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                QStyleHintReturn* returned) const override {
-    if (hint == SH_ComboBox_Popup) return 0;
-    return QProxyStyle::styleHint(hint, option, widget, returned);
-  }
-  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
-                          QPainter* painter, const QWidget* widget) const override {
-    QProxyStyle::drawComplexControl(control, option, painter, widget);
-    if (control == CC_ScrollBar && (option->state & State_HasFocus)) {
-      QStyleOptionFocusRect focus;
-      focus.QStyleOption::operator=(*option);
-      focus.rect = option->rect.adjusted(1, 1, -1, -1);
-      proxy()->drawPrimitive(PE_FrameFocusRect, &focus, painter, widget);
-    }
-  }
-};
-
-// One style for every dialog, owned by the application so that it outlives the controls.
-QStyle* DialogControlStyle() {
-  static QPointer<QStyle> style;
-  if (style.isNull()) {
-    // Built on the style the application uses, as set by the desktop or a -style option.
-    style = new DialogStyle(QStyleFactory::create(QApplication::style()->name()));
-    style->setParent(QCoreApplication::instance());
-  }
-  return style;
-}
-
-// A scroll bar that answers the keys the way they point: Left, Up and Page Up move the thumb one
-// step (a page is one step here) towards the left or top end, Right, Down and Page Down towards the
-// other end, Home and End to the two ends. Qt's own bars ignore Page Up and Page Down and would
-// step an upside-down bar the wrong way. The keys go through the same value change as the mouse.
-class DialogBar : public QScrollBar {
- public:
-  DialogBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
-    // In the Tab chain, so the keys reach it.
-    setFocusPolicy(Qt::StrongFocus);
-  }
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override {
-    // The left or top end holds the minimum, unless the bar is drawn upside down.
-    const bool start_is_minimum = !invertedAppearance();
-    const SliderAction back = start_is_minimum ? SliderSingleStepSub : SliderSingleStepAdd;
-    const SliderAction on = start_is_minimum ? SliderSingleStepAdd : SliderSingleStepSub;
-    SliderAction action = SliderNoAction;
-    if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-      switch (event->key()) {
-        case Qt::Key_Left:
-        case Qt::Key_Up:
-        case Qt::Key_PageUp:
-          action = back;
-          break;
-        case Qt::Key_Right:
-        case Qt::Key_Down:
-        case Qt::Key_PageDown:
-          action = on;
-          break;
-        case Qt::Key_Home:
-          action = start_is_minimum ? SliderToMinimum : SliderToMaximum;
-          break;
-        case Qt::Key_End:
-          action = start_is_minimum ? SliderToMaximum : SliderToMinimum;
-          break;
-        default:
-          break;
-      }
-    }
-    if (action == SliderNoAction) {
-      QScrollBar::keyPressEvent(event);
-      return;
-    }
-    triggerAction(action);
-    event->accept();
-  }
-};
-
-QScrollBar* MakeBar(QWidget* parent, const char* name, Qt::Orientation orientation, int minimum,
-                    int maximum) {
-  auto* bar = Make<DialogBar>(parent, name, orientation);
-  bar->setStyle(DialogControlStyle());
-  bar->setRange(minimum, maximum);
-  bar->setSingleStep(1);
-  bar->setPageStep(1);
-  bar->setValue(minimum);
-  return bar;
-}
-
-// A vertical bar whose largest value is at the top. Qt draws and drags such a bar the right way
-// up but still steps it by arrow and page clicks as if the smallest value were on top; this bar
-// turns those steps round, so a click moves the thumb towards the place clicked.
-class UpsideDownBar : public DialogBar {
- public:
-  explicit UpsideDownBar(QWidget* parent) : DialogBar(Qt::Vertical, parent) {
-    setInvertedAppearance(true);
-    // A scroll bar normally turns its wheel round (a turn up lowers the value); with the largest
-    // value on top, it must raise it.
-    setInvertedControls(false);
-    setContextMenuPolicy(Qt::NoContextMenu);
-    connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
-      if (!mouse_down_) return;
-      switch (action) {
-        case SliderSingleStepAdd:
-        case SliderSingleStepSub:
-        case SliderPageStepAdd:
-        case SliderPageStepSub:
-          setSliderPosition(2 * value() - sliderPosition());
-          break;
-        default:
-          break;
-      }
-    });
-  }
-
- protected:
-  void mousePressEvent(QMouseEvent* event) override {
-    mouse_down_ = true;
-    QScrollBar::mousePressEvent(event);
-  }
-  void mouseReleaseEvent(QMouseEvent* event) override {
-    QScrollBar::mouseReleaseEvent(event);
-    mouse_down_ = false;
-  }
-
- private:
-  bool mouse_down_ = false;
-};
-
-QLineEdit* MakeCompanion(QWidget* parent, const char* name) {
-  auto* box = Make<QLineEdit>(parent, name);
-  box->setReadOnly(true);
-  box->setAlignment(Qt::AlignRight);
-  // It only shows its bar's value, so Tab passes it by.
-  box->setFocusPolicy(Qt::NoFocus);
-  return box;
-}
-
-// Places `control` over the run of spaces in `label` that follows the text `before`, centred
-// on the label's line.
-void PlaceInGap(QWidget* control, const QLabel* label, const char* before, int spaces, int height) {
-  const QFontMetrics metrics = label->fontMetrics();
-  const int gap_x = label->x() + metrics.horizontalAdvance(QString::fromLatin1(before));
-  const int gap_w = metrics.horizontalAdvance(QString(spaces, QLatin1Char(' ')));
-  const int y = label->y() + (label->height() - height) / 2;
-  control->setGeometry(gap_x + 2, y, std::max(gap_w - 4, 24), height);
-}
-
-QComboBox* MakePickList(QWidget* parent, const char* name, const QStringList& entries) {
-  auto* combo = Make<QComboBox>(parent, name);
-  combo->setEditable(true);
-  // Typed text is never written: only an entry picked from the list is. Without a completer
-  // and an insert policy, Return in the edit part neither adds an entry nor picks one.
-  combo->setInsertPolicy(QComboBox::NoInsert);
-  combo->setCompleter(nullptr);
-  combo->addItems(entries);
-  return combo;
-}
-
-QString CheckText(const QCheckBox* box) {
-  return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-}
 
 }  // namespace
 
@@ -329,17 +63,18 @@ SetupDialog::SetupDialog(SettingsStore& store, std::string asset_dir, FontSource
   setFixedSize(kClientWidth, kClientHeight);
   setFont(FittedFont(font()));
   BuildControls();
-  ConnectHandlers();
-  Form_Load();
+  BindControls();
+  ConnectButtons();
+  ShowStore();
   // A settings file the user protected is shown but never written: said once, beside the tabs.
   if (const std::string why = store_.WhyCannotSave(); !why.empty()) {
-    SSTab1->setCornerWidget(Make<QLabel>(
-        SSTab1, "lblCannotSave", "Changes cannot be saved: " + QString::fromStdString(why) + "."));
+    tabs_->setCornerWidget(Make<QLabel>(
+        tabs_, "lblCannotSave", "Changes cannot be saved: " + QString::fromStdString(why) + "."));
   }
 }
 
 void SetupDialog::BringToFront() {
-  Form_Load();
+  ShowStore();
   if (isMinimized()) showNormal();
   show();
   raise();
@@ -348,7 +83,7 @@ void SetupDialog::BringToFront() {
 
 void SetupDialog::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Load();
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) ShowStore();
 }
 
 QString SetupDialog::AboutText(const QString& home_page) {
@@ -378,10 +113,12 @@ QString SetupDialog::AboutText(const QString& home_page) {
 // Controls
 
 void SetupDialog::BuildControls() {
-  SSTab1 = Make<QTabWidget>(this, "SSTab1");
-  SSTab1->setGeometry(4, 4, kClientWidth - 8, kClientHeight - kButtonBarHeight - 8);
-  SSTab1->addTab(BuildSettingsPage(), QStringLiteral("Settings"));
-  SSTab1->addTab(BuildTextPage(), QStringLiteral("Text"));
+  tabs_ = Make<QTabWidget>(this, "SSTab1");
+  tabs_->setGeometry(4, 4, kClientWidth - 8, kClientHeight - kButtonBarHeight - 8);
+  settings_ = new SettingsPage(tabs_, asset_dir_);
+  text_ = new TextPage(tabs_);
+  tabs_->addTab(settings_, QStringLiteral("Settings"));
+  tabs_->addTab(text_, QStringLiteral("Text"));
   BuildButtonBar();
   SetTabOrder();
 }
@@ -390,216 +127,29 @@ void SetupDialog::BuildControls() {
 // frame top to bottom and left to right, then the buttons, then back to the page tabs. The
 // hidden page's controls are passed by.
 void SetupDialog::SetTabOrder() {
+  const SettingsPage& s = *settings_;
+  const TextPage& t = *text_;
   const std::vector<QWidget*> chain = {
-      SSTab1->tabBar(),
+      tabs_->tabBar(),
       // "Settings": scenes, clock; sound, mouse, water speed; creatures; power saving.
-      chkwf01, chkwf02, hsbScroll, chkClock, optPosClock[0], optPosClock[2], optPosClock[1],
-      optPosClock[3], txtFontSize, chkSoundWater, hsbWaterVolume, chkSoundBirds, hsbBirdsVolume,
-      chkSoundJungle, hsbJungleVolume, chkSoundEagle, hsbEagleVolume, cboSoundOff, hsbMouseS,
-      vsbWaterSpeed, chkBirds, cboBirds, chkSingleBird, hsbBirdSpeed, hsbButter, chkButterfly1,
-      chkButterfly2, chkPowerSave,
+      s.waterfall1, s.waterfall2, s.scroll_minutes, s.show_clock, s.clock_corner[0],
+      s.clock_corner[2], s.clock_corner[1], s.clock_corner[3], s.clock_font_size, s.water_sound,
+      s.water_volume, s.birds_sound, s.birds_volume, s.jungle_sound, s.jungle_volume, s.eagle_sound,
+      s.eagle_volume, s.sound_off, s.mouse_sensitivity, s.water_speed, s.show_birds, s.bird_rest,
+      s.single_bird, s.bird_speed, s.butterflies, s.first_kind_butterflies,
+      s.second_kind_butterflies, s.keep_monitor_on,
       // "Text": message, font.
-      chkShowMessage, txtMessage, chkFonts, cboFontsScreen, txtFontSizeMsg,
+      t.show_message, t.message, t.fast_start, t.fonts, t.message_font_size,
       // The button bar.
-      cmdWeb, cmdHelp, cmdAbout, cmdOK};
+      website_button_, help_button_, about_button_, ok_button_};
   for (size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
-}
-
-QLabel* SetupDialog::MakePicture(QWidget* parent, const char* name, const char* file, int x, int y,
-                                 int w, int h) {
-  auto* picture = Make<QLabel>(parent, name);
-  picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  picture->setLineWidth(1);
-  picture->setGeometry(x, y, w + 2, h + 2);
-  if (!asset_dir_.empty()) {
-    const QString path =
-        QString::fromStdString(asset_dir_) + QLatin1Char('/') + QString::fromLatin1(file);
-    QPixmap pixmap;
-    // A missing or unreadable picture leaves the plain frame.
-    if (QFile::exists(path) && pixmap.load(path)) picture->setPixmap(pixmap);
-  }
-  return picture;
-}
-
-QWidget* SetupDialog::BuildSettingsPage() {
-  auto* page = new QWidget(SSTab1);
-  page->setObjectName(QStringLiteral("SettingsPage"));
-
-  // Scenes and their scroll-through time.
-  QGroupBox* frame1 = MakeFrame(page, "Frame1", "Choose the Waterfall", 4, 4, 162, 156);
-  chkwf01 = MakeCheck(frame1, "chkwf01", "1", 36, 29);
-  MakePicture(frame1, "Picture2", "dialog-wf1.bmp", 76, 22, 40, 30);
-  chkwf02 = MakeCheck(frame1, "chkwf02", "2", 36, 65);
-  MakePicture(frame1, "Picture3", "dialog-wf2.bmp", 76, 58, 40, 30);
-  MakeLabel(frame1, "Label5", "Set scroll-through time:", 8, 96);
-  hsbScroll = MakeBar(frame1, "hsbScroll", Qt::Horizontal, 1, 500);
-  hsbScroll->setGeometry(8, 113, 146, 17);
-  QLabel* label6 = MakeLabel(frame1, "Label6", "Every                   Minutes", 8, 136);
-  txtScroll = MakeCompanion(frame1, "txtScroll");
-  PlaceInGap(txtScroll, label6, "Every", 19, 20);
-
-  // Clock: switch, corner and size.
-  QGroupBox* frame24 = MakeFrame(page, "Frame24", "Clock", 4, 164, 162, 136);
-  chkClock = MakeCheck(frame24, "chkClock", "Show Clock", 8, 20);
-  chkClock->setToolTip(QStringLiteral("Show or Remove Clock"));
-  QLabel* screen = MakePicture(frame24, "Picture5", "dialog-screen.bmp", 46, 42, 70, 62);
-  optPosClockGroup = new QButtonGroup(this);
-  optPosClockGroup->setExclusive(true);
-  // Index 0 upper left, 1 lower left, 2 upper right, 3 lower right, just outside the corners.
-  const int left = screen->x() - 20;
-  const int right = screen->x() + screen->width() + 2;
-  const int top = screen->y() - 2;
-  const int bottom = screen->y() + screen->height() - 16;
-  const QPoint corners[4] = {{left, top}, {left, bottom}, {right, top}, {right, bottom}};
-  static const char* const kCornerNames[4] = {"Clock at upper left", "Clock at lower left",
-                                              "Clock at upper right", "Clock at lower right"};
-  for (int i = 0; i < 4; ++i) {
-    auto* option = Make<QRadioButton>(frame24, "optPosClock");
-    option->setProperty("Index", i);
-    option->setGeometry(corners[i].x(), corners[i].y(), 18, 18);
-    option->setAccessibleName(QString::fromLatin1(kCornerNames[i]));
-    optPosClockGroup->addButton(option, i);
-    optPosClock[static_cast<size_t>(i)] = option;
-  }
-  QLabel* label4 = MakeLabel(frame24, "Label4", "Font Size (i.e.: 16)", 8, 112);
-  txtFontSize = Make<QLineEdit>(frame24, "txtFontSize");
-  txtFontSize->setToolTip(QStringLiteral("Type size of font for clock"));
-  txtFontSize->setGeometry(label4->x() + label4->width() + 6, 109, 34, 20);
-
-  // Sounds and their volumes.
-  QGroupBox* frame2 = MakeFrame(page, "Frame2", "Sound", 170, 4, 228, 176);
-  const int bar_x = 76;
-  const int bar_w = 142;
-  QLabel* label1 = MakeLabel(frame2, "Label1", "Low ----- VOLUME ----- High", 0, 20);
-  label1->move(std::max(4, bar_x + (bar_w - label1->width()) / 2), 20);
-  const struct {
-    QCheckBox** box;
-    const char* box_name;
-    const char* caption;
-    QScrollBar** bar;
-    const char* bar_name;
-  } sounds[] = {
-      {&chkSoundWater, "chkSoundWater", "Water", &hsbWaterVolume, "hsbWaterVolume"},
-      {&chkSoundBirds, "chkSoundBirds", "Birds", &hsbBirdsVolume, "hsbBirdsVolume"},
-      {&chkSoundJungle, "chkSoundJungle", "Jungle", &hsbJungleVolume, "hsbJungleVolume"},
-      {&chkSoundEagle, "chkSoundEagle", "Eagle", &hsbEagleVolume, "hsbEagleVolume"},
-  };
-  int row_y = 39;
-  for (const auto& sound : sounds) {
-    *sound.box = MakeCheck(frame2, sound.box_name, sound.caption, 8, row_y);
-    *sound.bar = MakeBar(frame2, sound.bar_name, Qt::Horizontal, -2500, 0);
-    (*sound.bar)->setGeometry(bar_x, row_y + 1, bar_w, 17);
-    row_y += 24;
-  }
-  QLabel* label16 =
-      MakeLabel(frame2, "Label16", "Turn sound off after:                    min.", 8, 146);
-  cboSoundOff =
-      MakePickList(frame2, "cboSoundOff",
-                   {"Never", "1",  "2",  "3",   "4",   "5",   "10",  "15",  "20",  "30",
-                    "45",    "60", "90", "120", "180", "240", "300", "360", "420", "480"});
-  PlaceInGap(cboSoundOff, label16, "Turn sound off after:", 20, 22);
-
-  // Pointer movements that end the saver.
-  QGroupBox* frame23 = MakeFrame(page, "Frame23", "Mouse Sensitivity", 170, 184, 136, 116);
-  frame23->setToolTip(QStringLiteral("Change the sensitivity of the mouse"));
-  hsbMouseS = MakeBar(frame23, "hsbMouseS", Qt::Horizontal, 2, 20);
-  hsbMouseS->setGeometry(8, 48, 82, 17);
-  MakeLabel(frame23, "Label32", "Light", 8, 68);
-  QLabel* label33 = MakeLabel(frame23, "Label33", "Heavy", 0, 68);
-  label33->move(90 - label33->width(), 68);
-  txtMouseS = MakeCompanion(frame23, "txtMouseS");
-  txtMouseS->setGeometry(96, 46, 32, 20);
-
-  // Frame delay of the water animation; the slow end is at the top.
-  QGroupBox* frame3 = MakeFrame(page, "Frame3", "Water Speed", 310, 184, 88, 116);
-  vsbWaterSpeed = Make<UpsideDownBar>(frame3, "vsbWaterSpeed");
-  vsbWaterSpeed->setStyle(DialogControlStyle());
-  vsbWaterSpeed->setRange(50, 500);
-  vsbWaterSpeed->setSingleStep(1);
-  vsbWaterSpeed->setPageStep(1);
-  vsbWaterSpeed->setValue(50);
-  vsbWaterSpeed->setGeometry(14, 20, 17, 70);
-  MakeLabel(frame3, "Label3", "Slow", 36, 20);
-  QLabel* label2 = MakeLabel(frame3, "Label2", "Fast", 36, 0);
-  label2->move(36, 90 - label2->height());
-  txtWaterSpeed = MakeCompanion(frame3, "txtWaterSpeed");
-  txtWaterSpeed->setGeometry(14, 93, 48, 20);
-
-  // Birds and butterflies.
-  QGroupBox* frame7 = MakeFrame(page, "Frame7", "Creatures", 402, 4, 176, 296);
-  chkBirds = MakeCheck(frame7, "chkBirds", "Show Birds", 8, 22);
-  QLabel* label11 = MakeLabel(frame7, "Label11", "every                       seconds", 8, 50);
-  cboBirds = MakePickList(frame7, "cboBirds", {"Always", "10", "20", "30", "40", "50", "60"});
-  PlaceInGap(cboBirds, label11, "every", 23, 22);
-  chkSingleBird = MakeCheck(frame7, "chkSingleBird", "Single Bird", 8, 78);
-  MakeLabel(frame7, "Label9", "Bird Speed", 8, 106);
-  QLabel* label10 = MakeLabel(frame7, "Label10", "Fast            Slow", 8, 143);
-  hsbBirdSpeed = MakeBar(frame7, "hsbBirdSpeed", Qt::Horizontal, 1, 100);
-  const int speed_w = std::max(label10->width(), 100);
-  hsbBirdSpeed->setGeometry(8, 124, speed_w, 17);
-  TxtBirdSpeed = MakeCompanion(frame7, "TxtBirdSpeed");
-  TxtBirdSpeed->setGeometry(14 + speed_w, 122, 34, 20);
-  auto* line1 = Make<QFrame>(frame7, "Line1");
-  line1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-  line1->setGeometry(8, 166, 160, 4);
-  MakeLabel(frame7, "Label12", "Number of Butterflys", 8, 178);
-  hsbButter = MakeBar(frame7, "hsbButter", Qt::Horizontal, 1, 3);
-  hsbButter->setGeometry(8, 197, speed_w, 17);
-  txtButter = MakeCompanion(frame7, "txtButter");
-  txtButter->setGeometry(14 + speed_w, 195, 34, 20);
-  auto* line2 = Make<QFrame>(frame7, "Line2");
-  line2->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-  line2->setGeometry(8, 224, 160, 4);
-  chkButterfly1 = MakeCheck(frame7, "chkButterfly1", "Show Butterfly #1", 8, 236);
-  chkButterfly2 = MakeCheck(frame7, "chkButterfly2", "Show Butterfly #2", 8, 262);
-
-  chkPowerSave = MakeCheck(page, "chkPowerSave", "Disable any Power Saving settings", 8, 306);
-  chkPowerSave->setToolTip(QStringLiteral(
-      "If you have your Monitor set to turn off enabling this will keep that setting, otherwise "
-      "the screensaver will ignore those settings"));
-  return page;
-}
-
-QWidget* SetupDialog::BuildTextPage() {
-  auto* page = new QWidget(SSTab1);
-  page->setObjectName(QStringLiteral("TextPage"));
-
-  QGroupBox* frame5 = MakeFrame(page, "Frame5", "Show Message", 6, 4, 570, 116);
-  chkShowMessage = MakeCheck(frame5, "chkShowMessage", "Show Message", 12, 24);
-  MakeLabel(frame5, "Label7", "Type your message below:", 12, 56);
-  txtMessage = Make<QLineEdit>(frame5, "txtMessage");
-  txtMessage->setGeometry(12, 76, 546, 24);
-  // A line edit keeps 32767 characters by default; a longer stored message would be cut short
-  // and written back that way the moment the dialog opens.
-  txtMessage->setMaxLength(std::numeric_limits<int>::max());
-
-  QGroupBox* frame11 = MakeFrame(page, "Frame11", "Font", 6, 128, 570, 164);
-  chkFonts = Make<QCheckBox>(frame11, "chkFonts");
-  chkFonts->setGeometry(12, 26, 20, 20);
-  auto* label35 = Make<QLabel>(frame11, "Label35");
-  label35->setTextFormat(Qt::PlainText);
-  label35->setWordWrap(true);
-  label35->setText(QStringLiteral(
-      "Loading the fonts causes a delay in starting the Control Box.  Check this box if you do "
-      "not want to use a different font.  The Control Box will then load faster."));
-  label35->setGeometry(38, 26, 520, 48);
-  label35->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  chkFonts->setAccessibleName(label35->text());  // the box has no caption of its own
-  cboFontsScreen = Make<QComboBox>(frame11, "cboFontsScreen");
-  cboFontsScreen->setGeometry(12, 84, 280, 24);
-  cboFontsScreen->setStyle(DialogControlStyle());
-  cboFontsScreen->setMaxVisibleItems(16);
-  QLabel* label8 = MakeLabel(frame11, "Label8", "Font Size (i.e.: 16)", 12, 126);
-  txtFontSizeMsg = Make<QLineEdit>(frame11, "txtFontSizeMsg");
-  txtFontSizeMsg->setGeometry(label8->x() + label8->width() + 6, 122, 40, 22);
-  return page;
 }
 
 void SetupDialog::BuildButtonBar() {
   auto* bar = Make<QFrame>(this, "Picture1");
   bar->setFrameStyle(QFrame::Panel | QFrame::Raised);
   bar->setGeometry(0, kClientHeight - kButtonBarHeight, kClientWidth, kButtonBarHeight);
-  Picture1 = bar;
+  button_bar_ = bar;
   const struct {
     QPushButton** button;
     const char* name;
@@ -607,10 +157,10 @@ void SetupDialog::BuildButtonBar() {
     const char* tooltip;
     int width;
   } buttons[] = {
-      {&cmdWeb, "cmdWeb", "&Go to our website", nullptr, 150},
-      {&cmdHelp, "cmdHelp", "&HELP", "Opens A Help File", 96},
-      {&cmdAbout, "cmdAbout", "&About", "Version Number ", 96},
-      {&cmdOK, "cmdOK", "&OK", nullptr, 96},
+      {&website_button_, "cmdWeb", "&Go to our website", nullptr, 150},
+      {&help_button_, "cmdHelp", "&HELP", "Opens A Help File", 96},
+      {&about_button_, "cmdAbout", "&About", "Version Number ", 96},
+      {&ok_button_, "cmdOK", "&OK", nullptr, 96},
   };
   int total = 0;
   for (const auto& b : buttons) total += b.width;
@@ -628,317 +178,24 @@ void SetupDialog::BuildButtonBar() {
   }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Wiring
-
-void SetupDialog::ConnectScrollBar(QScrollBar* bar, bool has_scroll, std::function<void()> change) {
-  // The value the thumb had when a drag began, so that the end of a drag that moved it runs
-  // `Change` once more with the final value.
-  auto drag_start = std::make_shared<int>(bar->value());
-  connect(bar, &QScrollBar::sliderPressed, this, [bar, drag_start] { *drag_start = bar->value(); });
-  connect(bar, &QScrollBar::valueChanged, this, [bar, has_scroll, change] {
-    if (!bar->isSliderDown() || has_scroll) change();
-  });
-  connect(bar, &QScrollBar::sliderReleased, this, [bar, drag_start, change] {
-    if (bar->value() != *drag_start) change();
-  });
-}
-
-void SetupDialog::ConnectHandlers() {
-  const std::pair<QCheckBox*, void (SetupDialog::*)()> checks[] = {
-      {chkBirds, &SetupDialog::chkBirds_Click},
-      {chkButterfly1, &SetupDialog::chkButterfly1_Click},
-      {chkButterfly2, &SetupDialog::chkButterfly2_Click},
-      {chkClock, &SetupDialog::chkClock_Click},
-      {chkSingleBird, &SetupDialog::chkSingleBird_Click},
-      {chkwf01, &SetupDialog::chkwf01_Click},
-      {chkwf02, &SetupDialog::chkwf02_Click},
-      {chkShowMessage, &SetupDialog::chkShowMessage_Click},
-      {chkSoundWater, &SetupDialog::chkSoundWater_Click},
-      {chkSoundBirds, &SetupDialog::chkSoundBirds_Click},
-      {chkSoundJungle, &SetupDialog::chkSoundJungle_Click},
-      {chkSoundEagle, &SetupDialog::chkSoundEagle_Click},
-      {chkPowerSave, &SetupDialog::chkPowerSave_Click},
-      {chkFonts, &SetupDialog::chkFonts_Click},
-  };
-  for (const auto& [box, handler] : checks) connect(box, &QCheckBox::toggled, this, handler);
-
-  connect(cboBirds, &QComboBox::activated, this, &SetupDialog::cboBirds_Click);
-  connect(cboSoundOff, &QComboBox::activated, this, &SetupDialog::cboSoundOff_Click);
-  connect(cboFontsScreen, &QComboBox::currentIndexChanged, this,
-          &SetupDialog::cboFontsScreen_Change);
-  connect(optPosClockGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-    if (checked) optPosClock_Click(id);
-  });
-
-  connect(txtFontSize, &QLineEdit::textChanged, this, &SetupDialog::txtFontSize_Change);
-  connect(txtFontSizeMsg, &QLineEdit::textChanged, this, &SetupDialog::txtFontSizeMsg_Change);
-  connect(txtMessage, &QLineEdit::textChanged, this, &SetupDialog::txtMessage_Change);
-
-  ConnectScrollBar(hsbScroll, true, [this] { hsbScroll_Change(); });
-  ConnectScrollBar(hsbMouseS, true, [this] { hsbMouseS_Change(); });
-  ConnectScrollBar(vsbWaterSpeed, true, [this] { vsbWaterSpeed_Change(); });
-  ConnectScrollBar(hsbBirdSpeed, true, [this] { hsbBirdSpeed_Change(); });
-  ConnectScrollBar(hsbButter, true, [this] { hsbButter_Change(); });
-  ConnectScrollBar(hsbWaterVolume, true, [this] { hsbWaterVolume_Change(); });
-  ConnectScrollBar(hsbBirdsVolume, true, [this] { hsbBirdsVolume_Change(); });
-  ConnectScrollBar(hsbJungleVolume, true, [this] { hsbJungleVolume_Change(); });
-  // The eagle's volume is written only when its thumb comes to rest.
-  ConnectScrollBar(hsbEagleVolume, false, [this] { hsbEagleVolume_Change(); });
-
-  connect(cmdOK, &QPushButton::clicked, this, &SetupDialog::cmdOK_Click);
-  connect(cmdWeb, &QPushButton::clicked, this, &SetupDialog::cmdWeb_Click);
-  connect(cmdHelp, &QPushButton::clicked, this, &SetupDialog::cmdHelp_Click);
-  connect(cmdAbout, &QPushButton::clicked, this, &SetupDialog::cmdAbout_Click);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Store access
-
-void SetupDialog::Save(const char* section, const char* key, const QString& value) {
-  store_.SaveSetting(kAppName, section, key, value.toStdString());
-}
-
-void SetupDialog::SaveCheck(const char* section, const char* key, const QCheckBox* box) {
-  Save(section, key, CheckText(box));
-}
-
-void SetupDialog::SaveBar(const char* section, const char* key, const QScrollBar* bar,
-                          QLineEdit* companion) {
-  const QString text = QString::number(bar->value());
-  Save(section, key, text);
-  if (companion != nullptr) companion->setText(text);
-}
-
-int16_t SetupDialog::ReadNumber(const char* section, const char* key) {
-  return ReadInteger(store_, Reader::Dialog, section, key);
-}
-
-QString SetupDialog::ReadString(const char* section, const char* key) {
-  return QString::fromStdString(ReadText(store_, Reader::Dialog, section, key));
-}
-
-void SetupDialog::LoadCheck(QCheckBox* box, const char* section, const char* key) {
-  box->setChecked(ReadNumber(section, key) == 1);
-}
-
-void SetupDialog::LoadBar(QScrollBar* bar, const char* section, const char* key,
-                          void (SetupDialog::*change)()) {
-  const int stored = ReadNumber(section, key);
-  const int before = bar->value();
-  bar->setValue(stored);  // runs the bar's Change when the thumb moves
-  // A stored value outside the range shows at the nearest end; when that end is where the thumb
-  // already was, nothing ran, so write it here: the store then holds what the dialog shows.
-  if (bar->value() != stored && bar->value() == before) (this->*change)();
-}
-
-void SetupDialog::LoadCombo(QComboBox* combo, const QString& text) {
-  // Setting the text runs no handler: the list only writes when the user picks an entry.
-  combo->setCurrentIndex(combo->findText(text, Qt::MatchExactly));
-  combo->setEditText(text);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Loading
-
-void SetupDialog::Form_Load() {
-  // Selecting the stored position writes that entry's name over the stored one, so the name is
-  // read first: the font the user chose stays chosen.
-  const QString font_name = ReadString("Startup", "FontName");
-  LoadCheck(chkFonts, "Startup", "CheckFont");
-  // Loading again (a second start brought this dialog to the front) keeps a list already filled.
-  if (!chkFonts->isChecked() && cboFontsScreen->count() == 0) LoadFonts();
-  LoadBar(hsbButter, "one", "NumButter", &SetupDialog::hsbButter_Change);
-  LoadBar(hsbBirdSpeed, "one", "BirdSpeed", &SetupDialog::hsbBirdSpeed_Change);
-  LoadCheck(chkSingleBird, "one", "SingleBird");
-  LoadCombo(cboBirds, ReadString("one", "BirdTimer"));
-  LoadCheck(chkBirds, "one", "Birds");
-  LoadCheck(chkButterfly1, "one", "Butter1");
-  LoadCheck(chkButterfly2, "one", "Butter2");
-  LoadBar(hsbScroll, "one", "Scroll", &SetupDialog::hsbScroll_Change);
-  LoadBar(hsbWaterVolume, "two", "VolumeWater", &SetupDialog::hsbWaterVolume_Change);
-  LoadBar(hsbBirdsVolume, "two", "VolumeBirds", &SetupDialog::hsbBirdsVolume_Change);
-  LoadBar(hsbJungleVolume, "two", "VolumeJungle", &SetupDialog::hsbJungleVolume_Change);
-  LoadBar(hsbEagleVolume, "two", "VolumeEagle", &SetupDialog::hsbEagleVolume_Change);
-  LoadBar(vsbWaterSpeed, "two", "WaterSpeed", &SetupDialog::vsbWaterSpeed_Change);
-  LoadBar(hsbMouseS, "one", "MouseSens", &SetupDialog::hsbMouseS_Change);
-  LoadCheck(chkSoundWater, "two", "SoundWater");
-  LoadCheck(chkSoundBirds, "two", "SoundBirds");
-  LoadCheck(chkSoundJungle, "two", "SoundJungle");
-  LoadCheck(chkSoundEagle, "two", "SoundEagle");
-  LoadCheck(chkClock, "one", "Clock");
-  txtFontSize->setText(ReadString("one", "FontSize"));
-  LoadCheck(chkwf01, "one", "waterfall1");
-  LoadCheck(chkwf02, "one", "waterfall2");
-  LoadCheck(chkShowMessage, "two", "ShowMessage");
-  txtMessage->setText(ReadString("two", "Message"));
-  txtFontSizeMsg->setText(ReadString("two", "FontSizeMsg"));
-
-  // The corner: the stored number, rounded as the saver rounds it, minus 1 is the option's index.
-  // A number outside 1 to 4 means no clock in the saver, so no option is selected (also none
-  // that an earlier loading selected) and nothing is written.
-  PosClock = ReadString("two", "PosClock");
-  const int index = ReadNumericInteger(store_, Reader::Dialog, "two", "PosClock") - 1;
-  if (index >= 0 && index <= 3) {
-    optPosClock[static_cast<size_t>(index)]->setChecked(true);
-  } else if (QAbstractButton* shown = optPosClockGroup->checkedButton()) {
-    const QSignalBlocker quiet(optPosClockGroup);
-    optPosClockGroup->setExclusive(false);
-    shown->setChecked(false);
-    optPosClockGroup->setExclusive(true);
-  }
-
-  LoadCombo(cboSoundOff, ReadString("one", "SoundOff"));
-  if (!chkFonts->isChecked()) {
-    SelectFontAt(ReadNumber("Startup", "SelectedFont"));
-    SelectFontNamed(font_name);
-  }
-
-  // The power-saving box shows what the saver will do (any value but 0 keeps the monitor on);
-  // showing it writes nothing.
-  {
-    const QSignalBlocker quiet(chkPowerSave);
-    chkPowerSave->setChecked(ReadInteger(store_, Reader::Saver, "Startup", "PwrSave") != 0);
-  }
-
-  // Companions show their bar's value even where loading did not move the bar.
-  txtScroll->setText(QString::number(hsbScroll->value()));
-  txtMouseS->setText(QString::number(hsbMouseS->value()));
-  txtWaterSpeed->setText(QString::number(vsbWaterSpeed->value()));
-  TxtBirdSpeed->setText(QString::number(hsbBirdSpeed->value()));
-  txtButter->setText(QString::number(hsbButter->value()));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Handlers
-
-void SetupDialog::chkBirds_Click() {
-  SaveCheck("one", "Birds", chkBirds);
-}
-void SetupDialog::chkButterfly1_Click() {
-  SaveCheck("one", "Butter1", chkButterfly1);
-}
-void SetupDialog::chkButterfly2_Click() {
-  SaveCheck("one", "Butter2", chkButterfly2);
-}
-void SetupDialog::chkClock_Click() {
-  SaveCheck("one", "Clock", chkClock);
-}
-void SetupDialog::chkSingleBird_Click() {
-  SaveCheck("one", "SingleBird", chkSingleBird);
-}
-void SetupDialog::chkwf01_Click() {
-  SaveCheck("one", "waterfall1", chkwf01);
-}
-void SetupDialog::chkwf02_Click() {
-  SaveCheck("one", "waterfall2", chkwf02);
-}
-void SetupDialog::chkShowMessage_Click() {
-  SaveCheck("two", "ShowMessage", chkShowMessage);
-}
-void SetupDialog::chkSoundWater_Click() {
-  SaveCheck("two", "SoundWater", chkSoundWater);
-}
-void SetupDialog::chkSoundBirds_Click() {
-  SaveCheck("two", "SoundBirds", chkSoundBirds);
-}
-void SetupDialog::chkSoundJungle_Click() {
-  SaveCheck("two", "SoundJungle", chkSoundJungle);
-}
-void SetupDialog::chkSoundEagle_Click() {
-  SaveCheck("two", "SoundEagle", chkSoundEagle);
-}
-void SetupDialog::chkPowerSave_Click() {
-  SaveCheck("Startup", "PwrSave", chkPowerSave);
-}
-
-void SetupDialog::chkFonts_Click() {
-  if (chkFonts->isChecked()) {
-    cboFontsScreen->setEnabled(false);
-  } else {
-    const QString font_name = ReadString("Startup", "FontName");  // before selecting overwrites it
-    cboFontsScreen->setEnabled(true);
-    LoadFonts();
-    SelectFontAt(ReadNumber("Startup", "SelectedFont"));
-    SelectFontNamed(font_name);
-  }
-  SaveCheck("Startup", "CheckFont", chkFonts);
-}
-
-void SetupDialog::cboBirds_Click(int index) {
-  cboBirds->setEditText(cboBirds->itemText(index));
-  Save("one", "BirdTimer", cboBirds->itemText(index));
-}
-
-void SetupDialog::cboSoundOff_Click(int index) {
-  cboSoundOff->setEditText(cboSoundOff->itemText(index));
-  Save("one", "SoundOff", cboSoundOff->itemText(index));
-}
-
-void SetupDialog::cboFontsScreen_Change() {
-  Save("Startup", "SelectedFont", QString::number(cboFontsScreen->currentIndex()));
-  Save("Startup", "FontName", cboFontsScreen->currentText());
-}
-
-void SetupDialog::optPosClock_Click(int index) {
-  PosClock = QString::number(index + 1);
-  Save("two", "PosClock", PosClock);
-}
-
-void SetupDialog::txtFontSize_Change() {
-  Save("one", "FontSize", txtFontSize->text());
-}
-void SetupDialog::txtFontSizeMsg_Change() {
-  Save("two", "FontSizeMsg", txtFontSizeMsg->text());
-}
-void SetupDialog::txtMessage_Change() {
-  Save("two", "Message", txtMessage->text());
-}
-
-void SetupDialog::hsbScroll_Change() {
-  SaveBar("one", "Scroll", hsbScroll, txtScroll);
-  Save("one", "ScrollSec", QString::number(hsbScroll->value() * 60));
-}
-
-void SetupDialog::hsbMouseS_Change() {
-  SaveBar("one", "MouseSens", hsbMouseS, txtMouseS);
-}
-void SetupDialog::vsbWaterSpeed_Change() {
-  SaveBar("two", "WaterSpeed", vsbWaterSpeed, txtWaterSpeed);
-}
-void SetupDialog::hsbBirdSpeed_Change() {
-  SaveBar("one", "BirdSpeed", hsbBirdSpeed, TxtBirdSpeed);
-}
-void SetupDialog::hsbButter_Change() {
-  SaveBar("one", "NumButter", hsbButter, txtButter);
-}
-void SetupDialog::hsbWaterVolume_Change() {
-  SaveBar("two", "VolumeWater", hsbWaterVolume, nullptr);
-}
-void SetupDialog::hsbBirdsVolume_Change() {
-  SaveBar("two", "VolumeBirds", hsbBirdsVolume, nullptr);
-}
-void SetupDialog::hsbJungleVolume_Change() {
-  SaveBar("two", "VolumeJungle", hsbJungleVolume, nullptr);
-}
-void SetupDialog::hsbEagleVolume_Change() {
-  SaveBar("two", "VolumeEagle", hsbEagleVolume, nullptr);
+void SetupDialog::ConnectButtons() {
+  connect(ok_button_, &QPushButton::clicked, this, &SetupDialog::close);
+  connect(website_button_, &QPushButton::clicked, this, &SetupDialog::OpenHomePage);
+  connect(help_button_, &QPushButton::clicked, this, &SetupDialog::OpenSupportPage);
+  connect(about_button_, &QPushButton::clicked, this, &SetupDialog::ShowAbout);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Commands
 
-void SetupDialog::cmdOK_Click() {
-  close();
-}
-void SetupDialog::cmdWeb_Click() {
+void SetupDialog::OpenHomePage() {
   Navigate(PageUrl(asset_dir_, kHomePage));
 }
-void SetupDialog::cmdHelp_Click() {
+void SetupDialog::OpenSupportPage() {
   Navigate(PageUrl(asset_dir_, kSupportPage));
 }
 
-void SetupDialog::cmdAbout_Click() {
+void SetupDialog::ShowAbout() {
   QMessageBox about(QMessageBox::NoIcon, QStringLiteral("Larkspill"),
                     AboutText(PageUrl(asset_dir_, kHomePage)), QMessageBox::Ok, this);
   about.setObjectName(QStringLiteral("AboutBox"));
@@ -948,42 +205,6 @@ void SetupDialog::cmdAbout_Click() {
 
 void SetupDialog::Navigate(const QString& url) {
   if (open_url_) open_url_(url);
-}
-
-void SetupDialog::LoadFonts() {
-  QStringList names = fonts_ ? fonts_() : QStringList();
-  std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-  });
-  {
-    // Refilling starts from an empty list, so a second load does not list every font twice;
-    // the entries come and go quietly and only the selection below counts as a change.
-    const QSignalBlocker quiet(cboFontsScreen);
-    cboFontsScreen->clear();
-    cboFontsScreen->addItems(names);
-    cboFontsScreen->setCurrentIndex(-1);
-  }
-  SelectFontAt(ReadNumber("Startup", "SelectedFont"));
-}
-
-void SetupDialog::SelectFontAt(int position) {
-  if (position >= 0 && position < cboFontsScreen->count())
-    cboFontsScreen->setCurrentIndex(position);
-}
-
-void SetupDialog::SelectFontNamed(const QString& stored) {
-  // A name from an older list may carry the foundry in brackets: its family is the entry.
-  const std::string name = WithoutFoundry(stored.toStdString());
-  int position = cboFontsScreen->findText(QString::fromStdString(name), Qt::MatchFixedString);
-  if (position < 0) {
-    // A face the saver draws with a font of another family ("Arial" drawn by a metric-compatible
-    // font) selects that family; a name fontconfig does not know at all (it then offers its
-    // default face) leaves the selection.
-    const std::string stand_in = MatchFontFace(name).family;
-    if (stand_in != MatchFontFace("Larkspill No Such Face").family)
-      position = cboFontsScreen->findText(QString::fromStdString(stand_in), Qt::MatchFixedString);
-  }
-  if (position >= 0) cboFontsScreen->setCurrentIndex(position);
 }
 
 }  // namespace larkspill

@@ -7,22 +7,21 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "settings/key_table.h"
 #include "settings/settings_store.h"
 
-class QButtonGroup;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
 class QScrollBar;
 class QTabWidget;
 class QWidget;
 
 namespace larkspill {
+
+class SettingsPage;
+class TextPage;
 
 // Returns the names of the screen fonts; asked only when the font list is filled.
 using FontSource = std::function<QStringList()>;
@@ -61,7 +60,7 @@ class SetupDialog : public QDialog {
   void BringToFront();
 
   // The clock position as the dialog last read or wrote it ("1" to "4" once a corner is chosen).
-  const QString& ClockPositionText() const { return PosClock; }
+  const QString& ClockPositionText() const { return clock_position_; }
 
  protected:
   // Coming back to the dialog shows the store as it is now: the saver's first start or a hand
@@ -69,57 +68,58 @@ class SetupDialog : public QDialog {
   void changeEvent(QEvent* event) override;
 
  private:
-  // Control construction, by page and frame.
+  // The window: the two pages on their tabs, the button bar, the Tab order.
   void BuildControls();
-  QWidget* BuildSettingsPage();
-  QWidget* BuildTextPage();
   void BuildButtonBar();
   void SetTabOrder();
-  QLabel* MakePicture(QWidget* parent, const char* name, const char* file, int x, int y, int w,
-                      int h);
 
-  void Form_Load();
-  void ConnectHandlers();
+  // How a control shows its setting and when it writes it back.
+  enum class Kind {
+    Check,     // a switch ticked only at exactly 1, written "1" or "0" when clicked
+    Switch,    // a switch ticked at anything but 0 as the saver reads it; shown without a write
+    Bar,       // a scroll bar, written as it moves; shown at the nearest end when out of range
+    Text,      // a text box, written on every change
+    PickList,  // a list that writes only an entry the user picks
+  };
+  enum class WriteRule {
+    OnChange,           // as the value changes, also while the thumb is dragged
+    WhenThumbRests,     // a bar written when its thumb comes to rest, not during a drag
+    WithScrollSeconds,  // the scroll-through minutes, written with the same time in seconds
+  };
+  // One control and the setting it shows: what loading, every write and the wiring go by.
+  struct Binding {
+    QWidget* control;
+    Key key;
+    Kind kind;
+    WriteRule rule = WriteRule::OnChange;
+    QLineEdit* companion = nullptr;  // shows a bar's value
+  };
 
-  // Scroll bars: `Change` runs when the value changes other than by dragging and once when a
-  // drag ends; `Scroll` runs for each value while the thumb is dragged, for bars that have it.
-  void ConnectScrollBar(QScrollBar* bar, bool has_scroll, std::function<void()> change);
+  // The bindings in loading order, each connected to the one write path.
+  void BindControls();
+  void ConnectButtons();
+  // Shows what the store holds now in every control; a control that changes writes as usual.
+  void ShowStore();
+  void Show(const Binding& binding);
+  void Write(const Binding& binding, const QString& value);
+  static QString ValueOf(const Binding& binding);
 
-  // Handlers, one per control and event.
-  void chkBirds_Click();
-  void chkButterfly1_Click();
-  void chkButterfly2_Click();
-  void chkClock_Click();
-  void chkSingleBird_Click();
-  void chkwf01_Click();
-  void chkwf02_Click();
-  void chkShowMessage_Click();
-  void chkSoundWater_Click();
-  void chkSoundBirds_Click();
-  void chkSoundJungle_Click();
-  void chkSoundEagle_Click();
-  void chkPowerSave_Click();
-  void chkFonts_Click();
-  void cboBirds_Click(int index);
-  void cboSoundOff_Click(int index);
-  void cboFontsScreen_Change();
-  void optPosClock_Click(int index);
-  void txtFontSize_Change();
-  void txtFontSizeMsg_Change();
-  void txtMessage_Change();
-  void hsbScroll_Change();
-  void hsbMouseS_Change();
-  void vsbWaterSpeed_Change();
-  void hsbBirdSpeed_Change();
-  void hsbButter_Change();
-  void hsbWaterVolume_Change();
-  void hsbBirdsVolume_Change();
-  void hsbJungleVolume_Change();
-  void hsbEagleVolume_Change();
-  void cmdOK_Click();
-  void cmdWeb_Click();
-  void cmdHelp_Click();
-  void cmdAbout_Click();
+  // Scroll bars: `change` runs when the value changes other than by dragging and once when a
+  // drag ends; while the thumb is dragged it runs for each value when `while_dragged`.
+  void ConnectScrollBar(QScrollBar* bar, bool while_dragged, std::function<void()> change);
+
+  // The special cases: the font list behind the fast-start box, the clock corner, the
+  // scroll-through time also written in seconds.
+  void ShowFastStart();
+  void FastStartClicked();
+  void FontPicked();
+  void ShowClockCorner();
+  void CornerPicked(int index);
+  void WriteScrollSeconds(const QString& minutes);
+
+  void OpenHomePage();
+  void OpenSupportPage();
+  void ShowAbout();
 
   // Fills the font list with the screen fonts, sorted, and selects the stored position.
   void LoadFonts();
@@ -129,16 +129,9 @@ class SetupDialog : public QDialog {
   void SelectFontNamed(const QString& stored);
   void Navigate(const QString& url);
 
-  void Save(const char* section, const char* key, const QString& value);
-  void SaveCheck(const char* section, const char* key, const QCheckBox* box);
-  void SaveBar(const char* section, const char* key, const QScrollBar* bar, QLineEdit* companion);
-  int16_t ReadNumber(const char* section, const char* key);
-  QString ReadString(const char* section, const char* key);
-  // Sets a check box from a stored switch: checked only for exactly 1.
-  void LoadCheck(QCheckBox* box, const char* section, const char* key);
-  void LoadBar(QScrollBar* bar, const char* section, const char* key,
-               void (SetupDialog::*change)());
-  static void LoadCombo(QComboBox* combo, const QString& text);
+  void Save(Key key, const QString& value);
+  int16_t ReadNumber(Key key);
+  QString ReadString(Key key);
 
   SettingsStore& store_;
   std::string asset_dir_;
@@ -146,59 +139,20 @@ class SetupDialog : public QDialog {
   UrlOpener open_url_;
 
   // The clock position text, kept as read and as written.
-  QString PosClock;
+  QString clock_position_;
 
-  QTabWidget* SSTab1 = nullptr;
-  QWidget* Picture1 = nullptr;
+  std::vector<Binding> bindings_;
 
-  QCheckBox* chkwf01 = nullptr;
-  QCheckBox* chkwf02 = nullptr;
-  QScrollBar* hsbScroll = nullptr;
-  QLineEdit* txtScroll = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  QWidget* button_bar_ = nullptr;
 
-  QCheckBox* chkClock = nullptr;
-  std::array<QRadioButton*, 4> optPosClock{};
-  QButtonGroup* optPosClockGroup = nullptr;
-  QLineEdit* txtFontSize = nullptr;
+  SettingsPage* settings_ = nullptr;
+  TextPage* text_ = nullptr;
 
-  QScrollBar* hsbMouseS = nullptr;
-  QLineEdit* txtMouseS = nullptr;
-
-  QCheckBox* chkSoundWater = nullptr;
-  QCheckBox* chkSoundBirds = nullptr;
-  QCheckBox* chkSoundJungle = nullptr;
-  QCheckBox* chkSoundEagle = nullptr;
-  QScrollBar* hsbWaterVolume = nullptr;
-  QScrollBar* hsbBirdsVolume = nullptr;
-  QScrollBar* hsbJungleVolume = nullptr;
-  QScrollBar* hsbEagleVolume = nullptr;
-  QComboBox* cboSoundOff = nullptr;
-
-  QScrollBar* vsbWaterSpeed = nullptr;
-  QLineEdit* txtWaterSpeed = nullptr;
-
-  QCheckBox* chkBirds = nullptr;
-  QComboBox* cboBirds = nullptr;
-  QCheckBox* chkSingleBird = nullptr;
-  QScrollBar* hsbBirdSpeed = nullptr;
-  QLineEdit* TxtBirdSpeed = nullptr;
-  QScrollBar* hsbButter = nullptr;
-  QLineEdit* txtButter = nullptr;
-  QCheckBox* chkButterfly1 = nullptr;
-  QCheckBox* chkButterfly2 = nullptr;
-
-  QCheckBox* chkPowerSave = nullptr;
-
-  QCheckBox* chkShowMessage = nullptr;
-  QLineEdit* txtMessage = nullptr;
-  QCheckBox* chkFonts = nullptr;
-  QComboBox* cboFontsScreen = nullptr;
-  QLineEdit* txtFontSizeMsg = nullptr;
-
-  QPushButton* cmdWeb = nullptr;
-  QPushButton* cmdHelp = nullptr;
-  QPushButton* cmdAbout = nullptr;
-  QPushButton* cmdOK = nullptr;
+  QPushButton* website_button_ = nullptr;
+  QPushButton* help_button_ = nullptr;
+  QPushButton* about_button_ = nullptr;
+  QPushButton* ok_button_ = nullptr;
 };
 
 }  // namespace larkspill

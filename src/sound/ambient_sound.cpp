@@ -33,34 +33,32 @@ constexpr int16_t kEagleTicks = 60;
 
 }  // namespace
 
-void AmbientSound::OpenDirectSoundSession(const std::string& asset_path) {
-  TegoDS1.ReleaseSound(WaterSound);
-  TegoDS1.ReleaseSound(BirdsSound);
-  TegoDS1.ReleaseSound(JungleSound);
-  TegoDS1.ReleaseSound(EagleSound);
+void AmbientSound::LoadSounds(const std::string& asset_path) {
+  ReleaseLoops();
+  device_.ReleaseSound(EagleSound);
 
-  WaterSound = TegoDS1.LoadSound(asset_path + "nccf01.wav");
-  BirdsSound = TegoDS1.LoadSound(asset_path + "birds1.wav");
-  JungleSound = TegoDS1.LoadSound(asset_path + "jungle.wav");
-  EagleSound = TegoDS1.LoadSound(asset_path + "eagle.wav");
+  WaterSound = device_.LoadSound(asset_path + "nccf01.wav");
+  BirdsSound = device_.LoadSound(asset_path + "birds1.wav");
+  JungleSound = device_.LoadSound(asset_path + "jungle.wav");
+  EagleSound = device_.LoadSound(asset_path + "eagle.wav");
 
   // A switch starts its loop only at exactly 1 and stops it only at exactly 0.
-  auto start_loop = [this](int16_t& sound_switch, const char* key, int32_t id, int16_t volume) {
-    sound_switch = ReadInteger(store_, Reader::Saver, "two", key);
+  auto start_loop = [this](int16_t& sound_switch, Key key, int32_t id, int16_t volume) {
+    sound_switch = ReadInteger(store_, Reader::Saver, key);
     if (sound_switch == 1) {
-      TegoDS1.PlaySoundLooped(id);
-      TegoDS1.SetSoundVolume(id, volume);
+      device_.PlaySoundLooped(id);
+      device_.SetSoundVolume(id, volume);
     } else if (sound_switch == 0) {
-      TegoDS1.StopSound(id);
+      device_.StopSound(id);
     }
   };
-  start_loop(SoundWater, "SoundWater", WaterSound, VolumeWater);
-  start_loop(SoundBirds, "SoundBirds", BirdsSound, VolumeBirds);
-  start_loop(SoundJungle, "SoundJungle", JungleSound, VolumeJungle);
+  start_loop(SoundWater, Key::SoundWater, WaterSound, VolumeWater);
+  start_loop(SoundBirds, Key::SoundBirds, BirdsSound, VolumeBirds);
+  start_loop(SoundJungle, Key::SoundJungle, JungleSound, VolumeJungle);
   // The eagle waits for its first minute to pass.
 }
 
-void AmbientSound::SoundOff() {
+void AmbientSound::SetSoundOffSeconds() {
   if (SoundOffSetting == kNever) return;
   const std::optional<double> minutes = ParseNumber(SoundOffSetting);
   if (!minutes) {
@@ -81,11 +79,11 @@ void AmbientSound::SoundOff() {
   }
 }
 
-void AmbientSound::Timer1SoundOff() {
+void AmbientSound::CountTowardsSoundOff() {
   if (SoundOffSetting == kNever) return;
   SoundOffCount += 1;
   if (SoundOffCount >= SoundOffSeconds) {
-    TegoDS1.StopAllSounds();
+    device_.StopAllSounds();
     SoundWater = 0;
     SoundBirds = 0;
     SoundJungle = 0;
@@ -94,17 +92,23 @@ void AmbientSound::Timer1SoundOff() {
   if (SoundOffCount > kSoundOffCountWrap) SoundOffCount = 0;
 }
 
-void AmbientSound::Timer1Eagle() {
+void AmbientSound::CountTowardsEagleCall() {
   EagleCount += 1;
   if (EagleCount == kEagleTicks) {
     if (SoundEagle == 1) {
-      TegoDS1.PlaySound(EagleSound, -1, -1);
-      TegoDS1.SetSoundVolume(EagleSound, VolumeEagle);
+      device_.PlaySound(EagleSound, -1, -1);
+      device_.SetSoundVolume(EagleSound, VolumeEagle);
     } else if (SoundEagle == 0) {
-      TegoDS1.StopSound(EagleSound);
+      device_.StopSound(EagleSound);
     }
     EagleCount = 0;
   }
+}
+
+void AmbientSound::ReleaseLoops() {
+  device_.ReleaseSound(WaterSound);
+  device_.ReleaseSound(BirdsSound);
+  device_.ReleaseSound(JungleSound);
 }
 
 }  // namespace larkspill

@@ -13,21 +13,21 @@ namespace larkspill {
 // timer; the members are the window's sound variables.
 class AmbientSound {
  public:
-  AmbientSound(SoundDevice& device, SettingsStore& store) : TegoDS1(device), store_(store) {}
+  AmbientSound(SoundDevice& device, SettingsStore& store) : device_(device), store_(store) {}
 
   // Loads the four waves from `asset_path` (a folder ending in '/') and starts the switched-on
   // loops at their volumes. The eagle is loaded, not started.
-  void OpenDirectSoundSession(const std::string& asset_path);
+  void LoadSounds(const std::string& asset_path);
   // Turns the SoundOff minutes into SoundOffSeconds; a number not in the list leaves it alone.
-  void SoundOff();
-  // The one-second timer's sound-off duty (its step 2).
-  void Timer1SoundOff();
-  // The one-second timer's eagle duty (its step 4).
-  void Timer1Eagle();
+  void SetSoundOffSeconds();
+  // Once a second: counts towards the sound-off time and silences every sound once it is up.
+  void CountTowardsSoundOff();
+  // Once a second: counts towards the eagle's call, once a minute.
+  void CountTowardsEagleCall();
+  // Releases the water, bird song and jungle loops; the eagle's call is kept.
+  void ReleaseLoops();
 
-  SoundDevice& TegoDS1;
-
-  // Settings, read by the saver window's load (the first three again by OpenDirectSoundSession).
+  // Settings, read by the saver window's load (the first three again by LoadSounds).
   int16_t SoundWater = 0;
   int16_t SoundBirds = 0;
   int16_t SoundJungle = 0;
@@ -49,6 +49,7 @@ class AmbientSound {
   int16_t EagleCount = 0;
 
  private:
+  SoundDevice& device_;
   SettingsStore& store_;
 };
 

@@ -80,17 +80,15 @@ std::optional<std::string> OptionValue(const std::vector<std::string>& args, siz
 bool ReadHostOption(const std::vector<std::string>& args, size_t& i, StartupOptions& options) {
   std::string a = args[i];
   if (a.rfind("--", 0) == 0) a.erase(0, 1);
-  auto set = [&options](const char* section, const char* key, const char* value) {
-    options.overrides.push_back({section, key, value});
-  };
+  auto set = [&options](Key key, const char* value) { options.overrides.push_back({key, value}); };
   if (a == "-fps") {
     options.show_fps = true;
   } else if (a == "-clock" || a == "-no-clock") {
-    set("one", "Clock", a == "-clock" ? "1" : "0");
+    set(Key::Clock, a == "-clock" ? "1" : "0");
   } else if (a == "-sound" || a == "-no-sound") {
     const char* on = a == "-sound" ? "1" : "0";
-    for (const char* key : {"SoundWater", "SoundBirds", "SoundJungle", "SoundEagle"}) {
-      set("two", key, on);
+    for (Key key : {Key::SoundWater, Key::SoundBirds, Key::SoundJungle, Key::SoundEagle}) {
+      set(key, on);
     }
     options.no_sound = a == "-no-sound";
   } else if (a == "-waterfall" || a.rfind("-waterfall=", 0) == 0) {
@@ -100,8 +98,8 @@ bool ReadHostOption(const std::vector<std::string>& args, size_t& i, StartupOpti
       options.warnings.push_back("-waterfall is missing its value (1, 2 or both); the stored "
                                  "waterfalls are shown");
     } else if (lowered == "1" || lowered == "2" || lowered == "both") {
-      set("one", "waterfall1", lowered == "2" ? "0" : "1");
-      set("one", "waterfall2", lowered == "1" ? "0" : "1");
+      set(Key::Waterfall1, lowered == "2" ? "0" : "1");
+      set(Key::Waterfall2, lowered == "1" ? "0" : "1");
     } else {
       options.warnings.push_back("-waterfall takes 1, 2 or both, not \"" + *value +
                                  "\"; the stored waterfalls are shown");

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/key_table.h"
+
 namespace larkspill {
 
 enum class Mode {
@@ -21,8 +23,7 @@ enum class Mode {
 
 // A setting a host option overrides for one run; never written to the store.
 struct SettingOverride {
-  std::string section;
-  std::string key;
+  Key key;
   std::string value;
 };
 

@@ -13,8 +13,9 @@ std::string OverriddenStore::GetSetting(const std::string& app, const std::strin
                                         const std::string& key, const std::string& default_value) {
   // The last option naming an entry wins, as on any command line.
   for (auto it = overrides_.rbegin(); it != overrides_.rend(); ++it) {
-    if (strcasecmp(it->section.c_str(), section.c_str()) == 0 &&
-        strcasecmp(it->key.c_str(), key.c_str()) == 0) {
+    const SettingKey& overridden = Setting(it->key);
+    if (strcasecmp(overridden.section, section.c_str()) == 0 &&
+        strcasecmp(overridden.key, key.c_str()) == 0) {
       return it->value;
     }
   }

@@ -28,7 +28,7 @@
 #include "startup/end_deadline.h"
 #include "startup/fps_overlay.h"
 #include "startup/overridden_store.h"
-#include "startup/power_hook.h"
+#include "startup/power_watch.h"
 
 namespace larkspill {
 namespace {
@@ -162,23 +162,22 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   // the host decides. The desktop's own handling of a power-off that passes is to leave the
   // monitor dark, which it already is when we hear of it.
   std::optional<X11MonitorPower> power;
-  std::optional<PowerHook> hook;
+  std::optional<PowerWatch> power_watch;
   // Under a host the host is the screen locker; in its own windows the saver hears the login
   // manager's lock and sleep announcements itself.
   std::optional<LoginSessionWatch> login;
   if (!hosted) {
     login.emplace();
     power.emplace(windows);
-    hook.emplace(window, *power);
-    hook->HookWindow([](uint32_t, uint32_t, int32_t) { return 0; });
+    power_watch.emplace(window, *power);
   }
 
   try {
-    window.Form_Load();
+    window.Load();
   } catch (const AssetError& error) {
     std::fprintf(stderr, "larkspill: %s\n", error.what());
     sound.StopAllSounds();
-    window.Form_Unload();
+    window.Unload();
     return ending(kExitAssetError);
   }
   if (status >= 0 && host_ended(status)) return ending(kExitOk);
@@ -207,7 +206,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     display.PumpEvents(window);
     if (login && login->LockComing()) window.OnScreenTaken();
     if (status >= 0) break;
-    if (hook) hook->Poll(clock.TickCount());
+    if (power_watch) power_watch->Poll(clock.TickCount());
     window.Timers().RunDue(clock.TickCount());
     if (status >= 0) break;
     window.OnFrame();
@@ -218,7 +217,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
       open_sound_if_ours();
       // The desktop hears the saver's wish about power saving once the first frame is up:
       // telling it takes a few milliseconds (over D-Bus on some desktops).
-      if (hook) hook->Start();
+      if (power_watch) power_watch->Start();
     } else if (!sound_opened && sound_wanted &&
                (!sound_asked_shown || clock.TickCount() - last_sound_try >= 1000)) {
       // Another saver plays the soundscape; once it has ended, this one takes it over. The first

@@ -26,7 +26,7 @@ struct SaverChoices {
 // Runs the saver until it ends and returns its exit status. In a host's window the scene
 // follows the window's size, no input ends it, the host's screen saver and power saving are
 // left alone, and the host destroying the window ends it with kExitOk. In its own window the
-// power hook keeps or gives up the monitor as PwrSave says.
+// power watch keeps or gives up the monitor as PwrSave says.
 //
 // Sound: of the savers running at once, only the one holding the soundscape lock plays (the
 // others take over when it ends); none plays in a preview pane or with -no-sound.

@@ -114,6 +114,16 @@ for screen in 1x1x24 2x1x24; do
   term_ends "$screen" 1
 done
 
+# 15- and 16-bit displays have colours enough: the scene shows.
+for depth in 15 16; do
+  start_display 800x600x$depth
+  start_app /s
+  runs_after 2
+  ! grep -q "cannot open the display" "$WORK/stderr" && [ "$(pixel 100 500)" != "0 0 0" ] ||
+    fail "$depth-bit: no scene: $(err)"
+  term_ends "$depth-bit" 1
+done
+
 # An 8-bit palette display cannot show the scene: the saver's message box, status 4 once closed.
 start_display 800x600x8
 start_app /s

@@ -2,7 +2,7 @@
 # The full-screen saver keeps the screen from ordinary windows, bare and under openbox, and leaves it
 # free however it ends.
 source "$(dirname "$0")/lib.sh"
-start_display 800x600x24
+start_display 800x600x24 -noreset  # no reset when the bare run's last client leaves, as openbox starts
 
 holds_the_screen() {
   local setup=$1 shot="$shots/$1-intruder.png"

@@ -65,11 +65,11 @@ struct Harness {
   }
   // Loads on first-run values, `settings` over them and only `creatures` on (all when null).
   SaverWindow& Load(const std::vector<Setting>& settings = {}, const char* creatures = nullptr) {
-    SetRegistry(store);
+    WriteFirstRunValues(store);
     for (const char* kind : {"Birds", "SingleBird", "Butter1", "Butter2"})
       if (creatures) Set({{"one", kind, std::strstr(creatures, kind) ? "1" : "0"}});
     Set(settings);
-    Make().Form_Load();
+    Make().Load();
     display.calls.clear(), sound.calls.clear(), journal.clear();
     return *window;
   }
@@ -80,10 +80,11 @@ struct Harness {
   void ExpectNothingRunsAfterTheEnd() {
     const size_t ended = statuses.size();
     journal.clear();
-    for (auto f : {&SaverWindow::OnFrame, &SaverWindow::Timer1_Timer, &SaverWindow::Timer3_Timer,
-                   &SaverWindow::Timer4_Timer, &SaverWindow::Timer5_Timer, &SaverWindow::OnKey,
-                   &SaverWindow::OnButton, &SaverWindow::OnWheel, &SaverWindow::OnPointerMoved,
-                   &SaverWindow::CloseDown, &SaverWindow::Form_Unload})
+    for (auto f :
+         {&SaverWindow::OnFrame, &SaverWindow::EverySecond, &SaverWindow::LetRestedBirdsFly,
+          &SaverWindow::DriftSecondKindButterflies, &SaverWindow::PowerOffTick, &SaverWindow::OnKey,
+          &SaverWindow::OnButton, &SaverWindow::OnWheel, &SaverWindow::OnPointerMoved,
+          &SaverWindow::CloseDown, &SaverWindow::Unload})
       (window.get()->*f)();
     EXPECT_TRUE(journal.empty()) << journal.front();
     EXPECT_EQ(statuses.size(), ended);
@@ -91,7 +92,7 @@ struct Harness {
   }
 
   FakeClock clock;
-  FakeDisplay display{clock};
+  FakeDisplay display;
   RecordingSoundDevice sound;
   JournalStore store;
   FakeWindowSystem windows;

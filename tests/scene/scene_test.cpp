@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <map>
 #include <span>
 #include <tuple>
 
@@ -18,11 +20,12 @@ using W = SaverWindow;
 
 TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPlaces) {
   Harness h;
-  SetRegistry(h.store);
+  WriteFirstRunValues(h.store);
   h.Set({{"two", "WaterSpeed", "200"}});
   h.display.next_id = 101;  // ids are whatever the display hands out
-  h.Make().Form_Load();
-  // Files, key mode, start frame (0: a background, with no frame delay), delay, place.
+  h.clock.ticks = 0xFFFFFFFFu - 300;  // the frames below run across the tick wrap
+  h.Make().Load();
+  // Files, key mode, start frame (0: a background, never animated), delay, place.
   using namespace scene_layout;
   const struct {
     std::span<const char* const> files;
@@ -48,19 +51,35 @@ TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPl
     for (size_t f = 0; f < files.size(); ++f)
       expected.push_back(
           Call("LoadSpriteFrame", id, int(f + 1), "/a/" + std::string(files[f]), key));
-    if (start)
-      expected.insert(expected.end(),
-                      {Call("SetSpriteFrame", id, start), Call("SetSpriteFrameDelay", id, delay)});
+    if (start) expected.push_back(Call("SetSpriteFrame", id, start));
     expected.insert(expected.end(), {Call("SetSpriteY", id, at.y), Call("SetSpriteX", id++, at.x)});
   }
   EXPECT_EQ(h.display.calls, expected);
+  // Each animated sprite shows its next frame on its delay, after its last the first.
+  std::map<int32_t, std::string> shown;  // sprite id: "ms:frame ..."
+  for (uint32_t ms = 1; ms <= 600; ++ms) {
+    h.display.calls.clear(), h.clock.Advance(1), h.window->OnFrame();
+    for (const std::string& call : h.display.Starting("SetSpriteFrame")) {
+      int sprite = 0, frame = 0;
+      std::sscanf(call.c_str(), "SetSpriteFrame %d %d", &sprite, &frame);
+      shown[sprite] += std::to_string(ms) + ":" + std::to_string(frame) + " ";
+    }
+  }
+  for (int i : {0, 2, 3, 5, 8}) {  // the drawn ones: butterflies, the flock, the first water
+    std::string expected_frames;
+    for (int frame = rows[i].start, ms = rows[i].delay; ms <= 600; ms += rows[i].delay) {
+      frame = frame < static_cast<int>(rows[i].files.size()) ? frame + 1 : 1;
+      expected_frames += std::to_string(ms) + ":" + std::to_string(frame) + " ";
+    }
+    EXPECT_EQ(shown[101 + i], expected_frames) << "sprite " << 101 + i;
+  }
 }
 
 // No 16-bit display, or a picture that cannot load: no sprite after it, no sound, nothing after.
 TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
   Harness h, m;
   h.display.open_ok = false;
-  h.Make().Form_Load();
+  h.Make().Load();
   EXPECT_EQ(h.boxes, (decltype(h.boxes){{"This program requires that you use a monitor that is "
                                          "capable of displaying 64K colors.",
                                          "Error opening Direct Draw!"}}));
@@ -68,10 +87,10 @@ TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
   EXPECT_EQ(h.statuses, std::vector<int>{kExitNoDisplay});
 
   m.display.fail_file = "Flock3.BMP";
-  EXPECT_THAT([&] { m.Make().Form_Load(); },
+  EXPECT_THAT([&] { m.Make().Load(); },
               ::testing::ThrowsMessage<AssetError>(::testing::HasSubstr("/a/Flock3.BMP")));
   EXPECT_EQ(m.display.Count("CloseDisplay"), 1u);
-  m.window->Form_Unload();
+  m.window->Unload();
   EXPECT_TRUE(m.statuses.empty());
   for (Harness* x : {&h, &m}) {
     x->ExpectNothingRunsAfterTheEnd();
@@ -83,7 +102,7 @@ TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
 TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
   Harness h;
   h.store.journal = &h.journal;
-  h.Make().Form_Load();
+  h.Make().Load();
   // The marker is read first, then only saves up to the marker's (no cursor, display or sound yet).
   const auto marker = std::ranges::find(h.journal, "Save System/SetReg");
   ASSERT_NE(marker, h.journal.end());
@@ -245,9 +264,9 @@ TEST(Frame, WithoutAnySceneANoticeOnBlackThenCreaturesClockCornerAndMessage) {
       }
       EXPECT_EQ(h.display.Starting("DrawText"), texts);
       EXPECT_EQ(h.display.Starting("SetTextFont"), fonts);
-      h.display.calls.clear(), w.Timer1_Timer(), h.clock.seconds_since_midnight += 0.7;
+      h.display.calls.clear(), w.EverySecond(), h.clock.seconds_since_midnight += 0.7;
     }
-    for (int i = 0; i < 200; ++i) w.Timer1_Timer();  // no timer rotates to a scene that is off
+    for (int i = 0; i < 200; ++i) w.EverySecond();  // no timer rotates to a scene that is off
     EXPECT_EQ(w.CurrentWaterfall, 0);
   }
 }
@@ -261,9 +280,9 @@ TEST(Frame, CreatureMovesWhenItsDelayHasPassedEvenAcrossTheTickWrap) {
     SCOPED_TRACE(std::to_string(last) + " -> " + std::to_string(now));
     Harness h;
     SaverWindow& w = h.Load({}, "Birds");
-    w.BirdSpeed = delay, w.FlockLastMove = last, h.clock.ticks = now, w.OnFrame();
-    EXPECT_EQ(h.display.Count("MoveSpriteX 6 1"), moves ? 1u : 0u);
-    EXPECT_EQ(w.FlockLastMove, moves ? now : last);
+    w.BirdSpeed = delay, w.flock.SetLastStep(last), h.clock.ticks = now, w.OnFrame();
+    EXPECT_EQ(w.flock.X(), moves ? -117 : -118);
+    EXPECT_EQ(w.flock.LastStep(), moves ? now : last);
   }
 }
 
@@ -275,14 +294,14 @@ TEST(Creatures, FlockFliesRightAndReEntersFromTheLeftRestingUnlessAlways) {
     SCOPED_TRACE(bird_timer);
     Harness h;
     SaverWindow& w = h.Load({{"one", "BirdTimer", bird_timer}}, "Birds");
-    w.FlockWait = 7, h.Sprite(S::kFlock).x = 800;
+    w.flock.rested = 7, w.flock.MoveTo(800, 100);
     h.FrameASecondLater();  // 801: still on screen
-    EXPECT_TRUE(w.FlockActive);
+    EXPECT_TRUE(w.flock.flying);
     h.random.values = {r};
     h.FrameASecondLater();  // 802: placed back at the left
-    EXPECT_EQ(w.FlockX, 802);
     EXPECT_EQ(h.At(S::kFlock), std::pair(-118, new_y));
-    EXPECT_EQ(std::pair(w.FlockActive, int{w.FlockWait}), std::pair(flies_on, flies_on ? 7 : 0));
+    EXPECT_EQ(std::pair(w.flock.flying, int{w.flock.rested}),
+              std::pair(flies_on, flies_on ? 7 : 0));
     h.display.calls.clear(), h.FrameASecondLater();  // a resting flock is neither moved nor drawn
     EXPECT_EQ(h.display.Count("DrawSprite 6"), flies_on ? 1u : 0u);
     EXPECT_EQ(h.Sprite(S::kFlock).x, flies_on ? -117 : -118);
@@ -290,40 +309,30 @@ TEST(Creatures, FlockFliesRightAndReEntersFromTheLeftRestingUnlessAlways) {
 }
 
 TEST(Creatures, SingleBirdsClimbEverySecondStepAndRestAfterLeavingRight) {
-  using Count = int16_t W::*;  // the bird's wait, step and x
-  const std::tuple<int32_t, void (W::*)(), bool W::*, Count, Count, Count> birds[] = {
-      {S::kBird1, &W::MoveBird2, &W::Bird1Active, &W::Bird1Wait, &W::Bird1Step, &W::Bird1X},
-      {S::kBird2, &W::MoveBird3, &W::Bird2Active, &W::Bird2Wait, &W::Bird2Step, &W::Bird2X}};
-  for (const auto& [sprite, move, active, wait, step, x] : birds) {
+  for (const auto& [i, sprite] : {std::pair(0, S::kBird1), std::pair(1, S::kBird2)}) {
     Harness h;
     SaverWindow& w = h.Load({}, "SingleBird");
-    w.FlockWait = 9;
+    SingleBird& bird = w.single_birds[i];
+    w.flock.rested = 9;
     for (double r : {0.0, 0.99999}) {  // twice over the edge
       SCOPED_TRACE(std::to_string(sprite) + " r " + std::to_string(r));
-      w.*active = true, w.*wait = 11, w.*step = 0;
-      h.Sprite(sprite) = {.x = 799, .y = 300};
-      (w.*move)();  // 800, no climb
+      bird.flying = true, bird.rested = 11, bird.steps = 0;
+      bird.MoveTo(799, 300);
+      bird.Step();  // 800, no climb
       EXPECT_EQ(h.Sprite(sprite).y, 300);
-      (w.*move)();  // 801, climbs a pixel
-      EXPECT_EQ(h.Sprite(sprite).y, 299);
-      EXPECT_EQ(std::pair(w.*active, int{w.*step}), std::pair(true, 0));
+      bird.Step();  // 801, climbs a pixel
+      EXPECT_EQ(h.At(sprite), std::pair(801, 299));
+      EXPECT_EQ(std::pair(bird.flying, int{bird.steps}), std::pair(true, 0));
       h.random.values = {r};
-      (w.*move)();  // 802: back to the left, somewhere from 200 to 1199
-      EXPECT_EQ(w.*x, 802);
+      bird.Step();  // 802: back to the left, somewhere from 200 to 1199
       EXPECT_EQ(h.At(sprite), std::pair(-75, r == 0.0 ? 200 : 1199));
-      EXPECT_EQ(std::pair(w.*active, int{w.*wait}), std::pair(false, 0));  // and it rests
-      EXPECT_EQ(w.FlockWait, 9);  // the flock's rest is its own
+      EXPECT_EQ(std::pair(bird.flying, int{bird.rested}), std::pair(false, 0));  // and it rests
+      EXPECT_EQ(w.flock.rested, 9);  // the flock's rest is its own
     }
   }
 }
 
 TEST(Creatures, ButterfliesStepAsTheRandomDrawSaysAndReEnterAfterLeaving) {
-  using Butterfly = std::tuple<void (W::*)(), int32_t, int16_t W::*>;
-  const std::vector<Butterfly> first_kind = {{&W::MoveButterfly1, S::kB1, &W::Butterfly1Dir},
-                                             {&W::MoveButterfly2, S::kB2, &W::Butterfly2Dir},
-                                             {&W::MoveButterfly3, S::kB3, &W::Butterfly3Dir}},
-                               second_kind = {{&W::MoveButterfly4, S::kB4, &W::Butterfly4Dir},
-                                              {&W::MoveButterfly5, S::kB5, &W::Butterfly5Dir}};
   // The kind, the draw, the direction it gives, and the change of x and of screen y.
   const std::tuple<bool, double, int16_t, int32_t, int32_t> steps[] = {
       {true, 0.5, 2, -1, 1},   {true, 0.49999, 1, 0, -1}, {false, 0.0, 1, 0, -1},
@@ -332,23 +341,31 @@ TEST(Creatures, ButterfliesStepAsTheRandomDrawSaysAndReEnterAfterLeaving) {
   for (double r : {0.0, 0.99999}) {
     Harness h;
     SaverWindow& w = h.Load();
-    h.Sprite(S::kB3).x = -75;
-    h.Sprite(S::kB5).y = -50;
+    auto& drifting = w.drifting_butterflies;
+    auto& climbing = w.climbing_butterflies;
+    drifting[2].MoveTo(-75, drifting[2].Y());
+    climbing[1].MoveTo(climbing[1].X(), -50);
     // Butterflies 1 and 2 step, the third past -75, the fourth down, the fifth past -50.
     h.random.values = {0.0, 0.0, 0.5, r, 0.5, 0.0, r};
     h.FrameASecondLater();
-    EXPECT_EQ(std::pair(int{w.Butterfly1X}, int{w.Butterfly3X}), std::pair(200, -76));
+    EXPECT_EQ(std::pair(int{drifting[0].X()}, int{climbing[0].Y()}), std::pair(200, 551));
     EXPECT_EQ(h.At(S::kB3), std::pair(805, r == 0.0 ? 60 : 559));
-    EXPECT_EQ(std::pair(int{w.Butterfly4Y}, int{w.Butterfly5Y}), std::pair(551, -51));
     EXPECT_EQ(h.At(S::kB5), std::pair(r == 0.0 ? 1 : 800, 605));
+    using Butterfly = std::tuple<Creature*, int32_t, int16_t*>;
+    const std::vector<Butterfly> first_kind = {{&drifting[0], S::kB1, &drifting[0].last_draw},
+                                               {&drifting[1], S::kB2, &drifting[1].last_draw},
+                                               {&drifting[2], S::kB3, &drifting[2].last_draw}},
+                                 second_kind = {{&climbing[0], S::kB4, &climbing[0].last_draw},
+                                                {&climbing[1], S::kB5, &climbing[1].last_draw}};
     for (const auto& [first, draw, dir, dx, dy] : steps)
-      for (const auto& [move, sprite, dir_of] : first ? first_kind : second_kind) {
+      for (const auto& [butterfly, sprite, last_draw] : first ? first_kind : second_kind) {
         SCOPED_TRACE(std::to_string(sprite) + " draw " + std::to_string(draw));
         const auto [x, y] = h.At(sprite);
         h.random.values = {draw};
-        (w.*move)();
+        butterfly->Step();
         EXPECT_EQ(h.At(sprite), std::pair(x + dx, y + dy));
-        EXPECT_EQ(w.*dir_of, dir);
+        EXPECT_EQ(std::pair(int{butterfly->X()}, int{butterfly->Y()}), h.At(sprite));
+        EXPECT_EQ(*last_draw, dir);
       }
   }
 }
@@ -366,7 +383,7 @@ TEST(SceneTimers, ScenesTakeTurnsEveryScrollSecSecondsOnlyWithBothEnabled) {
                              {"one", "ScrollSec", scroll_sec}});
     std::vector<int> changed;
     for (int t = 1, scene = w.CurrentWaterfall; t <= ticks; ++t) {
-      w.Timer1_Timer();
+      w.EverySecond();
       if (w.CurrentWaterfall == scene) continue;
       changed.push_back(t), scene = w.CurrentWaterfall;
       EXPECT_EQ(w.ScrollCount, 0);
@@ -385,11 +402,12 @@ TEST(SceneTimers, FlockAndSingleBirdsRestUnlessAlways) {
     SCOPED_TRACE(std::string(bird_timer) + " " + creatures);
     Harness h;
     SaverWindow& w = h.Load({{"one", "BirdTimer", bird_timer}}, creatures);
-    w.FlockActive = false, w.FlockWait = 0;  // as the edge rule leaves it
+    w.flock.flying = false, w.flock.rested = 0;  // as the edge rule leaves it
     std::vector<int> first(3, 1);  // each first flies a tick after the ticks it rested
     for (int t = 1; t <= 100; ++t) {
-      w.Timer3_Timer();
-      first[0] += !w.FlockActive, first[1] += !w.Bird1Active, first[2] += !w.Bird2Active;
+      w.LetRestedBirdsFly();
+      first[0] += !w.flock.flying, first[1] += !w.single_birds[0].flying,
+          first[2] += !w.single_birds[1].flying;
     }
     EXPECT_EQ(first, (std::vector<int>{flock, bird1, bird2}));
   }
@@ -425,13 +443,15 @@ TEST(LongRun, TheTickCountWrapChangesNothing) {
   SaverWindow& w = h.Load({{"one", "BirdTimer", "Always"}, {"one", "ScrollSec", "60"}});
   std::vector<int> steps(180);  // the flock's steps in each second
   std::vector<int> scenes;
-  size_t drifts = 0;
+  int drifts = 0;
   for (int frame = 0; frame < 180 * 60; ++frame) {
     h.clock.Advance(frame % 3 == 2 ? 16 : 17);  // 50 ms every three frames
+    const int drifted_from = w.climbing_butterflies[0].X() + w.climbing_butterflies[1].X();
+    const uint32_t last_step = w.flock.LastStep();
     w.Timers().RunDue(h.clock.TickCount());
+    drifts += drifted_from - w.climbing_butterflies[0].X() - w.climbing_butterflies[1].X();
     w.OnFrame();
-    steps[frame / 60] += static_cast<int>(h.display.Count("MoveSpriteX 6 1"));
-    drifts += h.display.Count("MoveSpriteX 4 -1") + h.display.Count("MoveSpriteX 5 -1");
+    steps[frame / 60] += w.flock.LastStep() != last_step;
     h.display.calls.clear();
     if (frame % 60 == 59) scenes.push_back(w.CurrentWaterfall);
   }
@@ -441,7 +461,7 @@ TEST(LongRun, TheTickCountWrapChangesNothing) {
     EXPECT_NEAR(steps[second], 30, 1) << "second " << second;
   // The scenes took turns each minute, across the wrap as before it.
   EXPECT_EQ(std::vector({scenes[58], scenes[61], scenes[121]}), std::vector({1, 2, 1}));
-  EXPECT_EQ(drifts, 2u * 180 * 5);  // the second kind drift a pixel each 200 ms
+  EXPECT_EQ(drifts, 2 * 180 * 5);                     // the second kind drift a pixel each 200 ms
   EXPECT_EQ(h.sound.Count("PlaySound 4 -1 -1"), 3u);  // the eagle, on each minute
 }
 

@@ -123,7 +123,7 @@ TEST_F(IniFileStoreTest, UnwritableFileKeepsValuesInMemoryAndSaysSoOnce) {
   std::ofstream(dir_ / "larkspill") << "not a folder";  // where the settings folder should be
   testing::internal::CaptureStderr();
   IniFileStore store(path_);
-  SetRegistry(store);
+  WriteFirstRunValues(store);
   store.SaveSetting(kAppName, "two", "Message", "sooner");  // fails again, but says nothing new
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(Get(store, {"two/VolumeWater"}), "-911");
@@ -313,7 +313,7 @@ TEST_F(IniFileStoreTest, FirstRunValuesNeverReplaceWhatCouldNotBeRead) {
     SCOPED_TRACE(text);
     Fresh(text);
     IniFileStore store(path_);
-    if (ReadInteger(store, Reader::Saver, "System", "SetReg") != 2) SetRegistry(store);
+    WriteFirstRunValuesIfNew(store);
     IniFileStore fresh(path_);
     EXPECT_EQ(Get(fresh, {"one/mousesens", "one/birds", "two/volumewater", "system/setreg"}),
               values + std::string("|-911|2"));

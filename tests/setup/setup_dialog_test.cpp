@@ -12,7 +12,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "fakes/fake_clock.h"
+#include "fakes/fake_display.h"
+#include "fakes/fake_window_system.h"
+#include "fakes/recording_sound_device.h"
 #include "platform/display/font_lookup.h"
+#include "scene/saver_window.h"
 #include "settings/key_table.h"
 #include "settings/memory_store.h"
 #include "setup/single_dialog.h"
@@ -34,12 +39,13 @@ static QStringList FamiliesInFile(const FontFile& file) {
   return families;
 }
 
-// The thumb of a scroll bar, in the bar's coordinates, from the bar's own style option.
-static QRect ThumbRect(QScrollBar* bar) {
+// A part of a scroll bar (the thumb unless said), in the bar's coordinates, from the bar's own
+// style option.
+static QRect ThumbRect(QScrollBar* bar, QStyle::SubControl part = QStyle::SC_ScrollBarSlider) {
   struct Peek : QScrollBar { using QScrollBar::initStyleOption; };
   QStyleOptionSlider o;
   (bar->*&Peek::initStyleOption)(&o);
-  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &o, QStyle::SC_ScrollBarSlider, bar);
+  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &o, part, bar);
 }
 
 class SetupDialogTest : public QObject {
@@ -89,7 +95,8 @@ class SetupDialogTest : public QObject {
       else if (auto* bar = qobject_cast<QScrollBar*>(w)) out << QString::number(bar->value());
       else if (auto* edit = qobject_cast<QLineEdit*>(w)) out << edit->text();
       else if (auto* label = qobject_cast<QLabel*>(w)) out << label->text();
-      else if (auto* list = qobject_cast<QComboBox*>(w)) out << list->currentText();
+      else if (auto* list = qobject_cast<QComboBox*>(w))
+        out << (list->currentIndex() < 0 ? list->placeholderText() : list->currentText());
       else if (qobject_cast<QRadioButton*>(w) != nullptr) {
         QString chosen;
         for (int i = 0; i < 4; ++i) chosen += Option(i)->isChecked() ? QString::number(i + 1) : "";
@@ -128,7 +135,7 @@ class SetupDialogTest : public QObject {
   // Each test starts on a store holding the first-run values.
   void init() {
     store_ = MemoryStore();
-    SetRegistry(store_);
+    WriteFirstRunValues(store_);
     store_.ClearWrites();
     font_calls_ = 0, font_list_ = kFonts, opened_.clear();
   }
@@ -150,6 +157,72 @@ class SetupDialogTest : public QObject {
              "VolumeWater=-911 VolumeBirds=-193 VolumeJungle=-1492 VolumeEagle=-775 WaterSpeed=150 "
              "MouseSens=4 SoundWater=1 SoundBirds=1 SoundJungle=1 SoundEagle=1 Clock=1 FontSize=24 "
              "waterfall1=1 waterfall2=1 Message=Place a Message Here FontSizeMsg=24 PosClock=1");
+  }
+
+  // Whichever of dialog and saver starts first writes the first-run values: a message typed in
+  // the dialog before the saver ever ran is the one the saver's first start shows.
+  void aChoiceMadeBeforeTheSaversFirstStartSurvivesIt() {
+    store_ = MemoryStore();
+    Open();
+    Find<QLineEdit>("txtMessage")->setText("Gone fishing");
+    dialog_.reset();
+    testing::FakeClock clock;
+    testing::FakeDisplay display;
+    testing::RecordingSoundDevice sound;
+    testing::FakeWindowSystem windows;
+    SeededRandom random;
+    SaverWindow saver({display, sound, store_, windows, clock, random, "/a/", {}, {}});
+    saver.Load();
+    QCOMPARE(QString::fromStdString(saver.Message) + "|" +
+                 Shown({"two/Message", "two/FontSizeMsg", "one/BirdTimer", "System/SetReg"}),
+             "Gone fishing|Gone fishing|24|20|2");
+  }
+
+  // Every thumb stands out from its groove, also at either end of its bar.
+  void thumbsShowAgainstTheirGroove() {
+    Open();
+    for (QScrollBar* bar : dialog_->findChildren<QScrollBar*>()) {
+      if (bar->objectName().isEmpty()) continue;  // a list's own, not the dialog's
+      for (int value : {bar->minimum(), bar->maximum()}) {
+        bar->setValue(value);
+        const QRect groove = ThumbRect(bar, QStyle::SC_ScrollBarGroove), thumb = ThumbRect(bar);
+        // The groove's middle, or a point between its middle and the far end from the thumb.
+        QPoint empty = groove.center();
+        if (thumb.contains(empty))
+          empty = (empty + (value == bar->minimum() ? groove.bottomRight() : groove.topLeft())) / 2;
+        const QImage image = bar->grab().toImage();
+        const int contrast = qAbs(qGray(image.pixel(thumb.center())) - qGray(image.pixel(empty)));
+        QVERIFY2(contrast >= 48, qPrintable(bar->objectName() + " " + QString::number(contrast)));
+      }
+    }
+    TakeWrites();
+  }
+
+  // Each control shows its own key (every key holds a value no other holds) and opening changes
+  // no stored value it can show; a switch holds only at exactly 1, so 2 shows unticked and stays.
+  void openingShowsEachKeyInItsOwnControlAndChangesNone() {
+    // Control, key and its value, ';' between them.
+    const QString table =
+        "txtFontSize one/FontSize 17;txtFontSizeMsg two/FontSizeMsg 19;hsbScroll one/Scroll 7;"
+        "hsbMouseS one/MouseSens 5;vsbWaterSpeed two/WaterSpeed 321;"
+        "hsbBirdSpeed one/BirdSpeed 33;hsbButter one/NumButter 2;"
+        "hsbWaterVolume two/VolumeWater -11;hsbBirdsVolume two/VolumeBirds -22;"
+        "hsbJungleVolume two/VolumeJungle -33;hsbEagleVolume two/VolumeEagle -44;"
+        "txtMessage two/Message Hi;cboBirds one/BirdTimer 40;cboSoundOff one/SoundOff 90;"
+        "optPosClock two/PosClock 3;chkBirds one/Birds 2;chkSingleBird one/SingleBird 2;"
+        "chkButterfly1 one/Butter1 2;chkButterfly2 one/Butter2 2;chkClock one/Clock 2;"
+        "chkwf01 one/waterfall1 2;chkwf02 one/waterfall2 2;chkShowMessage two/ShowMessage 2;"
+        "chkSoundWater two/SoundWater 2;chkSoundBirds two/SoundBirds 2;"
+        "chkSoundJungle two/SoundJungle 2;chkSoundEagle two/SoundEagle 2";
+    const QStringList cases = table.split(';');
+    for (const QString& c : cases)
+      Set({{c.section(' ', 1, 1).toStdString(), qPrintable(c.section(' ', 2))}});
+    Open(false);
+    for (const QString& c : cases) {
+      const QString shown = c.startsWith("chk") ? "0" : c.section(' ', 2);
+      QCOMPARE(Shown({c.section(' ', 0, 0).toStdString(), c.section(' ', 1, 1).toStdString()}),
+               shown + "|" + c.section(' ', 2));
+    }
   }
 
   void barsWriteAsDraggedClickedOrKeyedButTheEagleOnlyWhereTheDragEnds() {
@@ -210,11 +283,9 @@ class SetupDialogTest : public QObject {
     // Text boxes write on every change, also the empty text.
     Find<QLineEdit>("txtMessage")->selectAll();
     QTest::keyClick(Find<QLineEdit>("txtMessage"), Qt::Key_Backspace);
-    // The pick lists write an entry picked from the list, never typed text.
-    auto* timer = Find<QComboBox>("cboBirds");
-    timer->lineEdit()->selectAll();
-    QTest::keyClicks(timer, "25");
-    QTest::keyClick(timer, Qt::Key_Return);
+    // The pick lists take no typing and write an entry picked from the list.
+    QVERIFY(!Find<QComboBox>("cboBirds")->isEditable() &&
+            !Find<QComboBox>("cboSoundOff")->isEditable());
     QTest::keyClick(Find<QComboBox>("cboSoundOff"), Qt::Key_Down);
     QCOMPARE(TakeWrites() + "|" + Shown({"cboSoundOff"}),
              "Birds=0 waterfall2=0 PwrSave=0 Message= SoundOff=1|1");
@@ -277,12 +348,13 @@ class SetupDialogTest : public QObject {
   // does coming back to its window; only what changed behind the dialog is written back.
   void broughtToTheFrontItShowsTheStoreAsItIsNowAndItsButtonsWork() {
     Open();
+    // Any PwrSave but 0 is on; a BirdTimer that is no entry of its list is shown, not written.
     Set({{"one/Clock", "0"}, {"one/Scroll", "7"}, {"one/SoundOff", "45"}, {"two/PosClock", "9"},
-         {"two/Message", "Gone fishing"}, {"Startup/PwrSave", "2"}});  // any PwrSave but 0 is on
+         {"two/Message", "Gone fishing"}, {"Startup/PwrSave", "2"}, {"one/BirdTimer", "25"}});
     dialog_->BringToFront();
     QCOMPARE(Shown({"chkPowerSave", "chkClock", "txtScroll", "txtMessage", "cboSoundOff",
-                    "optPosClock"}),
-             "1|0|7|Gone fishing|45|");
+                    "optPosClock", "cboBirds"}),
+             "1|0|7|Gone fishing|45||25");
     dialog_->BringToFront();  // again: nothing more is written
     QCOMPARE(TakeWrites(), "Scroll=7 ScrollSec=420 Clock=0 Message=Gone fishing");
 
@@ -312,10 +384,12 @@ class SetupDialogTest : public QObject {
     QCOMPARE(TakeWrites(), "");
   }
 
-  // Keys whose absent default does not convert take their first-run value (NumButter, BirdSpeed,
-  // Birds, SingleBird); the others' absent "1" is brought into range where a bar cannot show it.
+  // On a store holding only the first-run marker, keys whose absent default does not convert take
+  // their first-run value (NumButter, BirdSpeed, Birds, SingleBird); the others' absent "1" is
+  // brought into range where a bar cannot show it.
   void opensOnAnEmptyReadOnlyStoreAndSaysChangesCannotBeSaved() {
     store_ = MemoryStore();
+    Set({{"System/SetReg", "2"}});
     store_.SetWhyCannotSave("the settings file is read-only");
     Open(false);
     // The store holds what the dialog shows, the pick lists and the power box excepted.
@@ -334,6 +408,7 @@ class SetupDialogTest : public QObject {
     for (const std::string& value : hostile) {
       store_ = MemoryStore();
       for (const auto& k : SettingKeys()) store_.SaveSetting(kAppName, k.section, k.key, value);
+      Set({{"System/SetReg", "2"}});  // else the first-run values replace them
       Open(false);
       // Texts are shown and kept as they are stored, nothing cut short; numbers land in their bars.
       QCOMPARE(Shown({"txtMessage", "two/Message"}), QString::fromStdString(value + "|" + value));

@@ -24,7 +24,7 @@ class AmbientSoundTest : public ::testing::Test {
   // The calls made by the next `n` runs of the saver window's one-second timer's sound duties.
   std::vector<std::string> Ticks(int n) {
     device.calls.clear();
-    for (int i = 0; i < n; ++i) sound.Timer1SoundOff(), sound.Timer1Eagle();
+    for (int i = 0; i < n; ++i) sound.CountTowardsSoundOff(), sound.CountTowardsEagleCall();
     return device.calls;
   }
 
@@ -32,8 +32,8 @@ class AmbientSoundTest : public ::testing::Test {
   void Open(const std::string& sound_off) {
     sound.SoundEagle = 1, sound.VolumeEagle = -775;
     sound.SoundOffSetting = sound_off;
-    if (sound.SoundOffSetting != "Never") sound.SoundOff();
-    sound.OpenDirectSoundSession("/a/");
+    if (sound.SoundOffSetting != "Never") sound.SetSoundOffSeconds();
+    sound.LoadSounds("/a/");
     sound.SoundOffCount = sound.EagleCount = 0;
   }
 
@@ -51,7 +51,7 @@ TEST_F(AmbientSoundTest, SessionsLoadTheFourWavesAndReadTheSwitchesOnlyOneStarts
   store.SaveSetting(kAppName, "Two", "SoundBirds", "1");  // SoundJungle absent: the saver reads 1
   sound.VolumeBirds = -2500;  // with the water's 0, both ends of the range pass unchanged
   sound.VolumeJungle = -1492;
-  sound.OpenDirectSoundSession("/a/");
+  sound.LoadSounds("/a/");
   EXPECT_THAT(device.calls,
               ElementsAre("ReleaseSound 0", "ReleaseSound 0", "ReleaseSound 0", "ReleaseSound 0",
                           "LoadSound /a/nccf01.wav", "LoadSound /a/birds1.wav",
@@ -64,7 +64,7 @@ TEST_F(AmbientSoundTest, SessionsLoadTheFourWavesAndReadTheSwitchesOnlyOneStarts
   store.SaveSetting(kAppName, "two", "SoundBirds", "2");
   store.SaveSetting(kAppName, "two", "SoundJungle", "-1");
   device.calls.clear();
-  sound.OpenDirectSoundSession("/b/");
+  sound.LoadSounds("/b/");
   EXPECT_THAT(device.calls,
               ElementsAre("ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3", "ReleaseSound 4",
                           "LoadSound /b/nccf01.wav", "LoadSound /b/birds1.wav",
@@ -76,15 +76,17 @@ TEST_F(AmbientSoundTest, SessionsLoadTheFourWavesAndReadTheSwitchesOnlyOneStarts
 TEST_F(AmbientSoundTest, SoundOffTurnsListedMinutesIntoSecondsAndLeavesOtherNumbersAlone) {
   // Compared as numbers, not texts; an unlisted number leaves the seconds at 0, so the sound falls
   // silent on the first tick; a text that is no number (-1 here) becomes Never, said once.
-  const std::vector<std::pair<std::string, int16_t>> table = {
-      {"1", 60},    {"45", 2700},       {"480", 28800}, {"1.0", 60}, {" 5 ", 300},
-      {"+10", 600}, {"4.8e2", 28800},   {"7", 0},       {"0", 0},    {"-1", 0},
-      {"1.5", 0},   {"99999999999", 0}, {"never", -1},  {"", -1},    {"off", -1}};
+  std::vector<std::pair<std::string, int16_t>> table = {
+      {"1.0", 60}, {" 5 ", 300}, {"+10", 600},       {"4.8e2", 28800}, {"7", 0}, {"0", 0},
+      {"-1", 0},   {"1.5", 0},   {"99999999999", 0}, {"never", -1},    {"", -1}, {"off", -1}};
+  // Every choice the dialog offers is that many minutes.
+  for (int minutes : {1, 2, 3, 4, 5, 10, 15, 20, 30, 45, 60, 90, 120, 180, 240, 300, 360, 420, 480})
+    table.emplace_back(std::to_string(minutes), static_cast<int16_t>(minutes * 60));
   for (const auto& [text, seconds] : table) {
     AmbientSound fresh(device, store);
     fresh.SoundOffSetting = text;
     ::testing::internal::CaptureStderr();
-    fresh.SoundOff();
+    fresh.SetSoundOffSeconds();
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(fresh.SoundOffSeconds, std::max<int16_t>(seconds, 0))
         << "SoundOff \"" << text << "\"";
@@ -92,7 +94,7 @@ TEST_F(AmbientSoundTest, SoundOffTurnsListedMinutesIntoSecondsAndLeavesOtherNumb
     EXPECT_EQ(err.empty(), seconds >= 0) << err;
     EXPECT_THAT(err, HasSubstr(seconds < 0 ? "one/SoundOff holds \"" + text + "\"" : ""));
     device.calls.clear();
-    fresh.Timer1SoundOff();
+    fresh.CountTowardsSoundOff();
     EXPECT_EQ(device.Count("StopAllSounds"), seconds == 0 ? 1u : 0u) << text;
   }
 }
@@ -114,7 +116,7 @@ TEST_F(AmbientSoundTest, NeverKeepsEverySoundPlayingAndTheEagleCallsEachMinute) 
 }
 
 TEST_F(AmbientSoundTest, TheSoundFallsSilentOnItsTickThenOnEveryTickAcrossTheCountsWrap) {
-  Open(ReadText(store, Reader::Saver, "one", "SoundOff"));  // absent: one minute
+  Open(ReadText(store, Reader::Saver, Key::SoundOff));  // absent: one minute
   ASSERT_EQ(sound.SoundOffSeconds, 60);
   sound.SoundWater = sound.SoundBirds = sound.SoundJungle = 1;
   EXPECT_THAT(Ticks(59), IsEmpty());

@@ -1,4 +1,4 @@
-// The hosts' parts: the power hook in front of the saver window, and the preview picture.
+// The hosts' parts: the power watch over the saver window, and the preview picture.
 #include <SDL.h>
 #include <gmock/gmock.h>
 
@@ -10,7 +10,7 @@
 #include "platform/x11/preview_window.h"
 #include "scene/exit_status.h"
 #include "scene/scene_harness.h"
-#include "startup/power_hook.h"
+#include "startup/power_watch.h"
 
 namespace larkspill::testing {
 namespace {
@@ -26,88 +26,72 @@ struct FakeMonitorPower : MonitorPower {
   std::vector<bool> allowed;
 };
 
-using Message = std::tuple<uint32_t, uint32_t, int32_t>;
-const Message kPowerOff{kWmSysCommand, kScMonitorPower, kMonitorPowerOff};
-
-// A loaded saver window on fakes with the power hook in front of a recording procedure.
+// A loaded saver window on fakes, watched by the power watch.
 struct PowerHarness : Harness {
   explicit PowerHarness(const std::string& pwr_save) {
-    SetRegistry(store), Set({{"Startup", "PwrSave", pwr_save}});
-    hook = std::make_unique<PowerHook>(Make(), power);
-    hook->HookWindow([this](auto... message) { return passed.emplace_back(message...), 77; });
-    window->Form_Load();
-    hook->Start();
+    WriteFirstRunValues(store), Set({{"Startup", "PwrSave", pwr_save}});
+    watch = std::make_unique<PowerWatch>(Make(), power);
+    window->Load();
+    watch->Start();
     sound.calls.clear();
   }
-  bool Timer5Enabled() const { return window->Timers().At(3).enabled; }
+  bool CountingDown() const { return window->Timers().At(3).enabled; }
   // Moves the clock on and runs what the event loop runs between frames.
   void RunFor(uint32_t milliseconds, uint32_t step = 250) {
     for (uint32_t done = 0; done < milliseconds; done += step)
-      clock.Advance(step), hook->Poll(clock.ticks), window->Timers().RunDue(clock.ticks);
+      clock.Advance(step), watch->Poll(clock.ticks), window->Timers().RunDue(clock.ticks);
   }
-  int32_t Send(const Message& m) { return hook->WindowProc(get<0>(m), get<1>(m), get<2>(m)); }
 
   FakeMonitorPower power;
-  std::vector<Message> passed;
-  std::unique_ptr<PowerHook> hook;
+  std::unique_ptr<PowerWatch> watch;
 };
 
-// Unless PwrSave is 0 the command is withheld, and a monitor that stays dark is turned back on at
-// every look while the sounds play on.
-TEST(PowerHook, OnlyTheExactMonitorPowerCommandIsActedOnAsPwrSaveSays) {
-  // Near misses of the power command pass on to the previous procedure untouched.
-  const std::vector<Message> others = {
-      {kWmSysCommand, 0xF171, 2},   {kWmSysCommand, 0xF17F, 2},   {kWmSysCommand, 0xF140, 2},
-      {kWmSysCommand, 0xF060, 2},   {kWmSysCommand, 0xF010, 2},   {kWmSysCommand, 0xF160, 2},
-      {0x0111, kScMonitorPower, 2}, {kWmCreate, kScMonitorPower, 2}};
+// Unless PwrSave is 0 a monitor gone dark is turned back on, at every look while it stays dark,
+// and the sounds play on.
+TEST(PowerWatch, AMonitorGoneDarkIsTurnedBackOnAsPwrSaveSays) {
   for (const std::string pwr_save : {"1", "0", "-1", "2"}) {
     SCOPED_TRACE(pwr_save);
     PowerHarness h(pwr_save);
     const bool keeps_it_on = pwr_save != "0";
     EXPECT_EQ(h.power.allowed, std::vector<bool>{!keeps_it_on});
-    for (const Message& m : others) EXPECT_EQ(h.Send(m), 77) << std::hex << get<1>(m);
-    EXPECT_EQ(std::pair(h.Timer5Enabled(), h.power.forced_on), std::pair(false, 0));
-    for (int i = 0; i < 2; ++i) EXPECT_EQ(h.Send(kPowerOff), keeps_it_on ? 0 : 77);
-    std::vector<Message> passed = others;
-    if (!keeps_it_on) passed.insert(passed.end(), 2, kPowerOff);
-    EXPECT_EQ(h.passed, passed);
-    EXPECT_EQ(std::tuple(h.Timer5Enabled(), h.power.forced_on, h.hook->Withheld()),
-              keeps_it_on ? std::tuple(false, 2, 2) : std::tuple(true, 0, 0));
-    if (!keeps_it_on) continue;
+    h.RunFor(3000);
+    EXPECT_EQ(std::tuple(h.CountingDown(), h.power.forced_on, h.watch->WentDark()),
+              std::tuple(false, 0, 0));
     h.power.off = true, h.RunFor(1000);
-    EXPECT_EQ(std::pair(h.power.forced_on, h.power.off), std::pair(3, false));
+    EXPECT_EQ(std::tuple(h.CountingDown(), h.power.forced_on, h.power.off, h.watch->KeptOn()),
+              keeps_it_on ? std::tuple(false, 1, false, 1) : std::tuple(true, 0, true, 0));
+    if (!keeps_it_on) continue;
     h.RunFor(120000);
-    EXPECT_FALSE(h.Timer5Enabled());
+    EXPECT_FALSE(h.CountingDown());
     EXPECT_EQ(h.sound.Count("StopAllSounds"), 0u);
     h.power.force_on_works = false, h.power.off = true, h.RunFor(5000);
-    EXPECT_EQ(h.power.forced_on, 8);
-    EXPECT_EQ(h.passed, others) << "a withheld command reached the previous procedure";
+    EXPECT_EQ(h.power.forced_on, 6);
   }
 }
 
-// The monitor is looked at each second; each new power-off seen there sends the command again.
-TEST(PowerHook, WithoutPwrSaveAPowerOffSilencesTheSoundsOnTheFourthTickAMinuteLater) {
+// The monitor is looked at each second; each new power-off seen there starts the countdown.
+TEST(PowerWatch, WithoutPwrSaveAPowerOffSilencesTheSoundsOnTheFourthTickAMinuteLater) {
   PowerHarness h("0");
   h.RunFor(10000, 100);
   EXPECT_EQ(h.power.looks, 10);
-  EXPECT_FALSE(h.Timer5Enabled());
+  EXPECT_FALSE(h.CountingDown());
   h.power.off = true, h.RunFor(1000);
-  ASSERT_TRUE(h.Timer5Enabled());
-  // It was enabled at the look 250 ms into that second. Three ticks, 45 seconds: still playing.
+  ASSERT_TRUE(h.CountingDown());
+  // It was started at the look 250 ms into that second. Three ticks, 45 seconds: still playing.
   h.RunFor(59000);
   EXPECT_EQ(h.sound.Count("StopAllSounds"), 0u);
-  EXPECT_EQ(h.window->Timer5Count, 3);
+  EXPECT_EQ(h.window->PowerOffTicks, 3);
   h.sound.calls.clear(), h.RunFor(500);  // past the eagle's call: the fourth, a minute after dark
-  EXPECT_EQ(h.window->Timer5Count, 4);
+  EXPECT_EQ(h.window->PowerOffTicks, 4);
   EXPECT_EQ(h.sound.calls,
             (std::vector<std::string>{"StopAllSounds", "StopAllSounds", "ReleaseSound 1",
                                       "ReleaseSound 2", "ReleaseSound 3"}));
-  // The monitor staying dark sends no further commands; the saver runs on in silence.
+  // The monitor staying dark starts nothing more; the saver runs on in silence.
   h.RunFor(120000);
   EXPECT_EQ(h.sound.Count("StopAllSounds"), 2u);
   EXPECT_TRUE(h.statuses.empty());
   for (int i = 0; i < 4; ++i) h.power.off = i % 2, h.RunFor(3000);  // on, off, on, off: two more
-  EXPECT_EQ(h.passed, std::vector<Message>(3, kPowerOff));
+  EXPECT_EQ(std::pair(h.watch->WentDark(), h.watch->KeptOn()), std::pair(3, 0));
 }
 
 namespace fs = std::filesystem;

@@ -8,6 +8,7 @@
 #include <ranges>
 #include <tuple>
 
+#include "fakes/fake_clock.h"
 #include "fakes/fake_display.h"
 #include "fakes/fake_window_system.h"
 #include "os/lock_file.h"
@@ -112,7 +113,7 @@ TEST(CommandLine, HostOptionsOverrideSettingsForOneRun) {
 
 TEST(FpsOverlay, ShowsTheFramesOfTheLastSecondOverEachFrame) {
   testing::FakeClock clock;
-  testing::FakeDisplay display(clock);
+  testing::FakeDisplay display;
   FpsOverlay fps(display, clock);
   auto flips = [&](int n, uint32_t ms) { while (n-- > 0) fps.Flip(), clock.Advance(ms); };
   flips(25, 40);  // the first second: nothing measured yet

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+
+#include "scene/random.h"
+#include "scene/sprite_display.h"
+
+namespace larkspill {
+
+// A creature of the scene: its sprite, the place it keeps (the display only shows it there), and
+// when it last stepped.
+class Creature {
+ public:
+  virtual ~Creature() = default;
+
+  // Gives the creature its sprite, already placed at (x, y).
+  void Attach(SpriteDisplay& display, Random& random, int32_t sprite, int16_t x, int16_t y);
+  // Puts it somewhere else, on the display too.
+  void MoveTo(int16_t x, int16_t y);
+
+  int32_t Sprite() const { return sprite_; }
+  int16_t X() const { return x_; }
+  int16_t Y() const { return y_; }
+  uint32_t LastStep() const { return last_step_; }
+  void SetLastStep(uint32_t tick) { last_step_ = tick; }
+
+  // One step of its flight.
+  virtual void Step() = 0;
+  // Steps once `delay` milliseconds have passed since the last step. The tick difference is taken
+  // modulo 2^32, so the tick counter wrapping round stalls nothing; a delay of 0 or less steps
+  // every time.
+  void StepIfDue(uint32_t now, int32_t delay);
+
+ protected:
+  // Int(r * n + k): a random whole number from k to k + n - 1.
+  int32_t RandomInt(int32_t n, int32_t k);
+
+ private:
+  SpriteDisplay* display_ = nullptr;
+  Random* random_ = nullptr;
+  int32_t sprite_ = 0;
+  int16_t x_ = 0;
+  int16_t y_ = 0;
+  uint32_t last_step_ = 0;
+};
+
+// The flock flies level to the right, a pixel a step; past the right edge it comes back at the
+// left, and rests there unless it is told never to.
+class Flock : public Creature {
+ public:
+  void Step() override;
+  // After leaving past the right edge: back at the left somewhere from y 10 to 509, resting
+  // unless `never_rests`.
+  void ReEnterIfGone(bool never_rests);
+  // One second of rest; it flies again once it has rested `rest_seconds`.
+  void Rest(double rest_seconds);
+
+  bool flying = true;
+  int16_t rested = 0;  // seconds
+};
+
+// A single bird flies right and climbs a pixel every second step. Past the right edge it goes
+// back to the left, somewhere from y 200 to 1199 (often below the screen, from where it climbs
+// into view), and rests for half a minute.
+class SingleBird : public Creature {
+ public:
+  void Step() override;
+  // One second of rest; it flies again after thirty.
+  void Rest();
+
+  bool flying = false;
+  int16_t rested = 0;  // seconds
+  int16_t steps = 0;   // since it last climbed
+};
+
+// The first kind of butterfly: even odds of a pixel down and left, or a pixel up, a slow
+// leftward flutter; past the left edge it comes back at the right.
+class DriftingButterfly : public Creature {
+ public:
+  void Step() override;
+  void ReEnterIfGone();
+  int16_t last_draw = 0;  // 2: it went down and left; 1: up
+};
+
+// The second kind: one chance in three of a pixel down, two of a pixel up, a slow climb, with a
+// pixel left every drift; past the top it comes back from below somewhere along the bottom.
+class ClimbingButterfly : public Creature {
+ public:
+  void Step() override;
+  void Drift();
+  void ReEnterIfGone();
+  int16_t last_draw = 0;  // 2: it went down; 1 or 3: up
+};
+
+}  // namespace larkspill
