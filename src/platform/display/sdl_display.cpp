@@ -169,11 +169,16 @@ void SdlDisplay::SetSpriteFrameDelay(int32_t sprite, int32_t milliseconds) {
   SpriteAt(sprite).delay = milliseconds;
 }
 
+// A place that changes is a creature's step, as the trace counts them.
 void SdlDisplay::SetSpriteX(int32_t sprite, int32_t x) {
-  SpriteAt(sprite).x = x;
+  Sprite& target = SpriteAt(sprite);
+  if (trace_ && target.x != x) trace_->MovedX(sprite);
+  target.x = x;
 }
 void SdlDisplay::SetSpriteY(int32_t sprite, int32_t y) {
-  SpriteAt(sprite).y = y;
+  Sprite& target = SpriteAt(sprite);
+  if (trace_ && target.y != y) trace_->MovedY(sprite);
+  target.y = y;
 }
 
 // Positions wrap at 32 bits rather than overflow.
