@@ -13,10 +13,17 @@ holds_the_screen() {
   start_host 800 600 "Intruder" focus
   sleep 0.7
   [ "$(xdotool getwindowfocus)" = "$WIN" ] || fail "$setup: the saver did not take the focus back"
-  import -window root "$shot"
-  [ "$(convert "$shot" -alpha off -fill black +opaque '#808080' -fill white -opaque '#808080' \
-    -format '%[fx:round(mean*w*h)]' info:)" -eq 0 ] || fail "$setup: the intruder shows over the scene"
+  grey_shown() {
+    import -window root "$shot"
+    [ "$(convert "$shot" -alpha off -fill black +opaque '#808080' -fill white -opaque '#808080' \
+      -format '%[fx:round(mean*w*h)]' info:)" -ne 0 ]
+  }
+  ! grey_shown || fail "$setup: the intruder shows over the scene"
   [ "$(scene_of "$shot")" = 1 ] || fail "$setup: the scene is not shown"
+  # Raised (not mapped) over the saver by another program, it goes behind again.
+  xdotool windowraise "$HOST_HEX"
+  sleep 0.5
+  ! grey_shown || fail "$setup: a window raised over the saver stays over the scene"
   # Unmapped by another client, the saver's window comes back, focus and all.
   xdotool windowunmap "$WIN"
   sleep 0.5
