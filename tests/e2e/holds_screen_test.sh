@@ -24,6 +24,7 @@ holds_the_screen() {
   xdotool windowraise "$HOST_HEX"
   sleep 0.5
   ! grey_shown || fail "$setup: a window raised over the saver stays over the scene"
+  [ "$("$STAND_IN_HOST" --cursor)" = hidden ] || fail "$setup: the cursor shows over the saver"
   # Unmapped by another client, the saver's window comes back, focus and all.
   xdotool windowunmap "$WIN"
   sleep 0.5
@@ -31,6 +32,7 @@ holds_the_screen() {
   [ "$(xdotool getwindowfocus)" = "$WIN" ] || fail "$setup: the saver's window came back without the focus"
   xdotool key space
   ends_with 0 "$setup: key" 1
+  [ "$("$STAND_IN_HOST" --cursor)" = shown ] || fail "$setup: the cursor stays hidden after the saver"
   others_can_grab "$setup: after a key"
   host_destroy
 

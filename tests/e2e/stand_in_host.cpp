@@ -1,8 +1,10 @@
 // A stand-in host or preview pane: a grey window that prints its id ("0x1a00001 27262977") once
 // mapped, with "focus" takes the focus (with "override" is override-redirect, with "input-only" is one
 // nothing can draw into), and is destroyed in order on SIGTERM or SIGINT. With --grab, another client
-// holding the keyboard and pointer for SECONDS, ending with 0 when it got both.
+// holding the keyboard and pointer for SECONDS, ending with 0 when it got both. With --cursor, says
+// whether the pointer's cursor is "hidden" (every pixel clear) or "shown".
 #include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -15,10 +17,21 @@ static volatile std::sig_atomic_t g_end = 0;
 
 int main(int argc, char** argv) {
   const bool grab = argc > 1 && std::string_view(argv[1]) == "--grab";
+  if (argc > 1 && std::string_view(argv[1]) == "--cursor") {
+    Display* display = XOpenDisplay(nullptr);
+    XFixesCursorImage* cursor = display != nullptr ? XFixesGetCursorImage(display) : nullptr;
+    if (cursor == nullptr) return 1;
+    bool clear = true;
+    for (int i = 0; i < cursor->width * cursor->height; ++i) clear = clear && (cursor->pixels[i] >> 24) == 0;
+    std::printf("%s\n", clear ? "hidden" : "shown");
+    XFree(cursor);
+    XCloseDisplay(display);
+    return 0;
+  }
   const int width = argc > 2 ? std::atoi(argv[1]) : 0, height = argc > 2 ? std::atoi(argv[2]) : 0;
   if (!grab && (width < 1 || height < 1)) {
     std::fprintf(stderr, "usage: stand_in_host WIDTH HEIGHT [TITLE [focus|override|input-only]]"
-                         " | --grab [SECONDS]\n");
+                         " | --grab [SECONDS] | --cursor\n");
     return 2;
   }
   Display* display = XOpenDisplay(nullptr);
