@@ -28,13 +28,13 @@ class Profile:
         self.calls = defaultdict(int)  # calls made to a function
         self.total = 0
 
-        def name(kind, spec):
-            m = re.match(r"\((\d+)\)(?: (.*))?", spec)
+        def name(kind, field):
+            m = re.match(r"\((\d+)\)(?: (.*))?", field)
             if not m:
-                return spec
+                return field
             if m.group(2) is not None:
                 names[kind, m.group(1)] = m.group(2)
-            return names.get((kind, m.group(1)), spec)
+            return names.get((kind, m.group(1)), field)
 
         def label(function):
             # A function without a symbol is named by its library.
