@@ -10,6 +10,11 @@ namespace larkspill::scene_layout {
 
 inline constexpr int32_t kWidth = 800;
 inline constexpr int32_t kHeight = 600;
+// The backgrounds reach beyond the scene on both sides, so a screen wider than 4:3 shows more
+// forest: kWideWidth wide (a little more than 21:9 at the scene's height), the scene's left edge
+// kWideMargin from theirs. Every place below is on the scene, not on the wide picture.
+inline constexpr int32_t kWideMargin = 320;
+inline constexpr int32_t kWideWidth = kWidth + 2 * kWideMargin;
 
 // A sprite's starting place on the scene, its top-left corner.
 struct Place {
