@@ -9,7 +9,9 @@ export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/run" SDL_AUDIODRIVE
 SETTINGS="$XDG_CONFIG_HOME/larkspill/settings.ini" shots="${SHOTS:-$WORK/shots}"  # SHOTS=dir keeps screenshots
 mkdir -p "$XDG_CONFIG_HOME" "$shots" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 TITLE="Larkspill -  Get DirectX" DIALOG="Larkspill Control Box  Freeware for personal use" PIDS=()
-trap 'kill -KILL "${PIDS[@]}" 2>/dev/null || true; kill ${XVFB_PID:-} 2>/dev/null || true; rm -rf "$WORK"' EXIT
+# Every Larkspill this test started, a message box's forked child included (they share $WORK).
+ours() { local pid; for pid in $(pgrep -x larkspill); do grep -qzF "XDG_RUNTIME_DIR=$WORK/run" "/proc/$pid/environ" 2>/dev/null && echo "$pid"; done; true; }
+trap 'kill -KILL "${PIDS[@]}" $(ours) 2>/dev/null || true; kill ${XVFB_PID:-} 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 start_display() { kill ${XVFB_PID:-} 2>/dev/null || true; start_xvfb "$@"; export DISPLAY="$XVFB_DISPLAY"; }  # in place of the last
@@ -87,11 +89,12 @@ pixel() { convert "${3:-x:root}" -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null | 
 # black X Y...: fails unless each pixel ("x y" arguments) is black.
 black() { local xy; for xy in "$@"; do [ "$(pixel $xy)" = "0 0 0" ] || fail "not black at $xy: $(pixel $xy)"; done; }
 
-# Which background a screenshot shows: 1 or 2, the one nearer in a region no water covers.
+# Which background an 800 x 600 screenshot shows: 1 or 2, the one nearer (its middle) in a region no
+# water covers.
 scene_of() {
   local f
   for f in UK-bg01.bmp UK-02bgb.bmp; do
-    convert "$1" "$LARKSPILL_ASSETS/$f" -crop 160x120+0+440 +repage -resize '1x1!' -compose difference -composite -format '%[fx:r+g+b]\n' info:
+    convert "$1" \( "$LARKSPILL_ASSETS/$f" -gravity center -extent 800x600 \) -gravity northwest -crop 160x120+0+440 +repage -resize '1x1!' -compose difference -composite -format '%[fx:r+g+b]\n' info:
   done | awk 'NR == 1 { a = $1 } NR == 2 { print a + 0 < $1 + 0 ? 1 : 2 }'
 }
 

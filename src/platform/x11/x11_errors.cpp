@@ -1,6 +1,7 @@
 #include "platform/x11/x11_errors.h"
 
 #include <X11/Xlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +17,7 @@ namespace {
 // Xlib's handlers are process-wide, and so is what they look at. Only the main thread makes X
 // requests.
 std::function<void()> g_connection_lost_action;
+pid_t g_action_owner = 0;  // the process that set the action: not a forked child (SDL's message box)
 std::vector<unsigned long> g_own_windows;
 bool g_own_window_failed = false;
 bool g_other_error_told = false;
@@ -45,7 +47,9 @@ int OnXError(Display* display, XErrorEvent* error) {
 // Xlib gives no way back from a lost connection: this handler must not return.
 [[noreturn]] int OnXConnectionLost(Display*) {
   if (g_closing_status >= 0) std::_Exit(g_closing_status);
-  if (g_connection_lost_action) g_connection_lost_action();
+  // A forked child holds copies of locks other threads held at the fork: running the action
+  // there could wait forever, leaving the child behind on a dead display.
+  if (g_connection_lost_action && getpid() == g_action_owner) g_connection_lost_action();
   SayDisplayLost();
   std::_Exit(kExitDisplayLost);
 }
@@ -59,6 +63,7 @@ void InstallXErrorHandlers() {
 
 void SetXConnectionLostAction(std::function<void()> action) {
   g_connection_lost_action = std::move(action);
+  g_action_owner = getpid();
 }
 
 void SayDisplayLost() {
