@@ -28,6 +28,9 @@
 #ifndef LARKSPILL_DIALOG_MODULE
 #error "LARKSPILL_DIALOG_MODULE must name the settings dialog module"
 #endif
+#ifndef LARKSPILL_PAINTER
+#error "LARKSPILL_PAINTER must name the asset generator that paints the pictures at a scale"
+#endif
 
 namespace {
 
@@ -54,7 +57,8 @@ int Run(int argc, char** argv) {
   const SaverChoices choices{options.overrides, options.no_sound, options.show_fps};
   ModeRunners runners;
   runners.saver = [&] {
-    return RunSaver(SaverTarget{}, choices, windows, LARKSPILL_ASSET_DIR, runtime_dir);
+    return RunSaver(SaverTarget{}, choices, windows, LARKSPILL_ASSET_DIR, LARKSPILL_PAINTER,
+                    runtime_dir);
   };
   runners.host = [&] {
     // -root without a window from the host: the root window itself.
@@ -65,7 +69,7 @@ int Run(int argc, char** argv) {
       return ReportNoDisplay();
     }
     return RunSaver(SaverTarget{host_window, true}, choices, windows, LARKSPILL_ASSET_DIR,
-                    runtime_dir);
+                    LARKSPILL_PAINTER, runtime_dir);
   };
   runners.preview = [&] {
     return RunPreview(options.preview_has_number, options.PreviewParent, LARKSPILL_ASSET_DIR,

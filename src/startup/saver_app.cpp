@@ -15,6 +15,7 @@
 #include "platform/sound/sdl_sound_device.h"
 #include "platform/system/instance_lock.h"
 #include "platform/system/login_session_watch.h"
+#include "platform/system/painted_pictures.h"
 #include "platform/system/soundscape_lock.h"
 #include "platform/system/system_clock.h"
 #include "platform/wayland/wayland_screens.h"
@@ -84,7 +85,8 @@ void UseOnlyAnExistingSessionBus() {
 }
 
 int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSystem& windows,
-             const std::string& asset_dir, const std::filesystem::path& runtime_dir) {
+             const std::string& asset_dir, const std::filesystem::path& painter,
+             const std::filesystem::path& runtime_dir) {
   const bool hosted = target.embed_window != 0;
   // A host runs its own screen saver and power saving; ours must never hold them off.
   if (hosted) SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
@@ -117,6 +119,10 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   OverriddenStore store(file_store, choices.overrides);
   SystemClock clock;
   SeededRandom random;
+
+  // Made before the display, which reads from it, so that it outlives it; a painting still
+  // running when the saver ends is stopped and its folder removed.
+  PaintedPictures painted(CacheHome(), painter);
 
   SdlDisplayOptions display_options;
   display_options.title = SaverWindow::kCaption;

@@ -30,9 +30,12 @@ struct SaverChoices {
 //
 // Sound: of the savers running at once, only the one holding the soundscape lock plays (the
 // others take over when it ends); none plays in a preview pane or with -no-sound.
-// `runtime_dir` is the user's checked runtime folder (empty where none could be trusted).
+// `painter` is the asset generator that paints the pictures at the screen's scale into the
+// user's cache; `runtime_dir` the user's checked runtime folder (empty where none could be
+// trusted).
 int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSystem& windows,
-             const std::string& asset_dir, const std::filesystem::path& runtime_dir);
+             const std::string& asset_dir, const std::filesystem::path& painter,
+             const std::filesystem::path& runtime_dir);
 
 // Tells the user that no display could be opened, as the saver does, and gives the status
 // that says so.

@@ -4,7 +4,10 @@
 
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
+
+#include "os/fd.h"
 
 namespace larkspill {
 
@@ -17,6 +20,13 @@ namespace larkspill {
 // renamed into place once the painter succeeded, a real folder of this user's that nobody else
 // may write, holding regular files only. Anything else is refused, reported once on stderr, and
 // the shipped pictures stay in use.
+//
+// Why a cache and not sets shipped at 2x, 3x and 4x: those would add about 220 MB to the
+// installed package, where painting the screen's own scale once takes tens of seconds and a few
+// tens of MB of the user's cache, and gives exactly the screen's resolution.
+//
+// The calls come from one thread, the one that made the object: the painter is told to die with
+// that thread (PR_SET_PDEATHSIG), should the saver crash.
 class PaintedPictures {
  public:
   // `cache_home` is the user's cache folder (CacheHome()); `painter` the asset generator.
@@ -37,6 +47,38 @@ class PaintedPictures {
   // Says that a folder Folder returned turned out unusable (a picture in it could not be read):
   // it is not offered again in this run.
   void Refuse(const std::filesystem::path& folder, const std::string& why);
+
+ private:
+  // A painter at work, into a folder of its own in the root.
+  struct Painting {
+    pid_t pid = -1;
+    double scale = 0;
+    std::string folder;  // its name in the root: painting-XXXXXX
+    Fd root;             // the root, open, for the rename into place
+    Fd lock;  // the folder, flock()ed while it is painted into, so no one takes it for stale
+  };
+
+  // The root, open, when it is a sound folder (made first when `make`); not open otherwise, and
+  // said once why. The first time, the painting folders earlier runs left behind are removed.
+  Fd OpenRoot(bool make);
+  // The folder's name in the root for `scale`; empty for a scale nothing is painted at.
+  std::string FolderName(double scale) const;
+  // Ends the painting: its folder renamed into place on success, removed otherwise. True when a
+  // folder for its scale is in place.
+  bool Finish(int status, bool status_known);
+  // Says `text` on stderr, once in this run for each `key`.
+  void SayOnce(const std::string& key, const std::string& text);
+
+  std::filesystem::path cache_home_;
+  std::filesystem::path root_;  // <cache home>/larkspill; empty without a cache home
+  std::filesystem::path painter_;
+  std::string identity_;  // a short hash of the painter's path, size and time; empty when missing
+  bool stale_removed_ = false;
+  bool painter_failed_ = false;  // a painting failed in this run: none is tried again
+  std::optional<Painting> painting_;
+  std::set<std::string> tried_;    // the folders painted, or tried, in this run
+  std::set<std::string> refused_;  // the folders not to be used in this run
+  std::set<std::string> said_;
 };
 
 }  // namespace larkspill
