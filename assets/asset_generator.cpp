@@ -81,10 +81,13 @@ bool GenerateAssets(const std::filesystem::path& folder, std::string& error) {
         files.push_back(
             {layout.water[s].files[size_t(f)], EncodeBmp24(scenes[i].water_frames[s][size_t(f)])});
   }
-  files.push_back({"preview.bmp", EncodeBmp8(MakePreview(scenes[0].background))});
-  files.push_back({"dialog-wf1.bmp", EncodeBmp24(MakeSceneThumbnail(scenes[0].background))});
-  files.push_back({"dialog-wf2.bmp", EncodeBmp24(MakeSceneThumbnail(scenes[1].background))});
-  files.push_back({"dialog-screen.bmp", EncodeBmp24(MakeScreenPicture(scenes[0].background))});
+  // The dialog shows the scenes as a 4:3 screen shows them, without the wide margins.
+  const Picture shown[2] = {Crop(scenes[0].background, kWideMargin, 0, kSceneWidth, kSceneHeight),
+                            Crop(scenes[1].background, kWideMargin, 0, kSceneWidth, kSceneHeight)};
+  files.push_back({"preview.bmp", EncodeBmp8(MakePreview(shown[0]))});
+  files.push_back({"dialog-wf1.bmp", EncodeBmp24(MakeSceneThumbnail(shown[0]))});
+  files.push_back({"dialog-wf2.bmp", EncodeBmp24(MakeSceneThumbnail(shown[1]))});
+  files.push_back({"dialog-screen.bmp", EncodeBmp24(MakeScreenPicture(shown[0]))});
 
   sound_thread.join();
   for (const File& f : sounds) files.push_back(f);

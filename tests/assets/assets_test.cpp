@@ -85,9 +85,9 @@ std::vector<std::string> Names(std::span<const char* const> files) {
 }
 
 // The creatures' frames; their sizes are what the motion rules allow.
-const std::vector<std::string> kCreatures[] = {
-    Names(layout::kFirstKindButterfly), Names(layout::kSecondKindButterfly), Names(layout::kBird),
-    Names(layout::kFlock)};
+const std::vector<std::string> kCreatures[] = {Names(layout::kFirstKindButterfly),
+                                               Names(layout::kSecondKindButterfly),
+                                               Names(layout::kBird), Names(layout::kFlock)};
 
 double ChannelRms(const std::vector<int16_t>& s, size_t from, size_t count) {
   double sum = 0;
@@ -103,7 +103,7 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
     int min_w, max_w, min_h, max_h, bits;
   };
   const Expect pictures[] = {
-      {{layout::kBackground1, layout::kBackground2}, 800, 800, 600, 600, 24},
+      {{layout::kBackground1, layout::kBackground2}, 1440, 1440, 600, 600, 24},
       {kCreatures[0], 50, 75, 1, 75, 24},
       {kCreatures[1], 40, 75, 1, 50, 24},
       {kCreatures[2], 60, 75, 1, 110, 24},
@@ -129,19 +129,52 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
   EXPECT_TRUE(eagle.rate == 44100 && eagle.channels == 2 && eagle.seconds() >= 1 &&
               eagle.seconds() <= 3)
       << eagle.seconds();
-  // The preview is a still of the first scene, rows the right way up: compare each quarter.
+  // The preview is a still of the first scene without its wide margins, rows the right way up:
+  // compare each quarter.
   const Bitmap p = LoadBitmap("preview.bmp"), bg = LoadBitmap(layout::kBackground1);
   ASSERT_FALSE(p.rgb.empty() || bg.rgb.empty());
-  auto mean = [](const Bitmap& b, int q, size_t c) {  // of channel c over quarter q
-    const int w = b.width / 2, h = b.height / 2;
+  auto mean = [](const Bitmap& b, int x0, int q, size_t c) {  // of channel c over quarter q
+    const int w = (b.width - 2 * x0) / 2, h = b.height / 2;
     double sum = 0;
     for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) sum += b.at(q % 2 * w + x, q / 2 * h + y)[c];
+      for (int x = 0; x < w; ++x) sum += b.at(x0 + q % 2 * w + x, q / 2 * h + y)[c];
     return sum / (w * h);
   };
   for (int q = 0; q < 4; ++q)
     for (size_t c = 0; c < 3; ++c)
-      EXPECT_NEAR(mean(p, q, c), mean(bg, q, c), 12) << "quarter " << q << " channel " << c;
+      EXPECT_NEAR(mean(p, 0, q, c), mean(bg, layout::kWideMargin, q, c), 12)
+          << "quarter " << q << " channel " << c;
+}
+
+// The wide backgrounds show the 4:3 scene exactly as before in their middle, and forest, not a
+// flat or black band, in every strip of the margins.
+TEST(AssetFiles, WideBackgroundsKeepTheSceneAndFillTheirMargins) {
+  const struct {
+    const char* file;
+    uint64_t scene_hash;  // FNV-1a of the scene's pixels; a deliberate change to a scene updates it
+  } backgrounds[] = {{layout::kBackground1, 1444764870568463952u},
+                     {layout::kBackground2, 5991622341211222057u}};
+  for (const auto& b : backgrounds) {
+    const Bitmap bg = LoadBitmap(b.file);
+    uint64_t hash = 14695981039346656037ull;
+    for (int y = 0; y < bg.height; ++y)
+      for (int x = layout::kWideMargin; x < layout::kWideMargin + layout::kWidth; ++x)
+        for (uint8_t c : bg.at(x, y)) hash = (hash ^ c) * 1099511628211ull;
+    EXPECT_EQ(hash, b.scene_hash) << b.file;
+    for (int x0 = 0; x0 < bg.width; x0 += 40) {
+      if (x0 >= layout::kWideMargin && x0 < layout::kWideMargin + layout::kWidth) continue;
+      double sum = 0, squares = 0;
+      for (int y = 0; y < bg.height; ++y)
+        for (int x = x0; x < x0 + 40; ++x) {
+          const Rgb& p = bg.at(x, y);
+          const double luma = (2 * p[0] + 5 * p[1] + p[2]) / 8.0;
+          sum += luma, squares += luma * luma;
+        }
+      const double n = 40.0 * bg.height, m = sum / n, sd = std::sqrt(squares / n - m * m);
+      EXPECT_TRUE(m > 15 && sd > 6)
+          << b.file << " columns " << x0 << "+40: mean " << m << ", deviation " << sd;
+    }
+  }
 }
 
 TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
@@ -199,13 +232,14 @@ TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
     size_t moving = 0, area = 0;
     for (size_t f = 0; f < w.files.size(); ++f) {
       const Bitmap fr = LoadBitmap(w.files[f]);
-      ASSERT_TRUE(w.x + fr.width <= bg.width && w.y + fr.height <= bg.height)
+      const int bx = layout::kWideMargin + w.x;  // the sprite's place on the wide background
+      ASSERT_TRUE(bx + fr.width <= bg.width && w.y + fr.height <= bg.height)
           << w.files[f] << " runs off the screen";
       area = size_t(fr.width) * fr.height;
       for (int y = 0; y < fr.height; ++y)
         for (int x = 0; x < fr.width; ++x) {
           const Rgb& p = fr.at(x, y);
-          const Rgb& under = bg.at(w.x + x, w.y + y);
+          const Rgb& under = bg.at(bx + x, w.y + y);
           if (w.keyed && IsKey(p)) continue;
           ASSERT_FALSE(LooksLikeKey(p) || LooksLikeKeyFringe(p))
               << w.files[f] << " at " << x << "," << y;
