@@ -40,10 +40,10 @@ TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPl
               {kBird, -1, 1, 100, kBirdStarts[0]},
               {kBird, -1, 1, 100, kBirdStarts[1]},
               {kWater1.files, -2, 1, 200, kWater1.place},
-              {{&kBackground1, 1}, -2, 0, 0, {0, 0}},
+              {{&kBackground1, 1}, -2, 0, 0, {-kWideMargin, 0}},
               {kWater2.files, -1, 1, 200, kWater2.place},
               {kWater2Small.files, -1, 1, 200, kWater2Small.place},
-              {{&kBackground2, 1}, -2, 0, 0, {0, 0}}};
+              {{&kBackground2, 1}, -2, 0, 0, {-kWideMargin, 0}}};
   std::vector<std::string> expected = {"OpenDisplay 800 600 16 []"};
   int32_t id = 101;
   for (const auto& [files, key, start, delay, at] : rows) {
