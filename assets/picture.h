@@ -33,6 +33,11 @@ inline uint8_t To8(float v) {
   return uint8_t(c < 0 ? 0 : (c > 255 ? 255 : c));
 }
 
+// A length on the scene in the pixels of a picture painted `scale` times as large.
+inline int Scaled(double length, double scale) {
+  return int(std::lround(length * scale));
+}
+
 // A finished picture: 8-bit red, green, blue per pixel, rows top to bottom.
 struct Picture {
   int width = 0;

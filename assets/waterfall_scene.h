@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -64,11 +63,6 @@ struct SceneLayout {
 
 SceneLayout SceneOneLayout();
 SceneLayout SceneTwoLayout();
-
-// A length on the scene in the pixels of a picture painted at `scale`.
-inline int Scaled(double length, double scale) {
-  return int(std::lround(length * scale));
-}
 
 // Where a water sprite's frames come from on the background painted at `scale`, in its pixels:
 // the display places the background at Scaled(-kWideMargin) and the sprite at Scaled(x).

@@ -1,6 +1,7 @@
 // The generated assets as the scene, the sound schedule and the dialog load them; reproducible.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <span>
 #include <string>
@@ -29,8 +31,8 @@ struct Bitmap {
 };
 
 // A bitmap of the asset folder as the saver's display reads it.
-Bitmap LoadBitmap(const std::string& name) {
-  SDL_Surface* file = SDL_LoadBMP((kAssets / name).c_str());
+Bitmap LoadBitmap(const std::string& name, const fs::path& folder = kAssets) {
+  SDL_Surface* file = SDL_LoadBMP((folder / name).c_str());
   EXPECT_NE(file, nullptr) << name << ": " << SDL_GetError();
   if (file == nullptr) return {};
   Bitmap out{file->w, file->h, file->format->BitsPerPixel, {}};
@@ -177,12 +179,13 @@ TEST(AssetFiles, WideBackgroundsKeepTheSceneAndFillTheirMargins) {
   }
 }
 
-TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
+// The creatures of a folder sit on the key colour with hard edges.
+void CheckCreatures(const fs::path& folder) {
   for (const auto& names : kCreatures) {
     std::vector<std::vector<Rgb>> frames;
     size_t all_body = 0, light = 0, dark = 0;
     for (const std::string& name : names) {
-      const Bitmap b = LoadBitmap(name);
+      const Bitmap b = LoadBitmap(name, folder);
       size_t body = 0, at_edge = 0, keyed_out = 0, fringe = 0;
       for (int y = 0; y < b.height; ++y)
         for (int x = 0; x < b.width; ++x) {
@@ -214,7 +217,18 @@ TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
   }
 }
 
-TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
+TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
+  CheckCreatures(kAssets);
+}
+
+// A length on the scene in the pixels of pictures painted at a scale.
+int Scaled(double length, double scale) {
+  return int(std::lround(length * scale));
+}
+
+// The water frames of a folder painted at `scale` line up with their background where the
+// display puts them: the background at Scaled(-kWideMargin), the sprite at Scaled(x).
+void CheckWater(const fs::path& folder, double scale) {
   struct Water {
     std::vector<std::string> files;
     std::string background;
@@ -228,18 +242,19 @@ TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
                           row(layout::kWater2, layout::kBackground2),
                           row(layout::kWater2Small, layout::kBackground2)};
   for (const Water& w : waters) {
-    const Bitmap bg = LoadBitmap(w.background);
+    const Bitmap bg = LoadBitmap(w.background, folder);
+    // The sprite's place on the wide background.
+    const int bx = Scaled(layout::kWideMargin, scale) + Scaled(w.x, scale), by = Scaled(w.y, scale);
     size_t moving = 0, area = 0;
     for (size_t f = 0; f < w.files.size(); ++f) {
-      const Bitmap fr = LoadBitmap(w.files[f]);
-      const int bx = layout::kWideMargin + w.x;  // the sprite's place on the wide background
-      ASSERT_TRUE(bx + fr.width <= bg.width && w.y + fr.height <= bg.height)
+      const Bitmap fr = LoadBitmap(w.files[f], folder);
+      ASSERT_TRUE(bx + fr.width <= bg.width && by + fr.height <= bg.height)
           << w.files[f] << " runs off the screen";
       area = size_t(fr.width) * fr.height;
       for (int y = 0; y < fr.height; ++y)
         for (int x = 0; x < fr.width; ++x) {
           const Rgb& p = fr.at(x, y);
-          const Rgb& under = bg.at(bx + x, w.y + y);
+          const Rgb& under = bg.at(bx + x, by + y);
           if (w.keyed && IsKey(p)) continue;
           ASSERT_FALSE(LooksLikeKey(p) || LooksLikeKeyFringe(p))
               << w.files[f] << " at " << x << "," << y;
@@ -253,6 +268,55 @@ TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
     }
     EXPECT_GT(moving, area / 10) << w.files[0] << " barely moves";
   }
+}
+
+TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
+  CheckWater(kAssets, 1);
+}
+
+// The pictures the saver shows, painted for a larger screen: the same names, each scale times
+// its size, sprites in place and hard-edged; every file replaced whole, and a bad scale refused.
+TEST(AssetGenerator, PaintsTheShownPicturesAtAScale) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("larkspill_scaled_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  auto run = [&dir](const std::string& scale) {
+    const std::string command = "\"" LARKSPILL_ASSETGEN "\" --scale '" + scale + "' " +
+                                dir.string() + " 2>" + dir.string() + ".err";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  for (const char* bad : {"0.9", "8.5", "2x", "", "nan", "-3"}) {
+    EXPECT_EQ(run(bad), 2) << bad;
+    std::ifstream err(dir.string() + ".err");
+    const std::string said(std::istreambuf_iterator<char>(err), {});
+    EXPECT_NE(said.find("\"" + std::string(bad) + "\""), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(dir)) << bad;
+  }
+  // An old picture held by another name (as a reader holds it open) keeps its bytes.
+  fs::create_directories(dir);
+  std::ofstream(dir / "Bird1.BMP") << "old";
+  fs::create_hard_link(dir / "Bird1.BMP", dir / "held");
+  // A scale at which the margin and the sprites' places round apart.
+  const double scale = 1.37;
+  ASSERT_EQ(run("1.37"), 0);
+  std::ifstream held(dir / "held");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(held), {}), "old");
+  fs::remove(dir / "held");
+  size_t count = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename();
+    const Bitmap big = LoadBitmap(name, dir), small = LoadBitmap(name);
+    EXPECT_TRUE(big.width == Scaled(small.width, scale) &&
+                big.height == Scaled(small.height, scale) && big.bits == 24)
+        << name << " " << big.width << "x" << big.height;
+    ++count;
+  }
+  EXPECT_EQ(count, 39u);  // every picture but the dialog's
+  CheckCreatures(dir);
+  CheckWater(dir, scale);
+  fs::remove_all(dir);
+  fs::remove(dir.string() + ".err");
 }
 
 // Loops: of the mixer's format, long, unclipped, joined without a click or a bump.
