@@ -113,6 +113,10 @@ bool GenerateAssets(const std::filesystem::path& folder, std::string& error) {
   files.push_back({"dialog-wf1.bmp", EncodeBmp24(MakeSceneThumbnail(shown[0]))});
   files.push_back({"dialog-wf2.bmp", EncodeBmp24(MakeSceneThumbnail(shown[1]))});
   files.push_back({"dialog-screen.bmp", EncodeBmp24(MakeScreenPicture(shown[0]))});
+  // The same painted at twice the size, for high-density screens.
+  files.push_back({"dialog-wf1@2x.bmp", EncodeBmp24(MakeSceneThumbnail(shown[0], 2))});
+  files.push_back({"dialog-wf2@2x.bmp", EncodeBmp24(MakeSceneThumbnail(shown[1], 2))});
+  files.push_back({"dialog-screen@2x.bmp", EncodeBmp24(MakeScreenPicture(shown[0], 2))});
 
   sound_thread.join();
   for (const File& f : sounds) files.push_back(f);

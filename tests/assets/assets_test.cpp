@@ -116,6 +116,8 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
       {{"preview.bmp"}, 153, 153, 115, 115, 8},
       {{"dialog-wf1.bmp", "dialog-wf2.bmp"}, 40, 40, 30, 30, 24},
       {{"dialog-screen.bmp"}, 70, 70, 62, 62, 24},
+      {{"dialog-wf1@2x.bmp", "dialog-wf2@2x.bmp"}, 80, 80, 60, 60, 24},
+      {{"dialog-screen@2x.bmp"}, 140, 140, 124, 124, 24},
   };
   for (const Expect& e : pictures) {
     const Bitmap first = LoadBitmap(e.files[0]);
@@ -349,13 +351,13 @@ TEST(AssetGenerator, TwoRunsWriteIdenticalFiles) {
   const std::string base =
       fs::temp_directory_path() / ("larkspill_assets_" + std::to_string(::getpid()));
   fs::remove_all(base);
-  // Both runs write the same 47 files, and the build's folder (which adds the help pages) has them.
+  // Both runs write the same 50 files, and the build's folder (which adds the help pages) has them.
   for (const char* run : {"one", "two"})
     ASSERT_EQ(std::system(("\"" LARKSPILL_ASSETGEN "\" " + base + "/" + run).c_str()), 0) << run;
   for (const std::string& command :
        {"diff -r " + base + "/one " + base + "/two",
         "diff -r -x '*.htm' " + base + "/one '" + kAssets.string() + "'"})
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  EXPECT_EQ(std::distance(fs::directory_iterator(base + "/one"), {}), 47);
+  EXPECT_EQ(std::distance(fs::directory_iterator(base + "/one"), {}), 50);
   fs::remove_all(base);
 }
