@@ -113,7 +113,7 @@ TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
   auto at = [&h](auto& e) { return std::ranges::find(h.journal, e) - h.journal.begin(); };
   EXPECT_EQ(h.windows.calls, std::vector<std::string>{"ShowCursor 0"});
   EXPECT_LT(at("ShowCursor 0"), at("OpenDisplay 800 600 16 []"));
-  EXPECT_LT(at("SetSpriteX 13 0"), at("LoadSound /a/nccf01.wav"));
+  EXPECT_LT(at("SetSpriteX 13 -320"), at("LoadSound /a/nccf01.wav"));
   EXPECT_EQ(h.sound.Count("PlaySoundLooped 1"), 1u);
   EXPECT_EQ(h.window->MouseSens, 4);  // and it runs on the first-run values
   EXPECT_EQ(h.window->BirdTimer, "20");
