@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "noise.h"
 
@@ -36,9 +37,13 @@ Picture HardenOntoKey(cairo_surface_t* surface) {
   return out;
 }
 
-// Cuts every frame of a beat to the smallest rectangle holding the creature in all of them, with
-// a one-pixel margin of key colour, so the frames line up and share one size.
-std::vector<Picture> TrimToBeat(const std::vector<Picture>& frames) {
+// Where a beat's frames are cut from their drawing surface: the smallest rectangle holding the
+// creature in all of them, with a one-pixel margin of key colour, so the frames line up and share
+// one size.
+struct Cut {
+  int x, y, width, height;
+};
+Cut BeatCut(const std::vector<Picture>& frames) {
   int x0 = frames[0].width, y0 = frames[0].height, x1 = -1, y1 = -1;
   for (const Picture& p : frames)
     for (int y = 0; y < p.height; ++y)
@@ -47,12 +52,16 @@ std::vector<Picture> TrimToBeat(const std::vector<Picture>& frames) {
         if (c[0] == kKeyR && c[1] == kKeyG && c[2] == kKeyB) continue;
         x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
       }
+  return {x0 - 1, y0 - 1, x1 - x0 + 3, y1 - y0 + 3};
+}
+
+std::vector<Picture> CutTo(const std::vector<Picture>& frames, const Cut& cut) {
   std::vector<Picture> out;
   for (const Picture& p : frames) {
-    Picture t(x1 - x0 + 3, y1 - y0 + 3);
+    Picture t(cut.width, cut.height);
     for (int y = 0; y < t.height; ++y)
       for (int x = 0; x < t.width; ++x) {
-        int sx = x0 + x - 1, sy = y0 + y - 1;
+        int sx = cut.x + x, sy = cut.y + y;
         if (sx < 0 || sy < 0 || sx >= p.width || sy >= p.height)
           t.Set(x, y, kKeyR, kKeyG, kKeyB);
         else
@@ -73,6 +82,35 @@ struct Surface {
     cairo_surface_destroy(surface);
   }
 };
+
+// Draws a beat of `count` frames, draw(cr, frame), on surfaces of the given size and hardens
+// them, cut to the rectangle all frames share when `trim`. At another scale the same rectangle
+// is drawn again that many times as large, so the frames keep their shape and place.
+std::vector<Picture> DrawBeat(int width, int height, int count, bool trim, double scale,
+                              const std::function<void(cairo_t*, int)>& draw) {
+  std::vector<Picture> frames;
+  for (int f = 0; f < count; ++f) {
+    Surface s(width, height);
+    draw(s.cr, f);
+    frames.push_back(HardenOntoKey(s.surface));
+  }
+  const Cut cut = trim ? BeatCut(frames) : Cut{0, 0, width, height};
+  if (scale == 1) return trim ? CutTo(frames, cut) : frames;
+  frames.clear();
+  const int scaled_width = Scaled(cut.width, scale), scaled_height = Scaled(cut.height, scale);
+  for (int f = 0; f < count; ++f) {
+    Surface s(scaled_width, scaled_height);
+    // A tip that a pixel of the margin at 1x held less than half of may fill one at this size;
+    // the margin stays key colour all the same.
+    cairo_rectangle(s.cr, 1, 1, scaled_width - 2, scaled_height - 2);
+    cairo_clip(s.cr);
+    cairo_scale(s.cr, scale, scale);
+    cairo_translate(s.cr, -cut.x, -cut.y);
+    draw(s.cr, f);
+    frames.push_back(HardenOntoKey(s.surface));
+  }
+  return frames;
+}
 
 // Colours and markings of one kind of butterfly.
 struct ButterflyLook {
@@ -141,15 +179,12 @@ void WingSide(cairo_t* cr, const ButterflyLook& look) {
   }
 }
 
-std::vector<Picture> DrawButterfly(const ButterflyLook& look) {
+std::vector<Picture> DrawButterfly(const ButterflyLook& look, double picture_scale) {
   // Wing spread seen from above through one beat: flat, rising, edge-on, falling.
   const double spread[kButterflyFrames] = {1.0, 0.74, 0.38, 0.12, 0.38, 0.74};
-  std::vector<Picture> frames;
   double scale = look.span / 24.0;
   const int room = 120;
-  for (int f = 0; f < kButterflyFrames; ++f) {
-    Surface s(room, room);
-    cairo_t* cr = s.cr;
+  auto draw = [&](cairo_t* cr, int f) {
     cairo_translate(cr, room / 2, room / 2);
     cairo_rotate(cr, look.rotation);
     cairo_scale(cr, scale, scale);
@@ -178,9 +213,8 @@ std::vector<Picture> DrawButterfly(const ButterflyLook& look) {
       cairo_arc(cr, side * 4.6, -14.6, 1.0, 0, 2 * kPi);
       cairo_fill(cr);
     }
-    frames.push_back(HardenOntoKey(s.surface));
-  }
-  return TrimToBeat(frames);
+  };
+  return DrawBeat(room, room, kButterflyFrames, true, picture_scale, draw);
 }
 
 // A point of the bird in its own space: x forward, y up, z towards the viewer's side.
@@ -385,32 +419,28 @@ void DrawFlockBirdAt(cairo_t* cr, int f, double x, double y, double scale) {
 
 }  // namespace
 
-std::vector<Picture> DrawButterflyKind1() {
+std::vector<Picture> DrawButterflyKind1(double scale) {
   ButterflyLook look{-0.6, 30, 0.93, 0.47, 0.07, 1.0, 0.72, 0.25, 1.6, true};
-  return DrawButterfly(look);
+  return DrawButterfly(look, scale);
 }
 
-std::vector<Picture> DrawButterflyKind2() {
+std::vector<Picture> DrawButterflyKind2(double scale) {
   ButterflyLook look{0.0, 26, 0.10, 0.36, 0.88, 0.45, 0.85, 1.0, 2.2, false};
-  return DrawButterfly(look);
+  return DrawButterfly(look, scale);
 }
 
-std::vector<Picture> DrawBird() {
+std::vector<Picture> DrawBird(double picture_scale) {
   Box box = BeatBounds();
   // As wide as the re-entry edge allows.
   double scale = 73 / (box.x1 - box.x0);
   int width = int(std::ceil((box.x1 - box.x0) * scale)) + 2;
   int height = int(std::ceil((box.y1 - box.y0) * scale)) + 2;
-  std::vector<Picture> frames;
-  for (int f = 0; f < kBirdFrames; ++f) {
-    Surface s(width, height);
-    DrawBirdAt(s.cr, f, 1 - box.x0 * scale, 1 - box.y0 * scale, scale);
-    frames.push_back(HardenOntoKey(s.surface));
-  }
-  return frames;
+  return DrawBeat(width, height, kBirdFrames, false, picture_scale, [&](cairo_t* cr, int f) {
+    DrawBirdAt(cr, f, 1 - box.x0 * scale, 1 - box.y0 * scale, scale);
+  });
 }
 
-std::vector<Picture> DrawFlock() {
+std::vector<Picture> DrawFlock(double picture_scale) {
   Box box = BeatBounds();
   const int width = 140, height = 100;
   // Birds of the flock: position of the bird's box, its size and its phase in the beat.
@@ -420,16 +450,12 @@ std::vector<Picture> DrawFlock() {
   };
   const Member members[] = {{90, 30, 32, 0}, {66, 14, 29, 3}, {60, 48, 30, 5},
                             {35, 28, 28, 2}, {10, 12, 26, 6}, {22, 54, 26, 1}};
-  std::vector<Picture> frames;
-  for (int f = 0; f < kBirdFrames; ++f) {
-    Surface s(width, height);
+  return DrawBeat(width, height, kBirdFrames, true, picture_scale, [&](cairo_t* cr, int f) {
     for (const Member& m : members) {
       double scale = m.width / (box.x1 - box.x0);
-      DrawFlockBirdAt(s.cr, f + m.phase, m.x - box.x0 * scale, m.y - box.y0 * scale, scale);
+      DrawFlockBirdAt(cr, f + m.phase, m.x - box.x0 * scale, m.y - box.y0 * scale, scale);
     }
-    frames.push_back(HardenOntoKey(s.surface));
-  }
-  return TrimToBeat(frames);
+  });
 }
 
 }  // namespace larkspill::assets

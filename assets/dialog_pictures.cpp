@@ -8,15 +8,17 @@ Picture MakePreview(const Picture& scene_one) {
   return Downscale(scene_one, 153, 115);
 }
 
-Picture MakeSceneThumbnail(const Picture& scene) {
-  return Downscale(scene, 40, 30);
+Picture MakeSceneThumbnail(const Picture& scene, int scale) {
+  return Downscale(scene, 40 * scale, 30 * scale);
 }
 
-Picture MakeScreenPicture(const Picture& scene) {
-  const int width = 70, height = 62;
-  const int screen_x = 7, screen_y = 5, screen_w = 56, screen_h = 42;
+Picture MakeScreenPicture(const Picture& scene, int scale) {
+  const int width = 70 * scale, height = 62 * scale;
+  const int screen_x = 7 * scale, screen_y = 5 * scale, screen_w = 56 * scale,
+            screen_h = 42 * scale;
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
   cairo_t* cr = cairo_create(surface);
+  cairo_scale(cr, scale, scale);
   // The dialog's face colour behind the monitor.
   cairo_set_source_rgb(cr, 240 / 255.0, 240 / 255.0, 240 / 255.0);
   cairo_paint(cr);

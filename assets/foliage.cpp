@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <tuple>
 
 #include "noise.h"
 
@@ -207,23 +209,48 @@ void ForestWall(Painter& p, double x0, double x1, bool left, double cliff_y) {
            p.rng.Range(10, 60), p.rng.Range(60, 160));
 }
 
-}  // namespace
+// More forest in a margin beyond the scene, from x0 to x1: far trees, trunks, crowns, ferns and
+// grass like the walls at the scene's sides, each plant kept inside the margin.
+void ForestMargin(Painter& p, double x0, double x1, double cliff_y) {
+  const double width = x1 - x0;
+  // A cluster's centre, far enough from the margin's ends for all of its leaves to fit.
+  auto inside = [&](double reach) { return p.rng.Range(x0 + reach, x1 - reach); };
+  for (int i = 0; i < int(width / 14); ++i) {
+    double r = p.rng.Range(30, 55);
+    p.Cluster(inside(r + 8), p.rng.Range(cliff_y - 40, 420), r, kLeafGreens[p.rng.Int(0, 4)], 6,
+              1.3, 0.35, {0.42f, 0.55f, 0.52f});
+  }
+  for (int i = 0; i < int(width / 50); ++i) {
+    double x = inside(45), lean = p.rng.Range(-15, 15);
+    p.Trunk(x, 640, x + lean, p.rng.Range(-20, 120), p.rng.Range(9, 20), p.rng.Range(4, 8),
+            Rgb{0.30f, 0.24f, 0.18f});
+  }
+  for (int i = 0; i < int(width / 6); ++i) {
+    double r = p.rng.Range(28, 60);
+    Rgb base = Scale(kLeafGreens[p.rng.Int(0, 5)], float(p.rng.Range(0.7, 1.0)));
+    p.Cluster(inside(r + 16), p.rng.Range(-40, 520), r, base, p.rng.Range(8, 12), 1.4);
+  }
+  for (int i = 0; i < int(width / 28); ++i) {
+    double x = inside(125), y = p.rng.Range(560, 620);
+    for (int f = 0; f < 7; ++f)
+      p.Frond(x, y, -kPi / 2 + p.rng.Range(-1.0, 1.0), p.rng.Range(60, 120),
+              kLeafGreens[p.rng.Int(1, 3)]);
+  }
+  p.Grass(x0 + 25, x1 - 25, 602, int(width * 0.7), 40);
+}
 
-Layer PaintFoliage(const SceneLayout& layout, const std::vector<float>& cliff_top) {
-  cairo_surface_t* surface =
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSceneWidth, kSceneHeight);
-  cairo_t* cr = cairo_create(surface);
+// The scene's own plants, drawn in scene coordinates; top(x) is the cliff's edge above x.
+template <typename Top>
+void PaintScenePlants(cairo_t* cr, const SceneLayout& layout, const Top& top) {
   Painter p{cr, Rng(layout.seed * 7919u + 3), -0.6f, -0.8f};
-
   // Shrubs and grass along the cliff's upper edge, leaving the river's lip open.
   for (double x = layout.cliff_left - 20; x < layout.cliff_right + 20; x += p.rng.Range(14, 26)) {
     bool over_lip = false;
     for (const Fall& f : layout.falls)
-      if (x > f.top_left + 14 && x < f.top_right - 14 &&
-          std::abs(f.top_y - cliff_top[size_t(std::clamp(int(x), 0, kSceneWidth - 1))]) < 30)
+      if (x > f.top_left + 14 && x < f.top_right - 14 && std::abs(f.top_y - top(x)) < 30)
         over_lip = true;
     if (over_lip) continue;
-    double y = cliff_top[size_t(std::clamp(int(x), 0, kSceneWidth - 1))];
+    double y = top(x);
     p.Cluster(x, y - 4, p.rng.Range(10, 22), kLeafGreens[p.rng.Int(1, 5)], 5, 1.6, 0.12,
               {0.5f, 0.62f, 0.6f});
   }
@@ -237,7 +264,7 @@ Layer PaintFoliage(const SceneLayout& layout, const std::vector<float>& cliff_to
   // Tufts of plants clinging to ledges of the rock face.
   for (int i = 0; i < 26; ++i) {
     double x = p.rng.Range(layout.cliff_left + 10, layout.cliff_right - 10);
-    double y = p.rng.Range(cliff_top[size_t(int(x))] + 30, 470);
+    double y = p.rng.Range(top(x) + 30, 470);
     bool in_water = false;
     for (const Fall& f : layout.falls)
       if (y > f.top_y - 20 && y < f.bottom_y + 30 && x > f.bottom_left - 26 &&
@@ -280,27 +307,56 @@ Layer PaintFoliage(const SceneLayout& layout, const std::vector<float>& cliff_to
   }
   p.Grass(-10, 230, 602, 160, 40);
   p.Grass(570, 810, 602, 160, 40);
+}
 
-  cairo_destroy(cr);
-  cairo_surface_flush(surface);
+// A surface `width` pixels wide drawing the scene's x at (x + x0) * scale.
+cairo_t* CreatePainting(int width, int height, double x0, double scale) {
+  cairo_t* cr = cairo_create(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+  cairo_surface_destroy(cairo_get_target(cr));  // cr holds it
+  cairo_scale(cr, scale, scale);
+  cairo_translate(cr, x0, 0);
+  return cr;
+}
 
+}  // namespace
+
+Layer PaintFoliage(const SceneLayout& layout, const std::vector<float>& cliff_top, double scale) {
+  auto top = [&cliff_top](double x) {
+    return cliff_top[size_t(std::clamp(int(x) + kWideMargin, 0, int(cliff_top.size()) - 1))];
+  };
   Layer layer;
-  layer.width = kSceneWidth;
-  layer.height = kSceneHeight;
-  size_t n = size_t(kSceneWidth) * kSceneHeight;
-  layer.r.resize(n), layer.g.resize(n), layer.b.resize(n), layer.a.resize(n);
-  const unsigned char* data = cairo_image_surface_get_data(surface);
-  int stride = cairo_image_surface_get_stride(surface);
-  for (int y = 0; y < kSceneHeight; ++y)
-    for (int x = 0; x < kSceneWidth; ++x) {
-      uint32_t px = *reinterpret_cast<const uint32_t*>(data + size_t(y) * stride + size_t(x) * 4);
-      size_t i = size_t(y) * kSceneWidth + x;
-      layer.a[i] = float((px >> 24) & 0xFF) / 255.0f;
-      layer.r[i] = float((px >> 16) & 0xFF) / 255.0f;
-      layer.g[i] = float((px >> 8) & 0xFF) / 255.0f;
-      layer.b[i] = float(px & 0xFF) / 255.0f;
-    }
-  cairo_surface_destroy(surface);
+  layer.width = Scaled(kWideWidth, scale);
+  layer.height = Scaled(kSceneHeight, scale);
+  cairo_t* wide = CreatePainting(layer.width, layer.height, kWideMargin, scale);
+  // The margins first, each kept to its own side, so the scene's plants reaching into them
+  // stand in front.
+  Painter margins{wide, Rng(layout.seed * 7919u + 5), -0.6f, -0.8f};
+  for (double x0 : {-double(kWideMargin), double(kSceneWidth)}) {
+    cairo_save(wide);
+    cairo_rectangle(wide, x0, -kSceneHeight, kWideMargin, 3 * kSceneHeight);
+    cairo_clip(wide);
+    ForestMargin(margins, x0 + 8, x0 + kWideMargin - 8, layout.cliff_top);
+    cairo_restore(wide);
+  }
+  PaintScenePlants(wide, layout, top);
+  // The scene's own columns are painted again on a surface of their own: cairo's rounding
+  // depends a little on where a shape meets the surface's edge, and a surface as wide as the
+  // scene paints them exactly as a 4:3 screen has always shown them.
+  const int left = Scaled(kWideMargin, scale), width = Scaled(kSceneWidth, scale);
+  cairo_t* scene = CreatePainting(width, layer.height, kWideMargin - left / scale, scale);
+  PaintScenePlants(scene, layout, top);
+
+  layer.argb.resize(size_t(layer.width) * layer.height);
+  for (auto [cr, x0, w] : {std::tuple{wide, 0, layer.width}, std::tuple{scene, left, width}}) {
+    cairo_surface_t* surface = cairo_get_target(cr);
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < layer.height; ++y)
+      std::memcpy(&layer.argb[size_t(y) * layer.width + size_t(x0)], data + size_t(y) * stride,
+                  size_t(w) * 4);
+    cairo_destroy(cr);
+  }
   return layer;
 }
 

@@ -6,11 +6,6 @@
 namespace larkspill::assets {
 namespace {
 
-uint8_t To8(float v) {
-  float c = std::round(v * 255.0f);
-  return uint8_t(c < 0 ? 0 : (c > 255 ? 255 : c));
-}
-
 void Put16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(uint8_t(v));
   out.push_back(uint8_t(v >> 8));
@@ -88,16 +83,6 @@ std::vector<std::array<int, 3>> MedianCutPalette(const Picture& picture) {
 }
 
 }  // namespace
-
-Picture ToPicture(const Canvas& canvas) {
-  Picture out(canvas.width(), canvas.height());
-  for (int y = 0; y < canvas.height(); ++y)
-    for (int x = 0; x < canvas.width(); ++x) {
-      const Rgb& c = canvas.at(x, y);
-      out.Set(x, y, To8(c.r), To8(c.g), To8(c.b));
-    }
-  return out;
-}
 
 Picture Crop(const Picture& source, int x0, int y0, int width, int height) {
   Picture out(width, height);

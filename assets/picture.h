@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,19 +27,16 @@ inline Rgb Rgb255(int r, int g, int b) {
   return {r / 255.0f, g / 255.0f, b / 255.0f};
 }
 
-// A picture with float colour channels, 0 to 1, used while painting.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), height_(height), pixels_(size_t(width) * height) {}
-  int width() const { return width_; }
-  int height() const { return height_; }
-  Rgb& at(int x, int y) { return pixels_[size_t(y) * width_ + x]; }
-  const Rgb& at(int x, int y) const { return pixels_[size_t(y) * width_ + x]; }
+// A colour channel from 0 to 1 rounded to 8 bits.
+inline uint8_t To8(float v) {
+  float c = std::round(v * 255.0f);
+  return uint8_t(c < 0 ? 0 : (c > 255 ? 255 : c));
+}
 
- private:
-  int width_, height_;
-  std::vector<Rgb> pixels_;
-};
+// A length on the scene in the pixels of a picture painted `scale` times as large.
+inline int Scaled(double length, double scale) {
+  return int(std::lround(length * scale));
+}
 
 // A finished picture: 8-bit red, green, blue per pixel, rows top to bottom.
 struct Picture {
@@ -54,6 +52,7 @@ struct Picture {
     uint8_t* p = at(x, y);
     p[0] = r, p[1] = g, p[2] = b;
   }
+  void Set(int x, int y, Rgb c) { Set(x, y, To8(c.r), To8(c.g), To8(c.b)); }
 };
 
 // The exact key colour of transparent sprite pixels.
@@ -70,8 +69,6 @@ inline void KeepOffKey(uint8_t* p) {
   if (LooksLikeKey(p)) p[1] = 8;
 }
 
-// Rounds a canvas to 8 bits per channel.
-Picture ToPicture(const Canvas& canvas);
 // The part of a picture at (x, y) of the given size.
 Picture Crop(const Picture& source, int x, int y, int width, int height);
 // Shrinks a picture by averaging the source area behind each target pixel.

@@ -39,7 +39,7 @@ sheet_row "$work/r3.png" 200% "$a"/1Butter?.BMP "$a"/2Butter?.BMP
 sheet_row "$work/r4.png" 200% "$a"/Bird?.BMP
 sheet_row "$work/r5.png" 200% "$a"/Flock?.BMP
 sheet_row "$work/r6.png" 200% "$a/preview.bmp" "$a/dialog-wf1.bmp" "$a/dialog-wf2.bmp" \
-  "$a/dialog-screen.bmp"
+  "$a/dialog-screen.bmp" "$a/dialog-wf1@2x.bmp" "$a/dialog-wf2@2x.bmp" "$a/dialog-screen@2x.bmp"
 convert -background '#404040' "$work"/r1.png "$work"/r2.png "$work"/r3.png "$work"/r4.png \
   "$work"/r5.png "$work"/r6.png -gravity west -append "$out/contact_sheet.png"
 
@@ -48,8 +48,11 @@ lay() { # picture sprite x y
   convert "$2" -transparent '#FF00FF' "$work/sprite.png"
   convert "$1" "$work/sprite.png" -geometry "+$3+$4" -composite "$1"
 }
+# The scenes as a 4:3 screen shows them: the middle of the wide backgrounds.
+convert "$assets/UK-bg01.bmp" -crop 800x600+320+0 +repage "$work/bg1.png"
+convert "$assets/UK-02bgb.bmp" -crop 800x600+320+0 +repage "$work/bg2.png"
 # Scene 1 and 2, with the water on its second frame and a handful of creatures.
-convert "$assets/UK-bg01.bmp" "$work/s1.png"
+cp "$work/bg1.png" "$work/s1.png"
 convert "$work/s1.png" "$assets/UK02.BMP" -geometry +279+72 -composite "$work/s1.png"
 lay "$work/s1.png" "$assets/Flock3.BMP" 470 120
 lay "$work/s1.png" "$assets/Bird2.BMP" 120 260
@@ -58,7 +61,7 @@ lay "$work/s1.png" "$assets/1Butter5.BMP" 600 470
 lay "$work/s1.png" "$assets/2Butter4.BMP" 700 540
 lay "$work/s1.png" "$assets/2Butter3.BMP" 100 530
 cp "$work/s1.png" "$out/scene1.png"
-convert "$assets/UK-02bgb.bmp" "$work/s2.png"
+cp "$work/bg2.png" "$work/s2.png"
 lay "$work/s2.png" "$assets/UK2-02.BMP" 319 110
 lay "$work/s2.png" "$assets/UK2-sm02.BMP" 191 354
 lay "$work/s2.png" "$assets/Flock6.BMP" 180 40
@@ -70,11 +73,11 @@ cp "$work/s2.png" "$out/scene2.png"
 
 # The water loops, cropped around the falls.
 for n in 1 2 3; do
-  convert "$assets/UK-bg01.bmp" "$assets/UK0$n.BMP" -geometry +279+72 -composite \
+  convert "$work/bg1.png" "$assets/UK0$n.BMP" -geometry +279+72 -composite \
     -crop 300x480+249+52 +repage "$work/w1_$n.png"
   convert "$assets/UK2-0$n.BMP" -transparent '#FF00FF' "$work/a.png"
   convert "$assets/UK2-sm0$n.BMP" -transparent '#FF00FF' "$work/b.png"
-  convert "$assets/UK-02bgb.bmp" "$work/a.png" -geometry +319+110 -composite \
+  convert "$work/bg2.png" "$work/a.png" -geometry +319+110 -composite \
     "$work/b.png" -geometry +191+354 -composite -crop 380x420+160+100 +repage "$work/w2_$n.png"
 done
 convert -delay 15 -loop 0 "$work/w1_1.png" "$work/w1_2.png" "$work/w1_3.png" "$out/water1.gif"

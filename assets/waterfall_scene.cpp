@@ -26,25 +26,40 @@ float FallV(float y, float top_y) {
 
 struct Renderer {
   const SceneLayout& layout;
-  std::vector<float> cliff_top;
-  Layer foliage;
+  double scale;
   uint32_t seed;
+  std::vector<float> cliff_top;      // at every scene column from -kWideMargin, for the plants
+  std::vector<float> cliff_columns;  // at the left edge of every pixel column of the picture
+  Layer foliage;
 
-  explicit Renderer(const SceneLayout& l) : layout(l), seed(l.seed * 1000003u) {
-    cliff_top.resize(kSceneWidth);
-    for (int x = 0; x < kSceneWidth; ++x) {
-      float y = l.cliff_top + 40 * (Fbm(x / 110.0f, 0.5f, seed + 11, 4) - 0.5f) +
-                6 * (ValueNoise(x / 9.0f, 3.5f, seed + 12) - 0.5f);
-      // The cliff dips to each fall's lip, where the river pours over.
-      for (const Fall& f : l.falls) {
-        float mid = (f.top_left + f.top_right) / 2, half = (f.top_right - f.top_left) / 2;
-        float k = 1 - SmoothStep(half, half + 45, std::abs(x - mid));
-        if (f.top_y < l.cliff_top + 60) y = Lerp(y, f.top_y + 1, k);
-      }
-      cliff_top[size_t(x)] = y;
-    }
-    foliage = PaintFoliage(l, cliff_top);
+  Renderer(const SceneLayout& l, double s) : layout(l), scale(s), seed(l.seed * 1000003u) {
+    for (int x = -kWideMargin; x < kWideWidth - kWideMargin; ++x) cliff_top.push_back(CliffTop(x));
+    for (int c = 0; c < Scaled(kWideWidth, scale); ++c)
+      cliff_columns.push_back(CliffTop(float(c / scale - kWideMargin)));
+    foliage = PaintFoliage(l, cliff_top, scale);
   }
+
+  // The height of the cliff's upper edge at x.
+  float CliffTop(float x) const {
+    float y = layout.cliff_top + 40 * (Fbm(x / 110.0f, 0.5f, seed + 11, 4) - 0.5f) +
+              6 * (ValueNoise(x / 9.0f, 3.5f, seed + 12) - 0.5f);
+    // The cliff dips to each fall's lip, where the river pours over.
+    for (const Fall& f : layout.falls) {
+      float mid = (f.top_left + f.top_right) / 2, half = (f.top_right - f.top_left) / 2;
+      float k = 1 - SmoothStep(half, half + 45, std::abs(x - mid));
+      if (f.top_y < layout.cliff_top + 60) y = Lerp(y, f.top_y + 1, k);
+    }
+    return y;
+  }
+
+  // The picture's pixel column or row holding scene x or y, kept on the picture.
+  size_t Column(float x, int width) const {
+    return size_t(std::clamp(std::floor((double(x) + kWideMargin) * scale), 0.0, width - 1.0));
+  }
+  size_t Row(float y) const {
+    return size_t(std::clamp(std::floor(double(y) * scale), 0.0, foliage.height - 1.0));
+  }
+  float TopAt(float x) const { return cliff_columns[Column(x, int(cliff_columns.size()))]; }
 
   // How strongly the animation shows at (x, y): 1 inside a water sprite's rectangle, fading to 0
   // at its border, so the animated frames meet the still background without a seam.
@@ -201,7 +216,7 @@ struct Renderer {
     Rgb light = Add(Rgb{0.30f, 0.33f, 0.38f}, Scale(Rgb{1.05f, 0.98f, 0.86f}, diffuse));
     Rgb c{base.r * light.r * ao, base.g * light.g * ao, base.b * light.b * ao};
     // Shade under the overhanging plants at the cliff's edge and into the forest at the sides.
-    float below_top = y - cliff_top[size_t(std::clamp(int(x), 0, kSceneWidth - 1))];
+    float below_top = y - TopAt(x);
     c = Scale(c, 0.62f + 0.38f * SmoothStep(0, 40, below_top));
     float side = std::min(x - layout.cliff_left, layout.cliff_right - x);
     c = Scale(c, 0.55f + 0.45f * SmoothStep(-40, 90, side));
@@ -422,8 +437,13 @@ struct Renderer {
     ray = std::pow(SmoothStep(0.45f, 0.85f, ray), 2.0f);
     float dist = std::sqrt(ax * ax + ay * ay);
     c = Add(c, Scale(Rgb{1.0f, 0.95f, 0.78f}, 0.16f * ray * std::exp(-dist / 650.0f)));
-    // Gentle vignette and a little warmth.
-    float vx = (x - 400) / 430, vy = (y - 300) / 330;
+    // Gentle vignette and a little warmth; beyond the scene's sides it levels off smoothly
+    // instead of darkening on into black.
+    float ease = 60, vx = x;
+    if (x < 0) vx = ease * std::tanh(x / ease);
+    if (x > kSceneWidth) vx = kSceneWidth + ease * std::tanh((x - kSceneWidth) / ease);
+    vx = (vx - 400) / 430;
+    float vy = (y - 300) / 330;
     float vig = 1 - 0.32f * std::pow(vx * vx + vy * vy, 1.4f);
     c = Scale(c, vig);
     c.r *= 1.03f, c.b *= 0.97f;
@@ -432,7 +452,7 @@ struct Renderer {
 
   // The cliff, or the hills and sky above it.
   Rgb Ground(float x, float y) const {
-    float top = cliff_top[size_t(std::clamp(int(x), 0, kSceneWidth - 1))];
+    float top = TopAt(x);
     if (y < top) return Hills(x, y, Sky(x, y));
     Rgb c = Rock(x, y);
     // Beyond the cliff the rock disappears into the shade of the forest.
@@ -449,11 +469,10 @@ struct Renderer {
   }
 
   Rgb WithFoliage(float x, float y, Rgb c) const {
-    int px = std::clamp(int(x), 0, kSceneWidth - 1), py = std::clamp(int(y), 0, kSceneHeight - 1);
-    size_t i = size_t(py) * kSceneWidth + px;
-    float a = foliage.a[i];
-    return {foliage.r[i] + c.r * (1 - a), foliage.g[i] + c.g * (1 - a),
-            foliage.b[i] + c.b * (1 - a)};
+    uint32_t v = foliage.argb[Row(y) * size_t(foliage.width) + Column(x, foliage.width)];
+    auto channel = [v](int shift) { return float((v >> shift) & 0xFF) / 255.0f; };
+    float a = channel(24);
+    return {channel(16) + c.r * (1 - a), channel(8) + c.g * (1 - a), channel(0) + c.b * (1 - a)};
   }
 
   // What stands above the pools: what a pool mirrors.
@@ -461,10 +480,11 @@ struct Renderer {
     return WithFoliage(x, y, Falls(x, y, Ground(x, y), phase, weight));
   }
 
+  // The colour of the picture's pixel (px, py) at an animation phase.
   Rgb Shade(int px, int py, int phase) const {
-    float x = px + 0.5f, y = py + 0.5f;
+    float x = float((px + 0.5) / scale - kWideMargin), y = float((py + 0.5) / scale);
     // Where the plants cover the pixel whole, nothing behind them shows.
-    if (foliage.a[size_t(py) * kSceneWidth + px] >= 1.0f)
+    if (foliage.argb[size_t(py) * foliage.width + px] >> 24 == 0xFF)
       return Air(x, y, WithFoliage(x, y, Rgb{}));
     float weight = phase == 0 ? 0 : AnimWeight(x, y);
     Rgb c = Ground(x, y);
@@ -475,9 +495,12 @@ struct Renderer {
     return Air(x, y, WithFoliage(x, y, c));
   }
 
-  void Render(Canvas& canvas, int phase, int x0, int y0, int x1, int y1) const {
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x) canvas.at(x, y) = Shade(x, y, phase);
+  // The part of the picture in r at an animation phase.
+  Picture Render(const PixelRect& r, int phase) const {
+    Picture out(r.width, r.height);
+    for (int y = 0; y < r.height; ++y)
+      for (int x = 0; x < r.width; ++x) out.Set(x, y, Shade(r.x + x, r.y + y, phase));
+    return out;
   }
 };
 
@@ -529,36 +552,36 @@ SceneLayout SceneTwoLayout() {
   return l;
 }
 
-RenderedScene RenderWaterfallScene(const SceneLayout& layout) {
-  Renderer renderer(layout);
+PixelRect SpriteRect(const WaterSprite& sprite, double scale) {
+  return {Scaled(kWideMargin, scale) + Scaled(sprite.x, scale), Scaled(sprite.y, scale),
+          Scaled(sprite.width, scale), Scaled(sprite.height, scale)};
+}
+
+RenderedScene RenderWaterfallScene(const SceneLayout& layout, double scale) {
+  Renderer renderer(layout, scale);
   RenderedScene out;
-  Canvas canvas(kSceneWidth, kSceneHeight);
-  renderer.Render(canvas, 0, 0, 0, kSceneWidth, kSceneHeight);
-  out.background = ToPicture(canvas);
-  for (int phase = 0; phase < kWaterFrames; ++phase) {
-    // Only the sprites' rectangles change with the phase.
-    if (phase > 0)
-      for (const WaterSprite& s : layout.water)
-        renderer.Render(canvas, phase, s.x, s.y, s.x + s.width, s.y + s.height);
-    out.full_frames[size_t(phase)] = ToPicture(canvas);
-  }
+  out.background =
+      renderer.Render({0, 0, Scaled(kWideWidth, scale), Scaled(kSceneHeight, scale)}, 0);
+  // Every pixel is shaded on its own, so only the sprites' rectangles need shading again at the
+  // other phases; frame 1 is the background itself.
   for (const WaterSprite& s : layout.water) {
+    const PixelRect r = SpriteRect(s, scale);
     std::array<Picture, kWaterFrames> frames;
-    Picture still = Crop(out.background, s.x, s.y, s.width, s.height);
-    for (int f = 0; f < kWaterFrames; ++f)
-      frames[size_t(f)] = Crop(out.full_frames[size_t(f)], s.x, s.y, s.width, s.height);
+    Picture still = Crop(out.background, r.x, r.y, r.width, r.height);
+    frames[0] = still;
+    for (int f = 1; f < kWaterFrames; ++f) frames[size_t(f)] = renderer.Render(r, f);
     if (s.keyed) {
       // Keep only the pixels that move in some frame; the rest show the background anyway.
-      std::vector<uint8_t> moving(size_t(s.width) * s.height, 0);
-      for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x)
+      std::vector<uint8_t> moving(size_t(r.width) * r.height, 0);
+      for (int y = 0; y < r.height; ++y)
+        for (int x = 0; x < r.width; ++x)
           for (int f = 0; f < kWaterFrames; ++f)
             if (std::memcmp(frames[size_t(f)].at(x, y), still.at(x, y), 3) != 0)
-              moving[size_t(y) * s.width + x] = 1;
+              moving[size_t(y) * r.width + x] = 1;
       for (auto& frame : frames)
-        for (int y = 0; y < s.height; ++y)
-          for (int x = 0; x < s.width; ++x) {
-            if (moving[size_t(y) * s.width + x])
+        for (int y = 0; y < r.height; ++y)
+          for (int x = 0; x < r.width; ++x) {
+            if (moving[size_t(y) * r.width + x])
               KeepOffKey(frame.at(x, y));
             else
               frame.Set(x, y, kKeyR, kKeyG, kKeyB);

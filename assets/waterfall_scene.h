@@ -13,6 +13,9 @@ namespace larkspill::assets {
 
 inline constexpr int kSceneWidth = scene_layout::kWidth;
 inline constexpr int kSceneHeight = scene_layout::kHeight;
+// The backgrounds cover the scene and a margin of forest on each side.
+inline constexpr int kWideMargin = scene_layout::kWideMargin;
+inline constexpr int kWideWidth = scene_layout::kWideWidth;
 // The water animations loop over this many frames.
 inline constexpr int kWaterFrames = std::tuple_size_v<decltype(scene_layout::Water::files)>;
 
@@ -61,15 +64,22 @@ struct SceneLayout {
 SceneLayout SceneOneLayout();
 SceneLayout SceneTwoLayout();
 
-// A rendered scene: the background and the frames of each water sprite.
+// Where a water sprite's frames come from on the background painted at `scale`, in its pixels:
+// the display places the background at Scaled(-kWideMargin) and the sprite at Scaled(x).
+struct PixelRect {
+  int x, y, width, height;
+};
+PixelRect SpriteRect(const WaterSprite& sprite, double scale);
+
+// A rendered scene: the wide background and the frames of each water sprite.
 struct RenderedScene {
   Picture background;
   // frames[sprite][frame]
   std::vector<std::array<Picture, kWaterFrames>> water_frames;
-  // The whole screen at each animation phase (background with every water frame laid on it).
-  std::array<Picture, kWaterFrames> full_frames;
 };
 
-RenderedScene RenderWaterfallScene(const SceneLayout& layout);
+// Paints the scene `scale` times as large as the 800 x 600 scene: the model is evaluated at every
+// pixel and the plants are drawn at that size, so detail grows finer with the scale.
+RenderedScene RenderWaterfallScene(const SceneLayout& layout, double scale = 1);
 
 }  // namespace larkspill::assets

@@ -104,9 +104,9 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
   const std::span<const char* const> flock = layout::kFlock;
   const std::span<const char* const> bird = layout::kBird;
   const char* const two_kinds_of_wing[] = {butterfly1[0], butterfly1[3]};
-  int32_t background1 = sprite({&layout::kBackground1, 1}, opaque, {0, 0});
+  int32_t background1 = sprite({&layout::kBackground1, 1}, opaque, {-layout::kWideMargin, 0});
   int32_t water1 = sprite(layout::kWater1.files, opaque, layout::kWater1.place);
-  int32_t background2 = sprite({&layout::kBackground2, 1}, opaque, {0, 0});
+  int32_t background2 = sprite({&layout::kBackground2, 1}, opaque, {-layout::kWideMargin, 0});
   int32_t water2 = sprite(layout::kWater2.files, keyed, layout::kWater2.place);
   int32_t creatures[8] = {
       sprite(butterfly1.first(3), keyed, layout::kButterflyStarts[0]),

@@ -82,7 +82,7 @@ void SaverWindow::BuildBackground(int32_t& sprite, const char* file) {
   sprite = d.CreateSprite();
   d.LoadSpriteFrame(sprite, 1, AssetPath + file, kKeyOpaque);
   d.SetSpriteY(sprite, 0);
-  d.SetSpriteX(sprite, 0);
+  d.SetSpriteX(sprite, -kWideMargin);  // the scene's own part of the wide picture on the screen
 }
 
 }  // namespace larkspill

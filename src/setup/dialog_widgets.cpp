@@ -293,13 +293,22 @@ QLabel* MakePicture(QWidget* parent, const char* name, const std::string& asset_
   picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   picture->setLineWidth(1);
   picture->setGeometry(x, y, w + 2, h + 2);
-  if (!asset_dir.empty()) {
-    const QString path =
-        QString::fromStdString(asset_dir) + QLatin1Char('/') + QString::fromLatin1(file);
-    QPixmap pixmap;
-    // A missing or unreadable picture leaves the plain frame.
-    if (QFile::exists(path) && pixmap.load(path)) picture->setPixmap(pixmap);
-  }
+  if (asset_dir.empty()) return picture;
+  const QString folder = QString::fromStdString(asset_dir) + QLatin1Char('/');
+  const QString one = QString::fromLatin1(file);
+  QString twice = one;
+  twice.insert(twice.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+  QPixmap pixmap;
+  auto load = [&](const QString& n) {
+    return QFile::exists(folder + n) && pixmap.load(folder + n);
+  };
+  // A high-density screen shows the picture painted at twice the size at the same size; a
+  // missing or unreadable picture leaves the plain frame.
+  if (picture->devicePixelRatioF() > 1 && load(twice))
+    pixmap.setDevicePixelRatio(2);
+  else if (!load(one))
+    return picture;
+  picture->setPixmap(pixmap);
   return picture;
 }
 

@@ -1,6 +1,7 @@
 // The generated assets as the scene, the sound schedule and the dialog load them; reproducible.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <span>
 #include <string>
@@ -29,8 +31,8 @@ struct Bitmap {
 };
 
 // A bitmap of the asset folder as the saver's display reads it.
-Bitmap LoadBitmap(const std::string& name) {
-  SDL_Surface* file = SDL_LoadBMP((kAssets / name).c_str());
+Bitmap LoadBitmap(const std::string& name, const fs::path& folder = kAssets) {
+  SDL_Surface* file = SDL_LoadBMP((folder / name).c_str());
   EXPECT_NE(file, nullptr) << name << ": " << SDL_GetError();
   if (file == nullptr) return {};
   Bitmap out{file->w, file->h, file->format->BitsPerPixel, {}};
@@ -85,9 +87,9 @@ std::vector<std::string> Names(std::span<const char* const> files) {
 }
 
 // The creatures' frames; their sizes are what the motion rules allow.
-const std::vector<std::string> kCreatures[] = {
-    Names(layout::kFirstKindButterfly), Names(layout::kSecondKindButterfly), Names(layout::kBird),
-    Names(layout::kFlock)};
+const std::vector<std::string> kCreatures[] = {Names(layout::kFirstKindButterfly),
+                                               Names(layout::kSecondKindButterfly),
+                                               Names(layout::kBird), Names(layout::kFlock)};
 
 double ChannelRms(const std::vector<int16_t>& s, size_t from, size_t count) {
   double sum = 0;
@@ -103,7 +105,7 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
     int min_w, max_w, min_h, max_h, bits;
   };
   const Expect pictures[] = {
-      {{layout::kBackground1, layout::kBackground2}, 800, 800, 600, 600, 24},
+      {{layout::kBackground1, layout::kBackground2}, 1440, 1440, 600, 600, 24},
       {kCreatures[0], 50, 75, 1, 75, 24},
       {kCreatures[1], 40, 75, 1, 50, 24},
       {kCreatures[2], 60, 75, 1, 110, 24},
@@ -114,6 +116,8 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
       {{"preview.bmp"}, 153, 153, 115, 115, 8},
       {{"dialog-wf1.bmp", "dialog-wf2.bmp"}, 40, 40, 30, 30, 24},
       {{"dialog-screen.bmp"}, 70, 70, 62, 62, 24},
+      {{"dialog-wf1@2x.bmp", "dialog-wf2@2x.bmp"}, 80, 80, 60, 60, 24},
+      {{"dialog-screen@2x.bmp"}, 140, 140, 124, 124, 24},
   };
   for (const Expect& e : pictures) {
     const Bitmap first = LoadBitmap(e.files[0]);
@@ -129,27 +133,61 @@ TEST(AssetFiles, EachPictureAndSoundHasItsSizeAndFormat) {
   EXPECT_TRUE(eagle.rate == 44100 && eagle.channels == 2 && eagle.seconds() >= 1 &&
               eagle.seconds() <= 3)
       << eagle.seconds();
-  // The preview is a still of the first scene, rows the right way up: compare each quarter.
+  // The preview is a still of the first scene without its wide margins, rows the right way up:
+  // compare each quarter.
   const Bitmap p = LoadBitmap("preview.bmp"), bg = LoadBitmap(layout::kBackground1);
   ASSERT_FALSE(p.rgb.empty() || bg.rgb.empty());
-  auto mean = [](const Bitmap& b, int q, size_t c) {  // of channel c over quarter q
-    const int w = b.width / 2, h = b.height / 2;
+  auto mean = [](const Bitmap& b, int x0, int q, size_t c) {  // of channel c over quarter q
+    const int w = (b.width - 2 * x0) / 2, h = b.height / 2;
     double sum = 0;
     for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) sum += b.at(q % 2 * w + x, q / 2 * h + y)[c];
+      for (int x = 0; x < w; ++x) sum += b.at(x0 + q % 2 * w + x, q / 2 * h + y)[c];
     return sum / (w * h);
   };
   for (int q = 0; q < 4; ++q)
     for (size_t c = 0; c < 3; ++c)
-      EXPECT_NEAR(mean(p, q, c), mean(bg, q, c), 12) << "quarter " << q << " channel " << c;
+      EXPECT_NEAR(mean(p, 0, q, c), mean(bg, layout::kWideMargin, q, c), 12)
+          << "quarter " << q << " channel " << c;
 }
 
-TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
+// The wide backgrounds show the 4:3 scene exactly as before in their middle, and forest, not a
+// flat or black band, in every strip of the margins.
+TEST(AssetFiles, WideBackgroundsKeepTheSceneAndFillTheirMargins) {
+  const struct {
+    const char* file;
+    uint64_t scene_hash;  // FNV-1a of the scene's pixels; a deliberate change to a scene updates it
+  } backgrounds[] = {{layout::kBackground1, 1444764870568463952u},
+                     {layout::kBackground2, 5991622341211222057u}};
+  for (const auto& b : backgrounds) {
+    const Bitmap bg = LoadBitmap(b.file);
+    uint64_t hash = 14695981039346656037ull;
+    for (int y = 0; y < bg.height; ++y)
+      for (int x = layout::kWideMargin; x < layout::kWideMargin + layout::kWidth; ++x)
+        for (uint8_t c : bg.at(x, y)) hash = (hash ^ c) * 1099511628211ull;
+    EXPECT_EQ(hash, b.scene_hash) << b.file;
+    for (int x0 = 0; x0 < bg.width; x0 += 40) {
+      if (x0 >= layout::kWideMargin && x0 < layout::kWideMargin + layout::kWidth) continue;
+      double sum = 0, squares = 0;
+      for (int y = 0; y < bg.height; ++y)
+        for (int x = x0; x < x0 + 40; ++x) {
+          const Rgb& p = bg.at(x, y);
+          const double luma = (2 * p[0] + 5 * p[1] + p[2]) / 8.0;
+          sum += luma, squares += luma * luma;
+        }
+      const double n = 40.0 * bg.height, m = sum / n, sd = std::sqrt(squares / n - m * m);
+      EXPECT_TRUE(m > 15 && sd > 6)
+          << b.file << " columns " << x0 << "+40: mean " << m << ", deviation " << sd;
+    }
+  }
+}
+
+// The creatures of a folder sit on the key colour with hard edges.
+void CheckCreatures(const fs::path& folder) {
   for (const auto& names : kCreatures) {
     std::vector<std::vector<Rgb>> frames;
     size_t all_body = 0, light = 0, dark = 0;
     for (const std::string& name : names) {
-      const Bitmap b = LoadBitmap(name);
+      const Bitmap b = LoadBitmap(name, folder);
       size_t body = 0, at_edge = 0, keyed_out = 0, fringe = 0;
       for (int y = 0; y < b.height; ++y)
         for (int x = 0; x < b.width; ++x) {
@@ -181,7 +219,18 @@ TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
   }
 }
 
-TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
+TEST(AssetFiles, CreaturesSitOnTheKeyColourWithHardEdges) {
+  CheckCreatures(kAssets);
+}
+
+// A length on the scene in the pixels of pictures painted at a scale.
+int Scaled(double length, double scale) {
+  return int(std::lround(length * scale));
+}
+
+// The water frames of a folder painted at `scale` line up with their background where the
+// display puts them: the background at Scaled(-kWideMargin), the sprite at Scaled(x).
+void CheckWater(const fs::path& folder, double scale) {
   struct Water {
     std::vector<std::string> files;
     std::string background;
@@ -195,17 +244,19 @@ TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
                           row(layout::kWater2, layout::kBackground2),
                           row(layout::kWater2Small, layout::kBackground2)};
   for (const Water& w : waters) {
-    const Bitmap bg = LoadBitmap(w.background);
+    const Bitmap bg = LoadBitmap(w.background, folder);
+    // The sprite's place on the wide background.
+    const int bx = Scaled(layout::kWideMargin, scale) + Scaled(w.x, scale), by = Scaled(w.y, scale);
     size_t moving = 0, area = 0;
     for (size_t f = 0; f < w.files.size(); ++f) {
-      const Bitmap fr = LoadBitmap(w.files[f]);
-      ASSERT_TRUE(w.x + fr.width <= bg.width && w.y + fr.height <= bg.height)
+      const Bitmap fr = LoadBitmap(w.files[f], folder);
+      ASSERT_TRUE(bx + fr.width <= bg.width && by + fr.height <= bg.height)
           << w.files[f] << " runs off the screen";
       area = size_t(fr.width) * fr.height;
       for (int y = 0; y < fr.height; ++y)
         for (int x = 0; x < fr.width; ++x) {
           const Rgb& p = fr.at(x, y);
-          const Rgb& under = bg.at(w.x + x, w.y + y);
+          const Rgb& under = bg.at(bx + x, by + y);
           if (w.keyed && IsKey(p)) continue;
           ASSERT_FALSE(LooksLikeKey(p) || LooksLikeKeyFringe(p))
               << w.files[f] << " at " << x << "," << y;
@@ -219,6 +270,55 @@ TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
     }
     EXPECT_GT(moving, area / 10) << w.files[0] << " barely moves";
   }
+}
+
+TEST(AssetFiles, WaterFramesLineUpWithTheirBackground) {
+  CheckWater(kAssets, 1);
+}
+
+// The pictures the saver shows, painted for a larger screen: the same names, each scale times
+// its size, sprites in place and hard-edged; every file replaced whole, and a bad scale refused.
+TEST(AssetGenerator, PaintsTheShownPicturesAtAScale) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("larkspill_scaled_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  auto run = [&dir](const std::string& scale) {
+    const std::string command = "\"" LARKSPILL_ASSETGEN "\" --scale '" + scale + "' " +
+                                dir.string() + " 2>" + dir.string() + ".err";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  for (const char* bad : {"0.9", "8.5", "2x", "", "nan", "-3"}) {
+    EXPECT_EQ(run(bad), 2) << bad;
+    std::ifstream err(dir.string() + ".err");
+    const std::string said(std::istreambuf_iterator<char>(err), {});
+    EXPECT_NE(said.find("\"" + std::string(bad) + "\""), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(dir)) << bad;
+  }
+  // An old picture held by another name (as a reader holds it open) keeps its bytes.
+  fs::create_directories(dir);
+  std::ofstream(dir / "Bird1.BMP") << "old";
+  fs::create_hard_link(dir / "Bird1.BMP", dir / "held");
+  // A scale at which the margin and the sprites' places round apart.
+  const double scale = 1.37;
+  ASSERT_EQ(run("1.37"), 0);
+  std::ifstream held(dir / "held");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(held), {}), "old");
+  fs::remove(dir / "held");
+  size_t count = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename();
+    const Bitmap big = LoadBitmap(name, dir), small = LoadBitmap(name);
+    EXPECT_TRUE(big.width == Scaled(small.width, scale) &&
+                big.height == Scaled(small.height, scale) && big.bits == 24)
+        << name << " " << big.width << "x" << big.height;
+    ++count;
+  }
+  EXPECT_EQ(count, 39u);  // every picture but the dialog's
+  CheckCreatures(dir);
+  CheckWater(dir, scale);
+  fs::remove_all(dir);
+  fs::remove(dir.string() + ".err");
 }
 
 // Loops: of the mixer's format, long, unclipped, joined without a click or a bump.
@@ -251,13 +351,13 @@ TEST(AssetGenerator, TwoRunsWriteIdenticalFiles) {
   const std::string base =
       fs::temp_directory_path() / ("larkspill_assets_" + std::to_string(::getpid()));
   fs::remove_all(base);
-  // Both runs write the same 47 files, and the build's folder (which adds the help pages) has them.
+  // Both runs write the same 50 files, and the build's folder (which adds the help pages) has them.
   for (const char* run : {"one", "two"})
     ASSERT_EQ(std::system(("\"" LARKSPILL_ASSETGEN "\" " + base + "/" + run).c_str()), 0) << run;
   for (const std::string& command :
        {"diff -r " + base + "/one " + base + "/two",
         "diff -r -x '*.htm' " + base + "/one '" + kAssets.string() + "'"})
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  EXPECT_EQ(std::distance(fs::directory_iterator(base + "/one"), {}), 47);
+  EXPECT_EQ(std::distance(fs::directory_iterator(base + "/one"), {}), 50);
   fs::remove_all(base);
 }

@@ -89,12 +89,13 @@ pixel() { convert "${3:-x:root}" -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null | 
 # black X Y...: fails unless each pixel ("x y" arguments) is black.
 black() { local xy; for xy in "$@"; do [ "$(pixel $xy)" = "0 0 0" ] || fail "not black at $xy: $(pixel $xy)"; done; }
 
-# Which background an 800 x 600 screenshot shows: 1 or 2, the one nearer (its middle) in a region no
-# water covers.
+# Which background a screenshot shows: 1 or 2, the one nearer in a region no water covers (the
+# scene's left edge is 320 pixels into the wide background).
 scene_of() {
   local f
   for f in UK-bg01.bmp UK-02bgb.bmp; do
-    convert "$1" \( "$LARKSPILL_ASSETS/$f" -gravity center -extent 800x600 \) -gravity northwest -crop 160x120+0+440 +repage -resize '1x1!' -compose difference -composite -format '%[fx:r+g+b]\n' info:
+    convert "$1" -crop 160x120+0+440 +repage \( "$LARKSPILL_ASSETS/$f" -crop 160x120+320+440 +repage \) \
+      -resize '1x1!' -compose difference -composite -format '%[fx:r+g+b]\n' info:
   done | awk 'NR == 1 { a = $1 } NR == 2 { print a + 0 < $1 + 0 ? 1 : 2 }'
 }
 

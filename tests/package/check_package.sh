@@ -14,7 +14,8 @@ root=$(mktemp -d /tmp/larkspill-pkg.XXXXXX)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 rel=${prefix#/}
-for f in bin/larkspill libexec/xscreensaver/larkspill share/xscreensaver/config/larkspill.xml \
+for f in bin/larkspill libexec/xscreensaver/larkspill libexec/larkspill/larkspill_assetgen \
+  share/xscreensaver/config/larkspill.xml \
   share/larkspill/{UK-bg01.bmp,UK-02bgb.bmp,1Butter1.BMP,Flock8.BMP,UK2-sm03.BMP,preview.bmp,nccf01.wav,eagle.wav} \
   share/larkspill/{index,support}.htm share/applications/screensavers/larkspill.desktop \
   share/man/man6/larkspill.6.gz share/doc/larkspill/{copyright,changelog.gz}; do
@@ -22,11 +23,13 @@ for f in bin/larkspill libexec/xscreensaver/larkspill share/xscreensaver/config/
 done
 find "$root/$rel/lib" -path '*/larkspill/larkspill-dialog.so' | grep -q . || fail "no settings dialog module"
 count=$(find "$root/$rel/share/larkspill" -type f | wc -l)
-[ "$count" -eq 49 ] || fail "the data folder holds $count files, not the 47 assets and 2 pages"
+[ "$count" -eq 52 ] || fail "the data folder holds $count files, not the 50 assets and 2 pages"
 [ "$(readlink "$root/$rel/libexec/xscreensaver/larkspill")" = ../../bin/larkspill ] ||
   fail "the hosts' saver folder does not link to the program"
-# Nothing of the build's own (tests, tools, object files) rides along.
-stray=$(find "$root" -type f \( -name '*.a' -o -name '*test*' -o -name 'CMake*' -o -name '*assetgen*' \) | head -n 3)
+# Nothing of the build's own (tests, tools, object files) rides along; the picture painter is
+# the one tool the saver runs.
+stray=$(find "$root" -type f \( -name '*.a' -o -name '*test*' -o -name 'CMake*' -o -name '*assetgen*' \) \
+  ! -path "*/libexec/larkspill/larkspill_assetgen" | head -n 3)
 [ -z "$stray" ] || fail "build files in the package: $stray"
 # The unpacked program looks for its pictures in the installed data folder: it names a file there
 # (or, where the package is installed, runs until stopped).

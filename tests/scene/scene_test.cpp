@@ -40,10 +40,10 @@ TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPl
               {kBird, -1, 1, 100, kBirdStarts[0]},
               {kBird, -1, 1, 100, kBirdStarts[1]},
               {kWater1.files, -2, 1, 200, kWater1.place},
-              {{&kBackground1, 1}, -2, 0, 0, {0, 0}},
+              {{&kBackground1, 1}, -2, 0, 0, {-kWideMargin, 0}},
               {kWater2.files, -1, 1, 200, kWater2.place},
               {kWater2Small.files, -1, 1, 200, kWater2Small.place},
-              {{&kBackground2, 1}, -2, 0, 0, {0, 0}}};
+              {{&kBackground2, 1}, -2, 0, 0, {-kWideMargin, 0}}};
   std::vector<std::string> expected = {"OpenDisplay 800 600 16 []"};
   int32_t id = 101;
   for (const auto& [files, key, start, delay, at] : rows) {
@@ -113,7 +113,7 @@ TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
   auto at = [&h](auto& e) { return std::ranges::find(h.journal, e) - h.journal.begin(); };
   EXPECT_EQ(h.windows.calls, std::vector<std::string>{"ShowCursor 0"});
   EXPECT_LT(at("ShowCursor 0"), at("OpenDisplay 800 600 16 []"));
-  EXPECT_LT(at("SetSpriteX 13 0"), at("LoadSound /a/nccf01.wav"));
+  EXPECT_LT(at("SetSpriteX 13 -320"), at("LoadSound /a/nccf01.wav"));
   EXPECT_EQ(h.sound.Count("PlaySoundLooped 1"), 1u);
   EXPECT_EQ(h.window->MouseSens, 4);  // and it runs on the first-run values
   EXPECT_EQ(h.window->BirdTimer, "20");

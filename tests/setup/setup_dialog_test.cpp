@@ -1,9 +1,6 @@
 // Drives the Control Box through its controls, found by object name, against a store in memory.
 #include "setup/setup_dialog.h"
 
-#include <QTest>
-#include <QtWidgets>
-
 #include <fcntl.h>
 #include <fontconfig/fontconfig.h>
 #include <sys/file.h>
@@ -11,6 +8,9 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <QTest>
+#include <QtWidgets>
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_display.h"
@@ -20,6 +20,7 @@
 #include "scene/saver_window.h"
 #include "settings/key_table.h"
 #include "settings/memory_store.h"
+#include "setup/dialog_widgets.h"
 #include "setup/single_dialog.h"
 
 namespace larkspill {
@@ -42,7 +43,9 @@ static QStringList FamiliesInFile(const FontFile& file) {
 // A part of a scroll bar (the thumb unless said), in the bar's coordinates, from the bar's own
 // style option.
 static QRect ThumbRect(QScrollBar* bar, QStyle::SubControl part = QStyle::SC_ScrollBarSlider) {
-  struct Peek : QScrollBar { using QScrollBar::initStyleOption; };
+  struct Peek : QScrollBar {
+    using QScrollBar::initStyleOption;
+  };
   QStyleOptionSlider o;
   (bar->*&Peek::initStyleOption)(&o);
   return bar->style()->subControlRect(QStyle::CC_ScrollBar, &o, part, bar);
@@ -91,10 +94,14 @@ class SetupDialogTest : public QObject {
       if (w == nullptr)
         out << QString::fromStdString(
             store_.GetSetting(kAppName, name.substr(0, at), name.substr(at + 1), "<absent>"));
-      else if (auto* box = qobject_cast<QCheckBox*>(w)) out << QString::number(box->isChecked());
-      else if (auto* bar = qobject_cast<QScrollBar*>(w)) out << QString::number(bar->value());
-      else if (auto* edit = qobject_cast<QLineEdit*>(w)) out << edit->text();
-      else if (auto* label = qobject_cast<QLabel*>(w)) out << label->text();
+      else if (auto* box = qobject_cast<QCheckBox*>(w))
+        out << QString::number(box->isChecked());
+      else if (auto* bar = qobject_cast<QScrollBar*>(w))
+        out << QString::number(bar->value());
+      else if (auto* edit = qobject_cast<QLineEdit*>(w))
+        out << edit->text();
+      else if (auto* label = qobject_cast<QLabel*>(w))
+        out << label->text();
       else if (auto* list = qobject_cast<QComboBox*>(w))
         out << (list->currentIndex() < 0 ? list->placeholderText() : list->currentText());
       else if (qobject_cast<QRadioButton*>(w) != nullptr) {
@@ -254,7 +261,8 @@ class SetupDialogTest : public QObject {
         {"hsbJungleVolume", "hsbJungleVolume",
          "VolumeJungle=-2500 VolumeJungle=-2499 VolumeJungle=-2498 VolumeJungle=0 VolumeJungle=-1 "
          "VolumeJungle=-2|-2"},
-        {"vsbWaterSpeed", "txtWaterSpeed", "WaterSpeed=500 WaterSpeed=499 WaterSpeed=498 "
+        {"vsbWaterSpeed", "txtWaterSpeed",
+         "WaterSpeed=500 WaterSpeed=499 WaterSpeed=498 "
          "WaterSpeed=50 WaterSpeed=51 WaterSpeed=52|52"},
         {"hsbButter", "txtButter",
          "NumButter=1 NumButter=2 NumButter=3 NumButter=2 NumButter=1|1"}};
@@ -298,8 +306,9 @@ class SetupDialogTest : public QObject {
     QCOMPARE(fonts->itemText(0) + fonts->itemText(1), QStringLiteral("Arialcourier New"));
     fonts->setCurrentIndex(4);
     // Entry 2 (the stored position) is shown first, then the stored name, then the one picked.
-    QCOMPARE(TakeWrites(), "SelectedFont=2 FontName=DejaVu Sans SelectedFont=0 FontName=Arial "
-                           "CheckFont=0 SelectedFont=4 FontName=Verdana");
+    QCOMPARE(TakeWrites(),
+             "SelectedFont=2 FontName=DejaVu Sans SelectedFont=0 FontName=Arial "
+             "CheckFont=0 SelectedFont=4 FontName=Verdana");
     // Checking it again and unchecking it loads the list again, every font once.
     QTest::mouseClick(check, Qt::LeftButton);
     QTest::mouseClick(check, Qt::LeftButton);
@@ -312,14 +321,18 @@ class SetupDialogTest : public QObject {
   void fontsLoadAtOpeningAndTheStoredFaceIsFound() {
     // The fonts listed, the stored position and name; the name shown, the position and name stored.
     const std::tuple<QStringList, const char*, const char*, const char*> cases[] = {
-        {kFonts, "3", "verdana", "Verdana|4|Verdana"}, {kFonts, "17", "Comic", "|17|Comic"},
+        {kFonts, "3", "verdana", "Verdana|4|Verdana"},
+        {kFonts, "17", "Comic", "|17|Comic"},
         {kFonts, "0", "Verdana [monotype]", "Verdana|4|Verdana"},
-        {{"DejaVu Sans", "Liberation Sans", "Verdana"}, "9", "Arial",
+        {{"DejaVu Sans", "Liberation Sans", "Verdana"},
+         "9",
+         "Arial",
          "Liberation Sans|1|Liberation Sans"}};
     for (const auto& [fonts, selected, name, shown] : cases) {
       init();
       font_list_ = fonts;
-      Set({{"Startup/CheckFont", "0"}, {"Startup/SelectedFont", selected},
+      Set({{"Startup/CheckFont", "0"},
+           {"Startup/SelectedFont", selected},
            {"Startup/FontName", name}});
       Open(false);
       QVERIFY(font_calls_ == 1 && Find<QComboBox>("cboFontsScreen")->isEnabled());
@@ -334,8 +347,8 @@ class SetupDialogTest : public QObject {
     QStringList names = ScreenFontFamilies();
     QVERIFY(names.size() >= 3);  // fonts-dejavu-core and fonts-liberation at least
     QVERIFY2(names.filter(QStringLiteral("[")).isEmpty(), qPrintable(names.join(',')));
-    names << "DejaVu Sans [PfEd]" << "Liberation Serif [1ASC ]"
-          << QFontDatabase::families().filter(" [");
+    names << "DejaVu Sans [PfEd]"
+          << "Liberation Serif [1ASC ]" << QFontDatabase::families().filter(" [");
     FontLookup lookup;
     for (const QString& name : names) {
       const QString family = name.left(name.indexOf(QStringLiteral(" [")));
@@ -349,8 +362,13 @@ class SetupDialogTest : public QObject {
   void broughtToTheFrontItShowsTheStoreAsItIsNowAndItsButtonsWork() {
     Open();
     // Any PwrSave but 0 is on; a BirdTimer that is no entry of its list is shown, not written.
-    Set({{"one/Clock", "0"}, {"one/Scroll", "7"}, {"one/SoundOff", "45"}, {"two/PosClock", "9"},
-         {"two/Message", "Gone fishing"}, {"Startup/PwrSave", "2"}, {"one/BirdTimer", "25"}});
+    Set({{"one/Clock", "0"},
+         {"one/Scroll", "7"},
+         {"one/SoundOff", "45"},
+         {"two/PosClock", "9"},
+         {"two/Message", "Gone fishing"},
+         {"Startup/PwrSave", "2"},
+         {"one/BirdTimer", "25"}});
     dialog_->BringToFront();
     QCOMPARE(Shown({"chkPowerSave", "chkClock", "txtScroll", "txtMessage", "cboSoundOff",
                     "optPosClock", "cboBirds"}),
@@ -403,8 +421,16 @@ class SetupDialogTest : public QObject {
   }
 
   void hostileStoresOpenAndTextsShowAsStored() {
-    const std::string hostile[] = {"", "fast", "99999", "-99999", "2.5e9", "nan", "1e999",
-                                   std::string(200 * 1024, 'w'), "Grüße 滝 = ; # [x]", "\n\t\r"};
+    const std::string hostile[] = {"",
+                                   "fast",
+                                   "99999",
+                                   "-99999",
+                                   "2.5e9",
+                                   "nan",
+                                   "1e999",
+                                   std::string(200 * 1024, 'w'),
+                                   "Grüße 滝 = ; # [x]",
+                                   "\n\t\r"};
     for (const std::string& value : hostile) {
       store_ = MemoryStore();
       for (const auto& k : SettingKeys()) store_.SaveSetting(kAppName, k.section, k.key, value);
@@ -422,8 +448,8 @@ class SetupDialogTest : public QObject {
   // after its patience instead of hanging.
   void aStoppedDialogIsAskedOnlyForAWhile() {
     QTemporaryDir dir;
-    const int claim = ::open(qPrintable(dir.filePath("larkspill-dialog.lock")), O_RDWR | O_CREAT,
-                             0600);
+    const int claim =
+        ::open(qPrintable(dir.filePath("larkspill-dialog.lock")), O_RDWR | O_CREAT, 0600);
     QVERIFY(::flock(claim, LOCK_EX) == 0);
     sockaddr_un address{AF_UNIX, {}};
     qstrncpy(address.sun_path, qPrintable(dir.filePath("larkspill-dialog.socket")),
@@ -447,6 +473,25 @@ class SetupDialogTest : public QObject {
     for (int fd : queued) ::close(fd);
     ::close(listener), ::close(claim);
     QCOMPARE(status, W_EXITCODE(static_cast<int>(SingleDialog::Start::NoAnswer), 0));
+  }
+
+  // A high-density screen (the test runs again with QT_SCALE_FACTOR=2) shows a picture painted at
+  // twice the size where there is one, at the same size as the plain one; other screens, or a
+  // missing one, the plain picture.
+  void picturesAtTwiceTheSizeOnHighDensityScreens() {
+    QTemporaryDir dir;
+    QImage(40, 30, QImage::Format_RGB32).save(dir.filePath("a.bmp"));
+    QImage(80, 60, QImage::Format_RGB32).save(dir.filePath("a@2x.bmp"));
+    QImage(40, 30, QImage::Format_RGB32).save(dir.filePath("b.bmp"));
+    QWidget parent;
+    const bool dense = parent.devicePixelRatioF() > 1;
+    for (const char* file : {"a.bmp", "b.bmp"}) {
+      const QPixmap shown =
+          MakePicture(&parent, "Picture", dir.path().toStdString(), file, 0, 0, 40, 30)->pixmap();
+      const bool twice = dense && file[0] == 'a';
+      QCOMPARE(shown.devicePixelRatio(), twice ? 2.0 : 1.0);
+      QCOMPARE(shown.deviceIndependentSize(), QSizeF(40, 30));
+    }
   }
 };
 
