@@ -12,6 +12,7 @@
 #include "platform/display/picture_store.h"
 #include "platform/display/text_cache.h"
 #include "platform/frame/scaled_view.h"
+#include "platform/frame/scene_fit.h"
 #include "scene/sprite_display.h"
 
 namespace larkspill {
@@ -120,9 +121,12 @@ TEST(FrameComposerTest, FramesComposedInPartsMatchFramesComposedWholeOnScaledWin
 
 // In Draw's frames: a keyed picture off the left edge and over a picture, an opaque one, fills.
 TEST(FrameComposerTest, KeyedPicturesShowWhatIsUnderTheirKeyAndFillsTakeTheirColour) {
-  const struct { int n, x, y; uint32_t colour; } expected[] = {
-      {0, 1, 0, 0xEEBB11}, {1, 2, 1, 0x336699}, {1, 3, 1, 0xEEBB11}, {1, 9, 1, 0x336699},
-      {1, 26, 4, 0x11EE22}, {1, 27, 4, 0xFF00FF}, {5, 30, 5, 0x0000FF}, {5, 34, 25, 0x0000FF}};
+  const struct {
+    int n, x, y;
+    uint32_t colour;
+  } expected[] = {{0, 1, 0, 0xEEBB11},  {1, 2, 1, 0x336699},  {1, 3, 1, 0xEEBB11},
+                  {1, 9, 1, 0x336699},  {1, 26, 4, 0x11EE22}, {1, 27, 4, 0xFF00FF},
+                  {5, 30, 5, 0x0000FF}, {5, 34, 25, 0x0000FF}};
   for (const auto& [n, x, y, colour] : expected) {
     Frame f;
     Draw(f.composer, n);
@@ -131,11 +135,57 @@ TEST(FrameComposerTest, KeyedPicturesShowWhatIsUnderTheirKeyAndFillsTakeTheirCol
 }
 
 TEST(ScaledViewTest, TheFrameIsLetterboxedAsLargeAsFits) {
-  const struct { int w, h; ViewPlace place; } cases[] = {
-      {800, 600, {0, 0, 800, 600}},     {1920, 1080, {240, 0, 1440, 1080}},
-      {3840, 2160, {480, 0, 2880, 2160}}, {1000, 500, {167, 0, 666, 500}},
-      {640, 1000, {0, 260, 640, 480}},  {1, 1, {}}, {0, 600, {}}};
+  const struct {
+    int w, h;
+    ViewPlace place;
+  } cases[] = {{800, 600, {0, 0, 800, 600}},
+               {1920, 1080, {240, 0, 1440, 1080}},
+               {3840, 2160, {480, 0, 2880, 2160}},
+               {1000, 500, {167, 0, 666, 500}},
+               {640, 1000, {0, 260, 640, 480}},
+               {1, 1, {}},
+               {0, 600, {}}};
   for (const auto& c : cases) EXPECT_EQ(PlaceView(c.w, c.h, 800, 600), c.place) << c.w << " wide";
+  // A frame made for the window fills it, though its width was rounded to whole pixels.
+  EXPECT_EQ(PlaceView(1920, 1080, 1067, 600), (ViewPlace{0, 0, 1920, 1080}));
+}
+
+// The 4:3 scene is centred at the screen's height, the wide backgrounds fill up to 21:9, and a
+// creature just off the scene is just off the screen, however wide.
+TEST(SceneFitTest, TheSceneIsCentredAndCreaturesCrossTheWholeWidth) {
+  const struct {
+    int w, h;
+    bool painted;
+    SceneFit fit;
+    int32_t background_x;  // where the wide background's left edge lands
+  } cases[] = {
+      {800, 600, false, SceneFit::Exact(), -320},
+      {800, 600, true, SceneFit::Exact(), -320},
+      {1920, 1080, false, {1, -400.0 / 3, 4.0 / 3, 1067, 600}, -187},
+      {1920, 1080, true, {1.8, -400.0 / 3, 4.0 / 3, 1920, 1080}, -336},
+      {2560, 1080, true, {1.8, (800 - 2560 / 1.8) / 2, 2560 / 1.8 / 800, 2560, 1080}, -16},
+      {3840, 1080, true, {1.8, -320, 1.8, 2592, 1080}, 0},  // beyond 21:9: bars at the sides
+      {1280, 1024, true, {1024 / 600.0, 25, 1, 1280, 1024}, -589},  // narrower: the sides cropped
+      {0, 600, false, SceneFit::Exact(), -320}};
+  for (const auto& c : cases) {
+    const SceneFit fit = SceneFit::For(c.w, c.h, c.painted);
+    EXPECT_NEAR(fit.left, c.fit.left, 1e-9) << c.w << "x" << c.h;
+    EXPECT_NEAR(fit.scale, c.fit.scale, 1e-9) << c.w << "x" << c.h;
+    EXPECT_NEAR(fit.spread, c.fit.spread, 1e-9) << c.w << "x" << c.h;
+    EXPECT_EQ(std::pair(fit.width, fit.height), std::pair(c.fit.width, c.fit.height)) << c.w;
+    EXPECT_EQ(fit.X(-320), c.background_x) << c.w << "x" << c.h;
+    // The water lands where the painter put it in the background, both roundings its own.
+    EXPECT_EQ(fit.X(279) - fit.X(-320), std::lround(320 * fit.scale) + std::lround(279 * fit.scale))
+        << c.w << "x" << c.h;
+    for (int w : {20, 116}) {  // scene pixels
+      const int frame_w = static_cast<int>(std::lround(w * fit.scale));
+      EXPECT_LE(fit.CreatureX(-w, frame_w) + frame_w, 1) << c.w << " a creature wide " << w;
+      EXPECT_GE(fit.CreatureX(800, frame_w), fit.width - 1) << c.w << " a creature wide " << w;
+      if (fit.spread == 1) {
+        EXPECT_EQ(fit.CreatureX(300, frame_w), fit.X(300));
+      }
+    }
+  }
 }
 
 struct Folder {
@@ -148,10 +198,14 @@ struct Folder {
 std::string LyingBmp(int32_t width, int32_t height, uint16_t bits, uint32_t compression = 0,
                      uint32_t colours = 0, size_t pixel_bytes = 1000) {
   std::string file = "BM" + std::string(52, '\0') + std::string(pixel_bytes, '\x7f');
-  const std::pair<size_t, uint32_t> fields[] = {
-      {2, uint32_t(file.size())}, {10, 54 + (bits <= 8 ? 4u << bits : 0u)}, {14, 40},
-      {18, uint32_t(width)}, {22, uint32_t(height)}, {26, 1 | uint32_t{bits} << 16},
-      {30, compression}, {46, colours}};
+  const std::pair<size_t, uint32_t> fields[] = {{2, uint32_t(file.size())},
+                                                {10, 54 + (bits <= 8 ? 4u << bits : 0u)},
+                                                {14, 40},
+                                                {18, uint32_t(width)},
+                                                {22, uint32_t(height)},
+                                                {26, 1 | uint32_t{bits} << 16},
+                                                {30, compression},
+                                                {46, colours}};
   for (auto [at, value] : fields)
     for (int i = 0; i < 4; ++i) file[at + i] = static_cast<char>(value >> (8 * i));
   return file;
@@ -162,9 +216,15 @@ TEST(PictureStoreTest, BadPicturesAreRefusedWithTheirName) {
   Folder dir;
   ASSERT_EQ(mkfifo((dir / "fifo.BMP").c_str(), 0600), 0);
   std::filesystem::create_directory(dir / "folder.BMP");
-  const struct { std::string name, bytes, reason; } cases[] = {  // bytes "-": an empty file
-      {"Flock3.BMP", "", "no such file"}, {"empty.BMP", "-", "empty"}, {"fifo.BMP", "", "FIFO"},
-      {"folder.BMP", "", "folder"}, {"garbage.BMP", std::string(500, 'x'), "not a BMP"},
+  const struct {
+    std::string name, bytes, reason;
+  } cases[] = {
+      // bytes "-": an empty file
+      {"Flock3.BMP", "", "no such file"},
+      {"empty.BMP", "-", "empty"},
+      {"fifo.BMP", "", "FIFO"},
+      {"folder.BMP", "", "folder"},
+      {"garbage.BMP", std::string(500, 'x'), "not a BMP"},
       {"huge.BMP", LyingBmp(30000, 30000, 32), "30000 x 30000 pixels, more than"},
       {"wide.BMP", LyingBmp(8192, 4096, 24), "8192 x 4096 pixels, more than"},
       {"upside.BMP", LyingBmp(100, INT32_MIN, 24), "2147483648 pixels, more than"},
@@ -179,8 +239,8 @@ TEST(PictureStoreTest, BadPicturesAreRefusedWithTheirName) {
     const std::string path = dir / c.name;
     if (!c.bytes.empty()) std::ofstream(path, std::ios::binary) << (c.bytes == "-" ? "" : c.bytes);
     EXPECT_THAT([&] { store.Get(path, true); },
-                ThrowsMessage<AssetError>(AllOf(StartsWith("cannot load picture " + path + ": "),
-                                                HasSubstr(c.reason))));
+                ThrowsMessage<AssetError>(
+                    AllOf(StartsWith("cannot load picture " + path + ": "), HasSubstr(c.reason))));
   }
 }
 

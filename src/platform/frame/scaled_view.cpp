@@ -12,8 +12,11 @@ ViewPlace PlaceView(int window_w, int window_h, int frame_w, int frame_h) {
   if (w <= 0 || h <= 0 || frame_w <= 0 || frame_h <= 0) return {};
   const float want_aspect = static_cast<float>(frame_w) / frame_h;
   const float real_aspect = static_cast<float>(w) / h;
+  // A frame made for the window, its width rounded to whole pixels at the window's height, fills
+  // it: its width is off by less than a frame pixel, where a bar would be a line of black.
+  const bool made_for_it = std::abs(int64_t{frame_w} * h - int64_t{w} * frame_h) < h;
   ViewPlace view;
-  if (std::fabs(want_aspect - real_aspect) < 0.0001F) {
+  if (made_for_it || std::fabs(want_aspect - real_aspect) < 0.0001F) {
     view = {0, 0, w, h};
   } else if (want_aspect > real_aspect) {
     view.w = w;
