@@ -104,9 +104,10 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
   const std::span<const char* const> flock = layout::kFlock;
   const std::span<const char* const> bird = layout::kBird;
   const char* const two_kinds_of_wing[] = {butterfly1[0], butterfly1[3]};
-  int32_t background1 = sprite({&layout::kBackground1, 1}, opaque, {-layout::kWideMargin, 0});
+  const layout::Place wide = {-layout::kWideMargin, 0};  // the backgrounds reach beyond the scene
+  int32_t background1 = sprite({&layout::kBackground1, 1}, opaque, wide);
   int32_t water1 = sprite(layout::kWater1.files, opaque, layout::kWater1.place);
-  int32_t background2 = sprite({&layout::kBackground2, 1}, opaque, {-layout::kWideMargin, 0});
+  int32_t background2 = sprite({&layout::kBackground2, 1}, opaque, wide);
   int32_t water2 = sprite(layout::kWater2.files, keyed, layout::kWater2.place);
   int32_t creatures[8] = {
       sprite(butterfly1.first(3), keyed, layout::kButterflyStarts[0]),
@@ -118,6 +119,7 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
       sprite(bird.subspan(4), keyed, {400, 450}),
       sprite(two_kinds_of_wing, keyed, {390, 300}),
   };
+  for (int32_t creature : creatures) display.SetSpriteRoams(creature);
   const int steps[8][2] = {{-1, 1}, {-1, -1}, {0, 1}, {-2, 1}, {1, 0}, {1, 1}, {3, -1}, {0, 0}};
 
   for (int frame = 0; frame < frames; ++frame) {

@@ -33,6 +33,7 @@ void SaverWindow::OpenDisplayAndBuildScene() {
   const auto attach = [this](Creature& creature, std::span<const char* const> files,
                              int32_t start_frame, int32_t delay, Place at) {
     const int32_t sprite = BuildSprite(files, kKeyTransparent, start_frame, delay, at.x, at.y);
+    services_.display.SetSpriteRoams(sprite);
     creature.Attach(services_.display, services_.random, sprite, static_cast<int16_t>(at.x),
                     static_cast<int16_t>(at.y));
   };
@@ -76,7 +77,8 @@ int32_t SaverWindow::BuildSprite(std::span<const char* const> files, int32_t key
   return sprite;
 }
 
-// A still, opaque background covering the whole screen from 0,0.
+// A still, opaque background covering the whole scene from 0,0, and more forest beside it for
+// wide screens.
 void SaverWindow::BuildBackground(int32_t& sprite, const char* file) {
   SpriteDisplay& d = services_.display;
   sprite = d.CreateSprite();

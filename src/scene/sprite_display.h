@@ -20,7 +20,8 @@ class AssetError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The sprite display: the full-screen 800 x 600 scene, its sprites, text and frame flip.
+// The sprite display: the full-screen 800 x 600 scene, its sprites, text and frame flip. Places
+// are on the scene, whatever the screen's size.
 // Sprite ids are whatever CreateSprite returns; frames are numbered from 1.
 class SpriteDisplay {
  public:
@@ -38,6 +39,8 @@ class SpriteDisplay {
   virtual void SetSpriteFrameDelay(int32_t sprite, int32_t milliseconds) = 0;
   virtual void SetSpriteX(int32_t sprite, int32_t x) = 0;
   virtual void SetSpriteY(int32_t sprite, int32_t y) = 0;
+  // Marks a creature: on a screen wider than the scene its place is spread over the width shown.
+  virtual void SetSpriteRoams(int32_t /*sprite*/) {}
   // Moves right by `step` pixels (negative: left).
   virtual void MoveSpriteX(int32_t sprite, int32_t step) = 0;
   // Moves up by `step` pixels, y decreasing (negative: down).

@@ -40,6 +40,7 @@ class FpsOverlay : public SpriteDisplay {
     display_.SetSpriteFrameDelay(sprite, ms);
   }
   void SetSpriteX(int32_t sprite, int32_t x) override { display_.SetSpriteX(sprite, x); }
+  void SetSpriteRoams(int32_t sprite) override { display_.SetSpriteRoams(sprite); }
   void SetSpriteY(int32_t sprite, int32_t y) override { display_.SetSpriteY(sprite, y); }
   void MoveSpriteX(int32_t sprite, int32_t step) override { display_.MoveSpriteX(sprite, step); }
   void MoveSpriteY(int32_t sprite, int32_t step) override { display_.MoveSpriteY(sprite, step); }

@@ -130,6 +130,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   display_options.accept_input = !target.host_owns_input;
   display_options.video_driver = "x11";
   SdlDisplay display(clock, display_options);
+  display.UsePaintedPictures(&painted);
   // On a Wayland desktop whose compositor has the layer shell the saver is its own client there;
   // elsewhere (X11, GNOME's Wayland through Xwayland, any host's window) it is an X11 client.
   if (!hosted) {

@@ -105,12 +105,12 @@ for delay in 0.005 0.03 0.1 0.2 0.3 window preview; do
   esac || fail "X server gone after $delay: status $EXIT_STATUS: $(err)"
 done
 
-# Screens one or two pixels wide: the scene where there is room for it, black where there is none.
+# Screens one or two pixels wide: the forest scaled down to fill them.
 for screen in 1x1x24 2x1x24; do
   start_display "$screen"
   start_app /s
   runs_after 2
-  if [ $screen = 1x1x24 ]; then black "0 0"; else [ "$(pixel 0 0)" != "0 0 0" ] || fail "$screen: nothing drawn"; black "1 0"; fi
+  [ "$(pixel 0 0)" != "0 0 0" ] || fail "$screen: nothing drawn"
   term_ends "$screen" 1
 done
 
@@ -128,7 +128,7 @@ done
 start_display 800x600x8
 start_app /s
 box_id() { xwininfo -root -tree | sed -n 's/^ *\(0x[0-9a-f]*\) "Error opening Direct Draw!".*/\1/p' | grep .; }
-until_ok 10 box_id >/dev/null || fail "8-bit: no message box; stderr: $(err)"
+until_ok 20 box_id >/dev/null || fail "8-bit: no message box; stderr: $(err)"
 xdotool key --window "$(box_id)" Return
 ends_with 4 "8-bit" 3
 grep -q "palette" "$WORK/stderr" || fail "8-bit: nothing said: $(err)"

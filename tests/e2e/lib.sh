@@ -5,7 +5,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/deps.sh"
 
 WORK=$(mktemp -d /tmp/larkspill-e2e.XXXXXX)
-export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/run" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw"
+export XDG_CONFIG_HOME="$WORK/config" XDG_CACHE_HOME="$WORK/cache" XDG_RUNTIME_DIR="$WORK/run" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw"
 SETTINGS="$XDG_CONFIG_HOME/larkspill/settings.ini" shots="${SHOTS:-$WORK/shots}"  # SHOTS=dir keeps screenshots
 mkdir -p "$XDG_CONFIG_HOME" "$shots" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 TITLE="Larkspill -  Get DirectX" DIALOG="Larkspill Control Box  Freeware for personal use" PIDS=()

@@ -26,6 +26,7 @@ class FakeDisplay : public SpriteDisplay, public CallLog {
   void SetSpriteFrame(int32_t s, int32_t frame) override { Record("SetSpriteFrame", s, frame); }
   void SetSpriteFrameDelay(int32_t s, int32_t ms) override { Record("SetSpriteFrameDelay", s, ms); }
   void SetSpriteX(int32_t s, int32_t x) override { Record("SetSpriteX", s, x), sprites[s].x = x; }
+  void SetSpriteRoams(int32_t s) override { Record("SetSpriteRoams", s); }
   void SetSpriteY(int32_t s, int32_t y) override { Record("SetSpriteY", s, y), sprites[s].y = y; }
   void MoveSpriteX(int32_t s, int32_t d) override { Record("MoveSpriteX", s, d); }
   void MoveSpriteY(int32_t s, int32_t d) override { Record("MoveSpriteY", s, d); }

@@ -52,7 +52,9 @@ TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPl
       expected.push_back(
           Call("LoadSpriteFrame", id, int(f + 1), "/a/" + std::string(files[f]), key));
     if (start) expected.push_back(Call("SetSpriteFrame", id, start));
-    expected.insert(expected.end(), {Call("SetSpriteY", id, at.y), Call("SetSpriteX", id++, at.x)});
+    expected.insert(expected.end(), {Call("SetSpriteY", id, at.y), Call("SetSpriteX", id, at.x)});
+    if (files.size() >= 6) expected.push_back(Call("SetSpriteRoams", id));  // the creatures
+    ++id;
   }
   EXPECT_EQ(h.display.calls, expected);
   // Each animated sprite shows its next frame on its delay, after its last the first.

@@ -7,6 +7,7 @@
 
 #include "platform/display/sdl_surface_presenter.h"
 #include "platform/files/picture_file.h"
+#include "platform/system/painted_pictures.h"
 #include "platform/wayland/wayland_screens.h"
 #include "platform/x11/x11_presenter.h"
 
@@ -16,6 +17,8 @@ namespace {
 // What CaptureFrame hands out.
 constexpr auto kCaptureFormat = SDL_PIXELFORMAT_ARGB8888;
 constexpr int kDefaultFontSize = 16;
+// Frames between two looks at the pictures painted for the screen: about twice a second.
+constexpr int kFramesBetweenLooks = 30;
 
 // A scene colour (red + 256 * green + 65536 * blue) as 0xRRGGBB.
 uint32_t Rgb(int32_t colour) {
@@ -77,15 +80,13 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
     }
   }
 
-  shared_frame_ = X11SharedImage::ForWindow(windows_.window(0), width, height);
-  if (shared_frame_) {
-    composer_ = std::make_unique<FrameComposer>(shared_frame_->pixels(), width, height,
-                                                shared_frame_->stride());
-    composer_->SetBeforeWriting([frame = shared_frame_.get()] { frame->WaitForReading(); });
-  } else {
-    frame_pixels_.assign(static_cast<size_t>(width) * height, 0);
-    composer_ = std::make_unique<FrameComposer>(frame_pixels_.data(), width, height, width * 4);
+  int screen_w = 0;
+  int screen_h = 0;
+  if (ScreenSize(&screen_w, &screen_h)) {
+    fit_ = SceneFit::For(screen_w, screen_h, false);
+    screen_scale_ = SceneFit::ScreenScale(screen_h);
   }
+  MakeFrame();
   if (composer_->frame() == nullptr || composer_->frame_surface() == nullptr) return fail("frame");
   MakeScreens();
   if (!texts_.Start()) return fail("fonts");
@@ -100,12 +101,53 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
 
   SDL_ShowCursor(cursor_visible_ ? SDL_ENABLE : SDL_DISABLE);
   open_ = true;
+  PlanPaintedPictures();
   if (trace_) trace_->OpenEnds();
   return true;
 }
 
+// The frame's pixels (shared with the X server where it can) and its composer, at fit_'s size.
+void SdlDisplay::MakeFrame() {
+  const int w = fit_.width;
+  const int h = fit_.height;
+  shared_frame_ = wayland_ ? nullptr : X11SharedImage::ForWindow(windows_.window(0), w, h);
+  if (shared_frame_) {
+    composer_ =
+        std::make_unique<FrameComposer>(shared_frame_->pixels(), w, h, shared_frame_->stride());
+    composer_->SetBeforeWriting([frame = shared_frame_.get()] { frame->WaitForReading(); });
+  } else {
+    frame_pixels_.assign(static_cast<size_t>(w) * h, 0);
+    composer_ = std::make_unique<FrameComposer>(frame_pixels_.data(), w, h, w * 4);
+  }
+}
+
+// The size of the screen the frame is made for: the first window's, or the first output's.
+bool SdlDisplay::ScreenSize(int* w, int* h) const {
+  *w = 0;
+  *h = 0;
+  if (wayland_) {
+    if (wayland_->outputs().empty()) return false;
+    const WaylandOutput& output = *wayland_->outputs().front();
+    *w = output.width * output.scale;
+    *h = output.height * output.scale;
+  } else if (windows_.count() > 0) {
+    SDL_GetWindowSize(windows_.window(0), w, h);
+  }
+  return *w > 0 && *h > 0;
+}
+
 // A screen for each window, then the windows held.
 void SdlDisplay::MakeScreens() {
+  MakePresenters();
+  windows_.Hold();
+}
+
+// A screen for each window (or output), showing the frame.
+void SdlDisplay::MakePresenters() {
+  if (wayland_) {
+    FollowWaylandOutputs();
+    return;
+  }
   for (size_t i = 0; i < windows_.count(); ++i) {
     Screen& screen = screens_.emplace_back();
     screen.window_id = windows_.window_id(i);
@@ -114,7 +156,6 @@ void SdlDisplay::MakeScreens() {
       screen.presenter = std::make_unique<SdlSurfacePresenter>(windows_.window(i));
     }
   }
-  windows_.Hold();
 }
 
 // New windows and screens for the monitors as they are now; the frame, its pictures and
@@ -154,8 +195,12 @@ void SdlDisplay::LoadSpriteFrame(int32_t sprite, int32_t frame, const std::strin
   }
   if (!open_) throw std::logic_error("cannot load picture " + path + ": the display is not open");
   const Picture& picture = pictures_.Get(path, key_mode == kKeyTransparent);
-  if (target.frames.size() < static_cast<size_t>(frame)) target.frames.resize(frame, nullptr);
+  if (target.frames.size() < static_cast<size_t>(frame)) {
+    target.frames.resize(frame, nullptr);
+    target.files.resize(frame);
+  }
   target.frames[frame - 1] = &picture;
+  target.files[frame - 1] = {path, key_mode == kKeyTransparent};
   if (trace_) trace_->PictureLoaded();
 }
 
@@ -179,6 +224,10 @@ void SdlDisplay::SetSpriteY(int32_t sprite, int32_t y) {
   Sprite& target = SpriteAt(sprite);
   if (trace_ && target.y != y) trace_->MovedY(sprite);
   target.y = y;
+}
+
+void SdlDisplay::SetSpriteRoams(int32_t sprite) {
+  SpriteAt(sprite).roams = true;
 }
 
 // Positions wrap at 32 bits rather than overflow.
@@ -221,15 +270,16 @@ void SdlDisplay::DrawSprite(int32_t sprite) {
   const Picture* picture = target.frames[target.frame - 1];
   if (picture == nullptr) return;
   if (trace_) trace_->Drawn(sprite);
+  const int w = picture->pixels->w;
+  const int32_t x = target.roams ? fit_.CreatureX(target.x, w) : fit_.X(target.x);
   composer_->Add({.picture = picture->image,
-                  .where = BoxAt(target.x, target.y, picture->pixels->w, picture->pixels->h),
+                  .where = BoxAt(x, fit_.Y(target.y), w, picture->pixels->h),
                   .opaque = !picture->keyed});
 }
 
 void SdlDisplay::ClearBackBuffer(int32_t colour) {
   if (!Drawable()) return;
-  composer_->Add(
-      {.where = {0, 0, logical_width_, logical_height_}, .colour = Rgb(colour), .opaque = true});
+  composer_->Add({.where = {0, 0, fit_.width, fit_.height}, .colour = Rgb(colour), .opaque = true});
 }
 
 void SdlDisplay::SetTextFont(const std::string& name, int32_t size, int32_t /*weight*/,
@@ -242,14 +292,17 @@ void SdlDisplay::DrawText(const std::string& text, int32_t x, int32_t y, int32_t
   if (!texts_.font_chosen()) texts_.SetFont("", kDefaultFontSize);
   // Only what can show on the frame is rendered; a text starting far left of it shows nothing
   // that could be rendered within one picture.
-  int64_t max_width = static_cast<int64_t>(logical_width_) - x;
+  const int64_t max_width = fit_.SceneWidthRightOf(x);
   if (max_width <= 0 || max_width > 16384 || y >= logical_height_) return;
   std::shared_ptr<const TextPixels> rendered = texts_.Render(
       text, static_cast<uint32_t>(colour) & 0xFFFFFF, static_cast<int32_t>(max_width));
+  // On a frame of the screen's size, the text is drawn at that size.
+  if (rendered && fit_.scale != 1) rendered = texts_.Scaled(*rendered, fit_.scale);
   if (!rendered) return;
   if (trace_) trace_->Text(text, x, y);
   const SDL_Surface* surface = rendered->surface.get();
-  composer_->Add({.text = std::move(rendered), .where = BoxAt(x, y, surface->w, surface->h)});
+  composer_->Add(
+      {.text = std::move(rendered), .where = BoxAt(fit_.X(x), fit_.Y(y), surface->w, surface->h)});
 }
 
 void SdlDisplay::Flip() {
@@ -258,6 +311,10 @@ void SdlDisplay::Flip() {
   for (Screen& screen : screens_) Present(screen);
   composer_->ClearChanged();
   if (trace_) trace_->Flipped();
+  if (painted_ && --frames_until_look_ <= 0) {
+    frames_until_look_ = kFramesBetweenLooks;
+    LookAfterPaintedPictures();
+  }
   pacer_.Pace();
 }
 
@@ -270,7 +327,7 @@ void SdlDisplay::Present(Screen& screen) {
   if (renewed || w != screen.w || h != screen.h) {
     screen.w = w;
     screen.h = h;
-    screen.view.Place(w, h, logical_width_, logical_height_);
+    screen.view.Place(w, h, fit_.width, fit_.height);
     screen.whole = true;
     if (!screen.view.exact()) composer_->KeepScene(true);
   }
@@ -360,8 +417,17 @@ int64_t SdlDisplay::PixelsComposed() const {
 
 void SdlDisplay::ReleaseAll() {
   windows_.LetGo();  // the keyboard and pointer first: the rest may take a while
+  if (stop_reading_) stop_reading_->store(true);
+  if (painted_read_.valid()) painted_read_.wait();  // at most one picture's read
+  painted_read_ = {};
+  stop_reading_.reset();
+  painted_folder_.reset();
+  fit_ = SceneFit::Exact();
   screens_.clear();
-  for (Sprite& sprite : sprites_) sprite.frames.clear();
+  for (Sprite& sprite : sprites_) {
+    sprite.frames.clear();
+    sprite.files.clear();
+  }
   pictures_.Clear();
   if (composer_) pixels_composed_before_ += composer_->pixels_composed();
   composer_.reset();

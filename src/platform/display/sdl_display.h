@@ -1,8 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <filesystem>
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/display/display_trace.h"
@@ -14,18 +19,23 @@
 #include "platform/frame/frame_composer.h"
 #include "platform/frame/presenter.h"
 #include "platform/frame/scaled_view.h"
+#include "platform/frame/scene_fit.h"
 #include "scene/clock.h"
 #include "scene/sprite_display.h"
 
 namespace larkspill {
 
+class PaintedPictures;
 class WaylandScreens;
 class X11SharedImage;
 
-// The sprite display on SDL2: an 800 x 600 frame composed in memory and shown on any window or
-// screen size (in full-screen mode on every monitor), letterboxed and, when not at its own
-// size, filtered to the screen's size with its texts drawn at that size. Pictures are quantised
-// to 16 bits per pixel (RGB565); texts come from fonts that fontconfig finds by face name.
+// The sprite display on SDL2: the 800 x 600 scene composed in memory and shown on any window or
+// screen size (in full-screen mode on every monitor), scaled to the screen's height with as much
+// of the wide backgrounds beside it as the screen's width shows (SceneFit). The frame starts at
+// the scene's own scale, filtered to the screen's size with its texts drawn at that size; when
+// pictures painted at the screen's scale are at hand (PaintedPictures), they are read beside the
+// running frames and the frame changes to the screen's own size. Pictures are quantised to 16
+// bits per pixel (RGB565); texts come from fonts that fontconfig finds by face name.
 //
 // It puts together the parts in this folder: the pictures (PictureStore), the texts
 // (TextCache), the frame's drawings and what changed (FrameComposer), how each window shows the
@@ -43,6 +53,8 @@ class SdlDisplay : public SpriteDisplay {
 
   // Shows the frame on these Wayland screens instead of SDL's windows; before OpenDisplay.
   void UseWayland(std::unique_ptr<WaylandScreens> screens);
+  // Where pictures painted at the screen's scale are found and painted; before OpenDisplay.
+  void UsePaintedPictures(PaintedPictures* painted) { painted_ = painted; }
   bool OnWayland() const { return wayland_ != nullptr; }
   // Whether the frame is surely seen: on X11 once shown; on Wayland once the seat's input has
   // reached the saver's surfaces (under a held lock it never does).
@@ -56,6 +68,7 @@ class SdlDisplay : public SpriteDisplay {
   void SetSpriteFrameDelay(int32_t sprite, int32_t milliseconds) override;
   void SetSpriteX(int32_t sprite, int32_t x) override;
   void SetSpriteY(int32_t sprite, int32_t y) override;
+  void SetSpriteRoams(int32_t sprite) override;
   void MoveSpriteX(int32_t sprite, int32_t step) override;
   void MoveSpriteY(int32_t sprite, int32_t step) override;
   int16_t GetSpriteX(int32_t sprite) override;
@@ -88,6 +101,10 @@ class SdlDisplay : public SpriteDisplay {
   int WindowCount() const { return static_cast<int>(screens_.size()); }
   // Frame pixels composed so far.
   int64_t PixelsComposed() const;
+  // How the scene lies on the frame now.
+  const SceneFit& fit() const { return fit_; }
+  // Waits until the pictures painted for the screen, if any are being read, are shown.
+  void WaitForPaintedPictures();
 
   static constexpr int kMinFontSize = TextCache::kMinFontSize;
   static constexpr int kMaxFontSize = TextCache::kMaxFontSize;
@@ -102,7 +119,14 @@ class SdlDisplay : public SpriteDisplay {
     int32_t frame = 1;
     int32_t delay = 0;
     uint32_t last_change = 0;
+    bool roams = false;                  // a creature: spread over a wide screen
     std::vector<const Picture*> frames;  // frame n at index n - 1; null where none is loaded
+    std::vector<std::pair<std::string, bool>> files;  // each frame's file, and whether keyed
+  };
+  // Pictures painted at the screen's scale, read on a thread of their own.
+  struct PaintedRead {
+    std::unique_ptr<PictureStore> pictures;
+    std::string error;  // empty when every picture was read
   };
   // A window showing the frame.
   struct Screen {
@@ -122,7 +146,14 @@ class SdlDisplay : public SpriteDisplay {
   bool OpenOnWayland();
   void FollowWaylandOutputs();
   void Present(Screen& screen);
+  void MakeFrame();
   void MakeScreens();
+  void MakePresenters();
+  bool ScreenSize(int* w, int* h) const;
+  void PlanPaintedPictures();
+  void LookAfterPaintedPictures();
+  void StartReadingPainted(const std::filesystem::path& folder);
+  void ChangeToPainted(PictureStore pictures);
   void FollowMonitors();
   void ReleaseAll();
 
@@ -145,6 +176,14 @@ class SdlDisplay : public SpriteDisplay {
   std::vector<Screen> screens_;
   Region window_changes_;  // scratch: what one window is sent
   FramePacer pacer_;
+  SceneFit fit_ = SceneFit::Exact();
+  PaintedPictures* painted_ = nullptr;
+  double screen_scale_ = 1;  // the scale of pictures painted for the screen
+  std::optional<std::filesystem::path> painted_folder_;  // complete, not yet read
+  std::filesystem::path reading_folder_;
+  std::future<PaintedRead> painted_read_;
+  std::shared_ptr<std::atomic<bool>> stop_reading_;
+  int frames_until_look_ = 0;
   int64_t pixels_presented_ = 0;
   int64_t pixels_composed_before_ = 0;   // by composers of earlier openings
   std::unique_ptr<DisplayTrace> trace_;  // only with LARKSPILL_TRACE set

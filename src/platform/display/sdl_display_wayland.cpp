@@ -27,9 +27,13 @@ bool SdlDisplay::OpenOnWayland() {
     CloseDisplay();
     return false;
   }
-  frame_pixels_.assign(static_cast<size_t>(logical_width_) * logical_height_, 0);
-  composer_ = std::make_unique<FrameComposer>(frame_pixels_.data(), logical_width_, logical_height_,
-                                              logical_width_ * 4);
+  int screen_w = 0;
+  int screen_h = 0;
+  if (ScreenSize(&screen_w, &screen_h)) {
+    fit_ = SceneFit::For(screen_w, screen_h, false);
+    screen_scale_ = SceneFit::ScreenScale(screen_h);
+  }
+  MakeFrame();
   if (composer_->frame() == nullptr || composer_->frame_surface() == nullptr || !texts_.Start()) {
     std::fprintf(stderr, "larkspill: cannot open the display: %s\n",
                  composer_->frame() == nullptr ? "frame" : "fonts");
@@ -39,6 +43,7 @@ bool SdlDisplay::OpenOnWayland() {
   FollowWaylandOutputs();
   pacer_.Start(wayland_->RefreshRate());
   open_ = true;
+  PlanPaintedPictures();
   if (trace_) trace_->OpenEnds();
   return true;
 }

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Screens of today's shapes: the forest fills 16:9 and 21:9 from the first frame, and the pictures
+# painted at the screen's own scale (by the real painter, into the cache) take the filtered ones'
+# place, at once on the next start.
+source "$(dirname "$0")/lib.sh"
+
+# Columns of the screen that are black from top to bottom.
+black_columns() { convert x:root -scale "${1}x1!" -depth 8 txt:- | grep -c '(0,0,0)' || true; }
+# The foliage's detail against the 800 x 600 scene's (bench/foliage_detail.sh), times 1000, on
+# this W x H screen: detail W H.
+detail() {
+  import -window root "$WORK/detail.png"
+  bash "$(dirname "$0")/../../bench/foliage_detail.sh" "$WORK/detail.png" "$1" "$2" "$LARKSPILL_ASSETS/UK-bg01.bmp" |
+    awk '{ printf "%d\n", $1 * 1000 }'
+}
+
+for size in 2560x1080 1280x1024; do
+  start_display "${size}x24"
+  start_shown /s
+  sleep 1
+  [ "$(black_columns "${size%x*}")" -eq 0 ] || fail "$size: $(black_columns "${size%x*}") black columns"
+  term_ends "$size"
+done
+
+# 1920x1080: filtered at first, the side strips full of forest; then painted at 1.8.
+start_display 1920x1080x24
+start_shown /s
+sleep 1
+[ "$(black_columns 1920)" -eq 0 ] || fail "1920x1080: $(black_columns 1920) black columns"
+for x in 0 1680; do  # the side strips: forest, darker than the scene's middle but not black
+  figures=$(import -window root -crop "240x1080+$x+0" +repage png:- | convert - -format '%k %[fx:int(mean*1000)]' info:)
+  [ "${figures% *}" -gt 5000 ] && [ "${figures#* }" -gt 40 ] || fail "no forest at x $x: $figures"
+done
+filtered=$(detail 1920 1080)
+painted_folder() { compgen -G "$XDG_CACHE_HOME/larkspill/pictures-1.8000-*" >/dev/null; }
+until_ok 300 painted_folder || fail "nothing painted at 1.8 within 300 s: $(err)"
+sleep 2
+painted=$(detail 1920 1080)
+[ "$painted" -gt $((filtered * 3)) ] || fail "the painted foliage's detail $painted, the filtered $filtered"
+term_ends "painted"
+[ -z "$(compgen -G "$XDG_CACHE_HOME/larkspill/painting-*")" ] || fail "a painting folder was left behind"
+
+# The next start finds them: painted within a second or two, with nothing painted again.
+start_shown /s
+sleep 2
+[ "$(detail 1920 1080)" -gt $((filtered * 3)) ] || fail "the second start does not show the painted pictures"
+! pgrep -f "larkspill_assetgen --scale" >/dev/null || fail "painting again what is in the cache"
+term_ends "second start"
+echo "wide screens: ok (foliage detail at 1920x1080 against 800x600, x1000: filtered $filtered, painted $painted)"
