@@ -17,6 +17,9 @@
 #include <fstream>
 #include <numbers>
 
+#include "platform/files/regular_file.h"
+#include "platform/files/wave_file.h"
+
 namespace larkspill {
 namespace {
 
@@ -369,14 +372,51 @@ TEST_F(SdlSoundDeviceTest, WithoutAnAudioDeviceItRunsSilentAndSaysWhyOnce) {
 
 // Every sample at gains from the volume range's ends and the first-run volumes, and a tie.
 TEST(ScaleSamplesTest, EverySampleRoundsAsLrintfDoes) {
-  for (float gain : {float(SdlSoundDevice::GainOf(-10000)), float(SdlSoundDevice::GainOf(-193)),
-                     float(SdlSoundDevice::GainOf(-911)), float(SdlSoundDevice::GainOf(-1)), 0.5f}) {
+  for (float gain :
+       {float(SdlSoundDevice::GainOf(-10000)), float(SdlSoundDevice::GainOf(-193)),
+        float(SdlSoundDevice::GainOf(-911)), float(SdlSoundDevice::GainOf(-1)), 0.5f}) {
     std::vector<int16_t> samples(65536);
     for (int i = 0; i < 65536; ++i) samples[i] = int16_t(i - 32768);
     ScaleSamples(samples.data(), int(samples.size()), gain);
     for (int i = 0; i < 65536; ++i)
       ASSERT_EQ(samples[i], std::lrintf(float(i - 32768) * gain)) << "sample " << i - 32768;
   }
+}
+
+// The saver's four waves, five seconds a buffer at a time, at their first-run volumes and at
+// full volume (where the sums clip): each channel scaled and added in turn, against SDL's adding.
+TEST(MixSamplesTest, TheSaversWavesMixAsSdlAddsThem) {
+  std::vector<std::vector<int16_t>> waves;
+  for (const char* name : {"nccf01.wav", "birds1.wav", "jungle.wav", "eagle.wav"}) {
+    std::string error;
+    RegularFile file = OpenRegularFile(std::string(LARKSPILL_ASSET_DIR "/") + name, &error);
+    WaveLayout layout;
+    ASSERT_TRUE(file.IsOpen() && CheckWaveFile(file.fd(), file.size(), kRate, &layout, &error))
+        << name << ": " << error;
+    waves.emplace_back(layout.data_bytes / 2);
+    ASSERT_TRUE(ReadAt(file.fd(), waves.back().data(), layout.data_bytes, layout.data_offset));
+  }
+  int64_t clipped = 0;
+  for (int32_t loud : {0, 1}) {
+    std::vector<int16_t> ours(2 * kBuffer), sdls(2 * kBuffer), in(2 * kBuffer);
+    for (int64_t at = 0; at < 5 * kRate * 2; at += 2 * kBuffer) {
+      std::fill(ours.begin(), ours.end(), 0), std::fill(sdls.begin(), sdls.end(), 0);
+      for (size_t w = 0; w < waves.size(); ++w) {
+        for (int i = 0; i < 2 * kBuffer; ++i) in[i] = waves[w][(at + i) % waves[w].size()];
+        const int32_t volume[] = {-911, -193, -1492, -775};
+        ScaleSamples(in.data(), 2 * kBuffer,
+                     loud ? 1.0f : float(SdlSoundDevice::GainOf(volume[w])));
+        MixSamples(ours.data(), in.data(), 2 * kBuffer);
+        SDL_MixAudioFormat(reinterpret_cast<Uint8*>(sdls.data()),
+                           reinterpret_cast<const Uint8*>(in.data()), AUDIO_S16SYS, 2 * kBuffer * 2,
+                           SDL_MIX_MAXVOLUME);
+      }
+      ASSERT_EQ(ours, sdls) << "at sample " << at << (loud ? ", full volume" : "");
+      clipped += std::count_if(sdls.begin(), sdls.end(),
+                               [](int16_t s) { return s == INT16_MAX || s == INT16_MIN; });
+    }
+  }
+  EXPECT_GT(clipped, 0) << "no sum reached a limit";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/frame/frame_composer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "platform/files/picture_file.h"
@@ -13,7 +14,41 @@ bool Covers(const pixman_box32_t& outer, const pixman_box32_t& inner) {
          outer.y2 >= inner.y2;
 }
 
+bool SameBox(const pixman_box32_t& a, const pixman_box32_t& b) {
+  return a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2;
+}
+
 }  // namespace
+
+std::vector<pixman_box32_t> DifferingTiles(pixman_image_t* a, pixman_image_t* b, int tile) {
+  const int w = pixman_image_get_width(a);
+  const int h = pixman_image_get_height(a);
+  const int bytes = PIXMAN_FORMAT_BPP(pixman_image_get_format(a)) / 8;
+  const auto* pa = reinterpret_cast<const uint8_t*>(pixman_image_get_data(a));
+  const auto* pb = reinterpret_cast<const uint8_t*>(pixman_image_get_data(b));
+  const int sa = pixman_image_get_stride(a);
+  const int sb = pixman_image_get_stride(b);
+  std::vector<pixman_box32_t> boxes;
+  for (int y0 = 0; y0 < h; y0 += tile) {
+    const int y1 = std::min(y0 + tile, h);
+    for (int x0 = 0; x0 < w; x0 += tile) {
+      const int x1 = std::min(x0 + tile, w);
+      bool differ = false;
+      for (int y = y0; y < y1 && !differ; ++y) {
+        differ =
+            std::memcmp(pa + ptrdiff_t{y} * sa + x0 * bytes, pb + ptrdiff_t{y} * sb + x0 * bytes,
+                        static_cast<size_t>((x1 - x0) * bytes)) != 0;
+      }
+      if (!differ) continue;
+      if (!boxes.empty() && boxes.back().y1 == y0 && boxes.back().x2 == x0) {
+        boxes.back().x2 = x1;
+      } else {
+        boxes.push_back({x0, y0, x1, y1});
+      }
+    }
+  }
+  return boxes;
+}
 
 pixman_box32_t Intersect(const pixman_box32_t& a, const pixman_box32_t& b) {
   return {std::max(a.x1, b.x1), std::max(a.y1, b.y1), std::min(a.x2, b.x2), std::min(a.y2, b.y2)};
@@ -123,6 +158,7 @@ FrameComposer::FrameComposer(uint32_t* pixels, int width, int height, int stride
 }
 
 FrameComposer::~FrameComposer() {
+  ForgetPictureChanges(true);
   KeepScene(false);
   if (frame_ != nullptr) pixman_image_unref(frame_);
 }
@@ -161,6 +197,7 @@ void FrameComposer::Add(Drawing drawing) {
 void FrameComposer::Compose() {
   if (pending_.empty()) return;
   if (before_writing_) before_writing_();
+  if (++composes_ % kPictureChangeFrames == 0) ForgetPictureChanges(false);
   size_t cover = pending_.size();
   for (size_t i = pending_.size(); i-- > 0;) {
     if (pending_[i].opaque && Covers(pending_[i].where, bounds_)) {
@@ -180,7 +217,9 @@ void FrameComposer::Compose() {
       for (size_t i = 0; i < std::max(frame.size(), shown_.size()); ++i) {
         const Drawing* now = i < frame.size() ? &frame[i] : nullptr;
         const Drawing* before = i < shown_.size() ? &shown_[i] : nullptr;
-        if (now != nullptr && before != nullptr && *now == *before) continue;
+        if (now != nullptr && before != nullptr) {
+          if (*now == *before || AddPictureChange(*before, *now, &places)) continue;
+        }
         if (now != nullptr) add(now->where);
         if (before != nullptr) add(before->where);
       }
@@ -228,6 +267,46 @@ void FrameComposer::Repaint(std::span<const pixman_box32_t> places) {
     pixels_composed_ += static_cast<int64_t>(box.x2 - box.x1) * (box.y2 - box.y1);
   }
   changed_.Add(region);
+}
+
+bool FrameComposer::AddPictureChange(const Drawing& before, const Drawing& now,
+                                     std::vector<pixman_box32_t>* places) {
+  const pixman_box32_t& at = now.where;
+  if (now.picture == nullptr || before.picture == nullptr || now.text || before.text ||
+      now.opaque != before.opaque || !SameBox(at, before.where)) {
+    return false;
+  }
+  const pixman_format_code_t format = pixman_image_get_format(now.picture);
+  for (pixman_image_t* picture : {before.picture, now.picture}) {
+    if (pixman_image_get_width(picture) != at.x2 - at.x1 ||
+        pixman_image_get_height(picture) != at.y2 - at.y1 ||
+        pixman_image_get_format(picture) != format) {
+      return false;
+    }
+  }
+  auto [entry, made] = picture_changes_.try_emplace({before.picture, now.picture});
+  if (made) {
+    pixman_image_ref(before.picture);
+    pixman_image_ref(now.picture);
+    entry->second.tiles = DifferingTiles(before.picture, now.picture, kTile);
+  }
+  entry->second.used = composes_;
+  for (const pixman_box32_t& t : entry->second.tiles) {
+    places->push_back({t.x1 + at.x1, t.y1 + at.y1, t.x2 + at.x1, t.y2 + at.y1});
+  }
+  return true;
+}
+
+void FrameComposer::ForgetPictureChanges(bool all) {
+  for (auto entry = picture_changes_.begin(); entry != picture_changes_.end();) {
+    if (all || entry->second.used + kPictureChangeFrames < composes_) {
+      pixman_image_unref(entry->first.first);
+      pixman_image_unref(entry->first.second);
+      entry = picture_changes_.erase(entry);
+    } else {
+      ++entry;
+    }
+  }
 }
 
 void FrameComposer::PaintAll(const Drawing& drawing) {

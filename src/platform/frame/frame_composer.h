@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "platform/files/sdl_ptrs.h"
@@ -68,8 +70,10 @@ struct Drawing {
 
 // The frame: the drawings it is asked for, composed into its pixels. Drawings are collected
 // until Compose; only the places where this frame's list of drawings differs from the one its
-// pixels show are composed again, each with every drawing that touches it, in order. What
-// changed since the windows were last shown is kept for them as a region.
+// pixels show are composed again, each with every drawing that touches it, in order. A picture
+// that only gives way to another of its size at the same place (the water's next picture) changes
+// only the tiles where the two differ, found once per pair of pictures. What changed since the
+// windows were last shown is kept for them as a region.
 //
 // With a scene layer kept, the drawings are composed into it as into the frame, texts left out:
 // a scaled screen shows the scene filtered to its size and the texts rendered at that size.
@@ -115,6 +119,10 @@ class FrameComposer {
   // Drawings kept for a frame that has nothing covering it whole; beyond this the frame's
   // pixels are taken as they are and the next frame that covers it whole is composed in full.
   static constexpr size_t kMaxShownDrawings = 256;
+  // The side of the square tiles two pictures are compared by.
+  static constexpr int kTile = 16;
+  // A pair of pictures not drawn one after the other for this many frames is forgotten.
+  static constexpr uint64_t kPictureChangeFrames = 600;
 
  private:
   // A picture the drawings are composed into, and whether it shows their texts.
@@ -127,6 +135,11 @@ class FrameComposer {
   std::span<const Layer> layers() const { return {layers_.data(), scene_ != nullptr ? 2u : 1u}; }
   static void PaintOn(const Layer& layer, const Drawing& drawing, const pixman_box32_t& clip);
   void Repaint(std::span<const pixman_box32_t> places);
+  // Where drawing `now` changes the pixels `before` left, when it only shows another picture of
+  // the same size and kind at the same place: the differing tiles, placed. False otherwise.
+  bool AddPictureChange(const Drawing& before, const Drawing& now,
+                        std::vector<pixman_box32_t>* places);
+  void ForgetPictureChanges(bool all);
   void PaintAll(const Drawing& drawing);
 
   int width_;
@@ -143,6 +156,14 @@ class FrameComposer {
   std::vector<Drawing> shown_;
   std::vector<pixman_box32_t> places_;  // scratch: where this frame's drawings changed
   bool shown_known_ = false;
+  // Where two pictures differ, and the frame it was last used in. The entry holds a reference on
+  // both pictures, so neither address can name another picture while it is kept.
+  struct PictureChange {
+    std::vector<pixman_box32_t> tiles;
+    uint64_t used = 0;
+  };
+  std::map<std::pair<pixman_image_t*, pixman_image_t*>, PictureChange> picture_changes_;
+  uint64_t composes_ = 0;
   Region changed_;
   int64_t pixels_composed_ = 0;
 };
@@ -151,6 +172,10 @@ class FrameComposer {
 // at its own). `target_surface` is the same pixels for SDL, where texts are blended.
 void PaintDrawing(const Drawing& drawing, pixman_image_t* target, SDL_Surface* target_surface,
                   const pixman_box32_t& clip);
+
+// The tiles, `tile` pixels square, where two pictures of the same size and format differ, runs
+// of neighbouring ones along a row of tiles as one box; in the pictures' own pixels.
+std::vector<pixman_box32_t> DifferingTiles(pixman_image_t* a, pixman_image_t* b, int tile);
 
 // The box of pixels both boxes hold (empty, x1 >= x2 or y1 >= y2, when none).
 pixman_box32_t Intersect(const pixman_box32_t& a, const pixman_box32_t& b);

@@ -44,12 +44,8 @@ SdlSoundDevice::~SdlSoundDevice() {
     loader_.join();
   }
   if (open_) {
-    Mix_HaltChannel(-1);
-    for (size_t ch = 0; ch < channels_.size(); ++ch) {
-      Mix_UnregisterAllEffects(static_cast<int>(ch));
-    }
-    sounds_.clear();  // frees the chunks while the mixer is still open
-    silent_chunk_.reset();
+    Mix_HookMusic(nullptr, nullptr);  // waits for a mix under way
+    sounds_.clear();                  // frees the chunks while the mixer is still open
     // A loader left behind may still be using the mixer: it closes the mixer itself.
     if (!left_behind) Mix_CloseAudio();
   }
@@ -64,8 +60,8 @@ void SdlSoundDevice::MixerOpened(const std::string& error) {
   std::lock_guard<std::mutex> lock(mutex_);
   opening_ = false;
   open_ = true;
-  silence_.assign(static_cast<size_t>(kBufferFrames) * kChannels * sizeof(int16_t), 0);
-  silent_chunk_.reset(Mix_QuickLoad_RAW(silence_.data(), static_cast<Uint32>(silence_.size())));
+  mix_buffer_.resize(static_cast<size_t>(kBufferFrames) * kChannels);
+  Mix_HookMusic(MixHook, this);
   changed_.notify_all();
 }
 
@@ -168,12 +164,6 @@ void SdlSoundDevice::Loaded(int32_t id, const std::string& path, Wave wave,
   }
   sound->wave = std::move(wave);
   sound->channel = TakeChannel();
-  if (sound->channel < 0) {
-    std::fprintf(stderr, "larkspill: no mixer channel for sound %s: %s; it stays silent\n",
-                 path.c_str(), ErrorText(Mix_GetError(), "out of memory").c_str());
-    sound->wave = Wave();
-    return;
-  }
   channels_[sound->channel]->gain.store(sound->gain);
   if (wanted == Wanted::Loop) Start(*sound, -1);
   if (wanted == Wanted::Once) Start(*sound, 0);
@@ -224,10 +214,9 @@ int SdlSoundDevice::TakeChannel() {
     free_channels_.pop_back();
     return ch;
   }
-  const int ch = static_cast<int>(channels_.size());
-  if (Mix_AllocateChannels(-1) <= ch && Mix_AllocateChannels(ch + 1) <= ch) return -1;
+  std::lock_guard<std::mutex> mixing(mix_mutex_);
   channels_.push_back(std::make_unique<Channel>());
-  return ch;
+  return static_cast<int>(channels_.size()) - 1;
 }
 
 int32_t SdlSoundDevice::LoadSound(const std::string& path) {
@@ -252,7 +241,7 @@ void SdlSoundDevice::Ask(int32_t id, Wanted wanted) {
     sound->wanted = wanted;
   } else if (sound->wave.Playable() && sound->channel >= 0) {
     if (wanted == Wanted::Nothing) {
-      Mix_HaltChannel(sound->channel);
+      Halt(sound->channel);
     } else {
       Start(*sound, wanted == Wanted::Loop ? -1 : 0);
     }
@@ -277,8 +266,7 @@ void SdlSoundDevice::ReleaseSound(int32_t id) {
   if (it == sounds_.end()) return;
   const int ch = it->second.channel;
   if (ch >= 0) {
-    Mix_HaltChannel(ch);
-    Mix_UnregisterAllEffects(ch);
+    Halt(ch);
     channels_[ch]->gain.store(1.0f);
     free_channels_.push_back(ch);
   }
@@ -288,7 +276,7 @@ void SdlSoundDevice::ReleaseSound(int32_t id) {
 void SdlSoundDevice::StopAllSounds() {
   std::lock_guard<std::mutex> lock(mutex_);
   for (auto& [id, sound] : sounds_) sound.wanted = Wanted::Nothing;
-  if (open_) Mix_HaltChannel(-1);
+  for (size_t ch = 0; ch < channels_.size(); ++ch) Halt(static_cast<int>(ch));
 }
 
 void SdlSoundDevice::SetSoundVolume(int32_t id, int32_t volume) {

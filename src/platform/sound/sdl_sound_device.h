@@ -23,9 +23,15 @@ namespace larkspill {
 
 // Scales `count` samples by `gain` (at most 1), each product rounded as lrintf rounds it.
 void ScaleSamples(int16_t* samples, int count, float gain);
+// Adds `count` samples of `in` to `out`, each sum clamped to 16 bits, as SDL's mixer adds a
+// channel.
+void MixSamples(int16_t* out, const int16_t* in, int count);
 
-// The sound device on SDL2_mixer: each loaded sound has a mixer channel of its own, loops repeat
-// without a gap, and the volume is an exact gain applied to the sound's samples. Without an
+// The sound device on SDL2_mixer: each loaded sound has a channel of its own, loops repeat
+// without a gap, and the volume is an exact gain applied to the sound's samples. The device mixes
+// its channels itself, in SDL_mixer's music hook: in channel order, each added to the sum and
+// clamped in turn, which is what SDL_mixer's own channels give, sample for sample, at a fraction
+// of the cost. Without an
 // audio device the saver runs silent: every operation is accepted and does nothing. One
 // instance at a time per process, as the mixer is process-wide.
 //
@@ -85,12 +91,13 @@ class SdlSoundDevice : public SoundDevice {
   static double GainOf(int32_t volume);
 
  private:
-  // A mixer channel: its gain, and for a sound read from its file as it plays, the samples'
-  // place in the file and how far it has played. Read by the mixer thread while the channel
-  // plays; the rest is set only while the channel is halted.
+  // A channel: its gain, where its samples are (a file, or a wave held in memory) and how far
+  // it has played. The gain may change while it plays; the rest is set under `mix_mutex_`.
   struct Channel {
     std::atomic<float> gain{1.0f};
+    bool playing = false;
     int fd = -1;
+    const uint8_t* memory = nullptr;
     int64_t data_offset = 0;
     int64_t data_bytes = 0;
     int64_t played = 0;
@@ -131,8 +138,13 @@ class SdlSoundDevice : public SoundDevice {
     std::string path;
   };
 
-  // The mixer's effect on a channel playing from its file.
-  static void StreamFromFile(int chan, void* stream, int len, void* udata);
+  // SDL_mixer's music hook: mixes every playing channel into `stream`, which comes silent.
+  static void MixHook(void* udata, uint8_t* stream, int len);
+  // Reads a channel's next `len` bytes of samples, silence after its end, and scales them by its
+  // gain; a sound played once stops at its end.
+  static void Fill(Channel& channel, uint8_t* out, int len);
+  // Stops a channel from the next buffer on.
+  void Halt(int ch);
   // The loader thread: opens the device, then loads each file asked for in turn.
   void LoaderMain(const std::shared_ptr<LoaderGate>& gate);
   // Runs `blocking`, which must not touch the device, outside the gate; false when the device
@@ -151,7 +163,7 @@ class SdlSoundDevice : public SoundDevice {
   // of the sound meanwhile. Called with the lock held.
   void Loaded(int32_t id, const std::string& path, Wave wave, const std::string& error);
   Sound* Find(int32_t id);
-  // A free mixer channel for a new sound, or -1 when the mixer has none to give.
+  // A free channel for a new sound.
   int TakeChannel();
   // Starts a loaded sound from its beginning; loops -1 repeats it until stopped.
   void Start(Sound& sound, int loops);
@@ -173,11 +185,11 @@ class SdlSoundDevice : public SoundDevice {
   std::map<int32_t, Sound> sounds_;
   std::deque<Load> loads_;  // files asked for and not yet taken by the loader
   int loading_ = 0;         // files asked for and not yet in place
-  std::vector<std::unique_ptr<Channel>> channels_;  // index is the mixer channel number
+  std::mutex mix_mutex_;    // held by the mixing hook, and to change `channels_` and what they play
+  std::vector<std::unique_ptr<Channel>> channels_;  // index is the channel number
+  std::vector<int16_t> mix_buffer_;                 // one channel's samples, while mixing
   std::vector<int> free_channels_;
   std::set<std::string> reported_files_;
-  std::vector<uint8_t> silence_;
-  std::unique_ptr<Mix_Chunk, ChunkFree> silent_chunk_;  // what a channel playing a file mixes
   std::shared_ptr<LoaderGate> gate_ = std::make_shared<LoaderGate>();
   std::thread loader_;
 };

@@ -1,6 +1,7 @@
-// The sound device's playing of waves: how a sound's wave reaches the mixer. A wave in the
+// The sound device's playing of waves: how a sound's wave reaches the output. A wave in the
 // mixer's own format is read from its file a buffer at a time as its channel plays; any other is
-// converted and held in memory. Either way the channel's gain is applied on the mixer thread.
+// converted and held in memory. Either way the channel's gain is applied and the channels are
+// mixed on the mixer's thread.
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -14,22 +15,6 @@
 #include "platform/sound/sdl_sound_device.h"
 
 namespace larkspill {
-
-namespace {
-
-// Scales a buffer of samples by its channel's gain.
-void Scale(void* stream, int len, float gain) {
-  if (gain == 1.0f) return;
-  ScaleSamples(static_cast<Sint16*>(stream), len / static_cast<int>(sizeof(Sint16)), gain);
-}
-
-// A channel's gain on what it mixes. Runs on the mixer thread.
-void SDLCALL ApplyGain(int /*chan*/, void* stream, int len, void* udata) {
-  Scale(stream, len,
-        static_cast<const std::atomic<float>*>(udata)->load(std::memory_order_relaxed));
-}
-
-}  // namespace
 
 // Adding and taking away 1.5 * 2^23 rounds to the nearest whole number, ties to even, as lrintf
 // does (the sum keeps no bits below 1), without a call per sample; in blocks of a fixed length
@@ -48,28 +33,62 @@ void ScaleSamples(int16_t* samples, int count, float gain) {
   for (; i < count; ++i) scale(samples[i]);
 }
 
-// The samples of a channel playing from its file, read in place of the silence the mixer gives
-// it, then scaled by its gain. Runs on the mixer thread. A file that has become shorter or
-// unreadable plays silence where its samples are missing.
-void SdlSoundDevice::StreamFromFile(int /*chan*/, void* stream, int len, void* udata) {
-  auto* channel = static_cast<Channel*>(udata);
-  auto* out = static_cast<uint8_t*>(stream);
+// Sums of a block of a fixed length, gathered apart from `out` and `in` (which may overlap), the
+// compiler does sixteen at once (saturating adds).
+void MixSamples(int16_t* out, const int16_t* in, int count) {
+  auto mix = [](int16_t sum, int16_t sample) {
+    return static_cast<int16_t>(std::clamp(sum + sample, INT16_MIN, INT16_MAX));
+  };
+  constexpr int kBlock = 16;
+  int i = 0;
+  for (; i + kBlock <= count; i += kBlock) {
+    int16_t sums[kBlock];
+    for (int j = 0; j < kBlock; ++j) sums[j] = mix(out[i + j], in[i + j]);
+    std::memcpy(out + i, sums, sizeof sums);
+  }
+  for (; i < count; ++i) out[i] = mix(out[i], in[i]);
+}
+
+void SdlSoundDevice::MixHook(void* udata, uint8_t* stream, int len) {
+  auto* device = static_cast<SdlSoundDevice*>(udata);
+  std::lock_guard<std::mutex> mixing(device->mix_mutex_);
+  int16_t* buffer = device->mix_buffer_.data();
+  const int most = static_cast<int>(device->mix_buffer_.size() * sizeof(int16_t));
+  for (int at = 0; at < len; at += most) {
+    const int piece = std::min(len - at, most);
+    for (const auto& channel : device->channels_) {
+      if (!channel->playing) continue;
+      Fill(*channel, reinterpret_cast<uint8_t*>(buffer), piece);
+      MixSamples(reinterpret_cast<int16_t*>(stream + at), buffer,
+                 piece / static_cast<int>(sizeof(int16_t)));
+    }
+  }
+}
+
+// A file that has become shorter or unreadable plays silence where its samples are missing.
+void SdlSoundDevice::Fill(Channel& channel, uint8_t* out, int len) {
   int64_t done = 0;
   while (done < len) {
-    if (channel->played >= channel->data_bytes) {
-      if (!channel->loop) break;
-      channel->played = 0;
+    if (channel.played >= channel.data_bytes) {
+      if (!channel.loop || channel.data_bytes == 0) {
+        channel.playing = false;
+        break;
+      }
+      channel.played = 0;  // the loop's seam
     }
-    const int64_t piece = std::min<int64_t>(len - done, channel->data_bytes - channel->played);
-    if (!ReadAt(channel->fd, out + done, static_cast<size_t>(piece),
-                channel->data_offset + channel->played)) {
+    const int64_t piece = std::min<int64_t>(len - done, channel.data_bytes - channel.played);
+    if (channel.memory != nullptr) {
+      std::memcpy(out + done, channel.memory + channel.played, static_cast<size_t>(piece));
+    } else if (!ReadAt(channel.fd, out + done, static_cast<size_t>(piece),
+                       channel.data_offset + channel.played)) {
       std::memset(out + done, 0, static_cast<size_t>(piece));
     }
     done += piece;
-    channel->played += piece;
+    channel.played += piece;
   }
   std::memset(out + done, 0, static_cast<size_t>(len - done));
-  Scale(stream, len, channel->gain.load(std::memory_order_relaxed));
+  const float gain = channel.gain.load(std::memory_order_relaxed);
+  if (gain != 1.0f) ScaleSamples(reinterpret_cast<int16_t*>(out), len / 2, gain);
 }
 
 void SdlSoundDevice::ChunkFree::operator()(Mix_Chunk* chunk) const {
@@ -100,32 +119,22 @@ SdlSoundDevice::Wave SdlSoundDevice::OpenWave(const std::string& path, std::stri
   return wave;
 }
 
+void SdlSoundDevice::Halt(int ch) {
+  std::lock_guard<std::mutex> mixing(mix_mutex_);
+  channels_[ch]->playing = false;
+}
+
 void SdlSoundDevice::Start(Sound& sound, int loops) {
-  const int ch = sound.channel;
-  Channel& channel = *channels_[ch];
-  // Stopping first clears the channel's effects, so each is registered exactly once and is in
-  // place before the first sample is mixed.
-  Mix_HaltChannel(ch);
-  Mix_UnregisterAllEffects(ch);
   const Wave& wave = sound.wave;
-  if (wave.file.IsOpen()) {
-    channel.fd = wave.file.fd();
-    channel.data_offset = wave.data_offset;
-    channel.data_bytes = wave.data_bytes;
-    channel.played = 0;
-    channel.loop = loops != 0;
-    Mix_RegisterEffect(ch, StreamFromFile, nullptr, &channel);
-    // Silence long enough to carry the sound once, or for ever.
-    const auto silence = static_cast<int64_t>(silence_.size());
-    const int passes = loops < 0 ? -1
-                                 : static_cast<int>(std::min<int64_t>(
-                                       (wave.data_bytes + silence - 1) / silence - 1, INT32_MAX));
-    Mix_PlayChannelTimed(ch, silent_chunk_.get(), passes, -1);
-  } else {
-    channel.fd = -1;
-    Mix_RegisterEffect(ch, ApplyGain, nullptr, &channel.gain);
-    Mix_PlayChannelTimed(ch, wave.chunk.get(), loops, -1);
-  }
+  std::lock_guard<std::mutex> mixing(mix_mutex_);
+  Channel& channel = *channels_[sound.channel];
+  channel.fd = wave.file.IsOpen() ? wave.file.fd() : -1;
+  channel.memory = wave.file.IsOpen() ? nullptr : wave.chunk->abuf;
+  channel.data_offset = wave.data_offset;
+  channel.data_bytes = wave.file.IsOpen() ? wave.data_bytes : wave.chunk->alen;
+  channel.played = 0;
+  channel.loop = loops != 0;
+  channel.playing = true;
 }
 
 }  // namespace larkspill
