@@ -22,6 +22,14 @@ for size in 2560x1080 1280x1024; do
   term_ends "$size"
 done
 
+# A screen narrower than 4:3 loses the scene's sides, not the clock in its corner: it moves in.
+start_display 300x400x24
+start_shown /s
+sleep 1
+yellow=$(convert x:root -crop 150x40+0+0 +repage -fx '(r>0.75 && g>0.75 && b<0.4) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:)
+[ "$yellow" -gt 20 ] || fail "300x400: no clock in the top left corner ($yellow yellow pixels)"
+term_ends "300x400"
+
 # 1920x1080: filtered at first, the side strips full of forest; then painted at 1.8.
 start_display 1920x1080x24
 start_shown /s

@@ -26,16 +26,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                       &layout, &checked_error);
 
   static std::vector<uint8_t> rows;
-  std::string error;
-  SdlSurfacePtr wide = ReadWidePicture(fd, file_size, rows, &error);
-  if (!wide) {
-    if (error.empty()) std::abort();  // every refusal says why
-    return 0;
-  }
-  if (!checked || wide->w != layout.width || wide->h != layout.height ||
-      wide->w > kMaxPictureSide || wide->h > kMaxPictureSide ||
-      wide->format->format != SDL_PIXELFORMAT_RGB888) {
-    std::abort();
+  for (PictureDepth depth : {PictureDepth::k565, PictureDepth::kWidened}) {
+    std::string error;
+    SdlSurfacePtr read = ReadScenePicture(fd, file_size, rows, depth, &error);
+    if (!read) {
+      if (error.empty()) std::abort();  // every refusal says why
+      continue;
+    }
+    const auto format =
+        depth == PictureDepth::k565 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
+    if (!checked || read->w != layout.width || read->h != layout.height ||
+        read->w > kMaxPictureSide || read->h > kMaxPictureSide || read->format->format != format) {
+      std::abort();
+    }
   }
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "platform/display/sdl_display.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -291,8 +292,11 @@ void SdlDisplay::DrawText(const std::string& text, int32_t x, int32_t y, int32_t
   if (!Drawable() || text.empty()) return;
   if (!texts_.font_chosen()) texts_.SetFont("", kDefaultFontSize);
   // Only what can show on the frame is rendered; a text starting far left of it shows nothing
-  // that could be rendered within one picture.
-  const int64_t max_width = fit_.SceneWidthRightOf(x);
+  // that could be rendered within one picture. A screen narrower than the scene shows less than
+  // its width: there a text is moved in from the edge it would be cut by, when it fits.
+  const bool narrow = fit_.left > 0;
+  int64_t max_width = fit_.SceneWidthRightOf(x);
+  if (narrow) max_width = std::max<int64_t>(max_width, std::lround(fit_.width / fit_.scale));
   if (max_width <= 0 || max_width > 16384 || y >= logical_height_) return;
   std::shared_ptr<const TextPixels> rendered = texts_.Render(
       text, static_cast<uint32_t>(colour) & 0xFFFFFF, static_cast<int32_t>(max_width));
@@ -301,8 +305,10 @@ void SdlDisplay::DrawText(const std::string& text, int32_t x, int32_t y, int32_t
   if (!rendered) return;
   if (trace_) trace_->Text(text, x, y);
   const SDL_Surface* surface = rendered->surface.get();
+  int32_t at = fit_.X(x);
+  if (narrow && surface->w <= fit_.width) at = std::clamp(at, 0, fit_.width - surface->w);
   composer_->Add(
-      {.text = std::move(rendered), .where = BoxAt(fit_.X(x), fit_.Y(y), surface->w, surface->h)});
+      {.text = std::move(rendered), .where = BoxAt(at, fit_.Y(y), surface->w, surface->h)});
 }
 
 void SdlDisplay::Flip() {

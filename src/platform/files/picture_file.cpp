@@ -51,12 +51,15 @@ SdlSurfacePtr Widen565(const SDL_Surface* picture) {
 }
 
 // The common case read directly: an uncompressed 24-bit picture, a block of rows at a time
-// quantised to RGB565 and widened again.
-SdlSurfacePtr WidenPlainBmp(int fd, const BmpLayout& layout, std::vector<uint8_t>& rows,
-                            std::string* error) {
+// quantised to RGB565 and, unless kept at 16 bits, widened again.
+SdlSurfacePtr ReadPlainBmp(int fd, const BmpLayout& layout, std::vector<uint8_t>& rows,
+                           PictureDepth depth, std::string* error) {
   const int width = layout.width;
   const int height = layout.height;
-  SdlSurfacePtr wide(SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kWideFormat));
+  const bool wide_kept = depth == PictureDepth::kWidened;
+  SdlSurfacePtr wide(
+      wide_kept ? SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kWideFormat)
+                : SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, SDL_PIXELFORMAT_RGB565));
   if (!wide) {
     *error = SDL_GetError();
     return nullptr;
@@ -72,7 +75,7 @@ SdlSurfacePtr WidenPlainBmp(int fd, const BmpLayout& layout, std::vector<uint8_t
   pixman_image_t* rgb565 =
       pixman_image_create_bits(PIXMAN_r5g6b5, width, block_rows,
                                reinterpret_cast<uint32_t*>(quantised.data()), quantised_stride);
-  pixman_image_t* to = ImageOf(wide.get(), PIXMAN_x8r8g8b8);
+  pixman_image_t* to = ImageOf(wide.get(), wide_kept ? PIXMAN_x8r8g8b8 : PIXMAN_r5g6b5);
   bool read_all = true;
   for (int first = 0; first < height && read_all; first += static_cast<int>(block_rows)) {
     const int count = std::min(static_cast<int>(block_rows), height - first);
@@ -84,7 +87,8 @@ SdlSurfacePtr WidenPlainBmp(int fd, const BmpLayout& layout, std::vector<uint8_t
       Convert(rgb565, 0, 0, to, 0, first, width, count);
       continue;
     }
-    for (int i = 0; i < count; ++i) Convert(rgb565, 0, i, to, 0, height - 1 - (first + i), width, 1);
+    for (int i = 0; i < count; ++i)
+      Convert(rgb565, 0, i, to, 0, height - 1 - (first + i), width, 1);
   }
   pixman_image_unref(to);
   pixman_image_unref(rgb565);
@@ -225,12 +229,12 @@ SdlSurfacePtr ReadBmp(int fd, int64_t size, std::string* error) {
   return LoadCheckedBmp(fd, layout, error);
 }
 
-SdlSurfacePtr ReadWidePicture(int fd, int64_t size, std::vector<uint8_t>& rows,
-                              std::string* error) {
+SdlSurfacePtr ReadScenePicture(int fd, int64_t size, std::vector<uint8_t>& rows, PictureDepth depth,
+                               std::string* error) {
   BmpLayout layout;
   if (!ReadLayout(fd, size, &layout, error)) return nullptr;
   if (layout.compression == 0 && layout.bits == 24) {
-    return WidenPlainBmp(fd, layout, rows, error);
+    return ReadPlainBmp(fd, layout, rows, depth, error);
   }
   SdlSurfacePtr loaded = LoadCheckedBmp(fd, layout, error);
   if (!loaded) return nullptr;
@@ -240,6 +244,7 @@ SdlSurfacePtr ReadWidePicture(int fd, int64_t size, std::vector<uint8_t>& rows,
     return nullptr;
   }
   loaded.reset();
+  if (depth == PictureDepth::k565) return quantised;
   SdlSurfacePtr wide = Widen565(quantised.get());
   if (!wide) *error = SDL_GetError();
   return wide;

@@ -44,12 +44,17 @@ inline constexpr size_t kBmpHeadBytes = 14 + 124;
 bool CheckBmpHeaders(std::span<const uint8_t> head, int64_t file_size, BmpLayout* layout,
                      std::string* error);
 
-// Reads the BMP picture of the open regular file `fd` (`size` bytes) in the frame's format, 32-bit
-// xRGB, each colour quantised to RGB565 and widened again by repeating its top bits (so black,
-// white and magenta stay exact). Its headers are checked first; the common uncompressed 24-bit
-// picture is read here a block of rows at a time, any other kind by SDL. `rows` is scratch space
-// kept between calls. Null, with `error` set, when the file is not a picture that can be read.
-SdlSurfacePtr ReadWidePicture(int fd, int64_t size, std::vector<uint8_t>& rows, std::string* error);
+// How a scene picture is kept: quantised to RGB565, or that widened again to the frame's 32-bit
+// xRGB by repeating each colour's top bits (so black, white and magenta stay exact). Both show the
+// same colours; 16 bits take half the memory, 32 bits leave room for a key's alpha.
+enum class PictureDepth { k565, kWidened };
+
+// Reads the BMP picture of the open regular file `fd` (`size` bytes) quantised to RGB565, kept
+// at `depth`. Its headers are checked first; the common uncompressed 24-bit picture is read here
+// a block of rows at a time, any other kind by SDL. `rows` is scratch space kept between calls.
+// Null, with `error` set, when the file is not a picture that can be read.
+SdlSurfacePtr ReadScenePicture(int fd, int64_t size, std::vector<uint8_t>& rows, PictureDepth depth,
+                               std::string* error);
 
 // Reads the BMP picture of the open regular file `fd` as the file has it, by SDL once its headers
 // have been checked. Null, with `error` set, when it cannot be read.
