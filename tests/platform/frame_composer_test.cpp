@@ -292,14 +292,36 @@ TEST(PictureStoreTest, EveryColourQuantisesAsSdlDoesAndMagentaIsTheKey) {
       const uint32_t v = static_cast<Uint16*>(sdl->pixels)[i / 256 * sdl->pitch / 2 + i % 256];
       const uint32_t r = v >> 11, g = (v >> 5) & 63, b = v & 31;
       const uint32_t wide = (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
-      ASSERT_EQ(static_cast<const Uint16*>(opaque->pixels)[i / 256 * opaque->pitch / 2 + i % 256],
-                v)
-          << path << ", pixel " << i;  // kept at 16 bits
+      ASSERT_EQ(at(opaque, i) & 0xFFFFFF, wide) << path << ", pixel " << i;
       ASSERT_EQ(at(keyed, i), wide == 0xFF00FF ? 0 : wide | 0xFF000000) << path << ", pixel " << i;
     }
     store.Get(path, false);  // not read again
   }
   EXPECT_EQ(store.decodes(), 4);
+
+  // A large opaque picture (a background painted for a large screen) is kept at 16 bits and drawn
+  // into the frame as pixman would widen it: every 16-bit colour, at an odd place.
+  SdlSurfacePtr large(SDL_CreateRGBSurfaceWithFormat(0, 2048, 1024, 24, SDL_PIXELFORMAT_RGB24));
+  for (int i = 0; i < 2048 * 1024; ++i) {
+    auto* p = static_cast<Uint8*>(large->pixels) + i / 2048 * large->pitch + i % 2048 * 3;
+    const int v = i % 65536;  // as RGB565: five bits of red, six of green, five of blue
+    p[0] = Uint8((v >> 11) << 3), p[1] = Uint8(((v >> 5) & 63) << 2), p[2] = Uint8((v & 31) << 3);
+  }
+  const std::string path = dir / "large.bmp";
+  ASSERT_EQ(SDL_SaveBMP(large.get(), path.c_str()), 0) << SDL_GetError();
+  const Picture& kept = store.Get(path, false);
+  ASSERT_EQ(pixman_image_get_format(kept.image), PIXMAN_r5g6b5);
+  std::vector<uint32_t> ours(300 * 200), pixmans(300 * 200);
+  pixman_image_t* frames[2] = {
+      pixman_image_create_bits(PIXMAN_x8r8g8b8, 300, 200, ours.data(), 300 * 4),
+      pixman_image_create_bits(PIXMAN_x8r8g8b8, 300, 200, pixmans.data(), 300 * 4)};
+  const Drawing drawing{.picture = kept.image, .where = {-1001, -517, 1047, 507}, .opaque = true};
+  PaintDrawing(drawing, frames[0], nullptr, {0, 0, 300, 200});
+  pixman_image_composite32(PIXMAN_OP_SRC, kept.image, nullptr, frames[1], 1001, 517, 0, 0, 0, 0,
+                           300, 200);
+  for (pixman_image_t* f : frames) pixman_image_unref(f);
+  for (size_t i = 0; i < ours.size(); ++i)
+    ASSERT_EQ(ours[i] & 0xFFFFFF, pixmans[i] & 0xFFFFFF) << i;
 }
 
 // Rendered once while drawn alike, in a bounded cache; cut just past its place; any face or size.

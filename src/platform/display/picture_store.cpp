@@ -26,15 +26,18 @@ const Picture& PictureStore::Get(const std::string& path, bool keyed) {
   if (file.IsOpen()) {
     ++decodes_;
     // The display shows 16 bits per pixel: every picture is quantised to RGB565 once, here, and
-    // kept so where no key needs an alpha.
+    // a large one kept so where no key needs an alpha.
     wide = ReadScenePicture(file.fd(), file.size(), rows_,
-                            keyed ? PictureDepth::kWidened : PictureDepth::k565, &error);
+                            keyed ? PictureDepth::kWidened : PictureDepth::kWidenedUnlessLarge,
+                            &error);
   }
   if (!wide) throw AssetError("cannot load picture " + path + ": " + error);
   if (keyed) KeyOnMagenta(wide.get());
   auto made = std::make_unique<Picture>();
-  made->image = pixman_image_create_bits(keyed ? PIXMAN_a8r8g8b8 : PIXMAN_r5g6b5, wide->w, wide->h,
-                                         static_cast<uint32_t*>(wide->pixels), wide->pitch);
+  const bool at_16_bits = wide->format->BitsPerPixel == 16;
+  made->image = pixman_image_create_bits(
+      keyed ? PIXMAN_a8r8g8b8 : (at_16_bits ? PIXMAN_r5g6b5 : PIXMAN_x8r8g8b8), wide->w, wide->h,
+      static_cast<uint32_t*>(wide->pixels), wide->pitch);
   if (made->image == nullptr) throw AssetError("cannot load picture " + path + ": out of memory");
   made->pixels = std::move(wide);
   made->keyed = keyed;

@@ -1,7 +1,10 @@
 // The display's change to pictures painted at the screen's scale: they are found or painted by
 // PaintedPictures, read on a thread of their own while the frames go on, and then the frame is
 // made again at the screen's size with them.
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 
 #include "platform/display/sdl_display.h"
 #include "platform/system/painted_pictures.h"
@@ -51,28 +54,48 @@ void SdlDisplay::WaitForPaintedPictures() {
   LookAfterPaintedPictures();
 }
 
-// Reads the painted picture of every sprite frame's file from `folder`, on a thread of its own.
+// Reads the painted picture of every sprite frame's file from `folder`, on a thread of its own. A
+// picture not of the size painting the shipped one at the screen's scale gives is refused with
+// the folder: a file put there by hand, or by another painter, is not shown.
 void SdlDisplay::StartReadingPainted(const std::filesystem::path& folder) {
-  std::vector<std::pair<std::filesystem::path, bool>> files;
+  struct Wanted {
+    std::filesystem::path path;
+    bool keyed;
+    int w, h;  // the size painted at the scale
+  };
+  std::vector<Wanted> wanted;
   for (const Sprite& sprite : sprites_) {
-    for (const auto& [path, keyed] : sprite.files) {
-      if (!path.empty()) files.emplace_back(folder / std::filesystem::path(path).filename(), keyed);
+    for (size_t i = 0; i < sprite.files.size(); ++i) {
+      const auto& [path, keyed] = sprite.files[i];
+      const Picture* shipped = sprite.frames[i];
+      if (path.empty() || shipped == nullptr) continue;
+      wanted.push_back({folder / std::filesystem::path(path).filename(), keyed,
+                        static_cast<int>(std::lround(shipped->pixels->w * screen_scale_)),
+                        static_cast<int>(std::lround(shipped->pixels->h * screen_scale_))});
     }
   }
   reading_folder_ = folder;
   stop_reading_ = std::make_shared<std::atomic<bool>>(false);
-  painted_read_ = std::async(std::launch::async, [files = std::move(files), stop = stop_reading_] {
-    PaintedRead read{std::make_unique<PictureStore>(), {}};
-    try {
-      for (const auto& [path, keyed] : files) {
-        if (stop->load()) return PaintedRead{nullptr, "stopped"};
-        read.pictures->Get(path.string(), keyed);
-      }
-    } catch (const AssetError& e) {
-      return PaintedRead{nullptr, e.what()};
-    }
-    return read;
-  });
+  painted_read_ =
+      std::async(std::launch::async, [wanted = std::move(wanted), stop = stop_reading_] {
+        PaintedRead read{std::make_unique<PictureStore>(), {}};
+        try {
+          for (const Wanted& picture : wanted) {
+            if (stop->load()) return PaintedRead{nullptr, "stopped"};
+            const SDL_Surface* got =
+                read.pictures->Get(picture.path.string(), picture.keyed).pixels.get();
+            if (std::abs(got->w - picture.w) > 1 || std::abs(got->h - picture.h) > 1) {
+              return PaintedRead{nullptr, picture.path.string() + " is " + std::to_string(got->w) +
+                                              " x " + std::to_string(got->h) + ", not " +
+                                              std::to_string(picture.w) + " x " +
+                                              std::to_string(picture.h)};
+            }
+          }
+        } catch (const std::exception& e) {  // a picture that cannot be read, or no memory for it
+          return PaintedRead{nullptr, e.what()};
+        }
+        return read;
+      });
 }
 
 // The frame made again at the screen's own size, with the painted pictures; everything is sent
@@ -85,21 +108,31 @@ void SdlDisplay::ChangeToPainted(PictureStore pictures) {
       SceneFit::ScreenScale(screen_h) != screen_scale_) {
     return;
   }
+  // Every frame's painted picture (read already; one loaded since is read now), before anything
+  // changes: a picture that cannot be had leaves the shipped ones in place.
+  std::vector<std::vector<const Picture*>> frames;
+  try {
+    for (Sprite& sprite : sprites_) {
+      std::vector<const Picture*>& painted = frames.emplace_back(sprite.frames.size(), nullptr);
+      for (size_t i = 0; i < sprite.files.size(); ++i) {
+        const auto& [path, keyed] = sprite.files[i];
+        if (path.empty()) continue;
+        painted[i] = &pictures.Get(
+            (reading_folder_ / std::filesystem::path(path).filename()).string(), keyed);
+      }
+    }
+  } catch (const std::exception& e) {
+    painted_->Refuse(reading_folder_, e.what());
+    return;
+  }
   screens_.clear();
   if (composer_) pixels_composed_before_ += composer_->pixels_composed();
   composer_.reset();
   shared_frame_.reset();
   frame_pixels_ = {};
-  for (Sprite& sprite : sprites_) std::fill(sprite.frames.begin(), sprite.frames.end(), nullptr);
+  // The store moves, its pictures stay where they are.
   pictures_ = std::move(pictures);
-  for (Sprite& sprite : sprites_) {
-    for (size_t i = 0; i < sprite.files.size(); ++i) {
-      const auto& [path, keyed] = sprite.files[i];
-      if (path.empty()) continue;
-      sprite.frames[i] = &pictures_.Get(
-          (reading_folder_ / std::filesystem::path(path).filename()).string(), keyed);
-    }
-  }
+  for (size_t s = 0; s < sprites_.size(); ++s) sprites_[s].frames = std::move(frames[s]);
   fit_ = SceneFit::For(screen_w, screen_h, true);
   MakeFrame();
   MakePresenters();

@@ -233,6 +233,10 @@ SdlSurfacePtr ReadScenePicture(int fd, int64_t size, std::vector<uint8_t>& rows,
                                std::string* error) {
   BmpLayout layout;
   if (!ReadLayout(fd, size, &layout, error)) return nullptr;
+  if (depth == PictureDepth::kWidenedUnlessLarge) {
+    depth = int64_t{layout.width} * layout.height >= kLargePicturePixels ? PictureDepth::k565
+                                                                         : PictureDepth::kWidened;
+  }
   if (layout.compression == 0 && layout.bits == 24) {
     return ReadPlainBmp(fd, layout, rows, depth, error);
   }

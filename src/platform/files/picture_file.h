@@ -47,7 +47,10 @@ bool CheckBmpHeaders(std::span<const uint8_t> head, int64_t file_size, BmpLayout
 // How a scene picture is kept: quantised to RGB565, or that widened again to the frame's 32-bit
 // xRGB by repeating each colour's top bits (so black, white and magenta stay exact). Both show the
 // same colours; 16 bits take half the memory, 32 bits leave room for a key's alpha.
-enum class PictureDepth { k565, kWidened };
+// kWidenedUnlessLarge keeps a picture of kLargePicturePixels or more (a background painted for a
+// large screen) at 16 bits, where memory matters more than the wider copy's speed.
+enum class PictureDepth { k565, kWidened, kWidenedUnlessLarge };
+inline constexpr int64_t kLargePicturePixels = 2'000'000;
 
 // Reads the BMP picture of the open regular file `fd` (`size` bytes) quantised to RGB565, kept
 // at `depth`. Its headers are checked first; the common uncompressed 24-bit picture is read here
