@@ -4,11 +4,12 @@
 #   bench/measure.sh [--build DIR] [--runs N] [--seconds S] [--timer-seconds T] [--no-peers]
 #                    [--out FILE]
 #
-# For each run, at 800x600, at 1920x1080 and at 3840x2160 (the larger two letterboxed, the scene
-# scaled and filtered to 1440x1080 and 2880x2160): CPU of the saver and of its X server together
-# over S seconds of running (from 2 s after start); the time from starting the process to its
-# first frame on the screen; peak resident memory; the pixels composed and sent a frame; and at
-# 800x600 each creature's steps per second against its delay stretched to whole frames. The
+# For each run, at 800x600, at 1920x1080 and at 3840x2160 (the larger two showing the pictures
+# painted at their scale, from a cache the saver fills once before the runs, in the way it does
+# for a user: the scene at the screen's height, the wide forest to its edges): CPU of the saver
+# and of its X server together over S seconds of running (from 3 s after start, once painted
+# pictures are in); the time from starting the process to its first frame on the screen; peak
+# resident memory; the pixels composed and sent a frame; and at 800x600 each creature's steps per second against its delay stretched to whole frames. The
 # peers (xscreensaver's ripples and swirl, xfishtank) run with -root on an 800x600 Xvfb of their
 # own in the same run. With --timer-seconds T (T > 0) one further run of T seconds counts the
 # one-second timer's ticks through the clock texts it shows.
@@ -108,7 +109,7 @@ saver_env() {
   chmod 700 "$runtime"
   # A fresh settings folder gives first-run values; a runtime folder of its own keeps the
   # single-instance lock away from any other saver running on this machine.
-  echo "XDG_CONFIG_HOME=$config XDG_RUNTIME_DIR=$runtime SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null LARKSPILL_TRACE=1"
+  echo "XDG_CONFIG_HOME=$config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$runtime SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null LARKSPILL_TRACE=1"
 }
 
 # One run of the saver on a fresh Xvfb of `size`; appends a line of figures to $work/saver.SIZE.
@@ -120,7 +121,7 @@ run_saver() {
   variables=$(saver_env "$run")
   launch_ns=$(date +%s%N)
   # shellcheck disable=SC2086
-  figures=$(measure_client 2 env $variables DISPLAY="$DISPLAY_NAME" "$saver" /s)
+  figures=$(measure_client 3 env $variables DISPLAY="$DISPLAY_NAME" "$saver" /s)
   stop_xvfb
   cp "$work/last.err" "$work/saver.$size.$run.trace"
   local first
@@ -166,6 +167,30 @@ column_median() { awk -v c="$2" '{ print $c }' "$1" | median; }
 
 echo "machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'), $(uname -r)" >&2
 echo "runs: $runs x $seconds s; raw figures in $work" >&2
+
+# The pictures painted at each screen's scale, once, as a user's first run paints them: the saver
+# runs until its painter has put them into the cache (a few minutes at most at 3840x2160).
+paint_for() {
+  local size="$1" scale
+  scale=$(awk -v s="${size#*x}" 'BEGIN { printf "%.4f", (s + 0) / 600 }')
+  [ "$scale" = 1.0000 ] && return 0
+  start_xvfb "$size"
+  # shellcheck disable=SC2046
+  env $(saver_env paint) DISPLAY="$DISPLAY_NAME" "$saver" /s 2>"$work/paint.err" &
+  child_pid=$!
+  local i
+  for i in $(seq 1 600); do
+    compgen -G "$work/cache/larkspill/pictures-$scale-*" >/dev/null && break
+    sleep 0.5
+  done
+  kill -TERM "$child_pid" 2>/dev/null || true
+  wait "$child_pid" 2>/dev/null || true
+  child_pid=""
+  stop_xvfb
+  compgen -G "$work/cache/larkspill/pictures-$scale-*" >/dev/null ||
+    { echo "nothing painted at $scale for $size" >&2; cat "$work/paint.err" >&2; exit 1; }
+}
+for size in $sizes; do paint_for "$size"; done
 
 for run in $(seq 1 "$runs"); do
   echo "run $run of $runs (load: $(cut -d' ' -f1-3 /proc/loadavg))" >&2
@@ -258,17 +283,20 @@ report() {
   local size file name limit within
   for size in $sizes; do
     file="$work/saver.$size"; name="${size%x24}"
-    case "$name" in 800x600) limit=1.2 ;; 1920x1080) limit=5 ;; *) limit=10 ;; esac
-    local cpu
+    local cpu ratio=""
     cpu=$(awk '{ print $1 + $2 }' "$file" | median)
+    # The larger screens' budgets are ratios to the 800x600 figure of the same runs.
+    case "$name" in 800x600) limit=1.2 ;; 1920x1080) ratio=1.6 ;; *) ratio=3.5 ;; esac
+    [ -z "$ratio" ] || limit=$(awk -v r="$ratio" -v c="$cpu800" 'BEGIN { printf "%.2f", r * c }')
     within=$(verdict "$cpu" "$limit" " points")
     if [ "$name" = 800x600 ]; then
       [ "$within" = yes ] && within="$below"
       printf '| CPU, saver + X server, 800x600 | <= 1.2%% and <= 0.55 x the lighter of ripples and swirl | %.2f%% (saver %.2f%%, X %.2f%%) | %s |%s |\n' \
         "$cpu" "$(column_median "$file" 1)" "$(column_median "$file" 2)" "$within" "$peer_text"
     else
-      printf '| CPU, saver + X server, %s, filtered | <= %s%% | %.2f%% (saver %.2f%%, X %.2f%%) | %s | |\n' \
-        "$name" "$limit" "$cpu" "$(column_median "$file" 1)" "$(column_median "$file" 2)" "$within"
+      printf '| CPU, saver + X server, %s, painted at its scale | <= %s x the 800x600 figure (%s%%) | %.2f%% (saver %.2f%%, X %.2f%%; x%.2f) | %s | |\n' \
+        "$name" "$ratio" "$limit" "$cpu" "$(column_median "$file" 1)" "$(column_median "$file" 2)" \
+        "$(awk -v a="$cpu" -v b="$cpu800" 'BEGIN { print a / b }')" "$within"
     fi
   done
   for size in $sizes; do
@@ -276,11 +304,11 @@ report() {
     local first again budget="none" first_within="" again_within=""
     first=$(awk '{ print $4 / 1000 }' "$file" | median)
     again=$(awk '{ print $5 / 1000 }' "$file" | median)
-    if [ "$name" = 800x600 ]; then
-      budget="<= 120 ms"
-      first_within=$(verdict "$first" 120 " ms")
-      again_within=$(verdict "$again" 120 " ms")
-    fi
+    local most=150
+    [ "$name" != 800x600 ] || most=120
+    budget="<= $most ms"
+    first_within=$(verdict "$first" "$most" " ms")
+    again_within=$(verdict "$again" "$most" " ms")
     printf '| Start to first frame, %s, first start (fresh settings folder) | %s | %.0f ms (runs: %s) | %s | |\n' \
       "$name" "$budget" "$first" "$(awk '{ printf "%s%.0f", (NR > 1 ? " " : ""), $4 / 1000 }' "$file")" "$first_within"
     printf '| the same, settings already written | %s | %.0f ms (runs: %s) | %s | |\n' \
@@ -300,8 +328,10 @@ report() {
     rss_max=$(awk '{ print $3 / 1024 }' "$file" | sort -g | tail -1)
     # VmHWM is in KiB; the budget is in MB of 10^6 bytes, held by the largest run.
     largest_mb=$(awk -v m="$rss_max" 'BEGIN { printf "%.2f", m * 1048576 / 1e6 }')
-    printf '| Peak resident memory, %s | <= 40 MB | %.1f MiB median, %.1f MiB (%.1f MB) largest | %s |%s |\n' \
-      "$name" "$rss" "$rss_max" "$largest_mb" "$(verdict "$largest_mb" 40 " MB")" "$peer_rss"
+    local most=160
+    case "$name" in 800x600) most=40 ;; 1920x1080) most=64 ;; esac
+    printf '| Peak resident memory, %s | <= %s MB | %.1f MiB median, %.1f MiB (%.1f MB) largest | %s |%s |\n' \
+      "$name" "$most" "$rss" "$rss_max" "$largest_mb" "$(verdict "$largest_mb" "$most" " MB")" "$peer_rss"
     peer_rss=""
   done
   local pace worst
