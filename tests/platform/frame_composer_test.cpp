@@ -196,9 +196,6 @@ TEST(SceneFitTest, TheSceneIsCentredAndCreaturesCrossTheWholeWidth) {
     EXPECT_NEAR(fit.spread, c.fit.spread, 1e-9) << c.w << "x" << c.h;
     EXPECT_EQ(std::pair(fit.width, fit.height), std::pair(c.fit.width, c.fit.height)) << c.w;
     EXPECT_EQ(fit.X(-320), c.background_x) << c.w << "x" << c.h;
-    // The water lands where the painter put it in the background, both roundings its own.
-    EXPECT_EQ(fit.X(279) - fit.X(-320), std::lround(320 * fit.scale) + std::lround(279 * fit.scale))
-        << c.w << "x" << c.h;
     for (int w : {20, 116}) {  // scene pixels
       const int frame_w = static_cast<int>(std::lround(w * fit.scale));
       EXPECT_LE(fit.CreatureX(-w, frame_w) + frame_w, 1) << c.w << " a creature wide " << w;
@@ -207,6 +204,16 @@ TEST(SceneFitTest, TheSceneIsCentredAndCreaturesCrossTheWholeWidth) {
         EXPECT_EQ(fit.CreatureX(300, frame_w), fit.X(300));
       }
     }
+  }
+}
+
+// Water lands where the painter put it in the background, the margin and its place each rounded,
+// on 16:9 screens of every height up to 2160.
+TEST(SceneFitTest, WaterLandsOnThePixelsPaintedForIt) {
+  for (int h = 600; h <= 2160; ++h) {
+    const SceneFit fit = SceneFit::For(h * 16 / 9, h, true);
+    ASSERT_EQ(fit.X(279) - fit.X(-320), std::lround(320 * fit.scale) + std::lround(279 * fit.scale))
+        << h << " high";
   }
 }
 
@@ -311,6 +318,7 @@ TEST(PictureStoreTest, EveryColourQuantisesAsSdlDoesAndMagentaIsTheKey) {
   ASSERT_EQ(SDL_SaveBMP(large.get(), path.c_str()), 0) << SDL_GetError();
   const Picture& kept = store.Get(path, false);
   ASSERT_EQ(pixman_image_get_format(kept.image), PIXMAN_r5g6b5);
+  EXPECT_EQ(pixman_image_get_format(store.Get(path, true).image), PIXMAN_a8r8g8b8);  // its key
   std::vector<uint32_t> ours(300 * 200), pixmans(300 * 200);
   pixman_image_t* frames[2] = {
       pixman_image_create_bits(PIXMAN_x8r8g8b8, 300, 200, ours.data(), 300 * 4),
