@@ -81,13 +81,7 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
     }
   }
 
-  int screen_w = 0;
-  int screen_h = 0;
-  if (ScreenSize(&screen_w, &screen_h)) {
-    fit_ = SceneFit::For(screen_w, screen_h, false);
-    screen_scale_ = SceneFit::ScreenScale(screen_h);
-  }
-  MakeFrame();
+  MakeFrameForScreen();
   if (composer_->frame() == nullptr || composer_->frame_surface() == nullptr) return fail("frame");
   MakeScreens();
   if (!texts_.Start()) return fail("fonts");
@@ -105,6 +99,17 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   PlanPaintedPictures();
   if (trace_) trace_->OpenEnds();
   return true;
+}
+
+// The frame for the screen as it is at opening, the shipped pictures filtered to its size.
+void SdlDisplay::MakeFrameForScreen() {
+  int screen_w = 0;
+  int screen_h = 0;
+  if (ScreenSize(&screen_w, &screen_h)) {
+    fit_ = SceneFit::For(screen_w, screen_h, false);
+    screen_scale_ = SceneFit::ScreenScale(screen_h);
+  }
+  MakeFrame();
 }
 
 // The frame's pixels (shared with the X server where it can) and its composer, at fit_'s size.

@@ -101,10 +101,6 @@ class SdlDisplay : public SpriteDisplay {
   int WindowCount() const { return static_cast<int>(screens_.size()); }
   // Frame pixels composed so far.
   int64_t PixelsComposed() const;
-  // How the scene lies on the frame now.
-  const SceneFit& fit() const { return fit_; }
-  // Waits until the pictures painted for the screen, if any are being read, are shown.
-  void WaitForPaintedPictures();
 
   static constexpr int kMinFontSize = TextCache::kMinFontSize;
   static constexpr int kMaxFontSize = TextCache::kMaxFontSize;
@@ -146,6 +142,7 @@ class SdlDisplay : public SpriteDisplay {
   bool OpenOnWayland();
   void FollowWaylandOutputs();
   void Present(Screen& screen);
+  void MakeFrameForScreen();
   void MakeFrame();
   void MakeScreens();
   void MakePresenters();

@@ -48,12 +48,6 @@ void SdlDisplay::LookAfterPaintedPictures() {
   }
 }
 
-void SdlDisplay::WaitForPaintedPictures() {
-  if (!painted_read_.valid()) return;
-  painted_read_.wait();
-  LookAfterPaintedPictures();
-}
-
 // Reads the painted picture of every sprite frame's file from `folder`, on a thread of its own. A
 // picture not of the size painting the shipped one at the screen's scale gives is refused with
 // the folder: a file put there by hand, or by another painter, is not shown.

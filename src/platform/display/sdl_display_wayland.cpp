@@ -27,13 +27,7 @@ bool SdlDisplay::OpenOnWayland() {
     CloseDisplay();
     return false;
   }
-  int screen_w = 0;
-  int screen_h = 0;
-  if (ScreenSize(&screen_w, &screen_h)) {
-    fit_ = SceneFit::For(screen_w, screen_h, false);
-    screen_scale_ = SceneFit::ScreenScale(screen_h);
-  }
-  MakeFrame();
+  MakeFrameForScreen();
   if (composer_->frame() == nullptr || composer_->frame_surface() == nullptr || !texts_.Start()) {
     std::fprintf(stderr, "larkspill: cannot open the display: %s\n",
                  composer_->frame() == nullptr ? "frame" : "fonts");
