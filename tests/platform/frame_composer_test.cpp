@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/display/picture_store.h"
@@ -305,6 +307,23 @@ TEST(PictureStoreTest, EveryColourQuantisesAsSdlDoesAndMagentaIsTheKey) {
     store.Get(path, false);  // not read again
   }
   EXPECT_EQ(store.decodes(), 4);
+
+  // Only the box around a keyed picture's other pixels is drawn (none when all are its key).
+  SdlSurfacePtr sparse(SDL_CreateRGBSurfaceWithFormat(0, 6, 5, 24, SDL_PIXELFORMAT_RGB24));
+  SDL_FillRect(sparse.get(), nullptr, SDL_MapRGB(sparse->format, 255, 0, 255));
+  const std::string key_only = dir / "key-only.bmp";
+  ASSERT_EQ(SDL_SaveBMP(sparse.get(), key_only.c_str()), 0) << SDL_GetError();
+  EXPECT_EQ(store.Get(key_only, true).showing, nullptr);
+  for (auto [x, y] : {std::pair{4, 1}, {2, 3}}) {
+    const SDL_Rect dot{x, y, 1, 1};
+    SDL_FillRect(sparse.get(), &dot, SDL_MapRGB(sparse->format, 0, 0, 255));
+  }
+  const std::string two_dots = dir / "two-dots.bmp";
+  ASSERT_EQ(SDL_SaveBMP(sparse.get(), two_dots.c_str()), 0) << SDL_GetError();
+  const Picture& dots = store.Get(two_dots, true);
+  EXPECT_EQ(std::tuple(dots.shows.x, dots.shows.y, dots.shows.w, dots.shows.h),
+            std::tuple(2, 1, 3, 3));
+  EXPECT_EQ(pixman_image_get_data(dots.showing)[2], 0xFF0000FF);  // the dot at (4, 1)
 
   // A large opaque picture (a background painted for a large screen) is kept at 16 bits and drawn
   // into the frame as pixman would widen it: every 16-bit colour, at an odd place.

@@ -114,6 +114,8 @@ TEST_F(SdlDisplayTest, SpritesShowTheirFrameKeyedOrOpaqueWhereTheyAreAndStepWhen
   EXPECT_EQ(at(11, 20), widened);
   display_->SetSpriteFrame(a, 7);  // never loaded: nothing drawn
   EXPECT_EQ(at(11, 20), kBlueRgb);
+  display_->LoadSpriteFrame(a, 7, Bmp("key.bmp", {kMagentaRgb, kMagentaRgb}), kKeyTransparent);
+  EXPECT_EQ(at(11, 20), kBlueRgb);  // nothing but its key
   display_->NextSpriteFrame(a);
   display_->LoadSpriteFrame(a, 1, green, kKeyOpaque);  // replaced
   EXPECT_EQ(at(10, 20), kGreenRgb);

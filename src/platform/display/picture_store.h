@@ -19,10 +19,16 @@ struct Picture {
   SdlSurfacePtr pixels;
   pixman_image_t* image = nullptr;  // over `pixels`
   bool keyed = false;
+  // The part that shows: the whole of an opaque picture, the box around a keyed one's pixels
+  // that are not its key (empty when there are none), and `image` cut to it (the same pixels).
+  // Only this part is drawn, so a creature's frame changes no more of the screen than it covers.
+  SDL_Rect shows{};
+  pixman_image_t* showing = nullptr;
   Picture() = default;
   Picture(const Picture&) = delete;
   Picture& operator=(const Picture&) = delete;
   ~Picture() {
+    if (showing != nullptr) pixman_image_unref(showing);
     if (image != nullptr) pixman_image_unref(image);
   }
 };
@@ -44,7 +50,8 @@ class PictureStore {
 };
 
 // Makes magenta (255, 0, 255) in a widened picture its transparent key: alpha 0 there (and the
-// colour too, as pixman's premultiplied pixels have it), alpha 255 everywhere else.
-void KeyOnMagenta(SDL_Surface* wide);
+// colour too, as pixman's premultiplied pixels have it), alpha 255 everywhere else. Gives the box
+// around the pixels that are not the key (empty, w and h 0, when all are).
+SDL_Rect KeyOnMagenta(SDL_Surface* wide);
 
 }  // namespace larkspill

@@ -28,9 +28,11 @@ uint32_t Rgb(int32_t colour) {
 }
 
 // The box of a w x h picture at (x, y); far-off places are cut to what 32 bits hold.
-pixman_box32_t BoxAt(int32_t x, int32_t y, int w, int h) {
-  auto end = [](int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)); };
-  return {x, y, end(int64_t{x} + w), end(int64_t{y} + h)};
+pixman_box32_t BoxAt(int64_t x, int64_t y, int w, int h) {
+  auto cut = [](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+  };
+  return {cut(x), cut(y), cut(x + w), cut(y + h)};
 }
 
 }  // namespace
@@ -276,11 +278,14 @@ void SdlDisplay::DrawSprite(int32_t sprite) {
   const Picture* picture = target.frames[target.frame - 1];
   if (picture == nullptr) return;
   if (trace_) trace_->Drawn(sprite);
+  if (picture->showing == nullptr) return;  // nothing but its key
   const int w = picture->pixels->w;
   const int32_t x = target.roams ? fit_.CreatureX(target.x, w) : fit_.X(target.x);
-  composer_->Add({.picture = picture->image,
-                  .where = BoxAt(x, fit_.Y(target.y), w, picture->pixels->h),
-                  .opaque = !picture->keyed});
+  const SDL_Rect& shows = picture->shows;
+  composer_->Add(
+      {.picture = picture->showing,
+       .where = BoxAt(int64_t{x} + shows.x, int64_t{fit_.Y(target.y)} + shows.y, shows.w, shows.h),
+       .opaque = !picture->keyed});
 }
 
 void SdlDisplay::ClearBackBuffer(int32_t colour) {

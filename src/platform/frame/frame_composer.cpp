@@ -141,7 +141,7 @@ void Widen565Row(const uint16_t* in, uint32_t* out, int w) {
   const __m128i green = _mm_set1_epi16(0x07E0);
   const __m128i blue = _mm_set1_epi16(0x001F);
   const __m128i alpha = _mm_set1_epi16(static_cast<int16_t>(0xFF00));
-  const __m128i times_red = _mm_set1_epi16(33 * 8);     // (r5 << 11) * 264 >> 16 = r5 * 33 / 4
+  const __m128i times_red = _mm_set1_epi16(33 * 8);      // (r5 << 11) * 264 >> 16 = r5 * 33 / 4
   const __m128i times_green = _mm_set1_epi16(65 * 128);  // (g6 << 5) * 8320 >> 16 = g6 * 65 / 16
   for (; i + 8 <= w; i += 8) {
     const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
