@@ -159,8 +159,6 @@ void Widen565Row(const uint16_t* in, uint32_t* out, int w) {
   for (; i < w; ++i) out[i] = Widen565(in[i]);
 }
 
-}  // namespace
-
 // Copies a box of an RGB565 picture into a 32-bit frame: pixman has no quick way for this pair
 // and takes three times as long. A box is a few hundred bytes a row in pictures of megabytes, so
 // each row starts with a wait for memory unless the rows two ahead are asked for first (which
@@ -187,6 +185,8 @@ void Widen565Box(pixman_image_t* from, int x, int y, pixman_image_t* to, int to_
     Widen565Row(reinterpret_cast<const uint16_t*>(in), reinterpret_cast<uint32_t*>(out), w);
   }
 }
+
+}  // namespace
 
 void PaintDrawing(const Drawing& drawing, pixman_image_t* target, SDL_Surface* target_surface,
                   const pixman_box32_t& clip) {

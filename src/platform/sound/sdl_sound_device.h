@@ -31,9 +31,8 @@ void MixSamples(int16_t* out, const int16_t* in, int count);
 // without a gap, and the volume is an exact gain applied to the sound's samples. The device mixes
 // its channels itself, in SDL_mixer's music hook: in channel order, each added to the sum and
 // clamped in turn, which is what SDL_mixer's own channels give, sample for sample, at a fraction
-// of the cost. Without an
-// audio device the saver runs silent: every operation is accepted and does nothing. One
-// instance at a time per process, as the mixer is process-wide.
+// of the cost. Without an audio device the saver runs silent: every operation is accepted and
+// does nothing. One instance at a time per process, as the mixer is process-wide.
 //
 // A wave file already in the mixer's format (16-bit stereo at 44100 Hz, as the saver's own are)
 // is not held in memory: the mixer reads it from the file as it plays, a buffer at a time, so
