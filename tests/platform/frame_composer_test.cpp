@@ -135,6 +135,26 @@ TEST(FrameComposerTest, KeyedPicturesShowWhatIsUnderTheirKeyAndFillsTakeTheirCol
     Draw(f.composer, n);
     EXPECT_EQ(f.At(x, y), colour) << "frame " << n << " at " << x << "," << y;
   }
+  // Drawn as pixman draws it over, at places and widths that leave any number of pixels over
+  // after the groups of four: a key scattered through a picture, over a frame of many colours.
+  TestPicture scattered(23, 9, 0, true);
+  auto* p = static_cast<uint32_t*>(scattered.pixels->pixels);
+  for (int i = 0; i < 23 * 9; ++i) p[i] = i % 3 == 0 || i % 7 == 2 ? 0 : 0xFF000000u | i * 7919u;
+  for (int x0 = -3; x0 < 4; ++x0) {
+    std::vector<uint32_t> ours(kW * kH), pixmans(kW * kH);
+    for (int i = 0; i < kW * kH; ++i) ours[i] = pixmans[i] = 0xFF000000u | i * 104729u;
+    pixman_image_t* frames[2] = {
+        pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, ours.data(), kW * 4),
+        pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, pixmans.data(), kW * 4)};
+    const pixman_box32_t clip{0, 1, 13 + x0 * 3, 8};
+    PaintDrawing({.picture = scattered.image, .where = {x0, 2, x0 + 23, 11}}, frames[0], nullptr,
+                 clip);
+    pixman_image_composite32(PIXMAN_OP_OVER, scattered.image, nullptr, frames[1],
+                             std::max(0, -x0), 0, 0, 0, std::max(0, x0), 2,
+                             clip.x2 - std::max(0, x0), clip.y2 - 2);
+    for (pixman_image_t* f : frames) pixman_image_unref(f);
+    ASSERT_EQ(ours, pixmans) << "at x " << x0;
+  }
 }
 
 // 16-pixel tiles of a 40 x 20 picture: whole ones, the right and bottom ones cut short; runs of

@@ -186,6 +186,49 @@ void Widen565Box(pixman_image_t* from, int x, int y, pixman_image_t* to, int to_
   }
 }
 
+// Draws a box of a keyed picture over a 32-bit frame. A keyed picture's pixels are either its
+// key, all bits clear, or opaque, so drawing it over is taking the picture's pixel wherever its
+// alpha is set: exactly what pixman's OVER gives for such pixels, for about half its time. As
+// with the widening, the rows two ahead are asked for from memory first.
+void DrawKeyedBox(pixman_image_t* from, int x, int y, pixman_image_t* to, int to_x, int to_y, int w,
+                  int h) {
+  const auto* from_bits = reinterpret_cast<const uint8_t*>(pixman_image_get_data(from));
+  auto* to_bits = reinterpret_cast<uint8_t*>(pixman_image_get_data(to));
+  const int from_stride = pixman_image_get_stride(from);
+  const int to_stride = pixman_image_get_stride(to);
+  constexpr int kRowsAhead = 2;
+  constexpr int kLine = 64;
+  for (int row = 0; row < h; ++row) {
+    const auto* in = reinterpret_cast<const uint32_t*>(from_bits + ptrdiff_t{y + row} * from_stride +
+                                                       ptrdiff_t{x} * 4);
+    auto* out =
+        reinterpret_cast<uint32_t*>(to_bits + ptrdiff_t{to_y + row} * to_stride + ptrdiff_t{to_x} * 4);
+    if (row + kRowsAhead < h) {
+      for (int at = 0; at < w * 4; at += kLine) {
+        __builtin_prefetch(reinterpret_cast<const uint8_t*>(in) + kRowsAhead * from_stride + at);
+        __builtin_prefetch(reinterpret_cast<uint8_t*>(out) + kRowsAhead * to_stride + at, 1);
+      }
+    }
+    int i = 0;
+#if defined(__SSE2__)
+    for (; i + 4 <= w; i += 4) {
+      const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+      const __m128i shown = _mm_srai_epi32(p, 31);  // all ones where the alpha is set
+      const __m128i under = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                       _mm_or_si128(_mm_and_si128(shown, p), _mm_andnot_si128(shown, under)));
+    }
+#endif
+    for (; i < w; ++i) {
+      if (in[i] & 0x80000000u) out[i] = in[i];
+    }
+  }
+}
+
+bool Is32BitRgb(pixman_format_code_t format) {
+  return format == PIXMAN_x8r8g8b8 || format == PIXMAN_a8r8g8b8;
+}
+
 }  // namespace
 
 void PaintDrawing(const Drawing& drawing, pixman_image_t* target, SDL_Surface* target_surface,
@@ -205,6 +248,11 @@ void PaintDrawing(const Drawing& drawing, pixman_image_t* target, SDL_Surface* t
              PIXMAN_FORMAT_BPP(pixman_image_get_format(target)) == 32) {
     Widen565Box(drawing.picture, box.x1 - drawing.where.x1, box.y1 - drawing.where.y1, target,
                 box.x1, box.y1, w, h);
+  } else if (drawing.picture != nullptr && !drawing.opaque &&
+             pixman_image_get_format(drawing.picture) == PIXMAN_a8r8g8b8 &&
+             Is32BitRgb(pixman_image_get_format(target))) {
+    DrawKeyedBox(drawing.picture, box.x1 - drawing.where.x1, box.y1 - drawing.where.y1, target,
+                 box.x1, box.y1, w, h);
   } else if (drawing.picture != nullptr) {
     // An opaque picture replaces what is there; a keyed one shows it where its key is.
     pixman_image_composite32(drawing.opaque ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, drawing.picture,

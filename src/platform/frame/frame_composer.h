@@ -56,7 +56,8 @@ struct TextPixels {
 // One drawing of a frame: a picture at its place, a text at its place, or the place filled with
 // `colour` (0xRRGGBB). Two drawings that compare equal leave the same pixels.
 struct Drawing {
-  pixman_image_t* picture = nullptr;  // opaque: x8r8g8b8; keyed: a8r8g8b8, the key at alpha 0
+  // Opaque: x8r8g8b8 (or r5g6b5); keyed: a8r8g8b8, each pixel either its key (0) or opaque.
+  pixman_image_t* picture = nullptr;
   std::shared_ptr<const TextPixels> text;  // alive while a frame shows it
   pixman_box32_t where{};
   uint32_t colour = 0;
