@@ -12,7 +12,9 @@
 #    instructions a frame of the main thread, a second of sound of the sound thread, a frame of
 #    the X server (run under callgrind in a pass of its own), and each one's costliest functions.
 #    Instruction counts repeat within about a percent on a loaded machine; CPU time does not.
-# 3. The floor: the part of the main thread's instructions spent composing the changed pixels
+# 3. The floor: what 60 wake-ups a second sending the saver's pixels cost in CPU time with
+#    nothing else (bench/floor_probe, measured with its X server as the saver is); and in
+#    instructions, the part of the main thread's instructions spent composing the changed pixels
 #    and sending them (PaintDrawing and X11Presenter::Show, inclusive), which the scene's changes
 #    alone must cost; the rest of the thread is the frame loop around them. The pixels themselves
 #    vary a few percent from run to run (the creatures start at random places): compare builds
@@ -90,11 +92,39 @@ main_tid=$(sort -n "$work/saver.0" | awk 'NR == 1 { print $1 }')
 rates "$work/saver.0" "$work/saver.1" \
   '$1 == '"$main_tid"' ? "main" : ($2 ~ /^SDLAudio/ ? "sound" : "other")' >"$work/saver.rates"
 rates "$work/x.0" "$work/x.1" '"x"' >"$work/x.rates"
-read -r frames_s composed_s presented_s < <(awk '
+read -r frames_s composed_s presented_s parts_s < <(awk '
   /larkspill-trace frames/ { f = $3 } /larkspill-trace seconds/ { s = $3 }
   /larkspill-trace pixels_composed/ { c = $3 } /larkspill-trace pixels_presented/ { p = $3 }
-  END { w = 800 * 600; printf "%.2f %.0f %.0f\n", (f - 1) / s, (c - w) / s, (p - w) / s }' "$work/trace")
+  /larkspill-trace parts_presented/ { n = $3 }
+  END { w = 800 * 600; printf "%.2f %.0f %.0f %.1f\n", (f - 1) / s, (c - w) / s, (p - w) / s, (n - 1) / s }' "$work/trace")
 figure() { awk -v g="$2" -v c="$3" '$1 == g { print $c }' "$1"; }
+
+# The floor in CPU time: bench/floor_probe on the saver's grid, with nothing else, then sending
+# one pixel a frame, then the saver's own pixels in its own number of parts a frame; measured
+# with the X server as the saver is.
+probe="$(dirname "$saver")/bench/floor_probe"
+[ -x "$probe" ] || probe="$build/bench/floor_probe"
+floor_cpu=()
+if [ -x "$probe" ]; then
+  per_frame() { awk -v a="$1" -v f="$frames_s" 'BEGIN { n = a / f; printf "%d", n < 1 ? 1 : n + 0.5 }'; }
+  parts_frame=$(per_frame "$parts_s")
+  pixels_frame=$(per_frame "$presented_s")
+  for probe_args in "" "1 1" "$parts_frame $pixels_frame"; do
+    start_xvfb 800x600x24 || exit 1
+    # shellcheck disable=SC2086
+    DISPLAY="$XVFB_DISPLAY" "$probe" $probe_args &
+    saver_pid=$!
+    sleep 3
+    threads "$saver_pid" >"$work/probe.0"; threads "$XVFB_PID" >"$work/px.0"; t0=$(date +%s%N)
+    sleep "$seconds"
+    threads "$saver_pid" >"$work/probe.1"; threads "$XVFB_PID" >"$work/px.1"; t1=$(date +%s%N)
+    kill "$saver_pid"; wait "$saver_pid" 2>/dev/null || true; saver_pid=""
+    kill "$XVFB_PID"; wait "$XVFB_PID" 2>/dev/null || true; XVFB_PID=""
+    rates "$work/probe.0" "$work/probe.1" '"probe"' >"$work/probe.rates"
+    rates "$work/px.0" "$work/px.1" '"x"' >"$work/px.rates"
+    floor_cpu+=("$(figure "$work/probe.rates" probe 2), $(figure "$work/px.rates" x 2)")
+  done
+fi
 
 # Pass 2 and 3: instructions under callgrind.
 ir_main="" ir_sound="" ir_x="" floor="" above="" cg_frames=""
@@ -147,6 +177,13 @@ report() {
   done
   printf '| X server: wake-ups, CPU %% of a core | %s, %s |\n' \
     "$(figure "$work/x.rates" x 3)" "$(figure "$work/x.rates" x 2)"
+  printf '| parts sent to the X server | %s |\n' "$parts_s"
+  if [ "${#floor_cpu[@]}" = 3 ]; then
+    printf '| the floor, CPU %% of a core of floor_probe and the X server: 60 wake-ups | %s |\n' "${floor_cpu[0]}"
+    printf '| the floor: 60 wake-ups sending a pixel each | %s |\n' "${floor_cpu[1]}"
+    printf '| the floor: 60 wake-ups sending the saver'"'"'s %s pixels in %s parts each | %s |\n' \
+      "$pixels_frame" "$parts_frame" "${floor_cpu[2]}"
+  fi
   if [ -n "$ir_main" ]; then
     printf '| main thread instructions a frame (callgrind, %s frames/s there) | %s |\n' "$cg_frames" "$ir_main"
     printf '| of which composing and sending the changed pixels (the floor) | %s |\n' "$floor"

@@ -61,7 +61,7 @@ void DisplayTrace::Flipped() {
 }
 
 void DisplayTrace::Print(const std::string& renderer, int windows, int64_t composed,
-                         int64_t presented) const {
+                         int64_t presented, int64_t parts_presented) const {
   if (frames_ == 0) return;
   auto line = [](const char* name, const std::string& value) {
     std::fprintf(stderr, "larkspill-trace %s %s\n", name, value.c_str());
@@ -81,6 +81,7 @@ void DisplayTrace::Print(const std::string& renderer, int windows, int64_t compo
   line("seconds", number((last_flip_ns_ - first_flip_ns_) / 1e9, 6));
   line("pixels_composed", std::to_string(composed));
   line("pixels_presented", std::to_string(presented));
+  line("parts_presented", std::to_string(parts_presented));
   for (const auto& [sprite, counts] : sprites_) {
     std::fprintf(stderr, "larkspill-trace sprite %d draws %lld moves_x %lld moves_y %lld\n",
                  sprite, static_cast<long long>(counts.draws),

@@ -24,7 +24,8 @@ class DisplayTrace {
   void Drawn(int32_t sprite) { ++sprites_[sprite].draws; }
   void Text(const std::string& text, int32_t x, int32_t y);
   void Flipped();
-  void Print(const std::string& renderer, int windows, int64_t composed, int64_t presented) const;
+  void Print(const std::string& renderer, int windows, int64_t composed, int64_t presented,
+             int64_t parts_presented) const;
 
   // Milliseconds since this process started, from the kernel's record of its start (to its
   // clock tick, 10 ms on most systems); -1 when unknown.

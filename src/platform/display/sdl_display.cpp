@@ -368,6 +368,7 @@ void SdlDisplay::Present(Screen& screen) {
     const pixman_box32_t& v = screen.visible;
     pixels_presented_ +=
         screen.whole ? int64_t{v.x2 - v.x1} * (v.y2 - v.y1) : window_changes_.Area();
+    parts_presented_ += static_cast<int64_t>(window_changes_.Boxes().size());
   }
   screen.whole = false;
 }
@@ -455,7 +456,8 @@ void SdlDisplay::ReleaseAll() {
 
 void SdlDisplay::CloseDisplay() {
   if (trace_ && open_) {
-    trace_->Print(RendererName(), WindowCount(), PixelsComposed(), pixels_presented_);
+    trace_->Print(RendererName(), WindowCount(), PixelsComposed(), pixels_presented_,
+                  parts_presented_);
   }
   ReleaseAll();
   texts_.Stop();

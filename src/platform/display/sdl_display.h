@@ -182,6 +182,7 @@ class SdlDisplay : public SpriteDisplay {
   std::shared_ptr<std::atomic<bool>> stop_reading_;
   int frames_until_look_ = 0;
   int64_t pixels_presented_ = 0;
+  int64_t parts_presented_ = 0;  // rectangles sent
   int64_t pixels_composed_before_ = 0;   // by composers of earlier openings
   std::unique_ptr<DisplayTrace> trace_;  // only with LARKSPILL_TRACE set
 };
