@@ -142,9 +142,9 @@ if [ "$callgrind" = 1 ] && command -v valgrind >/dev/null; then
   kill "$XVFB_PID"; wait "$XVFB_PID" 2>/dev/null || true; XVFB_PID=""
 
   # The X server under callgrind, the saver at its own pace.
-  # shellcheck disable=SC2046
   start_x_server valgrind --tool=callgrind --callgrind-out-file="$work/cg.x" \
     Xvfb -screen 0 800x600x24 -nolisten tcp || exit 1
+  # shellcheck disable=SC2046
   env $(saver_env) DISPLAY="$XVFB_DISPLAY" "$saver" /s 2>"$work/trace.x" &
   saver_pid=$!
   sleep 4
