@@ -7,13 +7,17 @@ then the costliest functions of each.
     callgrind_summary.py WORK_DIR SECONDS
 """
 import glob
+import os
 import re
 import sys
 from collections import defaultdict
 
-# The sound device's buffer (SdlSoundDevice::kBufferFrames) at 44.1 kHz: the disk driver writes
-# one a call of fwrite.
-SECONDS_A_BUFFER = 1024 / 44100
+# The sound device's buffer (SdlSoundDevice::kBufferFrames, read from its header) at 44.1 kHz:
+# the disk driver writes one a call of fwrite.
+_HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src", "platform",
+                       "sound", "sdl_sound_device.h")
+with open(_HEADER) as _header:
+    SECONDS_A_BUFFER = int(re.search(r"kBufferFrames = (\d+);", _header.read()).group(1)) / 44100
 FRAME = "larkspill::SdlDisplay::Flip()"
 # Composing the changed pixels and sending them: what the scene's changes alone must cost.
 FLOOR = ("larkspill::PaintDrawing(", "larkspill::X11Presenter::Show(")
