@@ -124,6 +124,14 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   // running when the saver ends is stopped and its folder removed.
   PaintedPictures painted(CacheHome(), painter);
 
+  // Made before the sound device, so that the lock is let go only after the device has closed.
+  SoundscapeLock soundscape(runtime_dir.empty() ? runtime_dir
+                                                : runtime_dir / "larkspill-sound.lock");
+  // The sound opens once the first frame is up: until then the screen has both processors. Made
+  // before the display, so that at the end the screen is given back first: closing the device
+  // waits for the buffer under way, and a sound server that stops answering would hold it.
+  SdlSoundDevice sound(SdlSoundDevice::Opening::Later);
+
   SdlDisplayOptions display_options;
   display_options.title = SaverWindow::kCaption;
   display_options.embed_window = target.embed_window;
@@ -137,11 +145,6 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     if (auto wayland = WaylandScreens::Connect()) display.UseWayland(std::move(wayland));
   }
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
-  // Made before the sound device, so that the lock is let go only after the device has closed.
-  SoundscapeLock soundscape(runtime_dir.empty() ? runtime_dir
-                                                : runtime_dir / "larkspill-sound.lock");
-  // The sound opens once the first frame is up: until then the screen has both processors.
-  SdlSoundDevice sound(SdlSoundDevice::Opening::Later);
   // The X server may go away at any moment from here on; the sounds stop with it.
   SetXConnectionLostAction([&sound] { sound.StopAllSounds(); });
   struct ForgetLostAction {
