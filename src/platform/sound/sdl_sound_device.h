@@ -47,8 +47,8 @@ class SdlSoundDevice : public SoundDevice {
   static constexpr int kFrequency = 44100;
   static constexpr int kChannels = 2;
   // 23 ms a buffer. A larger one wakes the sound thread less often, but closing the device waits
-  // for the buffer under way, and the screen is given back after that: 2048 frames made the
-  // saver's end about 45 ms later.
+  // for the buffer under way, and the saver ends only after that: 2048 frames made its end about
+  // 45 ms later.
   static constexpr int kBufferFrames = 1024;
   // The accepted volume range; -10000, 100 dB down, is silence.
   static constexpr int32_t kMinVolume = -10000;
