@@ -43,17 +43,17 @@ for delay in 0.02 0.15 stuck; do
   term_ends "SIGTERM after $delay" 1
 done
 
-# A sound device slow to close (2 s a buffer, like a sound server that stopped answering) does not
+# A sound device slow to close (3 s a buffer, like a sound server that stopped answering) does not
 # hold the screen: clicked just after buffers went out, the window goes at once, the saver after.
 # (The file grows two buffers at a time, as stdio writes it.)
 rm -f "$SDL_DISKAUDIOFILE"
-SDL_DISKAUDIODELAY=2000 start_shown /s
+SDL_DISKAUDIODELAY=3000 start_shown /s
 until_ok 10 test -s "$SDL_DISKAUDIOFILE" || fail "slow sound: no sound; $(err)"
 written=$(stat -c %s "$SDL_DISKAUDIOFILE")
-until_ok 8 eval '[ "$(stat -c %s "$SDL_DISKAUDIOFILE")" != "$written" ]' || fail "slow sound: no more written"
+until_ok 10 eval '[ "$(stat -c %s "$SDL_DISKAUDIOFILE")" != "$written" ]' || fail "slow sound: no more written"
 xdotool click 1
-until_ok 1 eval '! find_window "$TITLE" >/dev/null' || fail "slow sound: the window stayed while the sound closed"
-ends_with 0 "slow sound" 4
+until_ok 2 eval '! find_window "$TITLE" >/dev/null' || fail "slow sound: the window stayed while the sound closed"
+ends_with 0 "slow sound" 5
 
 # A picture missing, garbage, claiming 30000 x 30000 pixels in 1 KB, a FIFO: 2, named, usual memory.
 partial="$(dirname "$LARKSPILL_PARTIAL")/partial-assets"
