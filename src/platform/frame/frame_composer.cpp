@@ -159,69 +159,53 @@ void Widen565Row(const uint16_t* in, uint32_t* out, int w) {
   for (; i < w; ++i) out[i] = Widen565(in[i]);
 }
 
-// Copies a box of an RGB565 picture into a 32-bit frame: pixman has no quick way for this pair
-// and takes three times as long. A box is a few hundred bytes a row in pictures of megabytes, so
-// each row starts with a wait for memory unless the rows two ahead are asked for first (which
-// halves the time a pixel takes when neither picture is in the cache, as between frames).
-void Widen565Box(pixman_image_t* from, int x, int y, pixman_image_t* to, int to_x, int to_y, int w,
-                 int h) {
+// Calls `row(in, out)` for each row of a w x h box of `from` at (x, y) and of `to` at (to_x,
+// to_y). A box is a few hundred bytes a row in pictures of up to megabytes, so each row starts
+// with a wait for memory unless the rows two ahead are asked for first (which halves the time a
+// pixel takes when neither picture is in the cache, as between frames).
+template <typename Row>
+void ForEachRowAhead(pixman_image_t* from, int x, int y, pixman_image_t* to, int to_x, int to_y,
+                     int w, int h, Row row) {
+  const int from_bytes = PIXMAN_FORMAT_BPP(pixman_image_get_format(from)) / 8;
+  const int to_bytes = PIXMAN_FORMAT_BPP(pixman_image_get_format(to)) / 8;
   const auto* from_bits = reinterpret_cast<const uint8_t*>(pixman_image_get_data(from));
   auto* to_bits = reinterpret_cast<uint8_t*>(pixman_image_get_data(to));
   const int from_stride = pixman_image_get_stride(from);
   const int to_stride = pixman_image_get_stride(to);
   constexpr int kRowsAhead = 2;
   constexpr int kLine = 64;
-  for (int row = 0; row < h; ++row) {
-    const uint8_t* in = from_bits + ptrdiff_t{y + row} * from_stride + ptrdiff_t{x} * 2;
-    uint8_t* out = to_bits + ptrdiff_t{to_y + row} * to_stride + ptrdiff_t{to_x} * 4;
-    if (row + kRowsAhead < h) {
-      for (int at = 0; at < w * 2; at += kLine) {
+  for (int r = 0; r < h; ++r) {
+    const uint8_t* in = from_bits + ptrdiff_t{y + r} * from_stride + ptrdiff_t{x} * from_bytes;
+    uint8_t* out = to_bits + ptrdiff_t{to_y + r} * to_stride + ptrdiff_t{to_x} * to_bytes;
+    if (r + kRowsAhead < h) {
+      for (int at = 0; at < w * from_bytes; at += kLine) {
         __builtin_prefetch(in + kRowsAhead * from_stride + at);
       }
-      for (int at = 0; at < w * 4; at += kLine) {
+      for (int at = 0; at < w * to_bytes; at += kLine) {
         __builtin_prefetch(out + kRowsAhead * to_stride + at, 1);
       }
     }
-    Widen565Row(reinterpret_cast<const uint16_t*>(in), reinterpret_cast<uint32_t*>(out), w);
+    row(in, out);
   }
 }
 
-// Draws a box of a keyed picture over a 32-bit frame. A keyed picture's pixels are either its
-// key, all bits clear, or opaque, so drawing it over is taking the picture's pixel wherever its
-// alpha is set: exactly what pixman's OVER gives for such pixels, for about half its time. As
-// with the widening, the rows two ahead are asked for from memory first.
-void DrawKeyedBox(pixman_image_t* from, int x, int y, pixman_image_t* to, int to_x, int to_y, int w,
-                  int h) {
-  const auto* from_bits = reinterpret_cast<const uint8_t*>(pixman_image_get_data(from));
-  auto* to_bits = reinterpret_cast<uint8_t*>(pixman_image_get_data(to));
-  const int from_stride = pixman_image_get_stride(from);
-  const int to_stride = pixman_image_get_stride(to);
-  constexpr int kRowsAhead = 2;
-  constexpr int kLine = 64;
-  for (int row = 0; row < h; ++row) {
-    const auto* in = reinterpret_cast<const uint32_t*>(from_bits + ptrdiff_t{y + row} * from_stride +
-                                                       ptrdiff_t{x} * 4);
-    auto* out =
-        reinterpret_cast<uint32_t*>(to_bits + ptrdiff_t{to_y + row} * to_stride + ptrdiff_t{to_x} * 4);
-    if (row + kRowsAhead < h) {
-      for (int at = 0; at < w * 4; at += kLine) {
-        __builtin_prefetch(reinterpret_cast<const uint8_t*>(in) + kRowsAhead * from_stride + at);
-        __builtin_prefetch(reinterpret_cast<uint8_t*>(out) + kRowsAhead * to_stride + at, 1);
-      }
-    }
-    int i = 0;
+// Draws a row of `w` pixels of a keyed picture over a 32-bit frame. A keyed picture's pixels are
+// either its key, all bits clear, or opaque, so drawing it over is taking the picture's pixel
+// wherever its alpha is set: exactly what pixman's OVER gives for such pixels, for about half its
+// time.
+void DrawKeyedRow(const uint32_t* in, uint32_t* out, int w) {
+  int i = 0;
 #if defined(__SSE2__)
-    for (; i + 4 <= w; i += 4) {
-      const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-      const __m128i shown = _mm_srai_epi32(p, 31);  // all ones where the alpha is set
-      const __m128i under = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
-                       _mm_or_si128(_mm_and_si128(shown, p), _mm_andnot_si128(shown, under)));
-    }
+  for (; i + 4 <= w; i += 4) {
+    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    const __m128i shown = _mm_srai_epi32(p, 31);  // all ones where the alpha is set
+    const __m128i under = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                     _mm_or_si128(_mm_and_si128(shown, p), _mm_andnot_si128(shown, under)));
+  }
 #endif
-    for (; i < w; ++i) {
-      if (in[i] & 0x80000000u) out[i] = in[i];
-    }
+  for (; i < w; ++i) {
+    if (in[i] & 0x80000000u) out[i] = in[i];
   }
 }
 
@@ -237,6 +221,8 @@ void PaintDrawing(const Drawing& drawing, pixman_image_t* target, SDL_Surface* t
   if (IsEmpty(box)) return;
   const int w = box.x2 - box.x1;
   const int h = box.y2 - box.y1;
+  const int from_x = box.x1 - drawing.where.x1;
+  const int from_y = box.y1 - drawing.where.y1;
   if (drawing.text) {
     SDL_Rect inside{box.x1, box.y1, w, h};
     SDL_Rect at{drawing.where.x1, drawing.where.y1, 0, 0};
@@ -246,18 +232,24 @@ void PaintDrawing(const Drawing& drawing, pixman_image_t* target, SDL_Surface* t
   } else if (drawing.picture != nullptr && drawing.opaque &&
              pixman_image_get_format(drawing.picture) == PIXMAN_r5g6b5 &&
              PIXMAN_FORMAT_BPP(pixman_image_get_format(target)) == 32) {
-    Widen565Box(drawing.picture, box.x1 - drawing.where.x1, box.y1 - drawing.where.y1, target,
-                box.x1, box.y1, w, h);
+    // pixman has no quick way for this pair and takes three times as long.
+    ForEachRowAhead(drawing.picture, from_x, from_y, target, box.x1, box.y1, w, h,
+                    [w](const uint8_t* in, uint8_t* out) {
+                      Widen565Row(reinterpret_cast<const uint16_t*>(in),
+                                  reinterpret_cast<uint32_t*>(out), w);
+                    });
   } else if (drawing.picture != nullptr && !drawing.opaque &&
              pixman_image_get_format(drawing.picture) == PIXMAN_a8r8g8b8 &&
              Is32BitRgb(pixman_image_get_format(target))) {
-    DrawKeyedBox(drawing.picture, box.x1 - drawing.where.x1, box.y1 - drawing.where.y1, target,
-                 box.x1, box.y1, w, h);
+    ForEachRowAhead(drawing.picture, from_x, from_y, target, box.x1, box.y1, w, h,
+                    [w](const uint8_t* in, uint8_t* out) {
+                      DrawKeyedRow(reinterpret_cast<const uint32_t*>(in),
+                                   reinterpret_cast<uint32_t*>(out), w);
+                    });
   } else if (drawing.picture != nullptr) {
     // An opaque picture replaces what is there; a keyed one shows it where its key is.
     pixman_image_composite32(drawing.opaque ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, drawing.picture,
-                             nullptr, target, box.x1 - drawing.where.x1, box.y1 - drawing.where.y1,
-                             0, 0, box.x1, box.y1, w, h);
+                             nullptr, target, from_x, from_y, 0, 0, box.x1, box.y1, w, h);
   } else {
     const pixman_color_t colour{static_cast<uint16_t>(((drawing.colour >> 16) & 0xFF) * 257),
                                 static_cast<uint16_t>(((drawing.colour >> 8) & 0xFF) * 257),
