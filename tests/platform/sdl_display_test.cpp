@@ -116,6 +116,9 @@ TEST_F(SdlDisplayTest, SpritesShowTheirFrameKeyedOrOpaqueWhereTheyAreAndStepWhen
   EXPECT_EQ(at(11, 20), kBlueRgb);
   display_->LoadSpriteFrame(a, 7, Bmp("key.bmp", {kMagentaRgb, kMagentaRgb}), kKeyTransparent);
   EXPECT_EQ(at(11, 20), kBlueRgb);  // nothing but its key
+  display_->LoadSpriteFrame(a, 7, Bmp("gap.bmp", {0xC86432, kMagentaRgb, 0xC86432}),
+                           kKeyTransparent);
+  EXPECT_EQ(at(11, 20), kBlueRgb);  // its key between its pixels
   display_->NextSpriteFrame(a);
   display_->LoadSpriteFrame(a, 1, green, kKeyOpaque);  // replaced
   EXPECT_EQ(at(10, 20), kGreenRgb);
