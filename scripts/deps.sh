@@ -7,7 +7,7 @@ LARKSPILL_PACKAGES=(
   libx11-dev libxext-dev libxss-dev libxrandr-dev libxfixes-dev libsystemd-dev libwayland-dev libwayland-bin wayland-protocols
   libpixman-1-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-liberation fonts-dejavu-core libxkbcommon-dev sway grim foot swaylock qt6-wayland
+  fonts-liberation fonts-dejavu-core libxkbcommon-dev sway grim foot swaylock swayidle qt6-wayland
   xvfb xauth xdotool x11-utils imagemagick sox libxml2-utils groff-base python3-numpy openbox time
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   clang libclang-rt-14-dev

@@ -2,37 +2,12 @@
 # Larkspill as a native client of a real Wayland compositor: sway, headless, with two outputs (one
 # at scale 2), input from a virtual keyboard and pointer, swaylock as the locker.
 source "$(dirname "$0")/lib.sh"
-: "${WAYLAND_INPUT:?WAYLAND_INPUT must name the virtual keyboard and pointer client}"
-
-# sway refuses to run as root: the compositor and every client on it run as nobody.
-chmod 755 "$WORK"
-mkdir -m 700 "$WORK/wl-run" "$WORK/wl-home" && chown 65534:65534 "$WORK/wl-run" "$WORK/wl-home"
-nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups env -u DISPLAY XDG_RUNTIME_DIR="$WORK/wl-run"
-  HOME="$WORK/wl-home" XDG_CONFIG_HOME="$WORK/wl-home/config" WAYLAND_DISPLAY=wayland-1)
-"${nobody[@]}" test -x "$LARKSPILL" -a -r "$LARKSPILL_ASSETS/UK-bg01.bmp" ||
-  { echo "SKIPPED: the build is out of an ordinary user's reach"; exit 77; }
-printf '%s\n' 'xwayland disable' 'output HEADLESS-1 resolution 800x600 position 0 0' \
-  'output HEADLESS-2 resolution 1600x1200 position 800 0 scale 2' 'output HEADLESS-3 resolution 640x480 position 1600 0' \
-  >"$WORK/wl-home/sway.conf"
-bg "${nobody[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-  WLR_RENDERER_ALLOW_SOFTWARE=1 sway -c "$WORK/wl-home/sway.conf" >"$WORK/sway.log" 2>&1
-SWAY_PID=$!
-until_ok 10 eval 'ls "$WORK"/wl-run/sway-ipc.*.sock >/dev/null 2>&1' || fail "sway did not start: $(tail -5 "$WORK/sway.log")"
-nobody+=(SWAYSOCK="$(ls "$WORK"/wl-run/sway-ipc.*.sock)")
-as_nobody() { "${nobody[@]}" "$@"; }
+source "$(dirname "$0")/sway.sh"
+start_sway 'output HEADLESS-1 resolution 800x600 position 0 0' \
+  'output HEADLESS-2 resolution 1600x1200 position 800 0 scale 2' 'output HEADLESS-3 resolution 640x480 position 1600 0'
 as_nobody swaymsg create_output >/dev/null
 until_ok 5 eval '[ "$(as_nobody swaymsg -t get_outputs | grep -c "\"name\": \"HEADLESS")" -eq 2 ]' || fail "no second output"
-
-# The tests' hands: commands on a pipe, each answered "ok" once the compositor has had it.
-mkfifo "$WORK/hands" && exec 7<>"$WORK/hands"
-"${nobody[@]}" "$WAYLAND_INPUT" <&7 >"$WORK/hands.out" 2>&1 &  # not bg: that would read /dev/null
-PIDS+=("$!")
-until_ok 5 grep -q ready "$WORK/hands.out" || fail "no virtual keyboard and pointer: $(cat "$WORK/hands.out")"
-hand() {
-  local before; before=$(grep -c ok "$WORK/hands.out" || true)
-  echo "$*" >&7
-  until_ok 5 eval '[ "$(grep -c ok "$WORK/hands.out")" -gt '"$before"' ]' || fail "the virtual hands did not do \"$*\": $(cat "$WORK/hands.out"; tail -5 "$WORK/sway.log"; pgrep -a wayland_input)"
-}
+start_hands
 
 start_saver() {
   rm -f "$WORK/wl-home/audio.raw"

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The README's sway recipe, as a user puts it in sway's config, on a real headless sway with the real
+# swayidle and swaylock (minutes read as seconds): idle starts the saver, a longer idle locks over it
+# and the saver steps aside, and a lock before sleep or a lock of the session comes while it shows.
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/sway.sh"
+start_sway 'output HEADLESS-1 resolution 800x600'
+start_hands
+
+# The login manager on a private system bus, as swayidle and the saver meet it.
+bg "${nobody[@]}" dbus-daemon --session --nofork --address="unix:path=$WORK/wl-run/system_bus" >"$WORK/dbus.log" 2>&1
+until_ok 5 test -S "$WORK/wl-run/system_bus" || fail "no system bus: $(cat "$WORK/dbus.log")"
+nobody+=(DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WORK/wl-run/system_bus")
+bg "${nobody[@]}" /usr/bin/python3 "$(dirname "$0")/stand_in_logind.py" >"$WORK/logind" 2>&1
+LOGIND=$! && until_ok 5 grep -q ready "$WORK/logind" || fail "the stand-in login manager did not start"
+
+# `larkspill` on the PATH is the real program, its exit status kept for the test.
+mkdir -p "$WORK/wl-bin"
+printf '#!/bin/sh\n"%s" "$@"\necho $? >>"%s"\n' "$LARKSPILL" "$WORK/wl-home/statuses" >"$WORK/wl-bin/larkspill"
+chmod 755 "$WORK/wl-bin" "$WORK/wl-bin/larkspill"
+recipe=$(sed -n '/^exec swayidle/,/^```/p' "$(dirname "$0")/../../README.md" | sed '$d' | tr -d '\\\n' | tr -s ' ' | sed 's/^exec //')
+[[ "$recipe" == "swayidle -w timeout 300 "* ]] || fail "the README's sway recipe is not where it was: $recipe"
+recipe=${recipe//timeout 300 /timeout 2 } recipe=${recipe//timeout 600 /timeout 6 } recipe=${recipe//swaylock -f/swaylock -f -c 00ff00}
+echo "recipe: $recipe"
+bg "${nobody[@]}" PATH="$WORK/wl-bin:$PATH" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null sh -c "exec $recipe" >"$WORK/swayidle.log" 2>&1
+
+# ours NAME: the pids of NAME's processes on this test's compositor.
+ours_named() { local pid; for pid in $(pgrep -x "$1"); do grep -qzF "XDG_RUNTIME_DIR=$WORK/wl-run" "/proc/$pid/environ" 2>/dev/null && echo "$pid"; done; true; }
+running() { [ -n "$(ours_named "$1")" ]; }
+statuses() { tr '\n' ' ' <"$WORK/wl-home/statuses" 2>/dev/null; }
+# saver_ends_under_lock WHAT: swaylock comes within 2 s, the saver steps aside with 0, the lock stays.
+saver_ends_under_lock() {
+  until_ok 2 running swaylock || fail "$1: no lock while the saver shows: $(tail -5 "$WORK/swayidle.log")"
+  until_ok 2 eval '! running larkspill' || fail "$1: the saver did not step aside for swaylock"
+  [ "$(statuses)" = "$2" ] || fail "$1: saver statuses $(statuses), not $2"
+  sleep 0.5
+  running swaylock || fail "$1: swaylock did not hold the screen"
+  kill $(ours_named swaylock)
+  until_ok 2 eval '! running swaylock' || fail "$1: swaylock did not end"
+}
+
+# Idle: the saver; a longer idle: swaylock over it, on time.
+until_ok 4 running larkspill || fail "idle did not start the saver: $(tail -5 "$WORK/swayidle.log")"
+sleep 2
+running larkspill && ! running swaylock || fail "the saver did not stay until the lock"
+saver_ends_under_lock "the idle lock" "0 "
+
+# A key, idle again: the saver; then sleep, or a lock of the session, locks over it.
+for round in "USR2 before sleep:0 0 " "USR1 the session's lock:0 0 0 "; do
+  what=${round%%:*}
+  hand key
+  until_ok 4 running larkspill || fail "$what: the next idle did not start the saver: $(tail -5 "$WORK/swayidle.log")"
+  sleep 0.5
+  kill -"${what%% *}" "$LOGIND"
+  saver_ends_under_lock "${what#* }" "${round#*:}"
+done
+kill "$SWAY_PID"  # the compositor gone, the clients swayidle started end with it
+echo "sway idle: ok"
