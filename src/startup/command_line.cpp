@@ -45,6 +45,7 @@ std::optional<uint64_t> ParseWindowId(std::string_view text) {
 const char* UsageText() {
   return R"(usage: larkspill [/s | /c | /a | /p ID]
        larkspill -root | -window-id ID  [host options]
+       larkspill --on-idle MINUTES [--autostart] | --no-autostart
 
   /s            the saver, full screen (ends at once if another Larkspill runs)
   (nothing)     the saver, full screen, without that check
@@ -53,6 +54,10 @@ const char* UsageText() {
   /a            how the screen lock's password is changed
   -root         the saver in the window named by XSCREENSAVER_WINDOW, else the root window
   -window-id ID the saver in the X11 window ID (decimal or 0x hexadecimal)
+  --on-idle MINUTES [--autostart]
+                stays in the session and starts the saver after MINUTES without input (0.5 is
+                30 seconds); --autostart also starts it so at every login
+  --no-autostart  no longer started so at login
 
 Host options, for this run only (the stored settings stay as they are):
   -waterfall 1|2|both   which waterfalls take turns
@@ -115,6 +120,7 @@ bool ReadHostOption(const std::vector<std::string>& args, size_t& i, StartupOpti
 StartupOptions ParseStartup(const std::vector<std::string>& args,
                             const char* xscreensaver_window) {
   StartupOptions options;
+  if (ParseIdleWatchOptions(args, options)) return options;
 
   // The hosts that run third-party savers pass their own arguments.
   bool host = false;

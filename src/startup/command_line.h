@@ -18,6 +18,8 @@ enum class Mode {
   Password,      // "/a"
   Host,          // a screen-saver host's window: -root, -window-id ID or XSCREENSAVER_WINDOW
   Help,          // --help: the usage on standard output
+  OnIdle,        // --on-idle MINUTES: stays in the session and starts the saver when it is idle
+  Autostart,     // --no-autostart alone: the idle watcher's autostart entry removed
   None,          // anything else: the program ends
 };
 
@@ -41,6 +43,10 @@ struct StartupOptions {
   bool no_sound = false;              // -no-sound: no sound device at all
   bool show_fps = false;              // -fps: frames per second in a corner
   std::vector<std::string> warnings;  // host options with a value that cannot be used
+  // The idle watcher: minutes without input before the saver starts (fractions allowed), and
+  // whether its autostart entry is written (--autostart) or removed (--no-autostart).
+  double idle_minutes = 0;
+  enum class AutostartEntry { Keep, Write, Remove } autostart = AutostartEntry::Keep;
 };
 
 // What --help prints: the modes, the hosts' arguments and the host options.
@@ -59,6 +65,10 @@ std::optional<uint64_t> ParseWindowId(std::string_view text);
 // Picks the mode from the arguments (without the program name) and the XSCREENSAVER_WINDOW
 // value (nullptr when unset). The hosts' own arguments are looked for first; otherwise the
 // arguments are joined by spaces into the command line.
+// The idle watcher's options (--on-idle MINUTES, --autostart, --no-autostart) into `options`;
+// false when the arguments hold none of them. A value it cannot use is put in options.error.
+bool ParseIdleWatchOptions(const std::vector<std::string>& args, StartupOptions& options);
+
 StartupOptions ParseStartup(const std::vector<std::string>& args,
                             const char* xscreensaver_window);
 

@@ -16,6 +16,10 @@ int Main(const StartupOptions& options, WindowSystem& windows, const ModeRunners
     std::fputs(UsageText(), stdout);
     return kExitOk;
   }
+  // The idle watcher stays out of the instance lock: the saver it starts must not count it.
+  if (options.mode == Mode::OnIdle || options.mode == Mode::Autostart) {
+    return runners.on_idle ? runners.on_idle() : kExitOk;
+  }
   for (const std::string& warning : options.warnings) {
     std::fprintf(stderr, "larkspill: %s\n", warning.c_str());
   }
@@ -39,6 +43,8 @@ int Main(const StartupOptions& options, WindowSystem& windows, const ModeRunners
       return run(runners.host);
     case Mode::Help:
     case Mode::None:
+    case Mode::OnIdle:
+    case Mode::Autostart:
       break;
   }
   return kExitOk;

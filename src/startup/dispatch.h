@@ -14,6 +14,7 @@ struct ModeRunners {
   std::function<int()> settings;  // the settings dialog
   std::function<int()> password;  // the password change
   std::function<int()> host;      // into a screen-saver host's window
+  std::function<int()> on_idle;   // the idle watcher, and its autostart entry
 };
 
 // Title of the display-settings window; while it is open a second full-screen start is allowed,

@@ -20,6 +20,7 @@
 #include "setup/dialog_module.h"
 #include "startup/command_line.h"
 #include "startup/dispatch.h"
+#include "startup/on_idle.h"
 #include "startup/saver_app.h"
 
 #ifndef LARKSPILL_ASSET_DIR
@@ -120,6 +121,7 @@ int Run(int argc, char** argv) {
                  "larkspill: the screen lock uses your login password; change it with passwd\n");
     return static_cast<int>(kExitOk);
   };
+  runners.on_idle = [&] { return RunOnIdle(options); };
   const int status = Main(options, windows, runners);
   ClosingDownWith(status);
   return status;
