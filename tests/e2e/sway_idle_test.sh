@@ -54,5 +54,24 @@ for round in "USR2 before sleep:0 0 " "USR1 the session's lock:0 0 0 "; do
   kill -"${what%% *}" "$LOGIND"
   saver_ends_under_lock "${what#* }" "${round#*:}"
 done
+kill $(ours_named swayidle)
+
+# larkspill --on-idle on the same compositor, through its idle notice: the saver after the idle
+# time, a key ends it, the next idle stretch starts it again, and the compositor's end ends it.
+hand key
+bg "${nobody[@]}" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$LARKSPILL" --on-idle 0.05 >"$WORK/watcher.out" 2>&1
+WATCHER=$!
+saver_count_is() { [ "$(pgrep -P "$WATCHER" -x larkspill | wc -l)" -eq "$1" ]; }
+sleep 2
+saver_count_is 0 || fail "the watcher started the saver before the idle time"
+until_ok 3 saver_count_is 1 || fail "the watcher started no saver on sway: $(cat "$WORK/watcher.out")"
+sleep 1
+hand key
+until_ok 3 saver_count_is 0 || fail "a key did not end the watcher's saver on sway"
+sleep 2
+saver_count_is 0 || fail "a saver came back within 2 s of the key"
+until_ok 3 saver_count_is 1 || fail "no saver after the next idle stretch on sway"
 kill "$SWAY_PID"  # the compositor gone, the clients swayidle started end with it
+wait_exit "$WATCHER" 3
+[ "$EXIT_STATUS" -eq 3 ] || fail "the watcher ended with $EXIT_STATUS when sway went away, not 3: $(cat "$WORK/watcher.out")"
 echo "sway idle: ok"
