@@ -122,7 +122,8 @@ TEST(IdleWatch, InhibitOrLockHoldsItOffAndCountsAsInput) {
     (by_lock ? desk.locked : desk.inhibited) = true;
     EXPECT_EQ(desk.IdleFor(milliseconds(20000)), 0) << by_lock;
     (by_lock ? desk.locked : desk.inhibited) = false;
-    // Within a stretch of its end, not sooner than the watch looks again.
+    // Not the moment it ends, as if the held-off time had been idle; within a stretch of it.
+    EXPECT_FALSE(desk.Step().start_saver) << by_lock;
     EXPECT_EQ(desk.IdleFor(milliseconds(3000)), 1) << by_lock;
     EXPECT_EQ(desk.IdleFor(milliseconds(10000)), 0) << by_lock;
   }
