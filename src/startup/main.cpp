@@ -1,10 +1,13 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +23,6 @@
 #include "setup/dialog_module.h"
 #include "startup/command_line.h"
 #include "startup/dispatch.h"
-#include "startup/on_idle.h"
 #include "startup/saver_app.h"
 
 #ifndef LARKSPILL_ASSET_DIR
@@ -28,6 +30,9 @@
 #endif
 #ifndef LARKSPILL_DIALOG_MODULE
 #error "LARKSPILL_DIALOG_MODULE must name the settings dialog module"
+#endif
+#ifndef LARKSPILL_IDLE_WATCHER
+#error "LARKSPILL_IDLE_WATCHER must name the idle watcher program"
 #endif
 #ifndef LARKSPILL_PAINTER
 #error "LARKSPILL_PAINTER must name the asset generator that paints the pictures at a scale"
@@ -121,7 +126,20 @@ int Run(int argc, char** argv) {
                  "larkspill: the screen lock uses your login password; change it with passwd\n");
     return static_cast<int>(kExitOk);
   };
-  runners.on_idle = [&] { return RunOnIdle(options); };
+  runners.on_idle = [&] {
+    // The watcher is a small program of its own: this one, with SDL and the scene loaded, would
+    // sit in the session's memory for hours. It is told where the saver is.
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    self[n > 0 ? n : 0] = '\0';
+    std::vector<char*> watcher_args{const_cast<char*>("larkspill-on-idle"), self};
+    for (int i = 1; i < argc; ++i) watcher_args.push_back(argv[i]);
+    watcher_args.push_back(nullptr);
+    ::execv(LARKSPILL_IDLE_WATCHER, watcher_args.data());
+    std::fprintf(stderr, "larkspill: cannot run the idle watcher %s: %s\n", LARKSPILL_IDLE_WATCHER,
+                 std::strerror(errno));
+    return static_cast<int>(kExitUsage);
+  };
   const int status = Main(options, windows, runners);
   ClosingDownWith(status);
   return status;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -21,7 +22,6 @@
 #include "scene/exit_status.h"
 #include "startup/autostart_entry.h"
 #include "startup/idle_watch.h"
-#include "startup/saver_app.h"
 
 extern char** environ;
 
@@ -39,13 +39,15 @@ std::unique_ptr<IdleSource> OpenIdleSource(std::chrono::milliseconds stretch) {
   return X11IdleSource::Open();
 }
 
-// This very program, to run the saver with and to name in the autostart entry.
-std::string ProgramPath() {
-  char path[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "larkspill";
-  path[n] = '\0';
-  return path;
+volatile std::sig_atomic_t g_end_signal = 0;
+void OnEndSignal(int signal) { g_end_signal = signal; }
+
+// SIGTERM, SIGINT and SIGHUP end the watch; poll returns at once when one comes.
+void InstallEndSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnEndSignal;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
 // The minutes as the user would write them: 5, 0.5, 0.05.
@@ -68,9 +70,9 @@ pid_t StartSaver(const std::string& program) {
 
 }  // namespace
 
-int RunOnIdle(const StartupOptions& options) {
+int RunOnIdle(const StartupOptions& options, const std::string& program) {
   using Entry = StartupOptions::AutostartEntry;
-  const std::string program = ProgramPath();
+  InstallEndSignals();
   if (options.autostart != Entry::Keep) {
     const std::filesystem::path config = ConfigHome();
     if (config.empty()) {
@@ -107,7 +109,7 @@ int RunOnIdle(const StartupOptions& options) {
   IdleInhibitors inhibitors;
   IdleWatch watch(stretch);
   pid_t saver = -1;
-  while (PendingSignal() == 0) {
+  while (g_end_signal == 0) {
     int status = 0;
     if (saver > 0 && ::waitpid(saver, &status, WNOHANG) == saver) saver = -1;
     source->Dispatch();
@@ -130,7 +132,7 @@ int RunOnIdle(const StartupOptions& options) {
     ::kill(saver, SIGTERM);
     ::waitpid(saver, nullptr, 0);
   }
-  return kExitOk;
+  return 128 + g_end_signal;
 }
 
 }  // namespace larkspill

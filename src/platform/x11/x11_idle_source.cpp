@@ -3,9 +3,25 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "scene/exit_status.h"
+
 namespace larkspill {
+namespace {
+
+// The X server gone: the session is over, and the watcher with it, saying so as the saver does.
+int DisplayGone(Display*) {
+  std::fputs("larkspill: the X display went away\n", stderr);
+  ::_exit(kExitDisplayLost);
+}
+
+}  // namespace
 
 std::unique_ptr<X11IdleSource> X11IdleSource::Open() {
+  XSetIOErrorHandler(DisplayGone);
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return nullptr;
   int event_base = 0, error_base = 0;
