@@ -14,7 +14,7 @@ root=$(mktemp -d /tmp/larkspill-pkg.XXXXXX)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 rel=${prefix#/}
-for f in bin/larkspill libexec/xscreensaver/larkspill libexec/larkspill/larkspill_assetgen \
+for f in bin/larkspill libexec/xscreensaver/larkspill libexec/larkspill/larkspill_assetgen libexec/larkspill/larkspill-on-idle \
   share/xscreensaver/config/larkspill.xml \
   share/larkspill/{UK-bg01.bmp,UK-02bgb.bmp,1Butter1.BMP,Flock8.BMP,UK2-sm03.BMP,preview.bmp,nccf01.wav,eagle.wav} \
   share/larkspill/{index,support}.htm share/applications/screensavers/larkspill.desktop \
