@@ -28,12 +28,14 @@ struct WaylandScreens::InputListeners {
   static void SeatName(void*, wl_seat*, const char*) {}
   static constexpr wl_seat_listener kSeat{Capabilities, SeatName};
 
-  // Keys: any key pressed ends the saver; the keyboard leaving its surfaces means a locker.
+  // Keys: any key pressed ends the saver; the keyboard leaving its surfaces for good means a
+  // locker.
   static void Keymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { ::close(fd); }
   static void KeyboardEnter(void* data, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*) {
     WaylandScreens& s = Of(data);
     if (s.OutputOf(surface) == nullptr) return;
     s.keyboard_away_since_ = {};
+    s.keyboard_reclaimed_at_ = {};
     s.input_came_ = true;
   }
   static void KeyboardLeave(void* data, wl_keyboard*, uint32_t, wl_surface*) {

@@ -242,6 +242,19 @@ WaylandOutput* WaylandScreens::OutputOf(wl_surface* surface) {
   return nullptr;
 }
 
+// Claims the keyboard anew on every surface: a compositor that handed it to a window gives it back
+// to an overlay surface that asks for it exclusively once more.
+void WaylandScreens::ReclaimKeyboard() {
+  for (auto& output : outputs_) {
+    if (output->gone || output->layer == nullptr || !output->configured) continue;
+    zwlr_layer_surface_v1_set_keyboard_interactivity(output->layer, 0);
+    wl_surface_commit(output->surface);
+    zwlr_layer_surface_v1_set_keyboard_interactivity(output->layer, 1);
+    wl_surface_commit(output->surface);
+  }
+  Flush();
+}
+
 void WaylandScreens::Pump(DisplayEvents& events) {
   if (lost_) return;
   events_ = &events;
@@ -270,8 +283,14 @@ void WaylandScreens::Pump(DisplayEvents& events) {
     if (!outputs_changed_) lost_ = true;
   }
   const auto now = std::chrono::steady_clock::now();
-  for (const auto away : {keyboard_away_since_, pointer_away_since_}) {
-    if (away != std::chrono::steady_clock::time_point{} && now - away >= kInputAway) {
+  const std::chrono::steady_clock::time_point never{};
+  if (pointer_away_since_ != never && now - pointer_away_since_ >= kInputAway) screen_taken_ = true;
+  // The keyboard away: asked back once; still away a moment after that, a locker has it.
+  if (!screen_taken_ && keyboard_away_since_ != never && now - keyboard_away_since_ >= kInputAway) {
+    if (keyboard_reclaimed_at_ == never) {
+      ReclaimKeyboard();
+      keyboard_reclaimed_at_ = now;
+    } else if (now - keyboard_reclaimed_at_ >= kInputAway) {
       screen_taken_ = true;
     }
   }

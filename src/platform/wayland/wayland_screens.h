@@ -102,6 +102,7 @@ class WaylandScreens {
   WaylandOutput* OutputOf(wl_surface* surface);
   void ListenToSeat();
   void PointerAt(wl_surface* surface, double x, double y);
+  void ReclaimKeyboard();
   void Roundtrip();
 
   wl_display* display_ = nullptr;
@@ -124,6 +125,10 @@ class WaylandScreens {
   // never was); a moment later with no surface of ours having it back, a locker has it.
   std::chrono::steady_clock::time_point keyboard_away_since_{};
   std::chrono::steady_clock::time_point pointer_away_since_{};
+  // When the saver last asked for the keyboard back after it left (zero: not since it came back).
+  // A window may have taken it (KWin gives every new window the keyboard, over the layer shell's
+  // exclusive claim) and gives it back when asked; a locker keeps it.
+  std::chrono::steady_clock::time_point keyboard_reclaimed_at_{};
   bool screen_taken_ = false;
   bool seat_has_input_ = false;
   bool input_came_ = false;  // the pointer or the keyboard entered a surface of the saver's
