@@ -107,6 +107,9 @@ int RunOnIdle(const StartupOptions& options, const std::string& program) {
     return kExitNoDisplay;
   }
   IdleInhibitors inhibitors;
+  std::printf("larkspill: the saver starts after %s minutes without input, as %s counts it\n",
+              MinutesText(options.idle_minutes).c_str(), source->Name());
+  std::fflush(stdout);
   IdleWatch watch(stretch);
   pid_t saver = -1;
   while (g_end_signal == 0) {

@@ -18,6 +18,8 @@ done
 # The saver it starts: the watcher's child.
 saver() { pgrep -P "$WATCHER" -x larkspill; }
 saver_count_is() { [ "$(pgrep -P "$WATCHER" -x larkspill | wc -l)" -eq "$1" ]; }
+# A key once the saver's window shows (sent sooner, it would reach no window of the saver's).
+key_to_saver() { wait_window "$TITLE" 10 >/dev/null || fail "the saver shows no window: $(err)"; xdotool key space; }
 
 xdotool key shift
 bg "$LARKSPILL" --on-idle 0.05 >"$WORK/watcher.out" 2>"$WORK/stderr"  # 3 s
@@ -27,11 +29,12 @@ until_ok 6 saver_count_is 1 || fail "no saver after 3 s idle: $(err)"
 took=$((($(date +%s%N) - started) / 1000000))
 [ "$took" -ge 2500 ] && [ "$took" -le 5000 ] || fail "the saver came after $took ms, not 3 s"
 wait_window "$TITLE" 5 >/dev/null || fail "the saver shows no window: $(err)"
+grep -q "the X screen-saver extension" "$WORK/watcher.out" || fail "the watcher did not ask the X server: $(cat "$WORK/watcher.out")"
 sleep 1
 saver_count_is 1 || fail "not one saver"
 
 # A key ends it; the watcher waits for the next idle stretch (from the key), then starts it again.
-xdotool key space
+key_to_saver
 key_at=$(date +%s%N)
 until_ok 3 saver_count_is 0 || fail "a key did not end the saver"
 kill -0 "$WATCHER" || fail "the watcher ended with its saver"
@@ -53,7 +56,7 @@ start_inhibiting_app() {
   until_ok 5 grep -q ready "$WORK/app.out" || fail "the inhibiting program did not start: $(cat "$WORK/app.out")"
 }
 start_inhibiting_app
-xdotool key space
+key_to_saver
 until_ok 3 saver_count_is 0 || fail "a key did not end the saver"
 app inhibit
 sleep 7
@@ -62,7 +65,7 @@ app uninhibit
 until_ok 5 saver_count_is 1 || fail "no saver within 5 s of UnInhibit"
 
 # ... or until the program leaves the bus without a word.
-xdotool key space
+key_to_saver
 until_ok 3 saver_count_is 0 || fail "a key did not end the saver"
 app inhibit
 sleep 5

@@ -65,6 +65,7 @@ saver_count_is() { [ "$(pgrep -P "$WATCHER" -x larkspill | wc -l)" -eq "$1" ]; }
 sleep 2
 saver_count_is 0 || fail "the watcher started the saver before the idle time"
 until_ok 3 saver_count_is 1 || fail "the watcher started no saver on sway: $(cat "$WORK/watcher.out")"
+grep -q "the compositor.s idle notice" "$WORK/watcher.out" || fail "the watcher did not ask sway: $(cat "$WORK/watcher.out")"
 sleep 1
 hand key
 key_at=$(date +%s%N)
