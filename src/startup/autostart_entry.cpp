@@ -16,7 +16,8 @@ namespace {
 // with the characters the desktop-entry rules reserve escaped, and every backslash doubled once
 // more for the string value itself.
 std::string ExecArgument(const std::string& program) {
-  if (program.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._+-") ==
+  if (program.find_first_not_of(
+          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._+-") ==
       std::string::npos) {
     return program;
   }
@@ -49,8 +50,12 @@ std::string AutostartEntryText(const std::string& program, const std::string& mi
   return "[Desktop Entry]\n"
          "Type=Application\n"
          "Name=Larkspill on idle\n"
-         "Comment=Starts the Larkspill screen saver after " + minutes + " minutes without input\n"
-         "Exec=" + ExecArgument(program) + " --on-idle " + minutes + "\n"
+         "Comment=Starts the Larkspill screen saver after " +
+         minutes +
+         " minutes without input\n"
+         "Exec=" +
+         ExecArgument(program) + " --on-idle " + minutes +
+         "\n"
          "Terminal=false\n"
          "NoDisplay=true\n"
          "X-GNOME-Autostart-enabled=true\n";

@@ -47,8 +47,8 @@ bool ParseIdleWatchOptions(const std::vector<std::string>& args, StartupOptions&
   if (!any) return false;
   options.mode = on_idle ? Mode::OnIdle : Mode::Autostart;
   if (!others.empty()) {
-    options.error = "--on-idle and --autostart take no other arguments, and \"" + others[0] +
-                    "\" is one";
+    options.error =
+        "--on-idle and --autostart take no other arguments, and \"" + others[0] + "\" is one";
   } else if (options.autostart == Entry::Write && !on_idle) {
     options.error = "--autostart goes with --on-idle MINUTES: the minutes the entry starts it with";
   } else if (options.autostart == Entry::Remove && on_idle) {
@@ -58,8 +58,10 @@ bool ParseIdleWatchOptions(const std::vector<std::string>& args, StartupOptions&
     if (minutes.empty()) {
       options.error = "--on-idle is missing its minutes (a number such as 5, or 0.5 for 30 s)";
     } else if (!value || *value <= 0 || *value > kLongestIdleMinutes) {
-      options.error = "--on-idle needs minutes above 0 and at most a week (10080), such as 5 or "
-                      "0.5, not \"" + minutes + "\"";
+      options.error =
+          "--on-idle needs minutes above 0 and at most a week (10080), such as 5 or "
+          "0.5, not \"" +
+          minutes + "\"";
     } else if (std::llround(*value * 60000) < 1000) {
       options.error = "--on-idle needs at least a second (0.02 minutes), not \"" + minutes + "\"";
     } else {

@@ -12,11 +12,13 @@ int main(int argc, char** argv) {
   using namespace larkspill;
   std::setlocale(LC_ALL, "");
   if (argc < 2) {
-    std::fprintf(stderr, "usage: larkspill-on-idle SAVER --on-idle MINUTES [--autostart] | "
-                         "--no-autostart (run as larkspill --on-idle)\n");
+    std::fprintf(stderr,
+                 "usage: larkspill-on-idle SAVER --on-idle MINUTES [--autostart] | "
+                 "--no-autostart (run as larkspill --on-idle)\n");
     return kExitUsage;
   }
-  const StartupOptions options = ParseStartup(std::vector<std::string>(argv + 2, argv + argc), nullptr);
+  const StartupOptions options =
+      ParseStartup(std::vector<std::string>(argv + 2, argv + argc), nullptr);
   if (!options.error.empty()) {
     std::fprintf(stderr, "larkspill: %s\n", options.error.c_str());
     return kExitUsage;

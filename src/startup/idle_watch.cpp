@@ -25,7 +25,8 @@ IdleStep IdleWatch::Decide(const IdleFacts& facts) {
   if (facts.saver_running) return {false, kSaverCheck};
   const milliseconds counted = idle - counted_from_;
   if (counted < stretch_) return {false, std::max(stretch_ - counted, kShortestWait)};
-  if (started_this_stretch_) return {false, stretch_};  // the saver ended without input: wait for some
+  // The saver ended without input (killed, or it could not start): wait for some.
+  if (started_this_stretch_) return {false, stretch_};
   if ((facts.inhibited && facts.inhibited()) || (facts.locked && facts.locked())) {
     counted_from_ = idle;
     return {false, stretch_};

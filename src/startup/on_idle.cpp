@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -40,7 +40,9 @@ std::unique_ptr<IdleSource> OpenIdleSource(std::chrono::milliseconds stretch) {
 }
 
 volatile std::sig_atomic_t g_end_signal = 0;
-void OnEndSignal(int signal) { g_end_signal = signal; }
+void OnEndSignal(int signal) {
+  g_end_signal = signal;
+}
 
 // SIGTERM, SIGINT and SIGHUP end the watch; poll returns at once when one comes.
 void InstallEndSignals() {
@@ -61,7 +63,8 @@ std::string MinutesText(double minutes) {
 pid_t StartSaver(const std::string& program) {
   const char* argv[] = {program.c_str(), "/s", nullptr};
   pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ) !=
+      0) {
     std::fprintf(stderr, "larkspill: cannot start the saver %s\n", program.c_str());
     return -1;
   }

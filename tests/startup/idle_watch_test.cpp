@@ -1,4 +1,6 @@
 // The idle watcher: its command line, its decisions over a fake idle clock, its autostart entry.
+#include "startup/idle_watch.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +12,6 @@
 
 #include "startup/autostart_entry.h"
 #include "startup/command_line.h"
-#include "startup/idle_watch.h"
 
 namespace larkspill {
 namespace {
@@ -59,8 +60,7 @@ TEST(IdleCommandLine, OddValuesAreRefusedInWords) {
   };
   for (const auto& [args, said] : cases) {
     StartupOptions options = ParseStartup(args, nullptr);
-    EXPECT_NE(options.error.find(said), std::string::npos)
-        << args.back() << ": " << options.error;
+    EXPECT_NE(options.error.find(said), std::string::npos) << args.back() << ": " << options.error;
   }
   // The saver's own switches never reach the watcher.
   EXPECT_EQ(ParseStartup({"/s"}, nullptr).mode, Mode::Saver);

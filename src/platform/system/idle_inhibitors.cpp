@@ -33,11 +33,10 @@ bool AskBool(sd_bus* bus, const char* service, const char* path, const char* int
   sd_bus_error error = SD_BUS_ERROR_NULL;
   sd_bus_message* reply = nullptr;
   int answer = 0;
-  const int called = types == nullptr
-                         ? sd_bus_call_method(bus, service, path, interface, method, &error,
-                                              &reply, nullptr)
-                         : sd_bus_call_method(bus, service, path, interface, method, &error,
-                                              &reply, types, argument);
+  const int called = types == nullptr ? sd_bus_call_method(bus, service, path, interface, method,
+                                                           &error, &reply, nullptr)
+                                      : sd_bus_call_method(bus, service, path, interface, method,
+                                                           &error, &reply, types, argument);
   if (called >= 0) sd_bus_message_read(reply, "b", &answer);
   sd_bus_message_unref(reply);
   sd_bus_error_free(&error);
@@ -84,9 +83,12 @@ namespace {
 
 const sd_bus_vtable kScreenSaverTable[] = {
     SD_BUS_VTABLE_START(0),
-    SD_BUS_METHOD("Inhibit", "ss", "u", IdleInhibitors::Handlers::Inhibit, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD("UnInhibit", "u", "", IdleInhibitors::Handlers::UnInhibit, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD("GetActive", "", "b", IdleInhibitors::Handlers::GetActive, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("Inhibit", "ss", "u", IdleInhibitors::Handlers::Inhibit,
+                  SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("UnInhibit", "u", "", IdleInhibitors::Handlers::UnInhibit,
+                  SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("GetActive", "", "b", IdleInhibitors::Handlers::GetActive,
+                  SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("SimulateUserActivity", "", "", IdleInhibitors::Handlers::SimulateUserActivity,
                   SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_VTABLE_END};
@@ -99,8 +101,8 @@ IdleInhibitors::IdleInhibitors() {
     gnome_session_ = NameHasOwner(session_, "org.gnome.SessionManager");
     // Programs call it at either path; the name is asked for last, once both answer.
     if (!gnome_session_ && !NameHasOwner(session_, kScreenSaver) &&
-        sd_bus_add_object_vtable(session_, &slots_[0], "/org/freedesktop/ScreenSaver",
-                                 kScreenSaver, kScreenSaverTable, this) >= 0 &&
+        sd_bus_add_object_vtable(session_, &slots_[0], "/org/freedesktop/ScreenSaver", kScreenSaver,
+                                 kScreenSaverTable, this) >= 0 &&
         sd_bus_add_object_vtable(session_, &slots_[1], "/ScreenSaver", kScreenSaver,
                                  kScreenSaverTable, this) >= 0 &&
         sd_bus_match_signal(session_, &slots_[2], "org.freedesktop.DBus", "/org/freedesktop/DBus",
@@ -165,8 +167,8 @@ bool IdleInhibitors::Locked() {
                    "org.gnome.ScreenSaver", "GetActive");
   }
   // Another screen-saver daemon (KDE's, Xfce's, MATE's) says whether it is active: locked then.
-  return !serving_ && AskBool(session_, kScreenSaver, "/org/freedesktop/ScreenSaver",
-                              kScreenSaver, "GetActive");
+  return !serving_ &&
+         AskBool(session_, kScreenSaver, "/org/freedesktop/ScreenSaver", kScreenSaver, "GetActive");
 }
 
 int IdleInhibitors::Fd() const {

@@ -50,12 +50,20 @@ void Global(void* data, wl_registry* registry, uint32_t name, const char* interf
 void GlobalRemove(void*, wl_registry*, uint32_t) {}
 const wl_registry_listener kRegistry{Global, GlobalRemove};
 
-void Idled(void* data, ext_idle_notification_v1*) { static_cast<Parts*>(data)->idle = true; }
-void Resumed(void* data, ext_idle_notification_v1*) { static_cast<Parts*>(data)->idle = false; }
+void Idled(void* data, ext_idle_notification_v1*) {
+  static_cast<Parts*>(data)->idle = true;
+}
+void Resumed(void* data, ext_idle_notification_v1*) {
+  static_cast<Parts*>(data)->idle = false;
+}
 const ext_idle_notification_v1_listener kNotification{Idled, Resumed};
 
-void KdeIdle(void* data, org_kde_kwin_idle_timeout*) { static_cast<Parts*>(data)->idle = true; }
-void KdeResumed(void* data, org_kde_kwin_idle_timeout*) { static_cast<Parts*>(data)->idle = false; }
+void KdeIdle(void* data, org_kde_kwin_idle_timeout*) {
+  static_cast<Parts*>(data)->idle = true;
+}
+void KdeResumed(void* data, org_kde_kwin_idle_timeout*) {
+  static_cast<Parts*>(data)->idle = false;
+}
 const org_kde_kwin_idle_timeout_listener kKdeTimeout{KdeIdle, KdeResumed};
 
 }  // namespace
@@ -82,7 +90,8 @@ std::unique_ptr<WaylandIdleSource> WaylandIdleSource::Open(std::chrono::millisec
   return std::unique_ptr<WaylandIdleSource>(new WaylandIdleSource(std::move(parts), stretch));
 }
 
-WaylandIdleSource::WaylandIdleSource(std::unique_ptr<Parts> parts, std::chrono::milliseconds stretch)
+WaylandIdleSource::WaylandIdleSource(std::unique_ptr<Parts> parts,
+                                     std::chrono::milliseconds stretch)
     : parts_(std::move(parts)), stretch_(stretch) {}
 
 WaylandIdleSource::~WaylandIdleSource() = default;
@@ -104,7 +113,8 @@ void WaylandIdleSource::Dispatch() {
   if (parts_->gone) return;
   wl_display_flush(parts_->display);
   // The socket is read without waiting: this runs when poll saw it readable, or to catch up.
-  if (wl_display_prepare_read(parts_->display) == 0 && wl_display_read_events(parts_->display) < 0) {
+  if (wl_display_prepare_read(parts_->display) == 0 &&
+      wl_display_read_events(parts_->display) < 0) {
     parts_->gone = true;
   }
   if (!parts_->gone && wl_display_dispatch_pending(parts_->display) < 0) parts_->gone = true;

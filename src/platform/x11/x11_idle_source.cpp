@@ -2,7 +2,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
-
 #include <unistd.h>
 
 #include <cstdio>
