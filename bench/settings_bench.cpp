@@ -97,9 +97,9 @@ void DialogOpening(benchmark::State& state, const std::string& text) {
 void DialogClick(benchmark::State& state, const std::string& text) {
   File file(text);
   IniFileStore store(file.path());
-  ReadText(store, Reader::Dialog, Key::Birds);
+  ReadText(store, Reader::Dialog, Key::ShowFlock);
   int i = 0;
-  for (auto _ : state) WriteSetting(store, Key::Birds, std::to_string(++i % 2));
+  for (auto _ : state) WriteSetting(store, Key::ShowFlock, std::to_string(++i % 2));
 }
 
 const std::string& Keys() {

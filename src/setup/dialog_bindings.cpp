@@ -42,34 +42,37 @@ void SetupDialog::BindControls() {
   constexpr WriteRule kRests = WriteRule::WhenThumbRests;
   // In loading order: each control that loading moves writes then, in this order.
   bindings_ = {
-      {s.butterfly_count, Key::NumButter, K::Bar, WriteRule::OnChange, s.butterfly_count_shown},
-      {s.bird_step_delay, Key::BirdSpeed, K::Bar, WriteRule::OnChange, s.bird_step_delay_shown},
-      {s.show_single_birds, Key::SingleBird, K::Check},
-      {s.flock_rest, Key::BirdTimer, K::PickList},
-      {s.show_flock, Key::Birds, K::Check},
-      {s.show_first_butterflies, Key::Butter1, K::Check},
-      {s.show_second_butterflies, Key::Butter2, K::Check},
-      {s.scene_minutes, Key::Scroll, K::Bar, WriteRule::WithScrollSeconds, s.scene_minutes_shown},
-      {s.water_sound_volume, Key::VolumeWater, K::Bar},
-      {s.bird_song_volume, Key::VolumeBirds, K::Bar},
-      {s.jungle_sound_volume, Key::VolumeJungle, K::Bar},
-      {s.eagle_call_volume, Key::VolumeEagle, K::Bar, kRests},
-      {s.water_frame_delay, Key::WaterSpeed, K::Bar, WriteRule::OnChange,
+      {s.butterfly_count, Key::ButterflyCount, K::Bar, WriteRule::OnChange,
+       s.butterfly_count_shown},
+      {s.bird_step_delay, Key::BirdStepDelay, K::Bar, WriteRule::OnChange, s.bird_step_delay_shown},
+      {s.show_single_birds, Key::ShowSingleBirds, K::Check},
+      {s.flock_rest, Key::FlockRest, K::PickList},
+      {s.show_flock, Key::ShowFlock, K::Check},
+      {s.show_first_butterflies, Key::ShowFirstButterflies, K::Check},
+      {s.show_second_butterflies, Key::ShowSecondButterflies, K::Check},
+      {s.scene_minutes, Key::SceneMinutes, K::Bar, WriteRule::WithScrollSeconds,
+       s.scene_minutes_shown},
+      {s.water_sound_volume, Key::WaterSoundVolume, K::Bar},
+      {s.bird_song_volume, Key::BirdSongVolume, K::Bar},
+      {s.jungle_sound_volume, Key::JungleSoundVolume, K::Bar},
+      {s.eagle_call_volume, Key::EagleCallVolume, K::Bar, kRests},
+      {s.water_frame_delay, Key::WaterFrameDelay, K::Bar, WriteRule::OnChange,
        s.water_frame_delay_shown},
-      {s.mouse_sensitivity, Key::MouseSens, K::Bar, WriteRule::OnChange, s.mouse_sensitivity_shown},
-      {s.water_sound_on, Key::SoundWater, K::Check},
-      {s.bird_song_on, Key::SoundBirds, K::Check},
-      {s.jungle_sound_on, Key::SoundJungle, K::Check},
-      {s.eagle_call_on, Key::SoundEagle, K::Check},
-      {s.show_clock, Key::Clock, K::Check},
-      {s.clock_font_size, Key::FontSize, K::Text},
-      {s.scene1_in_rotation, Key::Waterfall1, K::Check},
-      {s.scene2_in_rotation, Key::Waterfall2, K::Check},
-      {t.show_user_message, Key::ShowMessage, K::Check},
-      {t.user_message, Key::Message, K::Text},
-      {t.message_font_size, Key::FontSizeMsg, K::Text},
-      {s.sound_off_after, Key::SoundOff, K::PickList},
-      {s.keep_monitor_on, Key::PwrSave, K::Switch},
+      {s.mouse_sensitivity, Key::MouseSensitivity, K::Bar, WriteRule::OnChange,
+       s.mouse_sensitivity_shown},
+      {s.water_sound_on, Key::WaterSoundOn, K::Check},
+      {s.bird_song_on, Key::BirdSongOn, K::Check},
+      {s.jungle_sound_on, Key::JungleSoundOn, K::Check},
+      {s.eagle_call_on, Key::EagleCallOn, K::Check},
+      {s.show_clock, Key::ShowClock, K::Check},
+      {s.clock_font_size, Key::ClockFontSize, K::Text},
+      {s.scene1_in_rotation, Key::Scene1InRotation, K::Check},
+      {s.scene2_in_rotation, Key::Scene2InRotation, K::Check},
+      {t.show_user_message, Key::ShowUserMessage, K::Check},
+      {t.user_message, Key::UserMessage, K::Text},
+      {t.message_font_size, Key::MessageFontSize, K::Text},
+      {s.sound_off_after, Key::SoundOffAfter, K::PickList},
+      {s.keep_monitor_on, Key::KeepMonitorOn, K::Switch},
   };
   for (const Binding& b : bindings_) {
     const Binding* binding = &b;
@@ -149,12 +152,12 @@ void SetupDialog::ShowStore() {
   WriteFirstRunValuesIfNew(store_);
   // Selecting the stored position writes that entry's name over the stored one, so the name is
   // read first: the font the user chose stays chosen.
-  const QString font_name = ReadString(Key::FontName);
+  const QString font_name = ReadString(Key::FontFace);
   ShowFastStart();
   for (const Binding& b : bindings_) Show(b);
   ShowClockCorner();
   if (!text_->fast_start->isChecked()) {
-    SelectFontAt(ReadNumber(Key::SelectedFont));
+    SelectFontAt(ReadNumber(Key::FontListPosition));
     SelectFontNamed(font_name);
   }
   // Companions show their bar's value even where loading did not move the bar.
@@ -197,7 +200,7 @@ void SetupDialog::Show(const Binding& binding) {
 }
 
 void SetupDialog::ShowFastStart() {
-  text_->fast_start->setChecked(ReadNumber(Key::CheckFont) == 1);
+  text_->fast_start->setChecked(ReadNumber(Key::FastStart) == 1);
   // Loading again (a second start brought this dialog to the front) keeps a list already filled.
   if (!text_->fast_start->isChecked() && text_->font_face->count() == 0) LoadFonts();
 }
@@ -206,8 +209,8 @@ void SetupDialog::ShowClockCorner() {
   // The corner: the stored number, rounded as the saver rounds it, minus 1 is the option's index.
   // A number outside 1 to 4 means no clock in the saver, so no option is selected (also none
   // that an earlier loading selected) and nothing is written.
-  clock_position_ = ReadString(Key::PosClock);
-  const int index = ReadNumericInteger(store_, Reader::Dialog, Key::PosClock) - 1;
+  clock_position_ = ReadString(Key::ClockCorner);
+  const int index = ReadNumericInteger(store_, Reader::Dialog, Key::ClockCorner) - 1;
   if (index >= 0 && index <= 3) {
     settings_->clock_corner[static_cast<size_t>(index)]->setChecked(true);
   } else if (QAbstractButton* shown = settings_->clock_corners->checkedButton()) {
@@ -225,27 +228,27 @@ void SetupDialog::FastStartClicked() {
   if (text_->fast_start->isChecked()) {
     text_->font_face->setEnabled(false);
   } else {
-    const QString font_name = ReadString(Key::FontName);  // before selecting overwrites it
+    const QString font_name = ReadString(Key::FontFace);  // before selecting overwrites it
     text_->font_face->setEnabled(true);
     LoadFonts();
-    SelectFontAt(ReadNumber(Key::SelectedFont));
+    SelectFontAt(ReadNumber(Key::FontListPosition));
     SelectFontNamed(font_name);
   }
-  Save(Key::CheckFont, text_->fast_start->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+  Save(Key::FastStart, text_->fast_start->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void SetupDialog::FontPicked() {
-  Save(Key::SelectedFont, QString::number(text_->font_face->currentIndex()));
-  Save(Key::FontName, text_->font_face->currentText());
+  Save(Key::FontListPosition, QString::number(text_->font_face->currentIndex()));
+  Save(Key::FontFace, text_->font_face->currentText());
 }
 
 void SetupDialog::WriteScrollSeconds(const QString& minutes) {
-  Save(Key::ScrollSec, QString::number(minutes.toInt() * 60));
+  Save(Key::SceneSeconds, QString::number(minutes.toInt() * 60));
 }
 
 void SetupDialog::CornerPicked(int index) {
   clock_position_ = QString::number(index + 1);
-  Save(Key::PosClock, clock_position_);
+  Save(Key::ClockCorner, clock_position_);
 }
 
 void SetupDialog::LoadFonts() {
@@ -261,7 +264,7 @@ void SetupDialog::LoadFonts() {
     text_->font_face->addItems(names);
     text_->font_face->setCurrentIndex(-1);
   }
-  SelectFontAt(ReadNumber(Key::SelectedFont));
+  SelectFontAt(ReadNumber(Key::FontListPosition));
 }
 
 void SetupDialog::SelectFontAt(int position) {

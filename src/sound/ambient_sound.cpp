@@ -52,9 +52,9 @@ void AmbientSound::LoadSounds(const std::string& asset_path) {
       device_.StopSound(id);
     }
   };
-  start_loop(SoundWater, Key::SoundWater, WaterSound, VolumeWater);
-  start_loop(SoundBirds, Key::SoundBirds, BirdsSound, VolumeBirds);
-  start_loop(SoundJungle, Key::SoundJungle, JungleSound, VolumeJungle);
+  start_loop(SoundWater, Key::WaterSoundOn, WaterSound, VolumeWater);
+  start_loop(SoundBirds, Key::BirdSongOn, BirdsSound, VolumeBirds);
+  start_loop(SoundJungle, Key::JungleSoundOn, JungleSound, VolumeJungle);
   // The eagle waits for its first minute to pass.
 }
 

@@ -116,7 +116,7 @@ TEST_F(AmbientSoundTest, NeverKeepsEverySoundPlayingAndTheEagleCallsEachMinute) 
 }
 
 TEST_F(AmbientSoundTest, TheSoundFallsSilentOnItsTickThenOnEveryTickAcrossTheCountsWrap) {
-  Open(ReadText(store, Reader::Saver, Key::SoundOff));  // absent: one minute
+  Open(ReadText(store, Reader::Saver, Key::SoundOffAfter));  // absent: one minute
   ASSERT_EQ(sound.SoundOffSeconds, 60);
   sound.SoundWater = sound.SoundBirds = sound.SoundJungle = 1;
   EXPECT_THAT(Ticks(59), IsEmpty());
