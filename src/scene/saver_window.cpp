@@ -19,7 +19,7 @@ constexpr double kCountingWindowSeconds = 10.0;
 }  // namespace
 
 SaverWindow::SaverWindow(SaverServices services)
-    : services_(std::move(services)), Sound(services_.sound, services_.store) {
+    : services_(std::move(services)), Sound(services_.sound, services_.store, settings) {
   const uint32_t now = services_.clock.TickCount();
   timers_.Add(
       "every second", 1000, true, [this] { EverySecond(); }, now);
@@ -44,9 +44,8 @@ void SaverWindow::Load() {
   CurrentWaterfall = 0;
 
   ReadSettings();
-  if (ParseNumber(CheckFont) == 1.0) FontName = "Arial";
-  PwrSave = ReadInteger(services_.store, Reader::Saver, Key::KeepMonitorOn);
-  if (Sound.SoundOffSetting != "Never") Sound.SetSoundOffSeconds();
+  if (settings.fast_start) settings.font_face = "Arial";
+  if (settings.sound_off != SoundOff::Never) Sound.SetSoundOffSeconds();
 
   services_.windows.ShowCursor(false);
   PickFirstScene();
@@ -67,45 +66,14 @@ void SaverWindow::Load() {
 }
 
 void SaverWindow::ReadSettings() {
-  SettingsStore& s = services_.store;
-  const Reader r = Reader::Saver;
-  NumButter = ReadInteger(s, r, Key::ButterflyCount);
-  BirdSpeed = ReadInteger(s, r, Key::BirdStepDelay);
-  SingleBird = ReadInteger(s, r, Key::ShowSingleBirds);
-  BirdTimer = ReadText(s, r, Key::FlockRest);
-  Butter1 = ReadInteger(s, r, Key::ShowFirstButterflies);
-  Butter2 = ReadInteger(s, r, Key::ShowSecondButterflies);
-  Birds = ReadInteger(s, r, Key::ShowFlock);
-  FontName = ReadText(s, r, Key::FontFace);
-  Scroll = ReadInteger(s, r, Key::SceneMinutes);
-  Sound.VolumeWater = ReadInteger(s, r, Key::WaterSoundVolume);
-  Sound.VolumeBirds = ReadInteger(s, r, Key::BirdSongVolume);
-  Sound.VolumeJungle = ReadInteger(s, r, Key::JungleSoundVolume);
-  Sound.VolumeEagle = ReadInteger(s, r, Key::EagleCallVolume);
-  WaterSpeed = ReadInteger(s, r, Key::WaterFrameDelay);
-  MouseSens = ReadInteger(s, r, Key::MouseSensitivity);
-  Sound.SoundWater = ReadInteger(s, r, Key::WaterSoundOn);
-  Sound.SoundBirds = ReadInteger(s, r, Key::BirdSongOn);
-  Sound.SoundJungle = ReadInteger(s, r, Key::JungleSoundOn);
-  Sound.SoundEagle = ReadInteger(s, r, Key::EagleCallOn);
-  Clock = ReadInteger(s, r, Key::ShowClock);
-  FontSize = ReadInteger(s, r, Key::ClockFontSize);
-  waterfall1 = ReadInteger(s, r, Key::Scene1InRotation);
-  waterfall2 = ReadInteger(s, r, Key::Scene2InRotation);
-  ShowMessage = ReadInteger(s, r, Key::ShowUserMessage);
-  Message = ReadText(s, r, Key::UserMessage);
-  FontSizeMsg = ReadInteger(s, r, Key::MessageFontSize);
-  PosClock = ReadNumericInteger(s, r, Key::ClockCorner);
-  ScrollSec = ReadLong(s, r, Key::SceneSeconds);
-  Sound.SoundOffSetting = ReadText(s, r, Key::SoundOffAfter);
-  CheckFont = ReadText(s, r, Key::FastStart);
+  ReadSaverSettings(services_.store, settings);
 }
 
 void SaverWindow::OnPointerMoved() {
   if (ended_) return;
   // The counter stops at its maximum rather than wrapping round to negative counts.
   if (MouseMoves < std::numeric_limits<int16_t>::max()) ++MouseMoves;
-  if (MouseMoves == MouseSens) {
+  if (MouseMoves == settings.mouse_sensitivity) {
     CloseDown();
     return;
   }

@@ -181,7 +181,7 @@ class SetupDialogTest : public QObject {
     SeededRandom random;
     SaverWindow saver({display, sound, store_, windows, clock, random, "/a/", {}, {}});
     saver.Load();
-    QCOMPARE(QString::fromStdString(saver.Message) + "|" +
+    QCOMPARE(QString::fromStdString(saver.settings.user_message) + "|" +
                  Shown({"two/Message", "two/FontSizeMsg", "one/BirdTimer", "System/SetReg"}),
              "Gone fishing|Gone fishing|24|20|2");
   }
