@@ -1,8 +1,5 @@
-#include <limits>
-#include <optional>
-
 #include "scene/saver_window.h"
-#include "settings/key_table.h"
+#include "scene/tick_counts.h"
 
 namespace larkspill {
 
@@ -12,11 +9,6 @@ namespace {
 constexpr int32_t kScrollCountLimit = 28800000;
 // Power-off timer tick on which the sounds are silenced.
 constexpr int16_t kSilenceOnPowerOffTick = 4;
-
-// Counts one more second, stopping at the counter's maximum rather than wrapping.
-void CountUp(int16_t& counter) {
-  if (counter < std::numeric_limits<int16_t>::max()) ++counter;
-}
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "startup/power_watch.h"
 
+#include "scene/tick_counts.h"
+
 namespace larkspill {
 
 PowerWatch::PowerWatch(SaverWindow& window, MonitorPower& power) : window_(window), power_(power) {}
@@ -9,7 +11,7 @@ void PowerWatch::Start() {
 }
 
 void PowerWatch::Poll(uint32_t now) {
-  if (polled_ && static_cast<uint32_t>(now - last_poll_) < kPollMilliseconds) return;
+  if (polled_ && !DelayPassed(last_poll_, now, kPollMilliseconds)) return;
   polled_ = true;
   last_poll_ = now;
   const bool off = power_.PoweredOff();
