@@ -106,17 +106,17 @@ const std::string& Keys() {
   static const std::string text = ManyKeys();
   return text;
 }
-const std::string& Message() {
+const std::string& StoredBigMessage() {
   static const std::string text = BigMessage();
   return text;
 }
 
 BENCHMARK_CAPTURE(Parse, keys_100000, Keys())->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Parse, message_1MB, Message())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Parse, message_1MB, StoredBigMessage())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(SaverStart, keys_100000, Keys())->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(SaverStart, message_1MB, Message())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SaverStart, message_1MB, StoredBigMessage())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(DialogOpening, keys_100000, Keys())->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(DialogOpening, message_1MB, Message())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DialogOpening, message_1MB, StoredBigMessage())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(DialogClick, keys_100000, Keys())->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -45,7 +45,7 @@ void SaverWindow::Load() {
 
   ReadSettings();
   if (settings.fast_start) settings.font_face = "Arial";
-  if (settings.sound_off != SoundOff::Never) Sound.SetSoundOffSeconds();
+  if (settings.sound_off != SoundGoesOff::Never) Sound.SetSoundOffSeconds();
 
   services_.windows.ShowCursor(false);
   PickFirstScene();

@@ -63,7 +63,7 @@ void FlockRestTime(SettingsStore& store, Key key, S& out) {
 void SoundOffTime(SettingsStore& store, Key key, S& out) {
   const std::string text = ReadText(store, kSaver, key);
   const std::optional<double> minutes = text == "Never" ? std::nullopt : ParseNumber(text);
-  out.sound_off = minutes ? SoundOff::AfterMinutes : SoundOff::Never;
+  out.sound_off = minutes ? SoundGoesOff::AfterMinutes : SoundGoesOff::Never;
   out.sound_off_minutes = minutes.value_or(0);
   if (!minutes && text != "Never") {
     const SettingKey& k = Setting(key);

@@ -12,7 +12,7 @@ namespace larkspill {
 // How long the flock rests between flights: not at all ("Always"), or a number of seconds.
 enum class FlockRest : uint8_t { Always, Seconds };
 // When all sound goes off: never, or after a number of minutes.
-enum class SoundOff : uint8_t { Never, AfterMinutes };
+enum class SoundGoesOff : uint8_t { Never, AfterMinutes };
 
 // Every setting the saver reads, typed as the saver uses it. A switch is on only when the store
 // holds exactly 1, the monitor switch excepted (anything but 0 keeps the monitor on).
@@ -54,7 +54,7 @@ struct SaverSettings {
   int16_t bird_song_volume = 0;
   int16_t jungle_sound_volume = 0;
   int16_t eagle_call_volume = 0;
-  SoundOff sound_off = SoundOff::Never;
+  SoundGoesOff sound_off = SoundGoesOff::Never;
   double sound_off_minutes = 0;  // any number; only the listed minutes have a time
 
   bool keep_monitor_on = false;

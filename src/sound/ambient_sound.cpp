@@ -57,7 +57,7 @@ void AmbientSound::LoadSounds(const std::string& asset_path) {
 }
 
 void AmbientSound::SetSoundOffSeconds() {
-  if (settings_.sound_off == SoundOff::Never) return;
+  if (settings_.sound_off == SoundGoesOff::Never) return;
   for (const SoundOffStep& step : kSoundOffSteps) {
     if (settings_.sound_off_minutes == step.minutes) {
       SoundOffSeconds = step.seconds;
@@ -67,7 +67,7 @@ void AmbientSound::SetSoundOffSeconds() {
 }
 
 void AmbientSound::CountTowardsSoundOff() {
-  if (settings_.sound_off == SoundOff::Never) return;
+  if (settings_.sound_off == SoundGoesOff::Never) return;
   SoundOffCount += 1;
   if (SoundOffCount >= SoundOffSeconds) {
     device_.StopAllSounds();

@@ -52,7 +52,8 @@ std::map<std::string, std::string> Fields(const SaverSettings& s) {
       {"bird_song_volume", n(s.bird_song_volume)},
       {"jungle_sound_volume", n(s.jungle_sound_volume)},
       {"eagle_call_volume", n(s.eagle_call_volume)},
-      {"sound_off", s.sound_off == SoundOff::Never ? "never" : num(s.sound_off_minutes) + " min"},
+      {"sound_off",
+       s.sound_off == SoundGoesOff::Never ? "never" : num(s.sound_off_minutes) + " min"},
       {"keep_monitor_on", b(s.keep_monitor_on)},
   };
 }

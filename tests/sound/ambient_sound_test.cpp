@@ -34,7 +34,7 @@ class AmbientSoundTest : public ::testing::Test {
     store.SaveSetting(kAppName, "one", "SoundOff", sound_off);
     ReadSaverSettings(store, settings);
     settings.eagle_call_on = true, settings.eagle_call_volume = -775;
-    if (settings.sound_off != SoundOff::Never) sound.SetSoundOffSeconds();
+    if (settings.sound_off != SoundGoesOff::Never) sound.SetSoundOffSeconds();
     sound.LoadSounds("/a/");
     sound.SoundOffCount = sound.EagleCount = 0;
   }
@@ -97,7 +97,7 @@ TEST_F(AmbientSoundTest, SoundOffTurnsListedMinutesIntoSecondsAndLeavesOtherNumb
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(fresh.SoundOffSeconds, std::max<int16_t>(seconds, 0))
         << "SoundOff \"" << text << "\"";
-    EXPECT_EQ(read.sound_off, seconds < 0 ? SoundOff::Never : SoundOff::AfterMinutes);
+    EXPECT_EQ(read.sound_off, seconds < 0 ? SoundGoesOff::Never : SoundGoesOff::AfterMinutes);
     EXPECT_EQ(err.empty(), seconds >= 0) << err;
     EXPECT_THAT(err, HasSubstr(seconds < 0 ? "one/SoundOff holds \"" + text + "\"" : ""));
     device.calls.clear();
