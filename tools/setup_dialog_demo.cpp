@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "fakes/memory_store.h"
 #include "settings/key_table.h"
-#include "settings/memory_store.h"
 #include "setup/run_settings_dialog.h"
 #include "setup/setup_dialog.h"
 

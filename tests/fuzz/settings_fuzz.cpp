@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "fakes/memory_store.h"
 #include "settings/ini_format.h"
 #include "settings/key_table.h"
-#include "settings/memory_store.h"
 
 static void Check(bool ok) {
   if (!ok) std::abort();

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "settings/memory_store.h"
+#include "fakes/memory_store.h"
 
 namespace larkspill {
 namespace {

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "settings/memory_store.h"
+#include "fakes/memory_store.h"
 
 namespace larkspill {
 namespace {

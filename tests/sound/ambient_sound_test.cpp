@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "fakes/memory_store.h"
 #include "fakes/recording_sound_device.h"
 #include "settings/key_table.h"
-#include "settings/memory_store.h"
 #include "settings/saver_settings.h"
 
 namespace larkspill {
