@@ -209,7 +209,6 @@ void SetupDialog::ShowClockCorner() {
   // The corner: the stored number, rounded as the saver rounds it, minus 1 is the option's index.
   // A number outside 1 to 4 means no clock in the saver, so no option is selected (also none
   // that an earlier loading selected) and nothing is written.
-  clock_position_ = ReadString(Key::ClockCorner);
   const int index = ReadNumericInteger(store_, Reader::Dialog, Key::ClockCorner) - 1;
   if (index >= 0 && index <= 3) {
     settings_->clock_corner[static_cast<size_t>(index)]->setChecked(true);
@@ -247,8 +246,7 @@ void SetupDialog::WriteScrollSeconds(const QString& minutes) {
 }
 
 void SetupDialog::CornerPicked(int index) {
-  clock_position_ = QString::number(index + 1);
-  Save(Key::ClockCorner, clock_position_);
+  Save(Key::ClockCorner, QString::number(index + 1));
 }
 
 void SetupDialog::LoadFonts() {
