@@ -97,26 +97,26 @@ void DialogOpening(benchmark::State& state, const std::string& text) {
 void DialogClick(benchmark::State& state, const std::string& text) {
   File file(text);
   IniFileStore store(file.path());
-  ReadText(store, Reader::Dialog, Key::Birds);
+  ReadText(store, Reader::Dialog, Key::ShowFlock);
   int i = 0;
-  for (auto _ : state) WriteSetting(store, Key::Birds, std::to_string(++i % 2));
+  for (auto _ : state) WriteSetting(store, Key::ShowFlock, std::to_string(++i % 2));
 }
 
 const std::string& Keys() {
   static const std::string text = ManyKeys();
   return text;
 }
-const std::string& Message() {
+const std::string& StoredBigMessage() {
   static const std::string text = BigMessage();
   return text;
 }
 
 BENCHMARK_CAPTURE(Parse, keys_100000, Keys())->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Parse, message_1MB, Message())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Parse, message_1MB, StoredBigMessage())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(SaverStart, keys_100000, Keys())->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(SaverStart, message_1MB, Message())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SaverStart, message_1MB, StoredBigMessage())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(DialogOpening, keys_100000, Keys())->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(DialogOpening, message_1MB, Message())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DialogOpening, message_1MB, StoredBigMessage())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(DialogClick, keys_100000, Keys())->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
+#include "fakes/memory_store.h"
 #include "settings/ini_file_store.h"
 #include "settings/key_table.h"
-#include "settings/memory_store.h"
 #include "setup/setup_dialog.h"
 
 // Last: Xlib's macros (None, Bool, Status) clash with Qt's headers.

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "fakes/memory_store.h"
 #include "settings/key_table.h"
-#include "settings/memory_store.h"
 #include "setup/run_settings_dialog.h"
 #include "setup/setup_dialog.h"
 
@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
   larkspill::SetupDialog dialog(store, assets, larkspill::ScreenFontFamilies,
                                 [](const QString&) {});
   dialog.show();
-  auto* tabs = dialog.findChild<QTabWidget*>(QStringLiteral("SSTab1"));
+  auto* tabs = dialog.findChild<QTabWidget*>(QStringLiteral("pageTabs"));
   QApplication::processEvents();
   dialog.grab().save(dir + QStringLiteral("/settings.png"));
   tabs->setCurrentIndex(1);
@@ -43,6 +43,6 @@ int main(int argc, char** argv) {
       box->accept();
     }
   });
-  QMetaObject::invokeMethod(dialog.findChild<QWidget*>(QStringLiteral("cmdAbout")), "click");
+  QMetaObject::invokeMethod(dialog.findChild<QWidget*>(QStringLiteral("aboutButton")), "click");
   return 0;
 }

@@ -1,7 +1,8 @@
 #include "scene/creatures.h"
 
 #include <cmath>
-#include <limits>
+
+#include "scene/tick_counts.h"
 
 namespace larkspill {
 
@@ -9,11 +10,6 @@ namespace {
 
 // Seconds a single bird rests between flights.
 constexpr int16_t kSingleBirdRest = 30;
-
-// Counts one more second, stopping at the counter's maximum rather than wrapping.
-void CountUp(int16_t& counter) {
-  if (counter < std::numeric_limits<int16_t>::max()) ++counter;
-}
 
 }  // namespace
 
@@ -31,8 +27,7 @@ void Creature::MoveTo(int16_t x, int16_t y) {
 }
 
 void Creature::StepIfDue(uint32_t now, int32_t delay) {
-  const uint32_t elapsed = now - last_step_;
-  if (static_cast<int64_t>(elapsed) < delay) return;
+  if (!DelayPassed(last_step_, now, delay)) return;
   Step();
   last_step_ = now;
 }

@@ -20,12 +20,12 @@ constexpr int32_t kClimbingStepDelays[2] = {25, 6};
 }  // namespace
 
 void SaverWindow::PickFirstScene() {
-  if (waterfall2 == 1) {
+  if (settings.scene2_in_rotation) {
     Waterfall2Enabled = true;
     CurrentWaterfall = 2;
     ++WaterfallCount;
   }
-  if (waterfall1 == 1) {
+  if (settings.scene1_in_rotation) {
     Waterfall1Enabled = true;
     CurrentWaterfall = 1;
     ++WaterfallCount;
@@ -77,25 +77,26 @@ void SaverWindow::DrawCreatures() {
   SpriteDisplay& d = services_.display;
   const uint32_t now = services_.clock.TickCount();
 
-  if (Birds == 1 && flock.flying) {
+  if (settings.show_flock && flock.flying) {
     AnimateIfDue(flock.Sprite());
-    flock.StepIfDue(now, BirdSpeed);
+    flock.StepIfDue(now, settings.bird_step_delay);
     d.DrawSprite(flock.Sprite());
-    flock.ReEnterIfGone(BirdTimer == "Always");
+    flock.ReEnterIfGone(settings.flock_rest == FlockRest::Always);
   }
 
-  if (SingleBird == 1) {
+  if (settings.show_single_birds) {
     for (larkspill::SingleBird* bird : {&single_birds[1], &single_birds[0]}) {
       if (!bird->flying) continue;
       AnimateIfDue(bird->Sprite());
-      bird->StepIfDue(now, BirdSpeed);
+      bird->StepIfDue(now, settings.bird_step_delay);
       d.DrawSprite(bird->Sprite());
     }
   }
 
-  if (Butter1 == 1) {
-    // Butterflies 1 and 2 show from NumButter 1 and 2 up; the third only at exactly 3.
-    const bool shown[3] = {NumButter >= 1, NumButter >= 2, NumButter == 3};
+  if (settings.show_first_butterflies) {
+    // Butterflies 1 and 2 show from a count of 1 and 2 up; the third only at a count of exactly 3.
+    const bool shown[3] = {settings.butterfly_count >= 1, settings.butterfly_count >= 2,
+                           settings.butterfly_count == 3};
     for (size_t i = 0; i < 3; ++i) {
       if (!shown[i]) continue;
       DriftingButterfly& b = drifting_butterflies[i];
@@ -106,7 +107,7 @@ void SaverWindow::DrawCreatures() {
     }
   }
 
-  if (Butter2 == 1) {
+  if (settings.show_second_butterflies) {
     for (size_t i = 0; i < 2; ++i) {
       ClimbingButterfly& b = climbing_butterflies[i];
       AnimateIfDue(b.Sprite());
@@ -119,14 +120,14 @@ void SaverWindow::DrawCreatures() {
 
 void SaverWindow::DrawTexts() {
   SpriteDisplay& d = services_.display;
-  if (Clock == 1 && PosClock >= 1 && PosClock <= 4) {
-    const ClockCorner& corner = kClockCorners[PosClock - 1];
-    d.SetTextFont(FontName, FontSize, 1, false, false, false);
+  if (settings.show_clock && settings.clock_corner >= 1 && settings.clock_corner <= 4) {
+    const ClockCorner& corner = kClockCorners[settings.clock_corner - 1];
+    d.SetTextFont(settings.font_face, settings.clock_font_size, 1, false, false, false);
     d.DrawText(services_.clock.TimeText(ClockTime), corner.x, corner.y, kYellow);
   }
-  if (ShowMessage == 1) {
-    d.SetTextFont(FontName, FontSizeMsg, 1, false, false, false);
-    d.DrawText(Message, 1, 568, kYellow);
+  if (settings.show_user_message) {
+    d.SetTextFont(settings.font_face, settings.message_font_size, 1, false, false, false);
+    d.DrawText(settings.user_message, 1, 568, kYellow);
   }
 }
 

@@ -19,7 +19,7 @@ constexpr double kCountingWindowSeconds = 10.0;
 }  // namespace
 
 SaverWindow::SaverWindow(SaverServices services)
-    : services_(std::move(services)), Sound(services_.sound, services_.store) {
+    : services_(std::move(services)), Sound(services_.sound, services_.store, settings) {
   const uint32_t now = services_.clock.TickCount();
   timers_.Add(
       "every second", 1000, true, [this] { EverySecond(); }, now);
@@ -44,9 +44,8 @@ void SaverWindow::Load() {
   CurrentWaterfall = 0;
 
   ReadSettings();
-  if (ParseNumber(CheckFont) == 1.0) FontName = "Arial";
-  PwrSave = ReadInteger(services_.store, Reader::Saver, Key::PwrSave);
-  if (Sound.SoundOffSetting != "Never") Sound.SetSoundOffSeconds();
+  if (settings.fast_start) settings.font_face = "Arial";
+  if (settings.sound_off != SoundGoesOff::Never) Sound.SetSoundOffSeconds();
 
   services_.windows.ShowCursor(false);
   PickFirstScene();
@@ -67,45 +66,14 @@ void SaverWindow::Load() {
 }
 
 void SaverWindow::ReadSettings() {
-  SettingsStore& s = services_.store;
-  const Reader r = Reader::Saver;
-  NumButter = ReadInteger(s, r, Key::NumButter);
-  BirdSpeed = ReadInteger(s, r, Key::BirdSpeed);
-  SingleBird = ReadInteger(s, r, Key::SingleBird);
-  BirdTimer = ReadText(s, r, Key::BirdTimer);
-  Butter1 = ReadInteger(s, r, Key::Butter1);
-  Butter2 = ReadInteger(s, r, Key::Butter2);
-  Birds = ReadInteger(s, r, Key::Birds);
-  FontName = ReadText(s, r, Key::FontName);
-  Scroll = ReadInteger(s, r, Key::Scroll);
-  Sound.VolumeWater = ReadInteger(s, r, Key::VolumeWater);
-  Sound.VolumeBirds = ReadInteger(s, r, Key::VolumeBirds);
-  Sound.VolumeJungle = ReadInteger(s, r, Key::VolumeJungle);
-  Sound.VolumeEagle = ReadInteger(s, r, Key::VolumeEagle);
-  WaterSpeed = ReadInteger(s, r, Key::WaterSpeed);
-  MouseSens = ReadInteger(s, r, Key::MouseSens);
-  Sound.SoundWater = ReadInteger(s, r, Key::SoundWater);
-  Sound.SoundBirds = ReadInteger(s, r, Key::SoundBirds);
-  Sound.SoundJungle = ReadInteger(s, r, Key::SoundJungle);
-  Sound.SoundEagle = ReadInteger(s, r, Key::SoundEagle);
-  Clock = ReadInteger(s, r, Key::Clock);
-  FontSize = ReadInteger(s, r, Key::FontSize);
-  waterfall1 = ReadInteger(s, r, Key::Waterfall1);
-  waterfall2 = ReadInteger(s, r, Key::Waterfall2);
-  ShowMessage = ReadInteger(s, r, Key::ShowMessage);
-  Message = ReadText(s, r, Key::Message);
-  FontSizeMsg = ReadInteger(s, r, Key::FontSizeMsg);
-  PosClock = ReadNumericInteger(s, r, Key::PosClock);
-  ScrollSec = ReadLong(s, r, Key::ScrollSec);
-  Sound.SoundOffSetting = ReadText(s, r, Key::SoundOff);
-  CheckFont = ReadText(s, r, Key::CheckFont);
+  ReadSaverSettings(services_.store, settings);
 }
 
 void SaverWindow::OnPointerMoved() {
   if (ended_) return;
   // The counter stops at its maximum rather than wrapping round to negative counts.
   if (MouseMoves < std::numeric_limits<int16_t>::max()) ++MouseMoves;
-  if (MouseMoves == MouseSens) {
+  if (MouseMoves == settings.mouse_sensitivity) {
     CloseDown();
     return;
   }

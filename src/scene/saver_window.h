@@ -15,6 +15,7 @@
 #include "scene/sprite_display.h"
 #include "scene/window_system.h"
 #include "scene/window_timer.h"
+#include "settings/saver_settings.h"
 #include "settings/settings_store.h"
 #include "sound/ambient_sound.h"
 #include "sound/sound_device.h"
@@ -59,7 +60,7 @@ class SaverWindow : public DisplayEvents {
 
   // Composes and shows one frame; a lost display ends the saver instead.
   void OnFrame() override;
-  // Ends the saver on the MouseSens-th pointer move within a ten-second counting window.
+  // Ends the saver on the mouse_sensitivity-th pointer move within a ten-second counting window.
   void OnPointerMoved() override;
   void OnButton() override;
   // The wheel is a mouse button to the user: turning it ends the saver as a press does.
@@ -100,29 +101,8 @@ class SaverWindow : public DisplayEvents {
   // The sound variables and procedures.
   AmbientSound Sound;
 
-  // Settings, read once by Load.
-  int16_t NumButter = 0;
-  int16_t BirdSpeed = 0;
-  int16_t SingleBird = 0;
-  std::string BirdTimer;  // "Always" or the flock's rest in seconds
-  int16_t Butter1 = 0;
-  int16_t Butter2 = 0;
-  int16_t Birds = 0;
-  std::string FontName;
-  int16_t Scroll = 0;
-  int16_t WaterSpeed = 0;
-  int16_t MouseSens = 0;
-  int16_t Clock = 0;
-  int16_t FontSize = 0;
-  int16_t waterfall1 = 0;
-  int16_t waterfall2 = 0;
-  int16_t ShowMessage = 0;
-  std::string Message;
-  int16_t FontSizeMsg = 0;
-  int16_t PosClock = 0;
-  int32_t ScrollSec = 0;
-  std::string CheckFont;
-  int16_t PwrSave = 0;  // read by the power watch
+  // Settings, read once by Load; the sound reads its own through them.
+  SaverSettings settings;
 
   // Sprites.
   std::string AssetPath;

@@ -50,8 +50,8 @@ void SaverWindow::OpenDisplayAndBuildScene() {
   attach(flock, kFlock, 1, kBirdDelay, kFlockStart);
   for (size_t i = 0; i < 2; ++i) attach(single_birds[i], kBird, 1, kBirdDelay, kBirdStarts[i]);
   auto water = [this](const Water& w) {
-    return BuildSprite(w.files, w.keyed ? kKeyTransparent : kKeyOpaque, 1, WaterSpeed, w.place.x,
-                       w.place.y);
+    return BuildSprite(w.files, w.keyed ? kKeyTransparent : kKeyOpaque, 1,
+                       settings.water_frame_delay, w.place.x, w.place.y);
   };
   Water1Sprite = water(kWater1);
   BuildBackground(Background1Sprite, kBackground1);

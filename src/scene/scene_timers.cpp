@@ -1,8 +1,5 @@
-#include <limits>
-#include <optional>
-
 #include "scene/saver_window.h"
-#include "settings/key_table.h"
+#include "scene/tick_counts.h"
 
 namespace larkspill {
 
@@ -10,15 +7,8 @@ namespace {
 
 // ScrollCount goes back to 0 after this many seconds so it can never overflow.
 constexpr int32_t kScrollCountLimit = 28800000;
-// The flock's rest when BirdTimer holds neither "Always" nor a number: the first-run value.
-constexpr double kDefaultFlockRest = 20;
 // Power-off timer tick on which the sounds are silenced.
 constexpr int16_t kSilenceOnPowerOffTick = 4;
-
-// Counts one more second, stopping at the counter's maximum rather than wrapping.
-void CountUp(int16_t& counter) {
-  if (counter < std::numeric_limits<int16_t>::max()) ++counter;
-}
 
 }  // namespace
 
@@ -29,7 +19,7 @@ void SaverWindow::EverySecond() {
   Sound.CountTowardsSoundOff();
 
   ++ScrollCount;
-  if (WaterfallCount > 1 && ScrollCount == ScrollSec) {
+  if (WaterfallCount > 1 && ScrollCount == settings.scene_seconds) {
     ++CurrentWaterfall;
     if (CurrentWaterfall > 2) CurrentWaterfall = 1;
     ScrollCount = 0;
@@ -41,10 +31,10 @@ void SaverWindow::EverySecond() {
 
 void SaverWindow::LetRestedBirdsFly() {
   if (ended_) return;
-  if (BirdTimer == "Always") return;
+  if (settings.flock_rest == FlockRest::Always) return;
 
-  if (Birds == 1) flock.Rest(ParseNumber(BirdTimer).value_or(kDefaultFlockRest));
-  if (SingleBird == 1) {
+  if (settings.show_flock) flock.Rest(settings.flock_rest_seconds);
+  if (settings.show_single_birds) {
     for (larkspill::SingleBird& bird : single_birds) bird.Rest();
   }
 }

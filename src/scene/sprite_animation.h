@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "scene/tick_counts.h"
+
 namespace larkspill {
 
 // A sprite's animation as the scene keeps it: how many frames it has, the one shown, its frame
@@ -14,7 +16,7 @@ class SpriteAnimation {
   // Once the delay has passed since the last change (the tick difference taken modulo 2^32),
   // moves on to the next frame, after the last to the first, and returns it; 0 while not due.
   int32_t NextIfDue(uint32_t now) {
-    if (static_cast<int64_t>(static_cast<uint32_t>(now - changed_)) < delay_) return 0;
+    if (!DelayPassed(changed_, now, delay_)) return 0;
     frame_ = frame_ >= 1 && frame_ < frames_ ? frame_ + 1 : 1;
     changed_ = now;
     return frame_;

@@ -3,6 +3,8 @@
 #include <limits>
 #include <utility>
 
+#include "scene/tick_counts.h"
+
 namespace larkspill {
 
 size_t TimerSchedule::Add(std::string name, uint32_t interval, bool enabled,
@@ -25,10 +27,10 @@ void TimerSchedule::RunDue(uint32_t now) {
   for (size_t i = 0; i < timers_.size(); ++i) {
     WindowTimer& t = timers_[i];
     if (!t.enabled || t.interval == 0) continue;
-    if (static_cast<uint32_t>(now - t.last) < t.interval) continue;
+    if (!DelayPassed(t.last, now, t.interval)) continue;
     t.last += t.interval;
     // More than a whole interval behind: start again from now rather than catch up.
-    if (static_cast<uint32_t>(now - t.last) >= t.interval) t.last = now;
+    if (DelayPassed(t.last, now, t.interval)) t.last = now;
     // The handler may add, enable or disable timers, so it is called on a copy.
     std::function<void()> handler = t.handler;
     if (handler) handler();
@@ -39,7 +41,7 @@ uint32_t TimerSchedule::MillisecondsUntilDue(uint32_t now) const {
   uint32_t best = std::numeric_limits<uint32_t>::max();
   for (const WindowTimer& t : timers_) {
     if (!t.enabled || t.interval == 0) continue;
-    uint32_t elapsed = now - t.last;
+    uint32_t elapsed = TicksSince(t.last, now);
     uint32_t wait = elapsed >= t.interval ? 0 : t.interval - elapsed;
     if (wait < best) best = wait;
   }

@@ -45,8 +45,6 @@ class IniFileStore : public SettingsStore {
   bool ReadCleanly() override;
   std::string WhyCannotSave() override;
 
-  const std::filesystem::path& Path() const { return path_; }
-
  private:
   struct State;
   // Brings the parsed file up to date; the empty text, or why the file cannot be read.

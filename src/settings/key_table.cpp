@@ -36,41 +36,41 @@ constexpr Section One = Section::One, Startup = Section::Startup, Two = Section:
 
 // Every setting, in the order of Key.
 constexpr SettingKey kKeys[] = {
-    Row(K::Birds, One, "Birds", "1", "1", "", C::Integer),
-    Row(K::BirdSpeed, One, "BirdSpeed", "25", "", "", C::Integer),
-    Row(K::BirdTimer, One, "BirdTimer", "20", "", "", C::Text),
-    Row(K::Butter1, One, "Butter1", "1", "", "", C::Integer),
-    Row(K::Butter2, One, "Butter2", "1", "", "", C::Integer),
-    Row(K::Clock, One, "Clock", "1", "1", "1", C::Integer),
-    Row(K::FontSize, One, "FontSize", "24", "1", "1", C::Integer),
-    Row(K::Monitor, One, "Monitor", "Never", nullptr, nullptr, C::Text),
-    Row(K::MouseSens, One, "MouseSens", "4", "1", "1", C::Integer),
-    Row(K::NumButter, One, "NumButter", "3", "", "", C::Integer),
-    Row(K::Power, One, "Power", "0", nullptr, nullptr, C::Text),
-    Row(K::Scroll, One, "Scroll", "1", "1", "1", C::Integer),
-    Row(K::ScrollSec, One, "ScrollSec", "60", "1", nullptr, C::Long),
-    Row(K::SingleBird, One, "SingleBird", "1", "", "", C::Integer),
-    Row(K::SoundOff, One, "SoundOff", "Never", "1", "1", C::Text),
-    Row(K::Waterfall1, One, "waterfall1", "1", "1", "1", C::Integer, "Waterfall1"),
-    Row(K::Waterfall2, One, "waterfall2", "1", "1", "1", C::Integer, "Waterfall2"),
-    Row(K::CheckFont, Startup, "CheckFont", "1", "1", "1", C::Text),
-    Row(K::FontName, Startup, "FontName", "Arial", "1", "1", C::Text),
-    Row(K::SelectedFont, Startup, "SelectedFont", "2", nullptr, "1", C::Integer),
-    Row(K::PwrSave, Startup, "PwrSave", "1", "1", nullptr, C::Integer),
-    Row(K::FontSizeMsg, Two, "FontSizeMsg", "24", "1", "1", C::Integer),
-    Row(K::Message, Two, "Message", "Place a Message Here", "1", "1", C::Text),
-    Row(K::PosClock, Two, "PosClock", "1", "1", "1", C::NumericThenInteger),
-    Row(K::ShowMessage, Two, "ShowMessage", "0", "1", "1", C::Integer),
-    Row(K::SoundBirds, Two, "SoundBirds", "1", "1", "1", C::Integer),
-    Row(K::SoundEagle, Two, "SoundEagle", "1", "1", "1", C::Integer),
-    Row(K::SoundJungle, Two, "SoundJungle", "1", "1", "1", C::Integer),
-    Row(K::SoundWater, Two, "SoundWater", "1", "1", "1", C::Integer),
-    Row(K::VolumeBirds, Two, "VolumeBirds", "-193", "1", "1", C::Integer),
-    Row(K::VolumeEagle, Two, "VolumeEagle", "-775", "1", "1", C::Integer),
-    Row(K::VolumeJungle, Two, "VolumeJungle", "-1492", "1", "1", C::Integer),
-    Row(K::VolumeWater, Two, "VolumeWater", "-911", "1", "1", C::Integer),
-    Row(K::WaterSpeed, Two, "WaterSpeed", "150", "1", "1", C::Integer),
-    Row(K::SetReg, Section::System, "SetReg", "2", "1", nullptr, C::Integer),
+    Row(K::ShowFlock, One, "Birds", "1", "1", "", C::Integer),
+    Row(K::BirdStepDelay, One, "BirdSpeed", "25", "", "", C::Integer),
+    Row(K::FlockRest, One, "BirdTimer", "20", "", "", C::Text),
+    Row(K::ShowFirstButterflies, One, "Butter1", "1", "", "", C::Integer),
+    Row(K::ShowSecondButterflies, One, "Butter2", "1", "", "", C::Integer),
+    Row(K::ShowClock, One, "Clock", "1", "1", "1", C::Integer),
+    Row(K::ClockFontSize, One, "FontSize", "24", "1", "1", C::Integer),
+    Row(K::UnreadMonitor, One, "Monitor", "Never", nullptr, nullptr, C::Text),
+    Row(K::MouseSensitivity, One, "MouseSens", "4", "1", "1", C::Integer),
+    Row(K::ButterflyCount, One, "NumButter", "3", "", "", C::Integer),
+    Row(K::UnreadPower, One, "Power", "0", nullptr, nullptr, C::Text),
+    Row(K::SceneMinutes, One, "Scroll", "1", "1", "1", C::Integer),
+    Row(K::SceneSeconds, One, "ScrollSec", "60", "1", nullptr, C::Long),
+    Row(K::ShowSingleBirds, One, "SingleBird", "1", "", "", C::Integer),
+    Row(K::SoundOffAfter, One, "SoundOff", "Never", "1", "1", C::Text),
+    Row(K::Scene1InRotation, One, "waterfall1", "1", "1", "1", C::Integer, "Waterfall1"),
+    Row(K::Scene2InRotation, One, "waterfall2", "1", "1", "1", C::Integer, "Waterfall2"),
+    Row(K::FastStart, Startup, "CheckFont", "1", "1", "1", C::Text),
+    Row(K::FontFace, Startup, "FontName", "Arial", "1", "1", C::Text),
+    Row(K::FontListPosition, Startup, "SelectedFont", "2", nullptr, "1", C::Integer),
+    Row(K::KeepMonitorOn, Startup, "PwrSave", "1", "1", nullptr, C::Integer),
+    Row(K::MessageFontSize, Two, "FontSizeMsg", "24", "1", "1", C::Integer),
+    Row(K::UserMessage, Two, "Message", "Place a Message Here", "1", "1", C::Text),
+    Row(K::ClockCorner, Two, "PosClock", "1", "1", "1", C::NumericThenInteger),
+    Row(K::ShowUserMessage, Two, "ShowMessage", "0", "1", "1", C::Integer),
+    Row(K::BirdSongOn, Two, "SoundBirds", "1", "1", "1", C::Integer),
+    Row(K::EagleCallOn, Two, "SoundEagle", "1", "1", "1", C::Integer),
+    Row(K::JungleSoundOn, Two, "SoundJungle", "1", "1", "1", C::Integer),
+    Row(K::WaterSoundOn, Two, "SoundWater", "1", "1", "1", C::Integer),
+    Row(K::BirdSongVolume, Two, "VolumeBirds", "-193", "1", "1", C::Integer),
+    Row(K::EagleCallVolume, Two, "VolumeEagle", "-775", "1", "1", C::Integer),
+    Row(K::JungleSoundVolume, Two, "VolumeJungle", "-1492", "1", "1", C::Integer),
+    Row(K::WaterSoundVolume, Two, "VolumeWater", "-911", "1", "1", C::Integer),
+    Row(K::WaterFrameDelay, Two, "WaterSpeed", "150", "1", "1", C::Integer),
+    Row(K::FirstRunMarker, Section::System, "SetReg", "2", "1", nullptr, C::Integer),
 };
 
 constexpr bool InKeyOrder() {
@@ -79,7 +79,7 @@ constexpr bool InKeyOrder() {
   }
   return true;
 }
-static_assert(InKeyOrder() && std::size(kKeys) == static_cast<size_t>(Key::SetReg) + 1);
+static_assert(InKeyOrder() && std::size(kKeys) == static_cast<size_t>(Key::FirstRunMarker) + 1);
 
 // Stands for "absent" in a read, so that a stored text can be told from the reader's default.
 const std::string kAbsent("\x01\x02" "absent" "\x02\x01");
@@ -151,7 +151,7 @@ void WriteFirstRunValues(SettingsStore& store) {
 }
 
 void WriteFirstRunValuesIfNew(SettingsStore& store) {
-  if (ReadInteger(store, Reader::Saver, Key::SetReg) != 2) WriteFirstRunValues(store);
+  if (ReadInteger(store, Reader::Saver, Key::FirstRunMarker) != 2) WriteFirstRunValues(store);
 }
 
 std::string ReadText(SettingsStore& store, Reader reader, Key key) {

@@ -42,33 +42,37 @@ void SetupDialog::BindControls() {
   constexpr WriteRule kRests = WriteRule::WhenThumbRests;
   // In loading order: each control that loading moves writes then, in this order.
   bindings_ = {
-      {s.butterflies, Key::NumButter, K::Bar, WriteRule::OnChange, s.butterflies_shown},
-      {s.bird_speed, Key::BirdSpeed, K::Bar, WriteRule::OnChange, s.bird_speed_shown},
-      {s.single_bird, Key::SingleBird, K::Check},
-      {s.bird_rest, Key::BirdTimer, K::PickList},
-      {s.show_birds, Key::Birds, K::Check},
-      {s.first_kind_butterflies, Key::Butter1, K::Check},
-      {s.second_kind_butterflies, Key::Butter2, K::Check},
-      {s.scroll_minutes, Key::Scroll, K::Bar, WriteRule::WithScrollSeconds, s.scroll_minutes_shown},
-      {s.water_volume, Key::VolumeWater, K::Bar},
-      {s.birds_volume, Key::VolumeBirds, K::Bar},
-      {s.jungle_volume, Key::VolumeJungle, K::Bar},
-      {s.eagle_volume, Key::VolumeEagle, K::Bar, kRests},
-      {s.water_speed, Key::WaterSpeed, K::Bar, WriteRule::OnChange, s.water_speed_shown},
-      {s.mouse_sensitivity, Key::MouseSens, K::Bar, WriteRule::OnChange, s.mouse_sensitivity_shown},
-      {s.water_sound, Key::SoundWater, K::Check},
-      {s.birds_sound, Key::SoundBirds, K::Check},
-      {s.jungle_sound, Key::SoundJungle, K::Check},
-      {s.eagle_sound, Key::SoundEagle, K::Check},
-      {s.show_clock, Key::Clock, K::Check},
-      {s.clock_font_size, Key::FontSize, K::Text},
-      {s.waterfall1, Key::Waterfall1, K::Check},
-      {s.waterfall2, Key::Waterfall2, K::Check},
-      {t.show_message, Key::ShowMessage, K::Check},
-      {t.message, Key::Message, K::Text},
-      {t.message_font_size, Key::FontSizeMsg, K::Text},
-      {s.sound_off, Key::SoundOff, K::PickList},
-      {s.keep_monitor_on, Key::PwrSave, K::Switch},
+      {s.butterfly_count, Key::ButterflyCount, K::Bar, WriteRule::OnChange,
+       s.butterfly_count_shown},
+      {s.bird_step_delay, Key::BirdStepDelay, K::Bar, WriteRule::OnChange, s.bird_step_delay_shown},
+      {s.show_single_birds, Key::ShowSingleBirds, K::Check},
+      {s.flock_rest, Key::FlockRest, K::PickList},
+      {s.show_flock, Key::ShowFlock, K::Check},
+      {s.show_first_butterflies, Key::ShowFirstButterflies, K::Check},
+      {s.show_second_butterflies, Key::ShowSecondButterflies, K::Check},
+      {s.scene_minutes, Key::SceneMinutes, K::Bar, WriteRule::WithScrollSeconds,
+       s.scene_minutes_shown},
+      {s.water_sound_volume, Key::WaterSoundVolume, K::Bar},
+      {s.bird_song_volume, Key::BirdSongVolume, K::Bar},
+      {s.jungle_sound_volume, Key::JungleSoundVolume, K::Bar},
+      {s.eagle_call_volume, Key::EagleCallVolume, K::Bar, kRests},
+      {s.water_frame_delay, Key::WaterFrameDelay, K::Bar, WriteRule::OnChange,
+       s.water_frame_delay_shown},
+      {s.mouse_sensitivity, Key::MouseSensitivity, K::Bar, WriteRule::OnChange,
+       s.mouse_sensitivity_shown},
+      {s.water_sound_on, Key::WaterSoundOn, K::Check},
+      {s.bird_song_on, Key::BirdSongOn, K::Check},
+      {s.jungle_sound_on, Key::JungleSoundOn, K::Check},
+      {s.eagle_call_on, Key::EagleCallOn, K::Check},
+      {s.show_clock, Key::ShowClock, K::Check},
+      {s.clock_font_size, Key::ClockFontSize, K::Text},
+      {s.scene1_in_rotation, Key::Scene1InRotation, K::Check},
+      {s.scene2_in_rotation, Key::Scene2InRotation, K::Check},
+      {t.show_user_message, Key::ShowUserMessage, K::Check},
+      {t.user_message, Key::UserMessage, K::Text},
+      {t.message_font_size, Key::MessageFontSize, K::Text},
+      {s.sound_off_after, Key::SoundOffAfter, K::PickList},
+      {s.keep_monitor_on, Key::KeepMonitorOn, K::Switch},
   };
   for (const Binding& b : bindings_) {
     const Binding* binding = &b;
@@ -97,7 +101,7 @@ void SetupDialog::BindControls() {
   }
 
   connect(t.fast_start, &QCheckBox::toggled, this, &SetupDialog::FastStartClicked);
-  connect(t.fonts, &QComboBox::currentIndexChanged, this, &SetupDialog::FontPicked);
+  connect(t.font_face, &QComboBox::currentIndexChanged, this, &SetupDialog::FontPicked);
   connect(s.clock_corners, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
     if (checked) CornerPicked(id);
   });
@@ -148,12 +152,12 @@ void SetupDialog::ShowStore() {
   WriteFirstRunValuesIfNew(store_);
   // Selecting the stored position writes that entry's name over the stored one, so the name is
   // read first: the font the user chose stays chosen.
-  const QString font_name = ReadString(Key::FontName);
+  const QString font_name = ReadString(Key::FontFace);
   ShowFastStart();
   for (const Binding& b : bindings_) Show(b);
   ShowClockCorner();
   if (!text_->fast_start->isChecked()) {
-    SelectFontAt(ReadNumber(Key::SelectedFont));
+    SelectFontAt(ReadNumber(Key::FontListPosition));
     SelectFontNamed(font_name);
   }
   // Companions show their bar's value even where loading did not move the bar.
@@ -196,17 +200,16 @@ void SetupDialog::Show(const Binding& binding) {
 }
 
 void SetupDialog::ShowFastStart() {
-  text_->fast_start->setChecked(ReadNumber(Key::CheckFont) == 1);
+  text_->fast_start->setChecked(ReadNumber(Key::FastStart) == 1);
   // Loading again (a second start brought this dialog to the front) keeps a list already filled.
-  if (!text_->fast_start->isChecked() && text_->fonts->count() == 0) LoadFonts();
+  if (!text_->fast_start->isChecked() && text_->font_face->count() == 0) LoadFonts();
 }
 
 void SetupDialog::ShowClockCorner() {
   // The corner: the stored number, rounded as the saver rounds it, minus 1 is the option's index.
   // A number outside 1 to 4 means no clock in the saver, so no option is selected (also none
   // that an earlier loading selected) and nothing is written.
-  clock_position_ = ReadString(Key::PosClock);
-  const int index = ReadNumericInteger(store_, Reader::Dialog, Key::PosClock) - 1;
+  const int index = ReadNumericInteger(store_, Reader::Dialog, Key::ClockCorner) - 1;
   if (index >= 0 && index <= 3) {
     settings_->clock_corner[static_cast<size_t>(index)]->setChecked(true);
   } else if (QAbstractButton* shown = settings_->clock_corners->checkedButton()) {
@@ -222,29 +225,28 @@ void SetupDialog::ShowClockCorner() {
 
 void SetupDialog::FastStartClicked() {
   if (text_->fast_start->isChecked()) {
-    text_->fonts->setEnabled(false);
+    text_->font_face->setEnabled(false);
   } else {
-    const QString font_name = ReadString(Key::FontName);  // before selecting overwrites it
-    text_->fonts->setEnabled(true);
+    const QString font_name = ReadString(Key::FontFace);  // before selecting overwrites it
+    text_->font_face->setEnabled(true);
     LoadFonts();
-    SelectFontAt(ReadNumber(Key::SelectedFont));
+    SelectFontAt(ReadNumber(Key::FontListPosition));
     SelectFontNamed(font_name);
   }
-  Save(Key::CheckFont, text_->fast_start->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+  Save(Key::FastStart, text_->fast_start->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void SetupDialog::FontPicked() {
-  Save(Key::SelectedFont, QString::number(text_->fonts->currentIndex()));
-  Save(Key::FontName, text_->fonts->currentText());
+  Save(Key::FontListPosition, QString::number(text_->font_face->currentIndex()));
+  Save(Key::FontFace, text_->font_face->currentText());
 }
 
 void SetupDialog::WriteScrollSeconds(const QString& minutes) {
-  Save(Key::ScrollSec, QString::number(minutes.toInt() * 60));
+  Save(Key::SceneSeconds, QString::number(minutes.toInt() * 60));
 }
 
 void SetupDialog::CornerPicked(int index) {
-  clock_position_ = QString::number(index + 1);
-  Save(Key::PosClock, clock_position_);
+  Save(Key::ClockCorner, QString::number(index + 1));
 }
 
 void SetupDialog::LoadFonts() {
@@ -255,31 +257,32 @@ void SetupDialog::LoadFonts() {
   {
     // Refilling starts from an empty list, so a second load does not list every font twice;
     // the entries come and go quietly and only the selection below counts as a change.
-    const QSignalBlocker quiet(text_->fonts);
-    text_->fonts->clear();
-    text_->fonts->addItems(names);
-    text_->fonts->setCurrentIndex(-1);
+    const QSignalBlocker quiet(text_->font_face);
+    text_->font_face->clear();
+    text_->font_face->addItems(names);
+    text_->font_face->setCurrentIndex(-1);
   }
-  SelectFontAt(ReadNumber(Key::SelectedFont));
+  SelectFontAt(ReadNumber(Key::FontListPosition));
 }
 
 void SetupDialog::SelectFontAt(int position) {
-  if (position >= 0 && position < text_->fonts->count()) text_->fonts->setCurrentIndex(position);
+  if (position >= 0 && position < text_->font_face->count())
+    text_->font_face->setCurrentIndex(position);
 }
 
 void SetupDialog::SelectFontNamed(const QString& stored) {
   // A name from an older list may carry the foundry in brackets: its family is the entry.
   const std::string name = WithoutFoundry(stored.toStdString());
-  int position = text_->fonts->findText(QString::fromStdString(name), Qt::MatchFixedString);
+  int position = text_->font_face->findText(QString::fromStdString(name), Qt::MatchFixedString);
   if (position < 0) {
     // A face the saver draws with a font of another family ("Arial" drawn by a metric-compatible
     // font) selects that family; a name fontconfig does not know at all (it then offers its
     // default face) leaves the selection.
     const std::string stand_in = MatchFontFace(name).family;
     if (stand_in != MatchFontFace("Larkspill No Such Face").family)
-      position = text_->fonts->findText(QString::fromStdString(stand_in), Qt::MatchFixedString);
+      position = text_->font_face->findText(QString::fromStdString(stand_in), Qt::MatchFixedString);
   }
-  if (position >= 0) text_->fonts->setCurrentIndex(position);
+  if (position >= 0) text_->font_face->setCurrentIndex(position);
 }
 
 }  // namespace larkspill

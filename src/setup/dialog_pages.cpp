@@ -20,23 +20,25 @@ SettingsPage::SettingsPage(QWidget* parent, const std::string& asset_dir) : QWid
   QWidget* page = this;
 
   // Scenes and their scroll-through time.
-  QGroupBox* frame1 = MakeFrame(page, "Frame1", "Choose the Waterfall", 4, 4, 162, 156);
-  waterfall1 = MakeCheck(frame1, "chkwf01", "1", 36, 29);
-  MakePicture(frame1, "Picture2", asset_dir, "dialog-wf1.bmp", 76, 22, 40, 30);
-  waterfall2 = MakeCheck(frame1, "chkwf02", "2", 36, 65);
-  MakePicture(frame1, "Picture3", asset_dir, "dialog-wf2.bmp", 76, 58, 40, 30);
-  MakeLabel(frame1, "Label5", "Set scroll-through time:", 8, 96);
-  scroll_minutes = MakeBar(frame1, "hsbScroll", Qt::Horizontal, 1, 500);
-  scroll_minutes->setGeometry(8, 113, 146, 17);
-  QLabel* label6 = MakeLabel(frame1, "Label6", "Every                   Minutes", 8, 136);
-  scroll_minutes_shown = MakeCompanion(frame1, "txtScroll");
-  PlaceInGap(scroll_minutes_shown, label6, "Every", 19, 20);
+  QGroupBox* scenes_frame = MakeFrame(page, "scenesFrame", "Choose the Waterfall", 4, 4, 162, 156);
+  scene1_in_rotation = MakeCheck(scenes_frame, "scene1InRotation", "1", 36, 29);
+  MakePicture(scenes_frame, "scene1Picture", asset_dir, "dialog-wf1.bmp", 76, 22, 40, 30);
+  scene2_in_rotation = MakeCheck(scenes_frame, "scene2InRotation", "2", 36, 65);
+  MakePicture(scenes_frame, "scene2Picture", asset_dir, "dialog-wf2.bmp", 76, 58, 40, 30);
+  MakeLabel(scenes_frame, "sceneMinutesCaption", "Set scroll-through time:", 8, 96);
+  scene_minutes = MakeBar(scenes_frame, "sceneMinutes", Qt::Horizontal, 1, 500);
+  scene_minutes->setGeometry(8, 113, 146, 17);
+  QLabel* scene_minutes_label =
+      MakeLabel(scenes_frame, "sceneMinutesLabel", "Every                   Minutes", 8, 136);
+  scene_minutes_shown = MakeCompanion(scenes_frame, "sceneMinutesShown");
+  PlaceInGap(scene_minutes_shown, scene_minutes_label, "Every", 19, 20);
 
   // Clock: switch, corner and size.
-  QGroupBox* frame24 = MakeFrame(page, "Frame24", "Clock", 4, 164, 162, 136);
-  show_clock = MakeCheck(frame24, "chkClock", "Show Clock", 8, 20);
+  QGroupBox* clock_frame = MakeFrame(page, "clockFrame", "Clock", 4, 164, 162, 136);
+  show_clock = MakeCheck(clock_frame, "showClock", "Show Clock", 8, 20);
   show_clock->setToolTip(QStringLiteral("Show or Remove Clock"));
-  QLabel* screen = MakePicture(frame24, "Picture5", asset_dir, "dialog-screen.bmp", 46, 42, 70, 62);
+  QLabel* screen = MakePicture(clock_frame, "clockScreenPicture", asset_dir, "dialog-screen.bmp",
+                               46, 42, 70, 62);
   clock_corners = new QButtonGroup(this);
   clock_corners->setExclusive(true);
   // Index 0 upper left, 1 lower left, 2 upper right, 3 lower right, just outside the corners.
@@ -48,24 +50,27 @@ SettingsPage::SettingsPage(QWidget* parent, const std::string& asset_dir) : QWid
   static const char* const kCornerNames[4] = {"Clock at upper left", "Clock at lower left",
                                               "Clock at upper right", "Clock at lower right"};
   for (int i = 0; i < 4; ++i) {
-    auto* option = Make<QRadioButton>(frame24, "optPosClock");
+    auto* option = Make<QRadioButton>(clock_frame, "clockCorner");
     option->setProperty("Index", i);
     option->setGeometry(corners[i].x(), corners[i].y(), 18, 18);
     option->setAccessibleName(QString::fromLatin1(kCornerNames[i]));
     clock_corners->addButton(option, i);
     clock_corner[static_cast<size_t>(i)] = option;
   }
-  QLabel* label4 = MakeLabel(frame24, "Label4", "Font Size (i.e.: 16)", 8, 112);
-  clock_font_size = Make<QLineEdit>(frame24, "txtFontSize");
+  QLabel* clock_font_size_label =
+      MakeLabel(clock_frame, "clockFontSizeLabel", "Font Size (i.e.: 16)", 8, 112);
+  clock_font_size = Make<QLineEdit>(clock_frame, "clockFontSize");
   clock_font_size->setToolTip(QStringLiteral("Type size of font for clock"));
-  clock_font_size->setGeometry(label4->x() + label4->width() + 6, 109, 34, 20);
+  clock_font_size->setGeometry(clock_font_size_label->x() + clock_font_size_label->width() + 6, 109,
+                               34, 20);
 
   // Sounds and their volumes.
-  QGroupBox* frame2 = MakeFrame(page, "Frame2", "Sound", 170, 4, 228, 176);
+  QGroupBox* sound_frame = MakeFrame(page, "soundFrame", "Sound", 170, 4, 228, 176);
   const int bar_x = 76;
   const int bar_w = 142;
-  QLabel* label1 = MakeLabel(frame2, "Label1", "Low ----- VOLUME ----- High", 0, 20);
-  label1->move(std::max(4, bar_x + (bar_w - label1->width()) / 2), 20);
+  QLabel* volume_label =
+      MakeLabel(sound_frame, "volumeLabel", "Low ----- VOLUME ----- High", 0, 20);
+  volume_label->move(std::max(4, bar_x + (bar_w - volume_label->width()) / 2), 20);
   const struct {
     QCheckBox** box;
     const char* box_name;
@@ -73,75 +78,83 @@ SettingsPage::SettingsPage(QWidget* parent, const std::string& asset_dir) : QWid
     QScrollBar** bar;
     const char* bar_name;
   } sounds[] = {
-      {&water_sound, "chkSoundWater", "Water", &water_volume, "hsbWaterVolume"},
-      {&birds_sound, "chkSoundBirds", "Birds", &birds_volume, "hsbBirdsVolume"},
-      {&jungle_sound, "chkSoundJungle", "Jungle", &jungle_volume, "hsbJungleVolume"},
-      {&eagle_sound, "chkSoundEagle", "Eagle", &eagle_volume, "hsbEagleVolume"},
+      {&water_sound_on, "waterSoundOn", "Water", &water_sound_volume, "waterSoundVolume"},
+      {&bird_song_on, "birdSongOn", "Birds", &bird_song_volume, "birdSongVolume"},
+      {&jungle_sound_on, "jungleSoundOn", "Jungle", &jungle_sound_volume, "jungleSoundVolume"},
+      {&eagle_call_on, "eagleCallOn", "Eagle", &eagle_call_volume, "eagleCallVolume"},
   };
   int row_y = 39;
   for (const auto& sound : sounds) {
-    *sound.box = MakeCheck(frame2, sound.box_name, sound.caption, 8, row_y);
-    *sound.bar = MakeBar(frame2, sound.bar_name, Qt::Horizontal, -2500, 0);
+    *sound.box = MakeCheck(sound_frame, sound.box_name, sound.caption, 8, row_y);
+    *sound.bar = MakeBar(sound_frame, sound.bar_name, Qt::Horizontal, -2500, 0);
     (*sound.bar)->setGeometry(bar_x, row_y + 1, bar_w, 17);
     row_y += 24;
   }
-  QLabel* label16 =
-      MakeLabel(frame2, "Label16", "Turn sound off after:                    min.", 8, 146);
-  sound_off = MakePickList(frame2, "cboSoundOff",
-                           {"Never", "1",  "2",  "3",   "4",   "5",   "10",  "15",  "20",  "30",
-                            "45",    "60", "90", "120", "180", "240", "300", "360", "420", "480"});
-  PlaceInGap(sound_off, label16, "Turn sound off after:", 20, 22);
+  QLabel* sound_off_after_label = MakeLabel(
+      sound_frame, "soundOffAfterLabel", "Turn sound off after:                    min.", 8, 146);
+  sound_off_after =
+      MakePickList(sound_frame, "soundOffAfter",
+                   {"Never", "1",  "2",  "3",   "4",   "5",   "10",  "15",  "20",  "30",
+                    "45",    "60", "90", "120", "180", "240", "300", "360", "420", "480"});
+  PlaceInGap(sound_off_after, sound_off_after_label, "Turn sound off after:", 20, 22);
 
   // Pointer movements that end the saver.
-  QGroupBox* frame23 = MakeFrame(page, "Frame23", "Mouse Sensitivity", 170, 184, 136, 116);
-  frame23->setToolTip(QStringLiteral("Change the sensitivity of the mouse"));
-  mouse_sensitivity = MakeBar(frame23, "hsbMouseS", Qt::Horizontal, 2, 20);
+  QGroupBox* mouse_frame =
+      MakeFrame(page, "mouseSensitivityFrame", "Mouse Sensitivity", 170, 184, 136, 116);
+  mouse_frame->setToolTip(QStringLiteral("Change the sensitivity of the mouse"));
+  mouse_sensitivity = MakeBar(mouse_frame, "mouseSensitivity", Qt::Horizontal, 2, 20);
   mouse_sensitivity->setGeometry(8, 48, 82, 17);
-  MakeLabel(frame23, "Label32", "Light", 8, 68);
-  QLabel* label33 = MakeLabel(frame23, "Label33", "Heavy", 0, 68);
-  label33->move(90 - label33->width(), 68);
-  mouse_sensitivity_shown = MakeCompanion(frame23, "txtMouseS");
+  MakeLabel(mouse_frame, "mouseLightLabel", "Light", 8, 68);
+  QLabel* heavy_label = MakeLabel(mouse_frame, "mouseHeavyLabel", "Heavy", 0, 68);
+  heavy_label->move(90 - heavy_label->width(), 68);
+  mouse_sensitivity_shown = MakeCompanion(mouse_frame, "mouseSensitivityShown");
   mouse_sensitivity_shown->setGeometry(96, 46, 32, 20);
 
   // Frame delay of the water animation; the slow end is at the top.
-  QGroupBox* frame3 = MakeFrame(page, "Frame3", "Water Speed", 310, 184, 88, 116);
-  water_speed = MakeUpsideDownBar(frame3, "vsbWaterSpeed", 50, 500);
-  water_speed->setGeometry(14, 20, 17, 70);
-  MakeLabel(frame3, "Label3", "Slow", 36, 20);
-  QLabel* label2 = MakeLabel(frame3, "Label2", "Fast", 36, 0);
-  label2->move(36, 90 - label2->height());
-  water_speed_shown = MakeCompanion(frame3, "txtWaterSpeed");
-  water_speed_shown->setGeometry(14, 93, 48, 20);
+  QGroupBox* water_speed_frame =
+      MakeFrame(page, "waterSpeedFrame", "Water Speed", 310, 184, 88, 116);
+  water_frame_delay = MakeUpsideDownBar(water_speed_frame, "waterFrameDelay", 50, 500);
+  water_frame_delay->setGeometry(14, 20, 17, 70);
+  MakeLabel(water_speed_frame, "waterSlowLabel", "Slow", 36, 20);
+  QLabel* fast_label = MakeLabel(water_speed_frame, "waterFastLabel", "Fast", 36, 0);
+  fast_label->move(36, 90 - fast_label->height());
+  water_frame_delay_shown = MakeCompanion(water_speed_frame, "waterFrameDelayShown");
+  water_frame_delay_shown->setGeometry(14, 93, 48, 20);
 
   // Birds and butterflies.
-  QGroupBox* frame7 = MakeFrame(page, "Frame7", "Creatures", 402, 4, 176, 296);
-  show_birds = MakeCheck(frame7, "chkBirds", "Show Birds", 8, 22);
-  QLabel* label11 = MakeLabel(frame7, "Label11", "every                       seconds", 8, 50);
-  bird_rest = MakePickList(frame7, "cboBirds", {"Always", "10", "20", "30", "40", "50", "60"});
-  PlaceInGap(bird_rest, label11, "every", 23, 22);
-  single_bird = MakeCheck(frame7, "chkSingleBird", "Single Bird", 8, 78);
-  MakeLabel(frame7, "Label9", "Bird Speed", 8, 106);
-  QLabel* label10 = MakeLabel(frame7, "Label10", "Fast            Slow", 8, 143);
-  bird_speed = MakeBar(frame7, "hsbBirdSpeed", Qt::Horizontal, 1, 100);
-  const int speed_w = std::max(label10->width(), 100);
-  bird_speed->setGeometry(8, 124, speed_w, 17);
-  bird_speed_shown = MakeCompanion(frame7, "TxtBirdSpeed");
-  bird_speed_shown->setGeometry(14 + speed_w, 122, 34, 20);
-  auto* line1 = Make<QFrame>(frame7, "Line1");
-  line1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-  line1->setGeometry(8, 166, 160, 4);
-  MakeLabel(frame7, "Label12", "Number of Butterflys", 8, 178);
-  butterflies = MakeBar(frame7, "hsbButter", Qt::Horizontal, 1, 3);
-  butterflies->setGeometry(8, 197, speed_w, 17);
-  butterflies_shown = MakeCompanion(frame7, "txtButter");
-  butterflies_shown->setGeometry(14 + speed_w, 195, 34, 20);
-  auto* line2 = Make<QFrame>(frame7, "Line2");
-  line2->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-  line2->setGeometry(8, 224, 160, 4);
-  first_kind_butterflies = MakeCheck(frame7, "chkButterfly1", "Show Butterfly #1", 8, 236);
-  second_kind_butterflies = MakeCheck(frame7, "chkButterfly2", "Show Butterfly #2", 8, 262);
+  QGroupBox* creatures_frame = MakeFrame(page, "creaturesFrame", "Creatures", 402, 4, 176, 296);
+  show_flock = MakeCheck(creatures_frame, "showFlock", "Show Birds", 8, 22);
+  QLabel* flock_rest_label =
+      MakeLabel(creatures_frame, "flockRestLabel", "every                       seconds", 8, 50);
+  flock_rest =
+      MakePickList(creatures_frame, "flockRest", {"Always", "10", "20", "30", "40", "50", "60"});
+  PlaceInGap(flock_rest, flock_rest_label, "every", 23, 22);
+  show_single_birds = MakeCheck(creatures_frame, "showSingleBirds", "Single Bird", 8, 78);
+  MakeLabel(creatures_frame, "birdSpeedLabel", "Bird Speed", 8, 106);
+  QLabel* bird_speed_ends_label =
+      MakeLabel(creatures_frame, "birdSpeedEndsLabel", "Fast            Slow", 8, 143);
+  bird_step_delay = MakeBar(creatures_frame, "birdStepDelay", Qt::Horizontal, 1, 100);
+  const int speed_w = std::max(bird_speed_ends_label->width(), 100);
+  bird_step_delay->setGeometry(8, 124, speed_w, 17);
+  bird_step_delay_shown = MakeCompanion(creatures_frame, "birdStepDelayShown");
+  bird_step_delay_shown->setGeometry(14 + speed_w, 122, 34, 20);
+  auto* birds_butterflies_line = Make<QFrame>(creatures_frame, "birdsButterfliesLine");
+  birds_butterflies_line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+  birds_butterflies_line->setGeometry(8, 166, 160, 4);
+  MakeLabel(creatures_frame, "butterflyCountLabel", "Number of Butterflys", 8, 178);
+  butterfly_count = MakeBar(creatures_frame, "butterflyCount", Qt::Horizontal, 1, 3);
+  butterfly_count->setGeometry(8, 197, speed_w, 17);
+  butterfly_count_shown = MakeCompanion(creatures_frame, "butterflyCountShown");
+  butterfly_count_shown->setGeometry(14 + speed_w, 195, 34, 20);
+  auto* butterfly_kinds_line = Make<QFrame>(creatures_frame, "butterflyKindsLine");
+  butterfly_kinds_line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+  butterfly_kinds_line->setGeometry(8, 224, 160, 4);
+  show_first_butterflies =
+      MakeCheck(creatures_frame, "showFirstButterflies", "Show Butterfly #1", 8, 236);
+  show_second_butterflies =
+      MakeCheck(creatures_frame, "showSecondButterflies", "Show Butterfly #2", 8, 262);
 
-  keep_monitor_on = MakeCheck(page, "chkPowerSave", "Disable any Power Saving settings", 8, 306);
+  keep_monitor_on = MakeCheck(page, "keepMonitorOn", "Disable any Power Saving settings", 8, 306);
   keep_monitor_on->setToolTip(QStringLiteral(
       "If you have your Monitor set to turn off enabling this will keep that setting, otherwise "
       "the screensaver will ignore those settings"));
@@ -151,34 +164,36 @@ TextPage::TextPage(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("TextPage"));
   QWidget* page = this;
 
-  QGroupBox* frame5 = MakeFrame(page, "Frame5", "Show Message", 6, 4, 570, 116);
-  show_message = MakeCheck(frame5, "chkShowMessage", "Show Message", 12, 24);
-  MakeLabel(frame5, "Label7", "Type your message below:", 12, 56);
-  message = Make<QLineEdit>(frame5, "txtMessage");
-  message->setGeometry(12, 76, 546, 24);
+  QGroupBox* message_frame = MakeFrame(page, "messageFrame", "Show Message", 6, 4, 570, 116);
+  show_user_message = MakeCheck(message_frame, "showUserMessage", "Show Message", 12, 24);
+  MakeLabel(message_frame, "userMessageLabel", "Type your message below:", 12, 56);
+  user_message = Make<QLineEdit>(message_frame, "userMessage");
+  user_message->setGeometry(12, 76, 546, 24);
   // A line edit keeps 32767 characters by default; a longer stored message would be cut short
   // and written back that way the moment the dialog opens.
-  message->setMaxLength(std::numeric_limits<int>::max());
+  user_message->setMaxLength(std::numeric_limits<int>::max());
 
-  QGroupBox* frame11 = MakeFrame(page, "Frame11", "Font", 6, 128, 570, 164);
-  fast_start = Make<QCheckBox>(frame11, "chkFonts");
+  QGroupBox* font_frame = MakeFrame(page, "fontFrame", "Font", 6, 128, 570, 164);
+  fast_start = Make<QCheckBox>(font_frame, "fastStart");
   fast_start->setGeometry(12, 26, 20, 20);
-  auto* label35 = Make<QLabel>(frame11, "Label35");
-  label35->setTextFormat(Qt::PlainText);
-  label35->setWordWrap(true);
-  label35->setText(QStringLiteral(
+  auto* fast_start_label = Make<QLabel>(font_frame, "fastStartLabel");
+  fast_start_label->setTextFormat(Qt::PlainText);
+  fast_start_label->setWordWrap(true);
+  fast_start_label->setText(QStringLiteral(
       "Loading the fonts causes a delay in starting the Control Box.  Check this box if you do "
       "not want to use a different font.  The Control Box will then load faster."));
-  label35->setGeometry(38, 26, 520, 48);
-  label35->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  fast_start->setAccessibleName(label35->text());  // the box has no caption of its own
-  fonts = Make<QComboBox>(frame11, "cboFontsScreen");
-  fonts->setGeometry(12, 84, 280, 24);
-  fonts->setStyle(DialogControlStyle());
-  fonts->setMaxVisibleItems(16);
-  QLabel* label8 = MakeLabel(frame11, "Label8", "Font Size (i.e.: 16)", 12, 126);
-  message_font_size = Make<QLineEdit>(frame11, "txtFontSizeMsg");
-  message_font_size->setGeometry(label8->x() + label8->width() + 6, 122, 40, 22);
+  fast_start_label->setGeometry(38, 26, 520, 48);
+  fast_start_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  fast_start->setAccessibleName(fast_start_label->text());  // the box has no caption of its own
+  font_face = Make<QComboBox>(font_frame, "fontFace");
+  font_face->setGeometry(12, 84, 280, 24);
+  font_face->setStyle(DialogControlStyle());
+  font_face->setMaxVisibleItems(16);
+  QLabel* message_font_size_label =
+      MakeLabel(font_frame, "messageFontSizeLabel", "Font Size (i.e.: 16)", 12, 126);
+  message_font_size = Make<QLineEdit>(font_frame, "messageFontSize");
+  message_font_size->setGeometry(
+      message_font_size_label->x() + message_font_size_label->width() + 6, 122, 40, 22);
 }
 
 }  // namespace larkspill

@@ -21,10 +21,10 @@ class SettingsPage : public QWidget {
   SettingsPage(QWidget* parent, const std::string& asset_dir);
 
   // The scenes and how many minutes each shows before the other takes over.
-  QCheckBox* waterfall1 = nullptr;
-  QCheckBox* waterfall2 = nullptr;
-  QScrollBar* scroll_minutes = nullptr;
-  QLineEdit* scroll_minutes_shown = nullptr;
+  QCheckBox* scene1_in_rotation = nullptr;
+  QCheckBox* scene2_in_rotation = nullptr;
+  QScrollBar* scene_minutes = nullptr;
+  QLineEdit* scene_minutes_shown = nullptr;
 
   // The clock: shown or not, its corner (upper left, lower left, upper right, lower right) and
   // its font size.
@@ -34,34 +34,34 @@ class SettingsPage : public QWidget {
   QLineEdit* clock_font_size = nullptr;
 
   // Each sound's switch and volume, and the minutes until the sound goes off.
-  QCheckBox* water_sound = nullptr;
-  QCheckBox* birds_sound = nullptr;
-  QCheckBox* jungle_sound = nullptr;
-  QCheckBox* eagle_sound = nullptr;
-  QScrollBar* water_volume = nullptr;
-  QScrollBar* birds_volume = nullptr;
-  QScrollBar* jungle_volume = nullptr;
-  QScrollBar* eagle_volume = nullptr;
-  QComboBox* sound_off = nullptr;
+  QCheckBox* water_sound_on = nullptr;
+  QCheckBox* bird_song_on = nullptr;
+  QCheckBox* jungle_sound_on = nullptr;
+  QCheckBox* eagle_call_on = nullptr;
+  QScrollBar* water_sound_volume = nullptr;
+  QScrollBar* bird_song_volume = nullptr;
+  QScrollBar* jungle_sound_volume = nullptr;
+  QScrollBar* eagle_call_volume = nullptr;
+  QComboBox* sound_off_after = nullptr;
 
   // How many pointer moves end the saver.
   QScrollBar* mouse_sensitivity = nullptr;
   QLineEdit* mouse_sensitivity_shown = nullptr;
 
   // The water's frame delay; slow at the top.
-  QScrollBar* water_speed = nullptr;
-  QLineEdit* water_speed_shown = nullptr;
+  QScrollBar* water_frame_delay = nullptr;
+  QLineEdit* water_frame_delay_shown = nullptr;
 
   // The flock and its rest, the single birds, the birds' step delay, the butterflies.
-  QCheckBox* show_birds = nullptr;
-  QComboBox* bird_rest = nullptr;
-  QCheckBox* single_bird = nullptr;
-  QScrollBar* bird_speed = nullptr;
-  QLineEdit* bird_speed_shown = nullptr;
-  QScrollBar* butterflies = nullptr;
-  QLineEdit* butterflies_shown = nullptr;
-  QCheckBox* first_kind_butterflies = nullptr;
-  QCheckBox* second_kind_butterflies = nullptr;
+  QCheckBox* show_flock = nullptr;
+  QComboBox* flock_rest = nullptr;
+  QCheckBox* show_single_birds = nullptr;
+  QScrollBar* bird_step_delay = nullptr;
+  QLineEdit* bird_step_delay_shown = nullptr;
+  QScrollBar* butterfly_count = nullptr;
+  QLineEdit* butterfly_count_shown = nullptr;
+  QCheckBox* show_first_butterflies = nullptr;
+  QCheckBox* show_second_butterflies = nullptr;
 
   QCheckBox* keep_monitor_on = nullptr;
 };
@@ -71,11 +71,11 @@ class TextPage : public QWidget {
  public:
   explicit TextPage(QWidget* parent);
 
-  QCheckBox* show_message = nullptr;
-  QLineEdit* message = nullptr;
+  QCheckBox* show_user_message = nullptr;
+  QLineEdit* user_message = nullptr;
   // Checked: the saver draws with Arial and the font list is not loaded.
   QCheckBox* fast_start = nullptr;
-  QComboBox* fonts = nullptr;
+  QComboBox* font_face = nullptr;
   QLineEdit* message_font_size = nullptr;
 };
 

@@ -69,7 +69,7 @@ SetupDialog::SetupDialog(SettingsStore& store, std::string asset_dir, FontSource
   // A settings file the user protected is shown but never written: said once, beside the tabs.
   if (const std::string why = store_.WhyCannotSave(); !why.empty()) {
     tabs_->setCornerWidget(Make<QLabel>(
-        tabs_, "lblCannotSave", "Changes cannot be saved: " + QString::fromStdString(why) + "."));
+        tabs_, "cannotSaveNote", "Changes cannot be saved: " + QString::fromStdString(why) + "."));
   }
 }
 
@@ -113,7 +113,7 @@ QString SetupDialog::AboutText(const QString& home_page) {
 // Controls
 
 void SetupDialog::BuildControls() {
-  tabs_ = Make<QTabWidget>(this, "SSTab1");
+  tabs_ = Make<QTabWidget>(this, "pageTabs");
   tabs_->setGeometry(4, 4, kClientWidth - 8, kClientHeight - kButtonBarHeight - 8);
   settings_ = new SettingsPage(tabs_, asset_dir_);
   text_ = new TextPage(tabs_);
@@ -132,21 +132,22 @@ void SetupDialog::SetTabOrder() {
   const std::vector<QWidget*> chain = {
       tabs_->tabBar(),
       // "Settings": scenes, clock; sound, mouse, water speed; creatures; power saving.
-      s.waterfall1, s.waterfall2, s.scroll_minutes, s.show_clock, s.clock_corner[0],
-      s.clock_corner[2], s.clock_corner[1], s.clock_corner[3], s.clock_font_size, s.water_sound,
-      s.water_volume, s.birds_sound, s.birds_volume, s.jungle_sound, s.jungle_volume, s.eagle_sound,
-      s.eagle_volume, s.sound_off, s.mouse_sensitivity, s.water_speed, s.show_birds, s.bird_rest,
-      s.single_bird, s.bird_speed, s.butterflies, s.first_kind_butterflies,
-      s.second_kind_butterflies, s.keep_monitor_on,
+      s.scene1_in_rotation, s.scene2_in_rotation, s.scene_minutes, s.show_clock, s.clock_corner[0],
+      s.clock_corner[2], s.clock_corner[1], s.clock_corner[3], s.clock_font_size, s.water_sound_on,
+      s.water_sound_volume, s.bird_song_on, s.bird_song_volume, s.jungle_sound_on,
+      s.jungle_sound_volume, s.eagle_call_on, s.eagle_call_volume, s.sound_off_after,
+      s.mouse_sensitivity, s.water_frame_delay, s.show_flock, s.flock_rest, s.show_single_birds,
+      s.bird_step_delay, s.butterfly_count, s.show_first_butterflies, s.show_second_butterflies,
+      s.keep_monitor_on,
       // "Text": message, font.
-      t.show_message, t.message, t.fast_start, t.fonts, t.message_font_size,
+      t.show_user_message, t.user_message, t.fast_start, t.font_face, t.message_font_size,
       // The button bar.
       website_button_, help_button_, about_button_, ok_button_};
   for (size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
 }
 
 void SetupDialog::BuildButtonBar() {
-  auto* bar = Make<QFrame>(this, "Picture1");
+  auto* bar = Make<QFrame>(this, "buttonBar");
   bar->setFrameStyle(QFrame::Panel | QFrame::Raised);
   bar->setGeometry(0, kClientHeight - kButtonBarHeight, kClientWidth, kButtonBarHeight);
   button_bar_ = bar;
@@ -157,10 +158,10 @@ void SetupDialog::BuildButtonBar() {
     const char* tooltip;
     int width;
   } buttons[] = {
-      {&website_button_, "cmdWeb", "&Go to our website", nullptr, 150},
-      {&help_button_, "cmdHelp", "&HELP", "Opens A Help File", 96},
-      {&about_button_, "cmdAbout", "&About", "Version Number ", 96},
-      {&ok_button_, "cmdOK", "&OK", nullptr, 96},
+      {&website_button_, "websiteButton", "&Go to our website", nullptr, 150},
+      {&help_button_, "helpButton", "&HELP", "Opens A Help File", 96},
+      {&about_button_, "aboutButton", "&About", "Version Number ", 96},
+      {&ok_button_, "okButton", "&OK", nullptr, 96},
   };
   int total = 0;
   for (const auto& b : buttons) total += b.width;

@@ -59,9 +59,6 @@ class SetupDialog : public QDialog {
   // the dialog does instead of opening another one.
   void BringToFront();
 
-  // The clock position as the dialog last read or wrote it ("1" to "4" once a corner is chosen).
-  const QString& ClockPositionText() const { return clock_position_; }
-
  protected:
   // Coming back to the dialog shows the store as it is now: the saver's first start or a hand
   // edit may have changed it while the dialog was in the background.
@@ -137,9 +134,6 @@ class SetupDialog : public QDialog {
   std::string asset_dir_;
   FontSource fonts_;
   UrlOpener open_url_;
-
-  // The clock position text, kept as read and as written.
-  QString clock_position_;
 
   std::vector<Binding> bindings_;
 

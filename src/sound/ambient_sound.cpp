@@ -10,9 +10,6 @@ namespace larkspill {
 
 namespace {
 
-// The text that switches the sound-off timer off; compared exactly, with case.
-constexpr const char* kNever = "Never";
-
 struct SoundOffStep {
   int16_t minutes;
   int16_t seconds;
@@ -42,37 +39,27 @@ void AmbientSound::LoadSounds(const std::string& asset_path) {
   JungleSound = device_.LoadSound(asset_path + "jungle.wav");
   EagleSound = device_.LoadSound(asset_path + "eagle.wav");
 
-  // A switch starts its loop only at exactly 1 and stops it only at exactly 0.
-  auto start_loop = [this](int16_t& sound_switch, Key key, int32_t id, int16_t volume) {
-    sound_switch = ReadInteger(store_, Reader::Saver, key);
-    if (sound_switch == 1) {
+  // A switched-on loop starts at its volume; one switched off is stopped.
+  static constexpr Key kLoopSwitches[] = {Key::WaterSoundOn, Key::BirdSongOn, Key::JungleSoundOn};
+  ReadSaverSettings(store_, settings_, kLoopSwitches);
+  auto start_loop = [this](bool on, int32_t id, int16_t volume) {
+    if (on) {
       device_.PlaySoundLooped(id);
       device_.SetSoundVolume(id, volume);
-    } else if (sound_switch == 0) {
+    } else {
       device_.StopSound(id);
     }
   };
-  start_loop(SoundWater, Key::SoundWater, WaterSound, VolumeWater);
-  start_loop(SoundBirds, Key::SoundBirds, BirdsSound, VolumeBirds);
-  start_loop(SoundJungle, Key::SoundJungle, JungleSound, VolumeJungle);
+  start_loop(settings_.water_sound_on, WaterSound, settings_.water_sound_volume);
+  start_loop(settings_.bird_song_on, BirdsSound, settings_.bird_song_volume);
+  start_loop(settings_.jungle_sound_on, JungleSound, settings_.jungle_sound_volume);
   // The eagle waits for its first minute to pass.
 }
 
 void AmbientSound::SetSoundOffSeconds() {
-  if (SoundOffSetting == kNever) return;
-  const std::optional<double> minutes = ParseNumber(SoundOffSetting);
-  if (!minutes) {
-    // Without a number of minutes there is no time to fall silent at: the sound stays on, as
-    // with the first-run choice, rather than stopping on the first second.
-    std::fprintf(stderr,
-                 "larkspill: setting one/SoundOff holds \"%s\", which is not \"Never\" or a "
-                 "number of minutes; using Never\n",
-                 ShownValue(SoundOffSetting).c_str());
-    SoundOffSetting = kNever;
-    return;
-  }
+  if (settings_.sound_off == SoundGoesOff::Never) return;
   for (const SoundOffStep& step : kSoundOffSteps) {
-    if (*minutes == step.minutes) {
+    if (settings_.sound_off_minutes == step.minutes) {
       SoundOffSeconds = step.seconds;
       return;
     }
@@ -80,14 +67,14 @@ void AmbientSound::SetSoundOffSeconds() {
 }
 
 void AmbientSound::CountTowardsSoundOff() {
-  if (SoundOffSetting == kNever) return;
+  if (settings_.sound_off == SoundGoesOff::Never) return;
   SoundOffCount += 1;
   if (SoundOffCount >= SoundOffSeconds) {
     device_.StopAllSounds();
-    SoundWater = 0;
-    SoundBirds = 0;
-    SoundJungle = 0;
-    SoundEagle = 0;
+    settings_.water_sound_on = false;
+    settings_.bird_song_on = false;
+    settings_.jungle_sound_on = false;
+    settings_.eagle_call_on = false;
   }
   if (SoundOffCount > kSoundOffCountWrap) SoundOffCount = 0;
 }
@@ -95,10 +82,10 @@ void AmbientSound::CountTowardsSoundOff() {
 void AmbientSound::CountTowardsEagleCall() {
   EagleCount += 1;
   if (EagleCount == kEagleTicks) {
-    if (SoundEagle == 1) {
+    if (settings_.eagle_call_on) {
       device_.PlaySound(EagleSound, -1, -1);
-      device_.SetSoundVolume(EagleSound, VolumeEagle);
-    } else if (SoundEagle == 0) {
+      device_.SetSoundVolume(EagleSound, settings_.eagle_call_volume);
+    } else {
       device_.StopSound(EagleSound);
     }
     EagleCount = 0;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "settings/saver_settings.h"
 #include "settings/settings_store.h"
 #include "sound/sound_device.h"
 
@@ -10,15 +11,18 @@ namespace larkspill {
 
 // The saver's ambient sound: water, bird song and jungle loops, the eagle's minute call and
 // the sound-off time. The saver window owns one and calls it from its load and its one-second
-// timer; the members are the window's sound variables.
+// timer. Its switches, volumes and sound-off time are the window's settings, which silencing
+// switches off.
 class AmbientSound {
  public:
-  AmbientSound(SoundDevice& device, SettingsStore& store) : device_(device), store_(store) {}
+  AmbientSound(SoundDevice& device, SettingsStore& store, SaverSettings& settings)
+      : device_(device), store_(store), settings_(settings) {}
 
   // Loads the four waves from `asset_path` (a folder ending in '/') and starts the switched-on
-  // loops at their volumes. The eagle is loaded, not started.
+  // loops at their volumes, their switches read from the store again. The eagle is loaded, not
+  // started.
   void LoadSounds(const std::string& asset_path);
-  // Turns the SoundOff minutes into SoundOffSeconds; a number not in the list leaves it alone.
+  // Turns the sound-off minutes into SoundOffSeconds; a number not in the list leaves it alone.
   void SetSoundOffSeconds();
   // Once a second: counts towards the sound-off time and silences every sound once it is up.
   void CountTowardsSoundOff();
@@ -26,17 +30,6 @@ class AmbientSound {
   void CountTowardsEagleCall();
   // Releases the water, bird song and jungle loops; the eagle's call is kept.
   void ReleaseLoops();
-
-  // Settings, read by the saver window's load (the first three again by LoadSounds).
-  int16_t SoundWater = 0;
-  int16_t SoundBirds = 0;
-  int16_t SoundJungle = 0;
-  int16_t SoundEagle = 0;
-  int16_t VolumeWater = 0;
-  int16_t VolumeBirds = 0;
-  int16_t VolumeJungle = 0;
-  int16_t VolumeEagle = 0;
-  std::string SoundOffSetting;  // the SoundOff setting as read: "Never" or minutes
 
   // Sound ids; 0 before the first load.
   int32_t WaterSound = 0;
@@ -51,6 +44,7 @@ class AmbientSound {
  private:
   SoundDevice& device_;
   SettingsStore& store_;
+  SaverSettings& settings_;
 };
 
 }  // namespace larkspill

@@ -89,10 +89,10 @@ bool ReadHostOption(const std::vector<std::string>& args, size_t& i, StartupOpti
   if (a == "-fps") {
     options.show_fps = true;
   } else if (a == "-clock" || a == "-no-clock") {
-    set(Key::Clock, a == "-clock" ? "1" : "0");
+    set(Key::ShowClock, a == "-clock" ? "1" : "0");
   } else if (a == "-sound" || a == "-no-sound") {
     const char* on = a == "-sound" ? "1" : "0";
-    for (Key key : {Key::SoundWater, Key::SoundBirds, Key::SoundJungle, Key::SoundEagle}) {
+    for (Key key : {Key::WaterSoundOn, Key::BirdSongOn, Key::JungleSoundOn, Key::EagleCallOn}) {
       set(key, on);
     }
     options.no_sound = a == "-no-sound";
@@ -103,8 +103,8 @@ bool ReadHostOption(const std::vector<std::string>& args, size_t& i, StartupOpti
       options.warnings.push_back("-waterfall is missing its value (1, 2 or both); the stored "
                                  "waterfalls are shown");
     } else if (lowered == "1" || lowered == "2" || lowered == "both") {
-      set(Key::Waterfall1, lowered == "2" ? "0" : "1");
-      set(Key::Waterfall2, lowered == "1" ? "0" : "1");
+      set(Key::Scene1InRotation, lowered == "2" ? "0" : "1");
+      set(Key::Scene2InRotation, lowered == "1" ? "0" : "1");
     } else {
       options.warnings.push_back("-waterfall takes 1, 2 or both, not \"" + *value +
                                  "\"; the stored waterfalls are shown");

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "scene/tick_counts.h"
+
 namespace larkspill {
 
 void FpsOverlay::Flip() {
@@ -10,7 +12,7 @@ void FpsOverlay::Flip() {
     started_ = true;
     second_start_ = now;
   }
-  const uint32_t elapsed = now - second_start_;
+  const uint32_t elapsed = TicksSince(second_start_, now);
   if (elapsed >= 1000) {
     char text[32];
     std::snprintf(text, sizeof text, "FPS: %.1f", frames_ * 1000.0 / elapsed);

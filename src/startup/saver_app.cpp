@@ -25,6 +25,7 @@
 #include "scene/exit_status.h"
 #include "scene/random.h"
 #include "scene/saver_window.h"
+#include "scene/tick_counts.h"
 #include "settings/ini_file_store.h"
 #include "startup/end_deadline.h"
 #include "startup/fps_overlay.h"
@@ -229,7 +230,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
       // telling it takes a few milliseconds (over D-Bus on some desktops).
       if (power_watch) power_watch->Start();
     } else if (!sound_opened && sound_wanted &&
-               (!sound_asked_shown || clock.TickCount() - last_sound_try >= 1000)) {
+               (!sound_asked_shown || DelayPassed(last_sound_try, clock.TickCount(), 1000))) {
       // Another saver plays the soundscape; once it has ended, this one takes it over. The first
       // try waits only for the frame to be surely seen.
       sound_asked_shown = display.SurelyShown();

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "fakes/memory_store.h"
 #include "settings/ini_format.h"
 #include "settings/key_table.h"
-#include "settings/memory_store.h"
 
 static void Check(bool ok) {
   if (!ok) std::abort();
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(IniDocument::Parse(values.Serialize()).Find("TWO", "message") == text);
   MemoryStore store;
   store.SaveSetting(kAppName, "two", "PosClock", std::string(text));
-  const int16_t pos = ReadNumericInteger(store, Reader::Saver, Key::PosClock);
+  const int16_t pos = ReadNumericInteger(store, Reader::Saver, Key::ClockCorner);
   const std::optional<int16_t> direct = ToInteger(text);
   Check(direct ? *direct == pos : pos == 1);  // without a number, the first-run value stands in
   return 0;

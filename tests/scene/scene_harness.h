@@ -11,10 +11,10 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_display.h"
 #include "fakes/fake_window_system.h"
+#include "fakes/memory_store.h"
 #include "fakes/recording_sound_device.h"
 #include "scene/saver_window.h"
 #include "settings/key_table.h"
-#include "settings/memory_store.h"
 
 namespace larkspill::testing {
 

@@ -117,8 +117,8 @@ TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
   EXPECT_LT(at("ShowCursor 0"), at("OpenDisplay 800 600 16 []"));
   EXPECT_LT(at("SetSpriteX 13 -320"), at("LoadSound /a/nccf01.wav"));
   EXPECT_EQ(h.sound.Count("PlaySoundLooped 1"), 1u);
-  EXPECT_EQ(h.window->MouseSens, 4);  // and it runs on the first-run values
-  EXPECT_EQ(h.window->BirdTimer, "20");
+  EXPECT_EQ(h.window->settings.mouse_sensitivity, 4);  // and it runs on the first-run values
+  EXPECT_EQ(h.window->settings.flock_rest_seconds, 20);
 }
 
 TEST(SaverLoad, StoredChoicesAndTheFirstRunMarker) {
@@ -134,9 +134,9 @@ TEST(SaverLoad, StoredChoicesAndTheFirstRunMarker) {
     SaverWindow& w = h.Load({{"one", "BirdSpeed", "77"}, {"one", "SoundOff", sound_off},
                              {"Startup", "CheckFont", check_font},
                              {"Startup", "FontName", font_name}, {"System", "SetReg", set_reg}});
-    EXPECT_EQ(w.BirdSpeed, bird_speed);
+    EXPECT_EQ(w.settings.bird_step_delay, bird_speed);
     if (*font == 0) continue;  // the first run wrote over the rest
-    EXPECT_EQ(w.FontName, font);
+    EXPECT_EQ(w.settings.font_face, font);
     EXPECT_EQ(w.Sound.SoundOffSeconds, silence);
   }
 }
@@ -282,7 +282,7 @@ TEST(Frame, CreatureMovesWhenItsDelayHasPassedEvenAcrossTheTickWrap) {
     SCOPED_TRACE(std::to_string(last) + " -> " + std::to_string(now));
     Harness h;
     SaverWindow& w = h.Load({}, "Birds");
-    w.BirdSpeed = delay, w.flock.SetLastStep(last), h.clock.ticks = now, w.OnFrame();
+    w.settings.bird_step_delay = delay, w.flock.SetLastStep(last), h.clock.ticks = now, w.OnFrame();
     EXPECT_EQ(w.flock.X(), moves ? -117 : -118);
     EXPECT_EQ(w.flock.LastStep(), moves ? now : last);
   }

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "settings/memory_store.h"
+#include "fakes/memory_store.h"
 
 namespace larkspill {
 namespace {
@@ -30,17 +30,17 @@ TEST(KeyTable, ReadersDefaultsConversionsOfStoredTextAndSpelling) {
     const char* stored;  // nullptr: absent
     const char* expected;
   } cases[] = {
-      {S, Key::SoundOff, nullptr, "1=1"}, {D, Key::Birds, nullptr, "=1"},
-      {S, Key::Birds, nullptr, "1=1"}, {S, Key::SetReg, nullptr, "1=1"},
-      {D, Key::NumButter, nullptr, "=3"}, {S, Key::BirdSpeed, nullptr, "=25"},
-      {S, Key::BirdSpeed, " 40 ", " 40 =40"}, {S, Key::BirdSpeed, "fast", "fast=25"},
-      {S, Key::FontSize, "", "=24"}, {S, Key::Scroll, "32768", "32768=1"},
-      {S, Key::Scroll, "32767", "32767=32767"}, {S, Key::PosClock, "2.5", "2.5=2"},
-      {S, Key::VolumeWater, "-2500", "-2500=-2500"},
-      {S, Key::VolumeWater, "-32769", "-32769=-911"},
-      {S, Key::PosClock, "3.5", "3.5=4"}, {S, Key::PosClock, "2.5e9", "2.5e9=1"},
-      {S, Key::PosClock, "4e0", "4e0=4"}, {S, Key::PosClock, "inf", "inf=1"},
-      {S, Key::PosClock, "0x10", "0x10=1"}, {S, Key::WaterSpeed, "+150", "+150=150"}};
+      {S, Key::SoundOffAfter, nullptr, "1=1"}, {D, Key::ShowFlock, nullptr, "=1"},
+      {S, Key::ShowFlock, nullptr, "1=1"}, {S, Key::FirstRunMarker, nullptr, "1=1"},
+      {D, Key::ButterflyCount, nullptr, "=3"}, {S, Key::BirdStepDelay, nullptr, "=25"},
+      {S, Key::BirdStepDelay, " 40 ", " 40 =40"}, {S, Key::BirdStepDelay, "fast", "fast=25"},
+      {S, Key::ClockFontSize, "", "=24"}, {S, Key::SceneMinutes, "32768", "32768=1"},
+      {S, Key::SceneMinutes, "32767", "32767=32767"}, {S, Key::ClockCorner, "2.5", "2.5=2"},
+      {S, Key::WaterSoundVolume, "-2500", "-2500=-2500"},
+      {S, Key::WaterSoundVolume, "-32769", "-32769=-911"},
+      {S, Key::ClockCorner, "3.5", "3.5=4"}, {S, Key::ClockCorner, "2.5e9", "2.5e9=1"},
+      {S, Key::ClockCorner, "4e0", "4e0=4"}, {S, Key::ClockCorner, "inf", "inf=1"},
+      {S, Key::ClockCorner, "0x10", "0x10=1"}, {S, Key::WaterFrameDelay, "+150", "+150=150"}};
   for (const auto& c : cases) {
     MemoryStore store;
     if (c.stored != nullptr) WriteSetting(store, c.key, c.stored);
@@ -51,15 +51,15 @@ TEST(KeyTable, ReadersDefaultsConversionsOfStoredTextAndSpelling) {
   }
   MemoryStore store;
   store.SaveSetting(kAppName, "one", "ScrollSec", "30000000");
-  EXPECT_EQ(ReadLong(store, Reader::Saver, Key::ScrollSec), 30000000);
+  EXPECT_EQ(ReadLong(store, Reader::Saver, Key::SceneSeconds), 30000000);
   store.SaveSetting(kAppName, "one", "ScrollSec", "3e10");
-  EXPECT_EQ(ReadLong(store, Reader::Saver, Key::ScrollSec), 60);
+  EXPECT_EQ(ReadLong(store, Reader::Saver, Key::SceneSeconds), 60);
   // The file keeps the spelling it always had: "One"/"Waterfall1" as first written, found again
   // by every reader and writer whatever the case.
   store.ClearWrites();
   WriteFirstRunValues(store);
   EXPECT_EQ(store.Writes()[15].section + "/" + store.Writes()[15].key, "One/Waterfall1");
-  WriteSetting(store, Key::Waterfall1, "0");
+  WriteSetting(store, Key::Scene1InRotation, "0");
   EXPECT_EQ(store.GetSetting(kAppName, "ONE", "WATERFALL1", "") + store.Writes().back().key,
             "0waterfall1");
 }

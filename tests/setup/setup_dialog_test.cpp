@@ -15,11 +15,11 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_display.h"
 #include "fakes/fake_window_system.h"
+#include "fakes/memory_store.h"
 #include "fakes/recording_sound_device.h"
 #include "platform/display/font_lookup.h"
 #include "scene/saver_window.h"
 #include "settings/key_table.h"
-#include "settings/memory_store.h"
 #include "setup/dialog_widgets.h"
 #include "setup/single_dialog.h"
 
@@ -79,13 +79,13 @@ class SetupDialogTest : public QObject {
   }
 
   QRadioButton* Option(int index) {
-    for (QRadioButton* option : dialog_->findChildren<QRadioButton*>("optPosClock"))
+    for (QRadioButton* option : dialog_->findChildren<QRadioButton*>("clockCorner"))
       if (option->property("Index").toInt() == index) return option;
-    qFatal("no optPosClock(%d)", index);
+    qFatal("no clockCorner(%d)", index);
   }
 
   // What the named controls show, '|' separated: a box 1 or 0, a bar its value, a text box or
-  // list its text, "optPosClock" the corners chosen; a "section/key" name, the value stored.
+  // list its text, "clockCorner" the corners chosen; a "section/key" name, the value stored.
   QString Shown(std::initializer_list<std::string> names) {
     QStringList out;
     for (const std::string& name : names) {
@@ -151,19 +151,20 @@ class SetupDialogTest : public QObject {
   void opensOnFirstRunValuesAndLeavesThemAsTheyWere() {
     Open(false);
     // Every companion shows its bar, also the scroll-through time that loading did not move.
-    QCOMPARE(Shown({"chkPowerSave", "chkShowMessage", "optPosClock", "txtScroll", "txtMouseS",
-                    "txtWaterSpeed", "TxtBirdSpeed", "txtButter", "txtFontSize", "cboSoundOff",
-                    "cboBirds"}),
+    QCOMPARE(Shown({"keepMonitorOn", "showUserMessage", "clockCorner", "sceneMinutesShown",
+                    "mouseSensitivityShown", "waterFrameDelayShown", "birdStepDelayShown",
+                    "butterflyCountShown", "clockFontSize", "soundOffAfter", "flockRest"}),
              "1|0|1|1|4|150|25|3|24|Never|20");
-    QVERIFY(!Find<QComboBox>("cboFontsScreen")->isEnabled() && font_calls_ == 0 &&  // fast start
-            dialog_->findChild<QLabel*>(QStringLiteral("lblCannotSave")) == nullptr);
+    QVERIFY(!Find<QComboBox>("fontFace")->isEnabled() && font_calls_ == 0 &&  // fast start
+            dialog_->findChild<QLabel*>(QStringLiteral("cannotSaveNote")) == nullptr);
     // Loading runs each moved control's handler in loading order; the pick lists, the power box
     // and a control already showing the stored value (Scroll 1, ShowMessage 0) write nothing.
     QCOMPARE(TakeWrites(),
              "CheckFont=1 NumButter=3 BirdSpeed=25 SingleBird=1 Birds=1 Butter1=1 Butter2=1 "
              "VolumeWater=-911 VolumeBirds=-193 VolumeJungle=-1492 VolumeEagle=-775 WaterSpeed=150 "
              "MouseSens=4 SoundWater=1 SoundBirds=1 SoundJungle=1 SoundEagle=1 Clock=1 FontSize=24 "
-             "waterfall1=1 waterfall2=1 Message=Place a Message Here FontSizeMsg=24 PosClock=1");
+             "waterfall1=1 waterfall2=1 Message=Place a Message Here "
+             "FontSizeMsg=24 PosClock=1");
   }
 
   // Whichever of dialog and saver starts first writes the first-run values: a message typed in
@@ -171,7 +172,7 @@ class SetupDialogTest : public QObject {
   void aChoiceMadeBeforeTheSaversFirstStartSurvivesIt() {
     store_ = MemoryStore();
     Open();
-    Find<QLineEdit>("txtMessage")->setText("Gone fishing");
+    Find<QLineEdit>("userMessage")->setText("Gone fishing");
     dialog_.reset();
     testing::FakeClock clock;
     testing::FakeDisplay display;
@@ -180,7 +181,7 @@ class SetupDialogTest : public QObject {
     SeededRandom random;
     SaverWindow saver({display, sound, store_, windows, clock, random, "/a/", {}, {}});
     saver.Load();
-    QCOMPARE(QString::fromStdString(saver.Message) + "|" +
+    QCOMPARE(QString::fromStdString(saver.settings.user_message) + "|" +
                  Shown({"two/Message", "two/FontSizeMsg", "one/BirdTimer", "System/SetReg"}),
              "Gone fishing|Gone fishing|24|20|2");
   }
@@ -210,31 +211,35 @@ class SetupDialogTest : public QObject {
   void openingShowsEachKeyInItsOwnControlAndChangesNone() {
     // Control, key and its value, ';' between them.
     const QString table =
-        "txtFontSize one/FontSize 17;txtFontSizeMsg two/FontSizeMsg 19;hsbScroll one/Scroll 7;"
-        "hsbMouseS one/MouseSens 5;vsbWaterSpeed two/WaterSpeed 321;"
-        "hsbBirdSpeed one/BirdSpeed 33;hsbButter one/NumButter 2;"
-        "hsbWaterVolume two/VolumeWater -11;hsbBirdsVolume two/VolumeBirds -22;"
-        "hsbJungleVolume two/VolumeJungle -33;hsbEagleVolume two/VolumeEagle -44;"
-        "txtMessage two/Message Hi;cboBirds one/BirdTimer 40;cboSoundOff one/SoundOff 90;"
-        "optPosClock two/PosClock 3;chkBirds one/Birds 2;chkSingleBird one/SingleBird 2;"
-        "chkButterfly1 one/Butter1 2;chkButterfly2 one/Butter2 2;chkClock one/Clock 2;"
-        "chkwf01 one/waterfall1 2;chkwf02 one/waterfall2 2;chkShowMessage two/ShowMessage 2;"
-        "chkSoundWater two/SoundWater 2;chkSoundBirds two/SoundBirds 2;"
-        "chkSoundJungle two/SoundJungle 2;chkSoundEagle two/SoundEagle 2";
+        "clockFontSize one/FontSize 17;messageFontSize two/FontSizeMsg 19;"
+        "sceneMinutes one/Scroll 7;mouseSensitivity one/MouseSens 5;"
+        "waterFrameDelay two/WaterSpeed 321;birdStepDelay one/BirdSpeed 33;"
+        "butterflyCount one/NumButter 2;waterSoundVolume two/VolumeWater -11;"
+        "birdSongVolume two/VolumeBirds -22;jungleSoundVolume two/VolumeJungle -33;"
+        "eagleCallVolume two/VolumeEagle -44;userMessage two/Message Hi;"
+        "flockRest one/BirdTimer 40;soundOffAfter one/SoundOff 90;clockCorner two/PosClock 3;"
+        "showFlock one/Birds 2;showSingleBirds one/SingleBird 2;"
+        "showFirstButterflies one/Butter1 2;showSecondButterflies one/Butter2 2;"
+        "showClock one/Clock 2;scene1InRotation one/waterfall1 2;"
+        "scene2InRotation one/waterfall2 2;showUserMessage two/ShowMessage 2;"
+        "waterSoundOn two/SoundWater 2;birdSongOn two/SoundBirds 2;"
+        "jungleSoundOn two/SoundJungle 2;eagleCallOn two/SoundEagle 2";
     const QStringList cases = table.split(';');
     for (const QString& c : cases)
       Set({{c.section(' ', 1, 1).toStdString(), qPrintable(c.section(' ', 2))}});
     Open(false);
     for (const QString& c : cases) {
-      const QString shown = c.startsWith("chk") ? "0" : c.section(' ', 2);
-      QCOMPARE(Shown({c.section(' ', 0, 0).toStdString(), c.section(' ', 1, 1).toStdString()}),
+      const std::string control = c.section(' ', 0, 0).toStdString();
+      const bool is_switch = qobject_cast<QCheckBox*>(Find<QWidget>(control.c_str())) != nullptr;
+      const QString shown = is_switch ? "0" : c.section(' ', 2);
+      QCOMPARE(Shown({control, c.section(' ', 1, 1).toStdString()}),
                shown + "|" + c.section(' ', 2));
     }
   }
 
   void barsWriteAsDraggedClickedOrKeyedButTheEagleOnlyWhereTheDragEnds() {
     Open();
-    auto* water = Find<QScrollBar>("hsbWaterVolume");
+    auto* water = Find<QScrollBar>("waterSoundVolume");
     Drag(water, {6, 12, 18});
     // Each value as the thumb moves right, the last where it comes to rest.
     const QStringList writes = TakeWrites().split(' ');
@@ -243,28 +248,28 @@ class SetupDialogTest : public QObject {
             std::ranges::is_sorted(writes, {}, [](const QString& w) { return w.mid(12).toInt(); }));
     QCOMPARE(writes.back(), QStringLiteral("VolumeWater=%1").arg(water->value()));
 
-    auto* eagle = Find<QScrollBar>("hsbEagleVolume");
+    auto* eagle = Find<QScrollBar>("eagleCallVolume");
     Drag(eagle, {-6, -12, -18});
     QVERIFY(eagle->value() < -775);
     Drag(eagle, {8, 0});  // ends where it began: no write
     // Water speed is slowest at the top: the upper arrow moves it towards 500.
-    auto* speed = Find<QScrollBar>("vsbWaterSpeed");
+    auto* speed = Find<QScrollBar>("waterFrameDelay");
     QTest::mouseClick(speed, Qt::LeftButton, Qt::NoModifier, QPoint(speed->width() / 2, 4));
     QCOMPARE(TakeWrites(), QStringLiteral("VolumeEagle=%1 WaterSpeed=151").arg(eagle->value()));
 
     // Keys write as the mouse does. Each bar from the middle: Home, a step, Page Down, End, a step
     // back, Page Up; the bar, the control showing its value, the writes|what that control shows.
     const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"hsbScroll", "txtScroll",
+        {"sceneMinutes", "sceneMinutesShown",
          "Scroll=1 ScrollSec=60 Scroll=2 ScrollSec=120 Scroll=3 ScrollSec=180 Scroll=500 "
          "ScrollSec=30000 Scroll=499 ScrollSec=29940 Scroll=498 ScrollSec=29880|498"},
-        {"hsbJungleVolume", "hsbJungleVolume",
+        {"jungleSoundVolume", "jungleSoundVolume",
          "VolumeJungle=-2500 VolumeJungle=-2499 VolumeJungle=-2498 VolumeJungle=0 VolumeJungle=-1 "
          "VolumeJungle=-2|-2"},
-        {"vsbWaterSpeed", "txtWaterSpeed",
+        {"waterFrameDelay", "waterFrameDelayShown",
          "WaterSpeed=500 WaterSpeed=499 WaterSpeed=498 "
          "WaterSpeed=50 WaterSpeed=51 WaterSpeed=52|52"},
-        {"hsbButter", "txtButter",
+        {"butterflyCount", "butterflyCountShown",
          "NumButter=1 NumButter=2 NumButter=3 NumButter=2 NumButter=1|1"}};
     for (const auto& [name, companion, expected] : cases) {
       auto* bar = Find<QScrollBar>(name);
@@ -284,23 +289,23 @@ class SetupDialogTest : public QObject {
     Open();
     QTest::mouseClick(Option(3), Qt::LeftButton);
     dialog_->BringToFront();  // loads again: the stored corner stays chosen, nothing is written
-    QCOMPARE(TakeWrites() + "|" + Shown({"optPosClock"}), "PosClock=4|4");
+    QCOMPARE(TakeWrites() + "|" + Shown({"clockCorner"}), "PosClock=4|4");
 
-    for (const char* box : {"chkBirds", "chkwf02", "chkPowerSave"})
+    for (const char* box : {"showFlock", "scene2InRotation", "keepMonitorOn"})
       QTest::mouseClick(Find<QCheckBox>(box), Qt::LeftButton);
     // Text boxes write on every change, also the empty text.
-    Find<QLineEdit>("txtMessage")->selectAll();
-    QTest::keyClick(Find<QLineEdit>("txtMessage"), Qt::Key_Backspace);
+    Find<QLineEdit>("userMessage")->selectAll();
+    QTest::keyClick(Find<QLineEdit>("userMessage"), Qt::Key_Backspace);
     // The pick lists take no typing and write an entry picked from the list.
-    QVERIFY(!Find<QComboBox>("cboBirds")->isEditable() &&
-            !Find<QComboBox>("cboSoundOff")->isEditable());
-    QTest::keyClick(Find<QComboBox>("cboSoundOff"), Qt::Key_Down);
-    QCOMPARE(TakeWrites() + "|" + Shown({"cboSoundOff"}),
+    QVERIFY(!Find<QComboBox>("flockRest")->isEditable() &&
+            !Find<QComboBox>("soundOffAfter")->isEditable());
+    QTest::keyClick(Find<QComboBox>("soundOffAfter"), Qt::Key_Down);
+    QCOMPARE(TakeWrites() + "|" + Shown({"soundOffAfter"}),
              "Birds=0 waterfall2=0 PwrSave=0 Message= SoundOff=1|1");
 
     // Unchecking fast start loads the fonts and writes CheckFont last.
-    auto* check = Find<QCheckBox>("chkFonts");
-    auto* fonts = Find<QComboBox>("cboFontsScreen");
+    auto* check = Find<QCheckBox>("fastStart");
+    auto* fonts = Find<QComboBox>("fontFace");
     QTest::mouseClick(check, Qt::LeftButton);
     QVERIFY(font_calls_ == 1 && fonts->isEnabled());
     QCOMPARE(fonts->itemText(0) + fonts->itemText(1), QStringLiteral("Arialcourier New"));
@@ -335,8 +340,8 @@ class SetupDialogTest : public QObject {
            {"Startup/SelectedFont", selected},
            {"Startup/FontName", name}});
       Open(false);
-      QVERIFY(font_calls_ == 1 && Find<QComboBox>("cboFontsScreen")->isEnabled());
-      QCOMPARE(Shown({"chkFonts", "cboFontsScreen", "Startup/SelectedFont", "Startup/FontName"}),
+      QVERIFY(font_calls_ == 1 && Find<QComboBox>("fontFace")->isEnabled());
+      QCOMPARE(Shown({"fastStart", "fontFace", "Startup/SelectedFont", "Startup/FontName"}),
                QStringLiteral("0|") + shown);
     }
   }
@@ -370,8 +375,8 @@ class SetupDialogTest : public QObject {
          {"Startup/PwrSave", "2"},
          {"one/BirdTimer", "25"}});
     dialog_->BringToFront();
-    QCOMPARE(Shown({"chkPowerSave", "chkClock", "txtScroll", "txtMessage", "cboSoundOff",
-                    "optPosClock", "cboBirds"}),
+    QCOMPARE(Shown({"keepMonitorOn", "showClock", "sceneMinutesShown", "userMessage",
+                    "soundOffAfter", "clockCorner", "flockRest"}),
              "1|0|7|Gone fishing|45||25");
     dialog_->BringToFront();  // again: nothing more is written
     QCOMPARE(TakeWrites(), "Scroll=7 ScrollSec=420 Clock=0 Message=Gone fishing");
@@ -380,7 +385,7 @@ class SetupDialogTest : public QObject {
     Set({{"two/WaterSpeed", "321"}});
     QEvent activated(QEvent::ActivationChange);
     QApplication::sendEvent(dialog_.get(), &activated);
-    QCOMPARE(TakeWrites() + "|" + Shown({"txtWaterSpeed"}), "WaterSpeed=321|321");
+    QCOMPARE(TakeWrites() + "|" + Shown({"waterFrameDelayShown"}), "WaterSpeed=321|321");
 
     // The buttons write nothing. Their access keys: Alt+G and Alt+H open the pages, Alt+O closes.
     for (Qt::Key key : {Qt::Key_G, Qt::Key_H}) QTest::keyClick(dialog_.get(), key, Qt::AltModifier);
@@ -391,7 +396,7 @@ class SetupDialogTest : public QObject {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
         text = box->windowTitle() + "|" + box->text(), box->accept();
     });
-    QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>("aboutButton"), Qt::LeftButton);
     QVERIFY2(text.startsWith("Larkspill|") &&
                  text.contains("Our website address: " + opened_[0] + "\r\n"),
              qPrintable(text));
@@ -411,10 +416,10 @@ class SetupDialogTest : public QObject {
     store_.SetWhyCannotSave("the settings file is read-only");
     Open(false);
     // The store holds what the dialog shows, the pick lists and the power box excepted.
-    QCOMPARE(Shown({"hsbBirdSpeed", "vsbWaterSpeed", "hsbWaterVolume", "txtMouseS", "chkBirds",
-                    "chkSingleBird", "chkFonts", "chkPowerSave", "cboSoundOff", "cboBirds",
-                    "one/MouseSens", "one/NumButter", "one/Birds", "one/BirdTimer",
-                    "two/WaterSpeed", "two/VolumeEagle", "Startup/PwrSave", "lblCannotSave"}),
+    QCOMPARE(Shown({"birdStepDelay", "waterFrameDelay", "waterSoundVolume", "mouseSensitivityShown",
+                    "showFlock", "showSingleBirds", "fastStart", "keepMonitorOn", "soundOffAfter",
+                    "flockRest", "one/MouseSens", "one/NumButter", "one/Birds", "one/BirdTimer",
+                    "two/WaterSpeed", "two/VolumeEagle", "Startup/PwrSave", "cannotSaveNote"}),
              "25|50|0|2|1|1|1|1|1||2|3|1|<absent>|50|0|<absent>|"
              "Changes cannot be saved: the settings file is read-only.");
     QCOMPARE(font_calls_, 0);
@@ -437,7 +442,7 @@ class SetupDialogTest : public QObject {
       Set({{"System/SetReg", "2"}});  // else the first-run values replace them
       Open(false);
       // Texts are shown and kept as they are stored, nothing cut short; numbers land in their bars.
-      QCOMPARE(Shown({"txtMessage", "two/Message"}), QString::fromStdString(value + "|" + value));
+      QCOMPARE(Shown({"userMessage", "two/Message"}), QString::fromStdString(value + "|" + value));
       for (QScrollBar* b : dialog_->findChildren<QScrollBar*>())
         QVERIFY2(b->value() >= b->minimum() && b->value() <= b->maximum(),
                  qPrintable(b->objectName()));
@@ -487,7 +492,7 @@ class SetupDialogTest : public QObject {
     const bool dense = parent.devicePixelRatioF() > 1;
     for (const char* file : {"a.bmp", "b.bmp"}) {
       const QPixmap shown =
-          MakePicture(&parent, "Picture", dir.path().toStdString(), file, 0, 0, 40, 30)->pixmap();
+          MakePicture(&parent, "picture", dir.path().toStdString(), file, 0, 0, 40, 30)->pixmap();
       const bool twice = dense && file[0] == 'a';
       QCOMPARE(shown.devicePixelRatio(), twice ? 2.0 : 1.0);
       QCOMPARE(shown.deviceIndependentSize(), QSizeF(40, 30));

@@ -8,9 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "fakes/memory_store.h"
 #include "fakes/recording_sound_device.h"
 #include "settings/key_table.h"
-#include "settings/memory_store.h"
+#include "settings/saver_settings.h"
 
 namespace larkspill {
 namespace {
@@ -30,27 +31,30 @@ class AmbientSoundTest : public ::testing::Test {
 
   // The saver window opening: settings read, sound-off set up, sounds started, counts at zero.
   void Open(const std::string& sound_off) {
-    sound.SoundEagle = 1, sound.VolumeEagle = -775;
-    sound.SoundOffSetting = sound_off;
-    if (sound.SoundOffSetting != "Never") sound.SetSoundOffSeconds();
+    store.SaveSetting(kAppName, "one", "SoundOff", sound_off);
+    ReadSaverSettings(store, settings);
+    settings.eagle_call_on = true, settings.eagle_call_volume = -775;
+    if (settings.sound_off != SoundGoesOff::Never) sound.SetSoundOffSeconds();
     sound.LoadSounds("/a/");
     sound.SoundOffCount = sound.EagleCount = 0;
   }
 
-  std::vector<int16_t> Switches() const {
-    return {sound.SoundWater, sound.SoundBirds, sound.SoundJungle, sound.SoundEagle};
+  std::vector<bool> Switches() const {
+    return {settings.water_sound_on, settings.bird_song_on, settings.jungle_sound_on,
+            settings.eagle_call_on};
   }
 
   MemoryStore store;
   testing::RecordingSoundDevice device;
-  AmbientSound sound{device, store};
+  SaverSettings settings;
+  AmbientSound sound{device, store, settings};
 };
 
-TEST_F(AmbientSoundTest, SessionsLoadTheFourWavesAndReadTheSwitchesOnlyOneStartsOnlyZeroStops) {
+TEST_F(AmbientSoundTest, SessionsLoadTheFourWavesAndReadTheSwitchesOnlyOneStarts) {
   store.SaveSetting(kAppName, "Two", "SoundWater", "1");
   store.SaveSetting(kAppName, "Two", "SoundBirds", "1");  // SoundJungle absent: the saver reads 1
-  sound.VolumeBirds = -2500;  // with the water's 0, both ends of the range pass unchanged
-  sound.VolumeJungle = -1492;
+  settings.bird_song_volume = -2500;  // with the water's 0, both ends of the range pass unchanged
+  settings.jungle_sound_volume = -1492;
   sound.LoadSounds("/a/");
   EXPECT_THAT(device.calls,
               ElementsAre("ReleaseSound 0", "ReleaseSound 0", "ReleaseSound 0", "ReleaseSound 0",
@@ -65,11 +69,12 @@ TEST_F(AmbientSoundTest, SessionsLoadTheFourWavesAndReadTheSwitchesOnlyOneStarts
   store.SaveSetting(kAppName, "two", "SoundJungle", "-1");
   device.calls.clear();
   sound.LoadSounds("/b/");
-  EXPECT_THAT(device.calls,
-              ElementsAre("ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3", "ReleaseSound 4",
-                          "LoadSound /b/nccf01.wav", "LoadSound /b/birds1.wav",
-                          "LoadSound /b/jungle.wav", "LoadSound /b/eagle.wav", "StopSound 5"));
-  EXPECT_EQ(Switches(), std::vector<int16_t>({0, 2, -1, 0}));
+  EXPECT_THAT(
+      device.calls,
+      ElementsAre("ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3", "ReleaseSound 4",
+                  "LoadSound /b/nccf01.wav", "LoadSound /b/birds1.wav", "LoadSound /b/jungle.wav",
+                  "LoadSound /b/eagle.wav", "StopSound 5", "StopSound 6", "StopSound 7"));
+  EXPECT_EQ(Switches(), std::vector<bool>({false, false, false, false}));
   EXPECT_EQ(sound.EagleSound, 8);
 }
 
@@ -83,14 +88,16 @@ TEST_F(AmbientSoundTest, SoundOffTurnsListedMinutesIntoSecondsAndLeavesOtherNumb
   for (int minutes : {1, 2, 3, 4, 5, 10, 15, 20, 30, 45, 60, 90, 120, 180, 240, 300, 360, 420, 480})
     table.emplace_back(std::to_string(minutes), static_cast<int16_t>(minutes * 60));
   for (const auto& [text, seconds] : table) {
-    AmbientSound fresh(device, store);
-    fresh.SoundOffSetting = text;
+    SaverSettings read;
+    AmbientSound fresh(device, store, read);
+    store.SaveSetting(kAppName, "one", "SoundOff", text);
     ::testing::internal::CaptureStderr();
+    ReadSaverSettings(store, read);
     fresh.SetSoundOffSeconds();
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(fresh.SoundOffSeconds, std::max<int16_t>(seconds, 0))
         << "SoundOff \"" << text << "\"";
-    EXPECT_EQ(fresh.SoundOffSetting, seconds < 0 ? "Never" : text);
+    EXPECT_EQ(read.sound_off, seconds < 0 ? SoundGoesOff::Never : SoundGoesOff::AfterMinutes);
     EXPECT_EQ(err.empty(), seconds >= 0) << err;
     EXPECT_THAT(err, HasSubstr(seconds < 0 ? "one/SoundOff holds \"" + text + "\"" : ""));
     device.calls.clear();
@@ -108,21 +115,19 @@ TEST_F(AmbientSoundTest, NeverKeepsEverySoundPlayingAndTheEagleCallsEachMinute) 
   EXPECT_EQ(device.Count("StopAllSounds"), 0u);
   EXPECT_EQ(device.Count("PlaySound 4 -1 -1"), 50u);
 
-  // An eagle switch that is neither 0 nor 1 sends nothing; 0 stops the eagle.
-  sound.SoundEagle = 2;
-  EXPECT_THAT(Ticks(60), IsEmpty());
-  sound.SoundEagle = 0;
+  // Switched off, the eagle is stopped instead.
+  settings.eagle_call_on = false;
   EXPECT_THAT(Ticks(60), ElementsAre("StopSound 4"));
 }
 
 TEST_F(AmbientSoundTest, TheSoundFallsSilentOnItsTickThenOnEveryTickAcrossTheCountsWrap) {
-  Open(ReadText(store, Reader::Saver, Key::SoundOff));  // absent: one minute
+  Open(ReadText(store, Reader::Saver, Key::SoundOffAfter));  // absent: one minute
   ASSERT_EQ(sound.SoundOffSeconds, 60);
-  sound.SoundWater = sound.SoundBirds = sound.SoundJungle = 1;
+  settings.water_sound_on = settings.bird_song_on = settings.jungle_sound_on = true;
   EXPECT_THAT(Ticks(59), IsEmpty());
   // The same tick silences everything first, so the eagle's first turn only stops it.
   EXPECT_THAT(Ticks(1), ElementsAre("StopAllSounds", "StopSound 4"));
-  EXPECT_EQ(Switches(), std::vector<int16_t>({0, 0, 0, 0}));
+  EXPECT_EQ(Switches(), std::vector<bool>(4, false));
   EXPECT_EQ(Ticks(60).back(), "StopSound 4");
   EXPECT_EQ(device.Count("StopAllSounds"), 60u);
   EXPECT_EQ(device.Count("StopSound 4"), 1u);
@@ -133,7 +138,7 @@ TEST_F(AmbientSoundTest, TheSoundFallsSilentOnItsTickThenOnEveryTickAcrossTheCou
   EXPECT_THAT(Ticks(2), ElementsAre("StopAllSounds", "StopAllSounds"));
   EXPECT_EQ(sound.SoundOffCount, 0);
   EXPECT_THAT(Ticks(59), ElementsAre("StopSound 4"));
-  EXPECT_EQ(Switches(), std::vector<int16_t>({0, 0, 0, 0}));
+  EXPECT_EQ(Switches(), std::vector<bool>(4, false));
 }
 
 }  // namespace
