@@ -171,6 +171,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   // In its own window the saver keeps or gives up the monitor as PwrSave says; under a host
   // the host decides. The desktop's own handling of a power-off that passes is to leave the
   // monitor dark, which it already is when we hear of it.
+  std::optional<XlibDpms> dpms;
   std::optional<X11MonitorPower> power;
   std::optional<PowerWatch> power_watch;
   // Under a host the host is the screen locker; in its own windows the saver hears the login
@@ -178,7 +179,8 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   std::optional<LoginSessionWatch> login;
   if (!hosted) {
     login.emplace();
-    power.emplace(windows);
+    dpms.emplace();
+    power.emplace(windows, *dpms, PowerSavingRecordPath(runtime_dir));
     power_watch.emplace(window, *power);
   }
 
