@@ -145,8 +145,12 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     if (auto wayland = WaylandScreens::Connect()) display.UseWayland(std::move(wayland));
   }
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
-  // The X server may go away at any moment from here on; the sounds stop with it.
-  SetXConnectionLostAction([&sound] { sound.StopAllSounds(); });
+  // The X server may go away at any moment from here on; the sounds stop with it, and so does
+  // its DPMS state, which a later start must then not put back.
+  SetXConnectionLostAction([&sound] {
+    sound.StopAllSounds();
+    ForgetPowerSavingNoteOfALostServer();
+  });
   struct ForgetLostAction {
     ~ForgetLostAction() { SetXConnectionLostAction(nullptr); }
   } forget_lost_action;

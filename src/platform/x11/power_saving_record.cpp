@@ -18,6 +18,9 @@ namespace {
 
 constexpr std::string_view kHeldOff = "DPMS time-outs held off\n";
 
+// The note this process holds, for the handler of a lost X connection.
+int g_held_note = -1;
+
 // Opens the note for flock(), refusing one another user made where ours should be.
 Fd OpenNote(const std::filesystem::path& path) {
   LockFile note = OpenLockFile(path);
@@ -51,12 +54,18 @@ void PowerSavingRecord::NoteHeldOff() {
     return;
   }
   held_ = std::move(note);
+  g_held_note = held_.get();
 }
 
 void PowerSavingRecord::NoteGivenBack() {
   if (!held_.valid()) return;
+  g_held_note = -1;
   (void)::ftruncate(held_.get(), 0);
   held_.reset();  // closing lets the lock go
+}
+
+void ForgetPowerSavingNoteOfALostServer() {
+  if (g_held_note >= 0) (void)::ftruncate(g_held_note, 0);
 }
 
 std::filesystem::path PowerSavingRecordPath(const std::filesystem::path& runtime_dir) {

@@ -25,6 +25,10 @@ class PowerSavingRecord {
   Fd held_;
 };
 
+// Empties the note this process holds, for a display whose server went away with its DPMS state:
+// a new server on that display has DPMS of its own, which nothing must change.
+void ForgetPowerSavingNoteOfALostServer();
+
 // Where the note for the display DISPLAY names lives; empty without a runtime folder or DISPLAY.
 std::filesystem::path PowerSavingRecordPath(const std::filesystem::path& runtime_dir);
 
