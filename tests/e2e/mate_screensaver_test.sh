@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real mate-screensaver: `--activate` starts Larkspill showing the scene, `--deactivate` ends it.
 if [ -z "${LARKSPILL_SAVER_FOLDER:-}" ]; then
+  export GIO_USE_VFS=local GIO_USE_VOLUME_MONITOR=unix GVFS_DISABLE_FUSE=1  # no gvfs on the bus below
   # This build in its saver folder by a private mount (else, on CI, a link for the test); its own bus.
   if unshare -m --propagation private true 2>/dev/null; then
     LARKSPILL_SAVER_FOLDER=bind exec unshare -m --propagation private dbus-run-session -- bash "$0"
