@@ -301,6 +301,31 @@ TEST_F(IniFileStoreTest, LockWaitsEndOnAnEndSignalOrAfterAFewSeconds) {
   EXPECT_FALSE(fs::exists(path_));
 }
 
+TEST_F(IniFileStoreTest, AWriteWaitsForAnotherProgramsLockAndLandsOnceItIsLetGo) {
+  Fresh(nullptr);
+  int locked[2];
+  ASSERT_EQ(pipe(locked), 0);
+  const pid_t other = fork();
+  if (other == 0) {  // another program holding the lock for a second, as a slow editor might
+    const int held = open((path_.string() + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+    if (flock(held, LOCK_EX) != 0) _exit(1);
+    (void)!write(locked[1], "l", 1);
+    sleep(1);
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(locked[0], &byte, 1), 1);
+  close(locked[0]), close(locked[1]);
+  IniFileStore store(path_);
+  store.SaveSetting(kAppName, "two", "Message", "written after the wait");
+  int status = 0;
+  waitpid(other, &status, 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(store.WhyCannotSave(), "");
+  IniFileStore fresh(path_);
+  EXPECT_EQ(Get(fresh, {"two/message"}), "written after the wait");
+}
+
 TEST_F(IniFileStoreTest, FirstRunValuesNeverReplaceWhatTheUserWroteOrWhatCouldNotBeRead) {
   const std::pair<const char*, const char*> cases[] = {  // a file; its values after a first start
       // Written by hand, with no marker: every value stays, absent ones are filled.
