@@ -67,7 +67,8 @@ until_ok 8 eval '[ "$(xssstate -s)" = on ]' || fail "the X screen saver never tu
 ends_with 0 "the X screen saver turning on" 2
 xset s off
 
-# The login manager (a stand-in on a private system bus) announces a lock of another session: nothing;
+# The login manager (a stand-in on a private system bus) announces a lock of another session, or
+# another client sends its signals: nothing;
 # of ours, or the system going to sleep: the saver ends, before the locker xss-lock would start.
 eval "$(dbus-launch --sh-syntax)" && PIDS+=("$DBUS_SESSION_BUS_PID")
 export DBUS_SYSTEM_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS
@@ -78,6 +79,10 @@ for announcement in "USR1 ours" "USR2 sleep"; do
   start_shown /s
   sleep 1.5
   kill -HUP "$LOGIND"  # a lock of another session
+  runs_after 1
+  # The same announcements from any other client on the bus than the login manager: nothing.
+  dbus-send --bus="$DBUS_SYSTEM_BUS_ADDRESS" --type=signal /org/freedesktop/login1/session/_31 org.freedesktop.login1.Session.Lock
+  dbus-send --bus="$DBUS_SYSTEM_BUS_ADDRESS" --type=signal /org/freedesktop/login1 org.freedesktop.login1.Manager.PrepareForSleep boolean:true
   runs_after 1
   kill -"${announcement% *}" "$LOGIND"
   ends_with 0 "the login manager's ${announcement#* } announcement" 1
