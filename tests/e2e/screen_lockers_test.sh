@@ -104,4 +104,16 @@ if start_xscreensaver 'mode:\tblank' 'timeout:\t0:30:00' 'lock:\tTrue' 'lockTime
 else
   echo "xscreensaver's lock not tried: no user namespace, and the build is out of an ordinary user's reach"
 fi
+# On two monitors a locker puts a window on each (i3lock and swaylock do): one over the second
+# monitor alone is a lock as well.
+kill "$XVFB_PID" 2>/dev/null || true
+if start_two_monitor_display; then
+  start_shown /s
+  sleep 2
+  start_host 800 600 Locker override 800,0
+  ends_with 0 "a locker's window over the second monitor" 2
+  host_destroy
+else
+  echo "two monitors not tried: Xorg with the dummy driver cannot run here"
+fi
 echo "screen lockers: ok"
