@@ -32,7 +32,8 @@ static struct State Locked(void (*change)(struct State*, int), int value, const 
   if (change != NULL) {
     change(&s, value);
     rewind(f);
-    if (ftruncate(fd, 0) == 0) fprintf(f, "%d %d %d %d %d\n", s.enabled, s.standby, s.suspend, s.off, s.level);
+    if (ftruncate(fd, 0) == 0)
+      fprintf(f, "%d %d %d %d %d\n", s.enabled, s.standby, s.suspend, s.off, s.level);
     fflush(f);
   }
   if (request != NULL) {
@@ -44,8 +45,12 @@ static struct State Locked(void (*change)(struct State*, int), int value, const 
   return s;
 }
 
-static void SetEnabled(struct State* s, int v) { s->enabled = v; }
-static void SetLevel(struct State* s, int v) { s->level = v; }
+static void SetEnabled(struct State* s, int v) {
+  s->enabled = v;
+}
+static void SetLevel(struct State* s, int v) {
+  s->level = v;
+}
 static CARD16 asked_timeouts[3];
 static void SetTimeouts(struct State* s, int v) {
   (void)v;
@@ -57,7 +62,9 @@ Bool DPMSQueryExtension(Display* d, int* event_base, int* error_base) {
   *event_base = *error_base = 0;
   return True;
 }
-Bool DPMSCapable(Display* d) { return (void)d, True; }
+Bool DPMSCapable(Display* d) {
+  return (void)d, True;
+}
 Status DPMSInfo(Display* d, CARD16* level, BOOL* enabled) {
   (void)d;
   struct State s = Locked(NULL, 0, NULL);
@@ -71,9 +78,15 @@ Bool DPMSGetTimeouts(Display* d, CARD16* standby, CARD16* suspend, CARD16* off) 
   *standby = (CARD16)s.standby, *suspend = (CARD16)s.suspend, *off = (CARD16)s.off;
   return True;
 }
-Status DPMSEnable(Display* d) { return (void)d, Locked(SetEnabled, 1, "enable"), 1; }
-Status DPMSDisable(Display* d) { return (void)d, Locked(SetEnabled, 0, "disable"), 1; }
-Status DPMSForceLevel(Display* d, CARD16 level) { return (void)d, Locked(SetLevel, level, "force"), 1; }
+Status DPMSEnable(Display* d) {
+  return (void)d, Locked(SetEnabled, 1, "enable"), 1;
+}
+Status DPMSDisable(Display* d) {
+  return (void)d, Locked(SetEnabled, 0, "disable"), 1;
+}
+Status DPMSForceLevel(Display* d, CARD16 level) {
+  return (void)d, Locked(SetLevel, level, "force"), 1;
+}
 Status DPMSSetTimeouts(Display* d, CARD16 standby, CARD16 suspend, CARD16 off) {
   (void)d;
   asked_timeouts[0] = standby, asked_timeouts[1] = suspend, asked_timeouts[2] = off;

@@ -41,7 +41,8 @@ class RecordingDpms : public Dpms {
 
  private:
   void Log(const char* request) {
-    std::strncat(server_.requests, request, sizeof server_.requests - std::strlen(server_.requests) - 1);
+    std::strncat(server_.requests, request,
+                 sizeof server_.requests - std::strlen(server_.requests) - 1);
   }
   DpmsServer& server_;
 };
@@ -171,7 +172,8 @@ TEST(PowerSavingRecordPath, OneNoteADisplayInTheRuntimeFolder) {
   const char* had = std::getenv("DISPLAY");
   const std::string kept = had != nullptr ? had : "";
   setenv("DISPLAY", "host/x:1.0", 1);
-  EXPECT_EQ(PowerSavingRecordPath("/run/user/7"), fs::path("/run/user/7/larkspill-dpms-host_x:1.0.lock"));
+  EXPECT_EQ(PowerSavingRecordPath("/run/user/7"),
+            fs::path("/run/user/7/larkspill-dpms-host_x:1.0.lock"));
   EXPECT_EQ(PowerSavingRecordPath(""), fs::path());
   unsetenv("DISPLAY");
   EXPECT_EQ(PowerSavingRecordPath("/run/user/7"), fs::path());

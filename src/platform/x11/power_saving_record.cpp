@@ -46,9 +46,8 @@ void PowerSavingRecord::NoteHeldOff() {
     std::fprintf(stderr, "larkspill: %s %s\n", path_.c_str(), why.c_str());
     return;
   }
-  if (::ftruncate(note.get(), 0) != 0 ||
-      ::pwrite(note.get(), kHeldOff.data(), kHeldOff.size(), 0) !=
-          static_cast<ssize_t>(kHeldOff.size())) {
+  if (::ftruncate(note.get(), 0) != 0 || ::pwrite(note.get(), kHeldOff.data(), kHeldOff.size(),
+                                                  0) != static_cast<ssize_t>(kHeldOff.size())) {
     std::fprintf(stderr, "larkspill: %s cannot be written: %s\n", path_.c_str(),
                  std::strerror(errno));
     return;

@@ -8,7 +8,9 @@ X11MonitorPower::X11MonitorPower(WindowSystem& windows, Dpms& dpms,
   PutBackPowerSavingLeftOff(record, dpms_);
 }
 
-X11MonitorPower::~X11MonitorPower() { AllowPowerSaving(true); }
+X11MonitorPower::~X11MonitorPower() {
+  AllowPowerSaving(true);
+}
 
 void X11MonitorPower::AllowPowerSaving(bool allow) {
   if (!allow && !dpms_held_off_ && dpms_.Capable() && dpms_.Enabled()) {
