@@ -15,13 +15,18 @@ trap 'end_bus_services; kill -KILL "${PIDS[@]}" $(ours) 2>/dev/null || true; kil
 # A desktop's session services started on a test's own bus stay out of its home: no gvfs (whose
 # FUSE daemon would mount a folder in it), no volume monitors.
 export GIO_USE_VFS=local GIO_USE_VOLUME_MONITOR=unix GVFS_DISABLE_FUSE=1
-# Ends what a session bus of the test's own started (services outlive their bus) and unmounts
-# what they mounted in $WORK; a bus's services are known by the starter address it gives them.
+# Ends what was started by the session buses the test started itself (services outlive their bus)
+# and unmounts what they mounted in $WORK; a bus's services are known by the starter address it gives
+# them. A bus the test did not start (the desktop's) is never touched. own_bus ADDRESS: one of them.
+OWN_BUSES=()
+own_bus() { OWN_BUSES+=("$1"); }
 end_bus_services() {
-  local pid mount pids=()
-  [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || return 0
+  local pid mount bus pids=()
+  [ ${#OWN_BUSES[@]} -gt 0 ] || return 0
   for pid in $(ls /proc | grep -x '[0-9]*'); do
-    grep -qzxF "DBUS_STARTER_ADDRESS=$DBUS_SESSION_BUS_ADDRESS" "/proc/$pid/environ" 2>/dev/null && pids+=("$pid")
+    for bus in "${OWN_BUSES[@]}"; do
+      grep -qzxF "DBUS_STARTER_ADDRESS=$bus" "/proc/$pid/environ" 2>/dev/null && pids+=("$pid")
+    done
   done
   for mount in $(findmnt -rn -o TARGET | grep -F "$WORK/" | sort -r); do
     fusermount3 -u -z "$mount" 2>/dev/null || umount -l "$mount" 2>/dev/null || true

@@ -12,6 +12,7 @@ if [ -z "${LARKSPILL_SAVER_FOLDER:-}" ]; then
   exit 77
 fi
 source "$(dirname "$0")/lib.sh"
+own_bus "$DBUS_SESSION_BUS_ADDRESS"  # dbus-run-session's, above
 start_display 800x600x24
 
 # The saver folder with the program in it, the desktop entry as installed, the theme chosen.

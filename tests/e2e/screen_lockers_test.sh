@@ -70,7 +70,7 @@ xset s off
 # The login manager (a stand-in on a private system bus) announces a lock of another session, or
 # another client sends its signals: nothing;
 # of ours, or the system going to sleep: the saver ends, before the locker xss-lock would start.
-eval "$(dbus-launch --sh-syntax)" && PIDS+=("$DBUS_SESSION_BUS_PID")
+eval "$(dbus-launch --sh-syntax)" && PIDS+=("$DBUS_SESSION_BUS_PID") && own_bus "$DBUS_SESSION_BUS_ADDRESS"
 export DBUS_SYSTEM_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS
 unset DBUS_SESSION_BUS_ADDRESS
 bg /usr/bin/python3 "$(dirname "$0")/stand_in_logind.py" >"$WORK/logind"
