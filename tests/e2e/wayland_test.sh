@@ -13,6 +13,7 @@ nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups env -u DISPLAY XDG_RU
   { echo "SKIPPED: the build is out of an ordinary user's reach"; exit 77; }
 printf '%s\n' 'xwayland disable' 'output HEADLESS-1 resolution 800x600 position 0 0' \
   'output HEADLESS-2 resolution 1600x1200 position 800 0 scale 2' 'output HEADLESS-3 resolution 640x480 position 1600 0' \
+  'bar {' 'position top' 'status_command echo panel' 'colors {' 'background #ff00ff' 'statusline #ff00ff' '}' '}' \
   >"$WORK/wl-home/sway.conf"
 bg "${nobody[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
   WLR_RENDERER_ALLOW_SOFTWARE=1 sway -c "$WORK/wl-home/sway.conf" >"$WORK/sway.log" 2>&1
@@ -61,17 +62,21 @@ scene_at 800 0 800 600
 hand key
 ends_with 0 "a key"
 
-# Over full-screen windows too: one that was full screen before it, or went full screen after it.
+# Over full-screen windows too: one that was full screen before it, or went full screen after it;
+# over the panel (swaybar, on the outputs without that window), not beside it.
 # The scale-2 output shows the whole scene at its place and size, as the scale-1 one does.
 red_on_screen() { convert "$WORK/wl.png" -fill black +opaque '#ff0000' -fill white -opaque '#ff0000' -format '%[fx:int(mean*w*h)]' info:; }
 as_nobody swaymsg '[app_id=foot] fullscreen enable' >/dev/null
 sleep 0.5
 shot fullscreen-before
 [ "$(red_on_screen)" -gt 1000 ] || fail "no full-screen window to test with"
+panel_on_screen() { convert "$WORK/wl.png" -fill black +opaque '#ff00ff' -fill white -opaque '#ff00ff' -format '%[fx:int(mean*w*h)]' info:; }
+[ "$(panel_on_screen)" -gt 1000 ] || fail "no panel (swaybar) to test with"
 start_saver
 sleep 2
 shot over-fullscreen
 [ "$(red_on_screen)" -eq 0 ] || fail "a window full screen before the saver shows over it"
+[ "$(panel_on_screen)" -eq 0 ] || fail "the panel shows beside the saver"
 difference=$(convert "$WORK/wl.png" -crop 800x600+0+0 +repage -resize '40x30!' \( "$WORK/wl.png" -crop 800x600+800+0 +repage -resize '40x30!' \) \
   -compose difference -composite -format '%[fx:int(mean*1000)]' info:)
 [ "$difference" -lt 40 ] || fail "the scale-2 output does not show the scene as the scale-1 one does (difference $difference)"
