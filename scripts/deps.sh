@@ -13,6 +13,7 @@ LARKSPILL_PACKAGES=(
   clang libclang-rt-14-dev
   xscreensaver mate-screensaver dbus-x11 lintian strace
   i3lock suckless-tools python3-dbus python3-gi
+  gvfs-fuse gvfs-daemons pipewire  # a desktop's session services, which the tests must keep out
 )
 
 install_deps() {

@@ -137,12 +137,13 @@ const SettingKey& Setting(Key key) {
   return kKeys[static_cast<size_t>(key)];
 }
 
-void WriteFirstRunValues(SettingsStore& store) {
+namespace {
+
+// Writes every first-run value, marker last; with `keep_present` an entry already in the store
+// stays as it is (the marker is always written).
+void WriteFirstRunEntries(SettingsStore& store, bool keep_present) {
   std::vector<SettingsStore::Entry> entries;
   entries.reserve(std::size(kKeys));
-  // After a reading problem an absent entry may be one the user wrote that could not be read:
-  // the first-run values then only fill what is absent, and the marker is set.
-  const bool keep_present = !store.ReadCleanly();
   for (const SettingKey& k : kKeys) {
     const bool marker = &k == &kKeys[std::size(kKeys) - 1];
     entries.push_back({k.first_run_section, k.first_run_key, k.first_run, keep_present && !marker});
@@ -150,8 +151,23 @@ void WriteFirstRunValues(SettingsStore& store) {
   store.SaveSettings(kAppName, entries);
 }
 
+}  // namespace
+
+void WriteFirstRunValues(SettingsStore& store) {
+  // After a reading problem an absent entry may be one the user wrote that could not be read:
+  // the first-run values then only fill what is absent, and the marker is set.
+  WriteFirstRunEntries(store, !store.ReadCleanly());
+}
+
 void WriteFirstRunValuesIfNew(SettingsStore& store) {
-  if (ReadInteger(store, Reader::Saver, Key::FirstRunMarker) != 2) WriteFirstRunValues(store);
+  const SettingKey& marker = Setting(Key::FirstRunMarker);
+  if (store.GetSetting(kAppName, marker.section, marker.key, kAbsent) == kAbsent) {
+    // No marker at all: a fresh store, or a file written by hand. Either way what is there is
+    // the user's, so the first-run values only fill the gaps.
+    WriteFirstRunEntries(store, true);
+  } else if (ReadInteger(store, Reader::Saver, Key::FirstRunMarker) != 2) {
+    WriteFirstRunValues(store);
+  }
 }
 
 std::string ReadText(SettingsStore& store, Reader reader, Key key) {

@@ -80,9 +80,10 @@ const SettingKey& Setting(Key key);
 // Writes every first-run value, in table order, marker last, as one write where the store can.
 void WriteFirstRunValues(SettingsStore& store);
 
-// Writes the first-run values unless the store holds the first-run marker: the first thing the
-// saver and the dialog each do, so that whichever starts first writes them, once, and a choice
-// made in the dialog before the saver's first start survives it.
+// Writes the first-run values unless the store holds the first-run marker 2: the first thing the
+// saver and the dialog each do, so that whichever starts first writes them, once. Without any
+// marker (a fresh store, or a file written by hand) only absent keys get their first-run value,
+// so nothing the user wrote is lost; a marker other than 2 asks for every first-run value.
 void WriteFirstRunValuesIfNew(SettingsStore& store);
 
 enum class Reader { Saver, Dialog };

@@ -14,6 +14,7 @@
 
 #include "os/paths.h"
 #include "platform/system/instance_lock.h"
+#include "platform/x11/power_saving_record.h"
 #include "platform/x11/preview_window.h"
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_host_window.h"
@@ -107,6 +108,11 @@ int Run(int argc, char** argv) {
                    display != nullptr ? display : "DISPLAY is not set",
                    display != nullptr ? " cannot be opened" : "");
       return static_cast<int>(kExitNoDisplay);
+    }
+    if (on_x11) {
+      // DPMS's time-outs that a killed saver left off come back as the user opens the dialog.
+      XlibDpms dpms;
+      PutBackPowerSavingLeftOff(PowerSavingRecordPath(runtime_dir), dpms);
     }
     void* module = dlopen(LARKSPILL_DIALOG_MODULE, RTLD_NOW | RTLD_LOCAL);
     auto run =

@@ -146,8 +146,12 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     if (auto wayland = WaylandScreens::Connect()) display.UseWayland(std::move(wayland));
   }
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
-  // The X server may go away at any moment from here on; the sounds stop with it.
-  SetXConnectionLostAction([&sound] { sound.StopAllSounds(); });
+  // The X server may go away at any moment from here on; the sounds stop with it, and so does
+  // its DPMS state, which a later start must then not put back.
+  SetXConnectionLostAction([&sound] {
+    sound.StopAllSounds();
+    ForgetPowerSavingNoteOfALostServer();
+  });
   struct ForgetLostAction {
     ~ForgetLostAction() { SetXConnectionLostAction(nullptr); }
   } forget_lost_action;
@@ -172,6 +176,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   // In its own window the saver keeps or gives up the monitor as PwrSave says; under a host
   // the host decides. The desktop's own handling of a power-off that passes is to leave the
   // monitor dark, which it already is when we hear of it.
+  std::optional<XlibDpms> dpms;
   std::optional<X11MonitorPower> power;
   std::optional<PowerWatch> power_watch;
   // Under a host the host is the screen locker; in its own windows the saver hears the login
@@ -179,7 +184,8 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   std::optional<LoginSessionWatch> login;
   if (!hosted) {
     login.emplace();
-    power.emplace(windows);
+    dpms.emplace();
+    power.emplace(windows, *dpms, PowerSavingRecordPath(runtime_dir));
     power_watch.emplace(window, *power);
   }
 

@@ -11,7 +11,30 @@ mkdir -p "$XDG_CONFIG_HOME" "$shots" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 TITLE="Larkspill -  Get DirectX" DIALOG="Larkspill Control Box  Freeware for personal use" PIDS=()
 # Every Larkspill this test started, a message box's forked child included (they share $WORK).
 ours() { local pid; for pid in $(pgrep -x larkspill); do grep -qzF "XDG_RUNTIME_DIR=$WORK/run" "/proc/$pid/environ" 2>/dev/null && echo "$pid"; done; true; }
-trap 'kill -KILL "${PIDS[@]}" $(ours) 2>/dev/null || true; kill ${XVFB_PID:-} 2>/dev/null || true; rm -rf "$WORK"' EXIT
+trap 'end_bus_services; kill -KILL "${PIDS[@]}" $(ours) 2>/dev/null || true; kill ${XVFB_PID:-} 2>/dev/null || true; rm -rf "$WORK"' EXIT
+# A desktop's session services started on a test's own bus stay out of its home: no gvfs (whose
+# FUSE daemon would mount a folder in it), no volume monitors.
+export GIO_USE_VFS=local GIO_USE_VOLUME_MONITOR=unix GVFS_DISABLE_FUSE=1
+# Ends what was started by the session buses the test started itself (services outlive their bus)
+# and unmounts what they mounted in $WORK; a bus's services are known by the starter address it gives
+# them. A bus the test did not start (the desktop's) is never touched. own_bus ADDRESS: one of them.
+OWN_BUSES=()
+own_bus() { OWN_BUSES+=("$1"); }
+end_bus_services() {
+  local pid mount bus pids=()
+  [ ${#OWN_BUSES[@]} -gt 0 ] || return 0
+  for pid in $(ls /proc | grep -x '[0-9]*'); do
+    for bus in "${OWN_BUSES[@]}"; do
+      grep -qzxF "DBUS_STARTER_ADDRESS=$bus" "/proc/$pid/environ" 2>/dev/null && pids+=("$pid")
+    done
+  done
+  for mount in $(findmnt -rn -o TARGET | grep -F "$WORK/" | sort -r); do
+    fusermount3 -u -z "$mount" 2>/dev/null || umount -l "$mount" 2>/dev/null || true
+  done
+  [ ${#pids[@]} -gt 0 ] || return 0
+  kill -TERM "${pids[@]}" 2>/dev/null || true
+  until_ok 2 eval '! kill -0 "${pids[@]}" 2>/dev/null' || kill -KILL "${pids[@]}" 2>/dev/null || true
+}
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 start_display() { kill ${XVFB_PID:-} 2>/dev/null || true; start_xvfb "$@"; export DISPLAY="$XVFB_DISPLAY"; }  # in place of the last

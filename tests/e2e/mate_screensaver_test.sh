@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real mate-screensaver: `--activate` starts Larkspill showing the scene, `--deactivate` ends it.
 if [ -z "${LARKSPILL_SAVER_FOLDER:-}" ]; then
+  export GIO_USE_VFS=local GIO_USE_VOLUME_MONITOR=unix GVFS_DISABLE_FUSE=1  # no gvfs on the bus below
   # This build in its saver folder by a private mount (else, on CI, a link for the test); its own bus.
   if unshare -m --propagation private true 2>/dev/null; then
     LARKSPILL_SAVER_FOLDER=bind exec unshare -m --propagation private dbus-run-session -- bash "$0"
@@ -11,6 +12,7 @@ if [ -z "${LARKSPILL_SAVER_FOLDER:-}" ]; then
   exit 77
 fi
 source "$(dirname "$0")/lib.sh"
+own_bus "$DBUS_SESSION_BUS_ADDRESS"  # dbus-run-session's, above
 start_display 800x600x24
 
 # The saver folder with the program in it, the desktop entry as installed, the theme chosen.

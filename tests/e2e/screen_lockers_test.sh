@@ -67,9 +67,10 @@ until_ok 8 eval '[ "$(xssstate -s)" = on ]' || fail "the X screen saver never tu
 ends_with 0 "the X screen saver turning on" 2
 xset s off
 
-# The login manager (a stand-in on a private system bus) announces a lock of another session: nothing;
+# The login manager (a stand-in on a private system bus) announces a lock of another session, or
+# another client sends its signals: nothing;
 # of ours, or the system going to sleep: the saver ends, before the locker xss-lock would start.
-eval "$(dbus-launch --sh-syntax)" && PIDS+=("$DBUS_SESSION_BUS_PID")
+eval "$(dbus-launch --sh-syntax)" && PIDS+=("$DBUS_SESSION_BUS_PID") && own_bus "$DBUS_SESSION_BUS_ADDRESS"
 export DBUS_SYSTEM_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS
 unset DBUS_SESSION_BUS_ADDRESS
 bg /usr/bin/python3 "$(dirname "$0")/stand_in_logind.py" >"$WORK/logind"
@@ -78,6 +79,10 @@ for announcement in "USR1 ours" "USR2 sleep"; do
   start_shown /s
   sleep 1.5
   kill -HUP "$LOGIND"  # a lock of another session
+  runs_after 1
+  # The same announcements from any other client on the bus than the login manager: nothing.
+  dbus-send --bus="$DBUS_SYSTEM_BUS_ADDRESS" --type=signal /org/freedesktop/login1/session/_31 org.freedesktop.login1.Session.Lock
+  dbus-send --bus="$DBUS_SYSTEM_BUS_ADDRESS" --type=signal /org/freedesktop/login1 org.freedesktop.login1.Manager.PrepareForSleep boolean:true
   runs_after 1
   kill -"${announcement% *}" "$LOGIND"
   ends_with 0 "the login manager's ${announcement#* } announcement" 1
@@ -98,5 +103,17 @@ if start_xscreensaver 'mode:\tblank' 'timeout:\t0:30:00' 'lock:\tTrue' 'lockTime
   xscreensaver-command -time | grep -q 'screen locked' || fail "xscreensaver did not lock: $(xscreensaver-command -time)"
 else
   echo "xscreensaver's lock not tried: no user namespace, and the build is out of an ordinary user's reach"
+fi
+# On two monitors a locker puts a window on each (i3lock and swaylock do): one over the second
+# monitor alone is a lock as well.
+kill "$XVFB_PID" 2>/dev/null || true
+if start_two_monitor_display; then
+  start_shown /s
+  sleep 2
+  start_host 800 600 Locker override 800,0
+  ends_with 0 "a locker's window over the second monitor" 2
+  host_destroy
+else
+  echo "two monitors not tried: Xorg with the dummy driver cannot run here"
 fi
 echo "screen lockers: ok"

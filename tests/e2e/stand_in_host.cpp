@@ -1,6 +1,6 @@
 // A stand-in host or preview pane: a grey window that prints its id ("0x1a00001 27262977") once
 // mapped, with "focus" takes the focus (with "override" is override-redirect, with "input-only" is one
-// nothing can draw into), and is destroyed in order on SIGTERM or SIGINT. With --grab, another client
+// nothing can draw into; a further X,Y puts it there), and is destroyed in order on SIGTERM or SIGINT. With --grab, another client
 // holding the keyboard and pointer for SECONDS, ending with 0 when it got both. With --cursor, says
 // whether the pointer's cursor is "hidden" (every pixel clear) or "shown".
 #include <X11/Xlib.h>
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   }
   const int width = argc > 2 ? std::atoi(argv[1]) : 0, height = argc > 2 ? std::atoi(argv[2]) : 0;
   if (!grab && (width < 1 || height < 1)) {
-    std::fprintf(stderr, "usage: stand_in_host WIDTH HEIGHT [TITLE [focus|override|input-only]]"
+    std::fprintf(stderr, "usage: stand_in_host WIDTH HEIGHT [TITLE [focus|override|input-only [X,Y]]]"
                          " | --grab [SECONDS] | --cursor\n");
     return 2;
   }
@@ -52,10 +52,12 @@ int main(int argc, char** argv) {
   action.sa_handler = [](int) { g_end = 1; };
   for (int signal : {SIGTERM, SIGINT}) sigaction(signal, &action, nullptr);
   const bool input_only = argc > 4 && std::string_view(argv[4]) == "input-only";
+  int x = 0, y = 0;
+  if (argc > 5) std::sscanf(argv[5], "%d,%d", &x, &y);
   const Window window =  // grey, so that whatever a client draws into it stands out
-      input_only ? XCreateWindow(display, root, 0, 0, unsigned(width), unsigned(height), 0, 0,
+      input_only ? XCreateWindow(display, root, x, y, unsigned(width), unsigned(height), 0, 0,
                                  InputOnly, CopyFromParent, 0, nullptr)
-                 : XCreateSimpleWindow(display, root, 0, 0, unsigned(width), unsigned(height), 0,
+                 : XCreateSimpleWindow(display, root, x, y, unsigned(width), unsigned(height), 0,
                                        0, 0x808080);
   XStoreName(display, window, argc > 3 ? argv[3] : "Stand-in host");
   if (argc > 4 && std::string_view(argv[4]) == "override") {  // as lockers' and savers' windows are

@@ -1,6 +1,6 @@
 // The tests' hands on a Wayland compositor: one virtual keyboard and one virtual pointer, kept for
 // as long as it runs (one-shot devices get lost on some compositors). Reads commands on its
-// standard input, one a line: "key", "move DX DY", "button", "wheel"; answers each with "ok" once
+// standard input, one a line: "key", "move DX DY", "button", "wheel [up|left|right]"; answers each with "ok" once
 // the compositor has had it. Prints "ready" first.
 #include <linux/input-event-codes.h>
 #include <sys/mman.h>
@@ -93,8 +93,15 @@ int main() {
       zwlr_virtual_pointer_v1_button(pointer, time, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
       zwlr_virtual_pointer_v1_button(pointer, time, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
       zwlr_virtual_pointer_v1_frame(pointer);
-    } else if (command == "wheel") {
-      zwlr_virtual_pointer_v1_axis(pointer, time, WL_POINTER_AXIS_VERTICAL_SCROLL, wl_fixed_from_int(10));
+    } else if (command == "wheel") {  // "wheel" is down; "wheel up", "wheel left", "wheel right"
+      std::string direction;
+      words >> direction;
+      const bool across = direction == "left" || direction == "right";
+      const int amount = direction == "up" || direction == "left" ? -10 : 10;
+      zwlr_virtual_pointer_v1_axis(
+          pointer, time,
+          across ? WL_POINTER_AXIS_HORIZONTAL_SCROLL : WL_POINTER_AXIS_VERTICAL_SCROLL,
+          wl_fixed_from_int(amount));
       zwlr_virtual_pointer_v1_frame(pointer);
     } else {
       continue;

@@ -4,7 +4,8 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/sway.sh"
 start_sway 'output HEADLESS-1 resolution 800x600 position 0 0' \
-  'output HEADLESS-2 resolution 1600x1200 position 800 0 scale 2' 'output HEADLESS-3 resolution 640x480 position 1600 0'
+  'output HEADLESS-2 resolution 1600x1200 position 800 0 scale 2' 'output HEADLESS-3 resolution 640x480 position 1600 0' \
+  'bar {' 'position top' 'status_command echo panel' 'colors {' 'background #ff00ff' 'statusline #ff00ff' '}' '}'
 as_nobody swaymsg create_output >/dev/null
 until_ok 5 eval '[ "$(as_nobody swaymsg -t get_outputs | grep -c "\"name\": \"HEADLESS")" -eq 2 ]' || fail "no second output"
 start_hands
@@ -36,6 +37,34 @@ scene_at 800 0 800 600
 hand key
 ends_with 0 "a key"
 
+# Over full-screen windows too: one that was full screen before it, or went full screen after it;
+# over the panel (swaybar, on the outputs without that window), not beside it.
+# The scale-2 output shows the whole scene at its place and size, as the scale-1 one does.
+red_on_screen() { convert "$WORK/wl.png" -fill black +opaque '#ff0000' -fill white -opaque '#ff0000' -format '%[fx:int(mean*w*h)]' info:; }
+as_nobody swaymsg '[app_id=foot] fullscreen enable' >/dev/null
+sleep 0.5
+shot fullscreen-before
+[ "$(red_on_screen)" -gt 1000 ] || fail "no full-screen window to test with"
+panel_on_screen() { convert "$WORK/wl.png" -fill black +opaque '#ff00ff' -fill white -opaque '#ff00ff' -format '%[fx:int(mean*w*h)]' info:; }
+[ "$(panel_on_screen)" -gt 1000 ] || fail "no panel (swaybar) to test with"
+start_saver
+sleep 2
+shot over-fullscreen
+[ "$(red_on_screen)" -eq 0 ] || fail "a window full screen before the saver shows over it"
+[ "$(panel_on_screen)" -eq 0 ] || fail "the panel shows beside the saver"
+difference=$(convert "$WORK/wl.png" -crop 800x600+0+0 +repage -resize '40x30!' \( "$WORK/wl.png" -crop 800x600+800+0 +repage -resize '40x30!' \) \
+  -compose difference -composite -format '%[fx:int(mean*1000)]' info:)
+[ "$difference" -lt 40 ] || fail "the scale-2 output does not show the scene as the scale-1 one does (difference $difference)"
+term_ends "over a full-screen window"
+as_nobody swaymsg '[app_id=foot] fullscreen disable' >/dev/null
+start_saver
+sleep 1.5
+as_nobody swaymsg '[app_id=foot] fullscreen enable' >/dev/null
+sleep 1
+shot fullscreen-after
+[ "$(red_on_screen)" -eq 0 ] || fail "a window gone full screen after the saver shows over it"
+term_ends "a window gone full screen"
+
 # An output added while it runs is covered; the MouseSens-th pointer move (4) ends it.
 start_saver
 sleep 1.5
@@ -48,10 +77,15 @@ runs_after 0.5
 hand move 5 5
 ends_with 0 "the fourth pointer move"
 
-# A button ends it; so does SIGTERM, by the signal.
+# A button ends it, and so does the wheel turned any way; so does SIGTERM, by the signal.
 start_saver
 hand button
 ends_with 0 "a button"
+for direction in down up left right; do
+  start_saver
+  hand wheel $direction
+  ends_with 0 "the wheel turned $direction"
+done
 start_saver
 term_ends "SIGTERM"
 

@@ -9,3 +9,8 @@ larkspill_add_test(NAME frame_composer_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_composer_test.cpp
   LIBS larkspill_platform_display
   LABEL unit)
+# The frame pacing's rate, whatever the display reports.
+larkspill_add_test(NAME frame_pacer_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_pacer_test.cpp
+  LIBS larkspill_platform_display
+  LABEL unit)

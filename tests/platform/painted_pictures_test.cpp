@@ -14,6 +14,7 @@
 #include <numeric>
 #include <set>
 #include <tuple>
+#include <vector>
 
 namespace larkspill {
 namespace {
@@ -136,7 +137,7 @@ TEST_F(PaintedPicturesTest, OnlyASoundFolderIsOffered) {
   Painter("");
   // What is done to the root $R or the painted folder $F (nothing: the display refuses it); where
   // the problem is said to be (the root, the folder, or a in it), and what it is.
-  const std::tuple<std::string, std::string, std::string> cases[] = {
+  std::vector<std::tuple<std::string, std::string, std::string>> cases = {
       {"true", "", ""},
       {"mv $R $R.x && ln -s $R.x $R", "R", " is a link"},
       {"mv $F $F.x && ln -s $F.x $F", "F", " is a link"},
@@ -145,6 +146,11 @@ TEST_F(PaintedPicturesTest, OnlyASoundFolderIsOffered) {
       {"chmod 770 $F", "F", " may be written by other users"},
       {"chmod 702 $R", "R", " may be written by other users"},
       {"", "", "UK01.BMP is no picture"}};
+  if (::geteuid() == 0) {  // only root can hand the cache, or a picture in it, to another user
+    cases.insert(cases.end(), {{"chown 65534 $R", "R", " belongs to another user"},
+                               {"chown 65534 $F", "F", " belongs to another user"},
+                               {"touch $F/a && chown 65534 $F/a", "F/a", " belongs to another user"}});
+  }
   for (const auto& [command, where, why] : cases) {
     fs::remove_all(cache_);
     PaintedPictures pictures(cache_, painter_);

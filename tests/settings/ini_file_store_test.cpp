@@ -301,21 +301,52 @@ TEST_F(IniFileStoreTest, LockWaitsEndOnAnEndSignalOrAfterAFewSeconds) {
   EXPECT_FALSE(fs::exists(path_));
 }
 
-TEST_F(IniFileStoreTest, FirstRunValuesNeverReplaceWhatCouldNotBeRead) {
-  const std::pair<const char*, const char*> cases[] = {  // a file; its MouseSens and Birds after
+TEST_F(IniFileStoreTest, AWriteWaitsForAnotherProgramsLockAndLandsOnceItIsLetGo) {
+  Fresh(nullptr);
+  int locked[2];
+  ASSERT_EQ(pipe(locked), 0);
+  const pid_t other = fork();
+  if (other == 0) {  // another program holding the lock for a second, as a slow editor might
+    const int held = open((path_.string() + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+    if (flock(held, LOCK_EX) != 0) _exit(1);
+    (void)!write(locked[1], "l", 1);
+    sleep(1);
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(locked[0], &byte, 1), 1);
+  close(locked[0]), close(locked[1]);
+  IniFileStore store(path_);
+  store.SaveSetting(kAppName, "two", "Message", "written after the wait");
+  int status = 0;
+  waitpid(other, &status, 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(store.WhyCannotSave(), "");
+  IniFileStore fresh(path_);
+  EXPECT_EQ(Get(fresh, {"two/message"}), "written after the wait");
+}
+
+TEST_F(IniFileStoreTest, FirstRunValuesNeverReplaceWhatTheUserWroteOrWhatCouldNotBeRead) {
+  const std::pair<const char*, const char*> cases[] = {  // a file; its values after a first start
+      // Written by hand, with no marker: every value stays, absent ones are filled.
+      {"[One]\nWaterfall1=0\nMouseSens=2\n[Two]\nMessage=Gone fishing\n", "0|2|1|Gone fishing"},
       // A broken header hides the marker: the user's values stay, absent ones are filled.
-      {"[One]\nMouseSens=2\n[System\nSetReg=2\n", "2|1"},
+      {"[One]\nMouseSens=2\n[System\nSetReg=2\n", "1|2|1|Place a Message Here"},
       // A bad line: what was read stays, but the marker is set, so this happens once.
-      {"[One]\nMouseSens=2\nBirds=0\nnot a setting\n[System]\nSetReg=3\n", "2|0"},
+      {"[One]\nMouseSens=2\nBirds=0\nnot a setting\n[System]\nSetReg=3\n",
+       "1|2|0|Place a Message Here"},
       // Read cleanly, with a marker that is not 2: every first-run value is written.
-      {"[One]\nMouseSens=2\nBirds=0\n[System]\nSetReg=3\n", "4|1"}};
+      {"[One]\nWaterfall1=0\nMouseSens=2\nBirds=0\n[Two]\nMessage=Gone fishing\n"
+       "[System]\nSetReg=3\n",
+       "1|4|1|Place a Message Here"}};
   for (const auto& [text, values] : cases) {
     SCOPED_TRACE(text);
     Fresh(text);
     IniFileStore store(path_);
     WriteFirstRunValuesIfNew(store);
     IniFileStore fresh(path_);
-    EXPECT_EQ(Get(fresh, {"one/mousesens", "one/birds", "two/volumewater", "system/setreg"}),
+    EXPECT_EQ(Get(fresh, {"one/waterfall1", "one/mousesens", "one/birds", "two/message",
+                          "two/volumewater", "system/setreg"}),
               values + std::string("|-911|2"));
   }
 }

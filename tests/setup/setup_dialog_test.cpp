@@ -2,6 +2,8 @@
 #include "setup/setup_dialog.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
 #include <fontconfig/fontconfig.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -478,6 +480,87 @@ class SetupDialogTest : public QObject {
     for (int fd : queued) ::close(fd);
     ::close(listener), ::close(claim);
     QCOMPARE(status, W_EXITCODE(static_cast<int>(SingleDialog::Start::NoAnswer), 0));
+  }
+
+  // Another user's dialog is never taken for this user's, and this user's dialog never answers
+  // another user's start, even where the folder and the socket let the other user in.
+  void anotherUsersDialogOrStartIsNeitherAskedNorAnswered() {
+    if (::geteuid() != 0) QSKIP("acting as another user needs root");
+    const uid_t nobody = 65534;
+    auto become_nobody = [nobody] {
+      if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
+          ::setresuid(nobody, nobody, nobody) != 0)
+        _exit(9);
+    };
+    QTemporaryDir dir;
+    QVERIFY(::chmod(qPrintable(dir.path()), 0777) == 0);
+    sockaddr_un address{AF_UNIX, {}};
+    qstrncpy(address.sun_path, qPrintable(dir.filePath("larkspill-dialog.socket")),
+             sizeof(address.sun_path));
+    auto* at = reinterpret_cast<const sockaddr*>(&address);
+
+    // Nobody's dialog, claiming the folder's dialog socket and saying yes to anything.
+    int ready[2];
+    QVERIFY(::pipe(ready) == 0);
+    const pid_t theirs = ::fork();
+    if (theirs == 0) {
+      ::alarm(10);
+      become_nobody();
+      const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      if (::bind(listener, at, sizeof(address)) != 0 || ::listen(listener, 4) != 0) _exit(8);
+      ::chmod(address.sun_path, 0666);
+      (void)!::write(ready[1], "r", 1);
+      for (;;) {
+        const int client = ::accept(listener, nullptr, nullptr);
+        char question[16];
+        (void)!::read(client, question, sizeof(question));
+        ::send(client, "ok\n", 3, MSG_NOSIGNAL);
+        ::close(client);
+      }
+    }
+    char byte = 0;
+    QCOMPARE(::read(ready[0], &byte, 1), ssize_t{1});
+    // This user's start, finding the claim held: it does not take their yes for its dialog's.
+    const int claim =
+        ::open(qPrintable(dir.filePath("larkspill-dialog.lock")), O_RDWR | O_CREAT, 0600);
+    QVERIFY(::flock(claim, LOCK_EX) == 0);
+    const pid_t asker = ::fork();
+    if (asker == 0) {
+      ::alarm(5);
+      SingleDialog later(dir.path().toStdString());
+      _exit(static_cast<int>(later.Claim(std::chrono::milliseconds(300))));
+    }
+    int status = 0;
+    ::waitpid(asker, &status, 0);
+    ::kill(theirs, SIGKILL), ::waitpid(theirs, nullptr, 0);
+    ::close(claim);
+    QCOMPARE(status, W_EXITCODE(static_cast<int>(SingleDialog::Start::NoAnswer), 0));
+
+    // This user's dialog, its socket opened to all: nobody's start is not answered.
+    QFile::remove(dir.filePath("larkspill-dialog.socket"));
+    SingleDialog ours(dir.path().toStdString());
+    QCOMPARE(ours.Claim(std::chrono::milliseconds(100)), SingleDialog::Start::Open);
+    QObject owner;
+    int fronted = 0;
+    ours.Listen(&owner, [&fronted] { ++fronted; });
+    QVERIFY(::chmod(address.sun_path, 0666) == 0);
+    const pid_t their_start = ::fork();
+    if (their_start == 0) {
+      ::alarm(5);
+      become_nobody();
+      const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      if (::connect(socket, at, sizeof(address)) != 0) _exit(7);
+      ::send(socket, "front\n", 6, MSG_NOSIGNAL);  // the dialog may have hung up already
+      char reply[8] = {};
+      pollfd readable{socket, POLLIN, 0};
+      const bool answered = ::poll(&readable, 1, 1000) == 1 && ::read(socket, reply, 3) == 3;
+      _exit(answered ? 1 : 0);
+    }
+    bool ended = false;  // (the condition is looked at once more after it held)
+    QTRY_VERIFY(ended || (ended = ::waitpid(their_start, &status, WNOHANG) == their_start));
+    QCOMPARE(status, 0);
+    QCOMPARE(fronted, 0);
+    ::close(ready[0]), ::close(ready[1]);
   }
 
   // A high-density screen (the test runs again with QT_SCALE_FACTOR=2) shows a picture painted at

@@ -15,6 +15,8 @@ class FramePacer {
   void Start(int refresh);
   // Sleeps until the next frame may start.
   void Pace();
+  // The time between frame starts.
+  std::chrono::steady_clock::duration Period() const { return period_; }
 
   static constexpr auto kMaxEarly = std::chrono::milliseconds(1);
 

@@ -1,18 +1,22 @@
 #pragma once
 
+#include <filesystem>
+
+#include "platform/x11/dpms.h"
+#include "platform/x11/power_saving_record.h"
 #include "scene/monitor_power.h"
 #include "scene/window_system.h"
-
-typedef struct _XDisplay Display;
 
 namespace larkspill {
 
 // The monitor's power on X11, through DPMS. Keeping it on switches DPMS's own time-outs off for
 // the run and puts them back at the end; the X screen saver's idle clock, which screen lockers
-// wait on, is never held or reset.
+// wait on, is never held or reset. While the time-outs are off a note in the runtime folder says
+// so, and a saver that was killed has them put back by the next start.
 class X11MonitorPower : public MonitorPower {
  public:
-  explicit X11MonitorPower(WindowSystem& windows) : windows_(windows) {}
+  // `record`: where the note lives (PowerSavingRecordPath); empty keeps no note.
+  X11MonitorPower(WindowSystem& windows, Dpms& dpms, const std::filesystem::path& record);
   ~X11MonitorPower() override;
   X11MonitorPower(const X11MonitorPower&) = delete;
   X11MonitorPower& operator=(const X11MonitorPower&) = delete;
@@ -22,12 +26,9 @@ class X11MonitorPower : public MonitorPower {
   void ForceOn() override;
 
  private:
-  // A connection to a display whose monitors take DPMS commands.
-  bool Dpms();
-
   WindowSystem& windows_;
-  Display* display_ = nullptr;
-  bool tried_ = false;
+  Dpms& dpms_;
+  PowerSavingRecord record_;
   bool dpms_held_off_ = false;
 };
 
