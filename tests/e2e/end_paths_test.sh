@@ -38,8 +38,9 @@ awk '
 
 # A signal during start-up, or while the sound loader is stuck opening a FIFO, ends it as promptly.
 mkfifo "$WORK/audio.fifo"
+stuck_on_fifo() { grep -qs wait_for_partner /proc/"$APP_PID"/task/*/wchan; }  # a FIFO open with no reader
 for delay in 0.02 0.15 stuck; do
-  if [ $delay = stuck ]; then SDL_DISKAUDIOFILE="$WORK/audio.fifo" start_shown /s; sleep 1; else start_app /s; sleep $delay; fi
+  if [ $delay = stuck ]; then SDL_DISKAUDIOFILE="$WORK/audio.fifo" start_shown /s; wait_until 10 "the sound loader stuck on the FIFO" stuck_on_fifo; else start_app /s; sleep $delay; fi
   term_ends "SIGTERM after $delay" 1
 done
 
@@ -104,7 +105,7 @@ rm -rf "$partial" "$SETTINGS"
 # The preview in a pane says it in the same one line.
 for delay in 0.005 0.03 0.1 0.2 0.3 window preview; do
   start_display 800x600x24
-  if [ $delay = window ]; then start_shown /s; sleep 0.5
+  if [ $delay = window ]; then start_shown /s; wait_until 10 "the scene" expect_scene 0 0 800 600
   elif [ $delay = preview ]; then start_host 200 150 Pane; start_shown "/p$HOST_DEC" Preview
   else start_app /s; sleep "$delay"; fi
   kill "$XVFB_PID"

@@ -39,7 +39,7 @@ WATCHER=$!
 saver_count_is() { [ "$(pgrep -P "$WATCHER" -x larkspill | wc -l)" -eq "$1" ]; }
 until_ok 5 saver_count_is 1 || fail "no saver after GNOME's idle time: $(cat "$WORK/watcher.out")"
 grep -q "GNOME.s idle monitor" "$WORK/watcher.out" || fail "the watcher did not ask GNOME: $(cat "$WORK/watcher.out")"
-sleep 2
+sleep 2  # the saver must stay: an absence, nothing to wait for
 saver_count_is 1 || fail "the saver did not stay: $(cat "$WORK/watcher.out")"
 wait_window "$TITLE" 10 >/dev/null || fail "the saver shows no window on Xwayland"
 import -window root "$shots/gnome-saver.png" 2>/dev/null || true
@@ -50,7 +50,7 @@ until_ok 6 saver_count_is 1 || fail "no saver after the next idle stretch on GNO
 took=$((($(date +%s%N) - key_at) / 1000000))
 [ "$took" -ge 2500 ] || fail "a saver came back $took ms after the key, before the idle time"
 wait_window "$TITLE" 10 >/dev/null || fail "the second saver shows no window on Xwayland"
-sleep 1
+wait_until 10 "the focus on the second saver" eval '[ "$(xdotool getwindowfocus)" = "$(find_window "$TITLE")" ]'
 key
 until_ok 3 saver_count_is 0 || fail "the key did not end the second saver on GNOME"
 echo "gnome on idle: ok"

@@ -9,9 +9,10 @@ holds_the_screen() {
   # A later window taking the focus stays behind (no stand-in grey, which 16-bit colours never give),
   # and the focus comes back to the saver.
   start_shown /s
-  sleep 2
+  focused() { [ "$(xdotool getwindowfocus)" = "$WIN" ]; }
+  wait_until 10 "$setup: the scene, focused" eval 'expect_scene 0 0 800 600 && focused'
   start_host 800 600 "Intruder" focus
-  sleep 0.7
+  wait_until 5 "$setup: the focus back on the saver" focused
   [ "$(xdotool getwindowfocus)" = "$WIN" ] || fail "$setup: the saver did not take the focus back"
   grey_shown() {
     import -window root "$shot"
@@ -22,12 +23,12 @@ holds_the_screen() {
   [ "$(scene_of "$shot")" = 1 ] || fail "$setup: the scene is not shown"
   # Raised (not mapped) over the saver by another program, it goes behind again.
   xdotool windowraise "$HOST_HEX"
-  sleep 0.5
+  wait_until 5 "$setup: the saver back over the raised window" eval '! grey_shown'
   ! grey_shown || fail "$setup: a window raised over the saver stays over the scene"
   [ "$("$STAND_IN_HOST" --cursor)" = hidden ] || fail "$setup: the cursor shows over the saver"
   # Unmapped by another client, the saver's window comes back, focus and all.
   xdotool windowunmap "$WIN"
-  sleep 0.5
+  wait_until 5 "$setup: the saver's window mapped again" eval 'xwininfo -id "$WIN" | grep -q IsViewable && focused'
   xwininfo -id "$WIN" | grep -q IsViewable || fail "$setup: the saver's window stays unmapped"
   [ "$(xdotool getwindowfocus)" = "$WIN" ] || fail "$setup: the saver's window came back without the focus"
   xdotool key space
@@ -38,8 +39,8 @@ holds_the_screen() {
 
   # A grab with no full-screen window (an open menu) as the saver starts is waited out; a wheel turn
   # then ends it.
-  bg "$STAND_IN_HOST" --grab 1.5 >/dev/null
-  sleep 0.3
+  bg "$STAND_IN_HOST" --grab 1.5 >"$WORK/menu-grab"
+  wait_until 5 "$setup: the menu's grab" grep -q "keyboard 0 pointer 0" "$WORK/menu-grab"
   start_shown /s
   runs_after 2
   xdotool click 4
@@ -48,7 +49,7 @@ holds_the_screen() {
 
   # Another client destroys the saver's window: the display is lost, in order, said in one line.
   start_shown /s
-  sleep 1
+  wait_until 10 "$setup: the scene" expect_scene 0 0 800 600
   xdotool windowclose "$WIN"
   ends_with 3 "$setup: window closed"
   [ "$(grep -c '^larkspill:' "$WORK/stderr")" -eq 1 ] && grep -q 'display went away' "$WORK/stderr" ||

@@ -55,7 +55,7 @@ host_destroy
 # the screen's pixels), and a part that comes into sight shows the scene.
 start_host 16000 16000 "Host"
 LARKSPILL_TRACE=1 start_app --window-id "$HOST_HEX"
-sleep 1
+wait_drawn 400 300
 xdotool windowmove "$HOST_HEX" -7600 -7700
 wait_drawn 400 300 5
 expect_scene 200 150 400 300
@@ -70,7 +70,7 @@ corners=("0 0" "76 57" "152 0" "0 114" "152 114" "120 30")
 start_host 320 240 "Display Properties"
 focus_before=$(xdotool getwindowfocus 2>/dev/null || echo none)
 start_shown "/p$HOST_DEC" Preview
-sleep 0.5
+wait_until 10 "the preview's picture" picture_at "${corners[@]}"
 [ "$(host_children)" = "$(printf '0x%x' "$WIN")" ] || fail "the preview is not the pane's child"
 geometry_is "$WIN" "0,0 320x240"
 xprop -id "$WIN" WM_HINTS | grep -q 'input focus: False' || fail "the preview asks for the focus"
@@ -78,10 +78,10 @@ xprop -id "$WIN" WM_HINTS | grep -q 'input focus: False' || fail "the preview as
 picture_at "${corners[@]}"
 black "153 0" "0 115" "319 239"
 host_resize 100 80
-geometry_is "$WIN" "0,0 100x80"
-picture_at "99 79"
+wait_until 5 "the preview at 100x80" geometry_is "$WIN" "0,0 100x80"
+wait_until 5 "the picture at 100x80" picture_at "99 79"
 host_resize 400 300
-picture_at "${corners[@]}"
+wait_until 5 "the picture at 400x300" picture_at "${corners[@]}"
 black "399 299"
 # SIGTERM ends the preview, its window out of the pane; the pane destroyed ends /P ID with 0.
 term_ends "/p$HOST_DEC" 1
@@ -101,22 +101,23 @@ wait_drawn 200 100
 no_window_of_its_own XSCREENSAVER_WINDOW
 [ -z "$(host_children)" ] || fail "the saver put a window into the host's"
 for xy in "5 100" "395 100" "5 190" "395 10"; do wait_drawn $xy 1; done
-# Two pictures a second apart differ (the clock left out); pointer, buttons and keys leave it running.
+# Two pictures a moment apart differ (the clock left out); pointer, buttons and keys leave it running.
 import -window root -crop 260x170+70+25 "$WORK/one.png"
-sleep 1
+scene_moved() { local n; n=$(import -window root -crop 260x170+70+25 png:- | compare -metric AE "$WORK/one.png" - null: 2>&1 || true); [ "${n%% *}" -gt 50 ]; }
+wait_until 5 "a change in the scene" scene_moved
 changed=$(import -window root -crop 260x170+70+25 png:- | compare -metric AE "$WORK/one.png" - null: 2>&1 || true)
 [ "${changed%% *}" -gt 50 ] 2>/dev/null || fail "the scene is not moving ($changed pixels changed)"
-xdotool mousemove 100 50 sleep 0.1 mousemove 300 150 sleep 0.1 mousemove 50 20 sleep 0.1 mousemove 350 180
+for xy in "100 50" "300 150" "50 20" "350 180"; do xdotool mousemove $xy; done
 xdotool click 1 click 3
 xdotool key --window "$HOST_HEX" space Escape Return 2>/dev/null
 runs_after 1
 # It follows the host's window: bars above and below; black at 1 x 1; the scene again once there is room.
 host_resize 200 300
 wait_drawn 100 150
-black "100 5" "100 70" "100 230" "100 295"
+wait_until 5 "bars above and below" black "100 5" "100 70" "100 230" "100 295"
 host_resize 1 1
 runs_after 0.5
-black "0 0"
+wait_until 5 "black at 1 x 1" black "0 0"
 host_resize 400 200
 wait_drawn 200 100
 term_ends "XSCREENSAVER_WINDOW" 1
@@ -132,13 +133,15 @@ start_hosted() { start_host "$2" "$3" "$1"; SDL_DISKAUDIOFILE="$WORK/$1.raw" sta
 start_hosted left 800 600
 start_hosted right 800 600
 until_ok 10 eval 'plays left || plays right' || fail "neither saver plays"
-sleep 1.5
+# tried_sound PID: that saver has asked for the sound (the lock file held open, taken or not).
+tried_sound() { ls -l "/proc/$1/fd" 2>/dev/null | grep -q larkspill-sound.lock; }
+wait_until 10 "both savers asking for the sound" eval 'tried_sound $left && tried_sound $right'
 if plays left; then off=right; APP_PID=$left; else off=left; APP_PID=$right; fi
 [ ! -e "$WORK/$off.raw" ] || fail "both savers opened a sound device"
 term_ends "the saver playing" 1
 until_ok 10 plays $off || fail "the sound was not taken over when the saver playing it ended"
 start_hosted third 800 600
 wait_drawn 200 300
-sleep 1.5
+wait_until 10 "the third saver asking for the sound" tried_sound "$third"
 [ ! -e "$WORK/third.raw" ] || fail "a third saver opened a sound device while another plays"
 echo "host window: ok"

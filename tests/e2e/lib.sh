@@ -128,7 +128,7 @@ start_host() {
   HOST_PID=$! && until_ok 5 test -s "$WORK/host"
   read -r HOST_HEX HOST_DEC <"$WORK/host" || fail "the stand-in host did not start"
 }
-host_resize() { timeout 5 xdotool windowsize --sync "$HOST_HEX" "$1" "$2" && sleep 0.3 || fail "the host did not resize"; }
+host_resize() { timeout 5 xdotool windowsize --sync "$HOST_HEX" "$1" "$2" || fail "the host did not resize"; }
 # The host destroys its window in order and ends, or (kill) dies and the X server takes it.
 host_destroy() { kill -TERM "$HOST_PID"; wait "$HOST_PID" || fail "the stand-in host did not end cleanly"; }
 host_kill() { kill -KILL "$HOST_PID"; wait "$HOST_PID" 2>/dev/null || true; }
@@ -159,4 +159,15 @@ start_xscreensaver() {
   fi
   bg "${as_user[@]}" xscreensaver -no-splash -verbose >"$WORK/xscreensaver.log" 2>&1
   until_ok 5 xscreensaver-command -time >/dev/null 2>&1 || true
+}
+
+# wait_until SECONDS WHAT CHECK...: runs CHECK (apart, so it may be one that fails the test) every
+# 0.1 s until it passes; after SECONDS, fails saying WHAT never came, after the check's own words.
+wait_until() {
+  local seconds=$1 what=$2 end=$((SECONDS + $1))
+  shift 2
+  until ("$@") >/dev/null 2>&1; do
+    if [ "$SECONDS" -ge "$end" ]; then ("$@") >&2 || true; fail "$what did not come within $seconds s"; fi
+    sleep 0.1
+  done
 }

@@ -38,7 +38,7 @@ until_ok 5 mate-screensaver-command --query >/dev/null 2>&1 || true
 mate-screensaver-command --activate >/dev/null || fail "mate-screensaver-command --activate failed"
 
 until_ok 10 savers_are 1 || fail "$(on_display | wc -l) Larkspills, not 1"
-sleep 2
+wait_until 10 "the scene" expect_scene 0 0 800 600
 expect_scene 0 0 800 600
 [ -z "${LARKSPILL_SHOTS:-}" ] || import -window root "$LARKSPILL_SHOTS/mate-saver.png"
 grep -q 'No command set for job' "$WORK/mate.log" && fail "mate-screensaver found no command for Larkspill"

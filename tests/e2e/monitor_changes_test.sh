@@ -8,10 +8,10 @@ xrandr --newmode 800x600 0 800 800 800 800 600 600 600 600 && xrandr --addmode s
   xrandr -s 800x600 || fail "RandR could not make the screen 800x600"
 
 start_shown /s
-sleep 1
+wait_until 10 "the scene" expect_scene 0 0 800 600
 geometry_is "$WIN" "0,0 800x600"
 xrandr -s 1600x1200
-sleep 1
+wait_until 10 "the scene on the grown screen" expect_scene 1200 900 400 300
 expect_scene 1200 900 400 300
 WIN=$(find_window "$TITLE") || fail "no window after the screen grew; stderr: $(err)"
 geometry_is "$WIN" "0,0 1600x1200"

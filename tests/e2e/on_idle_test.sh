@@ -30,7 +30,8 @@ took=$((($(date +%s%N) - started) / 1000000))
 [ "$took" -ge 2500 ] && [ "$took" -le 5000 ] || fail "the saver came after $took ms, not 3 s"
 wait_window "$TITLE" 5 >/dev/null || fail "the saver shows no window: $(err)"
 grep -q "the X screen-saver extension" "$WORK/watcher.out" || fail "the watcher did not ask the X server: $(cat "$WORK/watcher.out")"
-sleep 1
+idle_for() { [ "$(xssstate -i)" -ge "$1" ]; }  # the X server's idle time, in ms
+wait_until 10 "4.5 s of idle" idle_for 4500
 saver_count_is 1 || fail "not one saver"
 
 # A key ends it; the watcher waits for the next idle stretch (from the key), then starts it again.
@@ -59,7 +60,7 @@ start_inhibiting_app
 key_to_saver
 until_ok 3 saver_count_is 0 || fail "a key did not end the saver"
 app inhibit
-sleep 7
+wait_until 15 "6 s of idle under the Inhibit" idle_for 6000
 saver_count_is 0 || fail "a saver came while a program held idle off"
 app uninhibit
 until_ok 5 saver_count_is 1 || fail "no saver within 5 s of UnInhibit"
@@ -68,7 +69,7 @@ until_ok 5 saver_count_is 1 || fail "no saver within 5 s of UnInhibit"
 key_to_saver
 until_ok 3 saver_count_is 0 || fail "a key did not end the saver"
 app inhibit
-sleep 5
+wait_until 15 "5 s of idle under the Inhibit" idle_for 5000
 saver_count_is 0 || fail "a saver came while a program held idle off"
 kill -KILL "$APP"
 until_ok 5 saver_count_is 1 || fail "no saver within 5 s of the inhibiting program's end"

@@ -2,7 +2,7 @@
 # The saver's life: first run, a second start, the dialog, files a person or a crash leaves, what it shows.
 source "$(dirname "$0")/lib.sh"
 start_display 800x600x24
-moves() { local x; for x in "$@"; do xdotool mousemove "$x" 100; sleep 0.2; done; }
+moves() { local x; for x in "$@"; do xdotool mousemove "$x" 100; done; }
 # second MODE: a second start while the first runs ends at once with 0, silently.
 second() { "$LARKSPILL" "$1" 2>"$WORK/second.err" & wait_exit $! 5; [ "$EXIT_STATUS" -eq 0 ] && [ ! -s "$WORK/second.err" ] || fail "second $1: $EXIT_STATUS $(cat "$WORK/second.err")"; }
 
@@ -35,7 +35,7 @@ kill "$over"
 run_on() {
   cp "$SETTINGS" "$WORK/before.ini"
   start_shown /s
-  sleep 1
+  wait_until 10 "$1: the scene" expect_scene 0 0 800 600
   moves "${@:2}"
   runs_after 0
   if [ $# -gt 1 ]; then moves 600 && ends_with 0 "$1: one more pointer move" 1; else term_ends "$1"; fi
@@ -56,7 +56,7 @@ run_on "hostile values" 100 200 300 400 500
 # A FIFO where the file should be: nothing waits for a writer, the scene shows; the FIFO stays.
 rm -f "$SETTINGS" && mkfifo "$SETTINGS"
 start_shown /s
-sleep 1.5
+wait_until 10 "FIFO: the scene" expect_scene 0 0 800 600
 expect_scene 0 0 800 600
 term_ends "FIFO" 1
 [ -p "$SETTINGS" ] && grep -q "not a regular file" "$WORK/stderr" || fail "FIFO: replaced or not reported; $(err)"
@@ -67,7 +67,7 @@ printf '[One]\nMouseSens=50\nScroll=3\n' | write_settings
 chmod 0444 "$SETTINGS"
 cp -p "$SETTINGS" "$WORK/readonly.ini"
 start_shown /c "$DIALOG"
-sleep 0.5
+wait_until 10 "read-only: the dialog saying so" grep -q read-only "$WORK/stderr"
 term_ends "read-only"
 cmp -s "$SETTINGS" "$WORK/readonly.ini" && [ "$(stat -c %a "$SETTINGS")" = 444 ] &&
   [ "$(grep -c 'read-only' "$WORK/stderr")" -eq 1 ] || fail "read-only: the file changed, or not said once: $(err)"
@@ -75,7 +75,7 @@ cmp -s "$SETTINGS" "$WORK/readonly.ini" && [ "$(stat -c %a "$SETTINGS")" = 444 ]
 # An empty file: the first run writes every value into it.
 rm -f "$SETTINGS" && : >"$SETTINGS"
 start_shown /s
-sleep 1.5
+wait_until 10 "empty file: the first run's values" eval '[ "$(setting System SetReg)" = 2 ]'
 term_ends "empty file"
 [ "$(setting System SetReg)" = 2 ] || fail "empty file: no first run"
 

@@ -13,6 +13,11 @@ mostly() {
 i3lock_running() { kill -0 "$LOCKER" 2>/dev/null; }
 start_i3lock() { bg i3lock -n -c 00ff00 2>"$WORK/locker.err"; LOCKER=$!; }
 end_locker() { kill "$LOCKER" 2>/dev/null; wait "$LOCKER" 2>/dev/null || true; }
+# ring_shown: i3lock's typing ring, neither its green nor black, in the middle of the screen.
+ring_shown() {
+  import -window root "$WORK/ring.png"
+  [ "$(convert "$WORK/ring.png" -crop 300x300+250+150 +repage -alpha off -fill black -opaque '#00ff00' -fill white +opaque black -format '%[fx:round(mean*w*h)]' info:)" -gt 100 ]
+}
 silent() { ! [ -s "$SDL_DISKAUDIOFILE" ] || [ "$(od -An -v -tx1 "$SDL_DISKAUDIOFILE" | tr -d ' \n' | tr -d 0)" = "" ]; }
 
 lockers_win() {
@@ -20,12 +25,12 @@ lockers_win() {
   # The saver on screen, then i3lock (as xss-lock starts it): it locks, the saver steps aside with 0,
   # and a key afterwards goes to the locker, which still holds the screen.
   start_shown /s
-  sleep 2
+  wait_until 10 "$setup: the scene" expect_scene 0 0 800 600
   start_i3lock
   ends_with 0 "$setup: i3lock over the saver" 2
   until_ok 3 mostly '#00ff00' || fail "$setup: i3lock's screen is not shown: $(cat "$WORK/locker.err")"
   xdotool key space
-  sleep 0.5
+  wait_until 5 "$setup: i3lock's ring after a key" ring_shown
   i3lock_running && mostly '#00ff00' || fail "$setup: i3lock did not hold the screen: $(cat "$WORK/locker.err")"
 
   # Under that lock the saver ends within a second, before any sound, and shows nothing.
@@ -40,11 +45,11 @@ lockers_win() {
   # saver steps aside at the grab. One that shows its window first, before the grab: at the window.
   # A small override-redirect window (a notification) does not end it.
   start_shown /s
-  sleep 1
+  wait_until 10 "$setup: the scene" expect_scene 0 0 800 600
   "$STAND_IN_HOST" --grab >/dev/null || fail "$setup: another program could not grab the keyboard and pointer"
   ends_with 0 "$setup: another program's grab" 1
   start_shown /s
-  sleep 1
+  wait_until 10 "$setup: the scene" expect_scene 0 0 800 600
   start_host 400 300 Notification override
   runs_after 0.5
   host_destroy
@@ -77,7 +82,7 @@ bg /usr/bin/python3 "$(dirname "$0")/stand_in_logind.py" >"$WORK/logind"
 LOGIND=$! && until_ok 5 test -s "$WORK/logind" || fail "the stand-in login manager did not start"
 for announcement in "USR1 ours" "USR2 sleep"; do
   start_shown /s
-  sleep 1.5
+  wait_until 10 "the saver asking the login manager for its session" grep -q "session asked by $APP_PID$" "$WORK/logind"
   kill -HUP "$LOGIND"  # a lock of another session
   runs_after 1
   # The same announcements from any other client on the bus than the login manager: nothing.
@@ -93,11 +98,11 @@ kill "$LOGIND"; unset DBUS_SYSTEM_BUS_ADDRESS
 # its password dialog after a key), and the saver has stepped aside.
 if start_xscreensaver 'mode:\tblank' 'timeout:\t0:30:00' 'lock:\tTrue' 'lockTimeout:\t0:00:00'; then
   start_shown /s
-  sleep 2
+  wait_until 10 "the scene under xscreensaver" expect_scene 0 0 800 600
   xscreensaver-command -lock >/dev/null || fail "xscreensaver-command -lock failed"
   ends_with 0 "xscreensaver's lock over the saver" 2
   until_ok 3 mostly black || fail "xscreensaver's blank screen is not shown"
-  sleep 2  # xscreensaver takes no key in its first moments
+  wait_until 10 "xscreensaver's password dialog" eval 'xdotool key space; ! mostly black'  # it takes no key in its first moments
   xdotool key space
   until_ok 5 eval "! mostly black" || fail "xscreensaver's password dialog is not shown"
   xscreensaver-command -time | grep -q 'screen locked' || fail "xscreensaver did not lock: $(xscreensaver-command -time)"

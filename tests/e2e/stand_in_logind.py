@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """A stand-in login manager on the bus DBUS_SYSTEM_BUS_ADDRESS names: it says which session a
-process is in, and on SIGUSR1 locks that session, on SIGUSR2 announces sleep, on SIGHUP locks
+process is in (printing "session asked by PID"), and on SIGUSR1 locks that session, on SIGUSR2 announces sleep, on SIGHUP locks
 another session. Prints "ready" once it owns its name."""
 import os
 import signal
@@ -17,6 +17,7 @@ OURS, OTHER = "/org/freedesktop/login1/session/_31", "/org/freedesktop/login1/se
 class Manager(dbus.service.Object):
     @dbus.service.method(MANAGER, in_signature="u", out_signature="o")
     def GetSessionByPID(self, pid):
+        print("session asked by", pid, flush=True)
         return OURS
 
     @dbus.service.method(MANAGER, in_signature="s", out_signature="o")

@@ -33,7 +33,7 @@ saver_ends_under_lock() {
   until_ok 2 running swaylock || fail "$1: no lock while the saver shows: $(tail -5 "$WORK/swayidle.log")"
   until_ok 2 eval '! running larkspill' || fail "$1: the saver did not step aside for swaylock"
   [ "$(statuses)" = "$2" ] || fail "$1: saver statuses $(statuses), not $2"
-  sleep 0.5
+  sleep 0.5  # the lock must still hold a moment later: an absence, nothing to wait for
   running swaylock || fail "$1: swaylock did not hold the screen"
   kill $(ours_named swaylock)
   until_ok 2 eval '! running swaylock' || fail "$1: swaylock did not end"
@@ -41,8 +41,11 @@ saver_ends_under_lock() {
 
 # Idle: the saver; a longer idle: swaylock over it, on time.
 until_ok 4 running larkspill || fail "idle did not start the saver: $(tail -5 "$WORK/swayidle.log")"
-sleep 2
-running larkspill && ! running swaylock || fail "the saver did not stay until the lock"
+saver_at=$(date +%s%N)
+# The saver looked for before the lock: gone while no lock runs, it did not stay until the lock.
+wait_until 10 "the idle lock" eval 'if running larkspill; then running swaylock; else running swaylock || touch "$WORK/gone-early"; fi'
+took=$((($(date +%s%N) - saver_at) / 1000000))
+[ ! -e "$WORK/gone-early" ] && [ "$took" -ge 3000 ] || fail "the saver did not stay until the lock (the lock after $took ms)"
 saver_ends_under_lock "the idle lock" "0 "
 
 # A key, idle again: the saver; then sleep, or a lock of the session, locks over it.
@@ -50,7 +53,7 @@ for round in "USR2 before sleep:0 0 " "USR1 the session's lock:0 0 0 "; do
   what=${round%%:*}
   hand key
   until_ok 4 running larkspill || fail "$what: the next idle did not start the saver: $(tail -5 "$WORK/swayidle.log")"
-  sleep 0.5
+  wait_until 10 "$what: the saver asking for its session" eval 'grep -q "session asked by $(ours_named larkspill)$" "$WORK/logind"'
   kill -"${what%% *}" "$LOGIND"
   saver_ends_under_lock "${what#* }" "${round#*:}"
 done
@@ -62,11 +65,14 @@ hand key
 bg "${nobody[@]}" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$LARKSPILL" --on-idle 0.05 >"$WORK/watcher.out" 2>&1
 WATCHER=$!
 saver_count_is() { [ "$(pgrep -P "$WATCHER" -x larkspill | wc -l)" -eq "$1" ]; }
-sleep 2
-saver_count_is 0 || fail "the watcher started the saver before the idle time"
+watch_from=$(date +%s%N)
+wait_until 10 "the watcher's saver on sway" saver_count_is 1
+took=$((($(date +%s%N) - watch_from) / 1000000))
+[ "$took" -ge 2000 ] || fail "the watcher started the saver before the idle time ($took ms)"
 until_ok 3 saver_count_is 1 || fail "the watcher started no saver on sway: $(cat "$WORK/watcher.out")"
 grep -q "the compositor.s idle notice" "$WORK/watcher.out" || fail "the watcher did not ask sway: $(cat "$WORK/watcher.out")"
-sleep 1
+scene_shown() { as_nobody grim -s 1 "$WORK/wl-home/wl.png" && [ "$(convert "$WORK/wl-home/wl.png" -format %k info:)" -gt 1000 ]; }
+wait_until 10 "the watcher's saver's scene" scene_shown
 hand key
 key_at=$(date +%s%N)
 until_ok 3 saver_count_is 0 || fail "a key did not end the watcher's saver on sway"

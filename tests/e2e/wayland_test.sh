@@ -24,11 +24,14 @@ scene_at() {
   [ "${figures% *}" -gt 1000 ] && [ "${figures#* }" -gt 100 ] || fail "no scene at $3x$4+$1+$2: $figures"
 }
 
+# green: the last shot's first output is swaylock's green.
+green() { [ "$(convert "$WORK/wl.png" -crop 800x600+0+0 -fill white -opaque '#00ff00' -fill black +opaque white -format '%[fx:int(mean*100)]' info:)" -ge 90 ]; }
+
 # Both outputs show the scene; a window opened later stays behind it, and a key ends it.
 start_saver
-sleep 2
-bg "${nobody[@]}" foot -o colors.background=ff0000 -o main.font=monospace:size=40 sleep 60
-sleep 2
+wait_until 10 "the scene on both outputs" eval 'shot started && scene_at 0 0 800 600 && scene_at 800 0 800 600'
+bg "${nobody[@]}" foot -o colors.background=ff0000 -o main.font=monospace:size=40 sleep infinity
+wait_until 10 "foot's window" eval 'as_nobody swaymsg -t get_tree | grep -qF "\"app_id\": \"foot\""'
 shot windows
 scene_at 0 0 800 600
 scene_at 800 0 800 600
@@ -67,9 +70,9 @@ term_ends "a window gone full screen"
 
 # An output added while it runs is covered; the MouseSens-th pointer move (4) ends it.
 start_saver
-sleep 1.5
+wait_until 10 "the scene" eval 'shot before-added && scene_at 0 0 800 600'
 as_nobody swaymsg create_output >/dev/null
-sleep 1.5
+wait_until 10 "the scene on the added output" eval 'shot added && scene_at 1600 0 640 480'
 shot added
 scene_at 1600 0 640 480
 for move in 1 2 3; do hand move 5 5; done
@@ -91,18 +94,18 @@ term_ends "SIGTERM"
 
 # swaylock started over it takes the screen: the saver steps aside, the locker stays.
 start_saver
-sleep 1
+wait_until 10 "the scene" eval 'shot before-lock && scene_at 0 0 800 600'
 bg "${nobody[@]}" swaylock -c 00ff00
 LOCKER=$!
 ends_with 0 "swaylock over the saver" 2
-sleep 1
+sleep 1  # the locker must still run a second later: an absence, nothing to wait for
 kill -0 "$LOCKER" 2>/dev/null || fail "swaylock did not hold the screen"
 kill -KILL "$LOCKER"
 
 # Started under swaylock: it ends within about a second, before any sound.
 bg "${nobody[@]}" swaylock -c 00ff00
 LOCKER=$!
-sleep 1
+wait_until 10 "swaylock's screen" eval 'shot locked && green'
 rm -f "$WORK/wl-home/audio.raw"
 bg "${nobody[@]}" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/wl-home/audio.raw" "$LARKSPILL" /s >"$WORK/stdout" 2>"$WORK/stderr"
 APP_PID=$!

@@ -17,7 +17,7 @@ detail() {
 for size in 2560x1080 1280x1024; do
   start_display "${size}x24"
   start_shown /s
-  sleep 1
+  wait_until 10 "$size: the scene" expect_scene 0 0 "${size%x*}" "${size#*x}"
   [ "$(black_columns "${size%x*}")" -eq 0 ] || fail "$size: $(black_columns "${size%x*}") black columns"
   term_ends "$size"
 done
@@ -25,7 +25,8 @@ done
 # A screen narrower than 4:3 loses the scene's sides, not the clock in its corner: it moves in.
 start_display 300x400x24
 start_shown /s
-sleep 1
+clock_shown() { [ "$(convert x:root -crop 150x40+0+0 +repage -fx '(r>0.75 && g>0.75 && b<0.4) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:)" -gt 20 ]; }
+wait_until 10 "300x400: the clock" clock_shown
 yellow=$(convert x:root -crop 150x40+0+0 +repage -fx '(r>0.75 && g>0.75 && b<0.4) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:)
 [ "$yellow" -gt 20 ] || fail "300x400: no clock in the top left corner ($yellow yellow pixels)"
 term_ends "300x400"
@@ -44,7 +45,7 @@ done
 # 1920x1080: filtered at first, the side strips full of forest; then painted at 1.8.
 start_display 1920x1080x24
 start_shown /s
-sleep 1
+wait_until 10 "1920x1080: the scene" expect_scene 240 0 1440 1080
 [ "$(black_columns 1920)" -eq 0 ] || fail "1920x1080: $(black_columns 1920) black columns"
 for x in 0 1680; do  # the side strips: forest, darker than the scene's middle but not black
   figures=$(import -window root -crop "240x1080+$x+0" +repage png:- | convert - -format '%k %[fx:int(mean*1000)]' info:)
@@ -53,7 +54,8 @@ done
 filtered=$(detail 1920 1080)
 painted_folder() { compgen -G "$XDG_CACHE_HOME/larkspill/pictures-1.8000-*" >/dev/null; }
 until_ok 300 painted_folder || fail "nothing painted at 1.8 within 300 s: $(err)"
-sleep 2
+sharp() { [ "$(detail 1920 1080)" -gt $((filtered * 3)) ]; }
+wait_until 10 "the painted foliage" sharp
 painted=$(detail 1920 1080)
 [ "$painted" -gt $((filtered * 3)) ] || fail "the painted foliage's detail $painted, the filtered $filtered"
 term_ends "painted"
@@ -61,7 +63,7 @@ term_ends "painted"
 
 # The next start finds them: painted within a second or two, with nothing painted again.
 start_shown /s
-sleep 2
+wait_until 4 "the painted pictures on the second start" sharp
 [ "$(detail 1920 1080)" -gt $((filtered * 3)) ] || fail "the second start does not show the painted pictures"
 [ -z "$(our_painters)" ] || fail "painting again what is in the cache"
 term_ends "second start"

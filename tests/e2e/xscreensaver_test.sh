@@ -10,7 +10,7 @@ start_xscreensaver 'mode:\tone' 'selected:\t0' 'timeout:\t0:30:00' 'lock:\tFalse
 xscreensaver-command -activate >/dev/null || fail "xscreensaver-command -activate failed"
 
 until_ok 10 savers_are 2 || fail "$(on_display | wc -l) Larkspills, not 2"
-sleep 2
+wait_until 10 "the scene on both monitors" eval 'expect_scene 0 0 800 600 && expect_scene 800 0 800 600'
 expect_scene 0 0 800 600
 expect_scene 800 0 800 600
 [ -z "${LARKSPILL_SHOTS:-}" ] || import -window root "$LARKSPILL_SHOTS/xscreensaver-two-monitors.png"
