@@ -114,7 +114,7 @@ fi
 kill "$XVFB_PID" 2>/dev/null || true
 if start_two_monitor_display; then
   start_shown /s
-  sleep 2
+  wait_until 10 "the scene on both monitors" eval 'expect_scene 0 0 800 600 && expect_scene 800 0 800 600'
   start_host 800 600 Locker override 800,0
   ends_with 0 "a locker's window over the second monitor" 2
   host_destroy

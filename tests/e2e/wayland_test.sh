@@ -44,15 +44,13 @@ ends_with 0 "a key"
 # over the panel (swaybar, on the outputs without that window), not beside it.
 # The scale-2 output shows the whole scene at its place and size, as the scale-1 one does.
 red_on_screen() { convert "$WORK/wl.png" -fill black +opaque '#ff0000' -fill white -opaque '#ff0000' -format '%[fx:int(mean*w*h)]' info:; }
+foot_full_screen() { as_nobody swaymsg -t get_tree | grep -q '"fullscreen_mode": 1'; }
 as_nobody swaymsg '[app_id=foot] fullscreen enable' >/dev/null
-sleep 0.5
-shot fullscreen-before
-[ "$(red_on_screen)" -gt 1000 ] || fail "no full-screen window to test with"
+wait_until 10 "foot full screen" eval 'foot_full_screen && shot fullscreen-before && [ "$(red_on_screen)" -gt 1000 ]'
 panel_on_screen() { convert "$WORK/wl.png" -fill black +opaque '#ff00ff' -fill white -opaque '#ff00ff' -format '%[fx:int(mean*w*h)]' info:; }
 [ "$(panel_on_screen)" -gt 1000 ] || fail "no panel (swaybar) to test with"
 start_saver
-sleep 2
-shot over-fullscreen
+wait_until 10 "the scene on the first output" eval 'shot over-fullscreen && scene_at 0 0 800 600'
 [ "$(red_on_screen)" -eq 0 ] || fail "a window full screen before the saver shows over it"
 [ "$(panel_on_screen)" -eq 0 ] || fail "the panel shows beside the saver"
 difference=$(convert "$WORK/wl.png" -crop 800x600+0+0 +repage -resize '40x30!' \( "$WORK/wl.png" -crop 800x600+800+0 +repage -resize '40x30!' \) \
@@ -61,9 +59,9 @@ difference=$(convert "$WORK/wl.png" -crop 800x600+0+0 +repage -resize '40x30!' \
 term_ends "over a full-screen window"
 as_nobody swaymsg '[app_id=foot] fullscreen disable' >/dev/null
 start_saver
-sleep 1.5
+wait_until 10 "the scene" eval 'shot before-fullscreen && scene_at 0 0 800 600'
 as_nobody swaymsg '[app_id=foot] fullscreen enable' >/dev/null
-sleep 1
+wait_until 10 "foot full screen" foot_full_screen
 shot fullscreen-after
 [ "$(red_on_screen)" -eq 0 ] || fail "a window gone full screen after the saver shows over it"
 term_ends "a window gone full screen"
