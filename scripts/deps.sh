@@ -14,6 +14,7 @@ LARKSPILL_PACKAGES=(
   xscreensaver mate-screensaver dbus-x11 lintian strace
   i3lock suckless-tools python3-dbus python3-gi
   gvfs-fuse gvfs-daemons pipewire  # a desktop's session services, which the tests must keep out
+  kwin-wayland mutter xwayland  # KDE Plasma's and GNOME's compositors, which the saver is tried on
 )
 
 install_deps() {
