@@ -120,8 +120,8 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
     options.embed_window = host;
     options.accept_input = false;
   }
-  SdlDisplay display(clock, options);
-  FpsOverlay fps(display, clock);
+  SdlDisplay display(options);
+  FpsOverlay fps(clock);
   MemoryStore store;
   WriteFirstRunValues(store);
   auto set = [&store](Key key, const char* value) {
@@ -134,8 +134,9 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
   NoDesktop desktop;
   SeededRandom random;
   int status = -1;
-  SaverWindow window({fps, sound, store, desktop, clock, random, assets + "/", nullptr,
-                      [&status](int s) { status = s; }});
+  SaverWindow window({display, sound, store, desktop, clock, random, assets + "/", nullptr,
+                      [&status](int s) { status = s; },
+                      [&fps](SceneFrame& frame) { fps.AddTo(frame); }});
   window.Load();
   if (status >= 0) return 1;
 
@@ -155,7 +156,7 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
                 static_cast<unsigned long long>(ScreenHash(x, frame, keep ? ppm_dir : nullptr)));
   }
   window.CloseDown();
-  display.CloseDisplay();
+  display.Close();
   XCloseDisplay(x);
   return 0;
 }

@@ -16,7 +16,7 @@
 #include "platform/display/text_cache.h"
 #include "platform/frame/scaled_view.h"
 #include "platform/frame/scene_fit.h"
-#include "scene/sprite_display.h"
+#include "scene/scene_display.h"
 
 namespace larkspill {
 namespace {

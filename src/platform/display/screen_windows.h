@@ -10,7 +10,7 @@
 
 #include "platform/files/sdl_ptrs.h"
 #include "platform/x11/x11_screen_hold.h"
-#include "scene/sprite_display.h"
+#include "scene/scene_display.h"
 
 struct _XDisplay;  // Xlib's Display
 union _XEvent;     // Xlib's XEvent

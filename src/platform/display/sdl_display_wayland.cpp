@@ -24,14 +24,14 @@ bool SdlDisplay::SurelyShown() const {
 bool SdlDisplay::OpenOnWayland() {
   texts_.Prepare();
   if (!wayland_->Open()) {
-    CloseDisplay();
+    Close();
     return false;
   }
   MakeFrameForScreen();
   if (composer_->frame() == nullptr || composer_->frame_surface() == nullptr || !texts_.Start()) {
     std::fprintf(stderr, "larkspill: cannot open the display: %s\n",
                  composer_->frame() == nullptr ? "frame" : "fonts");
-    CloseDisplay();
+    Close();
     return false;
   }
   FollowWaylandOutputs();
