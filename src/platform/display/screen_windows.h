@@ -77,8 +77,6 @@ class ScreenWindows {
   // Whether a window was closed, destroyed by another client, or refused a request. With
   // `check_host`, a notice that the host destroyed its window, perhaps still waiting, counts.
   bool Lost(bool check_host = false);
-  // Whether the windows were found lost so far.
-  bool lost() const { return lost_; }
 
  private:
   struct Window {

@@ -193,7 +193,7 @@ Pictures SdlDisplay::LoadPictures(std::span<const std::string> paths, bool keyed
 }
 
 bool SdlDisplay::Show(const SceneFrame& frame) {
-  if (!open_ || Lost()) return false;
+  if (Gone()) return false;
   for (const SceneDrawing& drawing : frame.drawings) {
     if (const auto* picture = std::get_if<PictureDrawing>(&drawing)) {
       Draw(*picture);
@@ -213,7 +213,6 @@ void SdlDisplay::Draw(const PictureDrawing& drawing) {
     throw std::out_of_range("there are no pictures " + std::to_string(index));
   }
   const LoadedPictures& loaded = loaded_[index];
-  if (!Drawable()) return;
   if (drawing.frame < 1 || static_cast<size_t>(drawing.frame) > loaded.frames.size()) return;
   const Picture* picture = loaded.frames[drawing.frame - 1];
   if (trace_) trace_->Drawn(index + 1, drawing.x, drawing.y);
@@ -228,7 +227,6 @@ void SdlDisplay::Draw(const PictureDrawing& drawing) {
 }
 
 void SdlDisplay::Fill(int32_t colour) {
-  if (!Drawable()) return;
   composer_->Add({.where = {0, 0, fit_.width, fit_.height}, .colour = Rgb(colour), .opaque = true});
 }
 
@@ -237,7 +235,7 @@ void SdlDisplay::Draw(const TextDrawing& drawing) {
   const std::string& text = drawing.text;
   const int32_t x = drawing.x;
   const int32_t y = drawing.y;
-  if (!Drawable() || text.empty()) return;
+  if (text.empty()) return;
   // Only what can show on the frame is rendered; a text starting far left of it shows nothing
   // that could be rendered within one picture. A screen narrower than the scene shows less than
   // its width: there a text is moved in from the edge it would be cut by, when it fits.
@@ -259,7 +257,6 @@ void SdlDisplay::Draw(const TextDrawing& drawing) {
 }
 
 void SdlDisplay::Flip() {
-  if (!Drawable() || (!wayland_ && windows_.Lost(/*check_host=*/true))) return;
   composer_->Compose();
   for (Screen& screen : screens_) Present(screen);
   composer_->ClearChanged();
@@ -340,8 +337,8 @@ void SdlDisplay::SetCursorVisible(bool visible) {
   if (video_started_) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
-bool SdlDisplay::Lost() {
-  return wayland_ ? wayland_->Lost() : windows_.Lost();
+bool SdlDisplay::Gone() {
+  return !open_ || (wayland_ ? wayland_->Lost() : windows_.Lost(/*check_host=*/true));
 }
 
 SdlSurfacePtr SdlDisplay::CaptureFrame() {

@@ -114,9 +114,9 @@ class SdlDisplay : public SceneDisplay {
   void Draw(const PictureDrawing& drawing);
   void Draw(const TextDrawing& drawing);
   void Flip();
-  bool Drawable() const { return open_ && !(wayland_ ? WaylandLost() : windows_.lost()); }
-  bool WaylandLost() const;
-  bool Lost();
+  // Whether the display is gone: closed or never opened, its windows or the Wayland connection
+  // lost, or the host's window destroyed.
+  bool Gone();
   bool OpenOnWayland();
   void FollowWaylandOutputs();
   void Present(Screen& screen);

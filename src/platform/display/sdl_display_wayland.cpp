@@ -11,10 +11,6 @@ void SdlDisplay::UseWayland(std::unique_ptr<WaylandScreens> screens) {
   wayland_ = std::move(screens);
 }
 
-bool SdlDisplay::WaylandLost() const {
-  return wayland_->Lost();
-}
-
 bool SdlDisplay::SurelyShown() const {
   return !wayland_ || wayland_->Shown();
 }
