@@ -127,9 +127,9 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
   auto set = [&store](Key key, const char* value) {
     store.SaveSetting(kAppName, Setting(key).section, Setting(key).key, value);
   };
-  set(Key::ScrollSec, "3");
-  set(Key::PosClock, "3");
-  set(Key::ShowMessage, "1");
+  set(Key::SceneSeconds, "3");
+  set(Key::ClockCorner, "3");
+  set(Key::ShowUserMessage, "1");
   SilentSound sound;
   NoDesktop desktop;
   SeededRandom random;

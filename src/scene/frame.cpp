@@ -20,12 +20,12 @@ constexpr int32_t kClimbingStepDelays[2] = {25, 6};
 }  // namespace
 
 void SaverWindow::PickFirstScene() {
-  if (waterfall2 == 1) {
+  if (settings.scene2_in_rotation) {
     Waterfall2Enabled = true;
     CurrentWaterfall = 2;
     ++WaterfallCount;
   }
-  if (waterfall1 == 1) {
+  if (settings.scene1_in_rotation) {
     Waterfall1Enabled = true;
     CurrentWaterfall = 1;
     ++WaterfallCount;
@@ -77,25 +77,25 @@ void SaverWindow::DrawScene(SceneFrame& frame) {
 void SaverWindow::DrawCreatures(SceneFrame& frame) {
   const uint32_t now = services_.clock.TickCount();
 
-  if (Birds == 1 && flock.flying) {
+  if (settings.show_flock && flock.flying) {
     flock.AnimateIfDue(services_.clock.TickCount());
-    flock.StepIfDue(now, BirdSpeed);
+    flock.StepIfDue(now, settings.bird_step_delay);
     flock.DrawOn(frame);
-    flock.ReEnterIfGone(BirdTimer == "Always");
+    flock.ReEnterIfGone(settings.flock_rest == FlockRest::Always);
   }
 
-  if (SingleBird == 1) {
+  if (settings.show_single_birds) {
     for (larkspill::SingleBird* bird : {&single_birds[1], &single_birds[0]}) {
       if (!bird->flying) continue;
       bird->AnimateIfDue(services_.clock.TickCount());
-      bird->StepIfDue(now, BirdSpeed);
+      bird->StepIfDue(now, settings.bird_step_delay);
       bird->DrawOn(frame);
     }
   }
 
-  if (Butter1 == 1) {
+  if (settings.show_first_butterflies) {
     // Butterflies 1 and 2 show from NumButter 1 and 2 up; the third only at exactly 3.
-    const bool shown[3] = {NumButter >= 1, NumButter >= 2, NumButter == 3};
+    const bool shown[3] = {settings.butterfly_count >= 1, settings.butterfly_count >= 2, settings.butterfly_count == 3};
     for (size_t i = 0; i < 3; ++i) {
       if (!shown[i]) continue;
       DriftingButterfly& b = drifting_butterflies[i];
@@ -106,7 +106,7 @@ void SaverWindow::DrawCreatures(SceneFrame& frame) {
     }
   }
 
-  if (Butter2 == 1) {
+  if (settings.show_second_butterflies) {
     for (size_t i = 0; i < 2; ++i) {
       ClimbingButterfly& b = climbing_butterflies[i];
       b.AnimateIfDue(services_.clock.TickCount());
@@ -118,12 +118,12 @@ void SaverWindow::DrawCreatures(SceneFrame& frame) {
 }
 
 void SaverWindow::DrawTexts(SceneFrame& frame) {
-  if (Clock == 1 && PosClock >= 1 && PosClock <= 4) {
-    const ClockCorner& corner = kClockCorners[PosClock - 1];
-    frame.Text(services_.clock.TimeText(ClockTime), FontName, FontSize, kYellow, corner.x,
+  if (settings.show_clock && settings.clock_corner >= 1 && settings.clock_corner <= 4) {
+    const ClockCorner& corner = kClockCorners[settings.clock_corner - 1];
+    frame.Text(services_.clock.TimeText(ClockTime), settings.font_face, settings.clock_font_size, kYellow, corner.x,
                corner.y);
   }
-  if (ShowMessage == 1) frame.Text(Message, FontName, FontSizeMsg, kYellow, 1, 568);
+  if (settings.show_user_message) frame.Text(settings.user_message, settings.font_face, settings.message_font_size, kYellow, 1, 568);
 }
 
 }  // namespace larkspill

@@ -44,8 +44,8 @@ void SaverWindow::Load() {
   CurrentWaterfall = 0;
 
   ReadSettings();
-  if (ParseNumber(CheckFont) == 1.0) FontName = "Arial";
-  PwrSave = ReadInteger(services_.store, Reader::Saver, Key::PwrSave);
+  if (settings.fast_start) FontName = "Arial";
+  PwrSave = ReadInteger(services_.store, Reader::Saver, Key::KeepMonitorOn);
   if (Sound.SoundOffSetting != "Never") Sound.SetSoundOffSeconds();
 
   services_.windows.ShowCursor(false);
@@ -69,43 +69,43 @@ void SaverWindow::Load() {
 void SaverWindow::ReadSettings() {
   SettingsStore& s = services_.store;
   const Reader r = Reader::Saver;
-  NumButter = ReadInteger(s, r, Key::NumButter);
-  BirdSpeed = ReadInteger(s, r, Key::BirdSpeed);
-  SingleBird = ReadInteger(s, r, Key::SingleBird);
-  BirdTimer = ReadText(s, r, Key::BirdTimer);
-  Butter1 = ReadInteger(s, r, Key::Butter1);
-  Butter2 = ReadInteger(s, r, Key::Butter2);
-  Birds = ReadInteger(s, r, Key::Birds);
-  FontName = ReadText(s, r, Key::FontName);
-  Scroll = ReadInteger(s, r, Key::Scroll);
-  Sound.VolumeWater = ReadInteger(s, r, Key::VolumeWater);
-  Sound.VolumeBirds = ReadInteger(s, r, Key::VolumeBirds);
-  Sound.VolumeJungle = ReadInteger(s, r, Key::VolumeJungle);
-  Sound.VolumeEagle = ReadInteger(s, r, Key::VolumeEagle);
-  WaterSpeed = ReadInteger(s, r, Key::WaterSpeed);
-  MouseSens = ReadInteger(s, r, Key::MouseSens);
-  Sound.SoundWater = ReadInteger(s, r, Key::SoundWater);
-  Sound.SoundBirds = ReadInteger(s, r, Key::SoundBirds);
-  Sound.SoundJungle = ReadInteger(s, r, Key::SoundJungle);
-  Sound.SoundEagle = ReadInteger(s, r, Key::SoundEagle);
-  Clock = ReadInteger(s, r, Key::Clock);
-  FontSize = ReadInteger(s, r, Key::FontSize);
-  waterfall1 = ReadInteger(s, r, Key::Waterfall1);
-  waterfall2 = ReadInteger(s, r, Key::Waterfall2);
-  ShowMessage = ReadInteger(s, r, Key::ShowMessage);
-  Message = ReadText(s, r, Key::Message);
-  FontSizeMsg = ReadInteger(s, r, Key::FontSizeMsg);
-  PosClock = ReadNumericInteger(s, r, Key::PosClock);
-  ScrollSec = ReadLong(s, r, Key::ScrollSec);
-  Sound.SoundOffSetting = ReadText(s, r, Key::SoundOff);
-  CheckFont = ReadText(s, r, Key::CheckFont);
+  NumButter = ReadInteger(s, r, Key::ButterflyCount);
+  BirdSpeed = ReadInteger(s, r, Key::BirdStepDelay);
+  SingleBird = ReadInteger(s, r, Key::ShowSingleBirds);
+  BirdTimer = ReadText(s, r, Key::FlockRest);
+  Butter1 = ReadInteger(s, r, Key::ShowFirstButterflies);
+  Butter2 = ReadInteger(s, r, Key::ShowSecondButterflies);
+  Birds = ReadInteger(s, r, Key::ShowFlock);
+  FontName = ReadText(s, r, Key::FontFace);
+  Scroll = ReadInteger(s, r, Key::SceneMinutes);
+  settings.water_sound_volume = ReadInteger(s, r, Key::WaterSoundVolume);
+  settings.bird_song_volume = ReadInteger(s, r, Key::BirdSongVolume);
+  settings.jungle_sound_volume = ReadInteger(s, r, Key::JungleSoundVolume);
+  settings.eagle_call_volume = ReadInteger(s, r, Key::EagleCallVolume);
+  WaterSpeed = ReadInteger(s, r, Key::WaterFrameDelay);
+  MouseSens = ReadInteger(s, r, Key::MouseSensitivity);
+  settings.water_sound_on = ReadInteger(s, r, Key::WaterSoundOn);
+  settings.bird_song_on = ReadInteger(s, r, Key::BirdSongOn);
+  settings.jungle_sound_on = ReadInteger(s, r, Key::JungleSoundOn);
+  settings.eagle_call_on = ReadInteger(s, r, Key::EagleCallOn);
+  Clock = ReadInteger(s, r, Key::ShowClock);
+  FontSize = ReadInteger(s, r, Key::ClockFontSize);
+  waterfall1 = ReadInteger(s, r, Key::Scene1InRotation);
+  waterfall2 = ReadInteger(s, r, Key::Scene2InRotation);
+  ShowMessage = ReadInteger(s, r, Key::ShowUserMessage);
+  Message = ReadText(s, r, Key::UserMessage);
+  FontSizeMsg = ReadInteger(s, r, Key::MessageFontSize);
+  PosClock = ReadNumericInteger(s, r, Key::ClockCorner);
+  ScrollSec = ReadLong(s, r, Key::SceneSeconds);
+  Sound.SoundOffSetting = ReadText(s, r, Key::SoundOffAfter);
+  CheckFont = ReadText(s, r, Key::FastStart);
 }
 
 void SaverWindow::OnPointerMoved() {
   if (ended_) return;
   // The counter stops at its maximum rather than wrapping round to negative counts.
   if (MouseMoves < std::numeric_limits<int16_t>::max()) ++MouseMoves;
-  if (MouseMoves == MouseSens) {
+  if (MouseMoves == settings.mouse_sensitivity) {
     CloseDown();
     return;
   }

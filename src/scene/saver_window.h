@@ -118,7 +118,7 @@ class SaverWindow : public DisplayEvents {
   int16_t Butter1 = 0;
   int16_t Butter2 = 0;
   int16_t Birds = 0;
-  std::string FontName;
+  std::string settings.font_face;
   int16_t Scroll = 0;
   int16_t WaterSpeed = 0;
   int16_t MouseSens = 0;
@@ -127,7 +127,7 @@ class SaverWindow : public DisplayEvents {
   int16_t waterfall1 = 0;
   int16_t waterfall2 = 0;
   int16_t ShowMessage = 0;
-  std::string Message;
+  std::string settings.user_message;
   int16_t FontSizeMsg = 0;
   int16_t PosClock = 0;
   int32_t ScrollSec = 0;

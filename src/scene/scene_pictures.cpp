@@ -58,7 +58,7 @@ void SaverWindow::OpenDisplayAndLoadScene() {
   for (size_t i = 0; i < 2; ++i) attach(single_birds[i], kBird, 1, kBirdDelay, kBirdStarts[i]);
   auto water = [&](const Water& w) {
     const Pictures pictures = Load(w.files, w.keyed);
-    return ScenePicture{pictures, animation(w.files, 1, WaterSpeed), w.place.x, w.place.y};
+    return ScenePicture{pictures, animation(w.files, 1, settings.water_frame_delay), w.place.x, w.place.y};
   };
   // A still, opaque background covering the whole scene from 0,0, and more forest beside it for
   // wide screens: the scene's own part of the wide picture lands on the screen.

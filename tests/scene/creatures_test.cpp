@@ -23,7 +23,7 @@ TEST(Frame, CreatureMovesWhenItsDelayHasPassedEvenAcrossTheTickWrap) {
     SCOPED_TRACE(std::to_string(last) + " -> " + std::to_string(now));
     Harness h;
     SaverWindow& w = h.Load({}, "Birds");
-    w.BirdSpeed = delay, w.flock.SetLastStep(last), h.clock.ticks = now, w.OnFrame();
+    w.settings.bird_step_delay = delay, w.flock.SetLastStep(last), h.clock.ticks = now, w.OnFrame();
     EXPECT_EQ(w.flock.X(), moves ? -117 : -118);
     EXPECT_EQ(w.flock.LastStep(), moves ? now : last);
   }
