@@ -12,17 +12,9 @@
 #include <string>
 
 #include "platform/display/sdl_display.h"
-#include "scene/clock.h"
 
 namespace larkspill {
 namespace {
-
-class SteadyClock : public Clock {
- public:
-  uint32_t TickCount() override { return SDL_GetTicks(); }
-  double SecondsSinceMidnight() override { return 0; }
-  std::string TimeText(double) override { return "12:00:00"; }
-};
 
 // Writes a w x h picture: a gradient, or magenta around an ellipse when `keyed`.
 std::string WritePicture(const std::filesystem::path& dir, const std::string& name, int w, int h,
@@ -60,42 +52,37 @@ void BM_SaverFrame(benchmark::State& state) {
   std::filesystem::path dir = std::filesystem::temp_directory_path() / "larkspill_frame_bench";
   std::filesystem::create_directories(dir);
 
-  SteadyClock clock;
-  SdlDisplay display(clock, {.title = "frame bench", .fullscreen = !windowed});
-  if (!display.OpenDisplay(800, 600, 16, "")) {
+  SdlDisplay display({.title = "frame bench", .fullscreen = !windowed});
+  if (!display.Open(800, 600)) {
     state.SkipWithError("no display");
     return;
   }
-  int32_t background = display.CreateSprite();
-  display.LoadSpriteFrame(background, 1, WritePicture(dir, "bg.bmp", 800, 600, false), kKeyOpaque);
+  auto load = [&](const std::string& name, int w, int h, bool keyed) {
+    const std::string path = WritePicture(dir, name, w, h, keyed);
+    return display.LoadPictures({&path, 1}, keyed);
+  };
+  const Pictures background = load("bg.bmp", 800, 600, false);
   const int sizes[8][2] = {{70, 50}, {70, 50},  {70, 50}, {60, 45},
                            {60, 45}, {118, 60}, {75, 40}, {75, 40}};
-  int32_t creatures[8];
+  Pictures creatures[8];
   for (int i = 0; i < 8; ++i) {
-    creatures[i] = display.CreateSprite();
-    std::string name = "creature" + std::to_string(i) + ".bmp";
-    display.LoadSpriteFrame(
-        creatures[i], 1, WritePicture(dir, name, sizes[i][0], sizes[i][1], true), kKeyTransparent);
-    display.SetSpriteX(creatures[i], 80 * i);
-    display.SetSpriteY(creatures[i], 60 * i);
+    creatures[i] = load("creature" + std::to_string(i) + ".bmp", sizes[i][0], sizes[i][1], true);
   }
 
   IgnoredEvents events;
-  for (auto _ : state) {
+  SceneFrame frame;
+  for (int step = 1; auto _ : state) {
     display.PumpEvents(events);
-    display.DrawSprite(background);
-    for (int32_t creature : creatures) {
-      display.MoveSpriteX(creature, 1);
-      display.DrawSprite(creature);
-    }
-    display.SetTextFont("Arial", 20, 1, false, false, false);
-    display.DrawText("12:00:00", 650, 1, kYellow);
-    display.SetTextFont("Arial", 14, 1, false, false, false);
-    display.DrawText("A message along the bottom of the screen", 1, 568, kYellow);
-    display.Flip();
+    frame.drawings.clear();
+    frame.Picture(background, 1, 0, 0);
+    for (int i = 0; i < 8; ++i) frame.Picture(creatures[i], 1, 80 * i + step, 60 * i);
+    frame.Text("12:00:00", "Arial", 20, kYellow, 650, 1);
+    frame.Text("A message along the bottom of the screen", "Arial", 14, kYellow, 1, 568);
+    display.Show(frame);
+    ++step;
   }
   state.SetLabel(display.RendererName());
-  display.CloseDisplay();
+  display.Close();
   std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_SaverFrame)->MeasureProcessCPUTime()->Iterations(300)->Unit(benchmark::kMillisecond);

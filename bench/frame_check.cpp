@@ -1,17 +1,19 @@
-// Draws a fixed script of saver frames on the SDL display and prints, for every frame, a hash of
-// what the X server then shows on the whole screen (and writes chosen frames as PPM pictures).
-// Two builds of the display that print the same hashes put the same pixels on the screen at the
-// same frames; that is how a change to the way frames are composed or sent is checked.
+// Runs the real saver scene on the SDL display with a scripted clock and a fixed random seed, and
+// prints, for every frame, a hash of what the X server then shows on the whole screen (and writes
+// chosen frames as PPM pictures). Two builds that print the same hashes put the same pixels on
+// the screen at the same frames; that is how a change to the scene, the way frames are described,
+// composed or sent is checked.
 //
 //   DISPLAY=:N frame_check ASSET_DIR [FRAMES] [PPM_DIR]
 //
 // With FRAME_CHECK_EMBED=1 the display draws into a window the size of the screen that this
 // program creates, as under a screen-saver host, instead of into full-screen windows of its own.
 //
-// The script uses the scene's real pictures: both waterfalls in turn, water animating, eight
-// creatures crossing (also off the edges and over each other), a clock text changing every
-// second's worth of frames, a message, a frame without a scene, and creatures that stop being
-// drawn. Time comes from a clock the script advances by a fixed step, so each run is the same.
+// The scene runs on its first-run settings with everything shown: both waterfalls taking turns
+// every three seconds, all creatures, the clock in the upper right, the message, and the
+// frame-rate figure; for a while the scene is switched off, as when no waterfall is chosen. Time
+// advances 16 or 17 ms a frame and the timers run as the saver's loop runs them, so each run is
+// the same. Nothing is heard: the sound device is silent.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <unistd.h>
@@ -19,24 +21,56 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <span>
 #include <string>
 
 #include "platform/display/sdl_display.h"
 #include "scene/clock.h"
-#include "scene/scene_layout.h"
+#include "scene/random.h"
+#include "scene/saver_window.h"
+#include "settings/key_table.h"
+#include "fakes/memory_store.h"
+#include "startup/fps_overlay.h"
 
 namespace larkspill {
 namespace {
 
-namespace layout = scene_layout;
-
+// A clock that moves only when the script moves it; the day starts at 10:27:10.
 class ScriptClock : public Clock {
  public:
   uint32_t TickCount() override { return ticks; }
-  double SecondsSinceMidnight() override { return ticks / 1000.0; }
-  std::string TimeText(double) override { return "12:00:00"; }
+  double SecondsSinceMidnight() override { return 37630 + ticks / 1000.0; }
+  std::string TimeText(double day_fraction) override {
+    const int seconds = static_cast<int>(day_fraction * 86400 + 0.5);
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600 % 24, seconds / 60 % 60,
+                  seconds % 60);
+    return text;
+  }
   uint32_t ticks = 0;
+};
+
+class SilentSound : public SoundDevice {
+ public:
+  int32_t LoadSound(const std::string&) override { return ++sounds_; }
+  void PlaySound(int32_t, int32_t, int32_t) override {}
+  void ReleaseSound(int32_t) override {}
+  void PlaySoundLooped(int32_t) override {}
+  void StopSound(int32_t) override {}
+  void StopAllSounds() override {}
+  void SetSoundVolume(int32_t, int32_t) override {}
+
+ private:
+  int32_t sounds_ = 0;
+};
+
+class NoDesktop : public WindowSystem {
+ public:
+  bool FindWindowByTitle(const std::string&) override { return false; }
+  Rect DesktopRect() override { return {0, 0, 800, 600}; }
+  void ShowCursor(bool) override {}
+  void SetScreenSaverRunning(bool) override {}
+  bool MonitorPoweredOff() override { return false; }
+  bool PreviousInstanceRunning() override { return false; }
 };
 
 // FNV-1a over the screen's pixels as 0xRRGGBB.
@@ -86,79 +120,33 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
     options.embed_window = host;
     options.accept_input = false;
   }
-  SdlDisplay display(clock, options);
-  if (!display.OpenDisplay(800, 600, 16, "")) return 1;
-  auto sprite = [&](std::span<const char* const> files, int32_t key, layout::Place at) {
-    int32_t id = display.CreateSprite();
-    int32_t frame = 1;
-    for (const char* file : files) display.LoadSpriteFrame(id, frame++, assets + "/" + file, key);
-    display.SetSpriteFrameDelay(id, 100);
-    display.SetSpriteX(id, at.x);
-    display.SetSpriteY(id, at.y);
-    return id;
+  SdlDisplay display(options);
+  FpsOverlay fps(clock);
+  MemoryStore store;
+  WriteFirstRunValues(store);
+  auto set = [&store](Key key, const char* value) {
+    store.SaveSetting(kAppName, Setting(key).section, Setting(key).key, value);
   };
-  const int32_t opaque = kKeyOpaque;
-  const int32_t keyed = kKeyTransparent;
-  const std::span<const char* const> butterfly1 = layout::kFirstKindButterfly;
-  const std::span<const char* const> butterfly2 = layout::kSecondKindButterfly;
-  const std::span<const char* const> flock = layout::kFlock;
-  const std::span<const char* const> bird = layout::kBird;
-  const char* const two_kinds_of_wing[] = {butterfly1[0], butterfly1[3]};
-  const layout::Place wide = {-layout::kWideMargin, 0};  // the backgrounds reach beyond the scene
-  int32_t background1 = sprite({&layout::kBackground1, 1}, opaque, wide);
-  int32_t water1 = sprite(layout::kWater1.files, opaque, layout::kWater1.place);
-  int32_t background2 = sprite({&layout::kBackground2, 1}, opaque, wide);
-  int32_t water2 = sprite(layout::kWater2.files, keyed, layout::kWater2.place);
-  int32_t creatures[8] = {
-      sprite(butterfly1.first(3), keyed, layout::kButterflyStarts[0]),
-      sprite(butterfly1.subspan(3), keyed, layout::kButterflyStarts[1]),
-      sprite(butterfly2.first(3), keyed, layout::kButterflyStarts[2]),
-      sprite(butterfly2.subspan(3), keyed, layout::kButterflyStarts[3]),
-      sprite(flock.first(4), keyed, layout::kFlockStart),
-      sprite(bird.first(4), keyed, layout::kBirdStarts[0]),
-      sprite(bird.subspan(4), keyed, {400, 450}),
-      sprite(two_kinds_of_wing, keyed, {390, 300}),
-  };
-  for (int32_t creature : creatures) display.SetSpriteRoams(creature);
-  const int steps[8][2] = {{-1, 1}, {-1, -1}, {0, 1}, {-2, 1}, {1, 0}, {1, 1}, {3, -1}, {0, 0}};
+  set(Key::SceneSeconds, "3");
+  set(Key::ClockCorner, "3");
+  set(Key::ShowUserMessage, "1");
+  SilentSound sound;
+  NoDesktop desktop;
+  SeededRandom random;
+  int status = -1;
+  SaverWindow window({display, sound, store, desktop, clock, random, assets + "/", nullptr,
+                      [&status](int s) { status = s; },
+                      [&fps](SceneFrame& frame) { fps.AddTo(frame); }});
+  window.Load();
+  if (status >= 0) return 1;
 
   for (int frame = 0; frame < frames; ++frame) {
-    clock.ticks += 17;
-    const int scene = (frame / 150) % 3;  // first waterfall, second, none
-    if (scene == 0) {
-      display.DrawSprite(background1);
-      if (display.SpriteFrameDue(water1)) display.NextSpriteFrame(water1);
-      display.DrawSprite(water1);
-    } else if (scene == 1) {
-      display.DrawSprite(background2);
-      if (display.SpriteFrameDue(water2)) display.NextSpriteFrame(water2);
-      display.DrawSprite(water2);
-    } else {
-      display.ClearBackBuffer(kBlack);
-      display.SetTextFont("Arial", 30, 1, false, false, false);
-      display.DrawText("You have not selected a Waterfall", 215, 295, kYellow);
-    }
-    for (int i = 0; i < 8; ++i) {
-      // The flock rests for a while each lap, as it does in the scene.
-      if (i == 4 && (frame / 90) % 3 == 2) continue;
-      if (display.SpriteFrameDue(creatures[i])) display.NextSpriteFrame(creatures[i]);
-      if (frame % (i + 1) == 0) {
-        display.MoveSpriteX(creatures[i], steps[i][0]);
-        display.MoveSpriteY(creatures[i], steps[i][1]);
-      }
-      if (display.GetSpriteX(creatures[i]) < -130) display.SetSpriteX(creatures[i], 805);
-      if (display.GetSpriteX(creatures[i]) > 810) display.SetSpriteX(creatures[i], -118);
-      if (display.GetSpriteY(creatures[i]) < -60) display.SetSpriteY(creatures[i], 605);
-      if (display.GetSpriteY(creatures[i]) > 610) display.SetSpriteY(creatures[i], 10);
-      display.DrawSprite(creatures[i]);
-    }
-    display.SetTextFont("Arial", 24, 1, false, false, false);
-    display.DrawText("10:27:" + std::to_string(10 + frame / 60), 650, 1, kYellow);
-    if (frame % 200 < 120) {
-      display.SetTextFont("Arial", 24, 1, false, false, false);
-      display.DrawText("Place a Message Here", 1, 568, kYellow);
-    }
-    display.Flip();
+    clock.ticks += frame % 3 == 2 ? 16 : 17;
+    // A stretch without a scene; the next turn of the waterfalls brings it back.
+    if (frame == 400) window.CurrentWaterfall = 0;
+    window.Timers().RunDue(clock.ticks);
+    window.OnFrame();
+    if (status >= 0) return 1;
     // The display does not wait for the server to take in what it sent; a whole first frame is
     // a large request, so give it time before looking.
     if (frame == 0) usleep(100000);
@@ -167,7 +155,8 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
     std::printf("%d %016llx\n", frame,
                 static_cast<unsigned long long>(ScreenHash(x, frame, keep ? ppm_dir : nullptr)));
   }
-  display.CloseDisplay();
+  window.CloseDown();
+  display.Close();
   XCloseDisplay(x);
   return 0;
 }
@@ -180,6 +169,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s ASSET_DIR [FRAMES] [PPM_DIR]\n", argv[0]);
     return 2;
   }
-  int frames = argc > 2 ? std::atoi(argv[2]) : 450;
+  int frames = argc > 2 ? std::atoi(argv[2]) : 600;
   return larkspill::Run(argv[1], frames, argc > 3 ? argv[3] : nullptr);
 }

@@ -203,16 +203,16 @@ for run in $(seq 1 "$runs"); do
 done
 
 # Creature pace from the traces of the 800x600 runs: steps per frame drawn against one step per
-# ceil(delay / frame period) frames. Sprite ids and delays are the scene's: butterflies 1-3 step
-# every 15 ms (one MoveSpriteY each), 4 every 25 ms and 5 every 6 ms (MoveSpriteY; the drift
-# timer's MoveSpriteX is not a step), the flock and both single birds every BirdSpeed = 25 ms
-# (one MoveSpriteX each).
+# ceil(delay / frame period) frames. Picture numbers (the order the scene loads them) and delays
+# are the scene's: butterflies 1-3 step every 15 ms (a change of y each), 4 every 25 ms and 5
+# every 6 ms (y; the drift timer's change of x is not a step), the flock and both single birds
+# every BirdSpeed = 25 ms (a change of x each).
 pace_report() {
   for trace in "$work"/saver.800x600x24.*.trace; do
     awk '
       /larkspill-trace frames/ { frames = $3 }
       /larkspill-trace seconds/ { secs = $3 }
-      /larkspill-trace sprite/ { draws[$3] = $5; mx[$3] = $7; my[$3] = $9 }
+      /larkspill-trace picture/ { draws[$3] = $5; mx[$3] = $7; my[$3] = $9 }
       END {
         fps = (frames - 1) / secs
         split("1 2 3 4 5 6 7 8", ids, " ")

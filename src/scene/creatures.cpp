@@ -13,17 +13,20 @@ constexpr int16_t kSingleBirdRest = 30;
 
 }  // namespace
 
-void Creature::Attach(SpriteDisplay& display, Random& random, int32_t sprite, int16_t x,
+void Creature::Attach(Random& random, Pictures pictures, FrameAnimation animation, int16_t x,
                       int16_t y) {
-  display_ = &display, random_ = &random;
-  sprite_ = sprite, x_ = x, y_ = y;
+  random_ = &random;
+  pictures_ = pictures, animation_ = animation;
+  x_ = x, y_ = y;
 }
 
 void Creature::MoveTo(int16_t x, int16_t y) {
-  if (display_ == nullptr) return;  // not built: the display could not be opened
-  if (y != y_) display_->SetSpriteY(sprite_, y);
-  if (x != x_) display_->SetSpriteX(sprite_, x);
+  if (random_ == nullptr) return;  // not built: the display could not be opened
   x_ = x, y_ = y;
+}
+
+void Creature::DrawOn(SceneFrame& frame) const {
+  frame.Picture(pictures_, animation_.Frame(), x_, y_, /*roams=*/true);
 }
 
 void Creature::StepIfDue(uint32_t now, int32_t delay) {

@@ -2,23 +2,28 @@
 
 #include <cstdint>
 
+#include "scene/frame_animation.h"
 #include "scene/random.h"
-#include "scene/sprite_display.h"
+#include "scene/scene_display.h"
 
 namespace larkspill {
 
-// A creature of the scene: its sprite, the place it keeps (the display only shows it there), and
-// when it last stepped.
+// A creature of the scene: its pictures, the frame it shows, its place and when it last stepped.
 class Creature {
  public:
   virtual ~Creature() = default;
 
-  // Gives the creature its sprite, already placed at (x, y).
-  void Attach(SpriteDisplay& display, Random& random, int32_t sprite, int16_t x, int16_t y);
-  // Puts it somewhere else, on the display too.
+  // Gives the creature its pictures and their animation, and places it at (x, y).
+  void Attach(Random& random, Pictures pictures, FrameAnimation animation, int16_t x, int16_t y);
+  // Puts it somewhere else; a creature never attached (the display could not be opened) stays.
   void MoveTo(int16_t x, int16_t y);
 
-  int32_t Sprite() const { return sprite_; }
+  // Moves on to its next frame once its frame delay has passed.
+  void AnimateIfDue(uint32_t now) { animation_.NextIfDue(now); }
+  // Adds it, as it is now, to the frame.
+  void DrawOn(SceneFrame& frame) const;
+
+  int32_t Frame() const { return animation_.Frame(); }
   int16_t X() const { return x_; }
   int16_t Y() const { return y_; }
   uint32_t LastStep() const { return last_step_; }
@@ -36,9 +41,9 @@ class Creature {
   int32_t RandomInt(int32_t n, int32_t k);
 
  private:
-  SpriteDisplay* display_ = nullptr;
   Random* random_ = nullptr;
-  int32_t sprite_ = 0;
+  Pictures pictures_;
+  FrameAnimation animation_;
   int16_t x_ = 0;
   int16_t y_ = 0;
   uint32_t last_step_ = 0;

@@ -5,13 +5,15 @@ namespace larkspill {
 
 namespace {
 
-struct ClockCorner {
+struct TextPlace {
   int32_t x;
   int32_t y;
 };
 
-// Upper left, lower left, upper right, lower right: PosClock 1 to 4.
-constexpr ClockCorner kClockCorners[4] = {{0, 1}, {1, 545}, {650, 1}, {650, 550}};
+// Upper left, lower left, upper right, lower right: the clock corner setting's 1 to 4.
+constexpr TextPlace kClockCorners[4] = {{0, 1}, {1, 545}, {650, 1}, {650, 550}};
+// The message's place, along the bottom.
+constexpr TextPlace kMessagePlace = {1, 568};
 
 // Milliseconds between the butterflies' steps: the first kind's, and each of the second kind's.
 constexpr int32_t kDriftingStepDelay = 15;
@@ -34,62 +36,62 @@ void SaverWindow::PickFirstScene() {
 
 void SaverWindow::OnFrame() {
   if (ended_) return;
-  SpriteDisplay& d = services_.display;
-  if (!d.CheckDisplay()) {
-    ended_ = true;
-    services_.sound.StopAllSounds();
-    d.CloseDisplay();
-    Unload();
-    EndProgram(kExitDisplayLost);
-    return;
-  }
 
   // Never draw a scene that is switched off.
   if (CurrentWaterfall == 1 && !Waterfall1Enabled) CurrentWaterfall = 2;
   if (CurrentWaterfall == 2 && !Waterfall2Enabled) CurrentWaterfall = 1;
 
-  DrawScene();
-  DrawCreatures();
-  DrawTexts();
-  d.Flip();
+  frame_.drawings.clear();
+  DrawScene(frame_);
+  DrawCreatures(frame_);
+  DrawTexts(frame_);
+  if (services_.add_to_frame) services_.add_to_frame(frame_);
+  if (services_.display.Show(frame_)) return;
+
+  ended_ = true;
+  services_.sound.StopAllSounds();
+  services_.display.Close();
+  Unload();
+  EndProgram(kExitDisplayLost);
 }
 
-void SaverWindow::DrawScene() {
-  SpriteDisplay& d = services_.display;
+void SaverWindow::DrawScene(SceneFrame& frame) {
+  const uint32_t now = services_.clock.TickCount();
+  auto draw = [&frame](const ScenePicture& p) {
+    frame.Picture(p.pictures, p.animation.Frame(), p.x, p.y);
+  };
   if (CurrentWaterfall == 1) {
-    d.DrawSprite(Background1Sprite);
-    AnimateIfDue(Water1Sprite);
-    d.DrawSprite(Water1Sprite);
+    draw(Background1);
+    Water1.animation.NextIfDue(now);
+    draw(Water1);
   } else if (CurrentWaterfall == 2) {
-    d.DrawSprite(Background2Sprite);
-    AnimateIfDue(Water2Sprite);
-    d.DrawSprite(Water2Sprite);
-    AnimateIfDue(Water2SmallSprite);
-    d.DrawSprite(Water2SmallSprite);
+    draw(Background2);
+    Water2.animation.NextIfDue(now);
+    draw(Water2);
+    Water2Small.animation.NextIfDue(services_.clock.TickCount());
+    draw(Water2Small);
   } else {
-    d.ClearBackBuffer(kBlack);
-    d.SetTextFont("Arial", 30, 1, false, false, false);
-    d.DrawText("You have not selected a Waterfall", 215, 295, kYellow);
+    frame.Fill(kBlack);
+    frame.Text("You have not selected a Waterfall", "Arial", 30, kYellow, 215, 295);
   }
 }
 
-void SaverWindow::DrawCreatures() {
-  SpriteDisplay& d = services_.display;
+void SaverWindow::DrawCreatures(SceneFrame& frame) {
   const uint32_t now = services_.clock.TickCount();
 
   if (settings.show_flock && flock.flying) {
-    AnimateIfDue(flock.Sprite());
+    flock.AnimateIfDue(services_.clock.TickCount());
     flock.StepIfDue(now, settings.bird_step_delay);
-    d.DrawSprite(flock.Sprite());
-    flock.ReEnterIfGone(settings.flock_rest == FlockRest::Always);
+    flock.DrawOn(frame);
+    flock.ReEnterIfGone(settings.flock_rest == FlockRest::AlwaysFlying);
   }
 
   if (settings.show_single_birds) {
     for (larkspill::SingleBird* bird : {&single_birds[1], &single_birds[0]}) {
       if (!bird->flying) continue;
-      AnimateIfDue(bird->Sprite());
+      bird->AnimateIfDue(services_.clock.TickCount());
       bird->StepIfDue(now, settings.bird_step_delay);
-      d.DrawSprite(bird->Sprite());
+      bird->DrawOn(frame);
     }
   }
 
@@ -100,8 +102,8 @@ void SaverWindow::DrawCreatures() {
     for (size_t i = 0; i < 3; ++i) {
       if (!shown[i]) continue;
       DriftingButterfly& b = drifting_butterflies[i];
-      AnimateIfDue(b.Sprite());
-      d.DrawSprite(b.Sprite());
+      b.AnimateIfDue(services_.clock.TickCount());
+      b.DrawOn(frame);
       b.StepIfDue(now, kDriftingStepDelay);
       b.ReEnterIfGone();
     }
@@ -110,32 +112,23 @@ void SaverWindow::DrawCreatures() {
   if (settings.show_second_butterflies) {
     for (size_t i = 0; i < 2; ++i) {
       ClimbingButterfly& b = climbing_butterflies[i];
-      AnimateIfDue(b.Sprite());
-      d.DrawSprite(b.Sprite());
+      b.AnimateIfDue(services_.clock.TickCount());
+      b.DrawOn(frame);
       b.StepIfDue(now, kClimbingStepDelays[i]);
       b.ReEnterIfGone();
     }
   }
 }
 
-void SaverWindow::DrawTexts() {
-  SpriteDisplay& d = services_.display;
+void SaverWindow::DrawTexts(SceneFrame& frame) {
   if (settings.show_clock && settings.clock_corner >= 1 && settings.clock_corner <= 4) {
-    const ClockCorner& corner = kClockCorners[settings.clock_corner - 1];
-    d.SetTextFont(settings.font_face, settings.clock_font_size, 1, false, false, false);
-    d.DrawText(services_.clock.TimeText(ClockTime), corner.x, corner.y, kYellow);
+    const TextPlace& corner = kClockCorners[settings.clock_corner - 1];
+    frame.Text(services_.clock.TimeText(ClockTime), settings.font_face, settings.clock_font_size,
+               kYellow, corner.x, corner.y);
   }
-  if (settings.show_user_message) {
-    d.SetTextFont(settings.font_face, settings.message_font_size, 1, false, false, false);
-    d.DrawText(settings.user_message, 1, 568, kYellow);
-  }
-}
-
-void SaverWindow::AnimateIfDue(int32_t sprite) {
-  auto animation = animations_.find(sprite);
-  if (animation == animations_.end()) return;
-  if (const int32_t frame = animation->second.NextIfDue(services_.clock.TickCount()))
-    services_.display.SetSpriteFrame(sprite, frame);
+  if (settings.show_user_message)
+    frame.Text(settings.user_message, settings.font_face, settings.message_font_size, kYellow,
+               kMessagePlace.x, kMessagePlace.y);
 }
 
 }  // namespace larkspill

@@ -52,11 +52,11 @@ void SaverWindow::Load() {
   ScrollCount = 0;
 
   try {
-    OpenDisplayAndBuildScene();
+    OpenDisplayAndLoadScene();
   } catch (const AssetError&) {
     // Give the screen and the cursor back before the error ends the program.
     ended_ = true;
-    services_.display.CloseDisplay();
+    services_.display.Close();
     Unload();
     throw;
   }

@@ -4,15 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <span>
 #include <string>
 
 #include "scene/clock.h"
 #include "scene/creatures.h"
+#include "scene/frame_animation.h"
 #include "scene/random.h"
-#include "scene/sprite_animation.h"
-#include "scene/sprite_display.h"
+#include "scene/scene_display.h"
 #include "scene/window_system.h"
 #include "scene/window_timer.h"
 #include "settings/saver_settings.h"
@@ -25,7 +24,7 @@ namespace larkspill {
 // What the saver window works with: the display, the sound, the settings, the desktop, time and
 // chance, the asset folder, and two ways out to the program around it.
 struct SaverServices {
-  SpriteDisplay& display;
+  SceneDisplay& display;
   SoundDevice& sound;
   SettingsStore& store;
   WindowSystem& windows;
@@ -34,6 +33,17 @@ struct SaverServices {
   std::string asset_path;  // the asset folder, ending in '/'
   std::function<void(const std::string& text, const std::string& title)> message_box;
   std::function<void(int status)> end_program;  // asks the event loop to end with this status
+  // Adds to each frame after the scene, before it is shown (the frame-rate figure); may be empty.
+  std::function<void(SceneFrame& frame)> add_to_frame;
+};
+
+// A still or animated picture of the scene's own (a waterfall's water, a background): it never
+// moves, and never roams across a wide screen.
+struct ScenePicture {
+  Pictures pictures;
+  FrameAnimation animation;
+  int32_t x = 0;
+  int32_t y = 0;
 };
 
 // The full-screen saver window: its load, the frame it composes, the creatures, its timers, the
@@ -95,8 +105,8 @@ class SaverWindow : public DisplayEvents {
 
   // Picks the first enabled scene, the first waterfall winning when both are enabled.
   void PickFirstScene();
-  // Opens the 800 x 600 display and builds all thirteen sprites of the scene.
-  void OpenDisplayAndBuildScene();
+  // Opens the 800 x 600 display and loads the pictures of all thirteen parts of the scene.
+  void OpenDisplayAndLoadScene();
 
   // The sound variables and procedures.
   AmbientSound Sound;
@@ -104,13 +114,13 @@ class SaverWindow : public DisplayEvents {
   // Settings, read once by Load; the sound reads its own through them.
   SaverSettings settings;
 
-  // Sprites.
+  // The scene's own pictures.
   std::string AssetPath;
-  int32_t Water1Sprite = 0;
-  int32_t Background1Sprite = 0;
-  int32_t Water2Sprite = 0;
-  int32_t Water2SmallSprite = 0;
-  int32_t Background2Sprite = 0;
+  ScenePicture Water1;
+  ScenePicture Background1;
+  ScenePicture Water2;
+  ScenePicture Water2Small;
+  ScenePicture Background2;
 
   // Scene.
   int16_t CurrentWaterfall = 0;  // 1 or 2; 0 when no scene is enabled
@@ -135,17 +145,13 @@ class SaverWindow : public DisplayEvents {
 
  private:
   void ReadSettings();
-  int32_t BuildSprite(std::span<const char* const> files, int32_t key_mode, int32_t start_frame,
-                      int32_t delay, int32_t x, int32_t y);
-  void BuildBackground(int32_t& sprite, const char* file);
-  void AnimateIfDue(int32_t sprite);
-  void DrawScene();
-  void DrawCreatures();
-  void DrawTexts();
+  Pictures Load(std::span<const char* const> files, bool keyed);
+  void DrawScene(SceneFrame& frame);
+  void DrawCreatures(SceneFrame& frame);
+  void DrawTexts(SceneFrame& frame);
   void EndProgram(int status);
 
-  // The animated sprites' frames, by sprite id.
-  std::map<int32_t, SpriteAnimation> animations_;
+  SceneFrame frame_;  // the frame being described; kept to reuse its memory
   TimerSchedule timers_;
   size_t power_off_timer_ = 0;
   bool ended_ = false;

@@ -3,9 +3,9 @@
 #include <array>
 #include <cstdint>
 
-// The scene's layout: which files each sprite shows and where it starts on the 800 x 600 scene.
+// The scene's layout: which files each picture shows and where it starts on the 800 x 600 scene.
 // The scene, the asset generator that paints the files, the benchmarks and the tests all read
-// it from here, so a sprite's file and its place on the background cannot drift apart.
+// it from here, so a picture's file and its place on the background cannot drift apart.
 namespace larkspill::scene_layout {
 
 inline constexpr int32_t kWidth = 800;
@@ -16,7 +16,7 @@ inline constexpr int32_t kHeight = 600;
 inline constexpr int32_t kWideMargin = 320;
 inline constexpr int32_t kWideWidth = kWidth + 2 * kWideMargin;
 
-// A sprite's starting place on the scene, its top-left corner.
+// A picture's starting place on the scene, its top-left corner.
 struct Place {
   int32_t x = 0;
   int32_t y = 0;

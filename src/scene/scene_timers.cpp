@@ -31,7 +31,7 @@ void SaverWindow::EverySecond() {
 
 void SaverWindow::LetRestedBirdsFly() {
   if (ended_) return;
-  if (settings.flock_rest == FlockRest::Always) return;
+  if (settings.flock_rest == FlockRest::AlwaysFlying) return;
 
   if (settings.show_flock) flock.Rest(settings.flock_rest_seconds);
   if (settings.show_single_birds) {

@@ -53,9 +53,9 @@ void KeepMonitorOn(SettingsStore& store, Key key, S& out) {
 // "Always" (exact text) flies on without rest; a text that is no number rests the default time.
 void FlockRestTime(SettingsStore& store, Key key, S& out) {
   const std::string text = ReadText(store, kSaver, key);
-  out.flock_rest = text == "Always" ? FlockRest::Always : FlockRest::Seconds;
+  out.flock_rest = text == "Always" ? FlockRest::AlwaysFlying : FlockRest::Seconds;
   out.flock_rest_seconds =
-      out.flock_rest == FlockRest::Always ? 0 : ParseNumber(text).value_or(kDefaultFlockRest);
+      out.flock_rest == FlockRest::AlwaysFlying ? 0 : ParseNumber(text).value_or(kDefaultFlockRest);
 }
 
 // "Never" (exact text, case included) keeps the sound on; so does a text that is no number, since

@@ -10,7 +10,7 @@
 namespace larkspill {
 
 // How long the flock rests between flights: not at all ("Always"), or a number of seconds.
-enum class FlockRest : uint8_t { Always, Seconds };
+enum class FlockRest : uint8_t { AlwaysFlying, Seconds };
 // When all sound goes off: never, or after a number of minutes.
 enum class SoundGoesOff : uint8_t { Never, AfterMinutes };
 

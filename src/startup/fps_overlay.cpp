@@ -6,7 +6,7 @@
 
 namespace larkspill {
 
-void FpsOverlay::Flip() {
+void FpsOverlay::AddTo(SceneFrame& frame) {
   const uint32_t now = clock_.TickCount();
   if (!started_) {
     started_ = true;
@@ -21,12 +21,7 @@ void FpsOverlay::Flip() {
     frames_ = 0;
   }
   ++frames_;
-  if (!text_.empty()) {
-    // The scene sets its own font before each text it draws, so changing it here is safe.
-    display_.SetTextFont(kFont, kFontSize, 1, false, false, false);
-    display_.DrawText(text_, kX, kY, kWhite);
-  }
-  display_.Flip();
+  if (!text_.empty()) frame.Text(text_, kFont, kFontSize, kWhite, kX, kY);
 }
 
 }  // namespace larkspill

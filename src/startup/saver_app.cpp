@@ -138,7 +138,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   display_options.embed_window = target.embed_window;
   display_options.accept_input = !target.host_owns_input;
   display_options.video_driver = "x11";
-  SdlDisplay display(clock, display_options);
+  SdlDisplay display(display_options);
   display.UsePaintedPictures(&painted);
   // On a Wayland desktop whose compositor has the layer shell the saver is its own client there;
   // elsewhere (X11, GNOME's Wayland through Xwayland, any host's window) it is an X11 client.
@@ -155,7 +155,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   struct ForgetLostAction {
     ~ForgetLostAction() { SetXConnectionLostAction(nullptr); }
   } forget_lost_action;
-  FpsOverlay fps(display, clock);
+  FpsOverlay fps(clock);
 
   // Once the saver's status is known it is final: an X server that goes away while the display
   // closes changes neither it nor what was said.
@@ -166,11 +166,11 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   int status = -1;
   std::string asset_path = asset_dir;
   if (asset_path.empty() || asset_path.back() != '/') asset_path += '/';
-  SpriteDisplay& shown = choices.show_fps ? static_cast<SpriteDisplay&>(fps) : display;
   SaverServices services{
-      shown, sound, store, windows, clock, random, asset_path, message_box, [&status](int s) {
+      display, sound, store, windows, clock, random, asset_path, message_box, [&status](int s) {
         if (status < 0) status = s;
       }};
+  if (choices.show_fps) services.add_to_frame = [&fps](SceneFrame& frame) { fps.AddTo(frame); };
   SaverWindow window(services);
 
   // In its own window the saver keeps or gives up the monitor as PwrSave says; under a host

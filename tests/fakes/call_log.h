@@ -9,7 +9,7 @@ namespace larkspill::testing {
 
 inline std::string CallArg(const std::string& s) { return s; }
 inline std::string CallArg(int64_t v) { return std::to_string(v); }
-// A call as the fakes record it: Call("SetSpriteX", 6, 801) is "SetSpriteX 6 801".
+// A call as the fakes record it: Call("Open", 800, 600) is "Open 800 600".
 template <typename... Args>
 std::string Call(std::string call, const Args&... args) {
   ((call += " " + CallArg(args)), ...);

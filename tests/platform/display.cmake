@@ -1,14 +1,17 @@
-# The SDL2 sprite display: offscreen driver, and two monitors on the end-to-end tests' X server.
+# The scene's display on SDL2: offscreen driver, and two monitors on the end-to-end tests' X server.
 larkspill_add_test(NAME sdl_display_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/sdl_display_test.cpp
   LIBS larkspill_platform_display PkgConfig::X11
   LABEL integration)
 target_compile_definitions(sdl_display_test PRIVATE LARKSPILL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-# The display's pure parts: pictures, texts, the composer and the scaled view, in memory.
-larkspill_add_test(NAME frame_composer_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_composer_test.cpp
-  LIBS larkspill_platform_display
-  LABEL unit)
+# The display's pure parts, in memory, one unit a file: the composer, the scaled view, the scene's
+# fit, the pictures and the texts.
+foreach(unit frame_composer scaled_view scene_fit picture_store text_cache)
+  larkspill_add_test(NAME ${unit}_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/${unit}_test.cpp
+    LIBS larkspill_platform_display
+    LABEL unit)
+endforeach()
 # The frame pacing's rate, whatever the display reports.
 larkspill_add_test(NAME frame_pacer_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_pacer_test.cpp

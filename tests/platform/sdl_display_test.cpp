@@ -11,8 +11,6 @@
 #include <ranges>
 #include <tuple>
 
-#include "fakes/fake_clock.h"
-
 namespace larkspill {
 namespace {
 
@@ -41,8 +39,8 @@ class SdlDisplayTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
   void Open(SdlDisplayOptions options, const char* driver = "offscreen") {
     setenv("SDL_VIDEODRIVER", driver, 1);
-    display_ = std::make_unique<SdlDisplay>(clock_, options);
-    ASSERT_TRUE(display_->OpenDisplay(800, 600, 16, ""));
+    display_ = std::make_unique<SdlDisplay>(options);
+    ASSERT_TRUE(display_->Open(800, 600));
   }
 
   // Writes a 24-bit BMP of one row of these pixels (0xRRGGBB).
@@ -53,12 +51,15 @@ class SdlDisplayTest : public ::testing::Test {
     EXPECT_EQ(SDL_SaveBMP(s.get(), path.c_str()), 0) << SDL_GetError();
     return path;
   }
-  int32_t Sprite(const std::string& path, int32_t key_mode, int x = 0, int y = 0) {
-    int32_t sprite = display_->CreateSprite();
-    display_->LoadSpriteFrame(sprite, 1, path, key_mode);
-    display_->SetSpriteX(sprite, x);
-    display_->SetSpriteY(sprite, y);
-    return sprite;
+  Pictures Load(std::vector<std::string> paths, bool keyed) {
+    return display_->LoadPictures(paths, keyed);
+  }
+  // Shows a frame of `colour` with these drawings over it.
+  bool Show(int32_t colour, const std::vector<PictureDrawing>& pictures = {}) {
+    SceneFrame frame;
+    frame.Fill(colour);
+    for (const PictureDrawing& p : pictures) frame.drawings.emplace_back(p);
+    return display_->Show(frame);
   }
   static uint32_t PixelOf(SDL_Surface* s, int x, int y) {  // frames and windows: 0x..RRGGBB
     return static_cast<Uint32*>(s->pixels)[y * s->pitch / 4 + x] & 0xFFFFFF;
@@ -85,62 +86,32 @@ class SdlDisplayTest : public ::testing::Test {
   }
 
   std::filesystem::path dir_ = mkdtemp(std::string("/tmp/larkspill-display-XXXXXX").data());
-  testing::FakeClock clock_;
   std::unique_ptr<SdlDisplay> display_;
 };
 
-// The facade wires the parts: a sprite's frame shown keyed or opaque where it was put and moved,
-// and its next frame due once its delay has run out, the tick count wrapping at 32 bits.
-TEST_F(SdlDisplayTest, SpritesShowTheirFrameKeyedOrOpaqueWhereTheyAreAndStepWhenDue) {
+// The facade wires the parts: a frame's picture shown keyed or opaque where the frame puts it.
+TEST_F(SdlDisplayTest, PicturesShowTheFrameAskedForKeyedOrOpaqueWhereTheFramePutsThem) {
   const auto keyed = Bmp("keyed.bmp", {kMagentaRgb, 0xC86432}), green = Bmp("g.bmp", {kGreenRgb});
-  const int32_t a = Sprite(keyed, kKeyTransparent, 10, 20), b = Sprite(keyed, kKeyOpaque, 100, 200);
-  display_->LoadSpriteFrame(a, 2, green, kKeyTransparent);
-  EXPECT_THROW(display_->LoadSpriteFrame(a, 0, green, kKeyOpaque), std::out_of_range);
-  EXPECT_THROW(display_->LoadSpriteFrame(a, 1001, green, kKeyOpaque), std::out_of_range);
-  EXPECT_THROW(display_->DrawSprite(b + 1), std::out_of_range);
-  EXPECT_THROW(display_->LoadSpriteFrame(a, 3, keyed + ".gone", kKeyTransparent), AssetError);
-  auto at = [&](int x, int y) {
-    display_->ClearBackBuffer(kBlue);
-    for (int32_t sprite : {a, b}) display_->DrawSprite(sprite);
+  const Pictures a = Load({keyed, green}, true), b = Load({keyed}, false);
+  EXPECT_THROW(Show(kBlue, {{.pictures = {b.index + 1}}}), std::out_of_range);
+  EXPECT_THROW(Load({green, keyed + ".gone"}, true), AssetError);
+  auto at = [&](int x, int y, int32_t frame_of_a = 1, int bx = 100, int by = 200) {
+    Show(kBlue, {{a, frame_of_a, 10, 20}, {b, 1, bx, by}});
     return PixelAt(x, y);
   };
   const uint32_t widened = 0xCE6531;  // (200, 100, 50) in RGB565
   for (auto [x, y, colour] : {std::tuple{10, 20, kBlueRgb}, {11, 20, widened},
                               {100, 200, kMagentaRgb}, {101, 200, widened}})
     EXPECT_EQ(at(x, y), colour) << x << "," << y;
-  display_->NextSpriteFrame(a);
-  EXPECT_EQ(at(10, 20), kGreenRgb);
-  display_->NextSpriteFrame(a);  // wrapped after the highest frame
-  EXPECT_EQ(at(11, 20), widened);
-  display_->SetSpriteFrame(a, 7);  // never loaded: nothing drawn
-  EXPECT_EQ(at(11, 20), kBlueRgb);
-  display_->LoadSpriteFrame(a, 7, Bmp("key.bmp", {kMagentaRgb, kMagentaRgb}), kKeyTransparent);
-  EXPECT_EQ(at(11, 20), kBlueRgb);  // nothing but its key
-  display_->LoadSpriteFrame(a, 7, Bmp("gap.bmp", {0xC86432, kMagentaRgb, 0xC86432}),
-                           kKeyTransparent);
-  EXPECT_EQ(at(11, 20), kBlueRgb);  // its key between its pixels
-  display_->NextSpriteFrame(a);
-  display_->LoadSpriteFrame(a, 1, green, kKeyOpaque);  // replaced
-  EXPECT_EQ(at(10, 20), kGreenRgb);
-
-  display_->MoveSpriteX(b, -5);
-  display_->MoveSpriteY(b, 1);   // up
-  display_->MoveSpriteY(b, -3);  // down
-  EXPECT_EQ(at(95, 202), kMagentaRgb);
-  EXPECT_EQ(at(95, 201), kBlueRgb);
-  display_->SetSpriteX(b, 40000);
-  EXPECT_EQ(display_->GetSpriteX(b), -25536);
-
-  display_->SetSpriteFrameDelay(b, 100);
-  // At each tick count the frame is set (1) or advanced (2), counting from there, or neither (0).
-  const struct { uint32_t ticks; int change; bool due; } steps[] = {
-      {1000, 1, false}, {1099, 0, false}, {1100, 0, true}, {1100, 2, false},
-      {0xFFFFFFF0u, 2, false}, {0x50, 0, false}, {0x54, 0, true}};
-  for (const auto& step : steps) {
-    clock_.ticks = step.ticks;
-    if (step.change == 1) display_->SetSpriteFrame(b, 1);
-    if (step.change == 2) display_->NextSpriteFrame(b);
-    EXPECT_EQ(display_->SpriteFrameDue(b), step.due) << step.ticks;
+  EXPECT_EQ(at(10, 20, 2), kGreenRgb);
+  for (int32_t none : {0, 3, -1}) EXPECT_EQ(at(11, 20, none), kBlueRgb) << none;  // not loaded
+  EXPECT_EQ(at(95, 202, 1, 95, 202), kMagentaRgb);
+  EXPECT_EQ(at(95, 201, 1, 95, 202), kBlueRgb);
+  const Pictures key_only = Load({Bmp("key.bmp", {kMagentaRgb, kMagentaRgb})}, true);
+  const Pictures gap = Load({Bmp("gap.bmp", {0xC86432, kMagentaRgb, 0xC86432})}, true);
+  for (Pictures p : {key_only, gap}) {
+    Show(kBlue, {{p, 1, 10, 20}});
+    EXPECT_EQ(PixelAt(11, 20), kBlueRgb);  // nothing but its key, or its key between its pixels
   }
 }
 
@@ -148,20 +119,22 @@ TEST_F(SdlDisplayTest, SpritesShowTheirFrameKeyedOrOpaqueWhereTheyAreAndStepWhen
 TEST_F(SdlDisplayTest, TextIsDrawnInItsColourAtItsPlaceInAFaceFoundByName) {
   EXPECT_THAT(FontLookup().Find("Arial").path, HasSubstr("Liberation"));  // fonts-liberation
   EXPECT_FALSE(FontLookup().Find("").path.empty());
-  display_->ClearBackBuffer(kBlack);
-  display_->SetTextFont("Arial", 30, 1, false, false, false);
-  display_->DrawText("You have not selected a Waterfall", 215, 295, kYellow);
-  display_->DrawText(std::string(100000, 'W'), 1, 560, kYellow);
-  display_->DrawText("\xFF\xFE not UTF-8 \xC3", 0, 0, kYellow);
-  display_->DrawText("far right", 5000, 0, kYellow);
-  display_->DrawText("far left", -100000000, 0, kYellow);
-  display_->Flip();
+  SceneFrame texts;
+  texts.Fill(kBlack);
+  auto text = [&texts](std::string s, int32_t x, int32_t y, const char* face = "Arial") {
+    texts.Text(std::move(s), face, 30, kYellow, x, y);
+  };
+  text("You have not selected a Waterfall", 215, 295);
+  text(std::string(100000, 'W'), 1, 560, "no such face");
+  text("\xFF\xFE not UTF-8 \xC3", 0, 0);
+  text("far right", 5000, 0);
+  text("far left", -100000000, 0);
+  EXPECT_TRUE(display_->Show(texts));
   SdlSurfacePtr frame = display_->CaptureFrame();
   EXPECT_GT(Count(frame.get(), 215, 295, 600, 335, Yellow), 500);
   EXPECT_EQ(Count(frame.get(), 0, 50, 800, 290, Yellow), 0);
   EXPECT_EQ(Count(frame.get(), 0, 340, 800, 555, Yellow), 0);
   EXPECT_GT(Count(frame.get(), 780, 560, 800, 600, Yellow), 20);
-  EXPECT_TRUE(display_->CheckDisplay());
 }
 
 // Resized while shown: a 2 x 1 window has room for one pixel, the frame's middle; the rest black.
@@ -170,15 +143,13 @@ TEST_F(SdlDisplayTest, AWindowOfAnySizeShowsTheFrameWhereThereIsRoom) {
   for (auto [w, h] : {std::pair{1, 1}, {2, 1}, {1, 2}, {3, 2}, {801, 1}, {1, 601}, {400, 300}}) {
     SDL_SetWindowSize(window, w, h);
     Pump();
-    display_->ClearBackBuffer(kBlue);
-    display_->Flip();
+    EXPECT_TRUE(Show(kBlue));
     SDL_Surface* shown = SDL_GetWindowSurface(window);
     ASSERT_EQ(shown->w, w);
     const int room = w * 3 >= h * 4 ? h * 4 / 3 * h : w * (w * 3 / 4);
     EXPECT_EQ(Count(shown, 0, 0, w, shown->h, [](uint32_t c) { return c == kBlueRgb; }), room)
         << w << " x " << h;
   }
-  EXPECT_TRUE(display_->CheckDisplay());
 }
 
 TEST_F(SdlDisplayTest, InputCountsUnlessTheHostOwnsItAndQuitCloseOrResetEndTheDisplay) {
@@ -189,36 +160,34 @@ TEST_F(SdlDisplayTest, InputCountsUnlessTheHostOwnsItAndQuitCloseOrResetEndTheDi
     for (const auto& [x, y] : positions) Push(SDL_MOUSEMOTION, 0, x, y);
     for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEWHEEL, SDL_KEYDOWN, SDL_KEYUP}) Push(type);
     EXPECT_EQ(Pump().Counts(), std::tuple(2 * accept, accept, accept, accept, 0));  // not key-ups
-    EXPECT_TRUE(display_->CheckDisplay());
+    EXPECT_TRUE(Show(kBlack));
   }
   for (Uint32 type : {Uint32{SDL_QUIT}, Uint32{SDL_WINDOWEVENT}, Uint32{SDL_RENDER_DEVICE_RESET}}) {
     Open({.title = "test", .fullscreen = false});
     SDL_Event event{.window = {.type = type, .event = SDL_WINDOWEVENT_CLOSE}};
     SDL_PushEvent(&event);
     Pump();
-    EXPECT_FALSE(display_->CheckDisplay()) << type;
-    display_->ClearBackBuffer(kBlack);  // harmless after the end
-    display_->Flip();
+    EXPECT_FALSE(Show(kBlack)) << type;  // and harmless after the end
+    EXPECT_FALSE(Show(kBlack)) << type;
   }
 }
 
 // Closed, or not opened for want of a driver, the display refuses pictures; it opens again.
 TEST_F(SdlDisplayTest, ClosingReleasesEverythingAndNoDisplayMeansFalseNotAnError) {
   std::string red = Bmp("red.bmp", {0xFF0000});
-  int32_t sprite = Sprite(red, kKeyOpaque, 5, 5);
-  display_->CloseDisplay();
+  Load({red}, false);
+  display_->Close();
   setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
   ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(display_->OpenDisplay(800, 600, 16, ""));
+  EXPECT_FALSE(display_->Open(800, 600));
   EXPECT_THAT(::testing::internal::GetCapturedStderr(), HasSubstr("cannot open the display"));
-  EXPECT_FALSE(display_->CheckDisplay());
+  EXPECT_FALSE(Show(kBlack));
   EXPECT_FALSE(display_->SaveScreenshot((dir_ / "closed.bmp").string()));
-  EXPECT_THROW(display_->LoadSpriteFrame(sprite, 1, red, kKeyOpaque), std::logic_error);
-  display_->DrawSprite(sprite);
+  EXPECT_THROW(Load({red}, false), std::logic_error);
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  ASSERT_TRUE(display_->OpenDisplay(800, 600, 16, ""));
-  display_->LoadSpriteFrame(sprite, 1, red, kKeyOpaque);
-  display_->DrawSprite(sprite);
+  ASSERT_TRUE(display_->Open(800, 600));
+  const Pictures again = Load({red}, false);
+  EXPECT_TRUE(Show(kBlack, {{again, 1, 5, 5}}));
   EXPECT_EQ(display_->PictureDecodes(), 2);
   EXPECT_EQ(PixelAt(5, 5), 0xFF0000u);
   EXPECT_TRUE(display_->SaveScreenshot((dir_ / "shot.bmp").string()));
@@ -263,12 +232,11 @@ class SdlDisplayMonitorsTest : public SdlDisplayTest {
 TEST_F(SdlDisplayMonitorsTest, EveryMonitorShowsTheWholeFrameAndEachChangeAndTakesInput) {
   const std::vector<Uint32> windows = WindowIds();
   ASSERT_EQ(windows.size(), 2u);
-  const int32_t dot = Sprite(Bmp("red.bmp", std::vector(10, 0xFF0000u)), kKeyOpaque, 100, 100);
+  const Pictures dot = Load({Bmp("red.bmp", std::vector(10, 0xFF0000u))}, false);
   auto frame = [&](bool with_dot) {
     Pump();
-    display_->ClearBackBuffer(0xFFFFFF);
-    if (with_dot) display_->DrawSprite(dot);
-    display_->Flip();
+    Show(0xFFFFFF, with_dot ? std::vector<PictureDrawing>{{dot, 1, 100, 100}}
+                            : std::vector<PictureDrawing>{});
   };
   for (int i = 0; i < 3; ++i) frame(false);
   // Each monitor shows the whole frame, not half of one across both; then a change and its undoing.

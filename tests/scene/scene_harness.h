@@ -47,9 +47,9 @@ struct JournalStore : MemoryStore {
 // A saver window on fakes. Sound ids: water 1, birds 2, jungle 3, eagle 4.
 struct Harness {
   struct Setting { std::string section, key, value; };
-  // Sprite ids of a normal load, in the order the window makes them.
-  enum Sprites : int32_t {
-    kB1 = 1, kB2, kB3, kB4, kB5, kFlock, kBird1, kBird2, kWater1, kBg1, kWater2, kWater2Small, kBg2
+  // The pictures of a normal load, numbered in the order the window loads them.
+  enum Loaded : int32_t {
+    kB1, kB2, kB3, kB4, kB5, kFlock, kBird1, kBird2, kWater1, kBg1, kWater2, kWater2Small, kBg2
   };
   Harness() { display.journal = windows.journal = sound.journal = &journal; }
 
@@ -74,8 +74,11 @@ struct Harness {
     return *window;
   }
   void FrameASecondLater() { clock.Advance(1000), window->OnFrame(); }
-  FakeDisplay::Sprite& Sprite(int32_t id) { return display.sprites[id]; }
-  std::pair<int32_t, int32_t> At(int32_t id) { return {Sprite(id).x, Sprite(id).y}; }
+  // Where the last frame drew these pictures; {-9999, -9999} when it did not.
+  std::pair<int32_t, int32_t> DrawnAt(int32_t pictures) {
+    const auto d = display.Drawn(pictures);
+    return d ? std::pair(d->x, d->y) : std::pair(-9999, -9999);
+  }
   // Runs every handler of an ended window, as the event loop still may: none does anything.
   void ExpectNothingRunsAfterTheEnd() {
     const size_t ended = statuses.size();

@@ -1,4 +1,4 @@
-// The saver window on fakes: its load, what ends it, its frames, creatures and timers.
+// The saver window on fakes: its load, what ends it, its frames and its timers.
 #include <gmock/gmock.h>
 
 #include <algorithm>
@@ -9,75 +9,92 @@
 
 #include "scene/exit_status.h"
 #include "scene/scene_layout.h"
-#include "scene/window_timer.h"
 #include "scene_harness.h"
 
 namespace larkspill::testing {
 namespace {
 
-using S = Harness::Sprites;
+using S = Harness::Loaded;
 using W = SaverWindow;
 
-TEST(SaverLoad, BuildsThirteenSpritesInOrderWithTheirFilesModesFramesDelaysAndPlaces) {
+TEST(SaverLoad, LoadsThirteenPicturesThatShowTheirStartFramesAndAnimateOnTheirDelays) {
   Harness h;
   WriteFirstRunValues(h.store);
   h.Set({{"two", "WaterSpeed", "200"}});
-  h.display.next_id = 101;  // ids are whatever the display hands out
   h.clock.ticks = 0xFFFFFFFFu - 300;  // the frames below run across the tick wrap
   h.Make().Load();
-  // Files, key mode, start frame (0: a background, never animated), delay, place.
+  EXPECT_EQ(h.display.calls.front(), "Open 800 600");
+  // Files, keyed, start frame, frame delay; in the order loaded.
   using namespace scene_layout;
   const struct {
     std::span<const char* const> files;
-    int key, start, delay;
-    Place at;
-  } rows[] = {{kFirstKindButterfly, -1, 1, 120, kButterflyStarts[0]},
-              {kFirstKindButterfly, -1, 1, 120, kButterflyStarts[1]},
-              {kFirstKindButterfly, -1, 5, 120, kButterflyStarts[2]},
-              {kSecondKindButterfly, -1, 4, 100, kButterflyStarts[3]},
-              {kSecondKindButterfly, -1, 3, 100, kButterflyStarts[4]},
-              {kFlock, -1, 1, 100, kFlockStart},
-              {kBird, -1, 1, 100, kBirdStarts[0]},
-              {kBird, -1, 1, 100, kBirdStarts[1]},
-              {kWater1.files, -2, 1, 200, kWater1.place},
-              {{&kBackground1, 1}, -2, 0, 0, {-kWideMargin, 0}},
-              {kWater2.files, -1, 1, 200, kWater2.place},
-              {kWater2Small.files, -1, 1, 200, kWater2Small.place},
-              {{&kBackground2, 1}, -2, 0, 0, {-kWideMargin, 0}}};
-  std::vector<std::string> expected = {"OpenDisplay 800 600 16 []"};
-  int32_t id = 101;
-  for (const auto& [files, key, start, delay, at] : rows) {
-    expected.push_back("CreateSprite");
-    for (size_t f = 0; f < files.size(); ++f)
-      expected.push_back(
-          Call("LoadSpriteFrame", id, int(f + 1), "/a/" + std::string(files[f]), key));
-    if (start) expected.push_back(Call("SetSpriteFrame", id, start));
-    expected.insert(expected.end(), {Call("SetSpriteY", id, at.y), Call("SetSpriteX", id, at.x)});
-    if (files.size() >= 6) expected.push_back(Call("SetSpriteRoams", id));  // the creatures
-    ++id;
+    bool keyed;
+    int start, delay;
+  } rows[] = {{kFirstKindButterfly, true, 1, 120},  {kFirstKindButterfly, true, 1, 120},
+              {kFirstKindButterfly, true, 5, 120},  {kSecondKindButterfly, true, 4, 100},
+              {kSecondKindButterfly, true, 3, 100}, {kFlock, true, 1, 100},
+              {kBird, true, 1, 100},                {kBird, true, 1, 100},
+              {kWater1.files, false, 1, 200},       {{&kBackground1, 1}, false, 1, 0},
+              {kWater2.files, true, 1, 200},        {kWater2Small.files, true, 1, 200},
+              {{&kBackground2, 1}, false, 1, 0}};
+  std::vector<FakeDisplay::Load> loads;
+  for (const auto& row : rows) {
+    loads.push_back({{}, row.keyed});
+    for (const char* file : row.files) loads.back().paths.push_back("/a/" + std::string(file));
   }
-  EXPECT_EQ(h.display.calls, expected);
-  // Each animated sprite shows its next frame on its delay, after its last the first.
-  std::map<int32_t, std::string> shown;  // sprite id: "ms:frame ..."
+  EXPECT_EQ(h.display.loads, loads);
+  // The frame each drawn picture shows, as it changes: "ms:frame ...".
+  std::map<int32_t, std::string> shown;
   for (uint32_t ms = 1; ms <= 600; ++ms) {
-    h.display.calls.clear(), h.clock.Advance(1), h.window->OnFrame();
-    for (const std::string& call : h.display.Starting("SetSpriteFrame")) {
-      int sprite = 0, frame = 0;
-      std::sscanf(call.c_str(), "SetSpriteFrame %d %d", &sprite, &frame);
-      shown[sprite] += std::to_string(ms) + ":" + std::to_string(frame) + " ";
+    h.clock.Advance(1), h.window->OnFrame();
+    for (const PictureDrawing& d : h.display.Last<PictureDrawing>()) {
+      std::string& changes = shown[d.pictures.index];
+      const auto last = changes.rfind(':');
+      if (last == std::string::npos || std::stoi(changes.substr(last + 1)) != d.frame)
+        changes += std::to_string(ms == 1 ? 0 : ms) + ":" + std::to_string(d.frame) + " ";
     }
   }
-  for (int i : {0, 2, 3, 5, 8}) {  // the drawn ones: butterflies, the flock, the first water
-    std::string expected_frames;
-    for (int frame = rows[i].start, ms = rows[i].delay; ms <= 600; ms += rows[i].delay) {
+  for (int i : {0, 2, 3, 5, 8, 9}) {  // the drawn ones: butterflies, the flock, the first scene
+    std::string expected = "0:" + std::to_string(rows[i].start) + " ";
+    for (int frame = rows[i].start, ms = rows[i].delay; rows[i].delay > 0 && ms <= 600;
+         ms += rows[i].delay) {
       frame = frame < static_cast<int>(rows[i].files.size()) ? frame + 1 : 1;
-      expected_frames += std::to_string(ms) + ":" + std::to_string(frame) + " ";
+      expected += std::to_string(ms) + ":" + std::to_string(frame) + " ";
     }
-    EXPECT_EQ(shown[101 + i], expected_frames) << "sprite " << 101 + i;
+    EXPECT_EQ(shown[i], expected) << "pictures " << i;
   }
 }
 
-// No 16-bit display, or a picture that cannot load: no sprite after it, no sound, nothing after.
+// A scene's own pictures stay where the layout puts them and never roam; creatures start at
+// their places and roam across a wide screen.
+TEST(SaverLoad, ScenePicturesStayInPlaceAndCreaturesStartAtTheirsAndRoam) {
+  using namespace scene_layout;
+  Harness h;
+  SaverWindow& w = h.Load({{"one", "BirdSpeed", "1000"}}, "Birds Butter1 SingleBird");
+  for (SingleBird& bird : w.single_birds) bird.flying = true;  // they rest at first
+  h.clock.Advance(1), w.OnFrame();
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(h.DrawnAt(S::kBird1 + i), std::pair(kBirdStarts[i].x, kBirdStarts[i].y));
+  std::vector<PictureDrawing> first = h.display.Last<PictureDrawing>();
+  ASSERT_EQ(first.size(), 8u);
+  first.erase(first.begin() + 3, first.begin() + 5);  // the single birds, looked at above
+  EXPECT_EQ(first[0], (PictureDrawing{{S::kBg1}, 1, -kWideMargin, 0, false}));
+  EXPECT_EQ(first[1], (PictureDrawing{{S::kWater1}, 1, kWater1.place.x, kWater1.place.y, false}));
+  EXPECT_EQ(first[2], (PictureDrawing{{S::kFlock}, 1, kFlockStart.x, kFlockStart.y, true}));
+  // Butterflies are drawn before they step.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(h.DrawnAt(S::kB1 + i), std::pair(kButterflyStarts[i].x, kButterflyStarts[i].y));
+    EXPECT_TRUE(first[3 + i].roams);
+  }
+  w.CurrentWaterfall = 2, w.OnFrame();
+  const std::vector<PictureDrawing> second = h.display.Last<PictureDrawing>();
+  EXPECT_EQ(second[0], (PictureDrawing{{S::kBg2}, 1, -kWideMargin, 0, false}));
+  EXPECT_EQ(second[1], (PictureDrawing{{S::kWater2}, 1, kWater2.place.x, kWater2.place.y, false}));
+  EXPECT_EQ(second[2], (PictureDrawing{{S::kWater2Small}, 1, kWater2Small.place.x,
+                                       kWater2Small.place.y, false}));
+}
+
+// No 16-bit display, or a picture that cannot load: nothing loaded after it, no sound, nothing after.
 TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
   Harness h, m;
   h.display.open_ok = false;
@@ -85,13 +102,13 @@ TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
   EXPECT_EQ(h.boxes, (decltype(h.boxes){{"This program requires that you use a monitor that is "
                                          "capable of displaying 64K colors.",
                                          "Error opening Direct Draw!"}}));
-  EXPECT_EQ(h.display.Count("CreateSprite"), 0u);
+  EXPECT_TRUE(h.display.loads.empty());
   EXPECT_EQ(h.statuses, std::vector<int>{kExitNoDisplay});
 
   m.display.fail_file = "Flock3.BMP";
   EXPECT_THAT([&] { m.Make().Load(); },
               ::testing::ThrowsMessage<AssetError>(::testing::HasSubstr("/a/Flock3.BMP")));
-  EXPECT_EQ(m.display.Count("CloseDisplay"), 1u);
+  EXPECT_EQ(m.display.Count("Close"), 1u);
   m.window->Unload();
   EXPECT_TRUE(m.statuses.empty());
   for (Harness* x : {&h, &m}) {
@@ -117,10 +134,11 @@ TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
     }
   }
   EXPECT_TRUE(std::none_of(marker + 1, h.journal.end(), is_save));
-  auto at = [&h](auto& e) { return std::ranges::find(h.journal, e) - h.journal.begin(); };
+  auto at = [&h](const auto& e) { return std::ranges::find(h.journal, e) - h.journal.begin(); };
   EXPECT_EQ(h.windows.calls, std::vector<std::string>{"ShowCursor 0"});
-  EXPECT_LT(at("ShowCursor 0"), at("OpenDisplay 800 600 16 []"));
-  EXPECT_LT(at("SetSpriteX 13 -320"), at("LoadSound /a/nccf01.wav"));
+  EXPECT_LT(at("ShowCursor 0"), at("Open 800 600"));
+  EXPECT_LT(at("LoadPictures /a/" + std::string(scene_layout::kBackground2)),
+            at("LoadSound /a/nccf01.wav"));
   EXPECT_EQ(h.sound.Count("PlaySoundLooped 1"), 1u);
   EXPECT_EQ(h.window->settings.mouse_sensitivity, 4);  // and it runs on the first-run values
   EXPECT_EQ(h.window->settings.flock_rest_seconds, 20);
@@ -154,7 +172,7 @@ const std::vector<std::string> kCloseDownCalls = {
 // Also once the pointer's move count has stopped at its maximum. Sounds stop before a lost display
 // closes; then the close-down's end (the saver-running flag is CloseDown's to clear).
 TEST(Input, KeyButtonWheelOrALostDisplayCloseDownInOrderAndNothingRunsAfter) {
-  std::vector<std::string> lost = {"CheckDisplay", "StopAllSounds", "CloseDisplay"};
+  std::vector<std::string> lost = {"Show", "StopAllSounds", "Close"};
   lost.insert(lost.end(), kCloseDownCalls.begin() + 5, kCloseDownCalls.end());
   for (const auto& [input, calls, status] :
        {std::tuple(&W::OnKey, kCloseDownCalls, kExitOk), {&W::OnButton, kCloseDownCalls, kExitOk},
@@ -173,7 +191,7 @@ TEST(Input, KeyButtonWheelOrALostDisplayCloseDownInOrderAndNothingRunsAfter) {
 }
 
 TEST(Input, PointerEndsTheSaverOnTheMouseSensthMoveOfACountingWindow) {
-  // What the row shows, MouseSens, the time of day of each move, the move that ends it (-1: none).
+  // What the row shows, settings.mouse_sensitivity, the time of day of each move, the move that ends it (-1: none).
   using Case = std::tuple<const char*, const char*, std::vector<double>, int>;
   std::vector<double> steady;
   for (int i = 0; i < 60; ++i) steady.push_back(1000 + i * 0.25);
@@ -208,11 +226,9 @@ TEST(Input, PointerEndsTheSaverOnTheMouseSensthMoveOfACountingWindow) {
 
 using Ids = std::vector<int32_t>;
 
-std::vector<std::string> Draws(Ids ids, const Ids& more = {}) {
+Ids Joined(Ids ids, const Ids& more) {
   ids.insert(ids.end(), more.begin(), more.end());
-  std::vector<std::string> out;
-  for (int32_t id : ids) out.push_back(Call("DrawSprite", id));
-  return out;
+  return ids;
 }
 
 TEST(Frame, ScenesAndButterfliesDrawnFollowTheirSwitchesAndCount) {
@@ -233,17 +249,21 @@ TEST(Frame, ScenesAndButterfliesDrawnFollowTheirSwitchesAndCount) {
     w.CurrentWaterfall = forced;
     w.OnFrame();
     EXPECT_EQ(w.CurrentWaterfall, drawn);
-    EXPECT_EQ(h.display.Starting("DrawSprite"), Draws(scenes[drawn], butterflies));
+    EXPECT_EQ(h.display.PicturesDrawn(), Joined(scenes[drawn], butterflies));
   }
 }
 
 // Without any scene a frame is a notice on black with the creatures over it, then the clock in its
 // corner (midnight until the first one-second tick, then the tick's time) and the message.
 TEST(Frame, WithoutAnySceneANoticeOnBlackThenCreaturesClockCornerAndMessage) {
-  const std::tuple<const char*, const char*, std::string> cases[] = {  // PosClock, Clock, corner
-      {"1", "1", "0 1"},       {"2", "1", "1 545"}, {"3", "1", "650 1"}, {"4", "1", "650 550"},
-      {"3.6", "1", "650 550"}, {"0", "1", ""},      {"2", "0", ""}};
-  const std::string notice = "DrawText You have not selected a Waterfall 215 295 65535";
+  using Corner = std::optional<std::pair<int32_t, int32_t>>;
+  const std::tuple<const char*, const char*, Corner> cases[] = {  // settings.clock_corner, Clock, corner
+      {"1", "1", std::pair(0, 1)},     {"2", "1", std::pair(1, 545)},
+      {"3", "1", std::pair(650, 1)},   {"4", "1", std::pair(650, 550)},
+      {"3.6", "1", std::pair(650, 550)}, {"0", "1", std::nullopt}, {"2", "0", std::nullopt}};
+  const SceneDrawing black = FillDrawing{kBlack};
+  const TextDrawing notice{"You have not selected a Waterfall", "Arial", 30, kYellow, 215, 295};
+  const TextDrawing message{"Hello", "DejaVu Sans", 18, kYellow, 1, 568};
   for (const auto& [pos_clock, clock, corner] : cases) {
     SCOPED_TRACE(std::string(pos_clock) + " clock " + clock);
     Harness h;
@@ -256,129 +276,27 @@ TEST(Frame, WithoutAnySceneANoticeOnBlackThenCreaturesClockCornerAndMessage) {
     h.clock.seconds_since_midnight = 12 * 3600 + 34 * 60 + 56;
     for (const std::string time : {"00:00:00", "12:34:56"}) {
       w.OnFrame();
-      std::vector<std::string> calls = {"CheckDisplay", "ClearBackBuffer 0",
-                                        "SetTextFont Arial 30 1 0 0 0", notice};
-      ASSERT_GE(h.display.calls.size(), 5u);
-      EXPECT_EQ(std::vector(h.display.calls.begin(), h.display.calls.begin() + 4), calls);
-      EXPECT_EQ(h.display.calls.back(), "Flip");
-      EXPECT_EQ(h.display.Starting("DrawSprite"),
-                Draws({S::kFlock, S::kB1, S::kB2, S::kB3, S::kB4, S::kB5}));
-      std::vector<std::string> texts = {notice, "DrawText Hello 1 568 65535"},
-                               fonts = {calls[2], "SetTextFont DejaVu Sans 18 1 0 0 0"};
-      if (!corner.empty()) {
-        texts.insert(texts.begin() + 1, "DrawText " + time + " " + corner + " 65535");
-        fonts.insert(fonts.begin() + 1, "SetTextFont DejaVu Sans 20 1 0 0 0");
+      const std::vector<SceneDrawing>& drawn = h.display.frames.back().drawings;
+      ASSERT_GE(drawn.size(), 3u);
+      EXPECT_EQ(drawn[0], black);
+      EXPECT_EQ(drawn[1], SceneDrawing(notice));
+      EXPECT_EQ(drawn.back(), SceneDrawing(message));  // the creatures are under the texts
+      EXPECT_EQ(h.display.PicturesDrawn(), (Ids{S::kFlock, S::kB1, S::kB2, S::kB3, S::kB4, S::kB5}));
+      std::vector<TextDrawing> texts = {notice, message};
+      if (corner) {
+        texts.insert(texts.begin() + 1, TextDrawing{time, "DejaVu Sans", 20, kYellow,
+                                                    corner->first, corner->second});
       }
-      EXPECT_EQ(h.display.Starting("DrawText"), texts);
-      EXPECT_EQ(h.display.Starting("SetTextFont"), fonts);
-      h.display.calls.clear(), w.EverySecond(), h.clock.seconds_since_midnight += 0.7;
+      EXPECT_EQ(h.display.Last<TextDrawing>(), texts);
+      w.EverySecond(), h.clock.seconds_since_midnight += 0.7;
     }
     for (int i = 0; i < 200; ++i) w.EverySecond();  // no timer rotates to a scene that is off
     EXPECT_EQ(w.CurrentWaterfall, 0);
   }
 }
 
-TEST(Frame, CreatureMovesWhenItsDelayHasPassedEvenAcrossTheTickWrap) {
-  const std::tuple<uint32_t, uint32_t, int16_t, bool> cases[] = {  // last step, now, delay, moves
-      {1000, 1024, 25, false},     {1000, 1025, 25, true}, {0xFFFFFFF0u, 8, 25, false},
-      {0xFFFFFFF0u, 9, 25, true},  {500, 500, 0, true},    {500, 500, -3, true},
-      {0, 0xFFFFFFFFu, 100, true}};
-  for (const auto& [last, now, delay, moves] : cases) {
-    SCOPED_TRACE(std::to_string(last) + " -> " + std::to_string(now));
-    Harness h;
-    SaverWindow& w = h.Load({}, "Birds");
-    w.settings.bird_step_delay = delay, w.flock.SetLastStep(last), h.clock.ticks = now, w.OnFrame();
-    EXPECT_EQ(w.flock.X(), moves ? -117 : -118);
-    EXPECT_EQ(w.flock.LastStep(), moves ? now : last);
-  }
-}
-
-TEST(Creatures, FlockFliesRightAndReEntersFromTheLeftRestingUnlessAlways) {
-  // BirdTimer, the random draw, the y it re-enters at, whether it flies on: only "Always" does.
-  const std::tuple<const char*, double, int32_t, bool> cases[] = {
-      {"20", 0.0, 10, false}, {"Always", 0.99999, 509, true}, {"always", 0.5, 260, false}};
-  for (const auto& [bird_timer, r, new_y, flies_on] : cases) {
-    SCOPED_TRACE(bird_timer);
-    Harness h;
-    SaverWindow& w = h.Load({{"one", "BirdTimer", bird_timer}}, "Birds");
-    w.flock.rested = 7, w.flock.MoveTo(800, 100);
-    h.FrameASecondLater();  // 801: still on screen
-    EXPECT_TRUE(w.flock.flying);
-    h.random.values = {r};
-    h.FrameASecondLater();  // 802: placed back at the left
-    EXPECT_EQ(h.At(S::kFlock), std::pair(-118, new_y));
-    EXPECT_EQ(std::pair(w.flock.flying, int{w.flock.rested}),
-              std::pair(flies_on, flies_on ? 7 : 0));
-    h.display.calls.clear(), h.FrameASecondLater();  // a resting flock is neither moved nor drawn
-    EXPECT_EQ(h.display.Count("DrawSprite 6"), flies_on ? 1u : 0u);
-    EXPECT_EQ(h.Sprite(S::kFlock).x, flies_on ? -117 : -118);
-  }
-}
-
-TEST(Creatures, SingleBirdsClimbEverySecondStepAndRestAfterLeavingRight) {
-  for (const auto& [i, sprite] : {std::pair(0, S::kBird1), std::pair(1, S::kBird2)}) {
-    Harness h;
-    SaverWindow& w = h.Load({}, "SingleBird");
-    SingleBird& bird = w.single_birds[i];
-    w.flock.rested = 9;
-    for (double r : {0.0, 0.99999}) {  // twice over the edge
-      SCOPED_TRACE(std::to_string(sprite) + " r " + std::to_string(r));
-      bird.flying = true, bird.rested = 11, bird.steps = 0;
-      bird.MoveTo(799, 300);
-      bird.Step();  // 800, no climb
-      EXPECT_EQ(h.Sprite(sprite).y, 300);
-      bird.Step();  // 801, climbs a pixel
-      EXPECT_EQ(h.At(sprite), std::pair(801, 299));
-      EXPECT_EQ(std::pair(bird.flying, int{bird.steps}), std::pair(true, 0));
-      h.random.values = {r};
-      bird.Step();  // 802: back to the left, somewhere from 200 to 1199
-      EXPECT_EQ(h.At(sprite), std::pair(-75, r == 0.0 ? 200 : 1199));
-      EXPECT_EQ(std::pair(bird.flying, int{bird.rested}), std::pair(false, 0));  // and it rests
-      EXPECT_EQ(w.flock.rested, 9);  // the flock's rest is its own
-    }
-  }
-}
-
-TEST(Creatures, ButterfliesStepAsTheRandomDrawSaysAndReEnterAfterLeaving) {
-  // The kind, the draw, the direction it gives, and the change of x and of screen y.
-  const std::tuple<bool, double, int16_t, int32_t, int32_t> steps[] = {
-      {true, 0.5, 2, -1, 1},   {true, 0.49999, 1, 0, -1}, {false, 0.0, 1, 0, -1},
-      {false, 0.33333, 1, 0, -1}, {false, 0.34, 2, 0, 1}, {false, 0.66666, 2, 0, 1},
-      {false, 0.67, 3, 0, -1}};
-  for (double r : {0.0, 0.99999}) {
-    Harness h;
-    SaverWindow& w = h.Load();
-    auto& drifting = w.drifting_butterflies;
-    auto& climbing = w.climbing_butterflies;
-    drifting[2].MoveTo(-75, drifting[2].Y());
-    climbing[1].MoveTo(climbing[1].X(), -50);
-    // Butterflies 1 and 2 step, the third past -75, the fourth down, the fifth past -50.
-    h.random.values = {0.0, 0.0, 0.5, r, 0.5, 0.0, r};
-    h.FrameASecondLater();
-    EXPECT_EQ(std::pair(int{drifting[0].X()}, int{climbing[0].Y()}), std::pair(200, 551));
-    EXPECT_EQ(h.At(S::kB3), std::pair(805, r == 0.0 ? 60 : 559));
-    EXPECT_EQ(h.At(S::kB5), std::pair(r == 0.0 ? 1 : 800, 605));
-    using Butterfly = std::tuple<Creature*, int32_t, int16_t*>;
-    const std::vector<Butterfly> first_kind = {{&drifting[0], S::kB1, &drifting[0].last_draw},
-                                               {&drifting[1], S::kB2, &drifting[1].last_draw},
-                                               {&drifting[2], S::kB3, &drifting[2].last_draw}},
-                                 second_kind = {{&climbing[0], S::kB4, &climbing[0].last_draw},
-                                                {&climbing[1], S::kB5, &climbing[1].last_draw}};
-    for (const auto& [first, draw, dir, dx, dy] : steps)
-      for (const auto& [butterfly, sprite, last_draw] : first ? first_kind : second_kind) {
-        SCOPED_TRACE(std::to_string(sprite) + " draw " + std::to_string(draw));
-        const auto [x, y] = h.At(sprite);
-        h.random.values = {draw};
-        butterfly->Step();
-        EXPECT_EQ(h.At(sprite), std::pair(x + dx, y + dy));
-        EXPECT_EQ(std::pair(int{butterfly->X()}, int{butterfly->Y()}), h.At(sprite));
-        EXPECT_EQ(*last_draw, dir);
-      }
-  }
-}
-
 TEST(SceneTimers, ScenesTakeTurnsEveryScrollSecSecondsOnlyWithBothEnabled) {
-  // waterfall1, waterfall2, ScrollSec, ticks run, the ticks the scene changed at, the last scene.
+  // waterfall1, waterfall2, settings.scene_seconds, ticks run, the ticks the scene changed at, the last scene.
   using Case = std::tuple<const char*, const char*, const char*, int, std::vector<int>, int16_t>;
   for (const auto& [wf1, wf2, scroll_sec, ticks, changes, last_scene] :
        {Case{"1", "1", "60", 180, {60, 120, 180}, 2}, Case{"1", "1", "1", 3, {1, 2, 3}, 2},
@@ -420,28 +338,6 @@ TEST(SceneTimers, FlockAndSingleBirdsRestUnlessAlways) {
   }
 }
 
-// Also across the tick wrap; a disabled or zero-interval timer never fires.
-TEST(TimerSchedule, FiresOnItsIntervalKeepsPhaseAndNeverBursts) {
-  TimerSchedule timers;
-  std::string order;
-  const uint32_t t0 = 0xFFFFF000u;  // the tick count wraps while it runs
-  timers.Add("Timer1", 1000, true, [&] { order += '1'; }, t0);
-  const size_t five = timers.Add("Timer5", 0, false, [&] { order += '5'; }, t0);
-  for (uint32_t t : {999, 1016, 2000}) timers.RunDue(t0 + t);  // a frame late, phase kept
-  EXPECT_EQ(order, "11");
-  EXPECT_EQ(timers.MillisecondsUntilDue(t0 + 2400), 600u);
-  timers.SetEnabled(five, true, t0 + 2400);               // enabled with no interval: still nothing
-  for (uint32_t t : {9500, 9600}) timers.RunDue(t0 + t);  // seven missed: one tick, not seven
-  EXPECT_EQ(order, "111");
-  timers.SetInterval(five, 7500);
-  timers.RunDue(t0 + 9800);  // due at 9900, counted from its enabling, not from its adding
-  EXPECT_EQ(order, "111");
-  timers.RunDue(t0 + 10500);
-  EXPECT_EQ(order, "11115");
-  timers.SetEnabled(five, false, t0 + 10500), timers.SetEnabled(0, false, t0 + 10500);
-  EXPECT_EQ(timers.MillisecondsUntilDue(t0 + 10500), UINT32_MAX);
-}
-
 // Three minutes at 60 frames a second, the tick count wrapping to 0 a minute in.
 TEST(LongRun, TheTickCountWrapChangesNothing) {
   Harness h;
@@ -459,7 +355,7 @@ TEST(LongRun, TheTickCountWrapChangesNothing) {
     drifts += drifted_from - w.climbing_butterflies[0].X() - w.climbing_butterflies[1].X();
     w.OnFrame();
     steps[frame / 60] += w.flock.LastStep() != last_step;
-    h.display.calls.clear();
+    h.display.calls.clear(), h.display.frames.clear();
     if (frame % 60 == 59) scenes.push_back(w.CurrentWaterfall);
   }
   ASSERT_FALSE(w.Ended());

@@ -26,7 +26,7 @@ std::map<std::string, std::string> Fields(const SaverSettings& s) {
       {"bird_step_delay", n(s.bird_step_delay)},
       {"show_single_birds", b(s.show_single_birds)},
       {"flock_rest",
-       s.flock_rest == FlockRest::Always ? "always" : num(s.flock_rest_seconds) + " s"},
+       s.flock_rest == FlockRest::AlwaysFlying ? "always" : num(s.flock_rest_seconds) + " s"},
       {"show_first_butterflies", b(s.show_first_butterflies)},
       {"show_second_butterflies", b(s.show_second_butterflies)},
       {"show_flock", b(s.show_flock)},

@@ -9,7 +9,6 @@
 #include <tuple>
 
 #include "fakes/fake_clock.h"
-#include "fakes/fake_display.h"
 #include "fakes/fake_window_system.h"
 #include "fakes/memory_store.h"
 #include "os/lock_file.h"
@@ -111,17 +110,23 @@ TEST(CommandLine, HostOptionsOverrideSettingsForOneRun) {
   }
 }
 
-TEST(FpsOverlay, ShowsTheFramesOfTheLastSecondOverEachFrame) {
+TEST(FpsOverlay, AddsTheFramesOfTheLastSecondOverEachFrame) {
   testing::FakeClock clock;
-  testing::FakeDisplay display;
-  FpsOverlay fps(display, clock);
-  auto flips = [&](int n, uint32_t ms) { while (n-- > 0) fps.Flip(), clock.Advance(ms); };
-  flips(25, 40);  // the first second: nothing measured yet
-  EXPECT_TRUE(display.Starting("DrawText").empty());
-  flips(1, 20);
-  EXPECT_EQ(display.calls.back(), "Flip");
-  EXPECT_EQ(display.calls[display.calls.size() - 2], "DrawText FPS: 25.0 4 578 16777215");
-  flips(60, 20);  // faster: 50 frames a second
+  FpsOverlay fps(clock);
+  SceneFrame frame;
+  auto frames = [&](int n, uint32_t ms) {
+    while (n-- > 0) frame.drawings.clear(), fps.AddTo(frame), clock.Advance(ms);
+  };
+  frames(25, 40);  // the first second: nothing measured yet
+  EXPECT_TRUE(frame.drawings.empty());
+  frame.Fill(kBlack);  // the scene's drawings come first: the figure goes over them
+  fps.AddTo(frame);
+  EXPECT_EQ(frame.drawings,
+            (std::vector<SceneDrawing>{FillDrawing{kBlack},
+                                       TextDrawing{"FPS: 25.0", "Liberation Mono", 14, 0xFFFFFF,
+                                                   4, 578}}));
+  clock.Advance(20);
+  frames(60, 20);  // faster: 50 frames a second
   EXPECT_EQ(fps.Text(), "FPS: 50.0");
 }
 

@@ -82,9 +82,9 @@ void DisplayTrace::Print(const std::string& renderer, int windows, int64_t compo
   line("pixels_composed", std::to_string(composed));
   line("pixels_presented", std::to_string(presented));
   line("parts_presented", std::to_string(parts_presented));
-  for (const auto& [sprite, counts] : sprites_) {
-    std::fprintf(stderr, "larkspill-trace sprite %d draws %lld moves_x %lld moves_y %lld\n",
-                 sprite, static_cast<long long>(counts.draws),
+  for (const auto& [picture, counts] : pictures_) {
+    std::fprintf(stderr, "larkspill-trace picture %d draws %lld moves_x %lld moves_y %lld\n",
+                 picture, static_cast<long long>(counts.draws),
                  static_cast<long long>(counts.moves_x), static_cast<long long>(counts.moves_y));
   }
   for (const auto& [place, seen] : texts_) {

@@ -19,9 +19,13 @@ class DisplayTrace {
   void OpenBegins() { open_begin_ms_ = MillisecondsSinceProcessStart(); }
   void OpenEnds() { open_end_ms_ = MillisecondsSinceProcessStart(); }
   void PictureLoaded() { last_load_ms_ = MillisecondsSinceProcessStart(); }
-  void MovedX(int32_t sprite) { ++sprites_[sprite].moves_x; }
-  void MovedY(int32_t sprite) { ++sprites_[sprite].moves_y; }
-  void Drawn(int32_t sprite) { ++sprites_[sprite].draws; }
+  // A picture drawn at (x, y); a place other than where it was last drawn is a step.
+  void Drawn(int32_t picture, int32_t x, int32_t y) {
+    PictureCounts& counts = pictures_[picture];
+    if (counts.draws > 0 && x != counts.x) ++counts.moves_x;
+    if (counts.draws > 0 && y != counts.y) ++counts.moves_y;
+    ++counts.draws, counts.x = x, counts.y = y;
+  }
   void Text(const std::string& text, int32_t x, int32_t y);
   void Flipped();
   void Print(const std::string& renderer, int windows, int64_t composed, int64_t presented,
@@ -32,10 +36,12 @@ class DisplayTrace {
   static double MillisecondsSinceProcessStart();
 
  private:
-  struct SpriteCounts {
+  struct PictureCounts {
     int64_t moves_x = 0;
     int64_t moves_y = 0;
     int64_t draws = 0;
+    int32_t x = 0;  // where it was last drawn
+    int32_t y = 0;
   };
   int64_t first_flip_realtime_ns_ = 0;
   double first_flip_since_start_ms_ = -1;
@@ -45,7 +51,7 @@ class DisplayTrace {
   double open_begin_ms_ = -1;
   double open_end_ms_ = -1;
   double last_load_ms_ = -1;
-  std::map<int32_t, SpriteCounts> sprites_;
+  std::map<int32_t, PictureCounts> pictures_;  // by the number of the pictures, from 1
   std::map<std::pair<int32_t, int32_t>, std::set<std::string>> texts_;  // by place
 };
 

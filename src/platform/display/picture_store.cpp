@@ -5,7 +5,7 @@
 
 #include "platform/files/picture_file.h"
 #include "platform/files/regular_file.h"
-#include "scene/sprite_display.h"
+#include "scene/scene_display.h"
 
 namespace larkspill {
 

@@ -10,7 +10,7 @@
 
 #include "platform/files/sdl_ptrs.h"
 #include "platform/x11/x11_screen_hold.h"
-#include "scene/sprite_display.h"
+#include "scene/scene_display.h"
 
 struct _XDisplay;  // Xlib's Display
 union _XEvent;     // Xlib's XEvent
@@ -77,8 +77,6 @@ class ScreenWindows {
   // Whether a window was closed, destroyed by another client, or refused a request. With
   // `check_host`, a notice that the host destroyed its window, perhaps still waiting, counts.
   bool Lost(bool check_host = false);
-  // Whether the windows were found lost so far.
-  bool lost() const { return lost_; }
 
  private:
   struct Window {

@@ -17,7 +17,6 @@ namespace {
 
 // What CaptureFrame hands out.
 constexpr auto kCaptureFormat = SDL_PIXELFORMAT_ARGB8888;
-constexpr int kDefaultFontSize = 16;
 // Frames between two looks at the pictures painted for the screen: about twice a second.
 constexpr int kFramesBetweenLooks = 30;
 
@@ -37,15 +36,14 @@ pixman_box32_t BoxAt(int64_t x, int64_t y, int w, int h) {
 
 }  // namespace
 
-SdlDisplay::SdlDisplay(Clock& clock, SdlDisplayOptions options)
-    : clock_(clock), options_(std::move(options)), trace_(DisplayTrace::FromEnvironment()) {}
+SdlDisplay::SdlDisplay(SdlDisplayOptions options)
+    : options_(std::move(options)), trace_(DisplayTrace::FromEnvironment()) {}
 
 SdlDisplay::~SdlDisplay() {
-  CloseDisplay();
+  Close();
 }
 
-bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
-                             const std::string& /*device*/) {
+bool SdlDisplay::Open(int32_t width, int32_t height) {
   if (open_) return true;
   if (trace_) trace_->OpenBegins();
   if (width <= 0 || height <= 0 || width > 8192 || height > 8192) {
@@ -65,7 +63,7 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
 
   auto fail = [this](const char* what) {
     std::fprintf(stderr, "larkspill: cannot open the display: %s: %s\n", what, SDL_GetError());
-    CloseDisplay();
+    Close();
     return false;
   };
   if (!windows_.Open(width, height)) {
@@ -78,7 +76,7 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
       std::fprintf(stderr,
                    "larkspill: cannot open the display: its colours come from a palette or have "
                    "fewer than 15 bits a pixel, too few for the scene's\n");
-      CloseDisplay();
+      Close();
       return false;
     }
   }
@@ -179,128 +177,65 @@ void SdlDisplay::FollowMonitors() {
   SDL_ShowCursor(cursor_visible_ ? SDL_ENABLE : SDL_DISABLE);
 }
 
-int32_t SdlDisplay::CreateSprite() {
-  Sprite sprite;
-  sprite.last_change = clock_.TickCount();
-  sprites_.push_back(std::move(sprite));
-  return static_cast<int32_t>(sprites_.size());
-}
-
-SdlDisplay::Sprite& SdlDisplay::SpriteAt(int32_t sprite) {
-  if (sprite < 1 || static_cast<size_t>(sprite) > sprites_.size()) {
-    throw std::out_of_range("there is no sprite " + std::to_string(sprite));
+Pictures SdlDisplay::LoadPictures(std::span<const std::string> paths, bool keyed) {
+  if (!open_) {
+    throw std::logic_error("cannot load picture " + (paths.empty() ? "" : paths.front()) +
+                           ": the display is not open");
   }
-  return sprites_[static_cast<size_t>(sprite) - 1];
-}
-
-void SdlDisplay::LoadSpriteFrame(int32_t sprite, int32_t frame, const std::string& path,
-                                 int32_t key_mode) {
-  Sprite& target = SpriteAt(sprite);
-  if (frame < 1 || frame > kMaxFrames) {
-    throw std::out_of_range("frame " + std::to_string(frame) + " of sprite " +
-                            std::to_string(sprite) + " is outside 1 to " +
-                            std::to_string(kMaxFrames));
+  LoadedPictures loaded;
+  for (const std::string& path : paths) {
+    loaded.frames.push_back(&pictures_.Get(path, keyed));
+    loaded.files.emplace_back(path, keyed);
+    if (trace_) trace_->PictureLoaded();
   }
-  if (!open_) throw std::logic_error("cannot load picture " + path + ": the display is not open");
-  const Picture& picture = pictures_.Get(path, key_mode == kKeyTransparent);
-  if (target.frames.size() < static_cast<size_t>(frame)) {
-    target.frames.resize(frame, nullptr);
-    target.files.resize(frame);
+  loaded_.push_back(std::move(loaded));
+  return {static_cast<int32_t>(loaded_.size()) - 1};
+}
+
+bool SdlDisplay::Show(const SceneFrame& frame) {
+  if (Gone()) return false;
+  for (const SceneDrawing& drawing : frame.drawings) {
+    if (const auto* picture = std::get_if<PictureDrawing>(&drawing)) {
+      Draw(*picture);
+    } else if (const auto* text = std::get_if<TextDrawing>(&drawing)) {
+      Draw(*text);
+    } else {
+      Fill(std::get<FillDrawing>(drawing).colour);
+    }
   }
-  target.frames[frame - 1] = &picture;
-  target.files[frame - 1] = {path, key_mode == kKeyTransparent};
-  if (trace_) trace_->PictureLoaded();
+  Flip();
+  return true;
 }
 
-void SdlDisplay::SetSpriteFrame(int32_t sprite, int32_t frame) {
-  Sprite& target = SpriteAt(sprite);
-  target.frame = frame;
-  target.last_change = clock_.TickCount();
-}
-
-void SdlDisplay::SetSpriteFrameDelay(int32_t sprite, int32_t milliseconds) {
-  SpriteAt(sprite).delay = milliseconds;
-}
-
-// A place that changes is a creature's step, as the trace counts them.
-void SdlDisplay::SetSpriteX(int32_t sprite, int32_t x) {
-  Sprite& target = SpriteAt(sprite);
-  if (trace_ && target.x != x) trace_->MovedX(sprite);
-  target.x = x;
-}
-void SdlDisplay::SetSpriteY(int32_t sprite, int32_t y) {
-  Sprite& target = SpriteAt(sprite);
-  if (trace_ && target.y != y) trace_->MovedY(sprite);
-  target.y = y;
-}
-
-void SdlDisplay::SetSpriteRoams(int32_t sprite) {
-  SpriteAt(sprite).roams = true;
-}
-
-// Positions wrap at 32 bits rather than overflow.
-void SdlDisplay::MoveSpriteX(int32_t sprite, int32_t step) {
-  Sprite& target = SpriteAt(sprite);
-  if (trace_) trace_->MovedX(sprite);
-  target.x = static_cast<int32_t>(static_cast<uint32_t>(target.x) + static_cast<uint32_t>(step));
-}
-
-void SdlDisplay::MoveSpriteY(int32_t sprite, int32_t step) {
-  Sprite& target = SpriteAt(sprite);
-  if (trace_) trace_->MovedY(sprite);
-  target.y = static_cast<int32_t>(static_cast<uint32_t>(target.y) - static_cast<uint32_t>(step));
-}
-
-int16_t SdlDisplay::GetSpriteX(int32_t sprite) {
-  return static_cast<int16_t>(SpriteAt(sprite).x);
-}
-int16_t SdlDisplay::GetSpriteY(int32_t sprite) {
-  return static_cast<int16_t>(SpriteAt(sprite).y);
-}
-
-bool SdlDisplay::SpriteFrameDue(int32_t sprite) {
-  Sprite& target = SpriteAt(sprite);
-  uint32_t elapsed = clock_.TickCount() - target.last_change;
-  return static_cast<int64_t>(elapsed) >= target.delay;
-}
-
-void SdlDisplay::NextSpriteFrame(int32_t sprite) {
-  Sprite& target = SpriteAt(sprite);
-  auto highest = static_cast<int32_t>(target.frames.size());
-  target.frame = (target.frame >= 1 && target.frame < highest) ? target.frame + 1 : 1;
-  target.last_change = clock_.TickCount();
-}
-
-void SdlDisplay::DrawSprite(int32_t sprite) {
-  Sprite& target = SpriteAt(sprite);
-  if (!Drawable()) return;
-  if (target.frame < 1 || static_cast<size_t>(target.frame) > target.frames.size()) return;
-  const Picture* picture = target.frames[target.frame - 1];
-  if (picture == nullptr) return;
-  if (trace_) trace_->Drawn(sprite);
+void SdlDisplay::Draw(const PictureDrawing& drawing) {
+  const int32_t index = drawing.pictures.index;
+  if (index < 0 || static_cast<size_t>(index) >= loaded_.size()) {
+    throw std::out_of_range("there are no pictures " + std::to_string(index));
+  }
+  const LoadedPictures& loaded = loaded_[index];
+  if (drawing.frame < 1 || static_cast<size_t>(drawing.frame) > loaded.frames.size()) return;
+  const Picture* picture = loaded.frames[drawing.frame - 1];
+  if (trace_) trace_->Drawn(index + 1, drawing.x, drawing.y);
   if (picture->showing == nullptr) return;  // nothing but its key
   const int w = picture->pixels->w;
-  const int32_t x = target.roams ? fit_.CreatureX(target.x, w) : fit_.X(target.x);
+  const int32_t x = drawing.roams ? fit_.CreatureX(drawing.x, w) : fit_.X(drawing.x);
   const SDL_Rect& shows = picture->shows;
   composer_->Add(
       {.picture = picture->showing,
-       .where = BoxAt(int64_t{x} + shows.x, int64_t{fit_.Y(target.y)} + shows.y, shows.w, shows.h),
+       .where = BoxAt(int64_t{x} + shows.x, int64_t{fit_.Y(drawing.y)} + shows.y, shows.w, shows.h),
        .opaque = !picture->keyed});
 }
 
-void SdlDisplay::ClearBackBuffer(int32_t colour) {
-  if (!Drawable()) return;
+void SdlDisplay::Fill(int32_t colour) {
   composer_->Add({.where = {0, 0, fit_.width, fit_.height}, .colour = Rgb(colour), .opaque = true});
 }
 
-void SdlDisplay::SetTextFont(const std::string& name, int32_t size, int32_t /*weight*/,
-                             bool /*italic*/, bool /*underline*/, bool /*strikeout*/) {
-  texts_.SetFont(name, size);
-}
-
-void SdlDisplay::DrawText(const std::string& text, int32_t x, int32_t y, int32_t colour) {
-  if (!Drawable() || text.empty()) return;
-  if (!texts_.font_chosen()) texts_.SetFont("", kDefaultFontSize);
+void SdlDisplay::Draw(const TextDrawing& drawing) {
+  texts_.SetFont(drawing.face, drawing.size);
+  const std::string& text = drawing.text;
+  const int32_t x = drawing.x;
+  const int32_t y = drawing.y;
+  if (text.empty()) return;
   // Only what can show on the frame is rendered; a text starting far left of it shows nothing
   // that could be rendered within one picture. A screen narrower than the scene shows less than
   // its width: there a text is moved in from the edge it would be cut by, when it fits.
@@ -309,7 +244,7 @@ void SdlDisplay::DrawText(const std::string& text, int32_t x, int32_t y, int32_t
   if (narrow) max_width = std::max<int64_t>(max_width, std::lround(fit_.width / fit_.scale));
   if (max_width <= 0 || max_width > 16384 || y >= logical_height_) return;
   std::shared_ptr<const TextPixels> rendered = texts_.Render(
-      text, static_cast<uint32_t>(colour) & 0xFFFFFF, static_cast<int32_t>(max_width));
+      text, static_cast<uint32_t>(drawing.colour) & 0xFFFFFF, static_cast<int32_t>(max_width));
   // On a frame of the screen's size, the text is drawn at that size.
   if (rendered && fit_.scale != 1) rendered = texts_.Scaled(*rendered, fit_.scale);
   if (!rendered) return;
@@ -322,7 +257,6 @@ void SdlDisplay::DrawText(const std::string& text, int32_t x, int32_t y, int32_t
 }
 
 void SdlDisplay::Flip() {
-  if (!Drawable() || (!wayland_ && windows_.Lost(/*check_host=*/true))) return;
   composer_->Compose();
   for (Screen& screen : screens_) Present(screen);
   composer_->ClearChanged();
@@ -403,12 +337,8 @@ void SdlDisplay::SetCursorVisible(bool visible) {
   if (video_started_) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
-bool SdlDisplay::CheckDisplay() {
-  return open_ && !Lost();
-}
-
-bool SdlDisplay::Lost() {
-  return wayland_ ? wayland_->Lost() : windows_.Lost();
+bool SdlDisplay::Gone() {
+  return !open_ || (wayland_ ? wayland_->Lost() : windows_.Lost(/*check_host=*/true));
 }
 
 SdlSurfacePtr SdlDisplay::CaptureFrame() {
@@ -441,10 +371,7 @@ void SdlDisplay::ReleaseAll() {
   painted_folder_.reset();
   fit_ = SceneFit::Exact();
   screens_.clear();
-  for (Sprite& sprite : sprites_) {
-    sprite.frames.clear();
-    sprite.files.clear();
-  }
+  loaded_.clear();
   pictures_.Clear();
   if (composer_) pixels_composed_before_ += composer_->pixels_composed();
   composer_.reset();
@@ -454,7 +381,7 @@ void SdlDisplay::ReleaseAll() {
   if (wayland_) wayland_->Close();
 }
 
-void SdlDisplay::CloseDisplay() {
+void SdlDisplay::Close() {
   if (trace_ && open_) {
     trace_->Print(RendererName(), WindowCount(), PixelsComposed(), pixels_presented_,
                   parts_presented_);

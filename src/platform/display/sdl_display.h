@@ -20,8 +20,7 @@
 #include "platform/frame/presenter.h"
 #include "platform/frame/scaled_view.h"
 #include "platform/frame/scene_fit.h"
-#include "scene/clock.h"
-#include "scene/sprite_display.h"
+#include "scene/scene_display.h"
 
 namespace larkspill {
 
@@ -29,7 +28,7 @@ class PaintedPictures;
 class WaylandScreens;
 class X11SharedImage;
 
-// The sprite display on SDL2: the 800 x 600 scene composed in memory and shown on any window or
+// The scene's display on SDL2: the 800 x 600 scene composed in memory and shown on any window or
 // screen size (in full-screen mode on every monitor), scaled to the screen's height with as much
 // of the wide backgrounds beside it as the screen's width shows (SceneFit). The frame starts at
 // the scene's own scale, filtered to the screen's size with its texts drawn at that size; when
@@ -43,46 +42,29 @@ class X11SharedImage;
 // windows and their events (ScreenWindows) and the frame rate (FramePacer). docs/ARCHITECTURE.md
 // draws how a frame flows through them.
 //
-// Unknown sprite ids raise std::out_of_range; drawing while the display is closed draws nothing.
-class SdlDisplay : public SpriteDisplay {
+// It keeps the pictures it loaded and what the last frame showed, nothing of the scene's: each
+// frame is drawn from the scene's description of it. A drawing of pictures it never handed out
+// raises std::out_of_range.
+class SdlDisplay : public SceneDisplay {
  public:
-  SdlDisplay(Clock& clock, SdlDisplayOptions options);
+  explicit SdlDisplay(SdlDisplayOptions options);
   ~SdlDisplay() override;
   SdlDisplay(const SdlDisplay&) = delete;
   SdlDisplay& operator=(const SdlDisplay&) = delete;
 
-  // Shows the frame on these Wayland screens instead of SDL's windows; before OpenDisplay.
+  // Shows the frame on these Wayland screens instead of SDL's windows; before Open.
   void UseWayland(std::unique_ptr<WaylandScreens> screens);
-  // Where pictures painted at the screen's scale are found and painted; before OpenDisplay.
+  // Where pictures painted at the screen's scale are found and painted; before Open.
   void UsePaintedPictures(PaintedPictures* painted) { painted_ = painted; }
   bool OnWayland() const { return wayland_ != nullptr; }
   // Whether the frame is surely seen: on X11 once shown; on Wayland once the seat's input has
   // reached the saver's surfaces (under a held lock it never does).
   bool SurelyShown() const;
 
-  bool OpenDisplay(int32_t width, int32_t height, int32_t bits, const std::string& device) override;
-  int32_t CreateSprite() override;
-  void LoadSpriteFrame(int32_t sprite, int32_t frame, const std::string& path,
-                       int32_t key_mode) override;
-  void SetSpriteFrame(int32_t sprite, int32_t frame) override;
-  void SetSpriteFrameDelay(int32_t sprite, int32_t milliseconds) override;
-  void SetSpriteX(int32_t sprite, int32_t x) override;
-  void SetSpriteY(int32_t sprite, int32_t y) override;
-  void SetSpriteRoams(int32_t sprite) override;
-  void MoveSpriteX(int32_t sprite, int32_t step) override;
-  void MoveSpriteY(int32_t sprite, int32_t step) override;
-  int16_t GetSpriteX(int32_t sprite) override;
-  int16_t GetSpriteY(int32_t sprite) override;
-  bool SpriteFrameDue(int32_t sprite) override;
-  void NextSpriteFrame(int32_t sprite) override;
-  void DrawSprite(int32_t sprite) override;
-  void ClearBackBuffer(int32_t colour) override;
-  void SetTextFont(const std::string& name, int32_t size, int32_t weight, bool italic,
-                   bool underline, bool strikeout) override;
-  void DrawText(const std::string& text, int32_t x, int32_t y, int32_t colour) override;
-  void Flip() override;
-  bool CheckDisplay() override;
-  void CloseDisplay() override;
+  bool Open(int32_t width, int32_t height) override;
+  Pictures LoadPictures(std::span<const std::string> paths, bool keyed) override;
+  bool Show(const SceneFrame& frame) override;
+  void Close() override;
 
   // Handles every pending window-system event (ScreenWindows::Pump).
   void PumpEvents(DisplayEvents& events);
@@ -105,18 +87,11 @@ class SdlDisplay : public SpriteDisplay {
   static constexpr int kMinFontSize = TextCache::kMinFontSize;
   static constexpr int kMaxFontSize = TextCache::kMaxFontSize;
   static constexpr size_t kTextCacheSize = TextCache::kCacheSize;
-  // Frames beyond this number are refused, so a wild frame number cannot exhaust memory.
-  static constexpr int32_t kMaxFrames = 1000;
 
  private:
-  struct Sprite {
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t frame = 1;
-    int32_t delay = 0;
-    uint32_t last_change = 0;
-    bool roams = false;                  // a creature: spread over a wide screen
-    std::vector<const Picture*> frames;  // frame n at index n - 1; null where none is loaded
+  // A picture's frames as loaded, and where they came from, so that painted ones can replace them.
+  struct LoadedPictures {
+    std::vector<const Picture*> frames;               // frame n at index n - 1
     std::vector<std::pair<std::string, bool>> files;  // each frame's file, and whether keyed
   };
   // Pictures painted at the screen's scale, read on a thread of their own.
@@ -135,10 +110,13 @@ class SdlDisplay : public SpriteDisplay {
     bool whole = true;         // everything must be shown again (new, resized or exposed)
   };
 
-  Sprite& SpriteAt(int32_t sprite);
-  bool Drawable() const { return open_ && !(wayland_ ? WaylandLost() : windows_.lost()); }
-  bool WaylandLost() const;
-  bool Lost();
+  void Fill(int32_t colour);
+  void Draw(const PictureDrawing& drawing);
+  void Draw(const TextDrawing& drawing);
+  void Flip();
+  // Whether the display is gone: closed or never opened, its windows or the Wayland connection
+  // lost, or the host's window destroyed.
+  bool Gone();
   bool OpenOnWayland();
   void FollowWaylandOutputs();
   void Present(Screen& screen);
@@ -154,7 +132,6 @@ class SdlDisplay : public SpriteDisplay {
   void FollowMonitors();
   void ReleaseAll();
 
-  Clock& clock_;
   SdlDisplayOptions options_;
   int32_t logical_width_ = 0;
   int32_t logical_height_ = 0;
@@ -166,7 +143,7 @@ class SdlDisplay : public SpriteDisplay {
   std::unique_ptr<WaylandScreens> wayland_;  // the screens on Wayland, in place of SDL's windows
   PictureStore pictures_;
   TextCache texts_;
-  std::vector<Sprite> sprites_;  // sprite id n at index n - 1
+  std::vector<LoadedPictures> loaded_;  // by Pictures::index
   std::unique_ptr<X11SharedImage> shared_frame_;
   std::vector<uint32_t> frame_pixels_;  // the frame's pixels, when not shared with X
   std::unique_ptr<FrameComposer> composer_;
@@ -182,7 +159,7 @@ class SdlDisplay : public SpriteDisplay {
   std::shared_ptr<std::atomic<bool>> stop_reading_;
   int frames_until_look_ = 0;
   int64_t pixels_presented_ = 0;
-  int64_t parts_presented_ = 0;  // rectangles sent
+  int64_t parts_presented_ = 0;          // rectangles sent
   int64_t pixels_composed_before_ = 0;   // by composers of earlier openings
   std::unique_ptr<DisplayTrace> trace_;  // only with LARKSPILL_TRACE set
 };

@@ -48,7 +48,7 @@ void SdlDisplay::LookAfterPaintedPictures() {
   }
 }
 
-// Reads the painted picture of every sprite frame's file from `folder`, on a thread of its own. A
+// Reads the painted picture of every loaded picture's file from `folder`, on a thread of its own. A
 // picture not of the size painting the shipped one at the screen's scale gives is refused with
 // the folder: a file put there by hand, or by another painter, is not shown.
 void SdlDisplay::StartReadingPainted(const std::filesystem::path& folder) {
@@ -58,11 +58,10 @@ void SdlDisplay::StartReadingPainted(const std::filesystem::path& folder) {
     int w, h;  // the size painted at the scale
   };
   std::vector<Wanted> wanted;
-  for (const Sprite& sprite : sprites_) {
-    for (size_t i = 0; i < sprite.files.size(); ++i) {
-      const auto& [path, keyed] = sprite.files[i];
-      const Picture* shipped = sprite.frames[i];
-      if (path.empty() || shipped == nullptr) continue;
+  for (const LoadedPictures& loaded : loaded_) {
+    for (size_t i = 0; i < loaded.files.size(); ++i) {
+      const auto& [path, keyed] = loaded.files[i];
+      const Picture* shipped = loaded.frames[i];
       wanted.push_back({folder / std::filesystem::path(path).filename(), keyed,
                         static_cast<int>(std::lround(shipped->pixels->w * screen_scale_)),
                         static_cast<int>(std::lround(shipped->pixels->h * screen_scale_))});
@@ -106,11 +105,10 @@ void SdlDisplay::ChangeToPainted(PictureStore pictures) {
   // changes: a picture that cannot be had leaves the shipped ones in place.
   std::vector<std::vector<const Picture*>> frames;
   try {
-    for (Sprite& sprite : sprites_) {
-      std::vector<const Picture*>& painted = frames.emplace_back(sprite.frames.size(), nullptr);
-      for (size_t i = 0; i < sprite.files.size(); ++i) {
-        const auto& [path, keyed] = sprite.files[i];
-        if (path.empty()) continue;
+    for (const LoadedPictures& loaded : loaded_) {
+      std::vector<const Picture*>& painted = frames.emplace_back(loaded.frames.size(), nullptr);
+      for (size_t i = 0; i < loaded.files.size(); ++i) {
+        const auto& [path, keyed] = loaded.files[i];
         painted[i] = &pictures.Get(
             (reading_folder_ / std::filesystem::path(path).filename()).string(), keyed);
       }
@@ -126,7 +124,7 @@ void SdlDisplay::ChangeToPainted(PictureStore pictures) {
   frame_pixels_ = {};
   // The store moves, its pictures stay where they are.
   pictures_ = std::move(pictures);
-  for (size_t s = 0; s < sprites_.size(); ++s) sprites_[s].frames = std::move(frames[s]);
+  for (size_t s = 0; s < loaded_.size(); ++s) loaded_[s].frames = std::move(frames[s]);
   fit_ = SceneFit::For(screen_w, screen_h, true);
   MakeFrame();
   MakePresenters();

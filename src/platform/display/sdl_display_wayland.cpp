@@ -11,10 +11,6 @@ void SdlDisplay::UseWayland(std::unique_ptr<WaylandScreens> screens) {
   wayland_ = std::move(screens);
 }
 
-bool SdlDisplay::WaylandLost() const {
-  return wayland_->Lost();
-}
-
 bool SdlDisplay::SurelyShown() const {
   return !wayland_ || wayland_->Shown();
 }
@@ -24,14 +20,14 @@ bool SdlDisplay::SurelyShown() const {
 bool SdlDisplay::OpenOnWayland() {
   texts_.Prepare();
   if (!wayland_->Open()) {
-    CloseDisplay();
+    Close();
     return false;
   }
   MakeFrameForScreen();
   if (composer_->frame() == nullptr || composer_->frame_surface() == nullptr || !texts_.Start()) {
     std::fprintf(stderr, "larkspill: cannot open the display: %s\n",
                  composer_->frame() == nullptr ? "frame" : "fonts");
-    CloseDisplay();
+    Close();
     return false;
   }
   FollowWaylandOutputs();

@@ -58,7 +58,6 @@ void TextCache::Stop() {
   index_.clear();
   entries_.clear();
   fonts_.clear();
-  chosen_ = false;
   file_ = {};
   if (started_) TTF_Quit();
   started_ = false;
@@ -78,7 +77,6 @@ TTF_Font* TextCache::OpenFont(const FontFile& file, int size) {
 }
 
 void TextCache::SetFont(const std::string& name, int32_t size) {
-  chosen_ = true;
   file_ = {};
   if (!started_) return;
   size_ = std::clamp<int32_t>(size, kMinFontSize, kMaxFontSize);

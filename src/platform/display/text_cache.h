@@ -35,7 +35,6 @@ class TextCache {
   // Chooses the face named `name` (the default face when there is none by that name, or it
   // cannot be opened) at `size` pixels, clamped to kMinFontSize to kMaxFontSize.
   void SetFont(const std::string& name, int32_t size);
-  bool font_chosen() const { return chosen_; }
   // `text` in the chosen face and `colour` (0xBBGGRR, as the scene gives it), cut to at most `max_width` pixels (the
   // character the edge cuts through stays); null when nothing shows or no face can be opened.
   std::shared_ptr<const TextPixels> Render(const std::string& text, uint32_t colour,
@@ -85,7 +84,6 @@ class TextCache {
   std::map<std::pair<std::string, int>, TtfFontPtr> fonts_;  // by (file, size); null: unusable
   FontFile file_;  // the chosen face
   int size_ = 0;
-  bool chosen_ = false;
   std::list<Entry> entries_;  // most recently drawn first
   std::unordered_map<Key, std::list<Entry>::iterator, KeyHash> index_;
   int font_opens_ = 0;

@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "platform/wayland/wayland_screens.h"
-#include "scene/sprite_display.h"
+#include "scene/scene_display.h"
 
 namespace larkspill {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "scene/sprite_display.h"
+#include "scene/scene_display.h"
 // The layer shell's header names an argument "namespace", a keyword in C++.
 #define namespace layer_namespace
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
