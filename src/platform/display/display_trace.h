@@ -19,11 +19,19 @@ class DisplayTrace {
   void OpenBegins() { open_begin_ms_ = MillisecondsSinceProcessStart(); }
   void OpenEnds() { open_end_ms_ = MillisecondsSinceProcessStart(); }
   void PictureLoaded() { last_load_ms_ = MillisecondsSinceProcessStart(); }
-  void MovedX(int32_t sprite) { ++sprites_[sprite].moves_x; }
-  void MovedY(int32_t sprite) { ++sprites_[sprite].moves_y; }
+  // A sprite's place changed by `by` scene pixels: a move, and unless it is a jump to a new place
+  // (a creature put back on the scene), a stretch of its path.
+  void MovedX(int32_t sprite, int64_t by) {
+    Moved(sprites_[sprite].moves_x, sprites_[sprite].path_x, by);
+  }
+  void MovedY(int32_t sprite, int64_t by) {
+    Moved(sprites_[sprite].moves_y, sprites_[sprite].path_y, by);
+  }
   void Drawn(int32_t sprite) { ++sprites_[sprite].draws; }
   void Text(const std::string& text, int32_t x, int32_t y);
   void Flipped();
+  // Every monitor went dark (true) or one came back.
+  void Dark(bool dark);
   void Print(const std::string& renderer, int windows, int64_t composed, int64_t presented,
              int64_t parts_presented) const;
 
@@ -36,12 +44,24 @@ class DisplayTrace {
     int64_t moves_x = 0;
     int64_t moves_y = 0;
     int64_t draws = 0;
+    int64_t path_x = 0;  // scene pixels
+    int64_t path_y = 0;
   };
+  // Larger changes of place than this are jumps, not steps.
+  static constexpr int64_t kLongestStep = 8;
+  static void Moved(int64_t& moves, int64_t& path, int64_t by) {
+    ++moves;
+    if (by <= kLongestStep && by >= -kLongestStep) path += by < 0 ? -by : by;
+  }
   int64_t first_flip_realtime_ns_ = 0;
   double first_flip_since_start_ms_ = -1;
   int64_t first_flip_ns_ = 0;
   int64_t last_flip_ns_ = 0;
   int64_t frames_ = 0;
+  int64_t dark_since_ns_ = 0;  // 0: not dark
+  int64_t dark_ns_ = 0;        // the dark stretches that ended
+  int64_t dark_stretches_ = 0;
+  int64_t frames_while_dark_ = 0;
   double open_begin_ms_ = -1;
   double open_end_ms_ = -1;
   double last_load_ms_ = -1;

@@ -225,12 +225,12 @@ void SdlDisplay::SetSpriteFrameDelay(int32_t sprite, int32_t milliseconds) {
 // A place that changes is a creature's step, as the trace counts them.
 void SdlDisplay::SetSpriteX(int32_t sprite, int32_t x) {
   Sprite& target = SpriteAt(sprite);
-  if (trace_ && target.x != x) trace_->MovedX(sprite);
+  if (trace_ && target.x != x) trace_->MovedX(sprite, int64_t{x} - target.x);
   target.x = x;
 }
 void SdlDisplay::SetSpriteY(int32_t sprite, int32_t y) {
   Sprite& target = SpriteAt(sprite);
-  if (trace_ && target.y != y) trace_->MovedY(sprite);
+  if (trace_ && target.y != y) trace_->MovedY(sprite, int64_t{y} - target.y);
   target.y = y;
 }
 
@@ -241,13 +241,13 @@ void SdlDisplay::SetSpriteRoams(int32_t sprite) {
 // Positions wrap at 32 bits rather than overflow.
 void SdlDisplay::MoveSpriteX(int32_t sprite, int32_t step) {
   Sprite& target = SpriteAt(sprite);
-  if (trace_) trace_->MovedX(sprite);
+  if (trace_) trace_->MovedX(sprite, step);
   target.x = static_cast<int32_t>(static_cast<uint32_t>(target.x) + static_cast<uint32_t>(step));
 }
 
 void SdlDisplay::MoveSpriteY(int32_t sprite, int32_t step) {
   Sprite& target = SpriteAt(sprite);
-  if (trace_) trace_->MovedY(sprite);
+  if (trace_) trace_->MovedY(sprite, step);
   target.y = static_cast<int32_t>(static_cast<uint32_t>(target.y) - static_cast<uint32_t>(step));
 }
 
