@@ -88,11 +88,14 @@ bool SdlDisplay::OpenDisplay(int32_t width, int32_t height, int32_t /*bits*/,
   MakeScreens();
   if (!texts_.Start()) return fail("fonts");
 
+  // Frames come at the fastest screen's rate: a slower one is shown every frame it can show.
   int refresh = 0;
-  SDL_DisplayMode mode{};
-  int display_index = SDL_GetWindowDisplayIndex(windows_.window(0));
-  if (display_index >= 0 && SDL_GetCurrentDisplayMode(display_index, &mode) == 0) {
-    refresh = mode.refresh_rate;
+  for (size_t i = 0; i < windows_.count(); ++i) {
+    SDL_DisplayMode mode{};
+    const int display_index = SDL_GetWindowDisplayIndex(windows_.window(i));
+    if (display_index >= 0 && SDL_GetCurrentDisplayMode(display_index, &mode) == 0) {
+      refresh = std::max(refresh, mode.refresh_rate);
+    }
   }
   pacer_.Start(refresh);
 
