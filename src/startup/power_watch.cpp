@@ -16,6 +16,7 @@ void PowerWatch::Poll(uint32_t now) {
   const bool went_dark = off && !was_off_;
   was_off_ = off;
   if (!went_dark) return;
+  timers_at_ = now;  // the run loop ran them up to a frame ago
   ++went_dark_;
   if (window_.PwrSave != 0) {
     // The desktop has already powered the monitor down by the time we see it, so keeping it on
@@ -26,6 +27,25 @@ void PowerWatch::Poll(uint32_t now) {
     return;
   }
   window_.StartPowerOffCountdown();
+}
+
+uint32_t PowerWatch::MillisecondsToNextLook(uint32_t now) const {
+  if (!polled_) return 0;
+  const uint32_t since = now - last_poll_;
+  return since >= kPollMilliseconds ? 0 : kPollMilliseconds - since;
+}
+
+void PowerWatch::RunTimersWhileDark(uint32_t now) {
+  TimerSchedule& timers = window_.Timers();
+  // A second holds a handful of firings; the bound only guards against a timer of no interval.
+  constexpr int kMostFirings = 1000;
+  for (int fired = 0; fired < kMostFirings && !window_.Ended(); ++fired) {
+    const uint32_t until = timers.MillisecondsUntilDue(timers_at_);
+    if (until == UINT32_MAX || static_cast<uint32_t>(now - timers_at_) < until) break;
+    timers_at_ += until;
+    timers.RunDue(timers_at_);
+  }
+  timers_at_ = now;
 }
 
 }  // namespace larkspill

@@ -10,6 +10,7 @@ namespace larkspill {
 // Watches the monitor's power for the saver window. The desktop powers the monitor down on its
 // own time-outs; as the PwrSave setting says, the watch turns it straight back on, or lets it
 // stay dark and starts the window's power-off countdown so the sounds fall silent a minute later.
+// While it is dark the saver draws nothing and the watch keeps the scene's time.
 class PowerWatch {
  public:
   // How often the monitor's power state is looked at.
@@ -24,6 +25,14 @@ class PowerWatch {
   // counts as gone dark again.
   void Poll(uint32_t now);
 
+  // True while every monitor is dark and left dark (PwrSave 0): nothing need be drawn.
+  bool Dark() const { return was_off_; }
+  // Milliseconds until the next look at the monitor.
+  uint32_t MillisecondsToNextLook(uint32_t now) const;
+  // While dark the run loop wakes only for a look a second: this runs the window's timers up to
+  // `now` at the times each was due, as often as in light, so the scene's time goes on.
+  void RunTimersWhileDark(uint32_t now);
+
   // How many times the monitor was seen going dark, and how many of those it was turned back on.
   int WentDark() const { return went_dark_; }
   int KeptOn() const { return kept_on_; }
@@ -34,6 +43,7 @@ class PowerWatch {
   bool polled_ = false;
   uint32_t last_poll_ = 0;
   bool was_off_ = false;
+  uint32_t timers_at_ = 0;  // while dark: the time the timers have been run up to
   int went_dark_ = 0;
   int kept_on_ = 0;
 };

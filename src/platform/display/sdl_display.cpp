@@ -337,6 +337,15 @@ void SdlDisplay::Flip() {
   pacer_.Pace();
 }
 
+void SdlDisplay::SetDark(bool dark) {
+  if (dark == dark_) return;
+  dark_ = dark;
+  if (trace_) trace_->Dark(dark);
+  if (!dark) {
+    for (Screen& screen : screens_) screen.whole = true;
+  }
+}
+
 // Sends one window what changed of the frame, or everything when it is new, resized or exposed.
 void SdlDisplay::Present(Screen& screen) {
   int w = 0;

@@ -59,6 +59,9 @@ class SdlDisplay : public SpriteDisplay {
   // Whether the frame is surely seen: on X11 once shown; on Wayland once the seat's input has
   // reached the saver's surfaces (under a held lock it never does).
   bool SurelyShown() const;
+  // While every monitor is dark nothing is composed or shown (the sprites still move); the first
+  // frame after it shows every window whole.
+  void SetDark(bool dark);
 
   bool OpenDisplay(int32_t width, int32_t height, int32_t bits, const std::string& device) override;
   int32_t CreateSprite() override;
@@ -136,7 +139,7 @@ class SdlDisplay : public SpriteDisplay {
   };
 
   Sprite& SpriteAt(int32_t sprite);
-  bool Drawable() const { return open_ && !(wayland_ ? WaylandLost() : windows_.lost()); }
+  bool Drawable() const { return open_ && !dark_ && !(wayland_ ? WaylandLost() : windows_.lost()); }
   bool WaylandLost() const;
   bool Lost();
   bool OpenOnWayland();
@@ -160,6 +163,7 @@ class SdlDisplay : public SpriteDisplay {
   int32_t logical_height_ = 0;
   bool video_started_ = false;
   bool open_ = false;
+  bool dark_ = false;
   bool cursor_visible_ = true;
 
   ScreenWindows windows_{options_};
@@ -182,7 +186,7 @@ class SdlDisplay : public SpriteDisplay {
   std::shared_ptr<std::atomic<bool>> stop_reading_;
   int frames_until_look_ = 0;
   int64_t pixels_presented_ = 0;
-  int64_t parts_presented_ = 0;  // rectangles sent
+  int64_t parts_presented_ = 0;          // rectangles sent
   int64_t pixels_composed_before_ = 0;   // by composers of earlier openings
   std::unique_ptr<DisplayTrace> trace_;  // only with LARKSPILL_TRACE set
 };
