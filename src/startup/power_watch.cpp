@@ -16,7 +16,6 @@ void PowerWatch::Poll(uint32_t now) {
   const bool went_dark = off && !was_off_;
   was_off_ = off;
   if (!went_dark) return;
-  timers_at_ = now;  // the run loop ran them up to a frame ago
   ++went_dark_;
   if (window_.PwrSave != 0) {
     // The desktop has already powered the monitor down by the time we see it, so keeping it on
@@ -35,8 +34,17 @@ uint32_t PowerWatch::MillisecondsToNextLook(uint32_t now) const {
   return since >= kPollMilliseconds ? 0 : kPollMilliseconds - since;
 }
 
-void PowerWatch::RunTimersWhileDark(uint32_t now) {
+void PowerWatch::RunTimers(uint32_t now) {
   TimerSchedule& timers = window_.Timers();
+  // In light, and at the look that found the monitor dark (which may have started a timer from
+  // now), the timers run as they are.
+  const bool catch_up = was_off_ && ran_dark_;
+  ran_dark_ = was_off_;
+  if (!catch_up) {
+    timers.RunDue(now);
+    timers_at_ = now;
+    return;
+  }
   // A second holds a handful of firings; the bound only guards against a timer of no interval.
   constexpr int kMostFirings = 1000;
   for (int fired = 0; fired < kMostFirings && !window_.Ended(); ++fired) {

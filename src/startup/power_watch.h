@@ -29,9 +29,10 @@ class PowerWatch {
   bool Dark() const { return was_off_; }
   // Milliseconds until the next look at the monitor.
   uint32_t MillisecondsToNextLook(uint32_t now) const;
-  // While dark the run loop wakes only for a look a second: this runs the window's timers up to
-  // `now` at the times each was due, as often as in light, so the scene's time goes on.
-  void RunTimersWhileDark(uint32_t now);
+  // Runs the window's timers that are due by `now`, from the run loop. While dark the loop wakes
+  // only for a look a second: then each timer fires at the times it was due, as often as in light,
+  // so the scene's time goes on.
+  void RunTimers(uint32_t now);
 
   // How many times the monitor was seen going dark, and how many of those it was turned back on.
   int WentDark() const { return went_dark_; }
@@ -43,7 +44,8 @@ class PowerWatch {
   bool polled_ = false;
   uint32_t last_poll_ = 0;
   bool was_off_ = false;
-  uint32_t timers_at_ = 0;  // while dark: the time the timers have been run up to
+  uint32_t timers_at_ = 0;  // the time the timers have been run up to
+  bool ran_dark_ = false;   // the last run of the timers was in the dark
   int went_dark_ = 0;
   int kept_on_ = 0;
 };

@@ -229,8 +229,8 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     // Every monitor dark: the scene's time goes on at a look a second, and nothing is composed
     // or shown until one comes back, which then gets a whole frame.
     const bool dark = power_watch && power_watch->Dark();
-    if (dark) {
-      power_watch->RunTimersWhileDark(clock.TickCount());
+    if (power_watch) {
+      power_watch->RunTimers(clock.TickCount());
     } else {
       window.Timers().RunDue(clock.TickCount());
     }
