@@ -256,7 +256,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     // Dark, the loop sleeps until the next look at the monitor or an event, whichever comes first.
     if (dark && status < 0) {
       const uint32_t wait = power_watch->MillisecondsToNextLook(clock.TickCount());
-      if (wait > 0) SDL_WaitEventTimeout(nullptr, static_cast<int>(wait));
+      if (wait > 0) display.WaitForEvents(wait);
     }
   }
   if (host_ended(status)) status = kExitOk;

@@ -1,5 +1,9 @@
 #include "platform/display/sdl_display.h"
 
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <poll.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -344,6 +348,21 @@ void SdlDisplay::SetDark(bool dark) {
   if (!dark) {
     for (Screen& screen : screens_) screen.whole = true;
   }
+}
+
+void SdlDisplay::WaitForEvents(uint32_t milliseconds) {
+  pollfd connection{.fd = -1, .events = POLLIN, .revents = 0};
+  SDL_SysWMinfo wm;
+  SDL_VERSION(&wm.version);
+  if (!wayland_ && windows_.count() > 0 && SDL_GetWindowWMInfo(windows_.window(0), &wm) &&
+      wm.subsystem == SDL_SYSWM_X11) {
+    // Events already read from the connection would not wake the poll.
+    if (XPending(wm.info.x11.display) > 0) return;
+    connection.fd = ConnectionNumber(wm.info.x11.display);
+  }
+  // Unlike SDL's own wait, the poll is not taken up again after a signal: an end signal is
+  // answered at once.
+  poll(&connection, connection.fd >= 0 ? 1 : 0, static_cast<int>(milliseconds));
 }
 
 // Sends one window what changed of the frame, or everything when it is new, resized or exposed.

@@ -62,6 +62,8 @@ class SdlDisplay : public SpriteDisplay {
   // While every monitor is dark nothing is composed or shown (the sprites still move); the first
   // frame after it shows every window whole.
   void SetDark(bool dark);
+  // Sleeps until an event may have come, `milliseconds` have passed or a signal arrived.
+  void WaitForEvents(uint32_t milliseconds);
 
   bool OpenDisplay(int32_t width, int32_t height, int32_t bits, const std::string& device) override;
   int32_t CreateSprite() override;
