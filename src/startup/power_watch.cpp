@@ -5,7 +5,7 @@ namespace larkspill {
 PowerWatch::PowerWatch(SaverWindow& window, MonitorPower& power) : window_(window), power_(power) {}
 
 void PowerWatch::Start() {
-  power_.AllowPowerSaving(window_.PwrSave == 0);
+  power_.AllowPowerSaving(!window_.settings.keep_monitor_on);
 }
 
 void PowerWatch::Poll(uint32_t now) {
@@ -17,7 +17,7 @@ void PowerWatch::Poll(uint32_t now) {
   was_off_ = off;
   if (!went_dark) return;
   ++went_dark_;
-  if (window_.PwrSave != 0) {
+  if (window_.settings.keep_monitor_on) {
     // The desktop has already powered the monitor down by the time we see it, so keeping it on
     // means turning it straight back on; still dark at the next look, it is turned on again.
     ++kept_on_;

@@ -117,7 +117,7 @@ TEST(SaverLoad, FirstRunBeforeAnyReadThenCursorDisplayAndSoundInOrder) {
   EXPECT_LT(at("ShowCursor 0"), at("OpenDisplay 800 600 16 []"));
   EXPECT_LT(at("SetSpriteX 13 -320"), at("LoadSound /a/nccf01.wav"));
   EXPECT_EQ(h.sound.Count("PlaySoundLooped 1"), 1u);
-  EXPECT_EQ(h.window->MouseSens, 4);  // and it runs on the first-run values
+  EXPECT_EQ(h.window->settings.mouse_sensitivity, 4);  // and it runs on the first-run values
   EXPECT_EQ(h.window->BirdTimer, "20");
 }
 
@@ -134,9 +134,9 @@ TEST(SaverLoad, StoredChoicesAndTheFirstRunMarker) {
     SaverWindow& w = h.Load({{"one", "BirdSpeed", "77"}, {"one", "SoundOff", sound_off},
                              {"Startup", "CheckFont", check_font},
                              {"Startup", "FontName", font_name}, {"System", "SetReg", set_reg}});
-    EXPECT_EQ(w.BirdSpeed, bird_speed);
+    EXPECT_EQ(w.settings.bird_step_delay, bird_speed);
     if (*font == 0) continue;  // the first run wrote over the rest
-    EXPECT_EQ(w.FontName, font);
+    EXPECT_EQ(w.settings.font_face, font);
     EXPECT_EQ(w.Sound.SoundOffSeconds, silence);
   }
 }
@@ -168,7 +168,7 @@ TEST(Input, KeyButtonWheelOrALostDisplayCloseDownInOrderAndNothingRunsAfter) {
 }
 
 TEST(Input, PointerEndsTheSaverOnTheMouseSensthMoveOfACountingWindow) {
-  // What the row shows, MouseSens, the time of day of each move, the move that ends it (-1: none).
+  // What the row shows, settings.mouse_sensitivity, the time of day of each move, the move that ends it (-1: none).
   using Case = std::tuple<const char*, const char*, std::vector<double>, int>;
   std::vector<double> steady;
   for (int i = 0; i < 60; ++i) steady.push_back(1000 + i * 0.25);
@@ -235,7 +235,7 @@ TEST(Frame, ScenesAndButterfliesDrawnFollowTheirSwitchesAndCount) {
 // Without any scene a frame is a notice on black with the creatures over it, then the clock in its
 // corner (midnight until the first one-second tick, then the tick's time) and the message.
 TEST(Frame, WithoutAnySceneANoticeOnBlackThenCreaturesClockCornerAndMessage) {
-  const std::tuple<const char*, const char*, std::string> cases[] = {  // PosClock, Clock, corner
+  const std::tuple<const char*, const char*, std::string> cases[] = {  // settings.clock_corner, Clock, corner
       {"1", "1", "0 1"},       {"2", "1", "1 545"}, {"3", "1", "650 1"}, {"4", "1", "650 550"},
       {"3.6", "1", "650 550"}, {"0", "1", ""},      {"2", "0", ""}};
   const std::string notice = "DrawText You have not selected a Waterfall 215 295 65535";
@@ -360,7 +360,7 @@ TEST(Creatures, ButterfliesStepAsTheRandomDrawSaysAndReEnterAfterLeaving) {
 }
 
 TEST(SceneTimers, ScenesTakeTurnsEveryScrollSecSecondsOnlyWithBothEnabled) {
-  // waterfall1, waterfall2, ScrollSec, ticks run, the ticks the scene changed at, the last scene.
+  // waterfall1, waterfall2, settings.scene_seconds, ticks run, the ticks the scene changed at, the last scene.
   using Case = std::tuple<const char*, const char*, const char*, int, std::vector<int>, int16_t>;
   for (const auto& [wf1, wf2, scroll_sec, ticks, changes, last_scene] :
        {Case{"1", "1", "60", 180, {60, 120, 180}, 2}, Case{"1", "1", "1", 3, {1, 2, 3}, 2},
