@@ -9,7 +9,7 @@
 # for a user: the scene at the screen's height, the wide forest to its edges): CPU of the saver
 # and of its X server together over S seconds of running (from 3 s after start, once painted
 # pictures are in); the time from starting the process to its first frame on the screen; peak
-# resident memory; the pixels composed and sent a frame; and at 800x600 each creature's steps per second against its delay stretched to whole frames. The
+# resident memory; the pixels composed and sent a frame; and at 800x600 each creature's speed in scene pixels a second (from the trace's path) against its delay stretched to whole 60 Hz frames. The
 # peers (xscreensaver's ripples and swirl, xfishtank) run with -root on an 800x600 Xvfb of their
 # own in the same run. With --timer-seconds T (T > 0) one further run of T seconds counts the
 # one-second timer's ticks through the clock texts it shows.
@@ -202,17 +202,20 @@ for run in $(seq 1 "$runs"); do
   fi
 done
 
-# Creature pace from the traces of the 800x600 runs: steps per frame drawn against one step per
-# ceil(delay / frame period) frames. Picture numbers (the order the scene loads them) and delays
-# are the scene's: butterflies 1-3 step every 15 ms (a change of y each), 4 every 25 ms and 5
-# every 6 ms (y; the drift timer's change of x is not a step), the flock and both single birds
-# every BirdSpeed = 25 ms (a change of x each).
+# Creature speeds from the traces of the 800x600 runs: scene pixels a second while shown, along
+# the axis every step moves on, against one pixel per ceil(delay / 16.67 ms) of time (a step
+# every so many frames of 60 Hz, whatever the frame rate). Sprite numbers (the order the scene loads its pictures) and delays are the scene's:
+# butterflies 1-3 step every 15 ms (a pixel up or down each), 4 every 25 ms and 5 every 6 ms (up
+# or down; the drift timer's pixel left is not a step), the flock and both single birds every
+# BirdSpeed = 25 ms (a pixel right each).
 pace_report() {
   for trace in "$work"/saver.800x600x24.*.trace; do
     awk '
       /larkspill-trace frames/ { frames = $3 }
       /larkspill-trace seconds/ { secs = $3 }
-      /larkspill-trace picture/ { draws[$3] = $5; mx[$3] = $7; my[$3] = $9 }
+      # The path in scene pixels where the trace gives it (a step is a pixel along its axis).
+      /larkspill-trace sprite/ { draws[$3] = $5; mx[$3] = $7; my[$3] = $9
+        for (i = 10; i < NF; ++i) { if ($i == "path_x") mx[$3] = $(i + 1); if ($i == "path_y") my[$3] = $(i + 1) } }
       END {
         fps = (frames - 1) / secs
         split("1 2 3 4 5 6 7 8", ids, " ")
@@ -223,7 +226,7 @@ pace_report() {
           id = ids[i]; if (draws[id] < 60) continue
           steps = axis[i] == "x" ? mx[id] : my[id]
           per = 1; while (per * (1000 / 60) < delay[i]) ++per
-          # Steps a second while shown, against the nominal 60 Hz frame rate.
+          # Pixels a second while shown, against a pixel every `per` frames of 60 Hz.
           actual = steps / draws[id] * fps; expect = 60 / per
           printf "%s %.2f %.2f %.2f\n", name[i], actual, expect, 100 * (actual - expect) / expect
         }
@@ -355,7 +358,7 @@ report() {
     printf '  %-10s %s\n' "${size%x24}" "$(awk '{ printf "%s%s/%s/%s/%s/%s", (NR > 1 ? ", " : ""), $1, $2, $3, $4, $5 }' "$work/saver.$size")"
   done
   echo
-  echo "Creature pace, run by run (name, steps/s, expected, difference %):"
+  echo "Creature pace, run by run (name, scene pixels/s, expected, difference %):"
   echo "$pace" | awk '$1 == "fps" { printf "  frame rate %s\n", $2; next } { printf "  %-11s %7s %7s %6s%%\n", $1, $2, $3, $4 }'
 }
 

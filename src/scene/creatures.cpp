@@ -30,9 +30,9 @@ void Creature::DrawOn(SceneFrame& frame) const {
 }
 
 void Creature::StepIfDue(uint32_t now, int32_t delay) {
-  if (!DelayPassed(last_step_, now, delay)) return;
-  Step();
-  last_step_ = now;
+  const int64_t due = steps_.StepsDue(now, delay);
+  for (int64_t i = 0; i < due; ++i) Step();
+  if (due > 0) last_step_ = now;
 }
 
 int32_t Creature::RandomInt(int32_t n, int32_t k) {
@@ -51,10 +51,13 @@ void Flock::ReEnterIfGone(bool never_rests) {
 
 void Flock::Rest(double rest_seconds) {
   CountUp(rested);
-  if (rested >= rest_seconds) rested = 0, flying = true;
+  if (rested < rest_seconds) return;
+  if (!flying) RestartSteps();  // its rest is not made up in steps
+  rested = 0, flying = true;
 }
 
 void SingleBird::Step() {
+  if (!flying) return;  // it left among the steps of one frame: the rest of them wait with it
   ++steps;
   int16_t y = Y();
   if (steps == 2) --y, steps = 0;
@@ -67,7 +70,9 @@ void SingleBird::Step() {
 
 void SingleBird::Rest() {
   CountUp(rested);
-  if (rested >= kSingleBirdRest) rested = 0, flying = true;
+  if (rested < kSingleBirdRest) return;
+  if (!flying) RestartSteps();  // the rest is not made up in steps
+  rested = 0, flying = true;
 }
 
 void DriftingButterfly::Step() {

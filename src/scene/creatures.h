@@ -5,10 +5,12 @@
 #include "scene/frame_animation.h"
 #include "scene/random.h"
 #include "scene/scene_display.h"
+#include "scene/step_schedule.h"
 
 namespace larkspill {
 
-// A creature of the scene: its pictures, the frame it shows, its place and when it last stepped.
+// A creature of the scene: its pictures, the frame it shows, its place and when its steps fall
+// due.
 class Creature {
  public:
   virtual ~Creature() = default;
@@ -31,10 +33,13 @@ class Creature {
 
   // One step of its flight.
   virtual void Step() = 0;
-  // Steps once `delay` milliseconds have passed since the last step. The tick difference is taken
-  // modulo 2^32, so the tick counter wrapping round stalls nothing; a delay of 0 or less steps
-  // every time.
+  // Takes the steps due by `now`: one every `delay` milliseconds rounded up to whole frames of
+  // 60 Hz, at the same pace whatever the frame rate (none, one or several in a frame). The first
+  // step after it started or rested comes at once.
   void StepIfDue(uint32_t now, int32_t delay);
+  // It paused (rested, or was not shown): the next StepIfDue steps at once and counts from there,
+  // without making up the pause.
+  void RestartSteps() { steps_.Restart(); }
 
  protected:
   // Int(r * n + k): a random whole number from k to k + n - 1.
@@ -47,6 +52,7 @@ class Creature {
   int16_t x_ = 0;
   int16_t y_ = 0;
   uint32_t last_step_ = 0;
+  StepSchedule steps_;
 };
 
 // The flock flies level to the right, a pixel a step; past the right edge it comes back at the

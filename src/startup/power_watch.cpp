@@ -30,4 +30,32 @@ void PowerWatch::Poll(uint32_t now) {
   window_.StartPowerOffCountdown();
 }
 
+uint32_t PowerWatch::MillisecondsToNextLook(uint32_t now) const {
+  if (!polled_) return 0;
+  const uint32_t since = now - last_poll_;
+  return since >= kPollMilliseconds ? 0 : kPollMilliseconds - since;
+}
+
+void PowerWatch::RunTimers(uint32_t now) {
+  TimerSchedule& timers = window_.Timers();
+  // In light, and at the look that found the monitor dark (which may have started a timer from
+  // now), the timers run as they are.
+  const bool catch_up = was_off_ && ran_dark_;
+  ran_dark_ = was_off_;
+  if (!catch_up) {
+    timers.RunDue(now);
+    timers_at_ = now;
+    return;
+  }
+  // A second holds a handful of firings; the bound only guards against a timer of no interval.
+  constexpr int kMostFirings = 1000;
+  for (int fired = 0; fired < kMostFirings && !window_.Ended(); ++fired) {
+    const uint32_t until = timers.MillisecondsUntilDue(timers_at_);
+    if (until == UINT32_MAX || static_cast<uint32_t>(now - timers_at_) < until) break;
+    timers_at_ += until;
+    timers.RunDue(timers_at_);
+  }
+  timers_at_ = now;
+}
+
 }  // namespace larkspill

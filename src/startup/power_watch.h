@@ -10,6 +10,7 @@ namespace larkspill {
 // Watches the monitor's power for the saver window. The desktop powers the monitor down on its
 // own time-outs; as the PwrSave setting says, the watch turns it straight back on, or lets it
 // stay dark and starts the window's power-off countdown so the sounds fall silent a minute later.
+// While it is dark the saver draws nothing and the watch keeps the scene's time.
 class PowerWatch {
  public:
   // How often the monitor's power state is looked at.
@@ -24,6 +25,15 @@ class PowerWatch {
   // counts as gone dark again.
   void Poll(uint32_t now);
 
+  // True while every monitor is dark and left dark (PwrSave 0): nothing need be drawn.
+  bool Dark() const { return was_off_; }
+  // Milliseconds until the next look at the monitor.
+  uint32_t MillisecondsToNextLook(uint32_t now) const;
+  // Runs the window's timers that are due by `now`, from the run loop. While dark the loop wakes
+  // only for a look a second: then each timer fires at the times it was due, as often as in light,
+  // so the scene's time goes on.
+  void RunTimers(uint32_t now);
+
   // How many times the monitor was seen going dark, and how many of those it was turned back on.
   int WentDark() const { return went_dark_; }
   int KeptOn() const { return kept_on_; }
@@ -34,6 +44,8 @@ class PowerWatch {
   bool polled_ = false;
   uint32_t last_poll_ = 0;
   bool was_off_ = false;
+  uint32_t timers_at_ = 0;  // the time the timers have been run up to
+  bool ran_dark_ = false;   // the last run of the timers was in the dark
   int went_dark_ = 0;
   int kept_on_ = 0;
 };

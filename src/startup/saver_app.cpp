@@ -29,6 +29,7 @@
 #include "settings/ini_file_store.h"
 #include "startup/end_deadline.h"
 #include "startup/fps_overlay.h"
+#include "startup/monitor_power_switch.h"
 #include "startup/overridden_store.h"
 #include "startup/power_watch.h"
 
@@ -178,6 +179,9 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   // monitor dark, which it already is when we hear of it.
   std::optional<XlibDpms> dpms;
   std::optional<X11MonitorPower> power;
+  // LARKSPILL_MONITOR_OFF_FILE names a file whose existence stands for every monitor being off,
+  // for tests and benchmarks on X servers without power management.
+  std::optional<MonitorPowerSwitch> power_switch;
   std::optional<PowerWatch> power_watch;
   // Under a host the host is the screen locker; in its own windows the saver hears the login
   // manager's lock and sleep announcements itself.
@@ -186,7 +190,12 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     login.emplace();
     dpms.emplace();
     power.emplace(windows, *dpms, PowerSavingRecordPath(runtime_dir));
-    power_watch.emplace(window, *power);
+    const char* off_file = std::getenv("LARKSPILL_MONITOR_OFF_FILE");
+    if (off_file != nullptr && *off_file != '\0') {
+      power_watch.emplace(window, power_switch.emplace(*power, off_file));
+    } else {
+      power_watch.emplace(window, *power);
+    }
   }
 
   try {
@@ -224,8 +233,16 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     if (login && login->LockComing()) window.OnScreenTaken();
     if (status >= 0) break;
     if (power_watch) power_watch->Poll(clock.TickCount());
-    window.Timers().RunDue(clock.TickCount());
+    // Every monitor dark: the scene's time goes on at a look a second, and nothing is composed
+    // or shown until one comes back, which then gets a whole frame.
+    const bool dark = power_watch && power_watch->Dark();
+    if (power_watch) {
+      power_watch->RunTimers(clock.TickCount());
+    } else {
+      window.Timers().RunDue(clock.TickCount());
+    }
     if (status >= 0) break;
+    display.SetDark(dark);
     window.OnFrame();
     if (!first_frame_shown) {
       first_frame_shown = true;
@@ -242,6 +259,11 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
       sound_asked_shown = display.SurelyShown();
       last_sound_try = clock.TickCount();
       open_sound_if_ours();
+    }
+    // Dark, the loop sleeps until the next look at the monitor or an event, whichever comes first.
+    if (dark && status < 0) {
+      const uint32_t wait = power_watch->MillisecondsToNextLook(clock.TickCount());
+      if (wait > 0) display.WaitForEvents(wait);
     }
   }
   if (host_ended(status)) status = kExitOk;

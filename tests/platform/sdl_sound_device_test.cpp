@@ -238,6 +238,73 @@ TEST_F(SdlSoundDeviceTest,
   EXPECT_GT(MaxAbs(out, cut.after + kRate, cut.after + kRate + 2205), 7000);
 }
 
+// Threads of this process whose name begins with SDL's audio thread's.
+int AudioThreads() {
+  int count = 0;
+  for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+    std::string name;
+    std::getline(std::ifstream(task.path() / "comm"), name);
+    count += name.starts_with("SDLAudio");
+  }
+  return count;
+}
+
+// Waits up to `ms` for the device to be open (or closed); whether it came to be.
+bool DeviceComesTo(SdlSoundDevice& device, bool running, int ms) {
+  const Uint64 give_up = SDL_GetTicks64() + Uint64(ms);
+  while (device.DeviceRunning() != running) {
+    if (SDL_GetTicks64() >= give_up) return false;
+    SDL_Delay(5);
+  }
+  return true;
+}
+
+// With nothing to play the device closes, its thread gone, and a sound asked for opens it again
+// and is heard from its start; a loop keeps it open. The disk driver starts its file afresh at
+// each opening, so what was heard after the last one is the whole file.
+TEST_F(SdlSoundDeviceTest, TheDeviceClosesWhileNothingPlaysAndOpensForTheNextSound) {
+  Open();
+  const auto tone = Sine(4400, 441, 12000, kCrest);
+  const int32_t once = device_->LoadSound(Wave("once.wav", tone));
+  const int32_t looped = device_->LoadSound(Wave("looped.wav", Sine(4400, 441, 8000, kCrest)));
+  device_->WaitForLoads();
+  device_->PlaySound(once, -1, -1);
+  SDL_Delay(SdlSoundDevice::kQuietMsBeforeClosing / 2);
+  EXPECT_TRUE(device_->DeviceRunning()) << "closed before a second of quiet";
+  ASSERT_TRUE(DeviceComesTo(*device_, false, SdlSoundDevice::kQuietMsBeforeClosing * 2))
+      << "still open with nothing to play";
+  const Uint64 give_up = SDL_GetTicks64() + 2000;  // closing waits for the buffer under way
+  while (AudioThreads() != 0 && SDL_GetTicks64() < give_up) SDL_Delay(5);
+  EXPECT_EQ(AudioThreads(), 0);
+  EXPECT_EQ(Mix_QuerySpec(nullptr, nullptr, nullptr), 0);
+
+  device_->PlaySound(once, -1, -1), device_->SetSoundVolume(once, -2500);
+  ASSERT_TRUE(DeviceComesTo(*device_, true, 5000)) << "a sound to play did not open the device";
+  EXPECT_EQ(AudioThreads(), 1);
+  Mix_SetPostMix(CountMixed, nullptr);  // counts from the new opening on
+  Run(kRate / 5);
+  EXPECT_TRUE(DeviceComesTo(*device_, false, SdlSoundDevice::kQuietMsBeforeClosing * 2));
+  // Released while closed: asked to play, it stays silent and leaves the device closed.
+  device_->ReleaseSound(once), device_->PlaySound(once, -1, -1);
+  SDL_Delay(100);
+  EXPECT_FALSE(device_->DeviceRunning());
+
+  device_->PlaySoundLooped(looped);
+  ASSERT_TRUE(DeviceComesTo(*device_, true, 5000));
+  SDL_Delay(SdlSoundDevice::kQuietMsBeforeClosing * 2);
+  EXPECT_TRUE(device_->DeviceRunning()) << "closed while a loop plays";
+  device_.reset();
+  std::vector<int16_t> out(fs::file_size(dir_ / "out.raw") / 2);
+  std::ifstream(dir_ / "out.raw", std::ios::binary)
+      .read(reinterpret_cast<char*>(out.data()), std::streamsize(out.size() * 2));
+  ASSERT_GT(out.size() / 2, size_t(kRate));
+  const int64_t start = Onset(out, 0);
+  ASSERT_LT(start, kBuffer) << "the loop did not start with the opening";
+  EXPECT_NEAR(Rms(out, start, start + 4400), 8000 / std::sqrt(2), 100);
+  for (int64_t from = start; from + 4400 <= int64_t(out.size() / 2) - kBuffer; from += 4400)
+    ASSERT_NEAR(Rms(out, from, from + 4400), 8000 / std::sqrt(2), 100) << "at frame " << from;
+}
+
 // A device made to open later opens only when told; files load on its own thread.
 TEST_F(SdlSoundDeviceTest, WhatIsAskedBeforeTheDeviceOpensOrASoundHasLoadedIsDoneOnceItHas) {
   device_ = std::make_unique<SdlSoundDevice>(SdlSoundDevice::Opening::Later);

@@ -39,7 +39,7 @@ struct PowerHarness : Harness {
   // Moves the clock on and runs what the event loop runs between frames.
   void RunFor(uint32_t milliseconds, uint32_t step = 250) {
     for (uint32_t done = 0; done < milliseconds; done += step)
-      clock.Advance(step), watch->Poll(clock.ticks), window->Timers().RunDue(clock.ticks);
+      clock.Advance(step), watch->Poll(clock.ticks), watch->RunTimers(clock.ticks);
   }
 
   FakeMonitorPower power;
@@ -94,6 +94,32 @@ TEST(PowerWatch, WithoutPwrSaveAPowerOffSilencesTheSoundsOnTheFourthTickAMinuteL
   EXPECT_EQ(std::pair(h.watch->WentDark(), h.watch->KeptOn()), std::pair(3, 0));
 }
 
+// While every monitor is dark (PwrSave 0) the run loop wakes only for the look a second: the
+// timers still fire as often as in light, at their own times, and a monitor back on ends it.
+TEST(PowerWatch, DarkTheTimersKeepTheirTimesAtALookASecond) {
+  for (const std::string pwr_save : {"0", "1"}) {
+    SCOPED_TRACE(pwr_save);
+    PowerHarness h(pwr_save);
+    h.RunFor(2000);
+    h.power.off = true, h.RunFor(1000);
+    ASSERT_EQ(h.watch->Dark(), pwr_save == "0");
+    if (!h.watch->Dark()) continue;
+    const auto look = [&h] {  // as the loop does it: wait, look, run the timers
+      h.clock.Advance(h.watch->MillisecondsToNextLook(h.clock.ticks));
+      h.watch->Poll(h.clock.ticks), h.watch->RunTimers(h.clock.ticks);
+      EXPECT_EQ(h.watch->MillisecondsToNextLook(h.clock.ticks), 1000u);
+    };
+    look();
+    const int32_t scroll = h.window->ScrollCount;
+    const int16_t drift = h.window->climbing_butterflies[0].X();
+    for (int i = 0; i < 10; ++i) look();
+    EXPECT_EQ(h.window->ScrollCount - scroll, 10);                 // a tick a second
+    EXPECT_EQ(drift - h.window->climbing_butterflies[0].X(), 50);  // a pixel each 200 ms
+    h.power.off = false, h.clock.Advance(1000), h.watch->Poll(h.clock.ticks);
+    EXPECT_FALSE(h.watch->Dark());
+  }
+}
+
 namespace fs = std::filesystem;
 
 struct TempFolder {
@@ -141,10 +167,16 @@ TEST(PreviewPicture, TrueColourPixelsFollowTheVisualsMasks) {
       rgb101010{0x3FF00000, 0x000FFC00, 0x3FF};
   // Each channel keeps its top bits: 0x84 is 10000 in five bits, 100001 in six.
   const std::tuple<uint32_t, ColourMasks, uint32_t> cases[] = {
-      {0x123456, rgb888, 0x123456}, {0x123456, bgr888, 0x563412}, {0xFFFFFF, rgb565, 0xFFFF},
-      {0xFF0000, rgb565, 0xF800},   {0x00FF00, rgb565, 0x07E0},   {0x0000FF, rgb565, 0x001F},
-      {0x848484, rgb565, (0x10u << 11) | (0x21u << 5) | 0x10u},   {0xFFFFFF, rgb555, 0x7FFF},
-      {0x000000, rgb555, 0},        {0xFF0080, rgb101010, (0x3FCu << 20) | 0x200u}};
+      {0x123456, rgb888, 0x123456},
+      {0x123456, bgr888, 0x563412},
+      {0xFFFFFF, rgb565, 0xFFFF},
+      {0xFF0000, rgb565, 0xF800},
+      {0x00FF00, rgb565, 0x07E0},
+      {0x0000FF, rgb565, 0x001F},
+      {0x848484, rgb565, (0x10u << 11) | (0x21u << 5) | 0x10u},
+      {0xFFFFFF, rgb555, 0x7FFF},
+      {0x000000, rgb555, 0},
+      {0xFF0080, rgb101010, (0x3FCu << 20) | 0x200u}};
   for (const auto& [colour, masks, pixel] : cases)
     EXPECT_EQ(TrueColourPixel(colour, masks), pixel) << std::hex << colour;
 }

@@ -58,6 +58,18 @@ void DisplayTrace::Flipped() {
     first_flip_since_start_ms_ = MillisecondsSinceProcessStart();
   }
   last_flip_ns_ = now;
+  if (dark_since_ns_ != 0) ++frames_while_dark_;
+}
+
+void DisplayTrace::Dark(bool dark) {
+  const int64_t now = NowNs(CLOCK_MONOTONIC);
+  if (dark && dark_since_ns_ == 0) {
+    dark_since_ns_ = now;
+    ++dark_stretches_;
+  } else if (!dark && dark_since_ns_ != 0) {
+    dark_ns_ += now - dark_since_ns_;
+    dark_since_ns_ = 0;
+  }
 }
 
 void DisplayTrace::Print(const std::string& renderer, int windows, int64_t composed,
@@ -82,14 +94,22 @@ void DisplayTrace::Print(const std::string& renderer, int windows, int64_t compo
   line("pixels_composed", std::to_string(composed));
   line("pixels_presented", std::to_string(presented));
   line("parts_presented", std::to_string(parts_presented));
+  // Dark time up to now, a stretch still going on included; frames shown in it (none should be).
+  const int64_t dark_ns =
+      dark_ns_ + (dark_since_ns_ != 0 ? NowNs(CLOCK_MONOTONIC) - dark_since_ns_ : 0);
+  line("dark", number(dark_ns / 1e9, 3) + " s in " + std::to_string(dark_stretches_) +
+                   " stretches, frames " + std::to_string(frames_while_dark_));
   for (const auto& [picture, counts] : pictures_) {
-    std::fprintf(stderr, "larkspill-trace picture %d draws %lld moves_x %lld moves_y %lld\n",
+    std::fprintf(stderr,
+                 "larkspill-trace sprite %d draws %lld moves_x %lld moves_y %lld path_x %lld "
+                 "path_y %lld\n",
                  picture, static_cast<long long>(counts.draws),
-                 static_cast<long long>(counts.moves_x), static_cast<long long>(counts.moves_y));
+                 static_cast<long long>(counts.moves_x), static_cast<long long>(counts.moves_y),
+                 static_cast<long long>(counts.path_x), static_cast<long long>(counts.path_y));
   }
   for (const auto& [place, seen] : texts_) {
-    std::fprintf(stderr, "larkspill-trace texts_at %d %d distinct %zu\n", place.first,
-                 place.second, seen.size());
+    std::fprintf(stderr, "larkspill-trace texts_at %d %d distinct %zu\n", place.first, place.second,
+                 seen.size());
   }
 }
 

@@ -1,5 +1,9 @@
 #include "platform/display/sdl_display.h"
 
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <poll.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -86,11 +90,14 @@ bool SdlDisplay::Open(int32_t width, int32_t height) {
   MakeScreens();
   if (!texts_.Start()) return fail("fonts");
 
+  // Frames come at the fastest screen's rate: a slower one is shown every frame it can show.
   int refresh = 0;
-  SDL_DisplayMode mode{};
-  int display_index = SDL_GetWindowDisplayIndex(windows_.window(0));
-  if (display_index >= 0 && SDL_GetCurrentDisplayMode(display_index, &mode) == 0) {
-    refresh = mode.refresh_rate;
+  for (size_t i = 0; i < windows_.count(); ++i) {
+    SDL_DisplayMode mode{};
+    const int display_index = SDL_GetWindowDisplayIndex(windows_.window(i));
+    if (display_index >= 0 && SDL_GetCurrentDisplayMode(display_index, &mode) == 0) {
+      refresh = std::max(refresh, mode.refresh_rate);
+    }
   }
   pacer_.Start(refresh);
 
@@ -194,6 +201,17 @@ Pictures SdlDisplay::LoadPictures(std::span<const std::string> paths, bool keyed
 
 bool SdlDisplay::Show(const SceneFrame& frame) {
   if (Gone()) return false;
+  if (dark_) {
+    // Nothing is composed or sent while every monitor is dark; the trace still follows the places.
+    if (trace_) {
+      for (const SceneDrawing& drawing : frame.drawings) {
+        if (const auto* picture = std::get_if<PictureDrawing>(&drawing)) {
+          trace_->Placed(picture->pictures.index + 1, picture->x, picture->y);
+        }
+      }
+    }
+    return true;
+  }
   for (const SceneDrawing& drawing : frame.drawings) {
     if (const auto* picture = std::get_if<PictureDrawing>(&drawing)) {
       Draw(*picture);
@@ -266,6 +284,30 @@ void SdlDisplay::Flip() {
     LookAfterPaintedPictures();
   }
   pacer_.Pace();
+}
+
+void SdlDisplay::SetDark(bool dark) {
+  if (dark == dark_) return;
+  dark_ = dark;
+  if (trace_) trace_->Dark(dark);
+  if (!dark) {
+    for (Screen& screen : screens_) screen.whole = true;
+  }
+}
+
+void SdlDisplay::WaitForEvents(uint32_t milliseconds) {
+  pollfd connection{.fd = -1, .events = POLLIN, .revents = 0};
+  SDL_SysWMinfo wm;
+  SDL_VERSION(&wm.version);
+  if (!wayland_ && windows_.count() > 0 && SDL_GetWindowWMInfo(windows_.window(0), &wm) &&
+      wm.subsystem == SDL_SYSWM_X11) {
+    // Events already read from the connection would not wake the poll.
+    if (XPending(wm.info.x11.display) > 0) return;
+    connection.fd = ConnectionNumber(wm.info.x11.display);
+  }
+  // Unlike SDL's own wait, the poll is not taken up again after a signal: an end signal is
+  // answered at once.
+  poll(&connection, connection.fd >= 0 ? 1 : 0, static_cast<int>(milliseconds));
 }
 
 // Sends one window what changed of the frame, or everything when it is new, resized or exposed.

@@ -60,6 +60,11 @@ class SdlDisplay : public SceneDisplay {
   // Whether the frame is surely seen: on X11 once shown; on Wayland once the seat's input has
   // reached the saver's surfaces (under a held lock it never does).
   bool SurelyShown() const;
+  // While every monitor is dark nothing is composed or shown (the sprites still move); the first
+  // frame after it shows every window whole.
+  void SetDark(bool dark);
+  // Sleeps until an event may have come, `milliseconds` have passed or a signal arrived.
+  void WaitForEvents(uint32_t milliseconds);
 
   bool Open(int32_t width, int32_t height) override;
   Pictures LoadPictures(std::span<const std::string> paths, bool keyed) override;
@@ -137,6 +142,7 @@ class SdlDisplay : public SceneDisplay {
   int32_t logical_height_ = 0;
   bool video_started_ = false;
   bool open_ = false;
+  bool dark_ = false;
   bool cursor_visible_ = true;
 
   ScreenWindows windows_{options_};

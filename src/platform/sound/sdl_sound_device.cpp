@@ -43,12 +43,17 @@ SdlSoundDevice::~SdlSoundDevice() {
   } else if (loader_.joinable()) {
     loader_.join();
   }
-  if (open_) {
-    Mix_HookMusic(nullptr, nullptr);  // waits for a mix under way
-    sounds_.clear();                  // frees the chunks while the mixer is still open
-    // A loader left behind may still be using the mixer: it closes the mixer itself.
-    if (!left_behind) Mix_CloseAudio();
+  if (running_) Mix_HookMusic(nullptr, nullptr);  // waits for a mix under way
+  if (left_behind) {
+    // A loader left behind may still be closing or opening the mixer: the chunks are not
+    // handed back to it beside that, and go with the process.
+    for (auto& [id, sound] : sounds_) static_cast<void>(sound.wave.chunk.release());
+    for (Wave& wave : retired_waves_) static_cast<void>(wave.chunk.release());
   }
+  sounds_.clear();  // frees the chunks while the mixer is still open
+  retired_waves_.clear();
+  // A loader left behind may still be using the mixer: it closes the mixer itself.
+  if (running_ && !left_behind) Mix_CloseAudio();
   if (subsystem_ && !left_behind) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
@@ -60,6 +65,11 @@ void SdlSoundDevice::MixerOpened(const std::string& error) {
   std::lock_guard<std::mutex> lock(mutex_);
   opening_ = false;
   open_ = true;
+  running_ = true;
+  int frequency = 0;
+  Uint16 format = 0;
+  int channels = 0;
+  if (Mix_QuerySpec(&frequency, &format, &channels) != 0) format_ = Format{frequency, channels};
   mix_buffer_.resize(static_cast<size_t>(kBufferFrames) * kChannels);
   Mix_HookMusic(MixHook, this);
   changed_.notify_all();
@@ -119,22 +129,7 @@ void SdlSoundDevice::LoaderMain(const std::shared_ptr<LoaderGate>& gate) {
   if (present) {
     MixerOpened(failure);
     std::unique_lock<std::mutex> lock(mutex_);
-    while (open_) {
-      changed_.wait(lock, [this] { return stopping_ || !loads_.empty(); });
-      if (stopping_) break;
-      Load load = std::move(loads_.front());
-      loads_.pop_front();
-      // Looking at the file (and converting one that must be held in memory) is done while the
-      // program goes on.
-      lock.unlock();
-      std::string error;
-      Wave wave;
-      if (!OutsideGate(gate_lock, *gate, [&] { wave = OpenWave(load.path, &error); })) break;
-      lock.lock();
-      Loaded(load.id, load.path, std::move(wave), error);
-      --loading_;
-      changed_.notify_all();
-    }
+    if (open_) ServeDevice(lock, gate_lock, *gate);
     if (gate->abandoned) {
       Mix_CloseAudio();  // the device was left open for this loader to close
     } else {
@@ -146,6 +141,84 @@ void SdlSoundDevice::LoaderMain(const std::shared_ptr<LoaderGate>& gate) {
   gate_lock.unlock();
   // SDL keeps an error text for each thread that had one; this thread's goes with it.
   SDL_TLSCleanup();
+}
+
+void SdlSoundDevice::ServeDevice(std::unique_lock<std::mutex>& lock,
+                                 std::unique_lock<std::mutex>& gate_lock, const LoaderGate& gate) {
+  using Clock = std::chrono::steady_clock;
+  const auto quiet_before_closing = std::chrono::milliseconds(kQuietMsBeforeClosing);
+  auto last_needed = Clock::now();
+  while (open_ && !stopping_) {
+    retired_waves_.clear();
+    const bool needed = !loads_.empty() || AnyPlaying();
+    if (needed) last_needed = Clock::now();
+    if (running_ && !needed && Clock::now() - last_needed >= quiet_before_closing) {
+      // Closing waits for the buffer under way: the program goes on meanwhile, and what it asks
+      // to play opens the device again.
+      Mix_HookMusic(nullptr, nullptr);
+      running_ = false;
+      lock.unlock();
+      const bool present = OutsideGate(gate_lock, gate, [] { Mix_CloseAudio(); });
+      lock.lock();
+      if (!present) return;
+      continue;
+    }
+    if (!running_ && needed) {
+      lock.unlock();
+      std::string failure;
+      bool opened = false;
+      const bool present = OutsideGate(gate_lock, gate, [&opened, &failure] {
+        opened = Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, kChannels, kBufferFrames, nullptr,
+                                     0) == 0;
+        if (!opened) failure = ErrorText(Mix_GetError(), "the audio device could not be opened");
+      });
+      if (!present) return;  // the loader closes what it opened
+      if (!opened) {
+        GiveUp(failure);
+        lock.lock();
+        open_ = false;
+        return;
+      }
+      lock.lock();
+      Mix_HookMusic(MixHook, this);
+      running_ = true;
+      last_needed = Clock::now();
+      continue;
+    }
+    if (running_ && !loads_.empty()) {
+      Load load = std::move(loads_.front());
+      loads_.pop_front();
+      // Looking at the file (and converting one that must be held in memory) is done while the
+      // program goes on.
+      lock.unlock();
+      std::string error;
+      Wave wave;
+      if (!OutsideGate(gate_lock, gate, [&] { wave = OpenWave(load.path, &error); })) return;
+      lock.lock();
+      Loaded(load.id, load.path, std::move(wave), error);
+      --loading_;
+      changed_.notify_all();
+      continue;
+    }
+    // While the device is open, a look now and then finds the moment nothing plays any more;
+    // while it is closed, only a sound to play or a file to load wakes the loader.
+    if (running_) {
+      changed_.wait_for(lock, quiet_before_closing / 2);
+    } else {
+      changed_.wait(lock, [this] { return stopping_ || !loads_.empty() || AnyPlaying(); });
+    }
+  }
+}
+
+bool SdlSoundDevice::AnyPlaying() {
+  std::lock_guard<std::mutex> mixing(mix_mutex_);
+  return std::any_of(channels_.begin(), channels_.end(),
+                     [](const auto& channel) { return channel->playing; });
+}
+
+bool SdlSoundDevice::DeviceRunning() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return running_;
 }
 
 void SdlSoundDevice::Loaded(int32_t id, const std::string& path, Wave wave,
@@ -191,11 +264,7 @@ std::optional<SdlSoundDevice::Format> SdlSoundDevice::DeviceFormat() {
   std::unique_lock<std::mutex> lock(mutex_);
   WaitForOpen(lock);
   if (!open_) return std::nullopt;
-  int frequency = 0;
-  Uint16 format = 0;
-  int channels = 0;
-  if (Mix_QuerySpec(&frequency, &format, &channels) == 0) return std::nullopt;
-  return Format{frequency, channels};
+  return format_;
 }
 
 double SdlSoundDevice::GainOf(int32_t volume) {
@@ -244,6 +313,7 @@ void SdlSoundDevice::Ask(int32_t id, Wanted wanted) {
       Halt(sound->channel);
     } else {
       Start(*sound, wanted == Wanted::Loop ? -1 : 0);
+      if (!running_) changed_.notify_all();  // the loader opens the device again
     }
   }
 }
@@ -270,6 +340,7 @@ void SdlSoundDevice::ReleaseSound(int32_t id) {
     channels_[ch]->gain.store(1.0f);
     free_channels_.push_back(ch);
   }
+  retired_waves_.push_back(std::move(it->second.wave));
   sounds_.erase(it);  // one still loading is freed by the loader
 }
 

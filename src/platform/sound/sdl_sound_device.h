@@ -41,6 +41,12 @@ void MixSamples(int16_t* out, const int16_t* in, int count);
 // of the device's own while the screen comes up: `LoadSound` returns the sound's id at once,
 // and what is asked of a sound still loading (play, loop, stop, volume) is done the moment it
 // has loaded, in the order asked.
+//
+// A device with nothing to play closes after a second of quiet and opens again, on the same
+// thread, the moment a sound is to play: SDL's audio thread goes on writing silence at every
+// buffer, 43 wake-ups a second, for as long as the device is open, even when paused, so only
+// closing it lets a silent saver (sounds switched off, or stopped while the monitor is dark)
+// sleep between the eagle's calls.
 class SdlSoundDevice : public SoundDevice {
  public:
   // The mixer's output format, fixed whatever the device: SDL converts for the hardware.
@@ -85,6 +91,11 @@ class SdlSoundDevice : public SoundDevice {
   std::string SilentReason();
   // Waits until the device has opened (or failed to) and every sound asked for has loaded.
   void WaitForLoads();
+  // Whether the audio device is open at this moment, its thread running.
+  bool DeviceRunning();
+
+  // How long the device stays open with nothing to play before it closes.
+  static constexpr int kQuietMsBeforeClosing = 1000;
 
   // How long closing waits for a loader stuck in a system call before leaving it behind.
   static constexpr int kLoaderWaitMs = 300;
@@ -147,8 +158,15 @@ class SdlSoundDevice : public SoundDevice {
   static void Fill(Channel& channel, uint8_t* out, int len);
   // Stops a channel from the next buffer on.
   void Halt(int ch);
-  // The loader thread: opens the device, then loads each file asked for in turn.
+  // The loader thread: opens the device, then loads each file asked for in turn, closes the
+  // device when nothing has been playing for a while and opens it again when a sound is to play.
   void LoaderMain(const std::shared_ptr<LoaderGate>& gate);
+  // The loader's work once the device has first opened, until the device ends or leaves it
+  // behind. Called with `lock` held.
+  void ServeDevice(std::unique_lock<std::mutex>& lock, std::unique_lock<std::mutex>& gate_lock,
+                   const LoaderGate& gate);
+  // Whether any channel is playing.
+  bool AnyPlaying();
   // Runs `blocking`, which must not touch the device, outside the gate; false when the device
   // has left the loader behind meanwhile.
   template <typename Blocking>
@@ -177,7 +195,9 @@ class SdlSoundDevice : public SoundDevice {
   std::mutex mutex_;
   std::condition_variable changed_;
   bool opening_ = true;  // the loader has not yet opened the mixer or given up
-  bool open_ = false;
+  bool open_ = false;     // the device has sound: it opened, and it opens again when needed
+  bool running_ = false;  // the audio device is open now and the mixing hook in place
+  std::optional<Format> format_;  // what the mixer writes, from its first opening
   bool subsystem_ = false;
   bool stopping_ = false;
   bool started_ = false;      // OpenNow has run; only the program's own thread looks at it
@@ -191,6 +211,8 @@ class SdlSoundDevice : public SoundDevice {
   std::vector<std::unique_ptr<Channel>> channels_;  // index is the channel number
   std::vector<int16_t> mix_buffer_;                 // one channel's samples, while mixing
   std::vector<int> free_channels_;
+  // Waves of released sounds, freed by the loader, which alone closes and opens the mixer.
+  std::vector<Wave> retired_waves_;
   std::set<std::string> reported_files_;
   std::shared_ptr<LoaderGate> gate_ = std::make_shared<LoaderGate>();
   std::thread loader_;
