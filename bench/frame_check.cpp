@@ -38,7 +38,7 @@ namespace {
 class ScriptClock : public Clock {
  public:
   uint32_t TickCount() override { return ticks; }
-  double SecondsSinceMidnight() override { return 37630 + ticks / 1000.0; }
+  double SecondsSinceMidnight() override { return 37630 + (ticks - kBoot) / 1000.0; }
   std::string TimeText(double day_fraction) override {
     const int seconds = static_cast<int>(day_fraction * 86400 + 0.5);
     char text[16];
@@ -46,7 +46,9 @@ class ScriptClock : public Clock {
                   seconds % 60);
     return text;
   }
-  uint32_t ticks = 0;
+  // The tick count starts an hour after boot, as a saver's does: never near 0.
+  static constexpr uint32_t kBoot = 3600000;
+  uint32_t ticks = kBoot;
 };
 
 class SilentSound : public SoundDevice {
