@@ -144,4 +144,39 @@ start_hosted third 800 600
 wait_drawn 200 300
 wait_until 10 "the third saver asking for the sound" tried_sound "$third"
 [ ! -e "$WORK/third.raw" ] || fail "a third saver opened a sound device while another plays"
+# The clock and the message in a host window wider than 21:9 (bars at the sides), then narrower than
+# the frame (bars above and below): drawn sharp at their scene places, upper left and along the
+# bottom, inside the shown frame. yellow_box X Y W H: where the texts' yellow lies in that part of
+# the window ("W H X Y" of the box holding it, nothing when there is none).
+yellow_box() {
+  import -window "$HOST_HEX" -crop "$3x$4+$1+$2" +repage png:- |
+    convert - -fx '(r>0.6 && g>0.6 && b<0.45) ? 1 : 0' -bordercolor black -border 1 -trim \
+      -format '%w %h %X %Y' info: 2>/dev/null | awk -v x="$1" -v y="$2" '$1 > 1 { print $1, $2, $3 - 1 + x, $4 - 1 + y }'
+}
+# text_at WHAT BOX LEFT TOP RIGHT BOTTOM: the box ("W H X Y") lies within those window pixels.
+text_at() {
+  read -r w h x y <<<"$2"
+  [ -n "${w:-}" ] && [ "$x" -ge "$3" ] && [ "$y" -ge "$4" ] && [ $((x + w)) -le "$5" ] && [ $((y + h)) -le "$6" ] ||
+    fail "$1 at \"${2:-nowhere}\" (w h x y), not within $3,$4 to $5,$6"
+}
+printf '%s\n' "[System]" SetReg=2 "[one]" Clock=1 FontSize=48 "[two]" PosClock=1 ShowMessage=1 Message=WWWWWWWWWW \
+  FontSizeMsg=48 | write_settings
+start_host 1000 300 "Host"
+start_app --window-id "$HOST_HEX"
+wait_drawn 500 150
+# At 1000x300 the 21:9 frame is 720 wide from x 140, the scene's 800 x 600 at half size from x 300.
+wait_until 5 "the clock" eval '[ -n "$(yellow_box 140 0 720 40)" ]'
+import -window "$HOST_HEX" "$shots/pillarbox.png"
+text_at "1000x300: the clock" "$(yellow_box 0 0 1000 40)" 298 0 400 30
+text_at "1000x300: the message" "$(yellow_box 0 270 1000 30)" 298 275 540 300
+# At 300x400 the same frame is 300 x 125 from y 137; the scene's 800 x 600 is 167 x 125 from x 67.
+host_resize 300 400
+wait_until 5 "bars above and below" black "150 5" "150 130" "150 265" "150 395"
+wait_until 5 "the clock at 300x400" eval '[ -n "$(yellow_box 0 137 300 20)" ]'
+import -window "$HOST_HEX" "$shots/letterbox.png"
+text_at "300x400: the clock" "$(yellow_box 0 0 300 200)" 64 137 112 152
+text_at "300x400: the message" "$(yellow_box 0 200 300 200)" 64 250 160 263
+term_ends "the clock and the message in a pillarboxed window" 1
+host_destroy
+rm "$SETTINGS"
 echo "host window: ok"
