@@ -2,7 +2,7 @@
 # The saver on KWin (kwin_wayland --virtual, as nobody). A window that opens over it takes the
 # keyboard, as KWin gives every new window the keyboard; the saver asks for it back, stays on top
 # (KWin's own screenshot shows the scene, not the window) and a key then ends it. KWin's own lock
-# takes the keyboard for good and ends the saver within a second. Skipped without kwin_wayland.
+# takes the keyboard and pointer for good and ends the saver within a second. Skipped without kwin_wayland.
 source "$(dirname "$0")/lib.sh"
 command -v kwin_wayland >/dev/null || { echo "SKIPPED: no kwin_wayland"; exit 77; }
 : "${WAYLAND_INPUT:?WAYLAND_INPUT must name the virtual keyboard and pointer client}"
@@ -67,7 +67,7 @@ shot window-after-saver
 [ "$(pixel 790 590 "$WORK/wl-home/window-after-saver.png")" = "0 0 0" ] || fail "the screen still shows the scene after the saver ended"
 kill "$DIALOG_PID"  # one Larkspill at a time: a saver started beside the dialog leaves at once
 
-# KWin's own lock (what Plasma's idle lock and Meta+L ask for) takes the keyboard and keeps it.
+# KWin's own lock (what Plasma's idle lock and Meta+L ask for) takes the keyboard and pointer and keeps them.
 start_saver 2
 "${nobody[@]}" dbus-send --session --print-reply --dest=org.freedesktop.ScreenSaver /ScreenSaver org.freedesktop.ScreenSaver.Lock >"$WORK/lock.out" 2>&1 ||
   fail "KWin would not lock: $(cat "$WORK/lock.out")"
