@@ -24,7 +24,7 @@ nobody+=(WAYLAND_DISPLAY=wayland-kwin)
 mkfifo "$WORK/hands" && exec 7<>"$WORK/hands"
 "${nobody[@]}" "$WAYLAND_INPUT" <&7 >"$WORK/hands.out" 2>&1 &  # not bg: that would read /dev/null
 PIDS+=("$!")
-until_ok 5 grep -q ready "$WORK/hands.out" || fail "no fake input on KWin: $(cat "$WORK/hands.out")"
+until_ok 5 grep -q "ready: KWin's fake input" "$WORK/hands.out" || fail "no fake input on KWin: $(cat "$WORK/hands.out")"
 hand() {
   local before; before=$(grep -c ok "$WORK/hands.out" || true)
   echo "$*" >&7

@@ -1,8 +1,8 @@
 // The tests' hands on a Wayland compositor: one virtual keyboard and one virtual pointer, kept for
-// as long as it runs (one-shot devices get lost on some compositors); on KWin, which offers neither,
-// its own fake input device. Reads commands on its
-// standard input, one a line: "key", "move DX DY", "button", "wheel [up|left|right]"; answers each with "ok" once
-// the compositor has had it. Prints "ready" first.
+// as long as it runs (one-shot devices get lost on some compositors); on KWin, which offers
+// neither, its own fake input device. Reads commands on its standard input, one a line: "key",
+// "move DX DY", "button", "wheel [up|left|right]"; answers each with "ok" once the compositor has
+// had it. Prints "ready" first (naming KWin's fake input when that is what it uses).
 #include <linux/input-event-codes.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -30,7 +30,8 @@ zwlr_virtual_pointer_manager_v1* g_pointers = nullptr;
 org_kde_kwin_fake_input* g_kwin = nullptr;
 #endif
 
-void Global(void*, wl_registry* registry, uint32_t name, const char* interface, [[maybe_unused]] uint32_t version) {
+void Global(void*, wl_registry* registry, uint32_t name, const char* interface,
+            [[maybe_unused]] uint32_t version) {
   const std::string kind(interface);
   if (kind == wl_seat_interface.name && g_seat == nullptr) {
     g_seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
@@ -53,7 +54,8 @@ constexpr wl_registry_listener kRegistry{Global, GlobalRemove};
 // A keyboard needs a keymap before its first key: the default one, in shared memory.
 bool GiveKeymap(zwp_virtual_keyboard_v1* keyboard) {
   xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-  xkb_keymap* keymap = context ? xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS) : nullptr;
+  xkb_keymap* keymap =
+      context ? xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS) : nullptr;
   char* text = keymap ? xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
   if (text == nullptr) return false;
   const size_t size = std::strlen(text) + 1;
@@ -87,11 +89,13 @@ struct Hands {
   void Move(double dx, double dy) {
 #ifdef HAVE_KWIN_FAKE_INPUT
     if (g_kwin != nullptr) {
-      org_kde_kwin_fake_input_pointer_motion(g_kwin, wl_fixed_from_double(dx), wl_fixed_from_double(dy));
+      org_kde_kwin_fake_input_pointer_motion(g_kwin, wl_fixed_from_double(dx),
+                                             wl_fixed_from_double(dy));
       return;
     }
 #endif
-    zwlr_virtual_pointer_v1_motion(pointer, time, wl_fixed_from_double(dx), wl_fixed_from_double(dy));
+    zwlr_virtual_pointer_v1_motion(pointer, time, wl_fixed_from_double(dx),
+                                   wl_fixed_from_double(dy));
     zwlr_virtual_pointer_v1_frame(pointer);
   }
   void Button() {
@@ -136,7 +140,8 @@ int main() {
     g_kwin = nullptr;  // the virtual devices where both are offered
   } else if (g_kwin != nullptr) {
     // KWin takes fake input only from a client that asked for it by name.
-    org_kde_kwin_fake_input_authenticate(g_kwin, "larkspill tests", "keys and pointer moves for the tests");
+    org_kde_kwin_fake_input_authenticate(g_kwin, "larkspill tests",
+                                         "keys and pointer moves for the tests");
   }
   const bool kwin = g_kwin != nullptr;
 #else
@@ -152,7 +157,7 @@ int main() {
     if (!GiveKeymap(hands.keyboard)) return 1;
   }
   wl_display_roundtrip(display);
-  std::printf("ready\n");
+  std::printf(virtual_devices ? "ready\n" : "ready: KWin's fake input\n");
   std::fflush(stdout);
   for (std::string line; std::getline(std::cin, line); ++hands.time) {
     std::istringstream words(line);
