@@ -5,7 +5,7 @@ LARKSPILL_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libfontconfig-dev libcairo2-dev
   libx11-dev libxext-dev libxss-dev libxrandr-dev libxfixes-dev libsystemd-dev libwayland-dev libwayland-bin wayland-protocols
-  libpixman-1-dev qt6-base-dev
+  libpixman-1-dev qt6-base-dev plasma-wayland-protocols
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core libxkbcommon-dev sway grim foot swaylock swayidle qt6-wayland
   xvfb xauth xdotool x11-utils imagemagick sox libxml2-utils groff-base python3-numpy openbox time
