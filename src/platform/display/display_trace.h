@@ -57,8 +57,10 @@ class DisplayTrace {
     int32_t x = 0;  // where it was last placed
     int32_t y = 0;
   };
-  // Larger changes of place than this are jumps, not steps.
-  static constexpr int64_t kLongestStep = 8;
+  // Larger changes of place than this are jumps, not flight: no creature flies so far between two
+  // frames (a second apart at most, while every monitor is dark), and one put back on the scene
+  // jumps hundreds of pixels.
+  static constexpr int64_t kLongestStep = 100;
   static void Moved(int64_t& moves, int64_t& path, int64_t by) {
     if (by == 0) return;
     ++moves;
