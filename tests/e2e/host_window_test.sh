@@ -146,7 +146,7 @@ wait_until 10 "the third saver asking for the sound" tried_sound "$third"
 [ ! -e "$WORK/third.raw" ] || fail "a third saver opened a sound device while another plays"
 # The clock and the message in a host window wider than 21:9 (bars at the sides), then narrower than
 # the frame (bars above and below): drawn sharp at their scene places, upper left and along the
-# bottom, inside the shown frame. yellow_box X Y W H: where the texts' yellow lies in that part of
+# bottom, inside the shown frame (no creatures, whose orange would pass for the texts' yellow). yellow_box X Y W H: where the texts' yellow lies in that part of
 # the window ("W H X Y" of the box holding it, nothing when there is none).
 yellow_box() {
   import -window "$HOST_HEX" -crop "$3x$4+$1+$2" +repage png:- |
@@ -159,7 +159,7 @@ text_at() {
   [ -n "${w:-}" ] && [ "$x" -ge "$3" ] && [ "$y" -ge "$4" ] && [ $((x + w)) -le "$5" ] && [ $((y + h)) -le "$6" ] ||
     fail "$1 at \"${2:-nowhere}\" (w h x y), not within $3,$4 to $5,$6"
 }
-printf '%s\n' "[System]" SetReg=2 "[one]" Clock=1 FontSize=48 "[two]" PosClock=1 ShowMessage=1 Message=WWWWWWWWWW \
+printf '%s\n' "[System]" SetReg=2 "[one]" Clock=1 FontSize=48 Birds=0 SingleBird=0 Butter1=0 Butter2=0 "[two]" PosClock=1 ShowMessage=1 Message=WWWWWWWWWW \
   FontSizeMsg=48 | write_settings
 start_host 1000 300 "Host"
 start_app --window-id "$HOST_HEX"
