@@ -135,12 +135,10 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
   SilentSound sound;
   NoDesktop desktop;
   SeededRandom random;
-  int status = -1;
   SaverWindow window({display, sound, store, desktop, clock, random, assets + "/", nullptr,
-                      [&status](int s) { status = s; },
                       [&fps](SceneFrame& frame) { fps.AddTo(frame); }});
   window.Load();
-  if (status >= 0) return 1;
+  if (window.EndStatus()) return 1;
 
   for (int frame = 0; frame < frames; ++frame) {
     clock.ticks += frame % 3 == 2 ? 16 : 17;
@@ -148,7 +146,7 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
     if (frame == 400) window.CurrentWaterfall = 0;
     window.Timers().RunDue(clock.ticks);
     window.OnFrame();
-    if (status >= 0) return 1;
+    if (window.EndStatus()) return 1;
     // The display does not wait for the server to take in what it sent; a whole first frame is
     // a large request, so give it time before looking.
     if (frame == 0) usleep(100000);

@@ -35,7 +35,7 @@ void SaverWindow::PickFirstScene() {
 }
 
 void SaverWindow::OnFrame() {
-  if (ended_) return;
+  if (HasEnded()) return;
 
   // Never draw a scene that is switched off.
   if (CurrentWaterfall == 1 && !Waterfall1Enabled) CurrentWaterfall = 2;
@@ -48,11 +48,10 @@ void SaverWindow::OnFrame() {
   if (services_.add_to_frame) services_.add_to_frame(frame_);
   if (services_.display.Show(frame_)) return;
 
-  ended_ = true;
+  End(kExitDisplayLost);
   services_.sound.StopAllSounds();
   services_.display.Close();
   Unload();
-  EndProgram(kExitDisplayLost);
 }
 
 void SaverWindow::DrawScene(SceneFrame& frame) {

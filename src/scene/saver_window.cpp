@@ -55,12 +55,12 @@ void SaverWindow::Load() {
     OpenDisplayAndLoadScene();
   } catch (const AssetError&) {
     // Give the screen and the cursor back before the error ends the program.
-    ended_ = true;
+    End(kExitAssetError);
     services_.display.Close();
     Unload();
     throw;
   }
-  if (ended_) return;  // no display could be opened
+  if (HasEnded()) return;  // no display could be opened
 
   Sound.LoadSounds(AssetPath);
 }
@@ -70,7 +70,7 @@ void SaverWindow::ReadSettings() {
 }
 
 void SaverWindow::OnPointerMoved() {
-  if (ended_) return;
+  if (HasEnded()) return;
   // The counter stops at its maximum rather than wrapping round to negative counts.
   if (MouseMoves < std::numeric_limits<int16_t>::max()) ++MouseMoves;
   if (MouseMoves == settings.mouse_sensitivity) {
@@ -94,7 +94,7 @@ void SaverWindow::OnPointerMoved() {
 }
 
 void SaverWindow::OnButton() {
-  if (ended_) return;
+  if (HasEnded()) return;
   CloseDown();
 }
 
@@ -103,7 +103,7 @@ void SaverWindow::OnWheel() {
 }
 
 void SaverWindow::OnKey() {
-  if (ended_) return;
+  if (HasEnded()) return;
   CloseDown();
 }
 
@@ -112,26 +112,24 @@ void SaverWindow::OnScreenTaken() {
 }
 
 void SaverWindow::CloseDown() {
-  if (ended_) return;
-  ended_ = true;
+  if (HasEnded()) return;
+  End(kExitOk);
   services_.sound.StopAllSounds();
   Sound.ReleaseLoops();
   services_.windows.SetScreenSaverRunning(false);
   Unload();
-  EndProgram(kExitOk);
 }
 
 void SaverWindow::Unload() {
   if (unloaded_) return;
   unloaded_ = true;
-  ended_ = true;
   Sound.ReleaseLoops();
   services_.sound.StopAllSounds();
   services_.windows.ShowCursor(true);
 }
 
-void SaverWindow::EndProgram(int status) {
-  if (services_.end_program) services_.end_program(status);
+void SaverWindow::End(int status) {
+  if (!end_status_) end_status_ = status;
 }
 
 }  // namespace larkspill

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -22,7 +23,7 @@
 namespace larkspill {
 
 // What the saver window works with: the display, the sound, the settings, the desktop, time and
-// chance, the asset folder, and two ways out to the program around it.
+// chance, the asset folder, and the message box that says there is no display.
 struct SaverServices {
   SceneDisplay& display;
   SoundDevice& sound;
@@ -32,7 +33,6 @@ struct SaverServices {
   Random& random;
   std::string asset_path;  // the asset folder, ending in '/'
   std::function<void(const std::string& text, const std::string& title)> message_box;
-  std::function<void(int status)> end_program;  // asks the event loop to end with this status
   // Adds to each frame after the scene, before it is shown (the frame-rate figure); may be empty.
   std::function<void(SceneFrame& frame)> add_to_frame;
 };
@@ -96,12 +96,13 @@ class SaverWindow : public DisplayEvents {
   void StartPowerOffCountdown();
 
   // Orderly end: stops and releases the sounds, clears the saver-running flag, unloads the
-  // window and asks the program to end with kExitOk. Nothing of the window runs afterwards.
+  // window and ends with kExitOk. Nothing of the window runs afterwards.
   void CloseDown();
   // Releases the sounds and shows the cursor again; runs once, however the saver ends.
   void Unload();
-  // True once the saver has ended; every handler then returns at once.
-  bool Ended() const { return ended_; }
+  // The status the program ends with, once the saver has ended (the first end wins); every
+  // handler then returns at once.
+  std::optional<int> EndStatus() const { return end_status_; }
 
   // Picks the first enabled scene, the first waterfall winning when both are enabled.
   void PickFirstScene();
@@ -149,12 +150,14 @@ class SaverWindow : public DisplayEvents {
   void DrawScene(SceneFrame& frame);
   void DrawCreatures(SceneFrame& frame);
   void DrawTexts(SceneFrame& frame);
-  void EndProgram(int status);
+  // Marks the saver ended with `status` unless it has ended already.
+  void End(int status);
+  bool HasEnded() const { return end_status_.has_value(); }
 
   SceneFrame frame_;  // the frame being described; kept to reuse its memory
   TimerSchedule timers_;
   size_t power_off_timer_ = 0;
-  bool ended_ = false;
+  std::optional<int> end_status_;
   bool unloaded_ = false;
 };
 

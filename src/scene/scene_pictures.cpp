@@ -26,8 +26,8 @@ void SaverWindow::OpenDisplayAndLoadScene() {
       services_.message_box(kNoDisplayText, kNoDisplayTitle);
     }
     // Without a display there is nothing to show: end instead of running on blind.
+    End(kExitNoDisplay);
     Unload();
-    EndProgram(kExitNoDisplay);
     return;
   }
 

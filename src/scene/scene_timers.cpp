@@ -13,7 +13,7 @@ constexpr int16_t kSilenceOnPowerOffTick = 4;
 }  // namespace
 
 void SaverWindow::EverySecond() {
-  if (ended_) return;
+  if (HasEnded()) return;
   ClockTime = services_.clock.SecondsSinceMidnight() / 86400.0;
 
   Sound.CountTowardsSoundOff();
@@ -30,7 +30,7 @@ void SaverWindow::EverySecond() {
 }
 
 void SaverWindow::LetRestedBirdsFly() {
-  if (ended_) return;
+  if (HasEnded()) return;
   if (settings.flock_rest == FlockRest::AlwaysFlying) return;
 
   if (settings.show_flock) flock.Rest(settings.flock_rest_seconds);
@@ -40,12 +40,12 @@ void SaverWindow::LetRestedBirdsFly() {
 }
 
 void SaverWindow::DriftSecondKindButterflies() {
-  if (ended_) return;
+  if (HasEnded()) return;
   for (ClimbingButterfly& b : climbing_butterflies) b.Drift();
 }
 
 void SaverWindow::PowerOffTick() {
-  if (ended_) return;
+  if (HasEnded()) return;
   CountUp(PowerOffTicks);
   if (PowerOffTicks != kSilenceOnPowerOffTick) return;
   services_.sound.StopAllSounds();

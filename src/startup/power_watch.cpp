@@ -49,7 +49,7 @@ void PowerWatch::RunTimers(uint32_t now) {
   }
   // A second holds a handful of firings; the bound only guards against a timer of no interval.
   constexpr int kMostFirings = 1000;
-  for (int fired = 0; fired < kMostFirings && !window_.Ended(); ++fired) {
+  for (int fired = 0; fired < kMostFirings && !window_.EndStatus(); ++fired) {
     const uint32_t until = timers.MillisecondsUntilDue(timers_at_);
     if (until == UINT32_MAX || static_cast<uint32_t>(now - timers_at_) < until) break;
     timers_at_ += until;

@@ -164,13 +164,9 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     ClosingDownWith(final_status);
     return final_status;
   };
-  int status = -1;
   std::string asset_path = asset_dir;
   if (asset_path.empty() || asset_path.back() != '/') asset_path += '/';
-  SaverServices services{
-      display, sound, store, windows, clock, random, asset_path, message_box, [&status](int s) {
-        if (status < 0) status = s;
-      }};
+  SaverServices services{display, sound, store, windows, clock, random, asset_path, message_box};
   if (choices.show_fps) services.add_to_frame = [&fps](SceneFrame& frame) { fps.AddTo(frame); };
   SaverWindow window(services);
 
@@ -206,9 +202,9 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     window.Unload();
     return ending(kExitAssetError);
   }
-  if (status >= 0 && host_ended(status)) return ending(kExitOk);
+  if (window.EndStatus() && host_ended(*window.EndStatus())) return ending(kExitOk);
   if (!unshown_box.empty()) std::fprintf(stderr, "larkspill: %s\n", unshown_box.c_str());
-  if (status >= 0) return ending(status);
+  if (window.EndStatus()) return ending(*window.EndStatus());
   windows.SetScreenSaverRunning(true);
   bool first_frame_shown = false;
 
@@ -224,14 +220,14 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     sound.OpenNow();
   };
 
-  while (status < 0) {
+  while (!window.EndStatus()) {
     if (int signal = PendingSignal(); signal != 0) {
       window.CloseDown();
       return ending(128 + signal);
     }
     display.PumpEvents(window);
     if (login && login->LockComing()) window.OnScreenTaken();
-    if (status >= 0) break;
+    if (window.EndStatus()) break;
     if (power_watch) power_watch->Poll(clock.TickCount());
     // Every monitor dark: the scene's time goes on at a look a second, and nothing is composed
     // or shown until one comes back, which then gets a whole frame.
@@ -241,7 +237,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     } else {
       window.Timers().RunDue(clock.TickCount());
     }
-    if (status >= 0) break;
+    if (window.EndStatus()) break;
     display.SetDark(dark);
     window.OnFrame();
     if (!first_frame_shown) {
@@ -261,11 +257,12 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
       open_sound_if_ours();
     }
     // Dark, the loop sleeps until the next look at the monitor or an event, whichever comes first.
-    if (dark && status < 0) {
+    if (dark && !window.EndStatus()) {
       const uint32_t wait = power_watch->MillisecondsToNextLook(clock.TickCount());
       if (wait > 0) display.WaitForEvents(wait);
     }
   }
+  int status = *window.EndStatus();
   if (host_ended(status)) status = kExitOk;
   if (status == kExitDisplayLost && display.OnWayland()) {
     std::fprintf(stderr, "larkspill: the Wayland display went away\n");

@@ -4,6 +4,7 @@
 #include <deque>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,8 +60,7 @@ struct Harness {
   SaverWindow& Make() {
     window = std::make_unique<SaverWindow>(SaverServices{
         display, sound, store, windows, clock, random, "/a/",
-        [this](auto& text, auto& title) { boxes.emplace_back(text, title); },
-        [this](int status) { statuses.push_back(status); }});
+        [this](auto& text, auto& title) { boxes.emplace_back(text, title); }});
     return *window;
   }
   // Loads on first-run values, `settings` over them and only `creatures` on (all when null).
@@ -81,7 +81,8 @@ struct Harness {
   }
   // Runs every handler of an ended window, as the event loop still may: none does anything.
   void ExpectNothingRunsAfterTheEnd() {
-    const size_t ended = statuses.size();
+    const std::optional<int> ended = window->EndStatus();
+    ASSERT_TRUE(ended);
     journal.clear();
     for (auto f :
          {&SaverWindow::OnFrame, &SaverWindow::EverySecond, &SaverWindow::LetRestedBirdsFly,
@@ -90,8 +91,7 @@ struct Harness {
           &SaverWindow::CloseDown, &SaverWindow::Unload})
       (window.get()->*f)();
     EXPECT_TRUE(journal.empty()) << journal.front();
-    EXPECT_EQ(statuses.size(), ended);
-    EXPECT_TRUE(window->Ended());
+    EXPECT_EQ(window->EndStatus(), ended);  // the first end's status stands
   }
 
   FakeClock clock;
@@ -102,7 +102,6 @@ struct Harness {
   ScriptedRandom random;
   std::vector<std::string> journal;
   std::vector<std::pair<std::string, std::string>> boxes;
-  std::vector<int> statuses;
   std::unique_ptr<SaverWindow> window;
 };
 

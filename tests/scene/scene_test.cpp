@@ -104,14 +104,14 @@ TEST(SaverLoad, FailedLoadsEndWithTheCursorShownAndNothingBuilt) {
                                          "capable of displaying 64K colors.",
                                          "Error opening Direct Draw!"}}));
   EXPECT_TRUE(h.display.loads.empty());
-  EXPECT_EQ(h.statuses, std::vector<int>{kExitNoDisplay});
+  EXPECT_EQ(h.window->EndStatus(), kExitNoDisplay);
 
   m.display.fail_file = "Flock3.BMP";
   EXPECT_THAT([&] { m.Make().Load(); },
               ::testing::ThrowsMessage<AssetError>(::testing::HasSubstr("/a/Flock3.BMP")));
   EXPECT_EQ(m.display.Count("Close"), 1u);
   m.window->Unload();
-  EXPECT_TRUE(m.statuses.empty());
+  EXPECT_EQ(m.window->EndStatus(), kExitAssetError);
   for (Harness* x : {&h, &m}) {
     x->ExpectNothingRunsAfterTheEnd();
     EXPECT_EQ(x->windows.calls, (std::vector<std::string>{"ShowCursor 0", "ShowCursor 1"}));
@@ -186,7 +186,7 @@ TEST(Input, KeyButtonWheelOrALostDisplayCloseDownInOrderAndNothingRunsAfter) {
     h.display.display_ok = input != &W::OnFrame;
     (w.*input)();
     EXPECT_EQ(h.journal, calls);
-    EXPECT_EQ(h.statuses, std::vector<int>{status});
+    EXPECT_EQ(w.EndStatus(), status);
     h.ExpectNothingRunsAfterTheEnd();
   }
 }
@@ -217,10 +217,10 @@ TEST(Input, PointerEndsTheSaverOnTheMouseSensthMoveOfACountingWindow) {
     int ended_at = -1;
     for (int i = 0; i < std::ssize(times); ++i) {
       h.clock.seconds_since_midnight = times[i], w.OnPointerMoved();
-      if (w.Ended() && ended_at < 0) ended_at = i;
+      if (w.EndStatus() && ended_at < 0) ended_at = i;
     }
     EXPECT_EQ(ended_at, ends_at);
-    EXPECT_EQ(h.statuses.size(), ends_at >= 0 ? 1u : 0u);
+    EXPECT_EQ(w.EndStatus(), ends_at >= 0 ? std::optional<int>(kExitOk) : std::nullopt);
     EXPECT_EQ(h.journal, ends_at >= 0 ? kCloseDownCalls : std::vector<std::string>{});
   }
 }
@@ -359,7 +359,7 @@ TEST(LongRun, TheTickCountWrapChangesNothing) {
     h.display.calls.clear(), h.display.frames.clear();
     if (frame % 60 == 59) scenes.push_back(w.CurrentWaterfall);
   }
-  ASSERT_FALSE(w.Ended());
+  ASSERT_FALSE(w.EndStatus());
   // BirdSpeed 25 against frames of 16 or 17 ms: a step every second frame, 30 a second.
   for (size_t second = 1; second < steps.size(); ++second)
     EXPECT_NEAR(steps[second], 30, 1) << "second " << second;

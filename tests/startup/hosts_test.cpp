@@ -89,7 +89,7 @@ TEST(PowerWatch, WithoutPwrSaveAPowerOffSilencesTheSoundsOnTheFourthTickAMinuteL
   // The monitor staying dark starts nothing more; the saver runs on in silence.
   h.RunFor(120000);
   EXPECT_EQ(h.sound.Count("StopAllSounds"), 2u);
-  EXPECT_TRUE(h.statuses.empty());
+  EXPECT_FALSE(h.window->EndStatus());
   for (int i = 0; i < 4; ++i) h.power.off = i % 2, h.RunFor(3000);  // on, off, on, off: two more
   EXPECT_EQ(std::pair(h.watch->WentDark(), h.watch->KeptOn()), std::pair(3, 0));
 }
