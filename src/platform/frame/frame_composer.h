@@ -14,60 +14,10 @@
 #include <vector>
 
 #include "platform/files/sdl_ptrs.h"
+#include "platform/frame/frame_region.h"
+#include "platform/frame/paint_drawing.h"
 
 namespace larkspill {
-
-// A set of pixels of the frame or of a window, as pixman keeps it: its rectangles never overlap,
-// so nothing in it is composed or sent twice.
-class Region {
- public:
-  Region() { pixman_region32_init(&region_); }
-  ~Region() { pixman_region32_fini(&region_); }
-  Region(const Region&) = delete;
-  Region& operator=(const Region&) = delete;
-
-  // Adds the part of the rectangle (x, y, w, h) inside `clip`; nothing when it is empty.
-  void Add(int64_t x, int64_t y, int64_t w, int64_t h, const pixman_box32_t& clip);
-  void Add(const Region& other) { pixman_region32_union(&region_, &region_, &other.region_); }
-  // Adds the parts of the boxes inside `clip` at once: one sort instead of a union per box.
-  void Add(std::span<const pixman_box32_t> boxes, const pixman_box32_t& clip);
-  // Adds `other` moved by (dx, dy), the part inside `clip`.
-  void AddMoved(const Region& other, int dx, int dy, const pixman_box32_t& clip);
-  // Keeps only the part inside `box`.
-  void Clip(const pixman_box32_t& box);
-  void Clear() { pixman_region32_clear(&region_); }
-  bool Empty() const { return pixman_region32_not_empty(&region_) == 0; }
-  bool Touches(const pixman_box32_t& box) const;
-  int64_t Area() const;
-  std::span<const pixman_box32_t> Boxes() const;
-  pixman_region32_t* get() { return &region_; }
-
- private:
-  mutable pixman_region32_t region_;
-};
-
-// A text ready to draw: its pixels (32-bit ARGB, straight alpha, as SDL_ttf renders them), and
-// an identity for what made them, so a scaled screen can ask for the same text at its own size.
-struct TextPixels {
-  SdlSurfacePtr surface;
-  uint64_t id = 0;
-};
-
-// One drawing of a frame: a picture at its place, a text at its place, or the place filled with
-// `colour` (0xRRGGBB). Two drawings that compare equal leave the same pixels.
-struct Drawing {
-  // Opaque: x8r8g8b8 (or r5g6b5); keyed: a8r8g8b8, each pixel either its key (0) or opaque.
-  pixman_image_t* picture = nullptr;
-  std::shared_ptr<const TextPixels> text;  // alive while a frame shows it
-  pixman_box32_t where{};
-  uint32_t colour = 0;
-  bool opaque = false;
-  bool operator==(const Drawing& other) const {
-    return picture == other.picture && text == other.text && colour == other.colour &&
-           where.x1 == other.where.x1 && where.y1 == other.where.y1 &&
-           where.x2 == other.where.x2 && where.y2 == other.where.y2;
-  }
-};
 
 // The frame: the drawings it is asked for, composed into its pixels. Drawings are collected
 // until Compose; only the places where this frame's list of drawings differs from the one its
@@ -168,18 +118,5 @@ class FrameComposer {
   Region changed_;
   int64_t pixels_composed_ = 0;
 };
-
-// Draws `drawing` into `target` inside `clip` (both in the target's pixels, the drawing placed
-// at its own). `target_surface` is the same pixels for SDL, where texts are blended.
-void PaintDrawing(const Drawing& drawing, pixman_image_t* target, SDL_Surface* target_surface,
-                  const pixman_box32_t& clip);
-
-// The tiles, `tile` pixels square, where two pictures of the same size and format differ, runs
-// of neighbouring ones along a row of tiles as one box; in the pictures' own pixels.
-std::vector<pixman_box32_t> DifferingTiles(pixman_image_t* a, pixman_image_t* b, int tile);
-
-// The box of pixels both boxes hold (empty, x1 >= x2 or y1 >= y2, when none).
-pixman_box32_t Intersect(const pixman_box32_t& a, const pixman_box32_t& b);
-inline bool IsEmpty(const pixman_box32_t& box) { return box.x1 >= box.x2 || box.y1 >= box.y2; }
 
 }  // namespace larkspill
