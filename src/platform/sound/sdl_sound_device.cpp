@@ -237,7 +237,7 @@ void SdlSoundDevice::Loaded(int32_t id, const std::string& path, Wave wave,
   }
   sound->wave = std::move(wave);
   sound->channel = TakeChannel();
-  channels_[sound->channel]->gain.store(sound->gain);
+  channels_[sound->channel]->gain.store(sound->gain);  // as last set, before the load too
   if (wanted == Wanted::Loop) Start(*sound, -1);
   if (wanted == Wanted::Once) Start(*sound, 0);
 }

@@ -149,7 +149,7 @@ void WaylandScreens::AddOutput(uint32_t name, uint32_t version) {
       static_cast<wl_output*>(wl_registry_bind(registry_, name, &wl_output_interface, version));
   wl_output_add_listener(output->output, &Listeners::kOutput, output.get());
   if (open_) {
-    MakeSurface(*output);
+    MakeSurface(*output);  // one plugged in while the saver runs is covered at once
     outputs_changed_ = true;
   }
   outputs_.push_back(std::move(output));
