@@ -2,9 +2,6 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <map>
-#include <span>
 #include <tuple>
 
 #include "scene/exit_status.h"
@@ -16,54 +13,6 @@ namespace {
 
 using S = Harness::Loaded;
 using W = SaverWindow;
-
-TEST(SaverLoad, LoadsThirteenPicturesThatShowTheirStartFramesAndAnimateOnTheirDelays) {
-  Harness h;
-  WriteFirstRunValues(h.store);
-  h.Set({{"two", "WaterSpeed", "200"}});
-  h.clock.ticks = 0xFFFFFFFFu - 300;  // the frames below run across the tick wrap
-  h.Make().Load();
-  EXPECT_EQ(h.display.calls.front(), "Open 800 600");
-  // Files, keyed, start frame, frame delay; in the order loaded.
-  using namespace scene_layout;
-  const struct {
-    std::span<const char* const> files;
-    bool keyed;
-    int start, delay;
-  } rows[] = {{kFirstKindButterfly, true, 1, 120},  {kFirstKindButterfly, true, 1, 120},
-              {kFirstKindButterfly, true, 5, 120},  {kSecondKindButterfly, true, 4, 100},
-              {kSecondKindButterfly, true, 3, 100}, {kFlock, true, 1, 100},
-              {kBird, true, 1, 100},                {kBird, true, 1, 100},
-              {kWater1.files, false, 1, 200},       {{&kBackground1, 1}, false, 1, 0},
-              {kWater2.files, true, 1, 200},        {kWater2Small.files, true, 1, 200},
-              {{&kBackground2, 1}, false, 1, 0}};
-  std::vector<FakeDisplay::Load> loads;
-  for (const auto& row : rows) {
-    loads.push_back({{}, row.keyed});
-    for (const char* file : row.files) loads.back().paths.push_back("/a/" + std::string(file));
-  }
-  EXPECT_EQ(h.display.loads, loads);
-  // The frame each drawn picture shows, as it changes: "ms:frame ...".
-  std::map<int32_t, std::string> shown;
-  for (uint32_t ms = 1; ms <= 600; ++ms) {
-    h.clock.Advance(1), h.window->OnFrame();
-    for (const PictureDrawing& d : h.display.Last<PictureDrawing>()) {
-      std::string& changes = shown[d.pictures.index];
-      const auto last = changes.rfind(':');
-      if (last == std::string::npos || std::stoi(changes.substr(last + 1)) != d.frame)
-        changes += std::to_string(ms == 1 ? 0 : ms) + ":" + std::to_string(d.frame) + " ";
-    }
-  }
-  for (int i : {0, 2, 3, 5, 8, 9}) {  // the drawn ones: butterflies, the flock, the first scene
-    std::string expected = "0:" + std::to_string(rows[i].start) + " ";
-    for (int frame = rows[i].start, ms = rows[i].delay; rows[i].delay > 0 && ms <= 600;
-         ms += rows[i].delay) {
-      frame = frame < static_cast<int>(rows[i].files.size()) ? frame + 1 : 1;
-      expected += std::to_string(ms) + ":" + std::to_string(frame) + " ";
-    }
-    EXPECT_EQ(shown[i], expected) << "pictures " << i;
-  }
-}
 
 // A scene's own pictures stay where the layout puts them and never roam; creatures start at
 // their places and roam across a wide screen.

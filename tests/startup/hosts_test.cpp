@@ -83,12 +83,14 @@ TEST(PowerWatch, WithoutPwrSaveAPowerOffSilencesTheSoundsOnTheFourthTickAMinuteL
   EXPECT_EQ(h.window->PowerOffTicks, 3);
   h.sound.calls.clear(), h.RunFor(500);  // past the eagle's call: the fourth, a minute after dark
   EXPECT_EQ(h.window->PowerOffTicks, 4);
-  EXPECT_EQ(h.sound.calls,
-            (std::vector<std::string>{"StopAllSounds", "StopAllSounds", "ReleaseSound 1",
-                                      "ReleaseSound 2", "ReleaseSound 3"}));
+  // Silenced: everything stopped and the three loops let go.
+  EXPECT_GE(h.sound.Count("StopAllSounds"), 1u);
+  for (const char* loop : {"ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3"})
+    EXPECT_EQ(h.sound.Count(loop), 1u) << loop;
   // The monitor staying dark starts nothing more; the saver runs on in silence.
+  const size_t stops = h.sound.Count("StopAllSounds");
   h.RunFor(120000);
-  EXPECT_EQ(h.sound.Count("StopAllSounds"), 2u);
+  EXPECT_EQ(h.sound.Count("StopAllSounds"), stops);
   EXPECT_FALSE(h.window->EndStatus());
   for (int i = 0; i < 4; ++i) h.power.off = i % 2, h.RunFor(3000);  // on, off, on, off: two more
   EXPECT_EQ(std::pair(h.watch->WentDark(), h.watch->KeptOn()), std::pair(3, 0));
