@@ -79,6 +79,13 @@ struct Harness {
     const auto d = display.Drawn(pictures);
     return d ? std::pair(d->x, d->y) : std::pair(-9999, -9999);
   }
+  // After an end: every sound stopped, the three loops let go, the cursor shown again.
+  void ExpectSilentWithTheCursorShown() {
+    EXPECT_GE(sound.Count("StopAllSounds"), 1u);
+    for (const char* loop : {"ReleaseSound 1", "ReleaseSound 2", "ReleaseSound 3"})
+      EXPECT_GE(sound.Count(loop), 1u) << loop;
+    EXPECT_EQ(windows.calls.back(), "ShowCursor 1");
+  }
   // Runs every handler of an ended window, as the event loop still may: none does anything.
   void ExpectNothingRunsAfterTheEnd() {
     const std::optional<int> ended = window->EndStatus();
