@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Larkspill as a native client of a real Wayland compositor: sway, headless, with two outputs (one
-# at scale 2), input from a virtual keyboard and pointer, swaylock as the locker. The pointer over it
-# is hidden: screenshots leave the cursor out, so the saver's own requests (WAYLAND_DEBUG) say it.
+# at scale 2), input from a virtual keyboard and pointer, swaylock as the locker. Screenshots leave
+# the cursor out, so the saver's own requests (WAYLAND_DEBUG) say whether it hides the pointer.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/sway.sh"
 start_sway 'output HEADLESS-1 resolution 800x600 position 0 0' \
@@ -67,26 +67,27 @@ shot fullscreen-after
 [ "$(red_on_screen)" -eq 0 ] || fail "a window gone full screen after the saver shows over it"
 term_ends "a window gone full screen"
 
-# An output added while it runs is covered; the pointer on it gets no cursor image at any entry,
-# and the MouseSens-th pointer move (4) ends it.
-start_saver WAYLAND_DEBUG=client
+# An output added while it runs is covered; the MouseSens-th pointer move (4) ends it.
+start_saver
 wait_until 10 "the scene" eval 'shot before-added && scene_at 0 0 800 600'
 as_nobody swaymsg create_output >/dev/null
 wait_until 10 "the scene on the added output" eval 'shot added && scene_at 1600 0 640 480'
 shot added
 scene_at 1600 0 640 480
 for move in 1 2 3; do hand move 5 5; done
-entries() { grep -c 'wl_pointer@[0-9]*\.enter(' "$WORK/stderr" || true; }
-hidden() { grep -c -- '-> wl_pointer@[0-9]*\.set_cursor([0-9]*, nil, 0, 0)' "$WORK/stderr" || true; }
-wait_until 5 "the cursor hidden on the saver" eval '[ "$(entries)" -ge 1 ] && [ "$(hidden)" -ge "$(entries)" ]'
 runs_after 0.5
-shown=$(grep -- '-> wl_pointer@[0-9]*\.set_cursor(' "$WORK/stderr" | grep -v ', nil, 0, 0)' || true)
-[ -z "$shown" ] || fail "the saver set a cursor image: $shown"
 hand move 5 5
 ends_with 0 "the fourth pointer move"
 
-# A button ends it, and so does the wheel turned any way; so does SIGTERM, by the signal.
-start_saver
+# The pointer on it gets no cursor image at any entry (the outputs unchanged, which hide it again
+# themselves). A button ends it, and so does the wheel turned any way; so does SIGTERM, by the signal.
+start_saver WAYLAND_DEBUG=client
+hand move 5 5
+entries() { grep -c 'wl_pointer@[0-9]*\.enter(' "$WORK/stderr" || true; }
+hidden() { grep -c -- '-> wl_pointer@[0-9]*\.set_cursor([0-9]*, nil, 0, 0)' "$WORK/stderr" || true; }
+wait_until 5 "the cursor hidden on the saver" eval '[ "$(entries)" -ge 1 ] && [ "$(hidden)" -ge "$(entries)" ]'
+shown=$(grep -- '-> wl_pointer@[0-9]*\.set_cursor(' "$WORK/stderr" | grep -v ', nil, 0, 0)' || true)
+[ -z "$shown" ] || fail "the saver set a cursor image: $shown"
 hand button
 ends_with 0 "a button"
 for direction in down up left right; do
