@@ -40,14 +40,18 @@ figures() {  # table size
   awk -v size="$2" '
     /^Runs one by one/ { on = 1; next }
     on && $1 == size {
-      n = 0
+      n = nf = na = 0
       for (i = 2; i <= NF; ++i) {
         split($i, f, "/"); sub(/,$/, "", f[5]); ++n
-        cpu[n] = f[1] + f[2]; first[n] = f[4] / 1000; again[n] = f[5] / 1000; peak[n] = f[3] / 1024
+        cpu[n] = f[1] + f[2]; peak[n] = f[3] / 1024
+        # measure.sh writes a negative time for a start that showed no frame within its wait.
+        if (f[4] >= 0) first[++nf] = f[4] / 1000
+        if (f[5] >= 0) again[++na] = f[5] / 1000
       }
-      printf "%.2f %.0f %.0f %.1f\n", median(cpu, n), median(first, n), median(again, n), median(peak, n)
+      printf "%.2f %s %s %.1f\n", median(cpu, n), ms(first, nf), ms(again, na), median(peak, n)
       exit
     }
+    function ms(v, n) { return n == 0 ? "n/a" : sprintf("%.0f", median(v, n)) }
     function median(v, n,   i, j, t) {
       for (i = 2; i <= n; ++i) for (j = i; j > 1 && v[j - 1] > v[j]; --j) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
       return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
