@@ -44,7 +44,7 @@ saver_pid=$!
 sleep 3
 touch "$work/off"
 echo "dark from $(date +%T); the sounds stop a minute later" >&2
-sleep 63
+sleep 65  # the silence comes a minute after the look that saw it dark; the device closes a second later
 
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 # Voluntary and involuntary context switches of every thread of process $1 over $2 seconds; a
