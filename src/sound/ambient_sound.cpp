@@ -98,4 +98,13 @@ void AmbientSound::ReleaseLoops() {
   device_.ReleaseSound(JungleSound);
 }
 
+void AmbientSound::StopForDarkMonitor() {
+  device_.StopAllSounds();
+  device_.StopAllSounds();
+  ReleaseLoops();
+  // The released loops cannot start again; the eagle, still loaded, is switched off.
+  settings_.water_sound_on = settings_.bird_song_on = settings_.jungle_sound_on = false;
+  settings_.eagle_call_on = false;  // silent from now on, in the dark and after
+}
+
 }  // namespace larkspill
