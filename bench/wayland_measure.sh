@@ -9,21 +9,13 @@
 # first frame. Medians of the runs go to stdout.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/lib_options.sh"
 build="$here/../build-perf"
 runs=3
 seconds=10
 size=800x600
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --build) build="$2"; shift 2 ;;
-    --runs) runs="$2"; shift 2 ;;
-    --seconds) seconds="$2"; shift 2 ;;
-    --size) size="$2"; shift 2 ;;
-    *) echo "usage: $0 [--build DIR] [--runs N] [--seconds S] [--size WxH]" >&2; exit 2 ;;
-  esac
-done
-saver="$(cd "$build" && pwd)/larkspill"
-[ -x "$saver" ] || { echo "no saver at $saver (build the larkspill target)" >&2; exit 1; }
+parse_options '[--build DIR] [--runs N] [--seconds S] [--size WxH]' build runs seconds size -- "$@"
+saver=$(saver_in "$build")
 work=$(mktemp -d /tmp/larkspill-wayland-measure.XXXXXX)
 chmod 755 "$work" && mkdir -m 700 "$work/run" "$work/home" && chown 65534:65534 "$work/run" "$work/home"
 sway_pid=""

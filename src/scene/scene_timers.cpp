@@ -48,9 +48,7 @@ void SaverWindow::PowerOffTick() {
   if (HasEnded()) return;
   CountUp(PowerOffTicks);
   if (PowerOffTicks != kSilenceOnPowerOffTick) return;
-  services_.sound.StopAllSounds();
-  services_.sound.StopAllSounds();
-  Sound.ReleaseLoops();
+  Sound.StopForDarkMonitor();
   // Its work is done for this run.
   timers_.SetEnabled(power_off_timer_, false, services_.clock.TickCount());
 }

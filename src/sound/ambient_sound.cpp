@@ -74,7 +74,7 @@ void AmbientSound::CountTowardsSoundOff() {
     settings_.water_sound_on = false;
     settings_.bird_song_on = false;
     settings_.jungle_sound_on = false;
-    settings_.eagle_call_on = false;
+    settings_.eagle_call_on = false;  // the eagle too, at the sound-off time
   }
   if (SoundOffCount > kSoundOffCountWrap) SoundOffCount = 0;
 }
@@ -96,6 +96,15 @@ void AmbientSound::ReleaseLoops() {
   device_.ReleaseSound(WaterSound);
   device_.ReleaseSound(BirdsSound);
   device_.ReleaseSound(JungleSound);
+}
+
+void AmbientSound::StopForDarkMonitor() {
+  device_.StopAllSounds();
+  device_.StopAllSounds();
+  ReleaseLoops();
+  // The released loops cannot start again; the eagle, still loaded, is switched off.
+  settings_.water_sound_on = settings_.bird_song_on = settings_.jungle_sound_on = false;
+  settings_.eagle_call_on = false;  // silent from now on, in the dark and after
 }
 
 }  // namespace larkspill

@@ -30,6 +30,10 @@ class AmbientSound {
   void CountTowardsEagleCall();
   // Releases the water, bird song and jungle loops; the eagle's call is kept.
   void ReleaseLoops();
+  // The monitor has been dark a while: every sound stops and the loops are released. The eagle
+  // falls silent for the rest of the run as well, as after the sound-off time: its minute call
+  // would otherwise sound into a dark room and wake the sound device for it.
+  void StopForDarkMonitor();
 
   // Sound ids; 0 before the first load.
   int32_t WaterSound = 0;
