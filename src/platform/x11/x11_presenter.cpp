@@ -10,7 +10,8 @@
 namespace larkspill {
 
 std::unique_ptr<X11Presenter> X11Presenter::For(SDL_Window* window, const FrameComposer& frame,
-                                                X11SharedImage* shared) {
+                                                X11SharedImage* shared,
+                                                XEventRoutes& routes) {
   Display* display = nullptr;
   Window x_window = 0;
   XWindowAttributes attributes{};
@@ -41,10 +42,13 @@ std::unique_ptr<X11Presenter> X11Presenter::For(SDL_Window* window, const FrameC
   presenter->gc_ = XCreateGC(display, x_window, 0, nullptr);
   presenter->frame_image_ = image;
   presenter->shared_ = shared;
+  presenter->routes_ = &routes;
+  routes.Add(presenter.get(), [p = presenter.get()](const XEvent& event) { return p->TakeEvent(event); });
   return presenter;
 }
 
 X11Presenter::~X11Presenter() {
+  routes_->Remove(this);
   DropStrip();
   frame_image_->data = nullptr;  // the frame's pixels, not Xlib's to free
   XDestroyImage(frame_image_);

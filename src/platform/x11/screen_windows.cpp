@@ -1,4 +1,4 @@
-#include "platform/display/screen_windows.h"
+#include "platform/x11/screen_windows.h"
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
