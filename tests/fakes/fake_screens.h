@@ -71,8 +71,8 @@ class FakeScreens : public Screens {
     }
     void Show(const ScaledView& view, const FrameComposer& frame, const Region& boxes,
               bool whole) override {
-      screens_.sent.push_back({screen_, &frame, frame.frame_surface()->w,
-                               frame.frame_surface()->h, view.view_box(), boxes.Area(), whole});
+      screens_.sent.push_back({screen_, &frame, frame.frame_surface()->w, frame.frame_surface()->h,
+                               view.view_box(), boxes.Area(), whole});
     }
 
    private:

@@ -82,5 +82,33 @@ TEST_F(ScreenDisplayScreensTest, AScreenGoneLeavesTheOthersShowingWhole) {
   EXPECT_EQ(display_->WindowCount(), 1);
 }
 
+// A portrait monitor beside two landscape ones: each filled edge to edge by a frame fitted to its
+// shape, the two alike sharing one; turned, a monitor is fitted again to its new shape.
+TEST_F(ScreenDisplayScreensTest, EachScreenIsFilledByAFrameOfItsShapeAndScreensAlikeShareOne) {
+  Open({{.width = 1080, .height = 1920},
+        {.x = 1080, .width = 2560, .height = 1440},
+        {.x = 3640, .width = 2560, .height = 1440}});
+  EXPECT_EQ(display_->FrameCount(), 2);
+  auto filled = [this](const FakeScreens::Sent& sent) {
+    const ScreenPlace& place = screens_->places[sent.screen];
+    const pixman_box32_t& v = sent.view;
+    return int64_t{v.x2 - v.x1} * (v.y2 - v.y1) * 100 >= int64_t{place.width} * place.height * 99;
+  };
+  auto sent = Frame(kBlack);
+  ASSERT_EQ(sent.size(), 3u);
+  for (const auto& s : sent) EXPECT_TRUE(filled(s)) << "screen " << s.screen;
+  EXPECT_LT(sent[0].frame_w, sent[0].frame_h);  // portrait
+  EXPECT_NE(sent[0].frame, sent[1].frame);
+  EXPECT_EQ(sent[1].frame, sent[2].frame);
+
+  screens_->places[0] = {.width = 1920, .height = 1080};
+  screens_->changed = true;
+  sent = Frame(kBlack);
+  ASSERT_EQ(sent.size(), 3u);
+  for (const auto& s : sent) EXPECT_TRUE(filled(s) && s.whole) << "screen " << s.screen;
+  EXPECT_GT(sent[0].frame_w, sent[0].frame_h);
+  EXPECT_EQ(display_->FrameCount(), 2);
+}
+
 }  // namespace
 }  // namespace larkspill

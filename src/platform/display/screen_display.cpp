@@ -73,29 +73,45 @@ bool ScreenDisplay::Open(int32_t width, int32_t height) {
   return true;
 }
 
-// A frame for the first screen as it is at opening, which every screen shows: the shipped
-// pictures filtered to its size, or those painted at its scale when they are read.
+// The frame a screen of this size shows: the one already made for its size (screens alike share
+// one), one kept from before, or a new one fitted to its shape, of the shipped pictures filtered
+// to its size or of those painted at its scale once they are read.
 size_t ScreenDisplay::FrameFor(const ScreenPlace& place,
                                std::vector<std::unique_ptr<Frame>>& kept) {
-  if (!frames_.empty()) return 0;
-  if (!kept.empty()) {
-    frames_.push_back(std::move(kept.front()));
-    kept.erase(kept.begin());
-    return 0;
+  const int32_t screen_w = std::max(place.width, 0);
+  const int32_t screen_h = std::max(place.height, 0);
+  for (size_t i = 0; i < frames_.size(); ++i) {
+    if (frames_[i]->screen_w == screen_w && frames_[i]->screen_h == screen_h) return i;
+  }
+  const PaintedSet* painted = nullptr;
+  double scale = 1;
+  if (screen_w > 0 && screen_h > 0) {
+    scale = SceneFit::ScreenScale(screen_h);
+    const auto set = painted_sets_.find(scale);
+    if (set != painted_sets_.end()) painted = &set->second;
+  }
+  for (auto frame = kept.begin(); frame != kept.end(); ++frame) {
+    if ((*frame)->screen_w == screen_w && (*frame)->screen_h == screen_h &&
+        (*frame)->painted == painted) {
+      frames_.push_back(std::move(*frame));
+      kept.erase(frame);
+      return frames_.size() - 1;
+    }
   }
   auto frame = std::make_unique<Frame>();
-  if (place.width > 0 && place.height > 0) {
-    frame->scale = SceneFit::ScreenScale(place.height);
-    const auto painted = painted_sets_.find(frame->scale);
-    if (painted != painted_sets_.end()) frame->painted = &painted->second;
-    frame->fit = SceneFit::For(place.width, place.height, frame->painted != nullptr);
-  }
+  frame->screen_w = screen_w;
+  frame->screen_h = screen_h;
+  frame->scale = scale;
+  frame->painted = painted;
+  if (screen_w > 0 && screen_h > 0)
+    frame->fit = SceneFit::For(screen_w, screen_h, painted != nullptr);
   const int w = frame->fit.width;
   const int h = frame->fit.height;
   frame->memory = screens_->MakeFrameMemory(w, h);
   frame->composer =
       std::make_unique<FrameComposer>(frame->memory->pixels(), w, h, frame->memory->stride());
-  frame->composer->SetBeforeWriting([memory = frame->memory.get()] { memory->WaitBeforeWriting(); });
+  frame->composer->SetBeforeWriting(
+      [memory = frame->memory.get()] { memory->WaitBeforeWriting(); });
   frames_.push_back(std::move(frame));
   return frames_.size() - 1;
 }
@@ -106,8 +122,9 @@ bool ScreenDisplay::Refit() {
   frames_.clear();
   const std::vector<ScreenPlace> places = screens_->List();
   // Even with no screen yet there is a frame to draw into.
-  FrameFor(places.empty() ? ScreenPlace{} : places.front(), kept);
-  for (const ScreenPlace& place : places) screens_shown_.emplace_back().frame = FrameFor(place, kept);
+  if (places.empty()) FrameFor(ScreenPlace{}, kept);
+  for (const ScreenPlace& place : places)
+    screens_shown_.emplace_back().frame = FrameFor(place, kept);
   for (const auto& frame : kept) pixels_composed_before_ += frame->composer->pixels_composed();
   kept.clear();
   for (const auto& frame : frames_) {
@@ -128,12 +145,14 @@ void ScreenDisplay::DropFrames() {
   frames_.clear();
 }
 
-// Presenters for the screens as they are now; the frames, their pictures and everything drawn
-// stay, and the next frame is sent whole.
+// Presenters for the screens as they are now, each with the frame for its shape: a screen of a
+// shape already shown keeps its frame, its pictures and everything drawn; a new shape gets a new
+// fit at once. Every screen is sent whole at the next frame; pictures are painted for a new scale.
 void ScreenDisplay::FollowScreens() {
   screens_shown_.clear();
   if (!screens_->Follow()) return;
   Refit();
+  PlanPaintedPictures();
 }
 
 Pictures ScreenDisplay::LoadPictures(std::span<const std::string> paths, bool keyed) {

@@ -117,7 +117,9 @@ class ScreenDisplay : public SceneDisplay {
   // One composed frame, shown by every screen it was made for.
   struct Frame {
     SceneFit fit = SceneFit::Exact();
-    double scale = 1;              // the screen's scale over the scene's
+    int32_t screen_w = 0;  // the size of the screens it is made for
+    int32_t screen_h = 0;
+    double scale = 1;                     // the screens' scale over the scene's
     const PaintedSet* painted = nullptr;  // the pictures drawn, when not the shipped ones
     std::unique_ptr<FrameMemory> memory;
     std::unique_ptr<FrameComposer> composer;
@@ -139,7 +141,8 @@ class ScreenDisplay : public SceneDisplay {
   // Whether the display is gone: closed or never opened, or its screens lost.
   bool Gone();
   void Present(Screen& screen);
-  // Frames and presenters for the screens as they are now; frames that fit a screen still stay.
+  // Frames and presenters for the screens as they are now; frames made for a size still shown
+  // stay. False when a frame cannot be had.
   bool Refit();
   // The frame a screen of this place shows, made when no frame fits it yet.
   size_t FrameFor(const ScreenPlace& place, std::vector<std::unique_ptr<Frame>>& kept);
@@ -166,7 +169,7 @@ class ScreenDisplay : public SceneDisplay {
 
   PictureStore pictures_;
   TextCache texts_;
-  std::vector<LoadedPictures> loaded_;  // by Pictures::index
+  std::vector<LoadedPictures> loaded_;         // by Pictures::index
   std::map<double, PaintedSet> painted_sets_;  // by scale
   std::vector<std::unique_ptr<Frame>> frames_;
   std::vector<Screen> screens_shown_;
@@ -176,7 +179,7 @@ class ScreenDisplay : public SceneDisplay {
   PaintedPictures* painted_ = nullptr;
   std::set<double> unpainted_;  // scales being painted, or waiting to be
   std::map<double, std::filesystem::path> painted_folders_;  // complete, not yet read
-  std::set<double> planned_;  // scales asked for in this opening
+  std::set<double> planned_;                                 // scales asked for in this opening
   double reading_scale_ = 0;
   std::filesystem::path reading_folder_;
   std::future<PaintedRead> painted_read_;

@@ -20,9 +20,9 @@ constexpr double kLeastScaleToPaint = 1.01;
 // The scales of the screens that want pictures painted for them.
 std::set<double> ScreenDisplay::WantedScales() const {
   std::set<double> scales;
-  const std::vector<ScreenPlace> places = screens_->List();
-  if (!places.empty() && places.front().height > 0) {
-    const double scale = SceneFit::ScreenScale(places.front().height);
+  for (const ScreenPlace& place : screens_->List()) {
+    if (place.width <= 0 || place.height <= 0) continue;
+    const double scale = SceneFit::ScreenScale(place.height);
     if (scale >= kLeastScaleToPaint) scales.insert(scale);
   }
   return scales;
@@ -125,7 +125,7 @@ void ScreenDisplay::StartReadingPainted(const std::filesystem::path& folder, dou
 }
 
 // The frames of the painted scale made again at their screens' own size, with the painted
-// pictures; everything is sent whole at the next frame.
+// pictures; every screen is sent whole at the next frame.
 void ScreenDisplay::AddPainted(std::unique_ptr<PictureStore> pictures,
                                const std::filesystem::path& folder, double scale) {
   // Pictures painted for a screen that has since changed are not for this one.
@@ -146,7 +146,7 @@ void ScreenDisplay::AddPainted(std::unique_ptr<PictureStore> pictures,
     painted_->Refuse(folder, e.what());
     return;
   }
-  DropFrames();
+  // The screens of that scale get new frames; the others keep theirs.
   painted_sets_[scale] = std::move(set);
   Refit();
 }

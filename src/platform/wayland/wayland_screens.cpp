@@ -200,6 +200,7 @@ bool WaylandScreens::Open(int32_t /*width*/, int32_t /*height*/) {
   open_ = !lost_ && std::any_of(outputs_.begin(), outputs_.end(),
                                 [](const auto& o) { return o->configured; });
   opened_at_ = std::chrono::steady_clock::now();
+  followed_ = List();
   if (!open_) {
     std::fprintf(stderr, "larkspill: the Wayland compositor gave the saver no surface to show\n");
   }
@@ -332,6 +333,17 @@ std::vector<ScreenPlace> WaylandScreens::List() const {
                       .refresh = (output->refresh_mhz + 500) / 1000});
   }
   return places;
+}
+
+bool WaylandScreens::TakeChanged() {
+  const bool came_or_went = TakeOutputsChanged();
+  return List() != followed_ || came_or_went;
+}
+
+bool WaylandScreens::Follow() {
+  ForgetGoneOutputs();
+  followed_ = List();
+  return true;
 }
 
 std::unique_ptr<Presenter> WaylandScreens::MakePresenter(size_t screen,

@@ -76,12 +76,10 @@ class WaylandScreens : public Screens {
   }
   std::unique_ptr<Presenter> MakePresenter(size_t screen, const FrameComposer& frame,
                                            FrameMemory& memory) override;
-  bool TakeChanged() override { return TakeOutputsChanged(); }
+  // Outputs came or went, or one has a new size or scale.
+  bool TakeChanged() override;
   // Drops the outputs that went away.
-  bool Follow() override {
-    ForgetGoneOutputs();
-    return true;
-  }
+  bool Follow() override;
   bool SurelyShown() const override { return Shown(); }
   // The compositor's events are read at each Pump; here only the time passes.
   void WaitForEvents(uint32_t milliseconds) override;
@@ -139,6 +137,7 @@ class WaylandScreens : public Screens {
   bool open_ = false;
   bool lost_ = false;
   bool outputs_changed_ = false;
+  std::vector<ScreenPlace> followed_;  // the outputs as they were when last followed
 
   DisplayEvents* events_ = nullptr;  // where input goes, during Pump
   wl_surface* entered_ = nullptr;    // the surface the pointer is over

@@ -50,8 +50,8 @@ class X11Presenter : public Presenter {
   _XDisplay* display_ = nullptr;
   unsigned long x_window_ = 0;
   _XGC* gc_ = nullptr;
-  _XImage* frame_image_ = nullptr;  // the frame's pixels as an X image
-  X11SharedImage* shared_ = nullptr;  // the frame, when shared with the server
+  _XImage* frame_image_ = nullptr;         // the frame's pixels as an X image
+  X11SharedImage* shared_ = nullptr;       // the frame, when shared with the server
   std::unique_ptr<X11SharedImage> strip_;  // scaled parts, when memory can be shared
   pixman_image_t* strip_image_ = nullptr;  // the strip's pixels for pixman
   SdlSurfacePtr strip_surface_;            // and for SDL, where texts are blended

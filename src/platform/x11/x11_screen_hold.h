@@ -33,6 +33,9 @@ class X11ScreenHold {
   // Raising and taking the focus back answer another window's change at once, then at most this
   // often, so two programs that both want to be on top take turns instead of flooding the server.
   static constexpr auto kRestoreSpacing = std::chrono::milliseconds(100);
+  // How often the monitors are looked at unasked: RandR tells of no monitor a client sets
+  // (`xrandr --setmonitor`), only of modes and outputs.
+  static constexpr auto kMonitorLookSpacing = std::chrono::milliseconds(500);
 
   struct Area {
     int x = 0, y = 0, width = 0, height = 0;
@@ -89,6 +92,7 @@ class X11ScreenHold {
   bool screen_taken_ = false;
   bool monitors_changed_ = false;
   Clock::time_point next_restore_{};
+  Clock::time_point next_monitor_look_{};
 };
 
 }  // namespace larkspill

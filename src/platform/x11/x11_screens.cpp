@@ -19,7 +19,8 @@ class SharedFrameMemory : public FrameMemory {
  public:
   SharedFrameMemory(std::unique_ptr<X11SharedImage> image, XEventRoutes& routes)
       : image_(std::move(image)), routes_(routes) {
-    routes_.Add(this, [image = image_.get()](const XEvent& event) { return image->OnEvent(event); });
+    routes_.Add(this,
+                [image = image_.get()](const XEvent& event) { return image->OnEvent(event); });
   }
   ~SharedFrameMemory() override { routes_.Remove(this); }
   uint32_t* pixels() override { return image_->pixels(); }
