@@ -62,11 +62,7 @@ bool ScreenDisplay::Open(int32_t width, int32_t height) {
     Close();
     return false;
   }
-  // Frames come at the fastest screen's rate: a slower one is shown every frame it can show.
-  int refresh = 0;
-  for (const ScreenPlace& place : screens_->List()) refresh = std::max(refresh, place.refresh);
-  pacer_.Start(refresh);
-  frame_shown_ = false;
+  StartPacing();
   open_ = true;
   PlanPaintedPictures();
   if (trace_) trace_->OpenEnds();
@@ -152,7 +148,16 @@ void ScreenDisplay::FollowScreens() {
   screens_shown_.clear();
   if (!screens_->Follow()) return;
   Refit();
+  StartPacing();
   PlanPaintedPictures();
+}
+
+// Frames come at the fastest screen's rate: a slower one is shown every frame it can show.
+void ScreenDisplay::StartPacing() {
+  int refresh = 0;
+  for (const ScreenPlace& place : screens_->List()) refresh = std::max(refresh, place.refresh);
+  pacer_.Start(refresh);
+  frame_shown_ = false;
 }
 
 Pictures ScreenDisplay::LoadPictures(std::span<const std::string> paths, bool keyed) {
@@ -271,6 +276,7 @@ bool ScreenDisplay::Draw(Frame& frame, const TextDrawing& drawing) {
 void ScreenDisplay::SetDark(bool dark) {
   if (dark == dark_) return;
   dark_ = dark;
+  screens_->SetDark(dark);
   if (trace_) trace_->Dark(dark);
   if (!dark) {
     for (Screen& screen : screens_shown_) screen.whole = true;

@@ -148,6 +148,7 @@ class ScreenDisplay : public SceneDisplay {
   size_t FrameFor(const ScreenPlace& place, std::vector<std::unique_ptr<Frame>>& kept);
   void DropFrames();
   void FollowScreens();
+  void StartPacing();
   // The scales pictures are wanted painted at.
   std::set<double> WantedScales() const;
   void PlanPaintedPictures();

@@ -83,6 +83,9 @@ class Screens {
   // Sleeps until an event may have come, `milliseconds` have passed or a signal arrived.
   virtual void WaitForEvents(uint32_t milliseconds) = 0;
   virtual void SetCursorVisible(bool visible) = 0;
+  // Every monitor dark (true) or one back: nothing is shown meanwhile, so the screens need not
+  // look for changes unasked.
+  virtual void SetDark(bool /*dark*/) {}
   // Lets go of the keyboard and the pointer, first thing when closing.
   virtual void LetGo() {}
   // Closes the screens and the connection; Start may follow.

@@ -183,6 +183,7 @@ void ScreenWindows::Hold() {
   }
   for (unsigned long window : windows) WatchOwnXWindow(window);
   hold_ = X11ScreenHold::Take(windows);
+  if (hold_) hold_->LookAtMonitorsUnasked(!dark_);
 }
 
 void ScreenWindows::Close() {

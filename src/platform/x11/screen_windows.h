@@ -56,6 +56,11 @@ class ScreenWindows {
   void Hold();
   // Stops keeping the windows on top.
   void LetGo() { hold_.reset(); }
+  // While every monitor is dark the monitors are looked at only when RandR tells of a change.
+  void SetDark(bool dark) {
+    dark_ = dark;
+    if (hold_) hold_->LookAtMonitorsUnasked(!dark);
+  }
   // Whether the monitors changed since the held windows were opened: time to open them again.
   bool MonitorsChanged() const { return hold_ && hold_->MonitorsChanged(); }
   // Stops keeping the windows on top and closes them.
@@ -93,6 +98,7 @@ class ScreenWindows {
   _XDisplay* host_display_ = nullptr;  // SDL's X connection, when drawing into a host's window
   std::unique_ptr<X11ScreenHold> hold_;
   bool lost_ = false;
+  bool dark_ = false;
   bool screen_taken_ = false;  // a screen locker or another saver wants the screen
   bool taken_told_ = false;
   bool pointer_known_ = false;

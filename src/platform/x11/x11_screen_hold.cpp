@@ -141,7 +141,7 @@ void X11ScreenHold::Pump(Clock::time_point now) {
     XNextEvent(display_, &event);
     Notice(event);
   }
-  if (randr_told_ || (randr_event_ >= 0 && now >= next_monitor_look_)) {
+  if (randr_told_ || (looks_unasked_ && randr_event_ >= 0 && now >= next_monitor_look_)) {
     CheckMonitors();
     next_monitor_look_ = now + kMonitorLookSpacing;
   }

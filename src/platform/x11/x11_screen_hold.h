@@ -58,6 +58,9 @@ class X11ScreenHold {
   // A grab alone (an open menu) or a full-screen window alone (a video) is no lock.
   static bool LockerHoldsScreen(const std::vector<Area>& monitors);
 
+  // Whether the monitors are looked at unasked, besides RandR's word: not while every monitor is
+  // dark, when each look would wake the saver for nothing it shows.
+  void LookAtMonitorsUnasked(bool look) { looks_unasked_ = look; }
   // Reads what the X server told since the last call; then maps, raises and focuses the windows
   // again, as far as is due by `now`, unless the screen was taken.
   void Pump(Clock::time_point now);
@@ -93,6 +96,7 @@ class X11ScreenHold {
   bool monitors_changed_ = false;
   Clock::time_point next_restore_{};
   Clock::time_point next_monitor_look_{};
+  bool looks_unasked_ = true;  // the monitors are looked at unasked (not while every one is dark)
 };
 
 }  // namespace larkspill

@@ -35,6 +35,7 @@ class X11Screens : public Screens {
   void WaitForEvents(uint32_t milliseconds) override;
   void SetCursorVisible(bool visible) override;
   void LetGo() override { windows_.LetGo(); }
+  void SetDark(bool dark) override { windows_.SetDark(dark); }
   void Close() override;
 
  private:
