@@ -18,7 +18,7 @@ _HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src", 
                        "sound", "sdl_sound_device.h")
 with open(_HEADER) as _header:
     SECONDS_A_BUFFER = int(re.search(r"kBufferFrames = (\d+);", _header.read()).group(1)) / 44100
-FRAME = "larkspill::SdlDisplay::Flip()"
+FRAME = "larkspill::ScreenDisplay::Show(larkspill::SceneFrame const&)"
 # Composing the changed pixels and sending them: what the scene's changes alone must cost.
 FLOOR = ("larkspill::PaintDrawing(", "larkspill::X11Presenter::Show(")
 

@@ -23,7 +23,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/display/sdl_display.h"
+#include "platform/display/screen_display.h"
+#include "platform/x11/x11_screens.h"
 #include "scene/clock.h"
 #include "scene/random.h"
 #include "scene/saver_window.h"
@@ -111,7 +112,7 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
     return 1;
   }
   ScriptClock clock;
-  SdlDisplayOptions options{.title = "frame check"};
+  WindowOptions options{.title = "frame check"};
   if (const char* embed = std::getenv("FRAME_CHECK_EMBED"); embed != nullptr && *embed == '1') {
     Window root = DefaultRootWindow(x);
     XWindowAttributes attributes{};
@@ -122,7 +123,7 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
     options.embed_window = host;
     options.accept_input = false;
   }
-  SdlDisplay display(options);
+  ScreenDisplay display(std::make_unique<X11Screens>(options));
   FpsOverlay fps(clock);
   MemoryStore store;
   WriteFirstRunValues(store);
@@ -146,6 +147,7 @@ int Run(const std::string& assets, int frames, const char* ppm_dir) {
     if (frame == 400) window.CurrentWaterfall = 0;
     window.Timers().RunDue(clock.ticks);
     window.OnFrame();
+    display.WaitForNextFrame();
     if (window.EndStatus()) return 1;
     // The display does not wait for the server to take in what it sent; a whole first frame is
     // a large request, so give it time before looking.

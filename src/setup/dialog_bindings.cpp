@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "platform/display/font_lookup.h"
+#include "platform/fonts/font_lookup.h"
 #include "settings/key_table.h"
 #include "setup/dialog_pages.h"
 #include "setup/dialog_widgets.h"

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/display/font_lookup.h"
+#include "platform/fonts/font_lookup.h"
 #include "settings/key_table.h"
 #include "setup/dialog_pages.h"
 #include "setup/dialog_widgets.h"

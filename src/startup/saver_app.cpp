@@ -11,7 +11,7 @@
 #include <string>
 
 #include "os/paths.h"
-#include "platform/display/sdl_display.h"
+#include "platform/display/screen_display.h"
 #include "platform/sound/sdl_sound_device.h"
 #include "platform/system/instance_lock.h"
 #include "platform/system/login_session_watch.h"
@@ -22,6 +22,7 @@
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_host_window.h"
 #include "platform/x11/x11_monitor_power.h"
+#include "platform/x11/x11_screens.h"
 #include "scene/exit_status.h"
 #include "scene/random.h"
 #include "scene/saver_window.h"
@@ -134,18 +135,19 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   // waits for the buffer under way, and a sound server that stops answering would hold it.
   SdlSoundDevice sound(SdlSoundDevice::Opening::Later);
 
-  SdlDisplayOptions display_options;
-  display_options.title = SaverWindow::kCaption;
-  display_options.embed_window = target.embed_window;
-  display_options.accept_input = !target.host_owns_input;
-  display_options.video_driver = "x11";
-  SdlDisplay display(display_options);
-  display.UsePaintedPictures(&painted);
   // On a Wayland desktop whose compositor has the layer shell the saver is its own client there;
   // elsewhere (X11, GNOME's Wayland through Xwayland, any host's window) it is an X11 client.
-  if (!hosted) {
-    if (auto wayland = WaylandScreens::Connect()) display.UseWayland(std::move(wayland));
+  std::unique_ptr<Screens> screens;
+  if (!hosted) screens = WaylandScreens::Connect();
+  const bool on_wayland = screens != nullptr;
+  if (!on_wayland) {
+    screens = std::make_unique<X11Screens>(WindowOptions{.title = SaverWindow::kCaption,
+                                                         .embed_window = target.embed_window,
+                                                         .accept_input = !target.host_owns_input,
+                                                         .video_driver = "x11"});
   }
+  ScreenDisplay display(std::move(screens));
+  display.UsePaintedPictures(&painted);
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
   // The X server may go away at any moment from here on; the sounds stop with it, and so does
   // its DPMS state, which a later start must then not put back.
@@ -240,6 +242,8 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     if (window.EndStatus()) break;
     display.SetDark(dark);
     window.OnFrame();
+    display.TakePaintedPictures();
+    display.WaitForNextFrame();
     if (!first_frame_shown) {
       first_frame_shown = true;
       sound_wanted = !choices.no_sound && !(hosted && IsPreviewPane(target.embed_window));
@@ -264,7 +268,7 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   }
   int status = *window.EndStatus();
   if (host_ended(status)) status = kExitOk;
-  if (status == kExitDisplayLost && display.OnWayland()) {
+  if (status == kExitDisplayLost && on_wayland) {
     std::fprintf(stderr, "larkspill: the Wayland display went away\n");
   } else if (status == kExitDisplayLost) {
     SayDisplayLost();

@@ -8,7 +8,8 @@
 chmod 755 "$WORK"
 mkdir -m 700 "$WORK/wl-run" "$WORK/wl-home" && chown 65534:65534 "$WORK/wl-run" "$WORK/wl-home"
 nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups env -u DISPLAY XDG_RUNTIME_DIR="$WORK/wl-run"
-  HOME="$WORK/wl-home" XDG_CONFIG_HOME="$WORK/wl-home/config" WAYLAND_DISPLAY=wayland-1)
+  HOME="$WORK/wl-home" XDG_CONFIG_HOME="$WORK/wl-home/config" XDG_CACHE_HOME="$WORK/wl-home/cache"
+  WAYLAND_DISPLAY=wayland-1)
 "${nobody[@]}" test -x "$LARKSPILL" -a -r "$LARKSPILL_ASSETS/UK-bg01.bmp" ||
   { echo "SKIPPED: the build is out of an ordinary user's reach"; exit 77; }
 as_nobody() { "${nobody[@]}" "$@"; }

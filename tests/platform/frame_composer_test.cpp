@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/display/picture_store.h"
-#include "platform/display/text_cache.h"
+#include "platform/fonts/text_cache.h"
 #include "platform/frame/scaled_view.h"
 
 namespace larkspill {

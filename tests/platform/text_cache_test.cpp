@@ -1,4 +1,4 @@
-#include "platform/display/text_cache.h"
+#include "platform/fonts/text_cache.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -19,7 +19,7 @@
 #include "fakes/fake_window_system.h"
 #include "fakes/memory_store.h"
 #include "fakes/recording_sound_device.h"
-#include "platform/display/font_lookup.h"
+#include "platform/fonts/font_lookup.h"
 #include "scene/saver_window.h"
 #include "settings/key_table.h"
 #include "setup/dialog_widgets.h"

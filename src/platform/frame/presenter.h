@@ -3,8 +3,6 @@
 #include "platform/frame/frame_composer.h"
 #include "platform/frame/scaled_view.h"
 
-union _XEvent;  // Xlib's XEvent
-
 namespace larkspill {
 
 // How the composed frame reaches one window. The display asks for the window's size each frame,
@@ -23,8 +21,6 @@ class Presenter {
   // outside the view goes black first.
   virtual void Show(const ScaledView& view, const FrameComposer& frame, const Region& boxes,
                     bool whole) = 0;
-  // Takes an X event meant for the presenter; false for any other.
-  virtual bool TakeEvent(const _XEvent& /*event*/) { return false; }
 };
 
 }  // namespace larkspill

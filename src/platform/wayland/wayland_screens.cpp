@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/wayland/wayland_presenter.h"
 #include "scene/scene_display.h"
 // The layer shell's header names an argument "namespace", a keyword in C++.
 #define namespace layer_namespace
@@ -180,7 +181,7 @@ void WaylandScreens::MakeSurface(WaylandOutput& output) {
   wl_surface_commit(output.surface);  // a first commit with no buffer asks for a size
 }
 
-bool WaylandScreens::Open() {
+bool WaylandScreens::Open(int32_t /*width*/, int32_t /*height*/) {
   Close();
   for (auto& output : outputs_) {
     if (!output->gone) MakeSurface(*output);
@@ -199,6 +200,7 @@ bool WaylandScreens::Open() {
   open_ = !lost_ && std::any_of(outputs_.begin(), outputs_.end(),
                                 [](const auto& o) { return o->configured; });
   opened_at_ = std::chrono::steady_clock::now();
+  followed_ = List();
   if (!open_) {
     std::fprintf(stderr, "larkspill: the Wayland compositor gave the saver no surface to show\n");
   }
@@ -255,8 +257,9 @@ void WaylandScreens::ReclaimKeyboard() {
   Flush();
 }
 
-void WaylandScreens::Pump(DisplayEvents& events) {
-  if (lost_) return;
+void WaylandScreens::Pump(DisplayEvents& events,
+                          const std::function<void(size_t screen)>& /*renew*/) {
+  if (lost_ || !open_) return;
   events_ = &events;
   while (!lost_ && wl_display_prepare_read(display_) != 0) {
     if (wl_display_dispatch_pending(display_) < 0) lost_ = true;
@@ -317,6 +320,40 @@ bool WaylandScreens::TakeOutputsChanged() {
     wl_pointer_set_cursor(pointer_, pointer_serial_, nullptr, 0, 0);
   }
   return changed;
+}
+
+std::vector<ScreenPlace> WaylandScreens::List() const {
+  std::vector<ScreenPlace> places;
+  for (const auto& output : outputs_) {
+    places.push_back({.x = output->x * output->scale,
+                      .y = output->y * output->scale,
+                      .width = output->width * output->scale,
+                      .height = output->height * output->scale,
+                      .scale = output->scale,
+                      .refresh = (output->refresh_mhz + 500) / 1000});
+  }
+  return places;
+}
+
+bool WaylandScreens::TakeChanged() {
+  const bool came_or_went = TakeOutputsChanged();
+  return List() != followed_ || came_or_went;
+}
+
+bool WaylandScreens::Follow() {
+  ForgetGoneOutputs();
+  followed_ = List();
+  return true;
+}
+
+std::unique_ptr<Presenter> WaylandScreens::MakePresenter(size_t screen,
+                                                         const FrameComposer& /*frame*/,
+                                                         FrameMemory& /*memory*/) {
+  return std::make_unique<WaylandPresenter>(*this, *outputs_.at(screen));
+}
+
+void WaylandScreens::WaitForEvents(uint32_t milliseconds) {
+  poll(nullptr, 0, static_cast<int>(milliseconds));
 }
 
 int WaylandScreens::RefreshRate() const {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/frame/screens.h"
+
 struct wl_buffer;
 struct wl_callback;
 struct wl_compositor;
@@ -22,8 +24,6 @@ struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
 
 namespace larkspill {
-
-class DisplayEvents;
 
 // One output of the compositor and the saver's surface on it: an overlay-layer surface anchored
 // to every edge, so it covers the whole output above windows, panels and fullscreen programs.
@@ -52,28 +52,48 @@ struct WaylandOutput {
 // A screen locker takes the keyboard or the pointer from it (the compositor sends them away from
 // the saver's surfaces and to none of them): the screen is then taken and the saver steps aside,
 // as on X11.
-class WaylandScreens {
+class WaylandScreens : public Screens {
  public:
   // Connects to the compositor WAYLAND_DISPLAY names; null, quietly, where there is none or it
   // offers no layer shell or shared memory (GNOME), so the caller goes on with X11.
   static std::unique_ptr<WaylandScreens> Connect();
-  ~WaylandScreens();
+  ~WaylandScreens() override;
   WaylandScreens(const WaylandScreens&) = delete;
   WaylandScreens& operator=(const WaylandScreens&) = delete;
 
+  std::string Name() const override { return "shared memory (wayland)"; }
+  bool Start() override { return true; }  // connected already
   // Puts a surface on every output and waits for the compositor to size them; false (said on
-  // the standard error) when it has no outputs or does not answer.
-  bool Open();
+  // the standard error) when it has no outputs or does not answer. The outputs' sizes are the
+  // compositor's, whatever the scene's.
+  bool Open(int32_t width, int32_t height) override;
   // Destroys the surfaces; the connection stays for a later Open.
-  void Close();
+  void Close() override;
+  // The outputs, each its surface's size in pixels (surface units times the output's scale).
+  std::vector<ScreenPlace> List() const override;
+  std::unique_ptr<FrameMemory> MakeFrameMemory(int w, int h) override {
+    return std::make_unique<PlainFrameMemory>(w, h);
+  }
+  std::unique_ptr<Presenter> MakePresenter(size_t screen, const FrameComposer& frame,
+                                           FrameMemory& memory) override;
+  // Outputs came or went, or one has a new size or scale.
+  bool TakeChanged() override;
+  // Drops the outputs that went away.
+  bool Follow() override;
+  bool SurelyShown() const override { return Shown(); }
+  // The compositor's events are read at each Pump; here only the time passes.
+  void WaitForEvents(uint32_t milliseconds) override;
+  // The cursor is hidden over the saver's surfaces whenever the pointer enters one.
+  void SetCursorVisible(bool /*visible*/) override {}
 
   wl_display* display() const { return display_; }
   wl_shm* shm() const { return shm_; }
   std::vector<std::unique_ptr<WaylandOutput>>& outputs() { return outputs_; }
 
-  // Reads what the compositor sent, without waiting: input goes to `events`, once, so does a
-  // screen taken by a locker. Sends what was asked of it.
-  void Pump(DisplayEvents& events);
+  // Reads what the compositor sent, without waiting, while open: input goes to `events`, once,
+  // so does a screen taken by a locker. Sends what was asked of it. An output's pixels are
+  // renewed by its presenter.
+  void Pump(DisplayEvents& events, const std::function<void(size_t screen)>& renew) override;
   // Sends the requests made since the last Pump (the frame's buffers).
   void Flush();
 
@@ -81,7 +101,7 @@ class WaylandScreens {
   // seat has none to give. The sound waits for it.
   bool Shown() const { return input_came_ || !seat_has_input_; }
   // Whether the connection was lost (the compositor ended or refused a request).
-  bool Lost() const { return lost_; }
+  bool Lost() override { return lost_; }
   // Whether outputs came or went since the last call; the caller then builds its screens again.
   bool TakeOutputsChanged();
   // The highest refresh rate of the outputs, in frames a second; 0 when none says.
@@ -117,6 +137,7 @@ class WaylandScreens {
   bool open_ = false;
   bool lost_ = false;
   bool outputs_changed_ = false;
+  std::vector<ScreenPlace> followed_;  // the outputs as they were when last followed
 
   DisplayEvents* events_ = nullptr;  // where input goes, during Pump
   wl_surface* entered_ = nullptr;    // the surface the pointer is over

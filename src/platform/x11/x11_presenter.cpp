@@ -10,13 +10,13 @@
 namespace larkspill {
 
 std::unique_ptr<X11Presenter> X11Presenter::For(SDL_Window* window, const FrameComposer& frame,
-                                                X11SharedImage* shared) {
+                                                X11SharedImage* shared, XEventRoutes& routes) {
   Display* display = nullptr;
   Window x_window = 0;
   XWindowAttributes attributes{};
   if (!X11Parts(window, &display, &x_window) ||
-      XGetWindowAttributes(display, x_window, &attributes) == 0 ||
-      !FrameLikeVisual(attributes) || (attributes.depth != 24 && attributes.depth != 32)) {
+      XGetWindowAttributes(display, x_window, &attributes) == 0 || !FrameLikeVisual(attributes) ||
+      (attributes.depth != 24 && attributes.depth != 32)) {
     return nullptr;
   }
   int count = 0;
@@ -41,10 +41,14 @@ std::unique_ptr<X11Presenter> X11Presenter::For(SDL_Window* window, const FrameC
   presenter->gc_ = XCreateGC(display, x_window, 0, nullptr);
   presenter->frame_image_ = image;
   presenter->shared_ = shared;
+  presenter->routes_ = &routes;
+  routes.Add(presenter.get(),
+             [p = presenter.get()](const XEvent& event) { return p->TakeEvent(event); });
   return presenter;
 }
 
 X11Presenter::~X11Presenter() {
+  routes_->Remove(this);
   DropStrip();
   frame_image_->data = nullptr;  // the frame's pixels, not Xlib's to free
   XDestroyImage(frame_image_);
@@ -136,10 +140,9 @@ void X11Presenter::PutScaled(const ScaledView& view, const FrameComposer& frame,
     if (strip_) {
       strip_image_ = pixman_image_create_bits(PIXMAN_x8r8g8b8, strip_->width(), strip_->height(),
                                               strip_->pixels(), strip_->stride());
-      strip_surface_.reset(SDL_CreateRGBSurfaceWithFormatFrom(strip_->pixels(), strip_->width(),
-                                                              strip_->height(), 32,
-                                                              strip_->stride(),
-                                                              SDL_PIXELFORMAT_RGB888));
+      strip_surface_.reset(
+          SDL_CreateRGBSurfaceWithFormatFrom(strip_->pixels(), strip_->width(), strip_->height(),
+                                             32, strip_->stride(), SDL_PIXELFORMAT_RGB888));
       if (strip_image_ == nullptr || !strip_surface_) DropStrip();
     }
     strip_row_ = 0;
@@ -175,8 +178,8 @@ void X11Presenter::SendBand(const ScaledView& view, const FrameComposer& frame,
   }
   band_.resize(static_cast<size_t>(w) * rows);
   pixman_image_t* target = pixman_image_create_bits(PIXMAN_x8r8g8b8, w, rows, band_.data(), w * 4);
-  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(band_.data(), w, rows, 32, w * 4,
-                                                            SDL_PIXELFORMAT_RGB888);
+  SDL_Surface* surface =
+      SDL_CreateRGBSurfaceWithFormatFrom(band_.data(), w, rows, 32, w * 4, SDL_PIXELFORMAT_RGB888);
   if (target != nullptr && surface != nullptr) {
     view.Paint(frame.frame(), frame.scene(), band, target, surface, band.x1, band.y1);
     XImage* image = XCreateImage(display_, nullptr, frame_image_->depth, ZPixmap, 0,

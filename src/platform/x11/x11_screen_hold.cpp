@@ -141,7 +141,10 @@ void X11ScreenHold::Pump(Clock::time_point now) {
     XNextEvent(display_, &event);
     Notice(event);
   }
-  if (randr_told_) CheckMonitors();
+  if (randr_told_ || (looks_unasked_ && randr_event_ >= 0 && now >= next_monitor_look_)) {
+    CheckMonitors();
+    next_monitor_look_ = now + kMonitorLookSpacing;
+  }
   if (window_gone_ || screen_taken_) return;
   if (map_wanted_) {
     for (unsigned long window : windows_) XMapRaised(display_, window);

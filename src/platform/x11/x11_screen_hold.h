@@ -33,6 +33,9 @@ class X11ScreenHold {
   // Raising and taking the focus back answer another window's change at once, then at most this
   // often, so two programs that both want to be on top take turns instead of flooding the server.
   static constexpr auto kRestoreSpacing = std::chrono::milliseconds(100);
+  // How often the monitors are looked at unasked: RandR tells of no monitor a client sets
+  // (`xrandr --setmonitor`), only of modes and outputs.
+  static constexpr auto kMonitorLookSpacing = std::chrono::milliseconds(500);
 
   struct Area {
     int x = 0, y = 0, width = 0, height = 0;
@@ -55,6 +58,9 @@ class X11ScreenHold {
   // A grab alone (an open menu) or a full-screen window alone (a video) is no lock.
   static bool LockerHoldsScreen(const std::vector<Area>& monitors);
 
+  // Whether the monitors are looked at unasked, besides RandR's word: not while every monitor is
+  // dark, when each look would wake the saver for nothing it shows.
+  void LookAtMonitorsUnasked(bool look) { looks_unasked_ = look; }
   // Reads what the X server told since the last call; then maps, raises and focuses the windows
   // again, as far as is due by `now`, unless the screen was taken.
   void Pump(Clock::time_point now);
@@ -89,6 +95,8 @@ class X11ScreenHold {
   bool screen_taken_ = false;
   bool monitors_changed_ = false;
   Clock::time_point next_restore_{};
+  Clock::time_point next_monitor_look_{};
+  bool looks_unasked_ = true;  // the monitors are looked at unasked (not while every one is dark)
 };
 
 }  // namespace larkspill

@@ -1,4 +1,6 @@
-#include "platform/display/sdl_display.h"
+#include "platform/display/screen_display.h"
+#include "platform/fonts/font_lookup.h"
+#include "platform/x11/x11_screens.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -33,13 +35,13 @@ struct RecordingEvents : DisplayEvents {
 };
 
 // A display on SDL's offscreen driver, with a folder for the pictures a test writes.
-class SdlDisplayTest : public ::testing::Test {
+class ScreenDisplayTest : public ::testing::Test {
  protected:
   void SetUp() override { Open({.title = "test", .fullscreen = false}); }
   void TearDown() override { std::filesystem::remove_all(dir_); }
-  void Open(SdlDisplayOptions options, const char* driver = "offscreen") {
+  void Open(WindowOptions options, const char* driver = "offscreen") {
     setenv("SDL_VIDEODRIVER", driver, 1);
-    display_ = std::make_unique<SdlDisplay>(options);
+    display_ = std::make_unique<ScreenDisplay>(std::make_unique<X11Screens>(options));
     ASSERT_TRUE(display_->Open(800, 600));
   }
 
@@ -86,11 +88,11 @@ class SdlDisplayTest : public ::testing::Test {
   }
 
   std::filesystem::path dir_ = mkdtemp(std::string("/tmp/larkspill-display-XXXXXX").data());
-  std::unique_ptr<SdlDisplay> display_;
+  std::unique_ptr<ScreenDisplay> display_;
 };
 
 // The facade wires the parts: a frame's picture shown keyed or opaque where the frame puts it.
-TEST_F(SdlDisplayTest, PicturesShowTheFrameAskedForKeyedOrOpaqueWhereTheFramePutsThem) {
+TEST_F(ScreenDisplayTest, PicturesShowTheFrameAskedForKeyedOrOpaqueWhereTheFramePutsThem) {
   const auto keyed = Bmp("keyed.bmp", {kMagentaRgb, 0xC86432}), green = Bmp("g.bmp", {kGreenRgb});
   const Pictures a = Load({keyed, green}, true), b = Load({keyed}, false);
   EXPECT_THROW(Show(kBlue, {{.pictures = {b.index + 1}}}), std::out_of_range);
@@ -116,7 +118,7 @@ TEST_F(SdlDisplayTest, PicturesShowTheFrameAskedForKeyedOrOpaqueWhereTheFramePut
 }
 
 // In an installed face; cut where the frame ends; texts far off the frame or not UTF-8 are safe.
-TEST_F(SdlDisplayTest, TextIsDrawnInItsColourAtItsPlaceInAFaceFoundByName) {
+TEST_F(ScreenDisplayTest, TextIsDrawnInItsColourAtItsPlaceInAFaceFoundByName) {
   EXPECT_THAT(FontLookup().Find("Arial").path, HasSubstr("Liberation"));  // fonts-liberation
   EXPECT_FALSE(FontLookup().Find("").path.empty());
   SceneFrame texts;
@@ -138,7 +140,7 @@ TEST_F(SdlDisplayTest, TextIsDrawnInItsColourAtItsPlaceInAFaceFoundByName) {
 }
 
 // Resized while shown: a 2 x 1 window has room for one pixel, the frame's middle; the rest black.
-TEST_F(SdlDisplayTest, AWindowOfAnySizeShowsTheFrameWhereThereIsRoom) {
+TEST_F(ScreenDisplayTest, AWindowOfAnySizeShowsTheFrameWhereThereIsRoom) {
   SDL_Window* window = SDL_GetWindowFromID(WindowIds().at(0));
   for (auto [w, h] : {std::pair{1, 1}, {2, 1}, {1, 2}, {3, 2}, {801, 1}, {1, 601}, {400, 300}}) {
     SDL_SetWindowSize(window, w, h);
@@ -152,7 +154,7 @@ TEST_F(SdlDisplayTest, AWindowOfAnySizeShowsTheFrameWhereThereIsRoom) {
   }
 }
 
-TEST_F(SdlDisplayTest, InputCountsUnlessTheHostOwnsItAndQuitCloseOrResetEndTheDisplay) {
+TEST_F(ScreenDisplayTest, InputCountsUnlessTheHostOwnsItAndQuitCloseOrResetEndTheDisplay) {
   for (bool accept : {true, false}) {
     Open({.title = "test", .fullscreen = false, .accept_input = accept});
     // The first report locates the pointer; a report of the same place is no movement.
@@ -173,7 +175,7 @@ TEST_F(SdlDisplayTest, InputCountsUnlessTheHostOwnsItAndQuitCloseOrResetEndTheDi
 }
 
 // Closed, or not opened for want of a driver, the display refuses pictures; it opens again.
-TEST_F(SdlDisplayTest, ClosingReleasesEverythingAndNoDisplayMeansFalseNotAnError) {
+TEST_F(ScreenDisplayTest, ClosingReleasesEverythingAndNoDisplayMeansFalseNotAnError) {
   std::string red = Bmp("red.bmp", {0xFF0000});
   Load({red}, false);
   display_->Close();
@@ -194,7 +196,7 @@ TEST_F(SdlDisplayTest, ClosingReleasesEverythingAndNoDisplayMeansFalseNotAnError
 }
 
 // Full screen on two 800 x 600 monitors (the end-to-end tests' X server); skipped without Xorg.
-class SdlDisplayMonitorsTest : public SdlDisplayTest {
+class ScreenDisplayMonitorsTest : public ScreenDisplayTest {
  protected:
   // The server and its folder go within a second of this process.
   static void SetUpTestSuite() {
@@ -229,7 +231,7 @@ class SdlDisplayMonitorsTest : public SdlDisplayTest {
   std::unique_ptr<Display, int (*)(Display*)> x_{nullptr, XCloseDisplay};
 };
 
-TEST_F(SdlDisplayMonitorsTest, EveryMonitorShowsTheWholeFrameAndEachChangeAndTakesInput) {
+TEST_F(ScreenDisplayMonitorsTest, EveryMonitorShowsTheWholeFrameAndEachChangeAndTakesInput) {
   const std::vector<Uint32> windows = WindowIds();
   ASSERT_EQ(windows.size(), 2u);
   const Pictures dot = Load({Bmp("red.bmp", std::vector(10, 0xFF0000u))}, false);

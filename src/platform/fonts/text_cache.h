@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "platform/display/font_lookup.h"
+#include "platform/fonts/font_lookup.h"
 #include "platform/files/sdl_ptrs.h"
 #include "platform/frame/frame_composer.h"
 

@@ -1,4 +1,4 @@
-#include "platform/display/font_lookup.h"
+#include "platform/fonts/font_lookup.h"
 
 #include <fontconfig/fontconfig.h>
 

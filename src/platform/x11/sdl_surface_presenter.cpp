@@ -1,4 +1,4 @@
-#include "platform/display/sdl_surface_presenter.h"
+#include "platform/x11/sdl_surface_presenter.h"
 
 #include "platform/frame/pixel_formats.h"
 

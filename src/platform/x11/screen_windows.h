@@ -17,7 +17,7 @@ union _XEvent;     // Xlib's XEvent
 
 namespace larkspill {
 
-struct SdlDisplayOptions {
+struct WindowOptions {
   // Title of the saver's own window.
   std::string title;
   // Full screen at the desktop's resolution; otherwise a resizable window.
@@ -37,7 +37,7 @@ struct SdlDisplayOptions {
 // takes the screen), or one resizable window; their events, and whether they are gone.
 class ScreenWindows {
  public:
-  explicit ScreenWindows(const SdlDisplayOptions& options) : options_(options) {}
+  explicit ScreenWindows(const WindowOptions& options) : options_(options) {}
   ~ScreenWindows();
   ScreenWindows(const ScreenWindows&) = delete;
   ScreenWindows& operator=(const ScreenWindows&) = delete;
@@ -56,6 +56,11 @@ class ScreenWindows {
   void Hold();
   // Stops keeping the windows on top.
   void LetGo() { hold_.reset(); }
+  // While every monitor is dark the monitors are looked at only when RandR tells of a change.
+  void SetDark(bool dark) {
+    dark_ = dark;
+    if (hold_) hold_->LookAtMonitorsUnasked(!dark);
+  }
   // Whether the monitors changed since the held windows were opened: time to open them again.
   bool MonitorsChanged() const { return hold_ && hold_->MonitorsChanged(); }
   // Stops keeping the windows on top and closes them.
@@ -88,11 +93,12 @@ class ScreenWindows {
   void WatchHostWindow();
   void PointerAt(int32_t x, int32_t y, DisplayEvents& events);
 
-  const SdlDisplayOptions& options_;
+  const WindowOptions& options_;
   std::vector<Window> windows_;
   _XDisplay* host_display_ = nullptr;  // SDL's X connection, when drawing into a host's window
   std::unique_ptr<X11ScreenHold> hold_;
   bool lost_ = false;
+  bool dark_ = false;
   bool screen_taken_ = false;  // a screen locker or another saver wants the screen
   bool taken_told_ = false;
   bool pointer_known_ = false;

@@ -1,4 +1,4 @@
-#include "platform/display/screen_windows.h"
+#include "platform/x11/screen_windows.h"
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
@@ -183,6 +183,7 @@ void ScreenWindows::Hold() {
   }
   for (unsigned long window : windows) WatchOwnXWindow(window);
   hold_ = X11ScreenHold::Take(windows);
+  if (hold_) hold_->LookAtMonitorsUnasked(!dark_);
 }
 
 void ScreenWindows::Close() {

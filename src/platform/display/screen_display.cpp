@@ -1,0 +1,389 @@
+#include "platform/display/screen_display.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "platform/files/picture_file.h"
+
+namespace larkspill {
+namespace {
+
+// What CaptureFrame hands out.
+constexpr auto kCaptureFormat = SDL_PIXELFORMAT_ARGB8888;
+
+// A scene colour (red + 256 * green + 65536 * blue) as 0xRRGGBB.
+uint32_t Rgb(int32_t colour) {
+  const auto c = static_cast<uint32_t>(colour);
+  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+// The box of a w x h picture at (x, y); far-off places are cut to what 32 bits hold.
+pixman_box32_t BoxAt(int64_t x, int64_t y, int w, int h) {
+  auto cut = [](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+  };
+  return {cut(x), cut(y), cut(x + w), cut(y + h)};
+}
+
+}  // namespace
+
+ScreenDisplay::ScreenDisplay(std::unique_ptr<Screens> screens)
+    : screens_(std::move(screens)), trace_(DisplayTrace::FromEnvironment()) {}
+
+ScreenDisplay::~ScreenDisplay() {
+  Close();
+}
+
+bool ScreenDisplay::Open(int32_t width, int32_t height) {
+  if (open_) return true;
+  if (trace_) trace_->OpenBegins();
+  if (width <= 0 || height <= 0 || width > 8192 || height > 8192) {
+    std::fprintf(stderr, "larkspill: cannot open a display of %d x %d pixels\n", width, height);
+    return false;
+  }
+  logical_width_ = width;
+  logical_height_ = height;
+  if (!screens_->Start()) return false;
+  started_ = true;
+  // The clock and the message need the font list, made ready while the screens come up. Not
+  // before the window system's start: it may start a D-Bus session bus, whose child process must
+  // not be forked while other threads are busy.
+  texts_.Prepare();
+  if (!screens_->Open(width, height)) {
+    Close();
+    return false;
+  }
+  const bool framed = Refit();
+  if (!framed || !texts_.Start()) {
+    std::fprintf(stderr, "larkspill: cannot open the display: %s\n", framed ? "fonts" : "frame");
+    Close();
+    return false;
+  }
+  StartPacing();
+  open_ = true;
+  PlanPaintedPictures();
+  if (trace_) trace_->OpenEnds();
+  return true;
+}
+
+// The frame a screen of this size shows: the one already made for its size (screens alike share
+// one), one kept from before, or a new one fitted to its shape, of the shipped pictures filtered
+// to its size or of those painted at its scale once they are read.
+size_t ScreenDisplay::FrameFor(const ScreenPlace& place,
+                               std::vector<std::unique_ptr<Frame>>& kept) {
+  const int32_t screen_w = std::max(place.width, 0);
+  const int32_t screen_h = std::max(place.height, 0);
+  for (size_t i = 0; i < frames_.size(); ++i) {
+    if (frames_[i]->screen_w == screen_w && frames_[i]->screen_h == screen_h) return i;
+  }
+  const PaintedSet* painted = nullptr;
+  double scale = 1;
+  if (screen_w > 0 && screen_h > 0) {
+    scale = SceneFit::ScreenScale(screen_h);
+    const auto set = painted_sets_.find(scale);
+    if (set != painted_sets_.end()) painted = &set->second;
+  }
+  for (auto frame = kept.begin(); frame != kept.end(); ++frame) {
+    if ((*frame)->screen_w == screen_w && (*frame)->screen_h == screen_h &&
+        (*frame)->painted == painted) {
+      frames_.push_back(std::move(*frame));
+      kept.erase(frame);
+      return frames_.size() - 1;
+    }
+  }
+  auto frame = std::make_unique<Frame>();
+  frame->screen_w = screen_w;
+  frame->screen_h = screen_h;
+  frame->scale = scale;
+  frame->painted = painted;
+  if (screen_w > 0 && screen_h > 0)
+    frame->fit = SceneFit::For(screen_w, screen_h, painted != nullptr);
+  const int w = frame->fit.width;
+  const int h = frame->fit.height;
+  frame->memory = screens_->MakeFrameMemory(w, h);
+  frame->composer =
+      std::make_unique<FrameComposer>(frame->memory->pixels(), w, h, frame->memory->stride());
+  frame->composer->SetBeforeWriting(
+      [memory = frame->memory.get()] { memory->WaitBeforeWriting(); });
+  frames_.push_back(std::move(frame));
+  return frames_.size() - 1;
+}
+
+bool ScreenDisplay::Refit() {
+  screens_shown_.clear();
+  std::vector<std::unique_ptr<Frame>> kept = std::move(frames_);
+  frames_.clear();
+  const std::vector<ScreenPlace> places = screens_->List();
+  // Even with no screen yet there is a frame to draw into.
+  if (places.empty()) FrameFor(ScreenPlace{}, kept);
+  for (const ScreenPlace& place : places)
+    screens_shown_.emplace_back().frame = FrameFor(place, kept);
+  for (const auto& frame : kept) pixels_composed_before_ += frame->composer->pixels_composed();
+  kept.clear();
+  for (const auto& frame : frames_) {
+    if (frame->composer->frame() == nullptr || frame->composer->frame_surface() == nullptr) {
+      return false;
+    }
+  }
+  for (size_t i = 0; i < screens_shown_.size(); ++i) {
+    Frame& frame = *frames_[screens_shown_[i].frame];
+    screens_shown_[i].presenter = screens_->MakePresenter(i, *frame.composer, *frame.memory);
+  }
+  return true;
+}
+
+void ScreenDisplay::DropFrames() {
+  screens_shown_.clear();
+  for (const auto& frame : frames_) pixels_composed_before_ += frame->composer->pixels_composed();
+  frames_.clear();
+}
+
+// Presenters for the screens as they are now, each with the frame for its shape: a screen of a
+// shape already shown keeps its frame, its pictures and everything drawn; a new shape gets a new
+// fit at once. Every screen is sent whole at the next frame; pictures are painted for a new scale.
+void ScreenDisplay::FollowScreens() {
+  screens_shown_.clear();
+  if (!screens_->Follow()) return;
+  Refit();
+  StartPacing();
+  PlanPaintedPictures();
+}
+
+// Frames come at the fastest screen's rate: a slower one is shown every frame it can show.
+void ScreenDisplay::StartPacing() {
+  int refresh = 0;
+  for (const ScreenPlace& place : screens_->List()) refresh = std::max(refresh, place.refresh);
+  pacer_.Start(refresh);
+  frame_shown_ = false;
+}
+
+Pictures ScreenDisplay::LoadPictures(std::span<const std::string> paths, bool keyed) {
+  if (!open_) {
+    throw std::logic_error("cannot load picture " + (paths.empty() ? "" : paths.front()) +
+                           ": the display is not open");
+  }
+  LoadedPictures loaded;
+  for (const std::string& path : paths) {
+    loaded.frames.push_back(&pictures_.Get(path, keyed));
+    loaded.files.emplace_back(path, keyed);
+    if (trace_) trace_->PictureLoaded();
+  }
+  loaded_.push_back(std::move(loaded));
+  AddToPaintedSets(loaded_.back());
+  return {static_cast<int32_t>(loaded_.size()) - 1};
+}
+
+bool ScreenDisplay::Show(const SceneFrame& scene_frame) {
+  if (Gone()) return false;
+  if (dark_) {
+    // Nothing is composed or sent while every monitor is dark; the trace still follows the places.
+    if (trace_) {
+      for (const SceneDrawing& drawing : scene_frame.drawings) {
+        if (const auto* picture = std::get_if<PictureDrawing>(&drawing)) {
+          trace_->Placed(picture->pictures.index + 1, picture->x, picture->y);
+        }
+      }
+    }
+    return true;
+  }
+  for (const SceneDrawing& drawing : scene_frame.drawings) {
+    if (const auto* picture = std::get_if<PictureDrawing>(&drawing)) {
+      if (picture->pictures.index < 0 ||
+          static_cast<size_t>(picture->pictures.index) >= loaded_.size()) {
+        throw std::out_of_range("there are no pictures " + std::to_string(picture->pictures.index));
+      }
+      const size_t frames = loaded_[picture->pictures.index].frames.size();
+      if (picture->frame < 1 || static_cast<size_t>(picture->frame) > frames) continue;
+      if (trace_) trace_->Drawn(picture->pictures.index + 1, picture->x, picture->y);
+      for (const auto& frame : frames_) Draw(*frame, *picture);
+    } else if (const auto* text = std::get_if<TextDrawing>(&drawing)) {
+      bool drawn = false;
+      for (const auto& frame : frames_) drawn = Draw(*frame, *text) || drawn;
+      if (trace_ && drawn) trace_->Text(text->text, text->x, text->y);
+    } else {
+      for (const auto& frame : frames_) Fill(*frame, std::get<FillDrawing>(drawing).colour);
+    }
+  }
+  for (const auto& frame : frames_) frame->composer->Compose();
+  for (Screen& screen : screens_shown_) Present(screen);
+  for (const auto& frame : frames_) frame->composer->ClearChanged();
+  if (trace_) trace_->Flipped();
+  frame_shown_ = true;
+  // About twice a second, a look at the pictures painted for the screens.
+  if (painted_ && --frames_until_look_ <= 0) {
+    frames_until_look_ = 30;
+    look_due_ = true;
+  }
+  return true;
+}
+
+void ScreenDisplay::WaitForNextFrame() {
+  if (!frame_shown_) return;
+  frame_shown_ = false;
+  pacer_.Pace();
+}
+
+void ScreenDisplay::Draw(Frame& frame, const PictureDrawing& drawing) {
+  const size_t index = drawing.pictures.index;
+  const Picture* picture = frame.painted ? frame.painted->frames[index][drawing.frame - 1]
+                                         : loaded_[index].frames[drawing.frame - 1];
+  if (picture->showing == nullptr) return;  // nothing but its key
+  const SceneFit& fit = frame.fit;
+  const int w = picture->pixels->w;
+  const int32_t x = drawing.roams ? fit.CreatureX(drawing.x, w) : fit.X(drawing.x);
+  const SDL_Rect& shows = picture->shows;
+  frame.composer->Add(
+      {.picture = picture->showing,
+       .where = BoxAt(int64_t{x} + shows.x, int64_t{fit.Y(drawing.y)} + shows.y, shows.w, shows.h),
+       .opaque = !picture->keyed});
+}
+
+void ScreenDisplay::Fill(Frame& frame, int32_t colour) {
+  frame.composer->Add(
+      {.where = {0, 0, frame.fit.width, frame.fit.height}, .colour = Rgb(colour), .opaque = true});
+}
+
+bool ScreenDisplay::Draw(Frame& frame, const TextDrawing& drawing) {
+  const SceneFit& fit = frame.fit;
+  texts_.SetFont(drawing.face, drawing.size);
+  const std::string& text = drawing.text;
+  const int32_t x = drawing.x;
+  const int32_t y = drawing.y;
+  if (text.empty()) return false;
+  // Only what can show on the frame is rendered; a text starting far left of it shows nothing
+  // that could be rendered within one picture. A screen narrower than the scene shows less than
+  // its width: there a text is moved in from the edge it would be cut by, when it fits.
+  const bool narrow = fit.left > 0;
+  int64_t max_width = fit.SceneWidthRightOf(x);
+  if (narrow) max_width = std::max<int64_t>(max_width, std::lround(fit.width / fit.scale));
+  if (max_width <= 0 || max_width > 16384 || y >= logical_height_) return false;
+  std::shared_ptr<const TextPixels> rendered = texts_.Render(
+      text, static_cast<uint32_t>(drawing.colour) & 0xFFFFFF, static_cast<int32_t>(max_width));
+  // On a frame of the screen's size, the text is drawn at that size.
+  if (rendered && fit.scale != 1) rendered = texts_.Scaled(*rendered, fit.scale);
+  if (!rendered) return false;
+  const SDL_Surface* surface = rendered->surface.get();
+  int32_t at = fit.X(x);
+  if (narrow && surface->w <= fit.width) at = std::clamp(at, 0, fit.width - surface->w);
+  frame.composer->Add(
+      {.text = std::move(rendered), .where = BoxAt(at, fit.Y(y), surface->w, surface->h)});
+  return true;
+}
+
+void ScreenDisplay::SetDark(bool dark) {
+  if (dark == dark_) return;
+  dark_ = dark;
+  screens_->SetDark(dark);
+  if (trace_) trace_->Dark(dark);
+  if (!dark) {
+    for (Screen& screen : screens_shown_) screen.whole = true;
+  }
+}
+
+// Sends one window what changed of its frame, or everything when it is new, resized or exposed.
+void ScreenDisplay::Present(Screen& screen) {
+  FrameComposer& composer = *frames_[screen.frame]->composer;
+  const SceneFit& fit = frames_[screen.frame]->fit;
+  int w = 0;
+  int h = 0;
+  bool renewed = false;
+  if (!screen.presenter->Size(&w, &h, &renewed)) return;
+  if (renewed || w != screen.w || h != screen.h) {
+    screen.w = w;
+    screen.h = h;
+    screen.view.Place(w, h, fit.width, fit.height);
+    screen.whole = true;
+    if (!screen.view.exact()) composer.KeepScene(true);
+  }
+  // Parts that came into sight are exposed, and so sent whole: only then can the visible part grow.
+  if (screen.whole) screen.visible = screen.presenter->Visible(w, h);
+  std::vector<SharpText> sharp;
+  if (!screen.view.exact() && composer.texts_known()) {
+    for (const Drawing& drawing : composer.shown()) {
+      if (!drawing.text) continue;
+      // A text out of sight is not drawn at the view's size: at a huge window's scale it is large.
+      if (IsEmpty(Intersect(screen.view.WindowBox(drawing.where), screen.visible))) continue;
+      if (auto text = texts_.Scaled(*drawing.text, screen.view.scale_y())) {
+        sharp.push_back(screen.view.Sharp(std::move(text), drawing.where));
+      }
+    }
+  }
+  window_changes_.Clear();
+  screen.view.Changes(composer.changed(), std::move(sharp), screen.whole, window_changes_);
+  window_changes_.Clip(screen.visible);
+  if (screen.whole || !window_changes_.Empty()) {
+    screen.presenter->Show(screen.view, composer, window_changes_, screen.whole);
+    const pixman_box32_t& v = screen.visible;
+    pixels_presented_ +=
+        screen.whole ? int64_t{v.x2 - v.x1} * (v.y2 - v.y1) : window_changes_.Area();
+    parts_presented_ += static_cast<int64_t>(window_changes_.Boxes().size());
+  }
+  screen.whole = false;
+}
+
+void ScreenDisplay::PumpEvents(DisplayEvents& events) {
+  if (!started_) return;
+  screens_->Pump(events, [this](size_t i) {
+    if (i < screens_shown_.size()) screens_shown_[i].whole = true;
+  });
+  if (open_ && screens_->TakeChanged()) FollowScreens();
+}
+
+bool ScreenDisplay::Gone() {
+  return !open_ || screens_->Lost();
+}
+
+SdlSurfacePtr ScreenDisplay::CaptureFrame() {
+  if (!open_ || frames_.empty()) return nullptr;
+  FrameComposer& composer = *frames_.front()->composer;
+  composer.Compose();
+  return SdlSurfacePtr(SDL_ConvertSurfaceFormat(composer.frame_surface(), kCaptureFormat, 0));
+}
+
+bool ScreenDisplay::SaveScreenshot(const std::string& bmp_path) {
+  SdlSurfacePtr frame = CaptureFrame();
+  return frame && SDL_SaveBMP(frame.get(), bmp_path.c_str()) == 0;
+}
+
+std::string ScreenDisplay::RendererName() const {
+  return screens_shown_.empty() ? std::string() : screens_->Name();
+}
+
+int64_t ScreenDisplay::PixelsComposed() const {
+  int64_t composed = pixels_composed_before_;
+  for (const auto& frame : frames_) composed += frame->composer->pixels_composed();
+  return composed;
+}
+
+void ScreenDisplay::ReleaseAll() {
+  screens_->LetGo();  // the keyboard and pointer first: the rest may take a while
+  if (stop_reading_) stop_reading_->store(true);
+  if (painted_read_.valid()) painted_read_.wait();  // at most one picture's read
+  painted_read_ = {};
+  stop_reading_.reset();
+  painted_folders_.clear();
+  unpainted_.clear();
+  planned_.clear();
+  look_due_ = false;
+  DropFrames();
+  painted_sets_.clear();
+  loaded_.clear();
+  pictures_.Clear();
+  screens_->Close();
+}
+
+void ScreenDisplay::Close() {
+  if (trace_ && open_) {
+    trace_->Print(RendererName(), WindowCount(), PixelsComposed(), pixels_presented_,
+                  parts_presented_);
+  }
+  ReleaseAll();
+  texts_.Stop();
+  started_ = false;
+  open_ = false;
+}
+
+}  // namespace larkspill
