@@ -155,6 +155,11 @@ SettingsPage::SettingsPage(QWidget* parent, const std::string& asset_dir) : QWid
   keep_monitor_on->setToolTip(QStringLiteral(
       "If you have your Monitor set to turn off enabling this will keep that setting, otherwise "
       "the screensaver will ignore those settings"));
+  span_monitors = MakeCheck(page, "spanMonitors", "Spread one forest across all monitors",
+                            keep_monitor_on->geometry().right() + 32, 306);
+  span_monitors->setToolTip(QStringLiteral(
+      "One scene over every monitor, the waterfall on the main one; otherwise each monitor shows "
+      "the whole scene"));
 }
 
 TextPage::TextPage(QWidget* parent) : QWidget(parent) {
