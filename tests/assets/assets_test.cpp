@@ -230,8 +230,8 @@ int Scaled(double length, double scale) {
 }
 
 // The water frames of a folder painted at `scale` line up with their background where the
-// display puts them: the background at Scaled(area.left), the sprite at Scaled(x).
-void CheckWater(const fs::path& folder, double scale, const layout::SceneArea& area = {}) {
+// display puts them: the background at Scaled(covered.left), the sprite at Scaled(x).
+void CheckWater(const fs::path& folder, double scale, const layout::SceneArea& covered = {}) {
   struct Water {
     std::vector<std::string> files;
     std::string background;
@@ -247,8 +247,8 @@ void CheckWater(const fs::path& folder, double scale, const layout::SceneArea& a
   for (const Water& w : waters) {
     const Bitmap bg = LoadBitmap(w.background, folder);
     // The sprite's place on the wide background.
-    const int bx = Scaled(-area.left, scale) + Scaled(w.x, scale),
-              by = Scaled(-area.top, scale) + Scaled(w.y, scale);
+    const int bx = Scaled(-covered.left, scale) + Scaled(w.x, scale),
+              by = Scaled(-covered.top, scale) + Scaled(w.y, scale);
     size_t moving = 0, area = 0;
     for (size_t f = 0; f < w.files.size(); ++f) {
       const Bitmap fr = LoadBitmap(w.files[f], folder);

@@ -68,8 +68,9 @@ TEST(DeskFitTest, OneSceneSpreadsOverTheDeskWithTheWaterfallOnThePrimary) {
       EXPECT_NEAR(fit.top, c.left_top[i].second, 1e-6);
       EXPECT_NEAR(fit.scale, primary.height / 600.0, 1e-9);
       for (int32_t x : {-2000, -321, 0, 333, 800, 1501, 3000}) {
-        if (i == c.primary)
+        if (i == c.primary) {
           EXPECT_EQ(std::pair(fit.X(x), fit.Y(x)), std::pair(alone.X(x), alone.Y(x)));
+        }
         // The same desk spot on every monitor, to the pixel.
         const MonitorFit& first = desk.monitors[0];
         EXPECT_NEAR(fit.X(x) + m.x, first.X(x) + c.monitors[0].x, 1) << x;

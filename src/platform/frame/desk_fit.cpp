@@ -64,8 +64,8 @@ DeskFit DeskFit::For(std::span<const MonitorPlace> monitors) {
     if (!HasSize(m)) continue;
     left = std::min(left, scene_x(m.x));
     top = std::min(top, scene_y(m.y));
-    right = std::max(right, scene_x(double{m.x} + m.width));
-    bottom = std::max(bottom, scene_y(double{m.y} + m.height));
+    right = std::max(right, scene_x(static_cast<double>(m.x) + m.width));
+    bottom = std::max(bottom, scene_y(static_cast<double>(m.y) + m.height));
   }
   desk.area = {left, top, right - left, bottom - top};
 
