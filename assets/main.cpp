@@ -14,8 +14,11 @@
 
 namespace {
 
-// The largest background side painted, in pixels: eight 4K monitors in a row.
+// The largest background painted, in pixels: a side as long as eight 4K monitors in a row, and
+// 25 million pixels in all, a little more than three 4K monitors hold (the painter then needs
+// about 400 MB).
 constexpr double kLargestSide = 8 * 3840;
+constexpr double kMostPixels = 25e6;
 
 // A number in plain decimal notation, sign allowed; nullopt for anything else.
 std::optional<double> Decimal(const std::string& text) {
@@ -29,8 +32,8 @@ std::optional<double> Decimal(const std::string& text) {
   return value;
 }
 
-// LEFT,TOP,WIDTH,HEIGHT holding at least the wide backgrounds, and no side larger than the
-// largest painted at `scale`.
+// LEFT,TOP,WIDTH,HEIGHT holding at least the wide backgrounds, and no larger than the largest
+// background painted at `scale`.
 std::optional<larkspill::scene_layout::SceneArea> Area(const std::string& text, double scale) {
   double v[4];
   size_t start = 0;
@@ -48,7 +51,8 @@ std::optional<larkspill::scene_layout::SceneArea> Area(const std::string& text, 
   if (area.left > wide.left + eps || area.top > wide.top + eps ||
       area.left + area.width < wide.left + wide.width - eps ||
       area.top + area.height < wide.top + wide.height - eps ||
-      area.width * scale > kLargestSide || area.height * scale > kLargestSide)
+      area.width * scale > kLargestSide || area.height * scale > kLargestSide ||
+      area.width * area.height * scale * scale > kMostPixels)
     return std::nullopt;
   return area;
 }
@@ -80,9 +84,9 @@ int main(int argc, char** argv) {
       if (!given) {
         std::fprintf(stderr,
                      "larkspill_assetgen: --area takes LEFT,TOP,WIDTH,HEIGHT in scene pixels "
-                     "holding -320,0,1440,600, at most %.0f pixels a side at scale %s, not "
-                     "\"%s\"\n",
-                     kLargestSide, argv[2], argv[4]);
+                     "holding -320,0,1440,600, at scale %s at most %.0f pixels a side and "
+                     "%.0f in all, not \"%s\"\n",
+                     argv[2], kLargestSide, kMostPixels, argv[4]);
         return 2;
       }
       area = *given;

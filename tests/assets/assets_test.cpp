@@ -337,7 +337,8 @@ TEST(AssetGenerator, PaintsBackgroundsAsLargeAsADesk) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   };
   for (const char* bad : {"-320,0,1440", "-300,0,1440,600", "-320,0,1440,599", "-320,0,1e3,600",
-                          "-320,0,1440,600,", "-40000,0,80000,600", "a,b,c,d"}) {
+                          "-320,0,1440,600,", "-40000,0,80000,600", "-15000,0,30000,1000",
+                          "a,b,c,d"}) {
     EXPECT_EQ(run(bad), 2) << bad;
     std::ifstream err(dir.string() + ".err");
     const std::string said(std::istreambuf_iterator<char>(err), {});
