@@ -62,7 +62,7 @@ TEST(DeskFitTest, OneSceneSpreadsOverTheDeskWithTheWaterfallOnThePrimary) {
     const SceneFit alone = SceneFit::For(primary.width, primary.height, true);
     for (size_t i = 0; i < c.monitors.size(); ++i) {
       const MonitorPlace& m = c.monitors[i];
-      const MonitorFit& fit = desk.monitors[i];
+      const SceneFit& fit = desk.monitors[i];
       SCOPED_TRACE(i);
       EXPECT_NEAR(fit.left, c.left_top[i].first, 1e-6);
       EXPECT_NEAR(fit.top, c.left_top[i].second, 1e-6);
@@ -72,7 +72,7 @@ TEST(DeskFitTest, OneSceneSpreadsOverTheDeskWithTheWaterfallOnThePrimary) {
           EXPECT_EQ(std::pair(fit.X(x), fit.Y(x)), std::pair(alone.X(x), alone.Y(x)));
         }
         // The same desk spot on every monitor, to the pixel.
-        const MonitorFit& first = desk.monitors[0];
+        const SceneFit& first = desk.monitors[0];
         EXPECT_NEAR(fit.X(x) + m.x, first.X(x) + c.monitors[0].x, 1) << x;
         EXPECT_NEAR(fit.Y(x) + m.y, first.Y(x) + c.monitors[0].y, 1) << x;
       }

@@ -1,18 +1,12 @@
 #include "platform/frame/desk_fit.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace larkspill {
 namespace {
 
 using scene_layout::kHeight;
 using scene_layout::kWidth;
-
-// Far-off places are held inside what 32 bits hold; nothing that far shows anyway.
-int32_t Rounded(double v) {
-  return static_cast<int32_t>(std::lround(std::clamp(v, -1e9, 1e9)));
-}
 
 bool HasSize(const MonitorPlace& m) {
   return m.width > 0 && m.height > 0;
@@ -34,14 +28,6 @@ size_t PrimaryOf(std::span<const MonitorPlace> monitors) {
 }
 
 }  // namespace
-
-int32_t MonitorFit::X(int32_t scene_x) const {
-  return Rounded((-margin - left) * scale) + Rounded(margin * scale) + Rounded(scene_x * scale);
-}
-
-int32_t MonitorFit::Y(int32_t scene_y) const {
-  return Rounded((scene_y - top) * scale);
-}
 
 DeskFit DeskFit::For(std::span<const MonitorPlace> monitors) {
   DeskFit desk;
@@ -72,13 +58,14 @@ DeskFit DeskFit::For(std::span<const MonitorPlace> monitors) {
   for (size_t i = 0; i < monitors.size(); ++i) {
     const MonitorPlace& m = monitors[i];
     if (!HasSize(m)) continue;
-    MonitorFit& fit = desk.monitors[i];
+    SceneFit& fit = desk.monitors[i];
     fit.width = m.pixel_width > 0 ? m.pixel_width : m.width;
     fit.height = m.pixel_height > 0 ? m.pixel_height : m.height;
     fit.scale = fit.width * unit / m.width;
     fit.left = scene_x(m.x);
     fit.top = scene_y(m.y);
     fit.margin = -left;
+    fit.margin_top = -top;
   }
   return desk;
 }

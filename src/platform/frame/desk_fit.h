@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/frame/scene_fit.h"
 #include "scene/scene_layout.h"
 
 namespace larkspill {
@@ -16,26 +17,6 @@ struct MonitorPlace {
   bool primary = false;
 };
 
-// The part of one spread scene a monitor shows, as SceneFit says it for a screen of its own,
-// with the scene's y at its top edge and the background's margin added: the backgrounds are
-// painted for the whole desk, so they reach further than the wide backgrounds.
-struct MonitorFit {
-  double scale = 1;   // monitor pixels a scene pixel
-  double left = 0;    // the scene's x at the monitor's left edge
-  double top = 0;     // the scene's y at the monitor's top edge
-  double spread = 1;  // creatures keep their scene places: they cross from monitor to monitor
-  int32_t width = 0;  // the monitor's pixels
-  int32_t height = 0;
-  double margin = scene_layout::kWideMargin;  // scene x 0 from the background's left edge
-
-  // Where a scene place lands on the monitor; x counted in whole pixels from the background's
-  // left edge, as the painter lays water into it.
-  int32_t X(int32_t scene_x) const;
-  int32_t Y(int32_t scene_y) const;
-  // Creatures are not spread: a creature's place lands where any other picture's would.
-  int32_t CreatureX(int32_t scene_x) const { return X(scene_x); }
-};
-
 // One scene across every monitor: the monitors' bounding box is the scene, the 4:3 waterfall
 // lies on the primary monitor at that monitor's height and centred on it, and the forest goes on
 // to the box's edges. One scene pixel is the same stretch of desk on every monitor, so a creature
@@ -43,7 +24,9 @@ struct MonitorFit {
 // scale. Where monitors of different heights reach above or below the scene, the backgrounds are
 // painted that much taller (sky above, forest floor below) rather than leaving black.
 struct DeskFit {
-  std::vector<MonitorFit> monitors;  // in the order given; a monitor of no size gets width 0
+  // Each monitor's part, in the order given, on a frame of its own pixels; a monitor of no size
+  // gets width 0. Creatures are not spread: they cross from monitor to monitor.
+  std::vector<SceneFit> monitors;
   size_t primary = 0;  // the one marked primary, else the middle one by x (the left of two)
   // What the backgrounds must cover: the bounding box in scene pixels, at least the wide ones.
   scene_layout::SceneArea area;
