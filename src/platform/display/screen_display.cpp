@@ -128,6 +128,21 @@ size_t ScreenDisplay::FrameFor(size_t screen, const ScreenPlace& place,
   return frames_.size() - 1;
 }
 
+SceneEdges ScreenDisplay::CreatureEdges() const {
+  if (!desk_) return {};
+  // The monitors' bounding box, never less than the scene: the desk's backgrounds may reach further.
+  double left = 0;
+  double right = scene_layout::kWidth;
+  for (const SceneFit& part : desk_->monitors) {
+    if (part.width <= 0) continue;
+    left = std::min(left, part.left);
+    right = std::max(right, part.left + part.width / part.scale);
+  }
+  // Creatures' places are 16 bits.
+  return {static_cast<int32_t>(std::max(std::floor(left), -30000.0)),
+          static_cast<int32_t>(std::min(std::ceil(right), 30000.0))};
+}
+
 void ScreenDisplay::FitDesk(const std::vector<ScreenPlace>& places) {
   desk_.reset();
   if (spread_ && places.size() > 1) {

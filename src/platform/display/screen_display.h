@@ -67,6 +67,8 @@ class ScreenDisplay : public SceneDisplay {
 
   bool Open(int32_t width, int32_t height) override;
   Pictures LoadPictures(std::span<const std::string> paths, bool keyed) override;
+  // Spread across a desk, the desk's edges.
+  SceneEdges CreatureEdges() const override;
   // Composes the frame and sends each screen what changed.
   bool Show(const SceneFrame& frame) override;
   void Close() override;
