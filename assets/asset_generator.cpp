@@ -68,13 +68,14 @@ void AddFrames(std::vector<File>& files, std::span<const char* const> names,
 }
 
 // Paints every picture the saver shows at `scale` into `files`, and returns the two scenes.
-std::array<RenderedScene, 2> PaintShownPictures(double scale, std::vector<File>& files) {
+std::array<RenderedScene, 2> PaintShownPictures(double scale, const scene_layout::SceneArea& area,
+                                                std::vector<File>& files) {
   // The two scenes take a while each; paint them side by side. Each job writes only its own
   // results, so the output does not depend on the order they finish.
   const SceneLayout layouts[2] = {SceneOneLayout(), SceneTwoLayout()};
   std::array<RenderedScene, 2> scenes;
-  std::thread scene_thread([&] { scenes[1] = RenderWaterfallScene(layouts[1], scale); });
-  scenes[0] = RenderWaterfallScene(layouts[0], scale);
+  std::thread scene_thread([&] { scenes[1] = RenderWaterfallScene(layouts[1], scale, area); });
+  scenes[0] = RenderWaterfallScene(layouts[0], scale, area);
   scene_thread.join();
 
   AddFrames(files, scene_layout::kFirstKindButterfly, DrawButterflyKind1(scale));
@@ -104,7 +105,7 @@ bool GenerateAssets(const std::filesystem::path& folder, std::string& error) {
     sounds.push_back({"eagle.wav", EncodeWav(SynthesizeEagle())});
   });
   std::vector<File> files;
-  const std::array<RenderedScene, 2> scenes = PaintShownPictures(1, files);
+  const std::array<RenderedScene, 2> scenes = PaintShownPictures(1, {}, files);
 
   // The dialog shows the scenes as a 4:3 screen shows them, without the wide margins.
   const Picture shown[2] = {Crop(scenes[0].background, kWideMargin, 0, kSceneWidth, kSceneHeight),
@@ -123,10 +124,11 @@ bool GenerateAssets(const std::filesystem::path& folder, std::string& error) {
   return WriteFiles(folder, files, error);
 }
 
-bool GenerateScaledPictures(const std::filesystem::path& folder, double scale, std::string& error) {
+bool GenerateScaledPictures(const std::filesystem::path& folder, double scale, std::string& error,
+                            const scene_layout::SceneArea& area) {
   if (!CreateFolder(folder, error)) return false;
   std::vector<File> files;
-  PaintShownPictures(scale, files);
+  PaintShownPictures(scale, area, files);
   return WriteFiles(folder, files, error);
 }
 

@@ -309,50 +309,80 @@ void PaintScenePlants(cairo_t* cr, const SceneLayout& layout, const Top& top) {
   p.Grass(570, 810, 602, 160, 40);
 }
 
-// A surface `width` pixels wide drawing the scene's x at (x + x0) * scale.
-cairo_t* CreatePainting(int width, int height, double x0, double scale) {
+// Bushes and ferns over the forest floor between y0 and y1, where a desk of monitors reaches
+// below the scene.
+void Undergrowth(Painter& p, double x0, double x1, double y0, double y1) {
+  const double area = (x1 - x0) * (y1 - y0);
+  for (int i = 0; i < int(area / 900); ++i) {
+    Rgb base = Scale(kLeafGreens[p.rng.Int(0, 5)], float(p.rng.Range(0.55, 0.95)));
+    p.Cluster(p.rng.Range(x0, x1), p.rng.Range(y0, y1), p.rng.Range(20, 45), base,
+              p.rng.Range(8, 12), 1.4);
+  }
+  for (int i = 0; i < int(area / 7000); ++i) {
+    double x = p.rng.Range(x0, x1), y = p.rng.Range(y0 + 40, y1 + 60);
+    for (int f = 0; f < 7; ++f)
+      p.Frond(x, y, -kPi / 2 + p.rng.Range(-1.0, 1.0), p.rng.Range(60, 120),
+              kLeafGreens[p.rng.Int(1, 3)]);
+  }
+}
+
+// A surface `width` pixels wide drawing the scene's (x, y) at ((x + x0) * scale, (y + y0) * scale).
+cairo_t* CreatePainting(int width, int height, double x0, double y0, double scale) {
   cairo_t* cr = cairo_create(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
   cairo_surface_destroy(cairo_get_target(cr));  // cr holds it
   cairo_scale(cr, scale, scale);
-  cairo_translate(cr, x0, 0);
+  cairo_translate(cr, x0, y0);
   return cr;
 }
 
 }  // namespace
 
-Layer PaintFoliage(const SceneLayout& layout, const std::vector<float>& cliff_top, double scale) {
-  auto top = [&cliff_top](double x) {
-    return cliff_top[size_t(std::clamp(int(x) + kWideMargin, 0, int(cliff_top.size()) - 1))];
+Layer PaintFoliage(const SceneLayout& layout, const std::vector<float>& cliff_top,
+                   int first_column, double scale, const scene_layout::SceneArea& area) {
+  auto top = [&cliff_top, first_column](double x) {
+    return cliff_top[size_t(std::clamp(int(x) - first_column, 0, int(cliff_top.size()) - 1))];
   };
+  const double margin_x = -area.left, margin_y = -area.top;
+  const double right = area.left + area.width, bottom = area.top + area.height;
   Layer layer;
-  layer.width = Scaled(kWideWidth, scale);
-  layer.height = Scaled(kSceneHeight, scale);
-  cairo_t* wide = CreatePainting(layer.width, layer.height, kWideMargin, scale);
+  layer.width = Scaled(area.width, scale);
+  layer.height = Scaled(area.height, scale);
+  cairo_t* wide = CreatePainting(layer.width, layer.height, margin_x, margin_y, scale);
   // The margins first, each kept to its own side, so the scene's plants reaching into them
-  // stand in front.
+  // stand in front. A wider margin gets more forest, never the same trees again.
   Painter margins{wide, Rng(layout.seed * 7919u + 5), -0.6f, -0.8f};
-  for (double x0 : {-double(kWideMargin), double(kSceneWidth)}) {
+  for (auto [x0, x1] : {std::pair{area.left, 0.0}, std::pair{double(kSceneWidth), right}}) {
     cairo_save(wide);
-    cairo_rectangle(wide, x0, -kSceneHeight, kWideMargin, 3 * kSceneHeight);
+    cairo_rectangle(wide, x0, std::min(area.top, 0.0) - kSceneHeight, x1 - x0,
+                    std::max(area.height, 3.0 * kSceneHeight));
     cairo_clip(wide);
-    ForestMargin(margins, x0 + 8, x0 + kWideMargin - 8, layout.cliff_top);
+    ForestMargin(margins, x0 + 8, x1 - 8, layout.cliff_top);
     cairo_restore(wide);
+  }
+  if (bottom > 640) {
+    Painter floor{wide, Rng(layout.seed * 7919u + 7), -0.6f, -0.8f};
+    Undergrowth(floor, area.left, right, 615, bottom);
   }
   PaintScenePlants(wide, layout, top);
   // The scene's own columns are painted again on a surface of their own: cairo's rounding
   // depends a little on where a shape meets the surface's edge, and a surface as wide as the
   // scene paints them exactly as a 4:3 screen has always shown them.
-  const int left = Scaled(kWideMargin, scale), width = Scaled(kSceneWidth, scale);
-  cairo_t* scene = CreatePainting(width, layer.height, kWideMargin - left / scale, scale);
+  const int left = Scaled(margin_x, scale), width = Scaled(kSceneWidth, scale);
+  cairo_t* scene = CreatePainting(width, layer.height, margin_x - left / scale, margin_y, scale);
   PaintScenePlants(scene, layout, top);
 
   layer.argb.resize(size_t(layer.width) * layer.height);
-  for (auto [cr, x0, w] : {std::tuple{wide, 0, layer.width}, std::tuple{scene, left, width}}) {
+  // Of the scene's surface only the scene's rows: below them the undergrowth painted on the
+  // wide one stays.
+  const int scene_top = Scaled(margin_y, scale);
+  const int scene_bottom = std::min(layer.height, scene_top + Scaled(kSceneHeight, scale));
+  for (auto [cr, x0, w, y0, y1] : {std::tuple{wide, 0, layer.width, 0, layer.height},
+                                   std::tuple{scene, left, width, scene_top, scene_bottom}}) {
     cairo_surface_t* surface = cairo_get_target(cr);
     cairo_surface_flush(surface);
     const unsigned char* data = cairo_image_surface_get_data(surface);
     int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < layer.height; ++y)
+    for (int y = y0; y < y1; ++y)
       std::memcpy(&layer.argb[size_t(y) * layer.width + size_t(x0)], data + size_t(y) * stride,
                   size_t(w) * 4);
     cairo_destroy(cr);

@@ -16,8 +16,10 @@ struct Layer {
 };
 
 // Paints trees framing the scene, shrubs along the cliff's upper edge (cliff_top gives its height
-// for every column from -kWideMargin), bushes beside the pools and ferns and grass in front, and
-// more forest in the wide margins, at the background's pixels at `scale`.
-Layer PaintFoliage(const SceneLayout& layout, const std::vector<float>& cliff_top, double scale);
+// for every scene column from `first_column`), bushes beside the pools and ferns and grass in
+// front, and more forest in the margins beside the scene, at the pixels of a background painted
+// at `scale` to cover `area`.
+Layer PaintFoliage(const SceneLayout& layout, const std::vector<float>& cliff_top,
+                   int first_column, double scale, const scene_layout::SceneArea& area = {});
 
 }  // namespace larkspill::assets

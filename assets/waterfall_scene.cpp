@@ -28,15 +28,26 @@ struct Renderer {
   const SceneLayout& layout;
   double scale;
   uint32_t seed;
-  std::vector<float> cliff_top;      // at every scene column from -kWideMargin, for the plants
+  scene_layout::SceneArea area;  // what the background covers
+  double margin_x, margin_y;     // the scene's origin from the background's corner
+  int first_column;              // the scene column cliff_top starts at
+  std::vector<float> cliff_top;      // at every scene column of the area, for the plants
   std::vector<float> cliff_columns;  // at the left edge of every pixel column of the picture
   Layer foliage;
 
-  Renderer(const SceneLayout& l, double s) : layout(l), scale(s), seed(l.seed * 1000003u) {
-    for (int x = -kWideMargin; x < kWideWidth - kWideMargin; ++x) cliff_top.push_back(CliffTop(x));
-    for (int c = 0; c < Scaled(kWideWidth, scale); ++c)
-      cliff_columns.push_back(CliffTop(float(c / scale - kWideMargin)));
-    foliage = PaintFoliage(l, cliff_top, scale);
+  Renderer(const SceneLayout& l, double s, const scene_layout::SceneArea& a)
+      : layout(l),
+        scale(s),
+        seed(l.seed * 1000003u),
+        area(a),
+        margin_x(-a.left),
+        margin_y(-a.top),
+        first_column(int(std::floor(a.left))) {
+    for (int x = first_column; x < int(std::ceil(a.left + a.width)); ++x)
+      cliff_top.push_back(CliffTop(float(x)));
+    for (int c = 0; c < Scaled(area.width, scale); ++c)
+      cliff_columns.push_back(CliffTop(float(c / scale - margin_x)));
+    foliage = PaintFoliage(l, cliff_top, first_column, scale, area);
   }
 
   // The height of the cliff's upper edge at x.
@@ -54,10 +65,10 @@ struct Renderer {
 
   // The picture's pixel column or row holding scene x or y, kept on the picture.
   size_t Column(float x, int width) const {
-    return size_t(std::clamp(std::floor((double(x) + kWideMargin) * scale), 0.0, width - 1.0));
+    return size_t(std::clamp(std::floor((double(x) + margin_x) * scale), 0.0, width - 1.0));
   }
   size_t Row(float y) const {
-    return size_t(std::clamp(std::floor(double(y) * scale), 0.0, foliage.height - 1.0));
+    return size_t(std::clamp(std::floor((double(y) + margin_y) * scale), 0.0, foliage.height - 1.0));
   }
   float TopAt(float x) const { return cliff_columns[Column(x, int(cliff_columns.size()))]; }
 
@@ -443,11 +454,22 @@ struct Renderer {
     if (x < 0) vx = ease * std::tanh(x / ease);
     if (x > kSceneWidth) vx = kSceneWidth + ease * std::tanh((x - kSceneWidth) / ease);
     vx = (vx - 400) / 430;
-    float vy = (y - 300) / 330;
+    // Above and below the scene (a desk of monitors of other heights) it goes on from its edge
+    // and lightens further off, so sky and forest floor there are not left in the dark.
+    const float beyond = std::max(-y, y - float(kSceneHeight));
+    float vy = (std::clamp(y, 0.0f, float(kSceneHeight)) - 300) / 330;
+    if (beyond > 0) vy *= 1 - 0.6f * SmoothStep(0, 200, beyond);
     float vig = 1 - 0.32f * std::pow(vx * vx + vy * vy, 1.4f);
     c = Scale(c, vig);
     c.r *= 1.03f, c.b *= 0.97f;
     return c;
+  }
+
+  // Dark, leafy forest floor.
+  Rgb Undergrowth(float x, float y) const {
+    float leaves = Fbm(x / 9.0f, y / 7.0f, seed + 27, 3);
+    Rgb c = Mix(Rgb{0.08f, 0.16f, 0.07f}, Rgb{0.28f, 0.42f, 0.17f}, leaves);
+    return Scale(c, 0.7f + 0.5f * Fbm(x / 60.0f, y / 45.0f, seed + 28, 3));
   }
 
   // The cliff, or the hills and sky above it.
@@ -465,6 +487,8 @@ struct Renderer {
     }
     float edge = SmoothStep(top, top + 1.5f, y);
     if (edge < 1) c = Mix(Hills(x, y, Sky(x, y)), c, edge);
+    // Below the scene, on a desk whose monitors reach lower, the forest floor goes on.
+    if (y > kSceneHeight) c = Mix(c, Undergrowth(x, y), SmoothStep(kSceneHeight, 660, y));
     return c;
   }
 
@@ -482,7 +506,7 @@ struct Renderer {
 
   // The colour of the picture's pixel (px, py) at an animation phase.
   Rgb Shade(int px, int py, int phase) const {
-    float x = float((px + 0.5) / scale - kWideMargin), y = float((py + 0.5) / scale);
+    float x = float((px + 0.5) / scale - margin_x), y = float((py + 0.5) / scale - margin_y);
     // Where the plants cover the pixel whole, nothing behind them shows.
     if (foliage.argb[size_t(py) * foliage.width + px] >> 24 == 0xFF)
       return Air(x, y, WithFoliage(x, y, Rgb{}));
@@ -552,20 +576,22 @@ SceneLayout SceneTwoLayout() {
   return l;
 }
 
-PixelRect SpriteRect(const WaterSprite& sprite, double scale) {
-  return {Scaled(kWideMargin, scale) + Scaled(sprite.x, scale), Scaled(sprite.y, scale),
-          Scaled(sprite.width, scale), Scaled(sprite.height, scale)};
+PixelRect SpriteRect(const WaterSprite& sprite, double scale, const scene_layout::SceneArea& area) {
+  return {Scaled(-area.left, scale) + Scaled(sprite.x, scale),
+          Scaled(-area.top, scale) + Scaled(sprite.y, scale), Scaled(sprite.width, scale),
+          Scaled(sprite.height, scale)};
 }
 
-RenderedScene RenderWaterfallScene(const SceneLayout& layout, double scale) {
-  Renderer renderer(layout, scale);
+RenderedScene RenderWaterfallScene(const SceneLayout& layout, double scale,
+                                   const scene_layout::SceneArea& area) {
+  Renderer renderer(layout, scale, area);
   RenderedScene out;
   out.background =
-      renderer.Render({0, 0, Scaled(kWideWidth, scale), Scaled(kSceneHeight, scale)}, 0);
+      renderer.Render({0, 0, Scaled(area.width, scale), Scaled(area.height, scale)}, 0);
   // Every pixel is shaded on its own, so only the sprites' rectangles need shading again at the
   // other phases; frame 1 is the background itself.
   for (const WaterSprite& s : layout.water) {
-    const PixelRect r = SpriteRect(s, scale);
+    const PixelRect r = SpriteRect(s, scale, area);
     std::array<Picture, kWaterFrames> frames;
     Picture still = Crop(out.background, r.x, r.y, r.width, r.height);
     frames[0] = still;

@@ -64,12 +64,14 @@ struct SceneLayout {
 SceneLayout SceneOneLayout();
 SceneLayout SceneTwoLayout();
 
-// Where a water sprite's frames come from on the background painted at `scale`, in its pixels:
-// the display places the background at Scaled(-kWideMargin) and the sprite at Scaled(x).
+// Where a water sprite's frames come from on the background painted at `scale` to cover `area`,
+// in its pixels: the scene's origin lies Scaled(-area.left) pixels from the background's left
+// edge (Scaled(-area.top) from its top) and the sprite Scaled(x) from there.
 struct PixelRect {
   int x, y, width, height;
 };
-PixelRect SpriteRect(const WaterSprite& sprite, double scale);
+PixelRect SpriteRect(const WaterSprite& sprite, double scale,
+                     const scene_layout::SceneArea& area = {});
 
 // A rendered scene: the wide background and the frames of each water sprite.
 struct RenderedScene {
@@ -79,7 +81,10 @@ struct RenderedScene {
 };
 
 // Paints the scene `scale` times as large as the 800 x 600 scene: the model is evaluated at every
-// pixel and the plants are drawn at that size, so detail grows finer with the scale.
-RenderedScene RenderWaterfallScene(const SceneLayout& layout, double scale = 1);
+// pixel and the plants are drawn at that size, so detail grows finer with the scale. The
+// background covers `area` (at least the scene): the wide backgrounds, or a whole desk of
+// monitors, the forest going on to its edges with sky above and undergrowth below.
+RenderedScene RenderWaterfallScene(const SceneLayout& layout, double scale = 1,
+                                   const scene_layout::SceneArea& area = {});
 
 }  // namespace larkspill::assets

@@ -44,8 +44,8 @@ void Flock::Step() {
 }
 
 void Flock::ReEnterIfGone(bool never_rests) {
-  if (X() <= 801) return;
-  MoveTo(-118, static_cast<int16_t>(RandomInt(500, 10)));
+  if (X() <= RightOf(1)) return;
+  MoveTo(LeftOf(118), static_cast<int16_t>(RandomInt(500, 10)));
   if (!never_rests) flying = false, rested = 0;
 }
 
@@ -62,8 +62,8 @@ void SingleBird::Step() {
   int16_t y = Y();
   if (steps == 2) --y, steps = 0;
   MoveTo(static_cast<int16_t>(X() + 1), y);
-  if (X() > 801) {
-    MoveTo(-75, static_cast<int16_t>(RandomInt(1000, 200)));
+  if (X() > RightOf(1)) {
+    MoveTo(LeftOf(75), static_cast<int16_t>(RandomInt(1000, 200)));
     flying = false, rested = 0;
   }
 }
@@ -85,7 +85,7 @@ void DriftingButterfly::Step() {
 }
 
 void DriftingButterfly::ReEnterIfGone() {
-  if (X() < -75) MoveTo(805, static_cast<int16_t>(RandomInt(500, 60)));
+  if (X() < LeftOf(75)) MoveTo(RightOf(5), static_cast<int16_t>(RandomInt(500, 60)));
 }
 
 void ClimbingButterfly::Step() {

@@ -25,6 +25,9 @@ class Creature {
   // Adds it, as it is now, to the frame.
   void DrawOn(SceneFrame& frame) const;
 
+  // Where it comes in and goes out; the scene's own edges until told.
+  void SetEdges(SceneEdges edges) { edges_ = edges; }
+
   int32_t Frame() const { return animation_.Frame(); }
   int16_t X() const { return x_; }
   int16_t Y() const { return y_; }
@@ -44,6 +47,9 @@ class Creature {
  protected:
   // Int(r * n + k): a random whole number from k to k + n - 1.
   int32_t RandomInt(int32_t n, int32_t k);
+  // Scene x just beyond the left or right edge: `by` pixels out.
+  int16_t LeftOf(int32_t by) const { return static_cast<int16_t>(edges_.left - by); }
+  int16_t RightOf(int32_t by) const { return static_cast<int16_t>(edges_.right + by); }
 
  private:
   Random* random_ = nullptr;
@@ -52,6 +58,7 @@ class Creature {
   int16_t x_ = 0;
   int16_t y_ = 0;
   uint32_t last_step_ = 0;
+  SceneEdges edges_;
   StepSchedule steps_;
 };
 

@@ -77,6 +77,10 @@ void SaverWindow::DrawScene(SceneFrame& frame) {
 
 void SaverWindow::DrawCreatures(SceneFrame& frame) {
   const uint32_t now = services_.clock.TickCount();
+  const SceneEdges edges = services_.display.CreatureEdges();
+  flock.SetEdges(edges);
+  for (Creature& c : single_birds) c.SetEdges(edges);
+  for (Creature& c : drifting_butterflies) c.SetEdges(edges);
 
   if (settings.show_flock && flock.flying) {
     flock.AnimateIfDue(services_.clock.TickCount());

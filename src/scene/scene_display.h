@@ -70,10 +70,21 @@ struct SceneFrame {
   }
 };
 
+// The stretch of the scene, in scene x, that the screens show creatures crossing: the scene's
+// own width, or a whole desk of monitors one scene spreads across. Creatures come in and go out
+// just beyond it.
+struct SceneEdges {
+  int32_t left = 0;
+  int32_t right = 800;
+  bool operator==(const SceneEdges&) const = default;
+};
+
 // Where the scene is shown: opened once, its pictures loaded, then one frame after another.
 class SceneDisplay {
  public:
   virtual ~SceneDisplay() = default;
+  // Where creatures come in and go out, as the screens are now.
+  virtual SceneEdges CreatureEdges() const { return {}; }
 
   // Takes the screen for a width x height scene; false when no display can be opened.
   virtual bool Open(int32_t width, int32_t height) = 0;

@@ -16,6 +16,17 @@ inline constexpr int32_t kHeight = 600;
 inline constexpr int32_t kWideMargin = 320;
 inline constexpr int32_t kWideWidth = kWidth + 2 * kWideMargin;
 
+// The part of the scene, in scene pixels, that the backgrounds are painted to cover: the wide
+// backgrounds, or the bounding box of monitors one scene is spread across (never less than
+// the wide backgrounds). Scene x 0 lies `-left` scene pixels right of the background's left edge.
+struct SceneArea {
+  double left = -kWideMargin;
+  double top = 0;
+  double width = kWideWidth;
+  double height = kHeight;
+  bool operator==(const SceneArea&) const = default;
+};
+
 // A picture's starting place on the scene, its top-left corner.
 struct Place {
   int32_t x = 0;

@@ -57,6 +57,7 @@ constexpr SettingKey kKeys[] = {
     Row(K::FontFace, Startup, "FontName", "Arial", "1", "1", C::Text),
     Row(K::FontListPosition, Startup, "SelectedFont", "2", nullptr, "1", C::Integer),
     Row(K::KeepMonitorOn, Startup, "PwrSave", "1", "1", nullptr, C::Integer),
+    Row(K::SpanMonitors, Startup, "SpanMonitors", "0", "0", "0", C::Integer),
     Row(K::MessageFontSize, Two, "FontSizeMsg", "24", "1", "1", C::Integer),
     Row(K::UserMessage, Two, "Message", "Place a Message Here", "1", "1", C::Text),
     Row(K::ClockCorner, Two, "PosClock", "1", "1", "1", C::NumericThenInteger),

@@ -41,6 +41,7 @@ enum class Key : uint8_t {
   FontFace,
   FontListPosition,
   KeepMonitorOn,
+  SpanMonitors,
   MessageFontSize,
   UserMessage,
   ClockCorner,

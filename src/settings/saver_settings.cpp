@@ -112,6 +112,7 @@ constexpr SaverRead kSaverReads[] = {
     {Key::SoundOffAfter, SoundOffTime},
     {Key::FastStart, FastStart},
     {Key::KeepMonitorOn, KeepMonitorOn},
+    {Key::SpanMonitors, Switch<&S::span_monitors>},
 };
 
 }  // namespace

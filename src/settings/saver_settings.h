@@ -58,6 +58,8 @@ struct SaverSettings {
   double sound_off_minutes = 0;  // any number; only the listed minutes have a time
 
   bool keep_monitor_on = false;
+  // One scene spread over the bounding box of every monitor instead of one on each.
+  bool span_monitors = false;
 };
 
 // Reads the saver's settings from the store into `settings`, in one pass over the settings it

@@ -73,6 +73,7 @@ void SetupDialog::BindControls() {
       {t.message_font_size, Key::MessageFontSize, K::Text},
       {s.sound_off_after, Key::SoundOffAfter, K::PickList},
       {s.keep_monitor_on, Key::KeepMonitorOn, K::Switch},
+      {s.span_monitors, Key::SpanMonitors, K::Check},
   };
   for (const Binding& b : bindings_) {
     const Binding* binding = &b;

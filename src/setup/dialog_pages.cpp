@@ -103,12 +103,11 @@ SettingsPage::SettingsPage(QWidget* parent, const std::string& asset_dir) : QWid
       MakeFrame(page, "mouseSensitivityFrame", "Mouse Sensitivity", 170, 184, 136, 116);
   mouse_frame->setToolTip(QStringLiteral("Change the sensitivity of the mouse"));
   mouse_sensitivity = MakeBar(mouse_frame, "mouseSensitivity", Qt::Horizontal, 2, 20);
-  mouse_sensitivity->setGeometry(8, 48, 82, 17);
+  mouse_sensitivity_shown = MakeCompanion(mouse_frame, "mouseSensitivityShown");
+  PlaceBarRow(mouse_sensitivity, mouse_sensitivity_shown, 8, 48, 82, 32);
   MakeLabel(mouse_frame, "mouseLightLabel", "Light", 8, 68);
   QLabel* heavy_label = MakeLabel(mouse_frame, "mouseHeavyLabel", "Heavy", 0, 68);
   heavy_label->move(90 - heavy_label->width(), 68);
-  mouse_sensitivity_shown = MakeCompanion(mouse_frame, "mouseSensitivityShown");
-  mouse_sensitivity_shown->setGeometry(96, 46, 32, 20);
 
   // Frame delay of the water animation; the slow end is at the top.
   QGroupBox* water_speed_frame =
@@ -135,17 +134,15 @@ SettingsPage::SettingsPage(QWidget* parent, const std::string& asset_dir) : QWid
       MakeLabel(creatures_frame, "birdSpeedEndsLabel", "Fast            Slow", 8, 143);
   bird_step_delay = MakeBar(creatures_frame, "birdStepDelay", Qt::Horizontal, 1, 100);
   const int speed_w = std::max(bird_speed_ends_label->width(), 100);
-  bird_step_delay->setGeometry(8, 124, speed_w, 17);
   bird_step_delay_shown = MakeCompanion(creatures_frame, "birdStepDelayShown");
-  bird_step_delay_shown->setGeometry(14 + speed_w, 122, 34, 20);
+  PlaceBarRow(bird_step_delay, bird_step_delay_shown, 8, 124, speed_w, 34);
   auto* birds_butterflies_line = Make<QFrame>(creatures_frame, "birdsButterfliesLine");
   birds_butterflies_line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
   birds_butterflies_line->setGeometry(8, 166, 160, 4);
   MakeLabel(creatures_frame, "butterflyCountLabel", "Number of Butterflys", 8, 178);
   butterfly_count = MakeBar(creatures_frame, "butterflyCount", Qt::Horizontal, 1, 3);
-  butterfly_count->setGeometry(8, 197, speed_w, 17);
   butterfly_count_shown = MakeCompanion(creatures_frame, "butterflyCountShown");
-  butterfly_count_shown->setGeometry(14 + speed_w, 195, 34, 20);
+  PlaceBarRow(butterfly_count, butterfly_count_shown, 8, 197, speed_w, 34);
   auto* butterfly_kinds_line = Make<QFrame>(creatures_frame, "butterflyKindsLine");
   butterfly_kinds_line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
   butterfly_kinds_line->setGeometry(8, 224, 160, 4);
@@ -158,6 +155,11 @@ SettingsPage::SettingsPage(QWidget* parent, const std::string& asset_dir) : QWid
   keep_monitor_on->setToolTip(QStringLiteral(
       "If you have your Monitor set to turn off enabling this will keep that setting, otherwise "
       "the screensaver will ignore those settings"));
+  span_monitors = MakeCheck(page, "spanMonitors", "Spread one forest across all monitors",
+                            keep_monitor_on->geometry().right() + 32, 306);
+  span_monitors->setToolTip(QStringLiteral(
+      "One scene over every monitor, the waterfall on the main one; otherwise each monitor shows "
+      "the whole scene"));
 }
 
 TextPage::TextPage(QWidget* parent) : QWidget(parent) {

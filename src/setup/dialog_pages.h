@@ -64,6 +64,8 @@ class SettingsPage : public QWidget {
   QCheckBox* show_second_butterflies = nullptr;
 
   QCheckBox* keep_monitor_on = nullptr;
+  // One forest across all monitors instead of one scene on each.
+  QCheckBox* span_monitors = nullptr;
 };
 
 // The "Text" page: the message and the font of the clock and message.

@@ -262,6 +262,11 @@ QLineEdit* MakeCompanion(QWidget* parent, const char* name) {
   return box;
 }
 
+void PlaceBarRow(QScrollBar* bar, QLineEdit* shown, int x, int y, int bar_width, int shown_width) {
+  bar->setGeometry(x, y, bar_width, 17);
+  shown->setGeometry(x + bar_width + 6, y - 2, shown_width, 20);
+}
+
 // Places `control` over the run of spaces in `label` that follows the text `before`, centred
 // on the label's line.
 void PlaceInGap(QWidget* control, const QLabel* label, const char* before, int spaces, int height) {

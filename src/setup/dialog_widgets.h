@@ -49,6 +49,9 @@ QScrollBar* MakeBar(QWidget* parent, const char* name, Qt::Orientation orientati
 QScrollBar* MakeUpsideDownBar(QWidget* parent, const char* name, int minimum, int maximum);
 // A box that only shows a bar's value.
 QLineEdit* MakeCompanion(QWidget* parent, const char* name);
+// Lays out a row of a horizontal bar `bar_width` wide at (x, y) and the box showing its value,
+// `shown_width` wide, just right of it on the same line.
+void PlaceBarRow(QScrollBar* bar, QLineEdit* shown, int x, int y, int bar_width, int shown_width);
 // Places `control` over the run of spaces in `label` that follows the text `before`, centred
 // on the label's line.
 void PlaceInGap(QWidget* control, const QLabel* label, const char* before, int spaces, int height);

@@ -131,14 +131,14 @@ void SetupDialog::SetTabOrder() {
   const TextPage& t = *text_;
   const std::vector<QWidget*> chain = {
       tabs_->tabBar(),
-      // "Settings": scenes, clock; sound, mouse, water speed; creatures; power saving.
+      // "Settings": scenes, clock; sound, mouse, water speed; creatures; power saving, monitors.
       s.scene1_in_rotation, s.scene2_in_rotation, s.scene_minutes, s.show_clock, s.clock_corner[0],
       s.clock_corner[2], s.clock_corner[1], s.clock_corner[3], s.clock_font_size, s.water_sound_on,
       s.water_sound_volume, s.bird_song_on, s.bird_song_volume, s.jungle_sound_on,
       s.jungle_sound_volume, s.eagle_call_on, s.eagle_call_volume, s.sound_off_after,
       s.mouse_sensitivity, s.water_frame_delay, s.show_flock, s.flock_rest, s.show_single_birds,
       s.bird_step_delay, s.butterfly_count, s.show_first_butterflies, s.show_second_butterflies,
-      s.keep_monitor_on,
+      s.keep_monitor_on, s.span_monitors,
       // "Text": message, font.
       t.show_user_message, t.user_message, t.fast_start, t.font_face, t.message_font_size,
       // The button bar.

@@ -64,6 +64,7 @@ Host options, for this run only (the stored settings stay as they are):
   -sound, -no-sound     every sound on / no sound at all
   -clock, -no-clock     the clock shown / hidden
   -fps                  frames per second in the bottom-left corner
+  -span                 one forest spread across all monitors, the waterfall on the primary
 Options it does not know are ignored, as the hosts' own savers do. Every option may also be
 written with two dashes. Settings: larkspill /c; more in man 6 larkspill.
 )";
@@ -88,6 +89,8 @@ bool ReadHostOption(const std::vector<std::string>& args, size_t& i, StartupOpti
   auto set = [&options](Key key, const char* value) { options.overrides.push_back({key, value}); };
   if (a == "-fps") {
     options.show_fps = true;
+  } else if (a == "-span") {
+    set(Key::SpanMonitors, "1");
   } else if (a == "-clock" || a == "-no-clock") {
     set(Key::ShowClock, a == "-clock" ? "1" : "0");
   } else if (a == "-sound" || a == "-no-sound") {

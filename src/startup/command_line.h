@@ -38,7 +38,7 @@ struct StartupOptions {
   uint64_t host_window = 0;  // host mode: the window to draw into; 0 with host_root for the root
   bool host_root = false;
   std::string error;  // a host argument that cannot be used, said in words
-  // The host options (-waterfall, -sound, -clock, -fps): settings for this run only.
+  // The host options (-waterfall, -sound, -clock, -fps, -span): settings for this run only.
   std::vector<SettingOverride> overrides;
   bool no_sound = false;              // -no-sound: no sound device at all
   bool show_fps = false;              // -fps: frames per second in a corner

@@ -28,6 +28,7 @@
 #include "scene/saver_window.h"
 #include "scene/tick_counts.h"
 #include "settings/ini_file_store.h"
+#include "settings/saver_settings.h"
 #include "startup/end_deadline.h"
 #include "startup/fps_overlay.h"
 #include "startup/monitor_power_switch.h"
@@ -148,6 +149,13 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
   }
   ScreenDisplay display(std::move(screens));
   display.UsePaintedPictures(&painted);
+  {
+    // One forest across the monitors, or each its own, as chosen (or as -span says for this run).
+    SaverSettings chosen;
+    const Key span[] = {Key::SpanMonitors};
+    ReadSaverSettings(store, chosen, span);
+    display.SpreadAcrossScreens(chosen.span_monitors);
+  }
   windows.SetCursorHandler([&display](bool visible) { display.SetCursorVisible(visible); });
   // The X server may go away at any moment from here on; the sounds stop with it, and so does
   // its DPMS state, which a later start must then not put back.

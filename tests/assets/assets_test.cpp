@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -229,8 +230,8 @@ int Scaled(double length, double scale) {
 }
 
 // The water frames of a folder painted at `scale` line up with their background where the
-// display puts them: the background at Scaled(-kWideMargin), the sprite at Scaled(x).
-void CheckWater(const fs::path& folder, double scale) {
+// display puts them: the background at Scaled(covered.left), the sprite at Scaled(x).
+void CheckWater(const fs::path& folder, double scale, const layout::SceneArea& covered = {}) {
   struct Water {
     std::vector<std::string> files;
     std::string background;
@@ -246,7 +247,8 @@ void CheckWater(const fs::path& folder, double scale) {
   for (const Water& w : waters) {
     const Bitmap bg = LoadBitmap(w.background, folder);
     // The sprite's place on the wide background.
-    const int bx = Scaled(layout::kWideMargin, scale) + Scaled(w.x, scale), by = Scaled(w.y, scale);
+    const int bx = Scaled(-covered.left, scale) + Scaled(w.x, scale),
+              by = Scaled(-covered.top, scale) + Scaled(w.y, scale);
     size_t moving = 0, area = 0;
     for (size_t f = 0; f < w.files.size(); ++f) {
       const Bitmap fr = LoadBitmap(w.files[f], folder);
@@ -317,6 +319,60 @@ TEST(AssetGenerator, PaintsTheShownPicturesAtAScale) {
   EXPECT_EQ(count, 39u);  // every picture but the dialog's
   CheckCreatures(dir);
   CheckWater(dir, scale);
+  fs::remove_all(dir);
+  fs::remove(dir.string() + ".err");
+}
+
+// Backgrounds painted for a desk of monitors cover its whole area: forest in every strip to the
+// edges, sky above the scene and undergrowth below it, never black, and never the same strip of
+// trees twice; the water still lines up. An area that does not hold the wide backgrounds, or is
+// no area, is refused.
+TEST(AssetGenerator, PaintsBackgroundsAsLargeAsADesk) {
+  const fs::path dir = fs::temp_directory_path() / ("larkspill_desk_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  auto run = [&dir](const std::string& area) {
+    const std::string command = "\"" LARKSPILL_ASSETGEN "\" --scale 1 --area '" + area + "' " +
+                                dir.string() + " 2>" + dir.string() + ".err";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  for (const char* bad : {"-320,0,1440", "-300,0,1440,600", "-320,0,1440,599", "-320,0,1e3,600",
+                          "-320,0,1440,600,", "-40000,0,80000,600", "-15000,0,30000,1000",
+                          "a,b,c,d"}) {
+    EXPECT_EQ(run(bad), 2) << bad;
+    std::ifstream err(dir.string() + ".err");
+    const std::string said(std::istreambuf_iterator<char>(err), {});
+    EXPECT_NE(said.find("\"" + std::string(bad) + "\""), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(dir)) << bad;
+  }
+  const layout::SceneArea area{-1000, -120, 2650.5, 900};
+  ASSERT_EQ(run("-1000,-120,2650.5,900"), 0);
+  for (const char* file : {layout::kBackground1, layout::kBackground2}) {
+    const Bitmap bg = LoadBitmap(file, dir);
+    ASSERT_EQ(std::pair(bg.width, bg.height), std::pair(2651, 900)) << file;
+    // Mean and spread of brightness over a block: forest or sky, not a flat or black band.
+    auto looks_painted = [&bg](int x0, int y0, int w, int h) {
+      double sum = 0, squares = 0;
+      for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x) {
+          const Rgb& p = bg.at(x, y);
+          const double luma = (2 * p[0] + 5 * p[1] + p[2]) / 8.0;
+          sum += luma, squares += luma * luma;
+        }
+      const double n = double(w) * h, m = sum / n;
+      return m > 15 && std::sqrt(squares / n - m * m) > 6;
+    };
+    std::set<std::vector<uint8_t>> strips;
+    for (int x0 = 0; x0 + 40 <= bg.width; x0 += 40) {
+      for (int y0 : {0, 120, 720})  // above the scene, on it, below it
+        EXPECT_TRUE(looks_painted(x0, y0, 40, 180)) << file << " at " << x0 << "," << y0;
+      std::vector<uint8_t> strip;
+      for (int y = 0; y < bg.height; ++y)
+        for (int x = x0; x < x0 + 40; ++x) strip.insert(strip.end(), bg.at(x, y).begin(), bg.at(x, y).end());
+      EXPECT_TRUE(strips.insert(strip).second) << file << " repeats at column " << x0;
+    }
+  }
+  CheckWater(dir, 1, area);
   fs::remove_all(dir);
   fs::remove(dir.string() + ".err");
 }

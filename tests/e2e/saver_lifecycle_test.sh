@@ -10,7 +10,7 @@ second() { "$LARKSPILL" "$1" 2>"$WORK/second.err" & wait_exit $! 5; [ "$EXIT_STA
 start_shown /s
 runs_after 1
 [ "$(setting System SetReg)/$(setting two VolumeJungle)/$(setting two Message)" = "2/-1492/Place a Message Here" ] &&
-  [ "$(grep -c '=' "$SETTINGS")" -eq 35 ] || fail "first run: $(cat "$SETTINGS")"
+  [ "$(grep -c '=' "$SETTINGS")" -eq 36 ] || fail "first run: $(cat "$SETTINGS")"
 geometry_is "$WIN" "0,0 800x600"
 second /s
 runs_after 0

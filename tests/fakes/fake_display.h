@@ -20,6 +20,7 @@ class FakeDisplay : public SceneDisplay, public CallLog {
   };
 
   bool Open(int32_t w, int32_t h) override { return Record("Open", w, h), open_ok; }
+  SceneEdges CreatureEdges() const override { return edges; }
   Pictures LoadPictures(std::span<const std::string> paths, bool keyed) override {
     Record("LoadPictures", paths.empty() ? std::string() : paths.front());
     for (const std::string& path : paths)
@@ -57,6 +58,7 @@ class FakeDisplay : public SceneDisplay, public CallLog {
   }
 
   bool open_ok = true;     // what Open returns
+  SceneEdges edges;        // where creatures come in and go out
   bool display_ok = true;  // what Show returns
   std::string fail_file;   // LoadPictures of a path ending in this throws AssetError
   std::vector<Load> loads;

@@ -7,7 +7,7 @@ larkspill_add_test(NAME screen_display_test
 target_compile_definitions(screen_display_test PRIVATE LARKSPILL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 # The display's pure parts, in memory, one unit a file: the composer, the scaled view, the scene's
 # fit, the pictures and the texts.
-foreach(unit frame_composer scaled_view scene_fit picture_store text_cache)
+foreach(unit frame_composer scaled_view scene_fit desk_fit picture_store text_cache)
   larkspill_add_test(NAME ${unit}_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/${unit}_test.cpp
     LIBS larkspill_platform_display

@@ -38,13 +38,13 @@ class PaintedPicturesTest : public ::testing::Test {
     std::ofstream(painter_) << "#!/bin/sh\necho \"$(cut -d' ' -f19,41 /proc/$$/stat) "
                             << "$(readlink /proc/$$/fd/0) $*\" >> " << dir_ / "runs"
                             << "\necho $$ > " << dir_ / "pid"
-                            << "\nprintf BM > \"$3/UK01.BMP\"\n"
+                            << "\nfor folder; do :; done\nprintf BM > \"$folder/UK01.BMP\"\n"
                             << body << "\n";
     fs::permissions(painter_, fs::perms::owner_all);
   }
   // Paints at `scale` until the painting ends; true when it succeeded.
-  bool Paint(PaintedPictures& pictures, double scale = 2) {
-    pictures.StartPainting(scale);
+  bool Paint(PaintedPictures& pictures, double scale = 2, const scene_layout::SceneArea& area = {}) {
+    pictures.StartPainting(scale, area);
     for (int i = 0; i < 1000 && !Entries().empty(); ++i, ::usleep(10'000)) {
       if (pictures.TakeFinished()) return true;
       if (Entries().find("painting-") == std::string::npos) break;
@@ -89,6 +89,30 @@ TEST_F(PaintedPicturesTest, TheFolderAppearsOnlyOnceThePainterSucceeded) {
                                                 root_.string() + "/painting-\\w+\n"));
   Painter("exit 0");  // a new painter build has its pictures painted anew
   EXPECT_FALSE(PaintedPictures(cache_, painter_).Folder(2.5));
+}
+
+// Backgrounds painted for a desk of monitors are asked of the painter by their area and kept
+// apart from the wide ones at the same scale, each found only by what it covers.
+TEST_F(PaintedPicturesTest, ADesksBackgroundsArePaintedAndFoundByTheirArea) {
+  Painter("exit 0");
+  PaintedPictures pictures(cache_, painter_);
+  const scene_layout::SceneArea desk{-1200, 0, 3200, 600.5};
+  ASSERT_TRUE(Paint(pictures, 1.8, desk));
+  EXPECT_FALSE(pictures.Folder(1.8));
+  EXPECT_FALSE(pictures.Folder(1.8, {-1200, 0, 3200, 600}));
+  const auto folder = pictures.Folder(1.8, desk);
+  ASSERT_TRUE(folder);
+  EXPECT_THAT(folder->filename().string(),
+              MatchesRegex("pictures-1\\.8000-desk=-1200\\.0000,0\\.0000,3200\\.0000,"
+                           "600\\.5000-[0-9a-f]{16}"));
+  ASSERT_TRUE(Paint(pictures, 1.8));
+  EXPECT_TRUE(pictures.Folder(1.8));
+  EXPECT_THAT(Read(dir_ / "runs"),
+              MatchesRegex("19 5 /dev/null --scale 1\\.8000 --area "
+                           "-1200\\.0000,0\\.0000,3200\\.0000,600\\.5000 " +
+                           root_.string() + "/painting-\\w+\n"
+                           "19 5 /dev/null --scale 1\\.8000 " + root_.string() +
+                           "/painting-\\w+\n"));
 }
 
 TEST_F(PaintedPicturesTest, AFailedPaintingLeavesNothingAndIsNotTriedAgain) {

@@ -23,11 +23,12 @@ struct NoEvents : DisplayEvents {
 
 class ScreenDisplayScreensTest : public ::testing::Test {
  protected:
-  void Open(std::vector<ScreenPlace> places) {
+  void Open(std::vector<ScreenPlace> places, bool spread = false) {
     auto screens = std::make_unique<FakeScreens>();
     screens_ = screens.get();
     screens_->places = std::move(places);
     display_ = std::make_unique<ScreenDisplay>(std::move(screens));
+    display_->SpreadAcrossScreens(spread);
     ASSERT_TRUE(display_->Open(800, 600));
   }
   // Pumps the events, then shows a frame of `colour`; what the screens were sent.
@@ -107,7 +108,35 @@ TEST_F(ScreenDisplayScreensTest, EachScreenIsFilledByAFrameOfItsShapeAndScreensA
   ASSERT_EQ(sent.size(), 3u);
   for (const auto& s : sent) EXPECT_TRUE(filled(s) && s.whole) << "screen " << s.screen;
   EXPECT_GT(sent[0].frame_w, sent[0].frame_h);
-  EXPECT_EQ(display_->FrameCount(), 2);
+  // Until pictures are painted for them, screens of one shape show one frame at the scene's scale.
+  EXPECT_EQ(display_->FrameCount(), 1);
+}
+
+// One scene spread across three monitors: each shows its own part, on a frame of its own, and
+// the clock and the message only the primary one (the middle one when none is marked).
+TEST_F(ScreenDisplayScreensTest, SpreadAcrossScreensEachShowsItsPartAndTextsOnlyOnThePrimary) {
+  Open({{.width = 1920, .height = 1080},
+        {.x = 1920, .width = 1920, .height = 1080},
+        {.x = 3840, .width = 1920, .height = 1080}},
+       /*spread=*/true);
+  EXPECT_EQ(display_->FrameCount(), 3);
+  Frame(kBlack);
+  SceneFrame frame;
+  frame.Fill(kBlack);
+  frame.Text("12:00", "DejaVu Sans", 24, kYellow, 10, 10);
+  display_->Show(frame);
+  auto sent = screens_->TakeSent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].screen, 1u);
+
+  // Marked primary, the left one has them.
+  screens_->places[0].primary = true;
+  screens_->changed = true;
+  Frame(kBlack);
+  display_->Show(frame);
+  sent = screens_->TakeSent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].screen, 0u);
 }
 
 }  // namespace

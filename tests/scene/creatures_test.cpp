@@ -39,6 +39,32 @@ TEST(Creatures, FlockFliesRightAndReEntersFromTheLeftRestingUnlessAlways) {
   }
 }
 
+// Spread across a desk of monitors, creatures fly on to the desk's edges and come back in beyond
+// its other side, not at the scene's own edges in the middle of a monitor.
+TEST(Creatures, AcrossADeskTheyGoOutAndComeInAtTheDesksEdges) {
+  Harness h;
+  h.display.edges = {-1200, 2000};
+  SaverWindow& w = h.Load({{"one", "BirdTimer", "Always"}}, "Birds");
+  const auto next_step = [&h] { h.clock.Advance(34), h.window->OnFrame(); };
+  w.flock.MoveTo(800, 100);
+  next_step();
+  next_step();
+  EXPECT_EQ(w.flock.X(), 802);  // still flying over the monitor right of the scene
+  w.flock.MoveTo(2000, 100);
+  next_step();
+  next_step();
+  EXPECT_EQ(w.flock.X(), -1318);
+  w.single_birds[0].flying = true, w.single_birds[0].MoveTo(2001, 300);
+  w.single_birds[0].Step();
+  EXPECT_EQ(w.single_birds[0].X(), -1275);
+  Harness butterflies;
+  butterflies.display.edges = {-1200, 2000};
+  SaverWindow& b = butterflies.Load();
+  b.drifting_butterflies[0].MoveTo(-1276, 300);
+  butterflies.FrameASecondLater();
+  EXPECT_EQ(b.drifting_butterflies[0].X(), 2005);
+}
+
 TEST(Creatures, SingleBirdsClimbEverySecondStepAndRestAfterLeavingRight) {
   for (int i : {0, 1}) {
     Harness h;

@@ -40,7 +40,9 @@ TEST(KeyTable, ReadersDefaultsConversionsOfStoredTextAndSpelling) {
       {S, Key::WaterSoundVolume, "-32769", "-32769=-911"},
       {S, Key::ClockCorner, "3.5", "3.5=4"}, {S, Key::ClockCorner, "2.5e9", "2.5e9=1"},
       {S, Key::ClockCorner, "4e0", "4e0=4"}, {S, Key::ClockCorner, "inf", "inf=1"},
-      {S, Key::ClockCorner, "0x10", "0x10=1"}, {S, Key::WaterFrameDelay, "+150", "+150=150"}};
+      {S, Key::ClockCorner, "0x10", "0x10=1"}, {S, Key::WaterFrameDelay, "+150", "+150=150"},
+      // A store from before the monitors could be spanned shows each monitor its own scene.
+      {S, Key::SpanMonitors, nullptr, "0=0"}, {D, Key::SpanMonitors, nullptr, "0=0"}};
   for (const auto& c : cases) {
     MemoryStore store;
     if (c.stored != nullptr) WriteSetting(store, c.key, c.stored);

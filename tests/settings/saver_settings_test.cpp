@@ -55,6 +55,7 @@ std::map<std::string, std::string> Fields(const SaverSettings& s) {
       {"sound_off",
        s.sound_off == SoundGoesOff::Never ? "never" : num(s.sound_off_minutes) + " min"},
       {"keep_monitor_on", b(s.keep_monitor_on)},
+      {"span_monitors", b(s.span_monitors)},
   };
 }
 
@@ -117,6 +118,8 @@ TEST(SaverSettings, EachStoredTextBecomesItsOwnTypedField) {
       {"one", "SoundOff", "NEVER", "sound_off", "never"},
       {"Startup", "PwrSave", "0", "keep_monitor_on", "off"},
       {"Startup", "PwrSave", "2", "keep_monitor_on", "on"},
+      {"Startup", "SpanMonitors", "1", "span_monitors", "on"},
+      {"startup", "spanmonitors", "2", "span_monitors", "off"},
   };
   MemoryStore first_run;
   WriteFirstRunValues(first_run);
@@ -124,6 +127,7 @@ TEST(SaverSettings, EachStoredTextBecomesItsOwnTypedField) {
   EXPECT_EQ(before.at("flock_rest"), "20 s");
   EXPECT_EQ(before.at("sound_off"), "never");
   EXPECT_EQ(before.at("keep_monitor_on"), "on");
+  EXPECT_EQ(before.at("span_monitors"), "off");
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.key) + "=\"" + c.stored + "\"");
     MemoryStore store;
@@ -153,8 +157,9 @@ TEST(SaverSettings, AbsentKeysTakeTheSaversDefaultsAndAReadOfSomeKeysChangesOnly
   // The saver's absent "1" where it has one, the first-run value where its default is empty.
   EXPECT_EQ(read.at("font_face") + " " + read.at("user_message") + " " + read.at("flock_rest") +
                 " " + read.at("butterfly_count") + " " + read.at("water_frame_delay") + " " +
-                read.at("show_flock") + " " + read.at("keep_monitor_on"),
-            "1 1 20 s 3 1 on on");
+                read.at("show_flock") + " " + read.at("keep_monitor_on") + " " +
+                read.at("span_monitors"),
+            "1 1 20 s 3 1 on on off");
 
   store.SaveSetting(kAppName, "two", "SoundWater", "0");
   store.SaveSetting(kAppName, "two", "SoundJungle", "0");

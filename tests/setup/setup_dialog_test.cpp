@@ -225,7 +225,8 @@ class SetupDialogTest : public QObject {
         "showClock one/Clock 2;scene1InRotation one/waterfall1 2;"
         "scene2InRotation one/waterfall2 2;showUserMessage two/ShowMessage 2;"
         "waterSoundOn two/SoundWater 2;birdSongOn two/SoundBirds 2;"
-        "jungleSoundOn two/SoundJungle 2;eagleCallOn two/SoundEagle 2";
+        "jungleSoundOn two/SoundJungle 2;eagleCallOn two/SoundEagle 2;"
+        "spanMonitors Startup/SpanMonitors 2";
     const QStringList cases = table.split(';');
     for (const QString& c : cases)
       Set({{c.section(' ', 1, 1).toStdString(), qPrintable(c.section(' ', 2))}});
@@ -295,6 +296,12 @@ class SetupDialogTest : public QObject {
 
     for (const char* box : {"showFlock", "scene2InRotation", "keepMonitorOn"})
       QTest::mouseClick(Find<QCheckBox>(box), Qt::LeftButton);
+    // The monitors' box is the next stop after the power box, and the space bar ticks it.
+    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
+    Find<QCheckBox>("keepMonitorOn")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), Find<QWidget>("spanMonitors"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     // Text boxes write on every change, also the empty text.
     Find<QLineEdit>("userMessage")->selectAll();
     QTest::keyClick(Find<QLineEdit>("userMessage"), Qt::Key_Backspace);
@@ -303,7 +310,7 @@ class SetupDialogTest : public QObject {
             !Find<QComboBox>("soundOffAfter")->isEditable());
     QTest::keyClick(Find<QComboBox>("soundOffAfter"), Qt::Key_Down);
     QCOMPARE(TakeWrites() + "|" + Shown({"soundOffAfter"}),
-             "Birds=0 waterfall2=0 PwrSave=0 Message= SoundOff=1|1");
+             "Birds=0 waterfall2=0 PwrSave=0 SpanMonitors=1 Message= SoundOff=1|1");
 
     // Unchecking fast start loads the fonts and writes CheckFont last.
     auto* check = Find<QCheckBox>("fastStart");

@@ -78,28 +78,34 @@ TEST(CommandLine, HostsNameTheirWindow) {
 }
 
 TEST(CommandLine, HostOptionsOverrideSettingsForOneRun) {
-  // What waterfall1, waterfall2, Clock, SoundWater, SoundEagle read ("-": as stored); n: no sound,
-  // f: frame rate shown, w: a warning. Unknown options are passed over, as the hosts' savers do.
+  // What waterfall1, waterfall2, Clock, SoundWater, SoundEagle, SpanMonitors read ("-": as
+  // stored); n: no sound, f: frame rate shown, w: a warning. Unknown options are passed over, as
+  // the hosts' savers do.
   const std::pair<std::string, std::string> cases[] = {
-      {"-root", "- - - - -"},                   {"-root -waterfall 2", "0 1 - - -"},
-      {"-root --waterfall=1", "1 0 - - -"},     {"-root -waterfall BOTH", "1 1 - - -"},
-      {"-root -waterfall 3", "- - - - -w"},     {"-root -waterfall", "- - - - -w"},
-      {"-root -no-clock --clock", "- - 1 - -"}, {"-root -no-sound", "- - - 0 0n"},
-      {"-root --sound -fps", "- - - 1 1f"},     {"-waterfall -root -fps", "- - - - -fw"},
-      {"-root -geometry 1x1 -fps --visual default", "- - - - -f"}};
+      {"-root", "- - - - - -"},                   {"-root -waterfall 2", "0 1 - - - -"},
+      {"-root --waterfall=1", "1 0 - - - -"},     {"-root -waterfall BOTH", "1 1 - - - -"},
+      {"-root -waterfall 3", "- - - - - -w"},     {"-root -waterfall", "- - - - - -w"},
+      {"-root -no-clock --clock", "- - 1 - - -"}, {"-root -no-sound", "- - - 0 0 -n"},
+      {"-root --sound -fps", "- - - 1 1 -f"},     {"-waterfall -root -fps", "- - - - - -fw"},
+      {"-root -span", "- - - - - 1"},             {"--span -window-id 0x400001", "- - - - - 1"},
+      {"-root -geometry 1x1 -fps --visual default", "- - - - - -f"}};
+  const std::pair<const char*, const char*> stored[] = {
+      {"one", "waterfall1"}, {"one", "waterfall2"}, {"one", "Clock"},
+      {"two", "SoundWater"}, {"two", "SoundEagle"}, {"Startup", "SpanMonitors"}};
+  const std::pair<const char*, const char*> read[] = {
+      {"One", "Waterfall1"}, {"one", "WATERFALL2"}, {"ONE", "clock"},
+      {"Two", "soundwater"}, {"two", "SoundEagle"}, {"startup", "spanmonitors"}};
   for (const auto& [line, expected] : cases) {
     StartupOptions o = ParseStartup(Split(line), "0x400001");
     SCOPED_TRACE(line);
     EXPECT_EQ(o.mode, Mode::Host);
     MemoryStore file;
-    for (const char* key : {"waterfall1", "waterfall2", "Clock", "SoundWater", "SoundEagle"})
-      file.SaveSetting(kAppName, key[0] == 'S' ? "two" : "one", key, "-");
+    for (const auto& [section, key] : stored) file.SaveSetting(kAppName, section, key, "-");
     file.ClearWrites();
     OverriddenStore store(file, o.overrides);
     std::string reads;
-    for (const char* key : {"Waterfall1", "WATERFALL2", "clock", "soundwater", "SoundEagle"})
-      reads += (reads.empty() ? "" : " ") +
-               store.GetSetting(kAppName, tolower(key[0]) == 's' ? "Two" : "One", key, "");
+    for (const auto& [section, key] : read)
+      reads += (reads.empty() ? "" : " ") + store.GetSetting(kAppName, section, key, "");
     reads += std::string(o.no_sound, 'n') + std::string(o.show_fps, 'f') +
              std::string(!o.warnings.empty(), 'w');
     EXPECT_EQ(reads, expected);

@@ -69,38 +69,50 @@ bool ScreenDisplay::Open(int32_t width, int32_t height) {
   return true;
 }
 
-// The frame a screen of this size shows: the one already made for its size (screens alike share
-// one), one kept from before, or a new one fitted to its shape, of the shipped pictures filtered
-// to its size or of those painted at its scale once they are read.
-size_t ScreenDisplay::FrameFor(const ScreenPlace& place,
+// The frame a screen shows: the one already made for its fit (screens alike share one), one kept
+// from before, or a new one fitted to its shape (or to its part of the desk), of the shipped
+// pictures filtered to its size or of those painted at its scale once they are read.
+size_t ScreenDisplay::FrameFor(size_t screen, const ScreenPlace& place,
                                std::vector<std::unique_ptr<Frame>>& kept) {
-  const int32_t screen_w = std::max(place.width, 0);
-  const int32_t screen_h = std::max(place.height, 0);
-  for (size_t i = 0; i < frames_.size(); ++i) {
-    if (frames_[i]->screen_w == screen_w && frames_[i]->screen_h == screen_h) return i;
-  }
   const PaintedSet* painted = nullptr;
   double scale = 1;
-  if (screen_w > 0 && screen_h > 0) {
-    scale = SceneFit::ScreenScale(screen_h);
+  SceneFit fit = SceneFit::Exact();
+  bool texts = true;
+  if (place.width > 0 && place.height > 0) {
+    scale = desk_ ? desk_->monitors[screen].scale : SceneFit::ScreenScale(place.height);
     const auto set = painted_sets_.find(scale);
     if (set != painted_sets_.end()) painted = &set->second;
+    if (!desk_) {
+      fit = SceneFit::For(place.width, place.height, painted != nullptr);
+    } else {
+      fit = desk_->monitors[screen];
+      texts = screen == desk_->primary;
+      if (!painted) {
+        // Until the desk is painted for, its part of the shipped pictures at the scene's scale.
+        fit.scale = 1;
+        fit.width = std::max(1L, std::lround(fit.width / scale));
+        fit.height = std::max(1L, std::lround(fit.height / scale));
+        fit.margin = scene_layout::kWideMargin;
+        fit.margin_top = 0;
+      }
+    }
+  }
+  for (size_t i = 0; i < frames_.size(); ++i) {
+    const Frame& frame = *frames_[i];
+    if (frame.fit == fit && frame.painted == painted && frame.texts == texts) return i;
   }
   for (auto frame = kept.begin(); frame != kept.end(); ++frame) {
-    if ((*frame)->screen_w == screen_w && (*frame)->screen_h == screen_h &&
-        (*frame)->painted == painted) {
+    if ((*frame)->fit == fit && (*frame)->painted == painted && (*frame)->texts == texts) {
       frames_.push_back(std::move(*frame));
       kept.erase(frame);
       return frames_.size() - 1;
     }
   }
   auto frame = std::make_unique<Frame>();
-  frame->screen_w = screen_w;
-  frame->screen_h = screen_h;
+  frame->fit = fit;
   frame->scale = scale;
   frame->painted = painted;
-  if (screen_w > 0 && screen_h > 0)
-    frame->fit = SceneFit::For(screen_w, screen_h, painted != nullptr);
+  frame->texts = texts;
   const int w = frame->fit.width;
   const int h = frame->fit.height;
   frame->memory = screens_->MakeFrameMemory(w, h);
@@ -112,15 +124,63 @@ size_t ScreenDisplay::FrameFor(const ScreenPlace& place,
   return frames_.size() - 1;
 }
 
+SceneEdges ScreenDisplay::CreatureEdges() const {
+  if (!desk_) return {};
+  // The monitors' bounding box, never less than the scene: the desk's backgrounds may reach further.
+  double left = 0;
+  double right = scene_layout::kWidth;
+  for (const SceneFit& part : desk_->monitors) {
+    if (part.width <= 0) continue;
+    left = std::min(left, part.left);
+    right = std::max(right, part.left + part.width / part.scale);
+  }
+  // Creatures' places are 16 bits.
+  return {static_cast<int32_t>(std::max(std::floor(left), -30000.0)),
+          static_cast<int32_t>(std::min(std::ceil(right), 30000.0))};
+}
+
+void ScreenDisplay::FitDesk(const std::vector<ScreenPlace>& places) {
+  desk_.reset();
+  if (spread_ && places.size() > 1) {
+    // The desk in the desktop's units; each screen keeps its own pixels.
+    std::vector<MonitorPlace> monitors;
+    for (const ScreenPlace& place : places) {
+      const int32_t unit = std::max(place.scale, 1);
+      monitors.push_back({place.x / unit, place.y / unit, place.width / unit, place.height / unit,
+                          place.width, place.height, place.primary});
+    }
+    desk_ = DeskFit::For(monitors);
+  }
+  const scene_layout::SceneArea area = desk_ ? desk_->area : scene_layout::SceneArea{};
+  if (area != painted_area_) {
+    ForgetPainted();
+    painted_area_ = area;
+  }
+}
+
+// Lets go of the pictures painted for other backgrounds, and of any painting asked for them.
+void ScreenDisplay::ForgetPainted() {
+  DropFrames();
+  if (stop_reading_) stop_reading_->store(true);
+  if (painted_read_.valid()) painted_read_.wait();  // at most one picture's read
+  painted_read_ = {};
+  stop_reading_.reset();
+  painted_sets_.clear();
+  painted_folders_.clear();
+  unpainted_.clear();
+  planned_.clear();
+}
+
 bool ScreenDisplay::Refit() {
   screens_shown_.clear();
   std::vector<std::unique_ptr<Frame>> kept = std::move(frames_);
   frames_.clear();
   const std::vector<ScreenPlace> places = screens_->List();
+  FitDesk(places);
   // Even with no screen yet there is a frame to draw into.
-  if (places.empty()) FrameFor(ScreenPlace{}, kept);
-  for (const ScreenPlace& place : places)
-    screens_shown_.emplace_back().frame = FrameFor(place, kept);
+  if (places.empty()) FrameFor(0, ScreenPlace{}, kept);
+  for (size_t i = 0; i < places.size(); ++i)
+    screens_shown_.emplace_back().frame = FrameFor(i, places[i], kept);
   for (const auto& frame : kept) pixels_composed_before_ += frame->composer->pixels_composed();
   kept.clear();
   for (const auto& frame : frames_) {
@@ -169,6 +229,9 @@ Pictures ScreenDisplay::LoadPictures(std::span<const std::string> paths, bool ke
   for (const std::string& path : paths) {
     loaded.frames.push_back(&pictures_.Get(path, keyed));
     loaded.files.emplace_back(path, keyed);
+    const std::string file = std::filesystem::path(path).filename().string();
+    loaded.background = loaded.background || file == scene_layout::kBackground1 ||
+                        file == scene_layout::kBackground2;
     if (trace_) trace_->PictureLoaded();
   }
   loaded_.push_back(std::move(loaded));
@@ -233,11 +296,17 @@ void ScreenDisplay::Draw(Frame& frame, const PictureDrawing& drawing) {
   if (picture->showing == nullptr) return;  // nothing but its key
   const SceneFit& fit = frame.fit;
   const int w = picture->pixels->w;
-  const int32_t x = drawing.roams ? fit.CreatureX(drawing.x, w) : fit.X(drawing.x);
+  int32_t x = drawing.roams ? fit.CreatureX(drawing.x, w) : fit.X(drawing.x);
+  int32_t y = fit.Y(drawing.y);
+  // Across a desk the background reaches as far as the desk: its corner is the backgrounds'.
+  if (desk_ && loaded_[index].background) {
+    x = fit.BackgroundX();
+    y = fit.BackgroundY();
+  }
   const SDL_Rect& shows = picture->shows;
   frame.composer->Add(
       {.picture = picture->showing,
-       .where = BoxAt(int64_t{x} + shows.x, int64_t{fit.Y(drawing.y)} + shows.y, shows.w, shows.h),
+       .where = BoxAt(int64_t{x} + shows.x, int64_t{y} + shows.y, shows.w, shows.h),
        .opaque = !picture->keyed});
 }
 
@@ -247,6 +316,7 @@ void ScreenDisplay::Fill(Frame& frame, int32_t colour) {
 }
 
 bool ScreenDisplay::Draw(Frame& frame, const TextDrawing& drawing) {
+  if (!frame.texts) return false;
   const SceneFit& fit = frame.fit;
   texts_.SetFont(drawing.face, drawing.size);
   const std::string& text = drawing.text;
@@ -370,6 +440,8 @@ void ScreenDisplay::ReleaseAll() {
   look_due_ = false;
   DropFrames();
   painted_sets_.clear();
+  desk_.reset();
+  painted_area_ = {};
   loaded_.clear();
   pictures_.Clear();
   screens_->Close();

@@ -15,6 +15,7 @@
 #include "platform/display/display_trace.h"
 #include "platform/display/frame_pacer.h"
 #include "platform/display/picture_store.h"
+#include "platform/frame/desk_fit.h"
 #include "platform/files/sdl_ptrs.h"
 #include "platform/fonts/text_cache.h"
 #include "platform/frame/frame_composer.h"
@@ -53,6 +54,9 @@ class ScreenDisplay : public SceneDisplay {
 
   // Where pictures painted at the screen's scale are found and painted; before Open.
   void UsePaintedPictures(PaintedPictures* painted) { painted_ = painted; }
+  // One scene spread across all the screens, when there are several (DeskFit), in place of the
+  // whole scene on each; the clock and the message show once, on the primary screen. Before Open.
+  void SpreadAcrossScreens(bool spread) { spread_ = spread; }
   // Whether the frame is surely seen: not under a screen locker that holds the screen.
   bool SurelyShown() const { return screens_->SurelyShown(); }
   // While every monitor is dark nothing is composed or shown (the sprites still move); the first
@@ -63,6 +67,8 @@ class ScreenDisplay : public SceneDisplay {
 
   bool Open(int32_t width, int32_t height) override;
   Pictures LoadPictures(std::span<const std::string> paths, bool keyed) override;
+  // Spread across a desk, the desk's edges.
+  SceneEdges CreatureEdges() const override;
   // Composes the frame and sends each screen what changed.
   bool Show(const SceneFrame& frame) override;
   void Close() override;
@@ -102,6 +108,7 @@ class ScreenDisplay : public SceneDisplay {
   struct LoadedPictures {
     std::vector<const Picture*> frames;               // frame n at index n - 1
     std::vector<std::pair<std::string, bool>> files;  // each frame's file, and whether keyed
+    bool background = false;  // the scene's background: painted for a desk, it covers the desk
   };
   // The pictures painted at one scale, in place of the shipped ones: frames by Pictures::index.
   struct PaintedSet {
@@ -117,10 +124,9 @@ class ScreenDisplay : public SceneDisplay {
   // One composed frame, shown by every screen it was made for.
   struct Frame {
     SceneFit fit = SceneFit::Exact();
-    int32_t screen_w = 0;  // the size of the screens it is made for
-    int32_t screen_h = 0;
     double scale = 1;                     // the screens' scale over the scene's
     const PaintedSet* painted = nullptr;  // the pictures drawn, when not the shipped ones
+    bool texts = true;                    // whether the clock and the message show on it
     std::unique_ptr<FrameMemory> memory;
     std::unique_ptr<FrameComposer> composer;
   };
@@ -144,8 +150,13 @@ class ScreenDisplay : public SceneDisplay {
   // Frames and presenters for the screens as they are now; frames made for a size still shown
   // stay. False when a frame cannot be had.
   bool Refit();
-  // The frame a screen of this place shows, made when no frame fits it yet.
-  size_t FrameFor(const ScreenPlace& place, std::vector<std::unique_ptr<Frame>>& kept);
+  // The frame screen `screen`, at `place`, shows, made when no frame fits it yet.
+  size_t FrameFor(size_t screen, const ScreenPlace& place,
+                  std::vector<std::unique_ptr<Frame>>& kept);
+  // The desk the screens make when one scene spreads across them; the pictures painted for
+  // another desk are let go.
+  void FitDesk(const std::vector<ScreenPlace>& places);
+  void ForgetPainted();
   void DropFrames();
   void FollowScreens();
   void StartPacing();
@@ -167,6 +178,10 @@ class ScreenDisplay : public SceneDisplay {
   bool started_ = false;
   bool open_ = false;
   bool dark_ = false;
+  bool spread_ = false;
+  std::optional<DeskFit> desk_;  // while one scene spreads across several screens
+  // What the painted backgrounds cover: the wide ones, or the desk.
+  scene_layout::SceneArea painted_area_;
 
   PictureStore pictures_;
   TextCache texts_;

@@ -20,6 +20,13 @@ constexpr double kLeastScaleToPaint = 1.01;
 // The scales of the screens that want pictures painted for them.
 std::set<double> ScreenDisplay::WantedScales() const {
   std::set<double> scales;
+  if (desk_) {
+    // A desk wants its backgrounds painted even at the scene's own scale: the forest goes on.
+    for (const SceneFit& part : desk_->monitors) {
+      if (part.width > 0) scales.insert(part.scale);
+    }
+    return scales;
+  }
   for (const ScreenPlace& place : screens_->List()) {
     if (place.width <= 0 || place.height <= 0) continue;
     const double scale = SceneFit::ScreenScale(place.height);
@@ -34,14 +41,14 @@ void ScreenDisplay::PlanPaintedPictures() {
   if (painted_ == nullptr) return;
   for (double scale : WantedScales()) {
     if (!planned_.insert(scale).second) continue;
-    if (auto folder = painted_->Folder(scale)) {
+    if (auto folder = painted_->Folder(scale, painted_area_)) {
       painted_folders_[scale] = *folder;
     } else {
       unpainted_.insert(scale);
     }
   }
   // One painting at a time, the largest scale first: it gains the most.
-  if (!unpainted_.empty()) painted_->StartPainting(*unpainted_.rbegin());
+  if (!unpainted_.empty()) painted_->StartPainting(*unpainted_.rbegin(), painted_area_);
 }
 
 void ScreenDisplay::TakePaintedPictures() {
@@ -64,14 +71,14 @@ void ScreenDisplay::LookAfterPaintedPictures() {
   }
   if (!unpainted_.empty() && painted_->TakeFinished()) {
     for (auto scale = unpainted_.begin(); scale != unpainted_.end();) {
-      if (auto folder = painted_->Folder(*scale)) {
+      if (auto folder = painted_->Folder(*scale, painted_area_)) {
         painted_folders_[*scale] = *folder;
         scale = unpainted_.erase(scale);
       } else {
         ++scale;
       }
     }
-    if (!unpainted_.empty()) painted_->StartPainting(*unpainted_.rbegin());
+    if (!unpainted_.empty()) painted_->StartPainting(*unpainted_.rbegin(), painted_area_);
   }
   if (!painted_folders_.empty()) {
     const auto [scale, folder] = *painted_folders_.rbegin();
@@ -94,9 +101,13 @@ void ScreenDisplay::StartReadingPainted(const std::filesystem::path& folder, dou
     for (size_t i = 0; i < loaded.files.size(); ++i) {
       const auto& [path, keyed] = loaded.files[i];
       const Picture* shipped = loaded.frames[i];
+      // A desk's backgrounds cover the desk.
+      const bool desk_wide = loaded.background && painted_area_ != scene_layout::SceneArea{};
+      const double w = desk_wide ? painted_area_.width : shipped->pixels->w;
+      const double h = desk_wide ? painted_area_.height : shipped->pixels->h;
       wanted.push_back({folder / std::filesystem::path(path).filename(), keyed,
-                        static_cast<int>(std::lround(shipped->pixels->w * scale)),
-                        static_cast<int>(std::lround(shipped->pixels->h * scale))});
+                        static_cast<int>(std::lround(w * scale)),
+                        static_cast<int>(std::lround(h * scale))});
     }
   }
   reading_folder_ = folder;

@@ -45,12 +45,19 @@ SceneFit SceneFit::For(int32_t screen_w, int32_t screen_h, bool painted) {
 // in them (the margin and the place each rounded), so that water painted over a background lands
 // on the pixels it was painted for.
 int32_t SceneFit::X(int32_t scene_x) const {
-  const double margin = scene_layout::kWideMargin;
-  return Rounded((-margin - left) * scale) + Rounded(margin * scale) + Rounded(scene_x * scale);
+  return BackgroundX() + Rounded(margin * scale) + Rounded(scene_x * scale);
 }
 
 int32_t SceneFit::Y(int32_t scene_y) const {
-  return Rounded(scene_y * scale);
+  return BackgroundY() + Rounded(margin_top * scale) + Rounded(scene_y * scale);
+}
+
+int32_t SceneFit::BackgroundX() const {
+  return Rounded((-margin - left) * scale);
+}
+
+int32_t SceneFit::BackgroundY() const {
+  return Rounded((-margin_top - top) * scale);
 }
 
 int32_t SceneFit::CreatureX(int32_t scene_x, int32_t frame_w) const {

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <functional>
 #include <utility>
+#include <vector>
 
 namespace larkspill {
 namespace {
@@ -98,6 +99,12 @@ std::string ScaleText(double scale) {
   return std::string(text, printed.ptr);
 }
 
+// What the backgrounds cover as the painter reads it (--area): LEFT,TOP,WIDTH,HEIGHT.
+std::string AreaText(const scene_layout::SceneArea& area) {
+  return ScaleText(area.left) + "," + ScaleText(area.top) + "," + ScaleText(area.width) + "," +
+         ScaleText(area.height);
+}
+
 // Why the painter ended with `status` (as waitpid gives it).
 std::string HowItEnded(int status) {
   if (WIFEXITED(status)) return "status " + std::to_string(WEXITSTATUS(status));
@@ -151,9 +158,13 @@ PaintedPictures::~PaintedPictures() {
   RemoveTree(painting_->root.get(), painting_->folder);
 }
 
-std::string PaintedPictures::FolderName(double scale) const {
+std::string PaintedPictures::FolderName(double scale, const scene_layout::SceneArea& area) const {
   if (identity_.empty() || !std::isfinite(scale) || scale <= 0 || scale > 100) return {};
-  return "pictures-" + ScaleText(scale) + "-" + identity_;
+  for (double v : {area.left, area.top, area.width, area.height})
+    if (!std::isfinite(v) || std::abs(v) > 1e6) return {};
+  // The wide backgrounds keep the name they always had; a desk's backgrounds name their area.
+  const std::string covers = area == scene_layout::SceneArea{} ? "" : "-desk=" + AreaText(area);
+  return "pictures-" + ScaleText(scale) + covers + "-" + identity_;
 }
 
 Fd PaintedPictures::OpenRoot(bool make) {
@@ -199,8 +210,8 @@ Fd PaintedPictures::OpenRoot(bool make) {
   return root;
 }
 
-std::optional<fs::path> PaintedPictures::Folder(double scale) {
-  const std::string name = FolderName(scale);
+std::optional<fs::path> PaintedPictures::Folder(double scale, const scene_layout::SceneArea& area) {
+  const std::string name = FolderName(scale, area);
   if (name.empty()) return std::nullopt;
   const fs::path path = root_ / name;
   if (refused_.count(path.string()) != 0) return std::nullopt;
@@ -239,8 +250,8 @@ std::optional<fs::path> PaintedPictures::Folder(double scale) {
   return path;
 }
 
-void PaintedPictures::StartPainting(double scale) {
-  const std::string name = FolderName(scale);
+void PaintedPictures::StartPainting(double scale, const scene_layout::SceneArea& area) {
+  const std::string name = FolderName(scale, area);
   if (identity_.empty()) {
     SayOnce("no painter", "the painter " + painter_.string() +
                               " is missing: the pictures stay unpainted at the screen's scale");
@@ -267,12 +278,18 @@ void PaintedPictures::StartPainting(double scale) {
                                     std::strerror(errno));
     return;
   }
-  const std::string option = "--scale";
-  char* const argv[] = {const_cast<char*>(painter_.c_str()), const_cast<char*>(option.c_str()),
-                        const_cast<char*>(scale_text.c_str()), folder.data(), nullptr};
+  std::string scale_option = "--scale", area_option = "--area", area_text = AreaText(area);
+  std::vector<char*> argv = {const_cast<char*>(painter_.c_str()), scale_option.data(),
+                             const_cast<char*>(scale_text.c_str())};
+  if (area != scene_layout::SceneArea{}) {
+    argv.push_back(area_option.data());
+    argv.push_back(area_text.data());
+  }
+  argv.push_back(folder.data());
+  argv.push_back(nullptr);
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
-  if (pid == 0) ExecPainter(parent, painter_.c_str(), argv);
+  if (pid == 0) ExecPainter(parent, painter_.c_str(), argv.data());
   const std::string folder_name = fs::path(folder).filename().string();
   if (pid < 0) {
     SayOnce("painting " + name,
@@ -280,7 +297,7 @@ void PaintedPictures::StartPainting(double scale) {
     RemoveTree(root.get(), folder_name);
     return;
   }
-  painting_ = Painting{pid, scale, folder_name, std::move(root), std::move(lock)};
+  painting_ = Painting{pid, scale, area, folder_name, std::move(root), std::move(lock)};
 }
 
 bool PaintedPictures::TakeFinished() {
@@ -316,7 +333,7 @@ bool PaintedPictures::Finish(int status, bool status_known) {
       }
     });
     ::fsync(folder);
-    const std::string name = FolderName(painting.scale);
+    const std::string name = FolderName(painting.scale, painting.area);
     if (::renameat2(root, painting.folder.c_str(), root, name.c_str(), RENAME_NOREPLACE) == 0) {
       ::fsync(root);
       return true;
@@ -329,7 +346,7 @@ bool PaintedPictures::Finish(int status, bool status_known) {
   RemoveTree(root, painting.folder);
   if (failure.empty()) return true;
   painter_failed_ = true;
-  SayOnce("painting " + FolderName(painting.scale),
+  SayOnce("painting " + FolderName(painting.scale, painting.area),
           "painting the pictures at scale " + scale_text + " failed: " + failure);
   return false;
 }

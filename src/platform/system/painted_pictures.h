@@ -8,6 +8,7 @@
 #include <string>
 
 #include "os/fd.h"
+#include "scene/scene_layout.h"
 
 namespace larkspill {
 
@@ -35,12 +36,15 @@ class PaintedPictures {
   PaintedPictures(const PaintedPictures&) = delete;
   PaintedPictures& operator=(const PaintedPictures&) = delete;
 
-  // The folder holding every picture the saver shows, painted at `scale`, when one is complete
-  // and sound; nothing otherwise.
-  std::optional<std::filesystem::path> Folder(double scale);
-  // Starts painting the pictures at `scale` in the background, at the lowest priority, unless a
-  // folder for it is complete, a painting runs, or painting has failed before in this run.
-  void StartPainting(double scale);
+  // The folder holding every picture the saver shows, painted at `scale` with backgrounds that
+  // cover `area` (the wide ones, or a desk of monitors one scene spreads across), when one is
+  // complete and sound; nothing otherwise.
+  std::optional<std::filesystem::path> Folder(double scale,
+                                              const scene_layout::SceneArea& area = {});
+  // Starts painting the pictures at `scale`, the backgrounds covering `area`, in the background,
+  // at the lowest priority, unless a folder for it is complete, a painting runs, or painting has
+  // failed before in this run.
+  void StartPainting(double scale, const scene_layout::SceneArea& area = {});
   // Cheap; call now and then. True once, when a painting started here has finished and its
   // folder is in place (Folder(scale) then returns it).
   bool TakeFinished();
@@ -53,6 +57,7 @@ class PaintedPictures {
   struct Painting {
     pid_t pid = -1;
     double scale = 0;
+    scene_layout::SceneArea area;
     std::string folder;  // its name in the root: painting-XXXXXX
     Fd root;             // the root, open, for the rename into place
     Fd lock;  // the folder, flock()ed while it is painted into, so no one takes it for stale
@@ -62,7 +67,7 @@ class PaintedPictures {
   // said once why. The first time, the painting folders earlier runs left behind are removed.
   Fd OpenRoot(bool make);
   // The folder's name in the root for `scale`; empty for a scale nothing is painted at.
-  std::string FolderName(double scale) const;
+  std::string FolderName(double scale, const scene_layout::SceneArea& area) const;
   // Ends the painting: its folder renamed into place on success, removed otherwise. True when a
   // folder for its scale is in place.
   bool Finish(int status, bool status_known);

@@ -76,9 +76,9 @@ ScreenWindows::~ScreenWindows() {
   Close();
 }
 
-bool ScreenWindows::Add(SDL_Window* window) {
+bool ScreenWindows::Add(SDL_Window* window, bool primary) {
   if (window == nullptr) return false;
-  windows_.push_back({SdlWindowPtr(window), SDL_GetWindowID(window)});
+  windows_.push_back({SdlWindowPtr(window), SDL_GetWindowID(window), primary});
   return true;
 }
 
@@ -125,7 +125,7 @@ bool ScreenWindows::OpenWindows(int32_t width, int32_t height) {
         SDL_CreateWindow(options_.title.c_str(), monitor.x, monitor.y, monitor.width,
                          monitor.height, SDL_WINDOW_BORDERLESS | shown);
     SDL_ResetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT);
-    if (!Add(window)) return false;
+    if (!Add(window, monitor.primary)) return false;
   }
   for (int monitor = 0; monitors.empty() && monitor < std::max(1, SDL_GetNumVideoDisplays());
        ++monitor) {

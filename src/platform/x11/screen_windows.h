@@ -72,6 +72,7 @@ class ScreenWindows {
   size_t count() const { return windows_.size(); }
   SDL_Window* window(size_t i) const { return windows_[i].window.get(); }
   Uint32 window_id(size_t i) const { return windows_[i].id; }
+  bool primary(size_t i) const { return windows_[i].primary; }
 
   // Handles every pending event: input to `events` (when accepted) and, once, a screen locker
   // taking the screen; X events to `x_event`, the
@@ -87,9 +88,10 @@ class ScreenWindows {
   struct Window {
     SdlWindowPtr window;
     Uint32 id = 0;
+    bool primary = false;  // on RandR's primary monitor
   };
   bool OpenWindows(int32_t width, int32_t height);
-  bool Add(SDL_Window* window);
+  bool Add(SDL_Window* window, bool primary = false);
   void WatchHostWindow();
   void PointerAt(int32_t x, int32_t y, DisplayEvents& events);
 

@@ -5,6 +5,7 @@
 #include <X11/extensions/scrnsaver.h>
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 #include "platform/x11/x11_errors.h"
@@ -54,11 +55,21 @@ std::vector<X11ScreenHold::Area> MonitorsOn(Display* display) {
   int count = 0;
   XRRMonitorInfo* monitors = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
   for (int i = 0; i < count; ++i) {
-    areas.push_back({monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height});
+    areas.push_back({monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height,
+                     monitors[i].primary != 0});
   }
   if (monitors != nullptr) XRRFreeMonitors(monitors);
-  std::sort(areas.begin(), areas.end());
-  areas.erase(std::unique(areas.begin(), areas.end()), areas.end());
+  // One window an area: of two monitors alike, the primary one is kept.
+  std::sort(areas.begin(), areas.end(), [](const X11ScreenHold::Area& a, const X11ScreenHold::Area& b) {
+    return std::tie(a.x, a.y, a.width, a.height, b.primary) <
+           std::tie(b.x, b.y, b.width, b.height, a.primary);
+  });
+  areas.erase(std::unique(areas.begin(), areas.end(),
+                          [](const X11ScreenHold::Area& a, const X11ScreenHold::Area& b) {
+                            return std::tie(a.x, a.y, a.width, a.height) ==
+                                   std::tie(b.x, b.y, b.width, b.height);
+                          }),
+              areas.end());
   return areas;
 }
 

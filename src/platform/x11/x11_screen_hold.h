@@ -39,6 +39,7 @@ class X11ScreenHold {
 
   struct Area {
     int x = 0, y = 0, width = 0, height = 0;
+    bool primary = false;  // RandR's primary monitor
     auto operator<=>(const Area&) const = default;
   };
 

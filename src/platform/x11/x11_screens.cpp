@@ -87,6 +87,7 @@ std::vector<ScreenPlace> X11Screens::List() const {
     ScreenPlace& place = places.emplace_back();
     SDL_GetWindowPosition(window, &place.x, &place.y);
     SDL_GetWindowSize(window, &place.width, &place.height);
+    place.primary = windows_.primary(i);
     SDL_DisplayMode mode{};
     const int display_index = SDL_GetWindowDisplayIndex(window);
     if (display_index >= 0 && SDL_GetCurrentDisplayMode(display_index, &mode) == 0) {
