@@ -2,7 +2,7 @@
 # How the saver fills each monitor of desks people have, on Xorg's dummy driver with real RandR
 # outputs:
 #
-#   bench/monitor_fit.sh [--build DIR] [--out FILE] [--shots DIR] [--case NAME]...
+#   bench/monitor_fit.sh [--build DIR] [--out FILE] [--shots DIR] [--case NAME]... [--span]
 #
 # For each desk, each monitor's black share (pixels exactly black: borders, since the scene has
 # none) and its detail against the same monitor alone (the spread of its Laplacian, a measure of
@@ -10,6 +10,7 @@
 # first waterfall always shows, so only the water differs between shots; above 1, the monitor
 # shows a frame shrunk to fit. Pictures painted at a scale are painted once into a cache shared
 # by every run; a run waits until the saver has no painter running.
+# With --span one forest spreads across each desk's monitors (SpanMonitors=1).
 # The table goes to stdout (and FILE); screenshots to DIR (default: a folder named at the end).
 set -euo pipefail
 
@@ -19,13 +20,15 @@ build="$here/../build"
 out=""
 shots=""
 only=()
+span=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) build="$2"; shift 2 ;;
     --out) out="$2"; shift 2 ;;
     --shots) shots="$2"; shift 2 ;;
     --case) only+=("$2"); shift 2 ;;
-    *) echo "usage: $0 [--build DIR] [--out FILE] [--shots DIR] [--case NAME]..." >&2; exit 2 ;;
+    --span) span=1; shift ;;
+    *) echo "usage: $0 [--build DIR] [--out FILE] [--shots DIR] [--case NAME]... [--span]" >&2; exit 2 ;;
   esac
 done
 saver="$(cd "$build" && pwd)/larkspill"
@@ -43,6 +46,7 @@ cases=(
   "square-wide 1280x1024+0+0 1920x1080+1280+0"
   "laptop-4k 1366x768+0+0 *3840x2160+1366+0"
   "three-1080p 1920x1080+0+0 1920x1080+1920+0 1920x1080+3840+0"
+  "three-small 1024x576+0+0 1024x576+1024+0 1024x576+2048+0"
 )
 
 # geometry MONITOR: its "W H X Y".
@@ -82,7 +86,7 @@ shoot() {
   local config="$work/config" runtime="$work/run" pid i quiet=0
   rm -rf "$config" "$runtime" && mkdir -p "$config/larkspill" && mkdir -m 700 "$runtime"
   printf '%s\n' "[System]" SetReg=2 "[one]" Clock=0 Birds=0 SingleBird=0 Butter1=0 Butter2=0 waterfall1=1 waterfall2=0 \
-    "[two]" ShowMessage=0 >"$config/larkspill/settings.ini"
+    "[two]" ShowMessage=0 "[Startup]" "SpanMonitors=$span" >"$config/larkspill/settings.ini"
   env XDG_CONFIG_HOME="$config" XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$runtime" \
     SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$saver" /s 2>"$work/$1.err" &
   pid=$!

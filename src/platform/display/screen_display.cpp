@@ -79,19 +79,24 @@ size_t ScreenDisplay::FrameFor(size_t screen, const ScreenPlace& place,
   SceneFit fit = SceneFit::Exact();
   bool texts = true;
   if (place.width > 0 && place.height > 0) {
-    scale = desk_ ? desk_->monitors[screen].scale : SceneFit::ScreenScale(place.height);
+    scale = desk_ ? DeskPaintScale(desk_->monitors[screen]) : SceneFit::ScreenScale(place.height);
     const auto set = painted_sets_.find(scale);
     if (set != painted_sets_.end()) painted = &set->second;
     if (!desk_) {
       fit = SceneFit::For(place.width, place.height, painted != nullptr);
     } else {
-      fit = desk_->monitors[screen];
+      const SceneFit& part = desk_->monitors[screen];
+      fit = part;
       texts = screen == desk_->primary;
+      if (!painted || scale != part.scale) {
+        // Until the desk is painted for, its part of the shipped pictures at the scene's scale;
+        // a monitor smaller than the scene shows pictures painted at the scene's scale.
+        const double s = painted ? scale : 1;
+        fit.scale = s;
+        fit.width = std::max(1L, std::lround(part.width / part.scale * s));
+        fit.height = std::max(1L, std::lround(part.height / part.scale * s));
+      }
       if (!painted) {
-        // Until the desk is painted for, its part of the shipped pictures at the scene's scale.
-        fit.scale = 1;
-        fit.width = std::max(1L, std::lround(fit.width / scale));
-        fit.height = std::max(1L, std::lround(fit.height / scale));
         fit.margin = scene_layout::kWideMargin;
         fit.margin_top = 0;
       }

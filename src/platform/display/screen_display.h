@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -157,6 +158,9 @@ class ScreenDisplay : public SceneDisplay {
   // another desk are let go.
   void FitDesk(const std::vector<ScreenPlace>& places);
   void ForgetPainted();
+  // The scale a desk's pictures are painted at for one monitor's part: its own, or the scene's
+  // where the monitor is smaller (nothing is painted smaller than the shipped pictures).
+  static double DeskPaintScale(const SceneFit& part) { return std::max(1.0, part.scale); }
   void DropFrames();
   void FollowScreens();
   void StartPacing();

@@ -23,7 +23,7 @@ std::set<double> ScreenDisplay::WantedScales() const {
   if (desk_) {
     // A desk wants its backgrounds painted even at the scene's own scale: the forest goes on.
     for (const SceneFit& part : desk_->monitors) {
-      if (part.width > 0) scales.insert(part.scale);
+      if (part.width > 0) scales.insert(DeskPaintScale(part));
     }
     return scales;
   }
