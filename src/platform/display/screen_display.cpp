@@ -62,10 +62,6 @@ bool ScreenDisplay::Open(int32_t width, int32_t height) {
     Close();
     return false;
   }
-  // Frames come at the fastest screen's rate: a slower one is shown every frame it can show.
-  int refresh = 0;
-  for (const ScreenPlace& place : screens_->List()) refresh = std::max(refresh, place.refresh);
-  pacer_.Start(refresh);
   frame_shown_ = false;
   open_ = true;
   PlanPaintedPictures();
@@ -199,7 +195,7 @@ bool ScreenDisplay::Show(const SceneFrame& scene_frame) {
 void ScreenDisplay::WaitForNextFrame() {
   if (!frame_shown_) return;
   frame_shown_ = false;
-  pacer_.Pace();
+  screens_->WaitForNextFrame();
 }
 
 void ScreenDisplay::Draw(Frame& frame, const PictureDrawing& drawing) {
