@@ -36,12 +36,13 @@ uint32_t PowerWatch::MillisecondsToNextLook(uint32_t now) const {
   return since >= kPollMilliseconds ? 0 : kPollMilliseconds - since;
 }
 
-void PowerWatch::RunTimers(uint32_t now) {
+void PowerWatch::RunTimers(uint32_t now, bool screens_dark) {
   TimerSchedule& timers = window_.Timers();
   // In light, and at the look that found the monitor dark (which may have started a timer from
   // now), the timers run as they are.
-  const bool catch_up = was_off_ && ran_dark_;
-  ran_dark_ = was_off_;
+  const bool dark = was_off_ || screens_dark;
+  const bool catch_up = dark && ran_dark_;
+  ran_dark_ = dark;
   if (!catch_up) {
     timers.RunDue(now);
     timers_at_ = now;

@@ -29,10 +29,10 @@ class PowerWatch {
   bool Dark() const { return was_off_; }
   // Milliseconds until the next look at the monitor.
   uint32_t MillisecondsToNextLook(uint32_t now) const;
-  // Runs the window's timers that are due by `now`, from the run loop. While dark the loop wakes
-  // only for a look a second: then each timer fires at the times it was due, as often as in light,
-  // so the scene's time goes on.
-  void RunTimers(uint32_t now);
+  // Runs the window's timers that are due by `now`, from the run loop. While dark (the monitor,
+  // or `screens_dark`: the screens take no frames) the loop wakes only for a look a second: then
+  // each timer fires at the times it was due, as often as in light, so the scene's time goes on.
+  void RunTimers(uint32_t now, bool screens_dark = false);
 
   // How many times the monitor was seen going dark, and how many of those it was turned back on.
   int WentDark() const { return went_dark_; }

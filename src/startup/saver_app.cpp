@@ -239,11 +239,12 @@ int RunSaver(const SaverTarget& target, const SaverChoices& choices, X11WindowSy
     if (login && login->LockComing()) window.OnScreenTaken();
     if (window.EndStatus()) break;
     if (power_watch) power_watch->Poll(clock.TickCount());
-    // Every monitor dark: the scene's time goes on at a look a second, and nothing is composed
-    // or shown until one comes back, which then gets a whole frame.
-    const bool dark = power_watch && power_watch->Dark();
+    // Every monitor dark, or every screen no longer taking frames: the scene's time goes on at a
+    // look a second, and nothing is composed or shown until one comes back, which then gets a
+    // whole frame.
+    const bool dark = power_watch && (power_watch->Dark() || display.ScreensDark());
     if (power_watch) {
-      power_watch->RunTimers(clock.TickCount());
+      power_watch->RunTimers(clock.TickCount(), dark);
     } else {
       window.Timers().RunDue(clock.TickCount());
     }

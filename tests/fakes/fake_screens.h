@@ -46,6 +46,7 @@ class FakeScreens : public Screens {
   bool Lost() override { return lost; }
   bool SurelyShown() const override { return true; }
   void WaitForEvents(uint32_t) override {}
+  void WaitForNextFrame() override {}
   void SetCursorVisible(bool) override {}
   void Close() override {}
 

@@ -1,4 +1,4 @@
-#include "platform/display/frame_pacer.h"
+#include "platform/frame/frame_pacer.h"
 
 #include <gtest/gtest.h>
 

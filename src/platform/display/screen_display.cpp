@@ -62,7 +62,7 @@ bool ScreenDisplay::Open(int32_t width, int32_t height) {
     Close();
     return false;
   }
-  StartPacing();
+  frame_shown_ = false;
   open_ = true;
   PlanPaintedPictures();
   if (trace_) trace_->OpenEnds();
@@ -213,16 +213,8 @@ void ScreenDisplay::FollowScreens() {
   screens_shown_.clear();
   if (!screens_->Follow()) return;
   Refit();
-  StartPacing();
-  PlanPaintedPictures();
-}
-
-// Frames come at the fastest screen's rate: a slower one is shown every frame it can show.
-void ScreenDisplay::StartPacing() {
-  int refresh = 0;
-  for (const ScreenPlace& place : screens_->List()) refresh = std::max(refresh, place.refresh);
-  pacer_.Start(refresh);
   frame_shown_ = false;
+  PlanPaintedPictures();
 }
 
 Pictures ScreenDisplay::LoadPictures(std::span<const std::string> paths, bool keyed) {
@@ -291,7 +283,7 @@ bool ScreenDisplay::Show(const SceneFrame& scene_frame) {
 void ScreenDisplay::WaitForNextFrame() {
   if (!frame_shown_) return;
   frame_shown_ = false;
-  pacer_.Pace();
+  screens_->WaitForNextFrame();
 }
 
 void ScreenDisplay::Draw(Frame& frame, const PictureDrawing& drawing) {

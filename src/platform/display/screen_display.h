@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "platform/display/display_trace.h"
-#include "platform/display/frame_pacer.h"
 #include "platform/display/picture_store.h"
 #include "platform/frame/desk_fit.h"
 #include "platform/files/sdl_ptrs.h"
@@ -40,8 +39,8 @@ class PaintedPictures;
 //
 // It puts together the parts in this folder: the pictures (PictureStore), the texts
 // (TextCache), the frame's drawings and what changed (FrameComposer), how each screen shows the
-// frame (ScaledView) and receives it (the Presenter its Screens make) and the frame rate
-// (FramePacer). docs/ARCHITECTURE.md draws how a frame flows through them.
+// frame (ScaledView) and receives it (the Presenter its Screens make, which also pace the
+// frames). docs/ARCHITECTURE.md draws how a frame flows through them.
 //
 // It keeps the pictures it loaded and what the last frame showed, nothing of the scene's: each
 // frame is drawn from the scene's description of it. A drawing of pictures it never handed out
@@ -65,6 +64,9 @@ class ScreenDisplay : public SceneDisplay {
   void SetDark(bool dark);
   // Sleeps until an event may have come, `milliseconds` have passed or a signal arrived.
   void WaitForEvents(uint32_t milliseconds) { screens_->WaitForEvents(milliseconds); }
+  // Whether the window system stopped taking frames on every screen (a Wayland compositor that
+  // sends no more frame callbacks): dark, as with every monitor off.
+  bool ScreensDark() const { return screens_->AllDark(); }
 
   bool Open(int32_t width, int32_t height) override;
   Pictures LoadPictures(std::span<const std::string> paths, bool keyed) override;
@@ -163,7 +165,6 @@ class ScreenDisplay : public SceneDisplay {
   static double DeskPaintScale(const SceneFit& part) { return std::max(1.0, part.scale); }
   void DropFrames();
   void FollowScreens();
-  void StartPacing();
   // The scales pictures are wanted painted at.
   std::set<double> WantedScales() const;
   void PlanPaintedPictures();
@@ -194,7 +195,6 @@ class ScreenDisplay : public SceneDisplay {
   std::vector<std::unique_ptr<Frame>> frames_;
   std::vector<Screen> screens_shown_;
   Region window_changes_;  // scratch: what one window is sent
-  FramePacer pacer_;
   bool frame_shown_ = false;  // since the last wait for the next frame
   PaintedPictures* painted_ = nullptr;
   std::set<double> unpainted_;  // scales being painted, or waiting to be

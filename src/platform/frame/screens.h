@@ -82,6 +82,12 @@ class Screens {
   virtual bool SurelyShown() const = 0;
   // Sleeps until an event may have come, `milliseconds` have passed or a signal arrived.
   virtual void WaitForEvents(uint32_t milliseconds) = 0;
+  // After a frame was shown: sleeps until a screen may take the next one, an event may have come
+  // or a signal arrived.
+  virtual void WaitForNextFrame() = 0;
+  // Whether every screen is dark as the window system has it (it stopped taking frames on all of
+  // them): then nothing need be composed until one comes back.
+  virtual bool AllDark() const { return false; }
   virtual void SetCursorVisible(bool visible) = 0;
   // Every monitor dark (true) or one back: nothing is shown meanwhile, so the screens need not
   // look for changes unasked.

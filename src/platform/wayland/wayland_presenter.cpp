@@ -65,6 +65,7 @@ bool WaylandPresenter::MakeBuffers(int w, int h) {
     ::close(fd);
     static const wl_buffer_listener listener{Released};
     wl_buffer_add_listener(b.buffer, &listener, &b);
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(b.buffer), screens_.frame_queue());
     b.image =
         pixman_image_create_bits(PIXMAN_x8r8g8b8, w, h, static_cast<uint32_t*>(b.pixels), stride);
     b.surface.reset(
@@ -135,6 +136,8 @@ void WaylandPresenter::Show(const ScaledView& view, const FrameComposer& frame, 
   static const wl_callback_listener shown{FrameShown};
   output_.frame_callback = wl_surface_frame(surface);
   wl_callback_add_listener(output_.frame_callback, &shown, &output_);
+  wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(output_.frame_callback), screens_.frame_queue());
+  output_.committed_at = std::chrono::steady_clock::now();
   wl_surface_commit(surface);
   b.busy = true;
   b.whole = false;

@@ -13,6 +13,7 @@ struct wl_buffer;
 struct wl_callback;
 struct wl_compositor;
 struct wl_display;
+struct wl_event_queue;
 struct wl_keyboard;
 struct wl_output;
 struct wl_pointer;
@@ -43,6 +44,7 @@ struct WaylandOutput {
   bool gone = false;    // the output went away; forgotten once nothing refers to it
   bool renew = true;    // its pixels must all be sent again (new size, new scale, new buffers)
   wl_callback* frame_callback = nullptr;  // the last frame not yet shown by the compositor
+  std::chrono::steady_clock::time_point committed_at{};  // when that frame was sent
 };
 
 // The saver's screens on a Wayland compositor that offers the layer shell (sway, Hyprland,
@@ -81,13 +83,24 @@ class WaylandScreens : public Screens {
   // Drops the outputs that went away.
   bool Follow() override;
   bool SurelyShown() const override { return Shown(); }
-  // The compositor's events are read at each Pump; here only the time passes.
+  // Sleeps until the compositor sent something, `milliseconds` passed or a signal arrived.
   void WaitForEvents(uint32_t milliseconds) override;
+  // Sleeps until an output's frame callback came (it may take a new frame), input or another of
+  // the compositor's events came, or a signal arrived; an output that shows nothing of its own
+  // (nothing changed on it) is paced at the fastest refresh rate. At most about a second, when
+  // the compositor keeps the frame callbacks back.
+  void WaitForNextFrame() override;
+  // Whether every output keeps its frame callback back: none came for about a second after a
+  // frame was sent. A stopped or hung compositor, or outputs it turned off.
+  bool AllDark() const override;
   // The cursor is hidden over the saver's surfaces whenever the pointer enters one.
   void SetCursorVisible(bool /*visible*/) override {}
 
   wl_display* display() const { return display_; }
   wl_shm* shm() const { return shm_; }
+  // The queue of the frame callbacks and the buffers' releases, read apart from the others so a
+  // wait for the next frame leaves input to Pump.
+  wl_event_queue* frame_queue() const { return frame_queue_; }
   std::vector<std::unique_ptr<WaylandOutput>>& outputs() { return outputs_; }
 
   // Reads what the compositor sent, without waiting, while open: input goes to `events`, once,
@@ -125,7 +138,12 @@ class WaylandScreens : public Screens {
   void ReclaimKeyboard();
   void Roundtrip();
 
+  // The outputs showing the saver, each with what it is waiting for.
+  int OutputsWaitingForCallback() const;
+
   wl_display* display_ = nullptr;
+  wl_event_queue* frame_queue_ = nullptr;
+  std::chrono::steady_clock::time_point frame_started_{};  // the end of the last wait for a frame
   wl_registry* registry_ = nullptr;
   wl_compositor* compositor_ = nullptr;
   wl_shm* shm_ = nullptr;

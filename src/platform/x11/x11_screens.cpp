@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/x11/sdl_surface_presenter.h"
@@ -65,7 +66,15 @@ bool X11Screens::Open(int32_t width, int32_t height) {
   }
   windows_.Hold();
   SDL_ShowCursor(cursor_visible_ ? SDL_ENABLE : SDL_DISABLE);
+  StartPacing();
   return true;
+}
+
+// Frames come at the fastest monitor's rate: a slower one is shown every frame it can show.
+void X11Screens::StartPacing() {
+  int refresh = 0;
+  for (const ScreenPlace& place : List()) refresh = std::max(refresh, place.refresh);
+  pacer_.Start(refresh);
 }
 
 // New windows for the monitors as they are now.
@@ -77,6 +86,7 @@ bool X11Screens::Follow() {
   }
   windows_.Hold();
   SDL_ShowCursor(cursor_visible_ ? SDL_ENABLE : SDL_DISABLE);
+  StartPacing();
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/frame/frame_pacer.h"
 #include "platform/frame/screens.h"
 #include "platform/x11/screen_windows.h"
 #include "platform/x11/x11_event_routes.h"
@@ -33,6 +34,8 @@ class X11Screens : public Screens {
   bool Lost() override { return windows_.Lost(/*check_host=*/true); }
   bool SurelyShown() const override { return true; }
   void WaitForEvents(uint32_t milliseconds) override;
+  // Frames start on a fixed grid at the fastest monitor's refresh rate.
+  void WaitForNextFrame() override { pacer_.Pace(); }
   void SetCursorVisible(bool visible) override;
   void LetGo() override { windows_.LetGo(); }
   void SetDark(bool dark) override { windows_.SetDark(dark); }
@@ -46,6 +49,9 @@ class X11Screens : public Screens {
   int32_t height_ = 0;
   bool video_started_ = false;
   bool cursor_visible_ = true;
+  void StartPacing();
+
+  FramePacer pacer_;
 };
 
 }  // namespace larkspill
