@@ -14,7 +14,7 @@ cpu_ns() { awk '{ print $1 }' "/proc/$APP_PID/schedstat"; }
 touch "$off"
 sleep 2  # seen dark at the next look, within a second
 w0=$(wakes) c0=$(cpu_ns) t0=$(date +%s%N)
-sleep 6
+sleep 6  # the stretch measured
 w1=$(wakes) c1=$(cpu_ns) t1=$(date +%s%N)
 # A look a second and the odd event: well under the hundreds of a frame-paced loop.
 [ $((w1 - w0)) -le 12 ] || fail "$((w1 - w0)) wake-ups in 6 s of a dark screen"
@@ -23,7 +23,7 @@ awk -v c=$((c1 - c0)) -v t=$((t1 - t0)) 'BEGIN { exit !(c / t < 0.005) }' ||
 # The frame that was up goes on being shown as it was: nothing new was sent.
 import -window root "$shots/dark.png"
 rm "$off"
-sleep 1.5
+sleep 1.5  # the next look at the monitor, and a frame after it
 import -window root "$shots/back.png"
 [ "$(compare -metric AE "$shots/dark.png" "$shots/back.png" null: 2>&1 || true)" != 0 ] ||
   fail "the screen did not change when the monitor came back"
@@ -32,7 +32,7 @@ runs_after 1
 # Dark again, an end signal is answered at once, not at the next look: the orderly end prints the
 # trace, which an end forced by the deadline would not.
 touch "$off"
-sleep 2.5
+sleep 2.5  # seen dark at the next look, and well into the wait for the one after
 term_ends "in a dark stretch"
 trace=$(cat "$WORK/stderr")
 dark=$(awk '/larkspill-trace dark/ { print $3, $6, $9 }' <<<"$trace")

@@ -26,14 +26,14 @@ runs_after 2
 kill -STOP "$SWAY_PID"
 sleep 1.5  # dark a second after the last frame sent
 w0=$(wakes) c0=$(cpu_ns) t0=$(date +%s%N)
-sleep 4
+sleep 4  # the stretch measured
 w1=$(wakes) c1=$(cpu_ns) t1=$(date +%s%N)
 kill -CONT "$SWAY_PID"
 [ $((w1 - w0)) -le 6 ] || fail "$((w1 - w0)) wake-ups in 4 s of a compositor sending no frame callbacks"
 awk -v c=$((c1 - c0)) -v t=$((t1 - t0)) 'BEGIN { exit !(c / t < 0.002) }' ||
   fail "the saver took $(( (c1 - c0) / 1000000 )) ms of CPU in 4 s of a compositor sending no frame callbacks"
 # Back: the scene moves on the screen again.
-sleep 1
+sleep 1  # the callbacks held back arrive, and the first frame back
 shot back-1
 wait_until 5 "the scene moving again" eval 'sleep 0.3; shot back-2; ! cmp -s "$shots/wayland-dark-back-1.png" "$shots/wayland-dark-back-2.png"'
 hand key
@@ -50,7 +50,7 @@ awk -v d="$dark_s" '/larkspill-trace seconds/ { s = $3 } /larkspill-trace frames
 start_saver
 wait_until 10 "the scene" shown again
 kill -STOP "$SWAY_PID"
-sleep 2
+sleep 2  # dark by now: a second after the last frame sent
 kill -TERM "$APP_PID"
 ends_with 143 "SIGTERM with the compositor stopped"
 kill -CONT "$SWAY_PID"
