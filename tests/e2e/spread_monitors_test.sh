@@ -58,4 +58,20 @@ term_ends "-span"
 start_shown /s
 wait_until 10 "each monitor its own clock" eval '[ "$(yellow_at 800 120 0 0)" = 1 ] && [ "$(yellow_at 800 120 1600 0)" = 1 ]'
 term_ends "each monitor its own"
+
+# Real outputs, one marked primary by RandR (Xorg's dummy driver, where it runs): the windows stay,
+# not made again and again as if the monitors kept changing.
+saver_windows() { xdotool search --classname larkspill | sort | tr '\n' ' '; }
+kill "$XVFB_PID"
+if start_two_monitor_display; then
+  xrandr --listmonitors | grep -q '\*' || fail "the dummy driver marked no monitor primary"
+  start_shown /s
+  wait_until 10 "the scene on the first monitor" expect_scene 0 0 800 600
+  before=$(saver_windows)
+  runs_after 2
+  [ "$(saver_windows)" = "$before" ] || fail "the windows were made again with the monitors unchanged"
+  term_ends "with a primary monitor"
+else
+  echo "a primary monitor not tried: Xorg with the dummy driver cannot run here"
+fi
 echo "spread monitors: ok"

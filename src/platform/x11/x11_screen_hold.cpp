@@ -188,8 +188,15 @@ void X11ScreenHold::TakeFocus() {
 
 void X11ScreenHold::CheckMonitors() {
   randr_told_ = false;
+  // The windows know their places, not which monitor is primary: only places count.
   const std::vector<Area> now = MonitorsOn(display_);
-  if (!now.empty() && now != monitors_) monitors_changed_ = true;
+  const auto same_place = [](const Area& a, const Area& b) {
+    return std::tie(a.x, a.y, a.width, a.height) == std::tie(b.x, b.y, b.width, b.height);
+  };
+  if (!now.empty() && !std::equal(now.begin(), now.end(), monitors_.begin(), monitors_.end(),
+                                  same_place)) {
+    monitors_changed_ = true;
+  }
 }
 
 bool X11ScreenHold::CoversAMonitor(unsigned long window) {
