@@ -11,8 +11,10 @@ yellow_at() {
 }
 # no_black_column W H X Y: no column of that part black from top to bottom.
 no_black_column() {
-  ! import -window root -crop "$1x$2+$3+$4" +repage png:- | convert - -scale "$1x1!" -depth 8 txt:- |
-    grep -q '(0,0,0)'
+  local black
+  black=$(import -window root -crop "$1x$2+$3+$4" +repage png:- | convert - -scale "$1x1!" -depth 8 txt:- |
+    grep -c '(0,0,0)' || true)
+  [ "$black" -eq 0 ]
 }
 # forest_at X Y W H: that part shows the forest beyond the scene, darker than the scene's middle.
 forest_at() {
