@@ -32,7 +32,7 @@ for pair in Type=Application "Exec=larkspill -root" TryExec=larkspill Name=Larks
   [ "$(entry "${pair%%=*}")" = "${pair#*=}" ] || fail "desktop entry ${pair%%=*} is '$(entry "${pair%%=*}")'"
 done
 [[ "$(entry Categories)" == *Screensaver\;* ]] && [ -n "$(entry Comment)" ] || fail "desktop entry: no Screensaver category or Comment"
-! sed 1d "$desktop" | grep -qv '^[A-Za-z][A-Za-z0-9-]*=' || fail "desktop entry has a line that is no key=value pair"
+! grep -qv '^[A-Za-z][A-Za-z0-9-]*=' <<<"$(sed 1d "$desktop")" || fail "desktop entry has a line that is no key=value pair"
 
 # The manual page renders without a warning and tells of its sections, the hosts' window, the options.
 if command -v groff >/dev/null; then
