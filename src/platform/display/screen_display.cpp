@@ -279,16 +279,8 @@ int64_t ScreenDisplay::PixelsComposed() const {
 
 void ScreenDisplay::ReleaseAll() {
   screens_->LetGo();  // the keyboard and pointer first: the rest may take a while
-  if (stop_reading_) stop_reading_->store(true);
-  if (painted_read_.valid()) painted_read_.wait();  // at most one picture's read
-  painted_read_ = {};
-  stop_reading_.reset();
-  painted_folders_.clear();
-  unpainted_.clear();
-  planned_.clear();
+  ForgetPainted();
   look_due_ = false;
-  DropFrames();
-  painted_sets_.clear();
   desk_.reset();
   painted_area_ = {};
   loaded_.clear();
